@@ -1,0 +1,73 @@
+#include "app/Dispatcher.h"
+
+#include "commands/ElementCommands.h"
+
+#include <cmath>
+#include <limits>
+
+namespace morvel {
+namespace {
+
+using Runner = Json (*)(const Json& request, Platform& platform);
+
+Json errorReply(std::string message) { return {{"ok", false}, {"error", std::move(message)}}; }
+
+Json okReply(Json reply) {
+  reply["ok"] = true;
+  return reply;
+}
+
+struct Point2 {
+  double x;
+  double y;
+};
+
+std::optional<Point2> pointArguments(const Json& request) {
+  auto x = number(request, "x");
+  if (!x) return std::nullopt;
+  auto y = number(request, "y");
+  if (!y) return std::nullopt;
+  return Point2{*x, *y};
+}
+
+Json runPing(const Json&, Platform&) { return {{"ok", true}, {"pong", true}}; }
+
+Json runElementAt(const Json& request, Platform& platform) {
+  auto point = pointArguments(request);
+  if (!point) return errorReply("element-at requires numeric x,y");
+  return okReply(cmdElementAt(platform, point->x, point->y));
+}
+
+Json runFocused(const Json&, Platform& platform) { return okReply(cmdFocused(platform)); }
+
+const std::map<std::string, Runner, std::less<>>& commandTable() {
+  static const std::map<std::string, Runner, std::less<>> table = {
+      {"ping", runPing},
+      {"element-at", runElementAt},
+      {"focused", runFocused},
+  };
+  return table;
+}
+
+}  // namespace
+
+std::optional<double> number(const Json& request, std::string_view key) {
+  auto found = request.find(key);
+  if (found == request.end()) return std::nullopt;
+  if (found->is_boolean()) return found->get<bool>() ? 1.0 : 0.0;
+  if (found->is_number()) return found->get<double>();
+  return std::nullopt;
+}
+
+Json handle(const Json& request, Platform& platform, const ExtraCommands& extras) {
+  auto cmd = request.find("cmd");
+  if (cmd == request.end() || !cmd->is_string()) return errorReply("missing cmd");
+  const auto& name = cmd->get_ref<const std::string&>();
+
+  const auto& table = commandTable();
+  if (auto row = table.find(name); row != table.end()) return row->second(request, platform);
+  if (auto extra = extras.find(name); extra != extras.end()) return extra->second();
+  return errorReply("unknown cmd: " + name);
+}
+
+}  // namespace morvel

@@ -1,0 +1,99 @@
+#include "commands/ElementCommands.h"
+
+#include "accessibility/Focus.h"
+#include "accessibility/Readers.h"
+#include "text/UnicodeText.h"
+
+#include <array>
+#include <utility>
+
+namespace morvel {
+namespace {
+
+using ax::Accessibility;
+using ax::Element;
+
+// How far above the hit element "element-at" looks for a named element.
+constexpr int elementAtSearchLevels = 4;
+
+// Copies the readable text attributes into the reply under their reply keys.
+template <std::size_t N>
+void addTexts(Json& reply, Accessibility& ax, const Element& element,
+              const std::array<std::pair<const char*, const char*>, N>& attributesToKeys) {
+  for (const auto& [attribute, key] : attributesToKeys) {
+    if (auto text = ax::axString(ax, element, attribute)) reply[key] = *text;
+  }
+}
+
+void addFrame(Json& reply, Accessibility& ax, const Element& element) {
+  if (auto frame = ax::axFrame(ax, element)) reply["frame"] = ax::frameDictionary(*frame);
+}
+
+std::optional<std::string> nameOf(Accessibility& ax, const Element& element) {
+  if (auto description = ax::axString(ax, element, "AXDescription")) return description;
+  return ax::axString(ax, element, "AXTitle");
+}
+
+bool isContainer(Accessibility& ax, const Element& element) {
+  auto role = ax::axString(ax, element, "AXRole");
+  return role && containerStopRoles().contains(*role);
+}
+
+}  // namespace
+
+const std::set<std::string, std::less<>>& containerStopRoles() {
+  static const std::set<std::string, std::less<>> roles = {"AXWebArea", "AXWindow",  "AXScrollArea",
+                                                           "AXApplication", "AXSheet", "AXDrawer"};
+  return roles;
+}
+
+Element enclosingNamed(Accessibility& ax, const Element& element, int maxLevels) {
+  if (maxLevels < 0) return element;
+  Element current = element;
+  for (int level = 0;;) {
+    if (level > 0 && isContainer(ax, current)) return element;
+    auto name = nameOf(ax, current);
+    if (name && !trimBlank(*name).empty()) return current;
+    auto parent = ax::axElementAttr(ax, current, "AXParent");
+    if (!parent) return element;
+    current = *parent;
+    if (++level > maxLevels) return element;
+  }
+}
+
+Json cmdElementAt(Platform& platform, double x, double y) {
+  Accessibility& ax = platform.ax;
+  auto hit = ax.copyElementAtPosition(ax.createSystemWide(), hitTestCoordinate(x), hitTestCoordinate(y));
+  if (!hit) return {{"found", false}};
+
+  const Element described = enclosingNamed(ax, *hit, elementAtSearchLevels);
+  Json reply = {{"found", true}};
+  addTexts<5>(reply, ax, described,
+              {{{"AXRole", "role"},
+                {"AXSubrole", "subrole"},
+                {"AXTitle", "title"},
+                {"AXDescription", "description"},
+                {"AXValue", "value"}}});
+  reply["enabled"] = ax::axBool(ax, described, "AXEnabled").value_or(false);
+  addFrame(reply, ax, described);
+  return reply;
+}
+
+Json cmdFocused(Platform& platform) {
+  Accessibility& ax = platform.ax;
+  auto focused = ax::resolveFocusedElement(ax);
+  if (!focused) return {{"found", false}};
+
+  Json reply = {{"found", true}};
+  addTexts<6>(reply, ax, *focused,
+              {{{"AXRole", "role"},
+                {"AXSubrole", "subrole"},
+                {"AXTitle", "title"},
+                {"AXDescription", "description"},
+                {"AXValue", "value"},
+                {"AXSelectedText", "selectedText"}}});
+  addFrame(reply, ax, *focused);
+  return reply;
+}
+
+}  // namespace morvel

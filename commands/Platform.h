@@ -1,0 +1,27 @@
+#pragma once
+
+#include "accessibility/Accessibility.h"
+#include "ocr/Screen.h"
+
+#include <cmath>
+#include <limits>
+
+namespace morvel {
+
+// Everything a command may reach outside the process.
+struct Platform {
+  ax::Accessibility& ax;
+  ocr::Screen& screen;
+  ax::Clock& clock;
+};
+
+// A request coordinate as the platform's hit test takes it: single precision,
+// saturating to infinity instead of leaving the float range.
+inline float hitTestCoordinate(double value) {
+  constexpr double largest = std::numeric_limits<float>::max();
+  if (value > largest) return std::numeric_limits<float>::infinity();
+  if (value < -largest) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(value);
+}
+
+}  // namespace morvel
