@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the virtual desktop need.
+# Safe to run again: apt-get only adds what is missing.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config
+  # core libraries
+  nlohmann-json3-dev libicu-dev libssl-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev python3
+  # the Linux platform: accessibility, capture, recognition
+  libatspi2.0-dev at-spi2-core libglib2.0-dev libx11-dev libxext-dev
+  libtesseract-dev libleptonica-dev tesseract-ocr tesseract-ocr-eng
+  # the virtual desktop and the fixture application
+  xvfb xauth dbus dbus-x11 openbox libgtk-3-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+if [ "${#missing[@]}" -eq 0 ]; then
+  exit 0
+fi
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update
+$sudo apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# The whole test suite on a fresh Debian machine: installs what is missing,
+# builds with warnings as errors, and runs every test.
+set -euo pipefail
+top="$(cd "$(dirname "$0")/.." && pwd)"
+build_dir="${BUILD_DIR:-$top/build}"
+
+"$top/scripts/build.sh"
+ctest --test-dir "$build_dir" --output-on-failure -j2
