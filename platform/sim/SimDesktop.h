@@ -34,6 +34,9 @@ class SimDesktop final : public ax::Accessibility, public ocr::Screen {
   // The clock the core should use: the desktop's clock, with its sleeps counted.
   ax::Clock& clock();
 
+  // The element that has this id in the scene, whatever its presence; counts no read.
+  std::optional<ax::Element> elementWithId(std::string_view id) const;
+
   // {"reads", "hitTests", "captures", "recognitions", "sleeps"} since the
   // previous call (or since start), then reset.
   nlohmann::json takeStats();

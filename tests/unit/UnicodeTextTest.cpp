@@ -1,0 +1,56 @@
+#include "text/NumberText.h"
+#include "text/UnicodeText.h"
+
+#include <gtest/gtest.h>
+
+namespace morvel {
+namespace {
+
+TEST(TrimBlank, RemovesSpacesSeparatorsAndLineBreaksAtBothEnds) {
+  EXPECT_EQ(trimBlank(" \t\r\n{\"a\":1}\r"), "{\"a\":1}");
+  // no-break space, line separator, paragraph separator, next line, vertical tab, form feed
+  EXPECT_EQ(trimBlank("\u00A0\u2028x y\u2029\u0085\v\f"), "x y");
+  EXPECT_EQ(trimBlank("\u3000ideographic\u3000"), "ideographic");
+}
+
+TEST(TrimBlank, KeepsCharactersOutsideTheSet) {
+  // zero-width space (Cf) and byte order mark are not white space here
+  EXPECT_EQ(trimBlank("\u200Bx\uFEFF"), "\u200Bx\uFEFF");
+  EXPECT_EQ(trimBlank(" \t "), "");
+  EXPECT_EQ(trimBlank(""), "");
+}
+
+TEST(RepairUtf8, ReplacesEachIllFormedSequenceAndKeepsTheRest) {
+  EXPECT_EQ(repairUtf8("caf\xC3\xA9"), "caf\xC3\xA9");
+  EXPECT_EQ(repairUtf8("a\xFF" "b"), "a\uFFFDb");
+  EXPECT_EQ(repairUtf8("\xC3"), "\uFFFD");                 // cut-off sequence at the end
+  EXPECT_EQ(repairUtf8("\xED\xA0\x80"), "\uFFFD\uFFFD\uFFFD");  // encoded surrogate
+  EXPECT_EQ(repairUtf8("\xC0\xAF"), "\uFFFD\uFFFD");       // overlong slash
+  EXPECT_EQ(repairUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
+TEST(GraphemeCount, CountsUserPerceivedCharacters) {
+  EXPECT_EQ(graphemeCount("abc"), 3u);
+  EXPECT_EQ(graphemeCount("e\u0301"), 1u);                     // e + combining acute
+  EXPECT_EQ(graphemeCount("\U0001F468\u200D\U0001F469"), 1u);  // joined emoji
+  EXPECT_EQ(graphemeCount(""), 0u);
+}
+
+TEST(CanonicallyEqual, EqualsPrecomposedAndDecomposedButNothingLooser) {
+  EXPECT_TRUE(canonicallyEqual("Caf\u00E9", "Cafe\u0301"));
+  EXPECT_FALSE(canonicallyEqual("Save", "save"));
+  EXPECT_FALSE(canonicallyEqual("Save", "Save "));
+  EXPECT_FALSE(canonicallyEqual("\uFB01", "fi"));  // compatibility, not canonical
+}
+
+TEST(DecimalText, WritesWholeNumbersWithoutFraction) {
+  EXPECT_EQ(decimalText(std::int64_t{1}), "1");
+  EXPECT_EQ(decimalText(std::int64_t{-42}), "-42");
+  EXPECT_EQ(decimalText(1.0), "1");
+  EXPECT_EQ(decimalText(0.5), "0.5");
+  EXPECT_EQ(decimalText(0.1), "0.1");
+  EXPECT_EQ(decimalText(-2.25), "-2.25");
+}
+
+}  // namespace
+}  // namespace morvel
