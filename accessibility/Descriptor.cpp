@@ -1,0 +1,50 @@
+#include "accessibility/Descriptor.h"
+
+#include "accessibility/Readers.h"
+
+#include <array>
+#include <utility>
+
+namespace morvel::ax {
+namespace {
+
+constexpr std::array<std::pair<const char*, const char*>, 6> describedAttributes = {{
+    {"AXRole", "role"},
+    {"AXSubrole", "subrole"},
+    {"AXIdentifier", "identifier"},
+    {"AXTitle", "title"},
+    {"AXDescription", "description"},
+    {"AXRoleDescription", "roleDescription"},
+}};
+
+}  // namespace
+
+nlohmann::json elementDescriptor(Accessibility& ax, const Element& element, bool includeValue) {
+  nlohmann::json descriptor = nlohmann::json::object();
+  for (const auto& [attribute, key] : describedAttributes) {
+    if (auto text = axString(ax, element, attribute)) descriptor[key] = *text;
+  }
+  if (includeValue) {
+    if (auto value = axString(ax, element, "AXValue")) descriptor["value"] = *value;
+  }
+  descriptor["index"] = siblingIndex(ax, element);
+  return descriptor;
+}
+
+std::int64_t siblingIndex(Accessibility& ax, const Element& element) {
+  auto parent = axElementAttr(ax, element, "AXParent");
+  if (!parent) return 0;
+  const auto ownRole = axString(ax, element, "AXRole");
+
+  // Every sibling's role is read before the element is looked for among them.
+  std::vector<Element> sameRole;
+  for (const Element& child : axChildren(ax, *parent, "AXChildren")) {
+    if (axString(ax, child, "AXRole") == ownRole) sameRole.push_back(child);
+  }
+  for (std::size_t position = 0; position < sameRole.size(); ++position) {
+    if (ax.isSameElement(sameRole[position], element)) return static_cast<std::int64_t>(position);
+  }
+  return 0;
+}
+
+}  // namespace morvel::ax
