@@ -19,6 +19,8 @@ const Json& badJsonReply() {
 }
 
 std::optional<Json> parseObject(std::string_view text) {
+  // A raw NUL is never valid JSON text, and the parser would take it for the end.
+  if (text.find('\0') != std::string_view::npos) return std::nullopt;
   bool tooDeep = false;
   auto watchDepth = [&tooDeep](int depth, Json::parse_event_t, Json&) {
     if (depth > maxRequestNesting) tooDeep = true;

@@ -1,0 +1,87 @@
+// The dispatcher's command table, argument rules and error replies.
+
+#include "app/Dispatcher.h"
+#include "app/ReplyWriter.h"
+#include "app/RequestLoop.h"
+#include "support/SimDesktopFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace morvel {
+namespace {
+
+using nlohmann::json;
+using testing::SimDesktopFixture;
+
+class DispatcherTest : public ::testing::Test {
+ protected:
+  json handled(const char* request) { return handle(json::parse(request), sim_.platform()); }
+  SimDesktopFixture sim_{json::parse(R"({"frontmost": {"pid": 1}, "applications": [{"pid": 1, "windows": [
+      {"attrs": {"AXRole": "AXWindow", "AXTitle": "W", "AXFrame": {"rect": [0, 0, 10, 10]}}}]}]})")};
+};
+
+TEST_F(DispatcherTest, MissingOrUnknownCommands) {
+  EXPECT_EQ(handled("{}"), json::parse(R"({"ok": false, "error": "missing cmd"})"));
+  EXPECT_EQ(handled(R"({"id": 1})"), json::parse(R"({"ok": false, "error": "missing cmd"})"));
+  EXPECT_EQ(handled(R"({"cmd": 5})"), json::parse(R"({"ok": false, "error": "missing cmd"})"));
+  EXPECT_EQ(handled(R"({"cmd": "PING"})")["error"], "unknown cmd: PING");
+  EXPECT_EQ(handled(R"({"cmd": " ping"})")["error"], "unknown cmd:  ping");
+  EXPECT_EQ(handled(R"({"cmd": ""})")["error"], "unknown cmd: ");
+  // The simulator's own command is unknown to the plain helper.
+  EXPECT_EQ(handled(R"({"cmd": "sim-stats"})")["error"], "unknown cmd: sim-stats");
+}
+
+TEST_F(DispatcherTest, PingAndExtraCommands) {
+  EXPECT_EQ(handled(R"({"cmd": "ping", "x": 1})"), json::parse(R"({"ok": true, "pong": true})"));
+  ExtraCommands extras = {{"extra", [] { return json{{"ok", true}, {"extra", 1}}; }}};
+  EXPECT_EQ(handle(json::parse(R"({"cmd": "extra"})"), sim_.platform(), extras)["extra"], 1);
+}
+
+TEST_F(DispatcherTest, NumericArgumentsAreNumbersOrBooleans) {
+  for (const char* request : {R"({"cmd": "element-at", "x": 10})", R"({"cmd": "element-at", "x": "10", "y": 1})",
+                              R"({"cmd": "element-at", "x": 1, "y": null})", R"({"cmd": "element-at", "x": [1], "y": 1})"}) {
+    EXPECT_EQ(handled(request), json::parse(R"({"ok": false, "error": "element-at requires numeric x,y"})")) << request;
+  }
+  // true and false are the point (1, 0), inside the window.
+  json reply = handled(R"({"cmd": "element-at", "x": true, "y": false})");
+  EXPECT_EQ(reply["ok"], true);
+  EXPECT_EQ(reply["found"], true);
+  EXPECT_EQ(number(json::parse(R"({"v": 2.5})"), "v"), 2.5);
+  EXPECT_EQ(number(json::parse(R"({"v": -3})"), "v"), -3.0);
+  EXPECT_FALSE(number(json::parse(R"({"v": {}})"), "v"));
+}
+
+TEST_F(DispatcherTest, HandlerRepliesAreOkEvenWhenNothingIsFound) {
+  EXPECT_EQ(handled(R"({"cmd": "element-at", "x": 500, "y": 500})"), json::parse(R"({"ok": true, "found": false})"));
+  EXPECT_EQ(handled(R"({"cmd": "focused", "ok": false})"), json::parse(R"({"ok": true, "found": false})"));
+}
+
+TEST(RequestLoop, SetsTheRequestIdLast) {
+  SimDesktopFixture sim(json::object());
+  EXPECT_EQ(answerRequest(json::parse(R"({"cmd": "ping", "id": {"n": [1]}})"), sim.platform(), {}),
+            json::parse(R"({"id": {"n": [1]}, "ok": true, "pong": true})"));
+  ExtraCommands setsId = {{"with-id", [] { return json{{"ok", true}, {"id", "handler"}}; }}};
+  EXPECT_EQ(answerRequest(json::parse(R"({"cmd": "with-id"})"), sim.platform(), setsId)["id"], 0);
+}
+
+TEST(RequestLoop, ParsesLinesAsTheProtocolSays) {
+  EXPECT_EQ(parseRequestLine(" \r").kind, ParsedLine::Kind::Blank);
+  EXPECT_EQ(parseRequestLine("{\"a\":1}\r").kind, ParsedLine::Kind::Request);
+  EXPECT_EQ(parseRequestLine("[]").kind, ParsedLine::Kind::BadJson);
+  EXPECT_EQ(parseRequestLine("{} {}").kind, ParsedLine::Kind::BadJson);
+  ParsedLine duplicate = parseRequestLine(R"({"cmd": "a", "cmd": "ping"})");
+  EXPECT_EQ(duplicate.request["cmd"], "ping");  // the last of duplicate keys wins
+}
+
+TEST(ReplyWriter, WritesCompactLinesOrTheFixedFailure) {
+  EXPECT_EQ(replyLine(json::parse(R"({"a": [1, "x\ny"], "b": {"c": null}})")), "{\"a\":[1,\"x\\ny\"],\"b\":{\"c\":null}}\n");
+  EXPECT_EQ(serializeFailedLine.size(), 47u);
+  EXPECT_EQ(replyLine(json{{"frame", {{"x", std::nan("")}}}}), serializeFailedLine);
+  EXPECT_EQ(replyLine(json{{"list", {1.0, -INFINITY}}}), serializeFailedLine);
+  EXPECT_EQ(replyLine(json{{"text", "\xFF"}}), serializeFailedLine);  // not UTF-8: not JSON text
+}
+
+}  // namespace
+}  // namespace morvel

@@ -1,0 +1,142 @@
+// Typed attribute reads and the two "where is the user" lookups.
+
+#include "accessibility/Focus.h"
+#include "accessibility/Readers.h"
+#include "support/SimDesktopFixture.h"
+
+#include <gtest/gtest.h>
+
+namespace morvel {
+namespace {
+
+using nlohmann::json;
+using testing::SimDesktopFixture;
+
+TEST(Readers, ReadTextBooleansAndElementsOnlyFromTheirOwnKinds) {
+  SimDesktopFixture sim(json::parse(R"({"elements": [{"id": "e", "attrs": {
+      "one": 1, "half": 0.5, "flag": true, "empty": "", "list": ["x"], "me": {"ref": "e"},
+      "other": {"other": "url"}, "point": {"point": [1, 2]}}}]})"));
+  ax::Accessibility& ax = sim.ax();
+  const ax::Element e = sim.element("e");
+
+  EXPECT_EQ(ax::axString(ax, e, "one"), "1");
+  EXPECT_EQ(ax::axString(ax, e, "half"), "0.5");
+  EXPECT_EQ(ax::axString(ax, e, "empty"), "");
+  for (const char* notText : {"flag", "list", "me", "other", "point", "missing"}) {
+    EXPECT_FALSE(ax::axString(ax, e, notText)) << notText;
+  }
+  EXPECT_EQ(ax::axBool(ax, e, "flag"), true);
+  EXPECT_FALSE(ax::axBool(ax, e, "one"));
+  EXPECT_TRUE(ax::axElementAttr(ax, e, "me"));
+  EXPECT_FALSE(ax::axElementAttr(ax, e, "list"));
+}
+
+TEST(Readers, ChildrenKeepOnlyElementItemsInOrder) {
+  SimDesktopFixture sim(json::parse(R"({"elements": [
+      {"id": "p", "attrs": {"AXChildren": [{"ref": "a"}, "text", 3, {"ref": "b"}], "notArray": {"ref": "a"}}},
+      {"id": "a"}, {"id": "b"}]})"));
+  auto children = ax::axChildren(sim.ax(), sim.element("p"), "AXChildren");
+  ASSERT_EQ(children.size(), 2u);
+  EXPECT_TRUE(sim.ax().isSameElement(children[0], sim.element("a")));
+  EXPECT_TRUE(sim.ax().isSameElement(children[1], sim.element("b")));
+  EXPECT_TRUE(ax::axChildren(sim.ax(), sim.element("p"), "notArray").empty());
+  EXPECT_TRUE(ax::axChildren(sim.ax(), sim.element("p"), "AXRows").empty());
+}
+
+TEST(Readers, FrameFromRectangleElsePositionAndSizeNeverPartial) {
+  SimDesktopFixture sim(json::parse(R"({"elements": [
+      {"id": "rect", "attrs": {"AXFrame": {"rect": [1, 2, 3, 4]}, "AXPosition": {"point": [9, 9]}, "AXSize": {"size": [9, 9]}}},
+      {"id": "pair", "attrs": {"AXPosition": {"point": [5, 6]}, "AXSize": {"size": [-7, 8.5]}}},
+      {"id": "pointFrame", "attrs": {"AXFrame": {"point": [0, 0]}, "AXPosition": {"point": [5, 6]}, "AXSize": {"size": [7, 8]}}},
+      {"id": "positionOnly", "attrs": {"AXPosition": {"point": [5, 6]}}},
+      {"id": "swapped", "attrs": {"AXPosition": {"size": [5, 6]}, "AXSize": {"point": [7, 8]}}}]})"));
+  auto frame = [&](const char* id) { return ax::axFrame(sim.ax(), sim.element(id)); };
+
+  EXPECT_EQ(ax::frameDictionary(*frame("rect")), json::parse(R"({"x": 1.0, "y": 2.0, "w": 3.0, "h": 4.0})"));
+  sim.stats();
+  EXPECT_EQ(ax::frameDictionary(*frame("pair")), json::parse(R"({"x": 5.0, "y": 6.0, "w": -7.0, "h": 8.5})"));
+  EXPECT_EQ(sim.stats()["reads"], 3);
+  EXPECT_EQ(frame("pointFrame")->width, 7);
+  EXPECT_FALSE(frame("positionOnly"));
+  EXPECT_FALSE(frame("swapped"));
+}
+
+const json focusScene = json::parse(R"({
+  "frontmost": {"pid": 10, "bundleId": "com.example.mail"},
+  "applications": [
+    {"pid": 10, "id": "mail", "attrs": {"AXFocusedUIElement": {"ref": "mail-field"}},
+     "windows": [{"id": "inbox", "attrs": {"AXRole": "AXWindow", "AXTitle": "Inbox"}},
+                 {"id": "draft", "attrs": {"AXRole": "AXWindow", "AXTitle": "Draft"}, "children": [{"id": "mail-field"}]}]},
+    {"pid": 20, "id": "notes", "attrs": {"AXFocusedUIElement": {"ref": "notes-field"}},
+     "children": [{"id": "notes-field"}]}]})");
+
+bool same(SimDesktopFixture& sim, const std::optional<ax::Element>& element, const char* id) {
+  return element && sim.ax().isSameElement(*element, sim.element(id));
+}
+
+TEST(ResolveFocusedElement, TriesSystemWideThenFocusedApplicationThenFrontmost) {
+  json scene = focusScene;
+  scene["systemWide"] = {{"attrs", {{"AXFocusedUIElement", {{"ref", "notes-field"}}}}}};
+  SimDesktopFixture systemWide(scene);
+  EXPECT_TRUE(same(systemWide, ax::resolveFocusedElement(systemWide.ax()), "notes-field"));  // other app is fine
+
+  scene["systemWide"] = {{"attrs", {{"AXFocusedUIElement", {{"error", "x"}}}, {"AXFocusedApplication", {{"ref", "notes"}}}}}};
+  SimDesktopFixture focusedApplication(scene);
+  EXPECT_TRUE(same(focusedApplication, ax::resolveFocusedElement(focusedApplication.ax()), "notes-field"));
+
+  scene["systemWide"] = {{"attrs", {{"AXFocusedApplication", "not an element"}}}};
+  SimDesktopFixture frontmost(scene);
+  EXPECT_TRUE(same(frontmost, ax::resolveFocusedElement(frontmost.ax()), "mail-field"));
+
+  scene.erase("frontmost");
+  SimDesktopFixture nothing(scene);
+  EXPECT_FALSE(ax::resolveFocusedElement(nothing.ax()));
+}
+
+TEST(FrontmostWindow, PrefersTheFocusedWindowThenTheFirstWindow) {
+  json scene = focusScene;
+  SimDesktopFixture firstWindow(scene);
+  auto front = ax::frontmostWindow(firstWindow.ax());
+  EXPECT_TRUE(same(firstWindow, front.window, "inbox"));
+  EXPECT_EQ(front.title, "Inbox");
+  EXPECT_EQ(front.bundleId, "com.example.mail");
+
+  scene["applications"][0]["attrs"]["AXFocusedWindow"] = {{"ref", "draft"}};
+  SimDesktopFixture focused(scene);
+  front = ax::frontmostWindow(focused.ax());
+  EXPECT_TRUE(same(focused, front.window, "draft"));
+  EXPECT_EQ(front.title, "Draft");
+}
+
+TEST(FrontmostWindow, ReportsWhatItCouldFind) {
+  json scene = focusScene;
+  scene["frontmost"] = {{"pid", 20}};  // no windows, no bundle identifier
+  SimDesktopFixture noWindow(scene);
+  auto front = ax::frontmostWindow(noWindow.ax());
+  EXPECT_FALSE(front.window);
+  EXPECT_FALSE(front.title);
+  EXPECT_FALSE(front.bundleId);
+
+  scene["frontmost"] = {{"pid", 10}, {"bundleId", "com.example.mail"}};
+  scene["applications"][0]["windows"][0]["attrs"]["AXTitle"] = true;
+  scene["applications"][0]["windows"][1]["attrs"]["AXRole"] = "AXSheet";  // not a window any more
+  SimDesktopFixture untitled(scene);
+  front = ax::frontmostWindow(untitled.ax());
+  EXPECT_TRUE(same(untitled, front.window, "inbox"));
+  EXPECT_FALSE(front.title);
+  EXPECT_EQ(front.bundleId, "com.example.mail");
+
+  scene["applications"][0]["windows"] = json::array();
+  scene["applications"][0]["attrs"].erase("AXFocusedUIElement");
+  SimDesktopFixture windowless(scene);
+  front = ax::frontmostWindow(windowless.ax());
+  EXPECT_FALSE(front.window);
+  EXPECT_EQ(front.bundleId, "com.example.mail");
+
+  SimDesktopFixture noApplication(json::object());
+  front = ax::frontmostWindow(noApplication.ax());
+  EXPECT_FALSE(front.window || front.title || front.bundleId);
+}
+
+}  // namespace
+}  // namespace morvel
