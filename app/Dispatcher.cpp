@@ -10,7 +10,13 @@ namespace {
 
 using Runner = Json (*)(const Json& request, Platform& platform);
 
-Json errorReply(std::string message) { return {{"ok", false}, {"error", std::move(message)}}; }
+// Replies are built key by key: cheaper than initializer lists on the hot path.
+Json errorReply(std::string message) {
+  Json reply;
+  reply["ok"] = false;
+  reply["error"] = std::move(message);
+  return reply;
+}
 
 Json okReply(Json reply) {
   reply["ok"] = true;
@@ -30,7 +36,12 @@ std::optional<Point2> pointArguments(const Json& request) {
   return Point2{*x, *y};
 }
 
-Json runPing(const Json&, Platform&) { return {{"ok", true}, {"pong", true}}; }
+Json runPing(const Json&, Platform&) {
+  Json reply;
+  reply["ok"] = true;
+  reply["pong"] = true;
+  return reply;
+}
 
 Json runElementAt(const Json& request, Platform& platform) {
   auto point = pointArguments(request);

@@ -18,16 +18,36 @@ const Json& badJsonReply() {
   return reply;
 }
 
+// Builds the request object as the parser reads it, refusing nesting deeper than
+// a reply could carry back.
+class DepthLimitedDomBuilder : public nlohmann::detail::json_sax_dom_parser<Json> {
+  using Builder = nlohmann::detail::json_sax_dom_parser<Json>;
+
+ public:
+  explicit DepthLimitedDomBuilder(Json& result) : Builder(result, /*allow_exceptions=*/false) {}
+
+  bool start_object(std::size_t elements) { return enter() && Builder::start_object(elements); }
+  bool start_array(std::size_t elements) { return enter() && Builder::start_array(elements); }
+  bool end_object() { return leave() && Builder::end_object(); }
+  bool end_array() { return leave() && Builder::end_array(); }
+
+ private:
+  bool enter() { return ++depth_ <= maxRequestNesting; }
+  bool leave() {
+    --depth_;
+    return true;
+  }
+  int depth_ = 0;
+};
+
 std::optional<Json> parseObject(std::string_view text) {
   // A raw NUL is never valid JSON text, and the parser would take it for the end.
   if (text.find('\0') != std::string_view::npos) return std::nullopt;
-  bool tooDeep = false;
-  auto watchDepth = [&tooDeep](int depth, Json::parse_event_t, Json&) {
-    if (depth > maxRequestNesting) tooDeep = true;
-    return true;
-  };
-  Json parsed = Json::parse(text.begin(), text.end(), watchDepth, /*allow_exceptions=*/false);
-  if (parsed.is_discarded() || tooDeep || !parsed.is_object()) return std::nullopt;
+  Json parsed;
+  DepthLimitedDomBuilder builder(parsed);
+  const bool complete = Json::sax_parse(text.begin(), text.end(), &builder, nlohmann::detail::input_format_t::json,
+                                        /*strict=*/true);
+  if (!complete || builder.is_errored() || !parsed.is_object()) return std::nullopt;
   return parsed;
 }
 
@@ -36,17 +56,18 @@ class LineReader {
  public:
   explicit LineReader(int fd) : fd_(fd) {}
 
-  std::optional<std::string> next() {
+  // The next line without its line feed, valid until the following call.
+  std::optional<std::string_view> next() {
     for (;;) {
       if (auto newline = buffer_.find('\n', scanned_); newline != std::string::npos) {
-        std::string line = buffer_.substr(lineStart_, newline - lineStart_);
+        std::string_view line(buffer_.data() + lineStart_, newline - lineStart_);
         lineStart_ = scanned_ = newline + 1;
         return line;
       }
       scanned_ = buffer_.size();
       if (!fill()) {
         if (lineStart_ == buffer_.size()) return std::nullopt;
-        std::string last = buffer_.substr(lineStart_);
+        std::string_view last(buffer_.data() + lineStart_, buffer_.size() - lineStart_);
         lineStart_ = scanned_ = buffer_.size();
         return last;
       }
@@ -82,8 +103,9 @@ class LineReader {
 }  // namespace
 
 ParsedLine parseRequestLine(std::string_view rawLine) {
-  const std::string text = repairUtf8(rawLine);
-  const std::string_view trimmed = trimBlank(text);
+  const bool wellFormed = isWellFormedUtf8(rawLine);
+  const std::string repaired = wellFormed ? std::string() : repairUtf8(rawLine);
+  const std::string_view trimmed = trimBlank(wellFormed ? rawLine : std::string_view(repaired));
   if (trimmed.empty()) return {ParsedLine::Kind::Blank, nullptr};
   auto request = parseObject(trimmed);
   if (!request) return {ParsedLine::Kind::BadJson, nullptr};

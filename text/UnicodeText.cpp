@@ -11,17 +11,6 @@
 namespace morvel {
 namespace {
 
-bool isWellFormedUtf8(std::string_view bytes) {
-  const auto* s = reinterpret_cast<const uint8_t*>(bytes.data());
-  const auto length = static_cast<int32_t>(bytes.size());
-  for (int32_t i = 0; i < length;) {
-    UChar32 c;
-    U8_NEXT(s, i, length, c);
-    if (c < 0) return false;
-  }
-  return true;
-}
-
 bool isBlank(UChar32 c) {
   if (c == 0x09 || (c >= 0x0A && c <= 0x0D) || c == 0x85) return true;
   return (U_GET_GC_MASK(c) & U_GC_Z_MASK) != 0;
@@ -33,8 +22,24 @@ icu::UnicodeString toUnicode(std::string_view text) {
 
 }  // namespace
 
+bool isWellFormedUtf8(std::string_view bytes) {
+  if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) return false;  // left to the repair, in pieces
+  const auto* s = reinterpret_cast<const uint8_t*>(bytes.data());
+  const auto length = static_cast<int32_t>(bytes.size());
+  for (int32_t i = 0; i < length;) {
+    if (s[i] < 0x80) {  // ASCII needs no decoding
+      ++i;
+      continue;
+    }
+    UChar32 c;
+    U8_NEXT(s, i, length, c);
+    if (c < 0) return false;
+  }
+  return true;
+}
+
 std::string repairUtf8(std::string_view bytes) {
-  if (bytes.size() <= static_cast<std::size_t>(INT32_MAX) && isWellFormedUtf8(bytes)) return std::string(bytes);
+  if (isWellFormedUtf8(bytes)) return std::string(bytes);
   // fromUTF8 substitutes U+FFFD for each maximal ill-formed subpart.
   std::string repaired;
   std::size_t offset = 0;

@@ -6,6 +6,8 @@
 
 namespace morvel {
 
+bool isWellFormedUtf8(std::string_view bytes);
+
 // Replaces every ill-formed UTF-8 sequence by U+FFFD; well-formed input comes back unchanged.
 std::string repairUtf8(std::string_view bytes);
 

@@ -52,6 +52,9 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
   closeFd(err.write);
   if (spawned != 0) throw std::runtime_error("cannot start " + argv[0]);
 
+  // Input goes in as the pipe takes it, so that a child blocked on a full output
+  // pipe is never waited on by a parent blocked on a full input pipe.
+  ::fcntl(in.write, F_SETFL, O_NONBLOCK);
   ProcessResult result;
   std::size_t written = 0;
   if (input.empty()) closeFd(in.write);
@@ -72,7 +75,7 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
     if (in.write >= 0 && fds[2].revents != 0) {
       ssize_t count = ::write(in.write, input.data() + written, input.size() - written);
       if (count > 0) written += static_cast<std::size_t>(count);
-      if (count < 0 || written == input.size()) closeFd(in.write);
+      if ((count < 0 && errno != EAGAIN && errno != EINTR) || written == input.size()) closeFd(in.write);
     }
   }
   closeFd(in.write);
