@@ -98,7 +98,7 @@ std::optional<std::string> titleElementLabel(Accessibility& ax, const Element& f
 }  // namespace
 
 std::vector<LabelCandidate> labelCandidates(Accessibility& ax, const Element& window) {
-  static const ax::RoleSet staticTextRole = {"AXStaticText"};
+  const ax::RoleSet staticTextRole = {"AXStaticText"};
   std::vector<Element> staticTexts;
   int budget = candidateWalkBudget;
   ax::collectByRole(ax, window, staticTextRole, 0, candidateWalkMaxDepth, budget, staticTexts);
