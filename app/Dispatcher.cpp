@@ -1,6 +1,7 @@
 #include "app/Dispatcher.h"
 
 #include "commands/ElementCommands.h"
+#include "commands/FieldsCommand.h"
 
 #include <cmath>
 #include <limits>
@@ -51,11 +52,14 @@ Json runElementAt(const Json& request, Platform& platform) {
 
 Json runFocused(const Json&, Platform& platform) { return okReply(cmdFocused(platform)); }
 
+Json runFields(const Json&, Platform& platform) { return okReply(cmdFields(platform)); }
+
 const std::map<std::string, Runner, std::less<>>& commandTable() {
   static const std::map<std::string, Runner, std::less<>> table = {
       {"ping", runPing},
       {"element-at", runElementAt},
       {"focused", runFocused},
+      {"fields", runFields},
   };
   return table;
 }

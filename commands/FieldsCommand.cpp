@@ -1,0 +1,85 @@
+#include "commands/FieldsCommand.h"
+
+#include "accessibility/Descriptor.h"
+#include "accessibility/Focus.h"
+#include "accessibility/Readers.h"
+#include "commands/FieldLabels.h"
+
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+namespace morvel {
+namespace {
+
+using ax::Accessibility;
+using ax::Element;
+using ax::Rect;
+
+// Bounds how long one read through the window waits for an application that hangs.
+constexpr double windowMessagingTimeoutSeconds = 2.0;
+constexpr int fieldWalkMaxDepth = 35;
+constexpr int fieldWalkBudget = 9000;
+// Fields considered, cut before the size test so that the reply stays bounded.
+constexpr std::size_t fieldLimit = 120;
+// Smaller controls are hidden or decorative and not worth filling in.
+constexpr double smallestFieldSide = 2.0;
+
+bool tooSmall(const Rect& frame) { return frame.width < smallestFieldSide || frame.height < smallestFieldSide; }
+
+Json fieldRecord(Accessibility& ax, const Element& field, const std::optional<Rect>& frame,
+                 const std::vector<LabelCandidate>& candidates) {
+  Json record = Json::object();
+  if (auto role = ax::axString(ax, field, "AXRole")) record["role"] = *role;
+  const auto subrole = ax::axString(ax, field, "AXSubrole");
+  if (subrole) record["subrole"] = *subrole;
+  // Reported for secure fields too: the platform decides what a secure value reads as.
+  if (auto value = ax::axString(ax, field, "AXValue")) record["value"] = *value;
+  if (frame) record["frame"] = ax::frameDictionary(*frame);
+  record["enabled"] = ax::axBool(ax, field, "AXEnabled").value_or(true);
+  record["secure"] = subrole == "AXSecureTextField";
+  if (auto label = fieldLabel(ax, field, candidates, frame)) {
+    record["label"] = label->label;
+    record["labelSource"] = label->source;
+  }
+  record["path"] = Json::array({ax::elementDescriptor(ax, field, false)});
+  return record;
+}
+
+}  // namespace
+
+const ax::RoleSet& formFieldRoles() {
+  static const ax::RoleSet roles = {"AXTextField",   "AXTextArea",    "AXComboBox",
+                                    "AXCheckBox",    "AXPopUpButton", "AXRadioButton"};
+  return roles;
+}
+
+Json cmdFields(Platform& platform) {
+  Accessibility& ax = platform.ax;
+  const ax::FrontWindow front = ax::frontmostWindow(ax);
+  if (!front.window) return {{"found", false}};
+  const Element& window = *front.window;
+  ax.setMessagingTimeout(window, windowMessagingTimeoutSeconds);
+
+  std::vector<Element> fields;
+  int budget = fieldWalkBudget;
+  ax::collectByRole(ax, window, formFieldRoles(), 0, fieldWalkMaxDepth, budget, fields);
+  const std::vector<LabelCandidate> candidates = labelCandidates(ax, window);
+  if (fields.size() > fieldLimit) fields.erase(fields.begin() + fieldLimit, fields.end());
+
+  Json records = Json::array();
+  for (const Element& field : fields) {
+    const auto frame = ax::axFrame(ax, field);
+    if (frame && tooSmall(*frame)) continue;
+    records.push_back(fieldRecord(ax, field, frame, candidates));
+  }
+
+  Json reply = {{"found", !records.empty()}, {"source", "ax"}, {"fieldCount", records.size()}};
+  reply["fields"] = std::move(records);
+  if (front.title) reply["windowTitle"] = *front.title;
+  if (front.bundleId) reply["appBundleId"] = *front.bundleId;
+  if (auto windowFrame = ax::axFrame(ax, window)) reply["windowFrame"] = ax::frameDictionary(*windowFrame);
+  return reply;
+}
+
+}  // namespace morvel

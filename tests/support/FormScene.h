@@ -1,0 +1,46 @@
+#pragma once
+
+// Small builders for scenes with one front window, used by the form-field tests.
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+namespace morvel::testing {
+
+using nlohmann::json;
+
+inline json rectValue(double x, double y, double w, double h) { return {{"rect", {x, y, w, h}}}; }
+
+inline json staticText(const json& text, const json& frame) {
+  return {{"attrs", {{"AXRole", "AXStaticText"}, {"AXValue", text}, {"AXFrame", frame}}}};
+}
+
+// An element of `role` with `attrs` added to its role.
+inline json element(const std::string& role, json attrs = json::object()) {
+  attrs["AXRole"] = role;
+  return {{"attrs", std::move(attrs)}};
+}
+
+inline json withId(json node, const std::string& id) {
+  node["id"] = id;
+  return node;
+}
+
+inline json group(json children) { return {{"attrs", {{"AXRole", "AXGroup"}}}, {"children", std::move(children)}}; }
+
+// A desktop whose frontmost application (bundle "com.example.form") shows one
+// window, id "window", titled "Form" at (0, 0, 1000, 800), with these children.
+// `freeElements` belong to no tree (title elements, for instance).
+inline json windowScene(json children, json freeElements = json::array()) {
+  json window = {{"id", "window"},
+                 {"attrs", {{"AXRole", "AXWindow"}, {"AXTitle", "Form"}, {"AXFrame", rectValue(0, 0, 1000, 800)}}},
+                 {"children", std::move(children)}};
+  return {{"frontmost", {{"pid", 1}, {"bundleId", "com.example.form"}}},
+          {"applications", json::array({{{"pid", 1},
+                                         {"attrs", {{"AXFocusedWindow", {{"ref", "window"}}}}},
+                                         {"windows", json::array({std::move(window)})}}})},
+          {"elements", std::move(freeElements)}};
+}
+
+}  // namespace morvel::testing
