@@ -1,6 +1,8 @@
 #include "app/Dispatcher.h"
 
 #include "commands/ElementCommands.h"
+#include "commands/FingerprintCommand.h"
+#include "ocr/OcrRegionCommand.h"
 
 #include <cmath>
 #include <limits>
@@ -30,6 +32,19 @@ std::optional<Point2> pointArguments(const Json& request) {
   return Point2{*x, *y};
 }
 
+// "x", "y", "w", "h" read in that order; none at the first that is not numeric.
+std::optional<ax::Rect> rectArguments(const Json& request) {
+  auto x = number(request, "x");
+  if (!x) return std::nullopt;
+  auto y = number(request, "y");
+  if (!y) return std::nullopt;
+  auto w = number(request, "w");
+  if (!w) return std::nullopt;
+  auto h = number(request, "h");
+  if (!h) return std::nullopt;
+  return ax::Rect{*x, *y, *w, *h};
+}
+
 Json runPing(const Json&, Platform&) { return {{"ok", true}, {"pong", true}}; }
 
 Json runElementAt(const Json& request, Platform& platform) {
@@ -40,11 +55,24 @@ Json runElementAt(const Json& request, Platform& platform) {
 
 Json runFocused(const Json&, Platform& platform) { return okReply(cmdFocused(platform)); }
 
+Json runOcrRegion(const Json& request, Platform& platform) {
+  auto rect = rectArguments(request);
+  if (!rect) return errorReply("ocr-region requires numeric x,y,w,h");
+  return okReply(cmdOcrRegion(platform, rect->x, rect->y, rect->width, rect->height));
+}
+
+// A partial rectangle is no error: the fingerprint is then taken without one.
+Json runFingerprint(const Json& request, Platform& platform) {
+  return okReply(cmdFingerprint(platform, rectArguments(request)));
+}
+
 const std::map<std::string, Runner, std::less<>>& commandTable() {
   static const std::map<std::string, Runner, std::less<>> table = {
       {"ping", runPing},
       {"element-at", runElementAt},
       {"focused", runFocused},
+      {"ocr-region", runOcrRegion},
+      {"fingerprint", runFingerprint},
   };
   return table;
 }
