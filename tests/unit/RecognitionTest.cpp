@@ -41,38 +41,19 @@ TEST(RunOCR, FramesAreInImagePixelsFromTheRegionCorner) {
   expectFrame(result.lines[0].frame, 10, 25, 50, 15);
 }
 
-TEST(RunOCR, KeepsRecognizerOrderAndJoinsTextsWithLineFeeds) {
+TEST(RunOCR, KeepsEveryCandidateInRecognizerOrderUntrimmed) {
   SimDesktopFixture fixture(screenScene({{"lines",
-                                          {{{"text", "Name"}, {"rect", {10, 10, 40, 12}}},
-                                           {{"text", " padded "}, {"rect", {10, 50, 40, 12}}},
-                                           {{"text", "Email"}, {"rect", {10, 30, 40, 12}}}}}}));
-  auto result = ocr::runOCR(fixture.platform().screen, {0, 0, 100, 100});
-  ASSERT_EQ(result.lines.size(), 3u);
-  EXPECT_EQ(result.text, "Name\n padded \nEmail");  // neither sorted by position nor trimmed
-  EXPECT_EQ(result.lines[1].text, " padded ");
-  EXPECT_EQ(result.lines[2].text, "Email");
-}
-
-TEST(RunOCR, ObservationsWithoutCandidateVanishButEmptyTextsStay) {
-  SimDesktopFixture fixture(screenScene({{"lines",
-                                          {{{"text", "Name"}, {"rect", {0, 0, 10, 10}}},
+                                          {{{"text", "Name"}, {"confidence", 0.3}, {"rect", {0, 60, 10, 10}}},
                                            {{"noCandidate", true}, {"rect", {0, 20, 10, 10}}},
-                                           {{"text", ""}, {"confidence", 0.3}, {"rect", {0, 40, 10, 10}}},
-                                           {{"text", "Email"}, {"rect", {0, 60, 10, 10}}}}}}));
+                                           {{"text", ""}, {"confidence", 0.5}, {"rect", {0, 40, 10, 10}}},
+                                           {{"text", " Email "}, {"rect", {0, 0, 10, 10}}}}}}));
   auto result = ocr::runOCR(fixture.platform().screen, {0, 0, 100, 100});
+  // Not sorted by position; no line and no empty segment for the observation without candidate.
+  EXPECT_EQ(result.text, "Name\n\n Email ");
   ASSERT_EQ(result.lines.size(), 3u);
-  EXPECT_EQ(result.text, "Name\n\nEmail");
   EXPECT_EQ(result.lines[1].text, "");
   expectFrame(result.lines[1].frame, 0, 40, 10, 10);
-}
-
-TEST(RunOCR, WidensSinglePrecisionConfidenceExactly) {
-  SimDesktopFixture fixture(screenScene({{"lines",
-                                          {{{"text", "a"}, {"confidence", 0.3}, {"rect", {0, 0, 10, 10}}},
-                                           {{"text", "b"}, {"confidence", 0.5}, {"rect", {0, 20, 10, 10}}},
-                                           {{"text", "c"}, {"rect", {0, 40, 10, 10}}}}}}));
-  auto result = ocr::runOCR(fixture.platform().screen, {0, 0, 100, 100});
-  ASSERT_EQ(result.lines.size(), 3u);
+  // Single precision widened exactly.
   EXPECT_EQ(result.lines[0].confidence, 0.30000001192092896);
   EXPECT_EQ(result.lines[1].confidence, 0.5);
   EXPECT_EQ(result.lines[2].confidence, 1.0);
