@@ -2,9 +2,9 @@
 
 #include "commands/ElementCommands.h"
 #include "commands/FieldsCommand.h"
+#include "commands/FingerprintCommand.h"
+#include "ocr/OcrRegionCommand.h"
 
-#include <cmath>
-#include <limits>
 
 namespace morvel {
 namespace {
@@ -24,17 +24,13 @@ Json okReply(Json reply) {
   return reply;
 }
 
-struct Point2 {
-  double x;
-  double y;
-};
-
-std::optional<Point2> pointArguments(const Json& request) {
+// "x" then "y"; none at the first that is not numeric.
+std::optional<ax::Point> pointArguments(const Json& request) {
   auto x = number(request, "x");
   if (!x) return std::nullopt;
   auto y = number(request, "y");
   if (!y) return std::nullopt;
-  return Point2{*x, *y};
+  return ax::Point{*x, *y};
 }
 
 Json runPing(const Json&, Platform&) {
@@ -42,6 +38,19 @@ Json runPing(const Json&, Platform&) {
   reply["ok"] = true;
   reply["pong"] = true;
   return reply;
+}
+
+// "x", "y", "w", "h" read in that order; none at the first that is not numeric.
+std::optional<ax::Rect> rectArguments(const Json& request) {
+  auto x = number(request, "x");
+  if (!x) return std::nullopt;
+  auto y = number(request, "y");
+  if (!y) return std::nullopt;
+  auto w = number(request, "w");
+  if (!w) return std::nullopt;
+  auto h = number(request, "h");
+  if (!h) return std::nullopt;
+  return ax::Rect{*x, *y, *w, *h};
 }
 
 Json runElementAt(const Json& request, Platform& platform) {
@@ -54,12 +63,25 @@ Json runFocused(const Json&, Platform& platform) { return okReply(cmdFocused(pla
 
 Json runFields(const Json&, Platform& platform) { return okReply(cmdFields(platform)); }
 
+Json runOcrRegion(const Json& request, Platform& platform) {
+  auto rect = rectArguments(request);
+  if (!rect) return errorReply("ocr-region requires numeric x,y,w,h");
+  return okReply(cmdOcrRegion(platform, rect->x, rect->y, rect->width, rect->height));
+}
+
+// A partial rectangle is no error: the fingerprint is then taken without one.
+Json runFingerprint(const Json& request, Platform& platform) {
+  return okReply(cmdFingerprint(platform, rectArguments(request)));
+}
+
 const std::map<std::string, Runner, std::less<>>& commandTable() {
   static const std::map<std::string, Runner, std::less<>> table = {
       {"ping", runPing},
       {"element-at", runElementAt},
       {"focused", runFocused},
       {"fields", runFields},
+      {"ocr-region", runOcrRegion},
+      {"fingerprint", runFingerprint},
   };
   return table;
 }

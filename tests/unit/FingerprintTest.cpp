@@ -1,0 +1,185 @@
+#include "app/Dispatcher.h"
+#include "commands/FingerprintCommand.h"
+#include "support/SimDesktopFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace morvel {
+namespace {
+
+using nlohmann::json;
+using testing::SimDesktopFixture;
+
+constexpr int dumpMaxDepth = 3;
+constexpr int dumpMaxBreadth = 12;
+
+// Children are given as json::array(...): a braced list holding one json value
+// would be taken as a copy of that value by some compilers.
+json element(std::string role, json title, json children = nullptr) {
+  json node = {{"attrs", {{"AXRole", std::move(role)}}}};
+  if (!title.is_null()) node["attrs"]["AXTitle"] = std::move(title);
+  if (!children.is_null()) node["children"] = std::move(children);
+  return node;
+}
+
+// A desktop whose frontmost application shows `window`.
+json desktopWith(json window, json screen = nullptr) {
+  window["id"] = "window";
+  json scene = {{"frontmost", {{"pid", 501}, {"bundleId", "com.example.mail"}}},
+                {"applications", json::array({{{"pid", 501}, {"windows", json::array({std::move(window)})}}})}};
+  if (!screen.is_null()) scene["screen"] = std::move(screen);
+  return scene;
+}
+
+std::string dumpOf(const json& window) {
+  SimDesktopFixture fixture(desktopWith(window));
+  return dumpAXTree(fixture.ax(), fixture.element("window"), 0, dumpMaxDepth, dumpMaxBreadth);
+}
+
+std::string axDigestOf(const json& window) {
+  SimDesktopFixture fixture(desktopWith(window));
+  return cmdFingerprint(fixture.platform(), std::nullopt)["axDigest"];
+}
+
+TEST(Sha256Hex, GivesTheStandardDigestInLowerCaseHex) {
+  EXPECT_EQ(sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+  EXPECT_EQ(sha256Hex(std::string("a\0b", 3)), "59b271ae1bbcb1d31d41929817f4b16fb439eb4f31520b5ad1d5ce98920a7138");
+}
+
+TEST(DumpAXTree, WritesOneIndentedRoleTitleLinePerElement) {
+  EXPECT_EQ(dumpOf(element("AXWindow", "Inbox", json::array({element("AXToolbar", nullptr)}))), "AXWindow:Inbox\n AXToolbar:");
+  EXPECT_EQ(dumpOf(element("AXWindow", "Solo")), "AXWindow:Solo");
+  EXPECT_EQ(dumpOf(element("AXWindow", "Empty", json::array())), "AXWindow:Empty");
+
+  json unreadableRole = {{"attrs", {{"AXRole", {{"error", "gone"}}}, {"AXTitle", "x"}}}};
+  json window = element(
+      "AXWindow", "Form",
+      json::array({element("AXGroup", nullptr,
+                           json::array({unreadableRole, element("AXStaticText", 42), element("AXStaticText", 2.5)})),
+                   element("AXButton", "Save\nAll"), element("AXTextField", {{"other", "attributed"}}),
+                   element("AXCheckBox", "")}));
+  EXPECT_EQ(dumpOf(window),
+            "AXWindow:Form\n"
+            " AXGroup:\n"
+            "  ?:x\n"
+            "  AXStaticText:42\n"
+            "  AXStaticText:2.5\n"
+            " AXButton:Save\nAll\n"
+            " AXTextField:\n"
+            " AXCheckBox:");
+}
+
+TEST(DumpAXTree, StartDepthIndentsAndBoundsTheWalk) {
+  SimDesktopFixture fixture(desktopWith(
+      element("AXWindow", "W", json::array({element("AXGroup", "g", json::array({element("AXButton", "b")}))}))));
+  const ax::Element window = fixture.element("window");
+  EXPECT_EQ(dumpAXTree(fixture.ax(), window, 2, 3, 12), "  AXWindow:W\n   AXGroup:g");
+  EXPECT_EQ(dumpAXTree(fixture.ax(), window, 0, 0, 12), "AXWindow:W");
+  EXPECT_EQ(dumpAXTree(fixture.ax(), window, 0, 3, 0), "AXWindow:W");
+}
+
+// A chain window > depth 1 > depth 2 > depth 3 > depth 4.
+json chain(const std::string& depth3Title, const std::string& depth4Title) {
+  json depth4 = element("AXButton", depth4Title);
+  json depth3 = element("AXGroup", depth3Title, json::array({depth4}));
+  json depth2 = element("AXGroup", "2", json::array({depth3}));
+  json depth1 = element("AXGroup", "1", json::array({depth2}));
+  return element("AXWindow", "Deep", json::array({depth1}));
+}
+
+// A window with `count` children titled by position, child `changed` retitled.
+json wideWindow(int count, int changed) {
+  json children = json::array();
+  for (int index = 0; index < count; ++index) {
+    children.push_back(element("AXButton", index == changed ? "changed" : std::to_string(index)));
+  }
+  return element("AXWindow", "Wide", children);
+}
+
+TEST(FingerprintBounds, DigestCoversDepthThreeAndTwelveChildrenOnly) {
+  EXPECT_EQ(dumpOf(chain("3", "4")), "AXWindow:Deep\n AXGroup:1\n  AXGroup:2\n   AXGroup:3");
+  EXPECT_EQ(axDigestOf(chain("3", "4")), axDigestOf(chain("3", "changed")));
+  EXPECT_NE(axDigestOf(chain("3", "4")), axDigestOf(chain("changed", "4")));
+
+  const std::string dump = dumpOf(wideWindow(20, -1));
+  EXPECT_EQ(std::count(dump.begin(), dump.end(), '\n'), 12);
+  EXPECT_TRUE(dump.ends_with("\n AXButton:11"));
+  const std::string unchanged = axDigestOf(wideWindow(20, -1));
+  EXPECT_EQ(axDigestOf(wideWindow(20, 12)), unchanged);
+  EXPECT_EQ(axDigestOf(wideWindow(20, 19)), unchanged);
+  EXPECT_NE(axDigestOf(wideWindow(20, 11)), unchanged);
+  EXPECT_NE(axDigestOf(wideWindow(20, 0)), unchanged);
+}
+
+TEST(FingerprintCommand, ReportsTheWindowItDigested) {
+  SimDesktopFixture fixture(desktopWith(element("AXWindow", "Inbox", json::array({element("AXToolbar", nullptr)}))));
+  json reply = cmdFingerprint(fixture.platform(), std::nullopt);
+  EXPECT_EQ(reply, json({{"axDigest", sha256Hex("AXWindow:Inbox\n AXToolbar:")},
+                         {"windowTitle", "Inbox"},
+                         {"appBundleId", "com.example.mail"}}));
+
+  SimDesktopFixture untitled(desktopWith(element("AXWindow", nullptr)));
+  reply = cmdFingerprint(untitled.platform(), std::nullopt);
+  EXPECT_FALSE(reply.contains("windowTitle"));
+  EXPECT_EQ(reply["axDigest"], sha256Hex("AXWindow:"));
+}
+
+TEST(FingerprintCommand, WithoutWindowDigestsNoWindow) {
+  const std::string noWindowDigest = "26ed8f601ff89137615be86dc69cc25156fe02c48631b71fe7fd9aec40a6f320";
+  SimDesktopFixture empty(json::object());
+  EXPECT_EQ(cmdFingerprint(empty.platform(), std::nullopt), json({{"axDigest", noWindowDigest}}));
+
+  json windowless = {{"frontmost", {{"pid", 7}, {"bundleId", "com.example.daemon"}}},
+                     {"applications", json::array({{{"pid", 7}, {"children", json::array()}}})}};
+  SimDesktopFixture noWindow(windowless);
+  EXPECT_EQ(cmdFingerprint(noWindow.platform(), std::nullopt),
+            json({{"axDigest", noWindowDigest}, {"appBundleId", "com.example.daemon"}}));
+}
+
+json fingerprintRequest(json x, json y, json w, json h) {
+  return {{"cmd", "fingerprint"}, {"x", std::move(x)}, {"y", std::move(y)}, {"w", std::move(w)}, {"h", std::move(h)}};
+}
+
+TEST(FingerprintCommand, RegionAddsTheDigestOfItsRecognisedText) {
+  json screen = {{"lines",
+                  {{{"text", "Name"}, {"confidence", 0.3}, {"rect", {10, 10, 40, 12}}},
+                   {{"text", "Email"}, {"rect", {10, 30, 40, 12}}}}}};
+  SimDesktopFixture fixture(desktopWith(element("AXWindow", "Inbox"), screen));
+
+  json reply = handle(fingerprintRequest(0, 0, 100, 100), fixture.platform());
+  EXPECT_EQ(reply["ok"], true);
+  EXPECT_EQ(reply["ocrDigest"], "564bc692540c4585cf85719076d01563a363e4f59c58d5a29bbbbe9b5bd70736");  // "Name\nEmail"
+  EXPECT_EQ(reply["axDigest"], sha256Hex("AXWindow:Inbox"));
+  EXPECT_EQ(fixture.stats()["captures"], 1);
+
+  // A zero-size region makes no capture and digests the empty text.
+  reply = handle(fingerprintRequest(0, 0, 0, 100), fixture.platform());
+  EXPECT_EQ(reply["ocrDigest"], sha256Hex(""));
+  EXPECT_EQ(fixture.stats()["captures"], 0);
+}
+
+TEST(FingerprintCommand, PartialRegionIsSilentlyIgnored) {
+  SimDesktopFixture fixture(desktopWith(element("AXWindow", "Inbox"), {{"lines", json::array()}}));
+  const json partialRegions[] = {
+      {{"cmd", "fingerprint"}, {"x", 0}, {"y", 0}},
+      fingerprintRequest(0, 0, 100, "100"),
+      fingerprintRequest(nullptr, 0, 100, 100),
+      {{"cmd", "fingerprint"}},
+  };
+  for (const json& request : partialRegions) {
+    json reply = handle(request, fixture.platform());
+    EXPECT_EQ(reply, json({{"ok", true},
+                           {"axDigest", sha256Hex("AXWindow:Inbox")},
+                           {"windowTitle", "Inbox"},
+                           {"appBundleId", "com.example.mail"}}));
+  }
+  EXPECT_EQ(fixture.stats()["captures"], 0);
+}
+
+}  // namespace
+}  // namespace morvel
