@@ -119,6 +119,13 @@ class Loader {
     node->id = id;
   }
 
+  // Attributes may name any element, so they are read once every element is declared.
+  void rememberAttributes(Node* node, const json& element, const std::string& path) {
+    if (auto attrs = element.find("attrs"); attrs != element.end()) {
+      pendingAttributes_.push_back({node, &*attrs, member(path, "attrs")});
+    }
+  }
+
   void declareChildren(Node* parent, const json& element, std::string_view key, const std::string& path) {
     auto found = element.find(key);
     if (found == element.end()) return;
@@ -138,9 +145,7 @@ class Loader {
     Node* node = newNode(presence);
     node->application = application;
     registerId(node, element, path);
-    if (auto attrs = element.find("attrs"); attrs != element.end()) {
-      pendingAttributes_.push_back({node, &*attrs, member(path, "attrs")});
-    }
+    rememberAttributes(node, element, path);
     declareChildren(node, element, "children", path);
     return node;
   }
@@ -165,9 +170,7 @@ class Loader {
       node->isApplication = true;
       node->application = record.get();
       registerId(node, entry, path);
-      if (auto attrs = entry.find("attrs"); attrs != entry.end()) {
-        pendingAttributes_.push_back({node, &*attrs, member(path, "attrs")});
-      }
+      rememberAttributes(node, entry, path);
       declareChildren(node, entry, "windows", path);
       declareChildren(node, entry, "children", path);
       scene_.applications.push_back(node);
