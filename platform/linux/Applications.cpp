@@ -13,6 +13,12 @@ bool sameRect(const ScreenRect& a, const XRect& b) {
   return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
 }
 
+// Toolkits report a top-level window either with the window manager's frame
+// (GTK 3) or as its client area alone.
+bool standsFor(const ScreenRect& extents, const ClientWindow& client) {
+  return sameRect(extents, client.frame) || sameRect(extents, client.client);
+}
+
 bool rectContains(const ScreenRect& rect, double x, double y) {
   return x >= rect.x && y >= rect.y && x < static_cast<double>(rect.x) + rect.width &&
          y < static_cast<double>(rect.y) + rect.height;
@@ -72,7 +78,7 @@ AccessibleRef Applications::windowForClient(const ClientWindow& client, double x
   for (AccessibleRef& window : windowsOf(application.get())) {
     auto extents = reader_.screenExtents(window.get());
     if (!extents) continue;
-    if (sameRect(*extents, client.client)) return window;
+    if (standsFor(*extents, client)) return window;
     if (!containing && rectContains(*extents, x, y)) containing = window;
   }
   return containing;
@@ -115,7 +121,7 @@ std::optional<std::string> Applications::xTitleOf(AtspiAccessible* window) {
   int clientsOfPid = 0;
   for (const ClientWindow& client : workspace_.clientsTopFirst()) {
     if (client.pid != pid) continue;
-    if (extents && sameRect(*extents, client.client)) return workspace_.windowTitle(client.id);
+    if (extents && standsFor(*extents, client)) return workspace_.windowTitle(client.id);
     ++clientsOfPid;
     onlyClient = client.id;
   }

@@ -1,14 +1,18 @@
 #include "platform/linux/GreyImage.h"
 
-#include <numeric>
+#include <algorithm>
+#include <array>
 
 namespace morvel::linux_ax {
 
 void makeTextDark(GreyImage& image) {
   if (image.pixels.empty()) return;
-  constexpr std::uint64_t middleGrey = 128;
-  const std::uint64_t total = std::accumulate(image.pixels.begin(), image.pixels.end(), std::uint64_t{0});
-  if (total >= middleGrey * image.pixels.size()) return;
+  // The ground of a UI capture is its most frequent shade; text is the rest.
+  std::array<std::size_t, 256> counts{};
+  for (std::uint8_t pixel : image.pixels) ++counts[pixel];
+  const auto ground = std::max_element(counts.begin(), counts.end()) - counts.begin();
+  constexpr long middleGrey = 128;
+  if (ground >= middleGrey) return;
   for (std::uint8_t& pixel : image.pixels) pixel = static_cast<std::uint8_t>(255 - pixel);
 }
 

@@ -21,7 +21,7 @@ inline std::uint8_t luminance(unsigned red, unsigned green, unsigned blue) {
 }
 
 // Dark text on a light ground, as the recogniser reads best: an image whose
-// mean is dark (light text on a dark theme) is inverted.
+// ground is dark (light text on a dark theme) is inverted.
 void makeTextDark(GreyImage& image);
 
 // Twice the width and height, by bilinear interpolation: small UI text is read

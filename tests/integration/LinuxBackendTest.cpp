@@ -69,8 +69,9 @@ TEST_F(BackendOnFixture, FrontmostApplicationIsTheFixtureWithItsWindowClassAsBun
   ASSERT_TRUE(window);
   EXPECT_EQ(ax::axString(ax_, *window, "AXRole"), "AXWindow");
   EXPECT_EQ(ax::axString(ax_, *window, "AXSubrole"), "AXStandardWindow");
+  // GTK reports a top-level window with the window manager's frame around it.
   auto frame = ax::axFrame(ax_, *window);
-  auto client = clientWindowOf(fixture_->pid());
+  auto client = framedWindowOf(fixture_->pid());
   ASSERT_TRUE(frame && client);
   EXPECT_EQ(frame->x, client->x);
   EXPECT_EQ(frame->y, client->y);
@@ -83,17 +84,24 @@ TEST_F(BackendOnFixture, FormControlsMapOntoTheirAxRolesAndValues) {
   ASSERT_TRUE(window);
   const auto fields = collect(*window, "AXTextField");
   ASSERT_EQ(fields.size(), 4u);  // name, email, password, search
+  auto fieldWhere = [&](const char* attribute, const std::string& wanted) -> std::optional<Element> {
+    for (const Element& field : fields) {
+      if (ax::axString(ax_, field, attribute) == wanted) return field;
+    }
+    return std::nullopt;
+  };
 
-  EXPECT_EQ(ax::axString(ax_, fields[0], "AXValue"), "Ada Lovelace");
-  auto label = ax::axElementAttr(ax_, fields[0], "AXTitleUIElement");
+  auto name = fieldWhere("AXValue", "Ada Lovelace");
+  ASSERT_TRUE(name);
+  auto label = ax::axElementAttr(ax_, *name, "AXTitleUIElement");
   ASSERT_TRUE(label);
   EXPECT_EQ(ax::axString(ax_, *label, "AXRole"), "AXStaticText");
   EXPECT_EQ(ax::axString(ax_, *label, "AXValue"), "Name");
-  EXPECT_EQ(ax::axBool(ax_, fields[0], "AXEnabled"), true);
+  EXPECT_EQ(ax::axBool(ax_, *name, "AXEnabled"), true);
+  EXPECT_EQ(ax::axString(ax_, *name, "AXPlaceholderValue"), std::nullopt);
 
-  EXPECT_EQ(ax::axString(ax_, fields[2], "AXSubrole"), "AXSecureTextField");
-  EXPECT_EQ(ax::axString(ax_, fields[3], "AXPlaceholderValue"), "Search contacts");
-  EXPECT_EQ(ax::axString(ax_, fields[1], "AXPlaceholderValue"), std::nullopt);
+  EXPECT_TRUE(fieldWhere("AXSubrole", "AXSecureTextField"));
+  EXPECT_TRUE(fieldWhere("AXPlaceholderValue", "Search contacts"));
 
   const auto checkBoxes = collect(*window, "AXCheckBox");
   ASSERT_EQ(checkBoxes.size(), 1u);

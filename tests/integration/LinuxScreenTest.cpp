@@ -83,17 +83,19 @@ TEST_F(ScreenOnFixture, RecognisesTheWindowsLabelsAndCellsWhereTheyAre) {
 TEST_F(ScreenOnFixture, ARectanglePartlyOffScreenKeepsItsSizeAndPlacesLinesBack) {
   const ScreenRect window = fixture_->frameOf("window");
   const ScreenRect button = fixture_->frameOf("add");
+  // Starts above the screen's top edge and ends with the window.
   constexpr int offScreen = 300;
-  const double left = -offScreen;
-  auto image = screen_.capture({left, double(window.y), double(window.x + window.width + offScreen), double(window.height)});
+  const double top = -offScreen;
+  const int height = window.y + window.height + offScreen;
+  auto image = screen_.capture({double(window.x), top, double(window.width), double(height)});
   ASSERT_TRUE(image);
-  EXPECT_EQ(image->widthPx(), window.x + window.width + offScreen);
+  EXPECT_EQ(image->heightPx(), height);
   auto observations = screen_.recognize(*image);
   ASSERT_TRUE(observations);
   const Found* add = lineWith(linesIn(*image, *observations), "Add");
   ASSERT_NE(add, nullptr);
-  EXPECT_GE(add->inRegion.x, button.x + offScreen);
-  EXPECT_LE(add->inRegion.x + add->inRegion.width, button.x + offScreen + button.width);
+  EXPECT_GE(add->inRegion.y, button.y + offScreen);
+  EXPECT_LE(add->inRegion.y + add->inRegion.height, button.y + offScreen + button.height);
 }
 
 TEST_F(ScreenOnFixture, EmptyNegativeAndOffScreenRectanglesCaptureNothing) {
@@ -129,12 +131,12 @@ TEST(GreyImage, UpscalingDoublesTheSizeAndKeepsFlatAreasFlat) {
 }
 
 TEST(GreyImage, OnlyDarkImagesAreInverted) {
-  GreyImage dark{2, 1, {10, 240}};
-  linux_ax::makeTextDark(dark);  // mean 125: light text on a dark ground
-  EXPECT_EQ(dark.pixels, (std::vector<std::uint8_t>{245, 15}));
-  GreyImage light{2, 1, {250, 20}};
+  GreyImage dark{4, 1, {10, 240, 10, 250}};
+  linux_ax::makeTextDark(dark);  // mostly dark: light text on a dark ground
+  EXPECT_EQ(dark.pixels, (std::vector<std::uint8_t>{245, 15, 245, 5}));
+  GreyImage light{4, 1, {250, 20, 250, 5}};
   linux_ax::makeTextDark(light);
-  EXPECT_EQ(light.pixels, (std::vector<std::uint8_t>{250, 20}));
+  EXPECT_EQ(light.pixels, (std::vector<std::uint8_t>{250, 20, 250, 5}));
 }
 
 TEST(CaptureGeometry, RectanglesRoundOutwardAndClipToTheScreen) {

@@ -34,6 +34,17 @@ std::vector<unsigned long> windowProperty(Display* display, Window window, const
 
 int ignoreErrors(Display*, XErrorEvent*) { return 0; }
 
+std::optional<Window> viewableWindowOf(Display* display, pid_t pid) {
+  const Window root = DefaultRootWindow(display);
+  for (unsigned long window : windowProperty(display, root, "_NET_CLIENT_LIST", XA_WINDOW)) {
+    auto owner = windowProperty(display, window, "_NET_WM_PID", XA_CARDINAL);
+    if (owner.empty() || static_cast<pid_t>(owner.front()) != pid) continue;
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, window, &attributes) != 0 && attributes.map_state == IsViewable) return window;
+  }
+  return std::nullopt;
+}
+
 std::optional<ScreenRect> viewableClientOf(Display* display, pid_t pid) {
   const Window root = DefaultRootWindow(display);
   for (unsigned long window : windowProperty(display, root, "_NET_CLIENT_LIST", XA_WINDOW)) {
@@ -90,6 +101,23 @@ std::optional<ScreenRect> clientWindowOf(pid_t pid, std::chrono::milliseconds ti
   std::optional<ScreenRect> found;
   eventually([&] { return (found = viewableClientOf(display.get(), pid)).has_value(); }, timeout);
   return found;
+}
+
+std::optional<ScreenRect> framedWindowOf(pid_t pid, std::chrono::milliseconds timeout) {
+  auto client = clientWindowOf(pid, timeout);
+  if (!client) return std::nullopt;
+  DisplayPtr display(XOpenDisplay(nullptr));
+  if (!display) return std::nullopt;
+  auto window = viewableWindowOf(display.get(), pid);
+  if (!window) return std::nullopt;
+  // Left, right, top and bottom decoration widths.
+  auto extents = windowProperty(display.get(), *window, "_NET_FRAME_EXTENTS", XA_CARDINAL);
+  if (extents.size() != 4) return client;
+  const int left = static_cast<int>(extents[0]);
+  const int right = static_cast<int>(extents[1]);
+  const int top = static_cast<int>(extents[2]);
+  const int bottom = static_cast<int>(extents[3]);
+  return ScreenRect{client->x - left, client->y - top, client->width + left + right, client->height + top + bottom};
 }
 
 std::optional<std::int32_t> activeWindowPid() {

@@ -59,6 +59,8 @@ class FixtureApplication {
 // The client window of a process as the X server places it (root coordinates),
 // once it is viewable; polls until the deadline.
 std::optional<ScreenRect> clientWindowOf(pid_t pid, std::chrono::milliseconds timeout = startupTimeout);
+// The same window with the decorations the window manager puts around it.
+std::optional<ScreenRect> framedWindowOf(pid_t pid, std::chrono::milliseconds timeout = startupTimeout);
 // The process that owns the window manager's active window.
 std::optional<std::int32_t> activeWindowPid();
 
