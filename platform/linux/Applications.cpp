@@ -63,9 +63,12 @@ std::vector<AccessibleRef> Applications::windowsOf(AtspiAccessible* application)
 }
 
 AccessibleRef Applications::activeWindowOf(AtspiAccessible* application) {
-  for (AccessibleRef& window : windowsOf(application)) {
-    auto states = reader_.states(window.get());
-    if (states && hasState(*states, ATSPI_STATE_ACTIVE)) return window;
+  // The state first: of all top-level windows, at most one is active.
+  auto children = reader_.children(application, mostTopLevelWindows);
+  if (!children) return {};
+  for (AccessibleRef& child : *children) {
+    auto states = reader_.states(child.get());
+    if (states && hasState(*states, ATSPI_STATE_ACTIVE) && isWindow(child.get())) return child;
   }
   return {};
 }
@@ -74,14 +77,19 @@ AccessibleRef Applications::windowForClient(const ClientWindow& client, double x
   if (!client.pid) return {};
   AccessibleRef application = byPid(*client.pid);
   if (!application) return {};
-  AccessibleRef containing;
-  for (AccessibleRef& window : windowsOf(application.get())) {
-    auto extents = reader_.screenExtents(window.get());
-    if (!extents) continue;
-    if (standsFor(*extents, client)) return window;
-    if (!containing && rectContains(*extents, x, y)) containing = window;
+  auto children = reader_.children(application.get(), mostTopLevelWindows);
+  if (!children) return {};
+  // The X server has said the window is viewable: its extents alone identify it.
+  for (AccessibleRef& child : *children) {
+    auto extents = reader_.screenExtents(child.get());
+    if (extents && standsFor(*extents, client)) return child;
   }
-  return containing;
+  for (AccessibleRef& window : windowsOf(application.get())) {
+    auto states = reader_.states(window.get());
+    auto extents = reader_.screenExtents(window.get());
+    if (states && hasState(*states, ATSPI_STATE_SHOWING) && extents && rectContains(*extents, x, y)) return window;
+  }
+  return {};
 }
 
 std::optional<FrontApplication> Applications::frontmost() {

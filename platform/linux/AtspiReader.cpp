@@ -195,29 +195,33 @@ bool AtspiReader::hasText(AtspiAccessible* accessible) { return hasInterface(acc
 bool AtspiReader::hasValue(AtspiAccessible* accessible) { return hasInterface(accessible, "Value"); }
 bool AtspiReader::hasTable(AtspiAccessible* accessible) { return hasInterface(accessible, "Table"); }
 
+// Cuts a text to at most `characters` characters, on a character boundary.
+std::string firstCharacters(std::string text, int characters) {
+  const glong length = g_utf8_strlen(text.c_str(), static_cast<gssize>(text.size()));
+  if (length <= characters) return text;
+  const gchar* end = g_utf8_offset_to_pointer(text.c_str(), characters);
+  text.resize(static_cast<std::size_t>(end - text.c_str()));
+  return text;
+}
+
 std::optional<std::string> AtspiReader::text(AtspiAccessible* accessible) {
   if (!hasText(accessible)) return std::nullopt;
   auto textIface = IfaceRef<AtspiText>::adopt(atspi_accessible_get_text_iface(accessible));
   if (!textIface) return std::nullopt;
-  auto count = guard_.run(accessible,
-                          [&](GError** error) { return atspi_text_get_character_count(textIface.get(), error); });
-  if (!count || *count < 0) return std::nullopt;
-  if (*count == 0) return std::string();
-  const int end = std::min(*count, maxTextCharacters);
-  auto content =
-      guard_.run(accessible, [&](GError** error) { return GCharPtr(atspi_text_get_text(textIface.get(), 0, end, error)); });
+  // One round trip: an end offset of -1 means the end of the text.
+  constexpr gint wholeText = -1;
+  auto content = guard_.run(accessible, [&](GError** error) {
+    return GCharPtr(atspi_text_get_text(textIface.get(), 0, wholeText, error));
+  });
   if (!content || !*content) return std::nullopt;
-  return utf8Text(content->get());
+  return firstCharacters(utf8Text(content->get()), maxTextCharacters);
 }
 
 std::optional<std::string> AtspiReader::selectedText(AtspiAccessible* accessible) {
   if (!hasText(accessible)) return std::nullopt;
   auto textIface = IfaceRef<AtspiText>::adopt(atspi_accessible_get_text_iface(accessible));
   if (!textIface) return std::nullopt;
-  auto selections =
-      guard_.run(accessible, [&](GError** error) { return atspi_text_get_n_selections(textIface.get(), error); });
-  if (!selections || *selections < 0) return std::nullopt;
-  if (*selections == 0) return std::string();
+  // Without a selection the first selection reads as an empty range.
   auto range = guard_.run(accessible, [&](GError** error) {
     return GBoxPtr<AtspiRange>(atspi_text_get_selection(textIface.get(), 0, error));
   });

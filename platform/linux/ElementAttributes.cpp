@@ -310,7 +310,8 @@ std::optional<ax::AttrValue> readSystemWideAttribute(AttributeSources& sources, 
     auto front = sources.applications.frontmost();
     if (!front || !front->application) return std::nullopt;
     if (attribute == "AXFocusedApplication") return elementOrNothing(front->application);
-    return focusedElementOf(sources, front->application.get());
+    return elementOrNothing(
+        sources.reader.firstDescendantWithState(front->application.get(), ATSPI_STATE_FOCUSED));
   }
   if (attribute == "AXChildren") return elementList(sources.applications.all());
   return std::nullopt;
