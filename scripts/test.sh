@@ -6,4 +6,6 @@ top="$(cd "$(dirname "$0")/.." && pwd)"
 build_dir="${BUILD_DIR:-$top/build}"
 
 "$top/scripts/build.sh"
-ctest --test-dir "$build_dir" --output-on-failure -j2
+ctest --test-dir "$build_dir" --output-on-failure -j2 -LE integration
+# The helper on a real desktop: a throw-away one, torn down afterwards.
+"$top/scripts/with-virtual-desktop.sh" ctest --test-dir "$build_dir" --output-on-failure -L integration

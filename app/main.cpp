@@ -1,0 +1,16 @@
+// morvel_ax_helper: the request loop and every command over the desktop this
+// machine runs (AT-SPI2 and X11 on Linux). No arguments; replies on stdout.
+
+#include "app/RequestLoop.h"
+#include "platform/linux/LinuxAccessibility.h"
+#include "platform/linux/LinuxScreen.h"
+
+#include <unistd.h>
+
+int main() {
+  morvel::linux_ax::LinuxAccessibility accessibility;
+  morvel::linux_ax::LinuxScreen screen;
+  morvel::ax::SystemClock clock;
+  morvel::Platform platform{accessibility, screen, clock};
+  return morvel::runRequestLoop(STDIN_FILENO, STDOUT_FILENO, platform);
+}

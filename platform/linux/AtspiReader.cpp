@@ -1,0 +1,293 @@
+#include "platform/linux/AtspiReader.h"
+
+#include "text/UnicodeText.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace morvel::linux_ax {
+namespace {
+
+// A text longer than this is read only up to here: one value never holds up a
+// request for a whole document.
+constexpr int maxTextCharacters = 200000;
+
+template <class Iface>
+using IfaceRef = GRef<Iface>;
+
+}  // namespace
+
+std::string utf8Text(const char* text) { return text == nullptr ? std::string() : repairUtf8(text); }
+
+std::optional<AtspiRole> AtspiReader::role(AtspiAccessible* accessible) {
+  ElementFacts& facts = memo_.factsOf(accessible);
+  if (!facts.role) {
+    facts.role = guard_.run(accessible, [&](GError** error) { return atspi_accessible_get_role(accessible, error); });
+  }
+  return facts.role;
+}
+
+std::optional<std::string> AtspiReader::name(AtspiAccessible* accessible) {
+  ElementFacts& facts = memo_.factsOf(accessible);
+  if (!facts.name) {
+    auto text = guard_.run(accessible, [&](GError** error) { return GCharPtr(atspi_accessible_get_name(accessible, error)); });
+    if (text && *text) facts.name = utf8Text(text->get());
+  }
+  return facts.name;
+}
+
+std::optional<std::string> AtspiReader::description(AtspiAccessible* accessible) {
+  ElementFacts& facts = memo_.factsOf(accessible);
+  if (!facts.description) {
+    auto text = guard_.run(accessible,
+                           [&](GError** error) { return GCharPtr(atspi_accessible_get_description(accessible, error)); });
+    if (text && *text) facts.description = utf8Text(text->get());
+  }
+  return facts.description;
+}
+
+std::optional<StateBits> AtspiReader::states(AtspiAccessible* accessible) {
+  ElementFacts& facts = memo_.factsOf(accessible);
+  if (!facts.states) {
+    auto set = guard_.run(accessible,
+                          [&](GError**) { return GRef<AtspiStateSet>::adopt(atspi_accessible_get_state_set(accessible)); });
+    if (!set || !*set || atspi_state_set_contains(set->get(), ATSPI_STATE_DEFUNCT)) return std::nullopt;
+    facts.states = static_cast<StateBits>(set->get()->states);
+  }
+  return facts.states;
+}
+
+std::optional<std::string> AtspiReader::localizedRoleName(AtspiAccessible* accessible) {
+  auto text = guard_.run(accessible, [&](GError** error) {
+    return GCharPtr(atspi_accessible_get_localized_role_name(accessible, error));
+  });
+  if (!text || !*text) return std::nullopt;
+  return utf8Text(text->get());
+}
+
+std::optional<std::string> AtspiReader::accessibleId(AtspiAccessible* accessible) {
+  auto text =
+      guard_.run(accessible, [&](GError** error) { return GCharPtr(atspi_accessible_get_accessible_id(accessible, error)); });
+  if (!text || !*text || (*text).get()[0] == '\0') return std::nullopt;
+  return utf8Text(text->get());
+}
+
+std::optional<std::string> AtspiReader::objectAttribute(AtspiAccessible* accessible, const char* key) {
+  auto table = guard_.run(accessible,
+                          [&](GError** error) { return GHashTablePtr(atspi_accessible_get_attributes(accessible, error)); });
+  if (!table || !*table) return std::nullopt;
+  const auto* value = static_cast<const char*>(g_hash_table_lookup(table->get(), key));
+  if (value == nullptr) return std::nullopt;
+  return utf8Text(value);
+}
+
+std::optional<std::int32_t> AtspiReader::processId(AtspiAccessible* accessible) {
+  const std::string* busName = CallGuard::applicationOf(accessible);
+  if (busName == nullptr) return std::nullopt;
+  if (auto known = memo_.processIdOf(*busName)) return known;
+  auto pid = guard_.run(accessible, [&](GError** error) { return atspi_accessible_get_process_id(accessible, error); });
+  if (!pid || *pid == 0 || *pid > static_cast<guint>(INT32_MAX)) return std::nullopt;
+  memo_.rememberProcessId(*busName, static_cast<std::int32_t>(*pid));
+  return static_cast<std::int32_t>(*pid);
+}
+
+AccessibleRef AtspiReader::parent(AtspiAccessible* accessible) {
+  auto found = guard_.run(accessible,
+                          [&](GError** error) { return AccessibleRef::adopt(atspi_accessible_get_parent(accessible, error)); });
+  return found ? *found : AccessibleRef();
+}
+
+std::optional<int> AtspiReader::childCount(AtspiAccessible* accessible) {
+  auto count = guard_.run(accessible, [&](GError** error) { return atspi_accessible_get_child_count(accessible, error); });
+  if (!count || *count < 0) return std::nullopt;
+  return *count;
+}
+
+AccessibleRef AtspiReader::childAt(AtspiAccessible* accessible, int index) {
+  auto child = guard_.run(accessible, [&](GError** error) {
+    return AccessibleRef::adopt(atspi_accessible_get_child_at_index(accessible, index, error));
+  });
+  return child ? *child : AccessibleRef();
+}
+
+std::optional<std::vector<AccessibleRef>> AtspiReader::children(AtspiAccessible* accessible, int limit) {
+  auto count = childCount(accessible);
+  if (!count) return std::nullopt;
+  std::vector<AccessibleRef> found;
+  const int wanted = std::min(*count, limit);
+  found.reserve(static_cast<std::size_t>(wanted));
+  for (int index = 0; index < wanted; ++index) {
+    AccessibleRef child = childAt(accessible, index);
+    if (!child) {
+      // A child that cannot be read: the application went away or hung.
+      if (guard_.isHung(accessible) || CallGuard::applicationOf(accessible) == nullptr) return std::nullopt;
+      continue;
+    }
+    found.push_back(std::move(child));
+  }
+  return found;
+}
+
+AccessibleRef AtspiReader::firstRelationTarget(AtspiAccessible* accessible, AtspiRelationType relation) {
+  auto relations = guard_.run(accessible, [&](GError** error) {
+    return std::make_unique<GObjectArray<AtspiRelation>>(atspi_accessible_get_relation_set(accessible, error));
+  });
+  if (!relations || !*relations) return {};
+  const GObjectArray<AtspiRelation>& set = **relations;
+  for (guint index = 0; index < set.size(); ++index) {
+    AtspiRelation* candidate = set.at(index);
+    if (candidate == nullptr || atspi_relation_get_relation_type(candidate) != relation) continue;
+    if (atspi_relation_get_n_targets(candidate) <= 0) continue;
+    return AccessibleRef::adopt(atspi_relation_get_target(candidate, 0));
+  }
+  return {};
+}
+
+std::optional<ScreenRect> AtspiReader::screenExtents(AtspiAccessible* accessible) {
+  if (!hasInterface(accessible, "Component")) return std::nullopt;
+  auto component = IfaceRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
+  if (!component) return std::nullopt;
+  auto rect = guard_.run(accessible, [&](GError** error) {
+    return GBoxPtr<AtspiRect>(atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, error));
+  });
+  if (!rect || !*rect) return std::nullopt;
+  const AtspiRect& extents = **rect;
+  // Toolkits report a widget that is not on screen at the most negative position.
+  if (extents.x == INT_MIN || extents.y == INT_MIN) return std::nullopt;
+  return ScreenRect{extents.x, extents.y, extents.width, extents.height};
+}
+
+AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x, int y) {
+  if (!hasInterface(accessible, "Component")) return {};
+  auto component = IfaceRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
+  if (!component) return {};
+  auto hit = guard_.run(accessible, [&](GError** error) {
+    return AccessibleRef::adopt(
+        atspi_component_get_accessible_at_point(component.get(), x, y, ATSPI_COORD_TYPE_SCREEN, error));
+  });
+  return hit ? *hit : AccessibleRef();
+}
+
+bool AtspiReader::hasInterface(AtspiAccessible* accessible, const char* name) {
+  // libatspi keeps the interface list of an element once it knows it (it never
+  // changes); only the first question may reach the application.
+  auto lookup = [&](GError**) {
+    GArray* names = atspi_accessible_get_interfaces(accessible);
+    bool found = false;
+    if (names != nullptr) {
+      for (guint index = 0; index < names->len; ++index) {
+        gchar* entry = g_array_index(names, gchar*, index);
+        if (entry != nullptr && g_strcmp0(entry, name) == 0) found = true;
+        g_free(entry);
+      }
+      g_array_free(names, TRUE);
+    }
+    return found;
+  };
+  if ((accessible->cached_properties & ATSPI_CACHE_INTERFACES) != 0) {
+    if (CallGuard::applicationOf(accessible) == nullptr) return false;
+    return lookup(nullptr);
+  }
+  return guard_.run(accessible, lookup).value_or(false);
+}
+
+bool AtspiReader::hasText(AtspiAccessible* accessible) { return hasInterface(accessible, "Text"); }
+bool AtspiReader::hasValue(AtspiAccessible* accessible) { return hasInterface(accessible, "Value"); }
+bool AtspiReader::hasTable(AtspiAccessible* accessible) { return hasInterface(accessible, "Table"); }
+
+// Cuts a text to at most `characters` characters, on a character boundary.
+std::string firstCharacters(std::string text, int characters) {
+  const glong length = g_utf8_strlen(text.c_str(), static_cast<gssize>(text.size()));
+  if (length <= characters) return text;
+  const gchar* end = g_utf8_offset_to_pointer(text.c_str(), characters);
+  text.resize(static_cast<std::size_t>(end - text.c_str()));
+  return text;
+}
+
+std::optional<std::string> AtspiReader::text(AtspiAccessible* accessible) {
+  if (!hasText(accessible)) return std::nullopt;
+  auto textIface = IfaceRef<AtspiText>::adopt(atspi_accessible_get_text_iface(accessible));
+  if (!textIface) return std::nullopt;
+  // One round trip: an end offset of -1 means the end of the text.
+  constexpr gint wholeText = -1;
+  auto content = guard_.run(accessible, [&](GError** error) {
+    return GCharPtr(atspi_text_get_text(textIface.get(), 0, wholeText, error));
+  });
+  if (!content || !*content) return std::nullopt;
+  return firstCharacters(utf8Text(content->get()), maxTextCharacters);
+}
+
+std::optional<std::string> AtspiReader::selectedText(AtspiAccessible* accessible) {
+  if (!hasText(accessible)) return std::nullopt;
+  auto textIface = IfaceRef<AtspiText>::adopt(atspi_accessible_get_text_iface(accessible));
+  if (!textIface) return std::nullopt;
+  // Without a selection the first selection reads as an empty range.
+  auto range = guard_.run(accessible, [&](GError** error) {
+    return GBoxPtr<AtspiRange>(atspi_text_get_selection(textIface.get(), 0, error));
+  });
+  if (!range || !*range) return std::nullopt;
+  const int start = std::max(0, (*range)->start_offset);
+  const int end = std::min((*range)->end_offset, start + maxTextCharacters);
+  if (end <= start) return std::string();
+  auto content = guard_.run(accessible, [&](GError** error) {
+    return GCharPtr(atspi_text_get_text(textIface.get(), start, end, error));
+  });
+  if (!content || !*content) return std::nullopt;
+  return utf8Text(content->get());
+}
+
+std::optional<double> AtspiReader::currentValue(AtspiAccessible* accessible) {
+  if (!hasValue(accessible)) return std::nullopt;
+  auto valueIface = IfaceRef<AtspiValue>::adopt(atspi_accessible_get_value_iface(accessible));
+  if (!valueIface) return std::nullopt;
+  return guard_.run(accessible, [&](GError** error) { return atspi_value_get_current_value(valueIface.get(), error); });
+}
+
+std::optional<int> AtspiReader::tableRowCount(AtspiAccessible* table) {
+  if (!hasTable(table)) return std::nullopt;
+  auto tableIface = IfaceRef<AtspiTable>::adopt(atspi_accessible_get_table_iface(table));
+  if (!tableIface) return std::nullopt;
+  auto rows = guard_.run(table, [&](GError** error) { return atspi_table_get_n_rows(tableIface.get(), error); });
+  if (!rows || *rows < 0) return std::nullopt;
+  return *rows;
+}
+
+std::optional<int> AtspiReader::tableColumnCount(AtspiAccessible* table) {
+  if (!hasTable(table)) return std::nullopt;
+  auto tableIface = IfaceRef<AtspiTable>::adopt(atspi_accessible_get_table_iface(table));
+  if (!tableIface) return std::nullopt;
+  auto columns = guard_.run(table, [&](GError** error) { return atspi_table_get_n_columns(tableIface.get(), error); });
+  if (!columns || *columns < 0) return std::nullopt;
+  return *columns;
+}
+
+AccessibleRef AtspiReader::tableCell(AtspiAccessible* table, int row, int column) {
+  if (!hasTable(table)) return {};
+  auto tableIface = IfaceRef<AtspiTable>::adopt(atspi_accessible_get_table_iface(table));
+  if (!tableIface) return {};
+  auto cell = guard_.run(table, [&](GError** error) {
+    return AccessibleRef::adopt(atspi_table_get_accessible_at(tableIface.get(), row, column, error));
+  });
+  return cell ? *cell : AccessibleRef();
+}
+
+AccessibleRef AtspiReader::firstDescendantWithState(AtspiAccessible* root, AtspiStateType state) {
+  if (!hasInterface(root, "Collection")) return {};
+  auto collection = IfaceRef<AtspiCollection>::adopt(atspi_accessible_get_collection_iface(root));
+  if (!collection) return {};
+  auto wanted = GRef<AtspiStateSet>::adopt(atspi_state_set_new(nullptr));
+  atspi_state_set_add(wanted.get(), state);
+  auto rule = GRef<AtspiMatchRule>::adopt(atspi_match_rule_new(wanted.get(), ATSPI_Collection_MATCH_ALL, nullptr,
+                                                               ATSPI_Collection_MATCH_ALL, nullptr,
+                                                               ATSPI_Collection_MATCH_ALL, nullptr,
+                                                               ATSPI_Collection_MATCH_ALL, FALSE));
+  constexpr gint firstMatchOnly = 1;
+  auto matches = guard_.run(root, [&](GError** error) {
+    return std::make_unique<GObjectArray<AtspiAccessible>>(atspi_collection_get_matches(
+        collection.get(), rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL, firstMatchOnly, TRUE, error));
+  });
+  if (!matches || !*matches || (*matches)->size() == 0) return {};
+  return AccessibleRef::share((*matches)->at(0));
+}
+
+}  // namespace morvel::linux_ax

@@ -1,0 +1,79 @@
+#pragma once
+
+// Single reads from libatspi, one function per question, each through the call
+// guard and with everything libatspi hands over released. A failed read is an
+// absent value, never an error.
+
+#include "platform/linux/CallGuard.h"
+#include "platform/linux/GlibOwnership.h"
+#include "platform/linux/RequestMemo.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace morvel::linux_ax {
+
+struct ScreenRect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+class AtspiReader {
+ public:
+  AtspiReader(CallGuard& guard, RequestMemo& memo) : guard_(guard), memo_(memo) {}
+
+  std::optional<AtspiRole> role(AtspiAccessible* accessible);
+  std::optional<std::string> name(AtspiAccessible* accessible);
+  std::optional<std::string> description(AtspiAccessible* accessible);
+  // The states; absent when the element is defunct or the read failed.
+  std::optional<StateBits> states(AtspiAccessible* accessible);
+  std::optional<std::string> localizedRoleName(AtspiAccessible* accessible);
+  std::optional<std::string> accessibleId(AtspiAccessible* accessible);
+  // One object attribute ("placeholder-text"...).
+  std::optional<std::string> objectAttribute(AtspiAccessible* accessible, const char* key);
+  std::optional<std::int32_t> processId(AtspiAccessible* accessible);
+
+  AccessibleRef parent(AtspiAccessible* accessible);
+  // The children in order, at most `limit`; absent when the count is unreadable.
+  std::optional<std::vector<AccessibleRef>> children(AtspiAccessible* accessible, int limit);
+  std::optional<int> childCount(AtspiAccessible* accessible);
+  AccessibleRef childAt(AtspiAccessible* accessible, int index);
+  AccessibleRef firstRelationTarget(AtspiAccessible* accessible, AtspiRelationType relation);
+
+  // Extents in screen coordinates; absent for a widget that is not showing.
+  std::optional<ScreenRect> screenExtents(AtspiAccessible* accessible);
+  AccessibleRef accessibleAtPoint(AtspiAccessible* accessible, int x, int y);
+
+  bool hasText(AtspiAccessible* accessible);
+  bool hasValue(AtspiAccessible* accessible);
+  bool hasTable(AtspiAccessible* accessible);
+  std::optional<std::string> text(AtspiAccessible* accessible);
+  // The first selection's text, or an empty text when nothing is selected.
+  std::optional<std::string> selectedText(AtspiAccessible* accessible);
+  std::optional<double> currentValue(AtspiAccessible* accessible);
+
+  std::optional<int> tableRowCount(AtspiAccessible* table);
+  std::optional<int> tableColumnCount(AtspiAccessible* table);
+  AccessibleRef tableCell(AtspiAccessible* table, int row, int column);
+
+  // The first element below `root` (itself excluded) holding `state`, asked of
+  // the application in one round trip through the Collection interface.
+  AccessibleRef firstDescendantWithState(AtspiAccessible* root, AtspiStateType state);
+
+  CallGuard& guard() { return guard_; }
+
+ private:
+  bool hasInterface(AtspiAccessible* accessible, const char* name);
+
+  CallGuard& guard_;
+  RequestMemo& memo_;
+};
+
+// Text from a library, repaired to well-formed UTF-8.
+std::string utf8Text(const char* text);
+
+}  // namespace morvel::linux_ax

@@ -1,0 +1,31 @@
+#pragma once
+
+// The image the recogniser reads: one byte of luminance per pixel.
+
+#include <cstdint>
+#include <vector>
+
+namespace morvel::linux_ax {
+
+struct GreyImage {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> pixels;  // row after row, no padding
+
+  std::uint8_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+};
+
+// Luminance of an 8-bit RGB colour (ITU-R BT.601 weights).
+inline std::uint8_t luminance(unsigned red, unsigned green, unsigned blue) {
+  return static_cast<std::uint8_t>((299 * red + 587 * green + 114 * blue + 500) / 1000);
+}
+
+// Dark text on a light ground, as the recogniser reads best: an image whose
+// ground is dark (light text on a dark theme) is inverted.
+void makeTextDark(GreyImage& image);
+
+// Twice the width and height, by bilinear interpolation: small UI text is read
+// with fewer errors at twice its size.
+GreyImage upscaleTwice(const GreyImage& image);
+
+}  // namespace morvel::linux_ax

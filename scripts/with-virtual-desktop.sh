@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# with-virtual-desktop.sh CMD [ARG...]
+#
+# Runs CMD on a throw-away desktop of its own: Xvfb on a free display, a private
+# runtime directory, a session bus, the accessibility bus with its registry, and
+# openbox as window manager. CMD inherits the terminal's stdin and stdout and the
+# environment that reaches the desktop (DISPLAY, DBUS_SESSION_BUS_ADDRESS,
+# XDG_RUNTIME_DIR). When CMD ends, every process started here is stopped by its
+# process group id and the runtime directory is removed; the exit status is CMD's.
+#
+# Logs of the desktop's services go to $XDG_RUNTIME_DIR/logs while it runs;
+# set MORVEL_DESKTOP_LOGS=DIR to keep them in DIR instead.
+set -euo pipefail
+
+if [ "$#" -eq 0 ]; then
+  echo "usage: $0 CMD [ARG...]" >&2
+  exit 2
+fi
+
+screen_geometry="1920x1080x24"
+startup_deadline_s=20
+
+runtime_dir="$(mktemp -d /tmp/morvel-desktop.XXXXXX)"
+chmod 700 "$runtime_dir"
+log_dir="${MORVEL_DESKTOP_LOGS:-$runtime_dir/logs}"
+mkdir -p "$log_dir"
+service_groups=()
+
+# Every service runs in a session (and process group) of its own, so that the
+# children it spawns (the accessibility bus daemon, the registry) go down with it.
+start_service() {
+  local name="$1"
+  shift
+  setsid "$@" </dev/null >>"$log_dir/$name.log" 2>&1 &
+  service_groups+=("$!")
+}
+
+teardown() {
+  local status=$?
+  local group
+  for ((i = ${#service_groups[@]} - 1; i >= 0; i--)); do
+    group="${service_groups[$i]}"
+    kill -TERM -- "-$group" 2>/dev/null || true
+  done
+  for group in "${service_groups[@]}"; do
+    for _ in $(seq 1 50); do
+      kill -0 -- "-$group" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -KILL -- "-$group" 2>/dev/null || true
+  done
+  rm -rf "$runtime_dir"
+  exit "$status"
+}
+trap teardown EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# Polls CHECK (a command) every 100 ms until it succeeds or the deadline passes.
+wait_for() {
+  local what="$1"
+  shift
+  local tries=$((startup_deadline_s * 10))
+  for _ in $(seq 1 "$tries"); do
+    if "$@" >/dev/null 2>&1; then return 0; fi
+    sleep 0.1
+  done
+  echo "with-virtual-desktop: $what did not come up within ${startup_deadline_s}s (logs in $log_dir)" >&2
+  return 1
+}
+
+# Xvfb picks a free display itself and writes its number to the fd it is given.
+display_file="$runtime_dir/display"
+start_service xvfb bash -c 'exec Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -noreset 3>"$2"' \
+  xvfb "$screen_geometry" "$display_file"
+wait_for "Xvfb" test -s "$display_file"
+export DISPLAY=":$(head -n1 "$display_file")"
+
+export XDG_RUNTIME_DIR="$runtime_dir"
+export XDG_CACHE_HOME="$runtime_dir/cache"
+export XDG_CONFIG_HOME="$runtime_dir/config"
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime_dir/bus"
+export GSETTINGS_BACKEND=memory
+export NO_AT_BRIDGE=0
+export GTK_A11Y=atspi
+export GDK_BACKEND=x11
+unset WAYLAND_DISPLAY AT_SPI_BUS_ADDRESS SESSION_MANAGER
+
+start_service session-bus dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
+wait_for "the session bus" dbus-send --session --dest=org.freedesktop.DBus --type=method_call --print-reply \
+  /org/freedesktop/DBus org.freedesktop.DBus.ListNames
+
+# Started here rather than by bus activation, so that it belongs to a group we stop.
+start_service a11y-bus /usr/libexec/at-spi-bus-launcher --launch-immediately
+wait_for "the accessibility bus" dbus-send --session --dest=org.a11y.Bus --type=method_call --print-reply \
+  /org/a11y/bus org.a11y.Bus.GetAddress
+wait_for "the accessibility bus address on the root window" sh -c 'xprop -root AT_SPI_BUS | grep -q unix:'
+
+start_service openbox openbox --sm-disable
+wait_for "openbox" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+
+set +e
+"$@"
+status=$?
+set -e
+exit "$status"

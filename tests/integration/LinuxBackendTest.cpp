@@ -1,0 +1,235 @@
+// The AT-SPI backend in this process, against the fixture application: the AX
+// names and values it gives a GTK 3 form and table, and what it must not serve
+// stale.
+
+#include "accessibility/Focus.h"
+#include "accessibility/Readers.h"
+#include "platform/linux/LinuxAccessibility.h"
+#include "support/Desktop.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace morvel::testing {
+namespace {
+
+using ax::Element;
+using linux_ax::LinuxAccessibility;
+
+// Walks below the window are bounded like the helper's own.
+constexpr int walkDepth = 35;
+
+class BackendOnFixture : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { fixture_ = std::make_unique<FixtureApplication>(); }
+  static void TearDownTestSuite() { fixture_.reset(); }
+  void SetUp() override {
+    ASSERT_TRUE(fixture_->started());
+    ASSERT_TRUE(ax_.connected());
+    ASSERT_TRUE(eventually([] { return activeWindowPid() == fixture_->pid(); }, startupTimeout));
+  }
+  void TearDown() override { ax_.replyWritten(); }
+
+  // One request's worth of reads, as the request loop brackets them.
+  template <class Reads>
+  auto asOneRequest(Reads reads) {
+    ax_.requestStarted();
+    auto result = reads();
+    ax_.replyWritten();
+    return result;
+  }
+
+  std::optional<Element> frontWindow() { return ax::frontmostWindow(ax_).window; }
+
+  // Elements of `role` below `root`, in pre-order.
+  std::vector<Element> collect(const Element& root, const std::string& role) {
+    std::vector<Element> found;
+    std::function<void(const Element&, int)> visit = [&](const Element& element, int depth) {
+      if (ax::axString(ax_, element, "AXRole") == role) found.push_back(element);
+      if (depth >= walkDepth) return;
+      for (const Element& child : ax::axChildren(ax_, element, "AXChildren")) visit(child, depth + 1);
+    };
+    visit(root, 0);
+    return found;
+  }
+
+  static std::unique_ptr<FixtureApplication> fixture_;
+  LinuxAccessibility ax_;
+};
+
+std::unique_ptr<FixtureApplication> BackendOnFixture::fixture_;
+
+TEST_F(BackendOnFixture, FrontmostApplicationIsTheFixtureWithItsWindowClassAsBundleId) {
+  auto front = ax_.frontmostApplication();
+  ASSERT_TRUE(front);
+  EXPECT_EQ(front->pid, fixture_->pid());
+  EXPECT_EQ(front->bundleId, "Morvel_contacts_fixture");
+  auto window = frontWindow();
+  ASSERT_TRUE(window);
+  EXPECT_EQ(ax::axString(ax_, *window, "AXRole"), "AXWindow");
+  EXPECT_EQ(ax::axString(ax_, *window, "AXSubrole"), "AXStandardWindow");
+  // GTK reports a top-level window with the window manager's frame around it.
+  auto frame = ax::axFrame(ax_, *window);
+  auto client = framedWindowOf(fixture_->pid());
+  ASSERT_TRUE(frame && client);
+  EXPECT_EQ(frame->x, client->x);
+  EXPECT_EQ(frame->y, client->y);
+  EXPECT_EQ(frame->width, client->width);
+  EXPECT_EQ(frame->height, client->height);
+}
+
+TEST_F(BackendOnFixture, FormControlsMapOntoTheirAxRolesAndValues) {
+  auto window = frontWindow();
+  ASSERT_TRUE(window);
+  const auto fields = collect(*window, "AXTextField");
+  ASSERT_EQ(fields.size(), 4u);  // name, email, password, search
+  auto fieldWhere = [&](const char* attribute, const std::string& wanted) -> std::optional<Element> {
+    for (const Element& field : fields) {
+      if (ax::axString(ax_, field, attribute) == wanted) return field;
+    }
+    return std::nullopt;
+  };
+
+  auto name = fieldWhere("AXValue", "Ada Lovelace");
+  ASSERT_TRUE(name);
+  auto label = ax::axElementAttr(ax_, *name, "AXTitleUIElement");
+  ASSERT_TRUE(label);
+  EXPECT_EQ(ax::axString(ax_, *label, "AXRole"), "AXStaticText");
+  EXPECT_EQ(ax::axString(ax_, *label, "AXValue"), "Name");
+  EXPECT_EQ(ax::axBool(ax_, *name, "AXEnabled"), true);
+  EXPECT_EQ(ax::axString(ax_, *name, "AXPlaceholderValue"), std::nullopt);
+
+  EXPECT_TRUE(fieldWhere("AXSubrole", "AXSecureTextField"));
+  EXPECT_TRUE(fieldWhere("AXPlaceholderValue", "Search contacts"));
+
+  const auto checkBoxes = collect(*window, "AXCheckBox");
+  ASSERT_EQ(checkBoxes.size(), 1u);
+  EXPECT_EQ(ax::axString(ax_, checkBoxes[0], "AXTitle"), "Subscribe to news");
+  auto checked = ax_.copyAttributeValue(checkBoxes[0], "AXValue");
+  ASSERT_TRUE(checked);
+  ASSERT_NE(checked->get<std::int64_t>(), nullptr);  // a number, not text
+  EXPECT_EQ(*checked->get<std::int64_t>(), 0);
+
+  const auto popUps = collect(*window, "AXPopUpButton");
+  ASSERT_EQ(popUps.size(), 1u);
+  EXPECT_EQ(ax::axString(ax_, popUps[0], "AXValue"), "Friends");
+
+  const auto buttons = collect(*window, "AXButton");
+  auto add = std::find_if(buttons.begin(), buttons.end(),
+                          [&](const Element& b) { return ax::axString(ax_, b, "AXTitle") == "Add"; });
+  ASSERT_NE(add, buttons.end());
+  EXPECT_EQ(ax::axString(ax_, *add, "AXRoleDescription"), "push button");
+  auto enabled = ax_.copyAttributeValue(*add, "AXEnabled");
+  ASSERT_TRUE(enabled);
+  EXPECT_NE(enabled->get<bool>(), nullptr);
+}
+
+TEST_F(BackendOnFixture, TableRowsFollowTheModelWithoutStaleAnswers) {
+  auto rowsNow = [&] {
+    return asOneRequest([&] {
+      auto window = frontWindow();
+      if (!window) return std::vector<std::vector<std::string>>{};
+      std::vector<std::vector<std::string>> rows;
+      for (const Element& table : collect(*window, "AXTable")) {
+        for (const Element& row : ax::axChildren(ax_, table, "AXRows")) {
+          std::vector<std::string> cells;
+          for (const Element& cell : ax::axChildren(ax_, row, "AXChildren")) {
+            cells.push_back(ax::axString(ax_, cell, "AXValue").value_or("?"));
+          }
+          rows.push_back(cells);
+        }
+      }
+      return rows;
+    });
+  };
+  const std::vector<std::vector<std::string>> initial = {{"Ada Lovelace", "ada@example.org"},
+                                                         {"Alan Turing", "alan@example.org"},
+                                                         {"Grace Hopper", "grace@example.org"}};
+  EXPECT_EQ(rowsNow(), initial);
+
+  ASSERT_EQ(fixture_->command("add-row Edsger Dijkstra\tedsger@example.org"), "ok");
+  auto grown = initial;
+  grown.push_back({"Edsger Dijkstra", "edsger@example.org"});
+  EXPECT_TRUE(eventually([&] { return rowsNow() == grown; }, replyTimeout));
+
+  ASSERT_EQ(fixture_->command("clear-rows"), "ok");
+  EXPECT_TRUE(eventually([&] { return rowsNow().empty(); }, replyTimeout));
+  for (const auto& row : initial) ASSERT_EQ(fixture_->command("add-row " + row[0] + "\t" + row[1]), "ok");
+  EXPECT_TRUE(eventually([&] { return rowsNow() == initial; }, replyTimeout));
+}
+
+TEST_F(BackendOnFixture, ATitleChangeIsSeenByTheNextRequest) {
+  auto titleNow = [&] { return asOneRequest([&] { return ax::frontmostWindow(ax_).title; }); };
+  EXPECT_EQ(titleNow(), "Contacts");
+  ASSERT_EQ(fixture_->command("title Contacts (2 unsaved)"), "ok");
+  EXPECT_TRUE(eventually([&] { return titleNow() == "Contacts (2 unsaved)"; }, replyTimeout));
+  ASSERT_EQ(fixture_->command("title Contacts"), "ok");
+  EXPECT_TRUE(eventually([&] { return titleNow() == "Contacts"; }, replyTimeout));
+}
+
+TEST_F(BackendOnFixture, ElementsAreTheSameByIdentityNotByHandle) {
+  auto window = frontWindow();
+  ASSERT_TRUE(window);
+  auto again = frontWindow();
+  ASSERT_TRUE(again);
+  EXPECT_TRUE(ax_.isSameElement(*window, *again));
+  auto children = ax::axChildren(ax_, *window, "AXChildren");
+  ASSERT_FALSE(children.empty());
+  auto parent = ax::axElementAttr(ax_, children.front(), "AXParent");
+  ASSERT_TRUE(parent);
+  EXPECT_TRUE(ax_.isSameElement(*parent, *window));
+  EXPECT_FALSE(ax_.isSameElement(children.front(), *window));
+  EXPECT_FALSE(ax_.isSameElement(ax_.createSystemWide(), *window));
+}
+
+TEST_F(BackendOnFixture, HitTestFindsTheDeepestElementAndTheFocusedOneIsTheEntry) {
+  const ScreenRect button = fixture_->frameOf("add");
+  auto hit = ax_.copyElementAtPosition(ax_.createSystemWide(), static_cast<float>(button.x + 3),
+                                       static_cast<float>(button.y + 3));
+  ASSERT_TRUE(hit);
+  EXPECT_EQ(ax::axString(ax_, *hit, "AXRole"), "AXButton");
+  EXPECT_FALSE(ax_.copyElementAtPosition(ax_.createSystemWide(), std::nanf(""), 10.0F));
+
+  ASSERT_EQ(fixture_->command("select-name 0 3"), "ok");
+  EXPECT_TRUE(eventually(
+      [&] {
+        return asOneRequest([&] {
+          auto focused = ax::resolveFocusedElement(ax_);
+          return focused && ax::axString(ax_, *focused, "AXSelectedText") == "Ada";
+        });
+      },
+      replyTimeout));
+}
+
+TEST_F(BackendOnFixture, AnApplicationThatStopsAnsweringFailsFastUntilTheReplyIsWritten) {
+  auto application = ax_.createApplication(fixture_->pid());
+  ASSERT_EQ(ax::axString(ax_, application, "AXRole"), "AXApplication");
+  ax_.replyWritten();
+  ax_.setMessagingTimeout(application, 0.5);
+  ASSERT_EQ(::kill(fixture_->pid(), SIGSTOP), 0);
+  const auto before = ax_.callCount();
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_TRUE(ax::axChildren(ax_, application, "AXWindows").empty());
+  EXPECT_EQ(ax::axString(ax_, application, "AXTitle"), std::nullopt);
+  EXPECT_EQ(ax::axString(ax_, application, "AXDescription"), std::nullopt);
+  const auto took = std::chrono::steady_clock::now() - started;
+  EXPECT_EQ(ax_.callCount() - before, 1u) << "reads after the time-out must not reach the application";
+  EXPECT_LT(took, 1500ms);
+  ax_.replyWritten();
+  ASSERT_EQ(::kill(fixture_->pid(), SIGCONT), 0);
+  EXPECT_TRUE(eventually([&] { return asOneRequest([&] { return ax::axString(ax_, application, "AXRole"); }) == "AXApplication"; },
+                         replyTimeout));
+}
+
+TEST(BackendWithoutBus, EveryReadFailsAndNothingAborts) {
+  // A child process, so that this process keeps its own connection.
+  HelperProcess helper({{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/morvel-bus"},
+                        {"DISPLAY", std::nullopt}});
+  auto reply = helper.ask({{"cmd", "focused"}});
+  ASSERT_TRUE(reply);
+  EXPECT_EQ((*reply)["found"], false);
+}
+
+}  // namespace
+}  // namespace morvel::testing

@@ -1,0 +1,47 @@
+#include "platform/linux/RoleMapping.h"
+
+#include <gtest/gtest.h>
+
+namespace morvel::linux_ax {
+namespace {
+
+AxRole plain(AtspiRole role) { return mapRole(role, RoleContext{}); }
+
+TEST(RoleMapping, ControlsTakeTheirAxRolesAndSubroles) {
+  EXPECT_EQ(plain(ATSPI_ROLE_PUSH_BUTTON).role, "AXButton");
+  EXPECT_EQ(plain(ATSPI_ROLE_CHECK_BOX).role, "AXCheckBox");
+  EXPECT_EQ(plain(ATSPI_ROLE_CHECK_BOX).subrole, std::nullopt);
+  EXPECT_EQ(plain(ATSPI_ROLE_TOGGLE_BUTTON).role, "AXCheckBox");
+  EXPECT_EQ(plain(ATSPI_ROLE_TOGGLE_BUTTON).subrole, "AXToggle");
+  EXPECT_EQ(plain(ATSPI_ROLE_PASSWORD_TEXT).role, "AXTextField");
+  EXPECT_EQ(plain(ATSPI_ROLE_PASSWORD_TEXT).subrole, "AXSecureTextField");
+  EXPECT_EQ(plain(ATSPI_ROLE_LABEL).role, "AXStaticText");
+  EXPECT_EQ(plain(ATSPI_ROLE_TREE_TABLE).role, "AXOutline");
+  EXPECT_EQ(plain(ATSPI_ROLE_LIST_ITEM).role, "AXRow");
+  EXPECT_EQ(plain(ATSPI_ROLE_TABLE_CELL).role, "AXCell");
+  EXPECT_EQ(plain(ATSPI_ROLE_SCROLL_PANE).role, "AXScrollArea");
+  EXPECT_EQ(plain(ATSPI_ROLE_DOCUMENT_WEB).role, "AXWebArea");
+  EXPECT_EQ(plain(ATSPI_ROLE_PAGE_TAB_LIST).role, "AXTabGroup");
+}
+
+TEST(RoleMapping, ContextDecidesTextComboAndDialogRoles) {
+  EXPECT_EQ(mapRole(ATSPI_ROLE_TEXT, {.multiLine = true}).role, "AXTextArea");
+  EXPECT_EQ(mapRole(ATSPI_ROLE_TEXT, {.multiLine = false}).role, "AXTextField");
+  EXPECT_EQ(mapRole(ATSPI_ROLE_COMBO_BOX, {.holdsEditableText = true}).role, "AXComboBox");
+  EXPECT_EQ(mapRole(ATSPI_ROLE_COMBO_BOX, {.holdsEditableText = false}).role, "AXPopUpButton");
+  const AxRole topDialog = mapRole(ATSPI_ROLE_DIALOG, {.toplevel = true});
+  EXPECT_EQ(topDialog.role, "AXWindow");
+  EXPECT_EQ(topDialog.subrole, "AXDialog");
+  EXPECT_EQ(mapRole(ATSPI_ROLE_ALERT, {.toplevel = false}).role, "AXGroup");
+  EXPECT_TRUE(needsToplevelProbe(ATSPI_ROLE_ALERT));
+  EXPECT_FALSE(needsToplevelProbe(ATSPI_ROLE_FRAME));
+}
+
+TEST(RoleMapping, UnmappedRolesAreUnknown) {
+  EXPECT_EQ(plain(ATSPI_ROLE_INVALID).role, "AXUnknown");
+  EXPECT_EQ(plain(ATSPI_ROLE_MATH_FRACTION).role, "AXUnknown");
+  EXPECT_EQ(plain(static_cast<AtspiRole>(ATSPI_ROLE_LAST_DEFINED + 7)).role, "AXUnknown");
+}
+
+}  // namespace
+}  // namespace morvel::linux_ax

@@ -1,0 +1,47 @@
+#pragma once
+
+// A child process the tests talk to line by line over pipes: the helper, the
+// fixture application, or a real application. Stopped and reaped by its process
+// id when the object goes away.
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace morvel::testing {
+
+using namespace std::chrono_literals;
+
+class ChildProcess {
+ public:
+  // Starts `argv` with stdin and stdout connected to the test. `environment`
+  // entries are set (a value of nullopt removes the variable) on top of ours.
+  ChildProcess(std::vector<std::string> argv,
+               const std::map<std::string, std::optional<std::string>>& environment = {});
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  pid_t pid() const { return pid_; }
+  void writeLine(const std::string& line);
+  // The next line, or nothing when none came before the deadline or at end of output.
+  std::optional<std::string> readLine(std::chrono::milliseconds timeout);
+  // Closes the child's stdin and waits for its exit status (nothing on time-out).
+  std::optional<int> closeAndWait(std::chrono::milliseconds timeout);
+  // Bytes the child wrote to stderr so far (it goes to a file).
+  std::string standardError() const;
+
+ private:
+  pid_t pid_ = -1;
+  int toChild_ = -1;
+  int fromChild_ = -1;
+  std::string errorFile_;
+  std::string pending_;
+  bool reaped_ = false;
+};
+
+}  // namespace morvel::testing

@@ -1,0 +1,134 @@
+#include "support/Desktop.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace morvel::testing {
+namespace {
+
+struct DisplayCloser {
+  void operator()(Display* display) const { XCloseDisplay(display); }
+};
+using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
+
+std::vector<unsigned long> windowProperty(Display* display, Window window, const char* name, Atom type) {
+  Atom actualType = None;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long remaining = 0;
+  unsigned char* data = nullptr;
+  std::vector<unsigned long> items;
+  if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1 << 16, False, type, &actualType,
+                         &format, &count, &remaining, &data) == Success &&
+      data != nullptr && format == 32) {
+    const auto* longs = reinterpret_cast<const unsigned long*>(data);
+    items.assign(longs, longs + count);
+  }
+  if (data != nullptr) XFree(data);
+  return items;
+}
+
+int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+
+std::optional<Window> viewableWindowOf(Display* display, pid_t pid) {
+  const Window root = DefaultRootWindow(display);
+  for (unsigned long window : windowProperty(display, root, "_NET_CLIENT_LIST", XA_WINDOW)) {
+    auto owner = windowProperty(display, window, "_NET_WM_PID", XA_CARDINAL);
+    if (owner.empty() || static_cast<pid_t>(owner.front()) != pid) continue;
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, window, &attributes) != 0 && attributes.map_state == IsViewable) return window;
+  }
+  return std::nullopt;
+}
+
+std::optional<ScreenRect> viewableClientOf(Display* display, pid_t pid) {
+  const Window root = DefaultRootWindow(display);
+  for (unsigned long window : windowProperty(display, root, "_NET_CLIENT_LIST", XA_WINDOW)) {
+    auto owner = windowProperty(display, window, "_NET_WM_PID", XA_CARDINAL);
+    if (owner.empty() || static_cast<pid_t>(owner.front()) != pid) continue;
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, window, &attributes) == 0 || attributes.map_state != IsViewable) continue;
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    if (XTranslateCoordinates(display, window, root, 0, 0, &x, &y, &child) == 0) continue;
+    return ScreenRect{x, y, attributes.width, attributes.height};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+HelperProcess::HelperProcess(const std::map<std::string, std::optional<std::string>>& environment)
+    : process_({MORVEL_AX_HELPER_PATH}, environment) {}
+
+std::optional<Json> HelperProcess::ask(const Json& request, std::chrono::milliseconds timeout) {
+  process_.writeLine(request.dump());
+  auto line = process_.readLine(timeout);
+  if (!line) return std::nullopt;
+  return Json::parse(*line, nullptr, /*allow_exceptions=*/false);
+}
+
+FixtureApplication::FixtureApplication() : process_({MORVEL_FIXTURE_PATH}) {
+  auto line = process_.readLine(startupTimeout);
+  started_ = line == "ready" && clientWindowOf(process_.pid()).has_value();
+}
+
+std::string FixtureApplication::command(const std::string& line) {
+  process_.writeLine(line);
+  return process_.readLine(replyTimeout).value_or("");
+}
+
+ScreenRect FixtureApplication::frameOf(const std::string& widget) {
+  std::istringstream place(command("geometry " + widget));
+  ScreenRect inWindow;
+  if (!(place >> inWindow.x >> inWindow.y >> inWindow.width >> inWindow.height)) {
+    throw std::runtime_error("no geometry for " + widget);
+  }
+  auto client = clientWindowOf(process_.pid());
+  if (!client) throw std::runtime_error("fixture window not on screen");
+  return {client->x + inWindow.x, client->y + inWindow.y, inWindow.width, inWindow.height};
+}
+
+std::optional<ScreenRect> clientWindowOf(pid_t pid, std::chrono::milliseconds timeout) {
+  DisplayPtr display(XOpenDisplay(nullptr));
+  if (!display) return std::nullopt;
+  XSetErrorHandler(ignoreErrors);
+  std::optional<ScreenRect> found;
+  eventually([&] { return (found = viewableClientOf(display.get(), pid)).has_value(); }, timeout);
+  return found;
+}
+
+std::optional<ScreenRect> framedWindowOf(pid_t pid, std::chrono::milliseconds timeout) {
+  auto client = clientWindowOf(pid, timeout);
+  if (!client) return std::nullopt;
+  DisplayPtr display(XOpenDisplay(nullptr));
+  if (!display) return std::nullopt;
+  auto window = viewableWindowOf(display.get(), pid);
+  if (!window) return std::nullopt;
+  // Left, right, top and bottom decoration widths.
+  auto extents = windowProperty(display.get(), *window, "_NET_FRAME_EXTENTS", XA_CARDINAL);
+  if (extents.size() != 4) return client;
+  const int left = static_cast<int>(extents[0]);
+  const int right = static_cast<int>(extents[1]);
+  const int top = static_cast<int>(extents[2]);
+  const int bottom = static_cast<int>(extents[3]);
+  return ScreenRect{client->x - left, client->y - top, client->width + left + right, client->height + top + bottom};
+}
+
+std::optional<std::int32_t> activeWindowPid() {
+  DisplayPtr display(XOpenDisplay(nullptr));
+  if (!display) return std::nullopt;
+  XSetErrorHandler(ignoreErrors);
+  auto active = windowProperty(display.get(), DefaultRootWindow(display.get()), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+  if (active.empty() || active.front() == 0) return std::nullopt;
+  auto owner = windowProperty(display.get(), active.front(), "_NET_WM_PID", XA_CARDINAL);
+  if (owner.empty()) return std::nullopt;
+  return static_cast<std::int32_t>(owner.front());
+}
+
+}  // namespace morvel::testing

@@ -1,0 +1,78 @@
+#pragma once
+
+// The pieces of the virtual desktop the integration tests use: the helper
+// process, the fixture application, and what the X server says about windows.
+
+#include "support/ChildProcess.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace morvel::testing {
+
+using Json = nlohmann::json;
+
+// Generous bound for one reply of a healthy helper on a loaded machine.
+constexpr auto replyTimeout = 10000ms;
+// How long the fixture may take to show its window and settle.
+constexpr auto startupTimeout = 20000ms;
+
+class HelperProcess {
+ public:
+  explicit HelperProcess(const std::map<std::string, std::optional<std::string>>& environment = {});
+  // Sends one request and returns its reply, or nothing if none came in time.
+  std::optional<Json> ask(const Json& request, std::chrono::milliseconds timeout = replyTimeout);
+  ChildProcess& process() { return process_; }
+
+ private:
+  ChildProcess process_;
+};
+
+struct ScreenRect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+class FixtureApplication {
+ public:
+  FixtureApplication();
+  // The fixture's answer to one command line.
+  std::string command(const std::string& line);
+  // A widget's frame on screen: the X server's position of the window's client
+  // area plus the widget's place in it as the toolkit laid it out.
+  ScreenRect frameOf(const std::string& widget);
+  pid_t pid() const { return process_.pid(); }
+  bool started() const { return started_; }
+
+ private:
+  ChildProcess process_;
+  bool started_ = false;
+};
+
+// The client window of a process as the X server places it (root coordinates),
+// once it is viewable; polls until the deadline.
+std::optional<ScreenRect> clientWindowOf(pid_t pid, std::chrono::milliseconds timeout = startupTimeout);
+// The same window with the decorations the window manager puts around it.
+std::optional<ScreenRect> framedWindowOf(pid_t pid, std::chrono::milliseconds timeout = startupTimeout);
+// The process that owns the window manager's active window.
+std::optional<std::int32_t> activeWindowPid();
+
+// Polls `condition` every 50 ms until it holds or the deadline passes.
+template <class Condition>
+bool eventually(Condition condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+}  // namespace morvel::testing
