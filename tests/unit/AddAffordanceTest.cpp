@@ -11,8 +11,10 @@ namespace morvel {
 namespace {
 
 using testing::element;
+using testing::fillerGroup;
 using testing::group;
 using testing::json;
+using testing::nestedBelow;
 using testing::rectValue;
 using testing::SimDesktopFixture;
 using testing::windowScene;
@@ -79,11 +81,6 @@ TEST(FindAddAffordance, DescribesTheFirstMatchingButtonInPreOrderWithItsFrame) {
   EXPECT_FALSE(affordanceIn(json::array()));
 }
 
-json nestedBelow(int levels, json leaf) {
-  for (int i = 0; i < levels; ++i) leaf = group(json::array({leaf}));
-  return leaf;
-}
-
 TEST(FindAddAffordance, LooksOnly20LevelsDeepAndAtTheFirst4000Elements) {
   // The window is at depth 0; 19 groups put a button at depth 20.
   auto deep = [](int groups) {
@@ -94,9 +91,7 @@ TEST(FindAddAffordance, LooksOnly20LevelsDeepAndAtTheFirst4000Elements) {
 
   // Examined in pre-order: the window, the group, the filler, then the button.
   auto afterFiller = [](int filler) {
-    json images = json::array();
-    for (int i = 0; i < filler; ++i) images.push_back(element("AXImage"));
-    return affordanceIn(json::array({group(images), element("AXButton", {{"AXTitle", "Add"}})}));
+    return affordanceIn(json::array({fillerGroup(filler), element("AXButton", {{"AXTitle", "Add"}})}));
   };
   EXPECT_TRUE(afterFiller(4000 - 3));
   EXPECT_FALSE(afterFiller(4000 - 2));

@@ -12,17 +12,13 @@ namespace morvel {
 namespace {
 
 using testing::element;
-using testing::group;
 using testing::json;
+using testing::nestedBelow;
 using testing::rectValue;
 using testing::SimDesktopFixture;
 using testing::windowScene;
+using testing::withChildren;
 using testing::withId;
-
-json withChildren(json node, json children) {
-  node["children"] = std::move(children);
-  return node;
-}
 
 json refTo(const std::string& id) { return {{"ref", id}}; }
 
@@ -111,11 +107,6 @@ TEST(SerializeRows, DescribesEachCellByRoleValueAndFrameLeavingOutWhatCannotBeRe
       json::object(),
       {{"role", "AXCell"}},
   }));
-}
-
-json nestedBelow(int levels, json leaf) {
-  for (int i = 0; i < levels; ++i) leaf = group(json::array({leaf}));
-  return leaf;
 }
 
 // One cell: `blanks` children without any text, then a child titled "late".

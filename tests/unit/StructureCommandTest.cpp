@@ -13,22 +13,15 @@ namespace morvel {
 namespace {
 
 using testing::element;
+using testing::fillerGroup;
 using testing::group;
 using testing::json;
+using testing::nestedBelow;
 using testing::rectValue;
 using testing::SimDesktopFixture;
 using testing::windowScene;
+using testing::withChildren;
 using testing::withId;
-
-json withChildren(json node, json children) {
-  node["children"] = std::move(children);
-  return node;
-}
-
-json nestedBelow(int levels, json leaf) {
-  for (int i = 0; i < levels; ++i) leaf = group(json::array({leaf}));
-  return leaf;
-}
 
 // A container of `role` whose rows are plain items titled by these texts.
 json container(const std::string& role, const std::vector<std::string>& items, json attrs = json::object()) {
@@ -76,13 +69,6 @@ TEST(StructureCommand, ReadsTheFirstContainerInPreOrderWithTheWindowsAddButton) 
   EXPECT_EQ(empty, json({{"found", true}, {"containerRole", "AXGrid"}, {"rowCount", 0}, {"rows", json::array()}}));
 }
 
-TEST(StructureCommand, CountsTheRowsItReturns) {
-  std::vector<std::string> items(300, "item");
-  const json reply = structureOf(windowScene(json::array({container("AXList", items)})));
-  EXPECT_EQ(reply["rowCount"], 200);
-  EXPECT_EQ(reply["rows"].size(), 200u);
-}
-
 TEST(StructureCommand, NamesTheContainerRoleUnknownWhenItCannotBeReadAgain) {
   // Every read takes 1 ms; the table's role turns unreadable after the walk has
   // collected it, while its 50 rows are being read.
@@ -105,11 +91,7 @@ TEST(StructureCommand, SearchesForContainers25LevelsDeepAndAtTheFirst5000Element
   EXPECT_EQ(roleFound(json::array({nestedBelow(25, element("AXList"))})), "-");
 
   // Examined in pre-order: the window, the group, the filler, then the table.
-  auto afterFiller = [&](int filler) {
-    json images = json::array();
-    for (int i = 0; i < filler; ++i) images.push_back(element("AXImage"));
-    return roleFound(json::array({group(images), element("AXTable")}));
-  };
+  auto afterFiller = [&](int filler) { return roleFound(json::array({fillerGroup(filler), element("AXTable")})); };
   EXPECT_EQ(afterFiller(5000 - 3), "AXTable");
   EXPECT_EQ(afterFiller(5000 - 2), "-");
 }
