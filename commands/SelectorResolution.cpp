@@ -59,15 +59,15 @@ std::optional<Element> applicationWindowTitled(Accessibility& ax, const std::str
   return std::nullopt;
 }
 
-// The first entry of an array of objects under "path"; nothing for any other shape.
-std::optional<Json> pathTarget(const Json& selector) {
-  if (!selector.is_object()) return std::nullopt;
+// The first entry of an array of objects under "path"; none for any other shape.
+const Json* pathTarget(const Json& selector) {
+  if (!selector.is_object()) return nullptr;
   auto path = selector.find("path");
-  if (path == selector.end() || !path->is_array() || path->empty()) return std::nullopt;
+  if (path == selector.end() || !path->is_array() || path->empty()) return nullptr;
   for (const Json& entry : *path) {
-    if (!entry.is_object()) return std::nullopt;
+    if (!entry.is_object()) return nullptr;
   }
-  return path->front();
+  return &path->front();
 }
 
 // The target's "index"; 0 unless it is an integer. Larger than any position, a huge
@@ -98,10 +98,11 @@ struct Choice {
 // position, and between equally near ones the first in document order.
 Choice bestCandidate(Accessibility& ax, const std::vector<Element>& candidates, const Json& target) {
   const std::int64_t wanted = wantedPosition(target);
+  const ScoringTarget scoring = scoringTargetOf(target);
   Choice best;
   std::uint64_t bestDistance = std::numeric_limits<std::uint64_t>::max();
   for (std::size_t i = 0; i < candidates.size(); ++i) {
-    const int score = scoreAgainstTarget(ax, candidates[i], target);
+    const int score = scoreAgainstTarget(ax, candidates[i], scoring);
     if (score <= 0) continue;
     const std::uint64_t distance = distanceBetween(static_cast<std::int64_t>(i), wanted);
     if (score > best.score || (score == best.score && distance < bestDistance)) {

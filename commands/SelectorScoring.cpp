@@ -3,7 +3,6 @@
 #include "accessibility/Readers.h"
 #include "text/UnicodeText.h"
 
-#include <optional>
 #include <string_view>
 
 namespace morvel {
@@ -20,14 +19,14 @@ constexpr int roleDescriptionPoints = 5;
 constexpr int valuePoints = 10;
 
 // The target's text under `key`; any other JSON type counts as absent.
-std::optional<std::string_view> targetText(const Json& target, std::string_view key) {
+std::optional<std::string> targetText(const Json& target, std::string_view key) {
   if (!target.is_object()) return std::nullopt;
   auto found = target.find(key);
   if (found == target.end() || !found->is_string()) return std::nullopt;
-  return found->get_ref<const std::string&>();
+  return found->get<std::string>();
 }
 
-std::optional<std::string_view> nonEmptyTargetText(const Json& target, std::string_view key) {
+std::optional<std::string> nonEmptyTargetText(const Json& target, std::string_view key) {
   auto text = targetText(target, key);
   if (text && text->empty()) return std::nullopt;
   return text;
@@ -39,38 +38,49 @@ bool attributeEquals(Accessibility& ax, const Element& element, std::string_view
 }
 
 struct OptionalMatch {
-  const char* key;
+  std::optional<std::string> ScoringTarget::*wanted;
   const char* attribute;
   int points;
 };
 
 // Names that only add points, in the order they are scored.
 constexpr OptionalMatch optionalMatches[] = {
-    {"title", "AXTitle", titlePoints},
-    {"description", "AXDescription", descriptionPoints},
-    {"roleDescription", "AXRoleDescription", roleDescriptionPoints},
-    {"value", "AXValue", valuePoints},
+    {&ScoringTarget::title, "AXTitle", titlePoints},
+    {&ScoringTarget::description, "AXDescription", descriptionPoints},
+    {&ScoringTarget::roleDescription, "AXRoleDescription", roleDescriptionPoints},
+    {&ScoringTarget::value, "AXValue", valuePoints},
 };
 
 }  // namespace
 
-int scoreAgainstTarget(Accessibility& ax, const Element& element, const Json& target) {
-  // An empty role still has to match: it rules out every element whose role reads otherwise.
-  if (auto role = targetText(target, "role")) {
-    if (!attributeEquals(ax, element, "AXRole", *role)) return ruledOut;
-  }
+ScoringTarget scoringTargetOf(const Json& target) {
+  // An empty role still counts: it rules out every element whose role reads otherwise.
+  return {.role = targetText(target, "role"),
+          .identifier = nonEmptyTargetText(target, "identifier"),
+          .title = nonEmptyTargetText(target, "title"),
+          .description = nonEmptyTargetText(target, "description"),
+          .roleDescription = nonEmptyTargetText(target, "roleDescription"),
+          .value = nonEmptyTargetText(target, "value")};
+}
+
+int scoreAgainstTarget(Accessibility& ax, const Element& element, const ScoringTarget& target) {
+  if (target.role && !attributeEquals(ax, element, "AXRole", *target.role)) return ruledOut;
 
   int score = baseScore;
-  if (auto identifier = nonEmptyTargetText(target, "identifier")) {
-    if (!attributeEquals(ax, element, "AXIdentifier", *identifier)) return ruledOut;
+  if (target.identifier) {
+    if (!attributeEquals(ax, element, "AXIdentifier", *target.identifier)) return ruledOut;
     score += identifierPoints;
   }
 
   for (const OptionalMatch& match : optionalMatches) {
-    auto wanted = nonEmptyTargetText(target, match.key);
+    const auto& wanted = target.*match.wanted;
     if (wanted && attributeEquals(ax, element, match.attribute, *wanted)) score += match.points;
   }
   return score;
+}
+
+int scoreAgainstTarget(Accessibility& ax, const Element& element, const Json& target) {
+  return scoreAgainstTarget(ax, element, scoringTargetOf(target));
 }
 
 }  // namespace morvel
