@@ -102,7 +102,8 @@ Choice bestCandidate(Accessibility& ax, const std::vector<Element>& candidates, 
   Choice best;
   std::uint64_t bestDistance = std::numeric_limits<std::uint64_t>::max();
   for (std::size_t i = 0; i < candidates.size(); ++i) {
-    const int score = scoreAgainstTarget(ax, candidates[i], scoring);
+    // Candidates were collected by the target's role, so their role is not read twice.
+    const int score = scoreWithMatchingRole(ax, candidates[i], scoring);
     if (score <= 0) continue;
     const std::uint64_t distance = distanceBetween(static_cast<std::int64_t>(i), wanted);
     if (score > best.score || (score == best.score && distance < bestDistance)) {

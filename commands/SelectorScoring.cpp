@@ -65,7 +65,10 @@ ScoringTarget scoringTargetOf(const Json& target) {
 
 int scoreAgainstTarget(Accessibility& ax, const Element& element, const ScoringTarget& target) {
   if (target.role && !attributeEquals(ax, element, "AXRole", *target.role)) return ruledOut;
+  return scoreWithMatchingRole(ax, element, target);
+}
 
+int scoreWithMatchingRole(Accessibility& ax, const Element& element, const ScoringTarget& target) {
   int score = baseScore;
   if (target.identifier) {
     if (!attributeEquals(ax, element, "AXIdentifier", *target.identifier)) return ruledOut;

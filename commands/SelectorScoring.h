@@ -36,4 +36,8 @@ ScoringTarget scoringTargetOf(const Json& target);
 int scoreAgainstTarget(ax::Accessibility& ax, const ax::Element& element, const ScoringTarget& target);
 int scoreAgainstTarget(ax::Accessibility& ax, const ax::Element& element, const Json& target);
 
+// The same score for an element whose role has just been read equal to the
+// target's (a candidate collected by that role): the role is not read again.
+int scoreWithMatchingRole(ax::Accessibility& ax, const ax::Element& element, const ScoringTarget& target);
+
 }  // namespace morvel

@@ -142,6 +142,17 @@ TEST(ResolveSelectorOnce, EqualScoresGoToTheCandidateNearestTheWantedIndex) {
   EXPECT_EQ(chosenX(far, {{"role", "AXButton"}, {"title", "Go"}, {"index", 0}}), 900);
 }
 
+TEST(ResolveSelectorOnce, ReadsEachCandidatesRoleOnceAndOnlyTheTextsTheTargetNames) {
+  SimDesktopFixture fixture(desktop({window("w", "W", buttonRow({"Go", "Stop", "Go"}))}, ""));
+  fixture.stats();
+  EXPECT_EQ(chosenX(fixture, {{"role", "AXButton"}, {"title", "Go"}, {"index", 2}}), 200);
+  const int frontWindow = 3;        // focused window (none), list of windows, title
+  const int walk = 2 + 3 * 2;       // role and children of the window and of each button
+  const int scoring = 3;            // one title per candidate
+  const int description = 1 + 3;    // frame, enabled, role, value
+  EXPECT_EQ(fixture.stats()["reads"], frontWindow + walk + scoring + description);
+}
+
 TEST(ResolveSelectorOnce, PositionsCountAcrossTheWholeWindowInDocumentOrder) {
   json nested = {{"attrs", {{"AXRole", "AXGroup"}}}, {"children", buttonRow({"Go", "Go"})}};
   nested["children"][0]["id"] = "n0";
