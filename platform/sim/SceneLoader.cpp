@@ -12,6 +12,10 @@ namespace {
 
 using nlohmann::json;
 
+// Deeper elements, or arrays in values, are refused: loading them would run the
+// stack out, and the JSON paths of their problems would grow without bound.
+constexpr int deepestNesting = 1000;
+
 std::string member(const std::string& path, std::string_view key) {
   return path.empty() ? std::string(key) : path + "." + std::string(key);
 }
@@ -132,11 +136,13 @@ class Loader {
     const std::string listPath = member(path, key);
     if (!found->is_array()) fail(listPath, "expected an array of elements");
     parent->listsChildren = true;
+    if (++elementNesting_ > deepestNesting) fail(listPath, "elements nested deeper than " + std::to_string(deepestNesting));
     for (std::size_t i = 0; i < found->size(); ++i) {
       Node* child = declareElement((*found)[i], item(listPath, i), parent->presence, parent->application);
       child->parent = parent;
       parent->children.push_back(child);
     }
+    --elementNesting_;
   }
 
   Node* declareElement(const json& element, const std::string& path, Node::Presence presence, Application* application) {
@@ -240,8 +246,10 @@ class Loader {
   static StoredValue present(ax::AttrValue value) { return {StoredValue::Outcome::Value, std::move(value)}; }
 
   ax::AttrArray arrayAt(const json& value, const std::string& path) {
+    if (++valueNesting_ > deepestNesting) fail(path, "arrays nested deeper than " + std::to_string(deepestNesting));
     ax::AttrArray items;
     for (std::size_t i = 0; i < value.size(); ++i) items.push_back(*valueAt(value[i], item(path, i), true).value);
+    --valueNesting_;
     return items;
   }
 
@@ -403,6 +411,7 @@ class Loader {
       if (auto index = add->find("index"); index != add->end()) {
         addStep.index = static_cast<std::size_t>(integerAt(*index, member(addPath, "index"), 0, INT64_MAX));
       }
+      requireOutsideItself(addStep, addPath);
       result.add = addStep;
     }
     if (auto remove = step.find("remove"); remove != step.end()) result.remove = nodeById(*remove, member(path, "remove"));
@@ -413,10 +422,29 @@ class Loader {
     return result;
   }
 
+  // An element added inside its own subtree would make the tree a loop, whichever
+  // step comes first.
+  void requireOutsideItself(const AddStep& step, const std::string& addPath) {
+    for (const Node* ancestor = step.parent; ancestor != nullptr; ancestor = parentOf(ancestor)) {
+      if (ancestor == step.element) fail(member(addPath, "parent"), "the element would be added inside itself");
+    }
+    addedParents_[step.element] = step.parent;
+  }
+
+  // The parent in the scene, or the one a timeline step adds the element to.
+  const Node* parentOf(const Node* node) const {
+    if (node->parent != nullptr) return node->parent;
+    auto added = addedParents_.find(node);
+    return added != addedParents_.end() ? added->second : nullptr;
+  }
+
   Scene scene_;
   std::map<std::string, Node*, std::less<>> ids_;
   std::vector<PendingAttributes> pendingAttributes_;
   std::map<std::size_t, Node*> addedElements_;  // by timeline position
+  std::map<const Node*, const Node*> addedParents_;  // what each add step puts its element under
+  int elementNesting_ = 0;  // lists of children open around the element being declared
+  int valueNesting_ = 0;    // arrays around the value being read
 };
 
 }  // namespace

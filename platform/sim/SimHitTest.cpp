@@ -1,5 +1,7 @@
 #include "platform/sim/SimState.h"
 
+#include <set>
+
 namespace morvel::sim {
 namespace {
 
@@ -52,12 +54,16 @@ std::optional<ax::Element> SimDesktop::State::hitTest(float x, float y) {
       // The application under the point answers the hit test.
       if (!awaitApplication(application->application, timeoutMsFor(ax::Element(systemWide)))) return std::nullopt;
       const Node* hit = window;
+      // Explicit children may lead back up the tree: elements already entered are passed over.
+      std::set<const Node*> visited = {window};
       for (bool descended = true; descended;) {
         descended = false;
         auto children = elementItems(readNode(*hit, "AXChildren"));
         for (auto child = children.rbegin(); child != children.rend(); ++child) {
+          if (visited.contains(*child)) continue;
           auto childFrame = frameOf(**child);
           if (childFrame && contains(*childFrame, x, y)) {
+            visited.insert(*child);
             hit = *child;
             descended = true;
             break;

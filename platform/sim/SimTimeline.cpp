@@ -1,14 +1,21 @@
 #include "platform/sim/SimState.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace morvel::sim {
 namespace {
 
-void setSubtree(Node& node, Node::Presence presence, Application* application) {
-  node.presence = presence;
-  if (!node.isApplication) node.application = application;
-  for (Node* child : node.children) setSubtree(*child, presence, application);
+// Without recursion: added elements may hang below one another to any depth.
+void setSubtree(Node& top, Node::Presence presence, Application* application) {
+  std::vector<Node*> pending = {&top};
+  while (!pending.empty()) {
+    Node& node = *pending.back();
+    pending.pop_back();
+    node.presence = presence;
+    if (!node.isApplication) node.application = application;
+    pending.insert(pending.end(), node.children.begin(), node.children.end());
+  }
 }
 
 void add(const AddStep& step) {

@@ -52,6 +52,20 @@ TEST(SimHitTest, ExplicitEntriesComeFirstAndMayFail) {
   EXPECT_TRUE(hits(sim, 150, 150, "group"));  // no entry contains it: derived
 }
 
+TEST(SimHitTest, PassesOverChildrenThatLeadBackUpTheTree) {
+  SimDesktopFixture sim(json::parse(R"({
+    "frontmost": {"pid": 1},
+    "applications": [{"pid": 1, "windows": [
+      {"id": "w", "attrs": {"AXRole": "AXWindow", "AXFrame": {"rect": [0, 0, 100, 100]}, "AXChildren": [{"ref": "w"}]}},
+      {"id": "v", "attrs": {"AXRole": "AXWindow", "AXFrame": {"rect": [200, 0, 100, 100]},
+                            "AXChildren": [{"ref": "inner"}, {"ref": "v"}]},
+       "children": [{"id": "inner", "attrs": {"AXFrame": {"rect": [200, 0, 50, 50]},
+                                             "AXChildren": [{"ref": "v"}, {"ref": "inner"}]}}]}]}]})"));
+  EXPECT_TRUE(hits(sim, 10, 10, "w"));
+  EXPECT_TRUE(hits(sim, 210, 10, "inner"));
+  EXPECT_TRUE(hits(sim, 280, 80, "v"));
+}
+
 const json slowApplication = json::parse(R"({
   "frontmost": {"pid": 1},
   "applications": [{"pid": 1, "responseDelayMs": 3000, "windows": [{"id": "w", "attrs": {"AXTitle": "Slow"}}]},

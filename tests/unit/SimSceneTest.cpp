@@ -46,6 +46,45 @@ TEST(SimSceneLoading, NamesThePathOfTheFirstProblem) {
   EXPECT_EQ(loadError(json::object()), "");
 }
 
+// Elements `depth` levels below a free element, or a value of `depth` nested arrays.
+json nestedScene(int depth, bool inValue) {
+  std::string text = inValue ? R"({"elements": [{"attrs": {"AXValue": )" : R"({"elements": [)";
+  for (int level = 0; level < depth; ++level) text += inValue ? "[" : R"({"children": [)";
+  for (int level = 0; level < depth; ++level) text += inValue ? "]" : "]}";
+  text += inValue ? "}}]}" : "]}";
+  return json::parse(text);
+}
+
+TEST(SimSceneLoading, RefusesNestingDeeperThanAThousandLevels) {
+  EXPECT_EQ(loadError(nestedScene(1000, false)), "");
+  EXPECT_THAT(loadError(nestedScene(1001, false)), HasSubstr("elements nested deeper than 1000"));
+  EXPECT_EQ(loadError(nestedScene(1000, true)), "");
+  EXPECT_THAT(loadError(nestedScene(1001, true)), HasSubstr("arrays nested deeper than 1000"));
+  // Far deeper scenes are refused the same way rather than running the stack out.
+  EXPECT_THAT(loadError(nestedScene(200000, false)), HasSubstr("nested deeper"));
+  EXPECT_THAT(loadError(nestedScene(200000, true)), HasSubstr("nested deeper"));
+}
+
+TEST(SimSceneLoading, RefusesATimelineThatAddsAnElementInsideItself) {
+  auto withTimeline = [](const char* timeline) {
+    json scene = json::parse(R"({"elements": [{"id": "free", "children": [{"id": "free-child"}]}]})");
+    scene["timeline"] = json::parse(timeline);
+    return scene;
+  };
+  EXPECT_THAT(loadError(withTimeline(R"([{"atMs": 0, "add": {"parent": "x", "element": {"id": "x"}}}])")),
+              HasSubstr("timeline[0].add.parent: the element would be added inside itself"));
+  EXPECT_THAT(loadError(withTimeline(R"([{"atMs": 0, "add": {"parent": "inner", "element":
+                                          {"id": "outer", "children": [{"id": "inner"}]}}}])")),
+              HasSubstr("timeline[0].add.parent"));
+  // Through two steps, whichever is due first.
+  EXPECT_THAT(loadError(withTimeline(R"([{"atMs": 5, "add": {"parent": "b", "element": {"id": "a"}}},
+                                         {"atMs": 1, "add": {"parent": "a", "element": {"id": "b"}}}])")),
+              HasSubstr("timeline[1].add.parent"));
+  EXPECT_EQ(loadError(withTimeline(R"([{"atMs": 0, "add": {"parent": "free-child", "element": {"id": "a"}}},
+                                       {"atMs": 1, "add": {"parent": "a", "element": {"id": "b"}}}])")),
+            "");
+}
+
 TEST(SimSceneLoading, ReportsUnreadableFiles) {
   sim::VirtualClock clock;
   EXPECT_THROW(sim::SimDesktop::fromFile("/nonexistent/scene.json", clock), sim::SceneError);
