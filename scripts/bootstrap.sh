@@ -10,6 +10,8 @@ packages=(
   nlohmann-json3-dev libicu-dev libssl-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev python3
+  # fuzzing (libFuzzer comes with clang's runtime libraries)
+  clang libclang-rt-14-dev
   # the Linux platform: accessibility, capture, recognition
   libatspi2.0-dev at-spi2-core libglib2.0-dev libx11-dev libxext-dev
   libtesseract-dev libleptonica-dev tesseract-ocr tesseract-ocr-eng

@@ -1,0 +1,90 @@
+#pragma once
+
+// A simulated desktop on virtual time for the fuzzers and for the test that
+// replays their corpora. Sleeps and response delays pass at once; how long each
+// request took on the virtual clock is noted; and a request that has waited
+// beyond all patience is sent to the end of time, so that a "find" told to wait
+// for centuries gives up at its next look at the clock instead of polling on.
+
+#include "commands/Platform.h"
+#include "platform/sim/SimDesktop.h"
+
+#include <nlohmann/json.hpp>
+
+#include <memory>
+#include <vector>
+
+namespace morvel::fuzz {
+
+using ax::Microseconds;
+
+class FastForwardClock final : public ax::Clock {
+ public:
+  explicit FastForwardClock(Microseconds patience) : patience_(patience) {}
+
+  Microseconds now() override { return now_; }
+  // Saturates at the end of time rather than wrapping around.
+  void sleepFor(Microseconds duration) override;
+
+  void startRequest() { requestStart_ = now_; }
+  Microseconds requestElapsed() const { return now_ - requestStart_; }
+
+ private:
+  Microseconds patience_;
+  Microseconds now_{0};
+  Microseconds requestStart_{0};
+};
+
+// Hands every call to the desktop behind it, and notes the virtual duration of
+// each request between the loop's two lifecycle calls.
+class TimedAccessibility final : public ax::Accessibility {
+ public:
+  TimedAccessibility(ax::Accessibility& desktop, FastForwardClock& clock) : desktop_(desktop), clock_(clock) {}
+
+  const std::vector<Microseconds>& requestTimes() const { return requestTimes_; }
+
+  ax::Element createSystemWide() override { return desktop_.createSystemWide(); }
+  ax::Element createApplication(std::int32_t pid) override { return desktop_.createApplication(pid); }
+  std::optional<ax::AttrValue> copyAttributeValue(const ax::Element& element, std::string_view attribute) override {
+    return desktop_.copyAttributeValue(element, attribute);
+  }
+  std::optional<ax::Element> copyElementAtPosition(const ax::Element& systemWide, float x, float y) override {
+    return desktop_.copyElementAtPosition(systemWide, x, y);
+  }
+  void setMessagingTimeout(const ax::Element& element, double seconds) override {
+    desktop_.setMessagingTimeout(element, seconds);
+  }
+  bool isSameElement(const ax::Element& a, const ax::Element& b) override { return desktop_.isSameElement(a, b); }
+  std::optional<ax::RunningApplication> frontmostApplication() override { return desktop_.frontmostApplication(); }
+  void requestStarted() override {
+    clock_.startRequest();
+    desktop_.requestStarted();
+  }
+  void replyWritten() override {
+    requestTimes_.push_back(clock_.requestElapsed());
+    desktop_.replyWritten();
+  }
+
+ private:
+  ax::Accessibility& desktop_;
+  FastForwardClock& clock_;
+  std::vector<Microseconds> requestTimes_;
+};
+
+// A fresh desktop of one scene with the virtual clock and the timing in front of it.
+class FuzzDesktop {
+ public:
+  // Throws sim::SceneError when the scene does not load.
+  explicit FuzzDesktop(const nlohmann::json& scene);
+
+  Platform& platform() { return platform_; }
+  const std::vector<Microseconds>& requestTimes() const { return timed_.requestTimes(); }
+
+ private:
+  FastForwardClock clock_;
+  std::unique_ptr<sim::SimDesktop> desktop_;
+  TimedAccessibility timed_;
+  Platform platform_;
+};
+
+}  // namespace morvel::fuzz
