@@ -92,7 +92,8 @@ TEST_F(ScreenOnFixture, ARectanglePartlyOffScreenKeepsItsSizeAndPlacesLinesBack)
   EXPECT_EQ(image->heightPx(), height);
   auto observations = screen_.recognize(*image);
   ASSERT_TRUE(observations);
-  const Found* add = lineWith(linesIn(*image, *observations), "Add");
+  const std::vector<Found> lines = linesIn(*image, *observations);
+  const Found* add = lineWith(lines, "Add");
   ASSERT_NE(add, nullptr);
   EXPECT_GE(add->inRegion.y, button.y + offScreen);
   EXPECT_LE(add->inRegion.y + add->inRegion.height, button.y + offScreen + button.height);
