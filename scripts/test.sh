@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite on a fresh Debian machine: installs what is missing,
-# builds with warnings as errors, and runs every test.
+# builds with warnings as errors, runs every test, then runs them all again
+# under the sanitizers (scripts/test-sanitizers.sh).
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 build_dir="${BUILD_DIR:-$top/build}"
@@ -9,3 +10,5 @@ build_dir="${BUILD_DIR:-$top/build}"
 ctest --test-dir "$build_dir" --output-on-failure -j2 -LE integration
 # The helper on a real desktop: a throw-away one, torn down afterwards.
 "$top/scripts/with-virtual-desktop.sh" ctest --test-dir "$build_dir" --output-on-failure -L integration
+# Again with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
+"$top/scripts/test-sanitizers.sh"
