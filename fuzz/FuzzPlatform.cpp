@@ -1,23 +1,16 @@
 #include "fuzz/FuzzPlatform.h"
 
 namespace morvel::fuzz {
-namespace {
-
-// Far longer than any request takes unless a client asks it to wait that long.
-constexpr Microseconds patience = std::chrono::minutes(10);
-
-}  // namespace
 
 void FastForwardClock::sleepFor(Microseconds duration) {
   constexpr Microseconds endOfTime = Microseconds::max();
   if (duration <= Microseconds::zero()) return;
   now_ = duration > endOfTime - now_ ? endOfTime : now_ + duration;
-  if (now_ - requestStart_ > patience_) now_ = endOfTime;
+  if (now_ - requestStart_ > patience) now_ = endOfTime;
 }
 
 FuzzDesktop::FuzzDesktop(const nlohmann::json& scene)
-    : clock_(patience),
-      desktop_(sim::SimDesktop::fromJson(scene, clock_)),
+    : desktop_(sim::SimDesktop::fromJson(scene, clock_)),
       timed_(*desktop_, clock_),
       platform_{timed_, *desktop_, desktop_->clock()} {}
 

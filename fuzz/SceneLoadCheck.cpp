@@ -6,6 +6,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
 namespace morvel::fuzz {
 namespace {
 

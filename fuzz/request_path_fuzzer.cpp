@@ -2,6 +2,7 @@
 
 #include "fuzz/RequestPathCheck.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
