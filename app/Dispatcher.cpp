@@ -3,6 +3,7 @@
 #include "commands/ElementCommands.h"
 #include "commands/FieldsCommand.h"
 #include "commands/FingerprintCommand.h"
+#include "commands/StructureCommand.h"
 #include "ocr/OcrRegionCommand.h"
 
 
@@ -63,6 +64,8 @@ Json runFocused(const Json&, Platform& platform) { return okReply(cmdFocused(pla
 
 Json runFields(const Json&, Platform& platform) { return okReply(cmdFields(platform)); }
 
+Json runStructure(const Json&, Platform& platform) { return okReply(cmdStructure(platform)); }
+
 Json runOcrRegion(const Json& request, Platform& platform) {
   auto rect = rectArguments(request);
   if (!rect) return errorReply("ocr-region requires numeric x,y,w,h");
@@ -82,6 +85,7 @@ const std::map<std::string, Runner, std::less<>>& commandTable() {
       {"fields", runFields},
       {"ocr-region", runOcrRegion},
       {"fingerprint", runFingerprint},
+      {"structure", runStructure},
   };
   return table;
 }

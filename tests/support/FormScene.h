@@ -29,6 +29,24 @@ inline json withId(json node, const std::string& id) {
 
 inline json group(json children) { return {{"attrs", {{"AXRole", "AXGroup"}}}, {"children", std::move(children)}}; }
 
+inline json withChildren(json node, json children) {
+  node["children"] = std::move(children);
+  return node;
+}
+
+// `leaf` below `levels` nested groups.
+inline json nestedBelow(int levels, json leaf) {
+  for (int i = 0; i < levels; ++i) leaf = group(json::array({std::move(leaf)}));
+  return leaf;
+}
+
+// A group of `count` images without children: elements that cost a walk its budget.
+inline json fillerGroup(int count) {
+  json images = json::array();
+  for (int i = 0; i < count; ++i) images.push_back(element("AXImage"));
+  return group(std::move(images));
+}
+
 // A desktop whose frontmost application (bundle "com.example.form") shows one
 // window, id "window", titled "Form" at (0, 0, 1000, 800), with these children.
 // `freeElements` belong to no tree (title elements, for instance).

@@ -1,0 +1,75 @@
+#include "commands/AddAffordance.h"
+
+#include "accessibility/Readers.h"
+#include "accessibility/Walkers.h"
+#include "text/TextPattern.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morvel {
+namespace {
+
+using ax::Accessibility;
+using ax::Element;
+
+constexpr int buttonWalkMaxDepth = 20;
+constexpr int buttonWalkBudget = 4000;
+
+// Whole words only for the four verbs ("Address" is no add control), but the
+// letters plus anywhere ("Surplus" counts) and a plus sign only when it stands alone.
+constexpr std::string_view addControlPattern = R"((?i)\b(add|new|create|insert)\b|^\s*\+\s*$|plus)";
+
+const ax::RoleSet& candidateRoles() {
+  static const ax::RoleSet roles = {"AXButton", "AXMenuButton", "AXPopUpButton"};
+  return roles;
+}
+
+// Compiled on first use and shared: every search makes its own matcher.
+const TextPattern& addControlText() {
+  static const TextPattern pattern(addControlPattern);
+  return pattern;
+}
+
+// Title, description and help, those present (empty ones included) joined by
+// single spaces.
+std::string joinedText(Accessibility& ax, const Element& control) {
+  static constexpr std::array<std::string_view, 3> attributes = {"AXTitle", "AXDescription", "AXHelp"};
+  std::string joined;
+  bool first = true;
+  for (std::string_view attribute : attributes) {
+    auto text = ax::axString(ax, control, attribute);
+    if (!text) continue;
+    if (!first) joined += ' ';
+    joined += *text;
+    first = false;
+  }
+  return joined;
+}
+
+Json affordanceRecord(Accessibility& ax, const Element& control, const std::string& matchedText) {
+  // A title that reads, even an empty one, names the control better than its help text.
+  Json record = {{"title", ax::axString(ax, control, "AXTitle").value_or(matchedText)}};
+  if (auto frame = ax::axFrame(ax, control)) record["frame"] = ax::frameDictionary(*frame);
+  return record;
+}
+
+}  // namespace
+
+std::optional<Json> findAddAffordance(Accessibility& ax, const Element& root) {
+  std::vector<Element> controls;
+  int budget = buttonWalkBudget;
+  ax::collectByRole(ax, root, candidateRoles(), 0, buttonWalkMaxDepth, budget, controls);
+
+  const TextPattern& pattern = addControlText();
+  if (!pattern.compiled()) return std::nullopt;
+  for (const Element& control : controls) {
+    const std::string text = joinedText(ax, control);
+    if (!text.empty() && pattern.foundIn(text)) return affordanceRecord(ax, control, text);
+  }
+  return std::nullopt;
+}
+
+}  // namespace morvel

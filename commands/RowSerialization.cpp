@@ -1,0 +1,78 @@
+#include "commands/RowSerialization.h"
+
+#include "accessibility/Readers.h"
+#include "accessibility/Walkers.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace morvel {
+namespace {
+
+using ax::Accessibility;
+using ax::Element;
+
+// Every read is a call into the inspected application: these keep one reply
+// bounded however large the table.
+constexpr std::size_t rowLimit = 200;
+constexpr std::size_t cellLimit = 40;
+// Set afresh for every cell, so that one deep cell never starves the next.
+constexpr int cellValueBudget = 60;
+
+void cutTo(std::vector<Element>& elements, std::size_t limit) {
+  if (elements.size() > limit) elements.erase(elements.begin() + static_cast<std::ptrdiff_t>(limit), elements.end());
+}
+
+// Children whose role reads exactly "AXRow". Only the first `rowLimit` are kept,
+// so the search stops there instead of reading the roles of every child.
+std::vector<Element> rowChildren(Accessibility& ax, const Element& container) {
+  std::vector<Element> rows;
+  for (const Element& child : ax::axChildren(ax, container, "AXChildren")) {
+    if (ax::axString(ax, child, "AXRole") != "AXRow") continue;
+    rows.push_back(child);
+    if (rows.size() == rowLimit) break;
+  }
+  return rows;
+}
+
+// The container's "AXRows" as they stand; else its children of role "AXRow";
+// else all its children, whatever their roles.
+std::vector<Element> rowsOf(Accessibility& ax, const Element& container) {
+  std::vector<Element> rows = ax::axChildren(ax, container, "AXRows");
+  if (rows.empty()) rows = rowChildren(ax, container);
+  if (rows.empty()) rows = ax::axChildren(ax, container, "AXChildren");
+  cutTo(rows, rowLimit);
+  return rows;
+}
+
+Json cellRecord(Accessibility& ax, const Element& cell) {
+  Json record = Json::object();
+  if (auto role = ax::axString(ax, cell, "AXRole")) record["role"] = *role;
+  int budget = cellValueBudget;
+  if (auto value = ax::firstValueInSubtree(ax, cell, 0, budget)) record["value"] = *value;
+  if (auto frame = ax::axFrame(ax, cell)) record["frame"] = ax::frameDictionary(*frame);
+  return record;
+}
+
+Json rowRecord(Accessibility& ax, const Element& row, std::size_t index) {
+  std::vector<Element> cells = ax::axChildren(ax, row, "AXChildren");
+  if (cells.empty()) cells.push_back(row);  // a plain list item carries its own text
+  cutTo(cells, cellLimit);
+
+  Json cellRecords = Json::array();
+  for (const Element& cell : cells) cellRecords.push_back(cellRecord(ax, cell));
+  Json record = {{"index", index}, {"cells", std::move(cellRecords)}};
+  if (auto frame = ax::axFrame(ax, row)) record["frame"] = ax::frameDictionary(*frame);
+  return record;
+}
+
+}  // namespace
+
+Json serializeRows(Accessibility& ax, const Element& container) {
+  Json rows = Json::array();
+  std::size_t index = 0;
+  for (const Element& row : rowsOf(ax, container)) rows.push_back(rowRecord(ax, row, index++));
+  return rows;
+}
+
+}  // namespace morvel

@@ -1,0 +1,14 @@
+#pragma once
+
+// "structure": the main table, outline, grid or list of the front window, row by
+// row, with the window's "add" control; the window's recognised text stands in
+// when it exposes no such container.
+
+#include "commands/Platform.h"
+#include "commands/Reply.h"
+
+namespace morvel {
+
+Json cmdStructure(Platform& platform);
+
+}  // namespace morvel
