@@ -25,11 +25,19 @@ constexpr std::uint16_t unreached = std::numeric_limits<std::uint16_t>::max();
 
 bool near(int shade, int other) { return std::abs(shade - other) <= flatTolerance; }
 
-// A flat pixel is near in shade to its four neighbours (those inside the image).
-bool isFlat(const GreyImage& image, int x, int y) {
-  const int shade = image.at(x, y);
-  return (x == 0 || near(image.at(x - 1, y), shade)) && (x + 1 == image.width || near(image.at(x + 1, y), shade)) &&
-         (y == 0 || near(image.at(x, y - 1), shade)) && (y + 1 == image.height || near(image.at(x, y + 1), shade));
+// Flat pixels are near in shade to their four neighbours (those inside the
+// image); one row of marks.
+void markFlat(const GreyImage& image, int y, std::vector<bool>& flat) {
+  const std::uint8_t* row = image.pixels.data() + static_cast<std::size_t>(y) * image.width;
+  const std::uint8_t* above = y > 0 ? row - image.width : nullptr;
+  const std::uint8_t* below = y + 1 < image.height ? row + image.width : nullptr;
+  for (int x = 0; x < image.width; ++x) {
+    const int shade = row[x];
+    flat[static_cast<std::size_t>(x)] = (x == 0 || near(row[x - 1], shade)) &&
+                                        (x + 1 == image.width || near(row[x + 1], shade)) &&
+                                        (above == nullptr || near(above[x], shade)) &&
+                                        (below == nullptr || near(below[x], shade));
+  }
 }
 
 // Which ground each pixel belongs to (an index into the grounds, or noGround).
@@ -50,7 +58,7 @@ struct Run {
 
 class FlatAreas {
  public:
-  explicit FlatAreas(const GreyImage& image) {
+  explicit FlatAreas(const GreyImage& image) : flat_(static_cast<std::size_t>(image.width)) {
     std::size_t previousRowStart = 0;
     for (int y = 0; y < image.height; ++y) {
       const std::size_t rowStart = runs_.size();
@@ -87,13 +95,14 @@ class FlatAreas {
 
  private:
   void collectRow(const GreyImage& image, int y) {
+    markFlat(image, y, flat_);
     for (int x = 0; x < image.width;) {
-      if (!isFlat(image, x, y)) {
+      if (!flat_[static_cast<std::size_t>(x)]) {
         ++x;
         continue;
       }
       const int left = x;
-      while (x < image.width && isFlat(image, x, y)) ++x;
+      while (x < image.width && flat_[static_cast<std::size_t>(x)]) ++x;
       const int self = static_cast<int>(runs_.size());
       runs_.push_back({y, left, x, self, left, x - 1, y, y});
     }
@@ -132,6 +141,7 @@ class FlatAreas {
     runs_[merged].parent = kept;
   }
 
+  std::vector<bool> flat_;  // of the row being collected
   std::vector<Run> runs_;
 };
 
