@@ -12,9 +12,10 @@ namespace {
 
 // Enlarging beyond this many pixels costs more time than it wins accuracy.
 constexpr long long mostUpscaledPixels = 4096LL * 4096LL;
-// Each engine holds its own model (about 10 MB); beyond four, bands of a full
-// screen grow too thin to gain more.
-constexpr unsigned mostEnginesEver = 4;
+// Each engine holds its own model and its own copies of its band. Reading a
+// full screen of small text (enlarged twice) peaked at 99 MB with one engine,
+// 118 MB with two and 146 MB with four: two keep the helper well under 150 MB.
+constexpr unsigned mostEnginesEver = 2;
 // Thinner bands cost more in per-read overhead than reading side by side saves.
 constexpr int shortestBandRows = 160;
 // Ground rows added where a band was cut from its neighbour.

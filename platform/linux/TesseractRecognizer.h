@@ -20,7 +20,8 @@ namespace morvel::linux_ax {
 
 class TesseractRecognizer {
  public:
-  // `engines` caps how many bands are read side by side; by default one per core.
+  // `engines` caps how many bands are read side by side; by default one per
+  // core, at most two.
   explicit TesseractRecognizer(unsigned engines = 0);
 
   std::optional<std::vector<ocr::Observation>> recognize(const GreyCapture& capture);
