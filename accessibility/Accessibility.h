@@ -86,6 +86,11 @@ class AttrValue {
   const T* get() const {
     return std::get_if<T>(&storage_);
   }
+  // For readers that take a value apart once they own it.
+  template <class T>
+  T* get() {
+    return std::get_if<T>(&storage_);
+  }
   const Storage& storage() const { return storage_; }
 
  private:

@@ -22,10 +22,10 @@ constexpr std::array<std::pair<const char*, const char*>, 6> describedAttributes
 nlohmann::json elementDescriptor(Accessibility& ax, const Element& element, bool includeValue) {
   nlohmann::json descriptor = nlohmann::json::object();
   for (const auto& [attribute, key] : describedAttributes) {
-    if (auto text = axString(ax, element, attribute)) descriptor[key] = *text;
+    if (auto text = axString(ax, element, attribute)) descriptor[key] = std::move(*text);
   }
   if (includeValue) {
-    if (auto value = axString(ax, element, "AXValue")) descriptor["value"] = *value;
+    if (auto value = axString(ax, element, "AXValue")) descriptor["value"] = std::move(*value);
   }
   descriptor["index"] = siblingIndex(ax, element);
   return descriptor;
@@ -36,15 +36,15 @@ std::int64_t siblingIndex(Accessibility& ax, const Element& element) {
   if (!parent) return 0;
   const auto ownRole = axString(ax, element, "AXRole");
 
-  // Every sibling's role is read before the element is looked for among them.
-  std::vector<Element> sameRole;
+  // Every sibling's role is read, wherever the element stands among them.
+  std::optional<std::int64_t> position;
+  std::int64_t sameRoleSeen = 0;
   for (const Element& child : axChildren(ax, *parent, "AXChildren")) {
-    if (axString(ax, child, "AXRole") == ownRole) sameRole.push_back(child);
+    if (axString(ax, child, "AXRole") != ownRole) continue;
+    if (!position && ax.isSameElement(child, element)) position = sameRoleSeen;
+    ++sameRoleSeen;
   }
-  for (std::size_t position = 0; position < sameRole.size(); ++position) {
-    if (ax.isSameElement(sameRole[position], element)) return static_cast<std::int64_t>(position);
-  }
-  return 0;
+  return position.value_or(0);
 }
 
 }  // namespace morvel::ax

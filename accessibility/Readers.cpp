@@ -14,6 +14,7 @@ std::optional<std::string> textOf(const AttrValue& value) {
 std::optional<std::string> axString(Accessibility& ax, const Element& element, std::string_view attribute) {
   auto value = ax.copyAttributeValue(element, attribute);
   if (!value) return std::nullopt;
+  if (auto* text = value->get<std::string>()) return std::move(*text);
   return textOf(*value);
 }
 
@@ -42,10 +43,12 @@ std::vector<Element> axChildren(Accessibility& ax, const Element& element, std::
   std::vector<Element> children;
   auto value = ax.copyAttributeValue(element, attribute);
   if (!value) return children;
-  const auto* items = value->get<AttrArray>();
+  auto* items = value->get<AttrArray>();
   if (items == nullptr) return children;
-  for (const AttrValue& item : *items) {
-    if (const auto* child = item.get<Element>()) children.push_back(*child);
+  // The array is ours: its handles move over without touching their reference counts.
+  children.reserve(items->size());
+  for (AttrValue& item : *items) {
+    if (auto* child = item.get<Element>()) children.push_back(std::move(*child));
   }
   return children;
 }

@@ -3,9 +3,13 @@
 #include "commands/ElementCommands.h"
 #include "commands/FieldsCommand.h"
 #include "commands/FingerprintCommand.h"
+#include "commands/SelectorCommands.h"
 #include "commands/StructureCommand.h"
 #include "ocr/OcrRegionCommand.h"
 
+#include <cmath>
+#include <cstdint>
+#include <limits>
 
 namespace morvel {
 namespace {
@@ -77,6 +81,31 @@ Json runFingerprint(const Json& request, Platform& platform) {
   return okReply(cmdFingerprint(platform, rectArguments(request)));
 }
 
+Json runSelectorAt(const Json& request, Platform& platform) {
+  auto point = pointArguments(request);
+  if (!point) return errorReply("selector-at requires numeric x,y");
+  return okReply(cmdSelectorAt(platform, point->x, point->y));
+}
+
+// "timeoutMs" cut toward zero to whole milliseconds. Values beyond the 64-bit range
+// (infinities included) are clamped into it; a NaN is no number and gets the default.
+std::int64_t findTimeoutMs(const Json& request) {
+  constexpr std::int64_t defaultTimeoutMs = 1500;
+  constexpr double int64Limit = 9223372036854775808.0;  // 2^63, exact as a double
+  auto timeout = number(request, "timeoutMs");
+  if (!timeout || std::isnan(*timeout)) return defaultTimeoutMs;
+  const double whole = std::trunc(*timeout);
+  if (whole >= int64Limit) return std::numeric_limits<std::int64_t>::max();
+  if (whole < -int64Limit) return std::numeric_limits<std::int64_t>::min();
+  return static_cast<std::int64_t>(whole);
+}
+
+Json runFind(const Json& request, Platform& platform) {
+  auto selector = request.find("selector");
+  if (selector == request.end() || !selector->is_object()) return errorReply("find requires a selector object");
+  return okReply(cmdFind(platform, *selector, findTimeoutMs(request)));
+}
+
 const std::map<std::string, Runner, std::less<>>& commandTable() {
   static const std::map<std::string, Runner, std::less<>> table = {
       {"ping", runPing},
@@ -86,6 +115,8 @@ const std::map<std::string, Runner, std::less<>>& commandTable() {
       {"ocr-region", runOcrRegion},
       {"fingerprint", runFingerprint},
       {"structure", runStructure},
+      {"selector-at", runSelectorAt},
+      {"find", runFind},
   };
   return table;
 }

@@ -6,10 +6,15 @@
 #include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace morvel {
 namespace {
+
+bool isAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
 
 bool isBlank(UChar32 c) {
   if (c == 0x09 || (c >= 0x0A && c <= 0x0D) || c == 0x85) return true;
@@ -87,6 +92,8 @@ std::size_t graphemeCount(std::string_view text) {
 
 bool canonicallyEqual(std::string_view a, std::string_view b) {
   if (a == b) return true;
+  // ASCII text is its own canonical decomposition: unequal bytes stay unequal.
+  if (isAscii(a) && isAscii(b)) return false;
   UErrorCode status = U_ZERO_ERROR;
   const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
   if (U_FAILURE(status)) return false;

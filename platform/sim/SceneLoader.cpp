@@ -247,7 +247,10 @@ class Loader {
 
   StoredValue formAt(const json& value, const std::string& path, bool insideArray) {
     if (value.size() != 1) fail(path, "unknown value form: expected one of ref, point, size, rect, other, error");
-    const auto& [form, content] = *value.items().begin();
+    // The entry is kept by value: the proxy that items() hands out dies with the expression.
+    const auto entry = value.items().begin();
+    const std::string& form = entry.key();
+    const json& content = entry.value();
     const std::string formPath = member(path, form);
     if (form == "ref") return present(nodeById(content, formPath)->element());
     if (form == "point") {

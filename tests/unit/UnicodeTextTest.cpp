@@ -41,6 +41,7 @@ TEST(CanonicallyEqual, EqualsPrecomposedAndDecomposedButNothingLooser) {
   EXPECT_FALSE(canonicallyEqual("Save", "save"));
   EXPECT_FALSE(canonicallyEqual("Save", "Save "));
   EXPECT_FALSE(canonicallyEqual("\uFB01", "fi"));  // compatibility, not canonical
+  EXPECT_TRUE(canonicallyEqual("\u212A", "K"));    // Kelvin sign: non-ASCII on one side only
 }
 
 TEST(DecimalText, WritesWholeNumbersWithoutFraction) {

@@ -1,0 +1,104 @@
+#include "commands/SelectorCommands.h"
+
+#include "accessibility/Descriptor.h"
+#include "accessibility/Focus.h"
+#include "accessibility/Readers.h"
+#include "commands/SelectorResolution.h"
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+
+namespace morvel {
+namespace {
+
+using ax::Accessibility;
+using ax::Element;
+using ax::Microseconds;
+
+// Bounds how long the hit test and the path reads wait on an application that does not answer.
+constexpr double selectorAtMessagingTimeoutSeconds = 2.0;
+constexpr int longestPath = 12;
+constexpr Microseconds pauseBetweenAttempts{150000};
+
+bool endsPath(Accessibility& ax, const Element& element) {
+  auto role = ax::axString(ax, element, "AXRole");
+  return role == "AXWindow" || role == "AXApplication";
+}
+
+// The element first, then its ancestors, up to the first window or application.
+Json pathFrom(Accessibility& ax, const Element& hit) {
+  Json path = Json::array();
+  Element current = hit;
+  for (int step = 0; step < longestPath; ++step) {
+    const bool isHitElement = step == 0;
+    path.push_back(ax::elementDescriptor(ax, current, /*includeValue=*/isHitElement));
+    if (endsPath(ax, current)) break;
+    auto parent = ax::axElementAttr(ax, current, "AXParent");
+    if (!parent) break;
+    current = *parent;
+  }
+  return path;
+}
+
+void addFrontWindow(Json& reply, Accessibility& ax) {
+  ax::FrontWindow front = ax::frontmostWindow(ax);
+  // The title is read again now, apart from the one the lookup reports as "appName".
+  if (front.window) {
+    if (auto title = ax::axString(ax, *front.window, "AXTitle")) reply["windowTitle"] = *title;
+  }
+  if (front.title) reply["appName"] = *front.title;
+  if (front.bundleId) reply["appBundleId"] = *front.bundleId;
+}
+
+// `now` plus `timeoutMs` (negative counts as 0), saturating at the clock's end.
+Microseconds deadlineAfter(Microseconds now, std::int64_t timeoutMs) {
+  constexpr std::int64_t microsecondsPerMillisecond = 1000;
+  constexpr std::int64_t latest = std::numeric_limits<Microseconds::rep>::max();
+  const std::int64_t waitMs = std::max<std::int64_t>(timeoutMs, 0);
+  const std::int64_t waitUs =
+      waitMs > latest / microsecondsPerMillisecond ? latest : waitMs * microsecondsPerMillisecond;
+  if (now.count() > 0 && waitUs > latest - now.count()) return Microseconds(latest);
+  return now + Microseconds(waitUs);
+}
+
+bool isTrue(const Json& reply, const char* key) {
+  auto found = reply.find(key);
+  return found != reply.end() && found->is_boolean() && found->get<bool>();
+}
+
+// A found element counts as usable unless it says plainly that it is disabled.
+bool isUsableMatch(const Json& reply) {
+  if (!isTrue(reply, "found")) return false;
+  auto enabled = reply.find("enabled");
+  return enabled == reply.end() || !enabled->is_boolean() || enabled->get<bool>();
+}
+
+}  // namespace
+
+Json cmdSelectorAt(Platform& platform, double x, double y) {
+  Accessibility& ax = platform.ax;
+  const Element systemWide = ax.createSystemWide();
+  ax.setMessagingTimeout(systemWide, selectorAtMessagingTimeoutSeconds);
+  auto hit = ax.copyElementAtPosition(systemWide, hitTestCoordinate(x), hitTestCoordinate(y));
+  if (!hit) return {{"found", false}};
+
+  Json reply = {{"found", true}, {"path", pathFrom(ax, *hit)}};
+  addFrontWindow(reply, ax);
+  return reply;
+}
+
+Json cmdFind(Platform& platform, const Json& selector, std::int64_t timeoutMs) {
+  const Microseconds deadline = deadlineAfter(platform.clock.now(), timeoutMs);
+  for (;;) {
+    Json reply = resolveSelectorOnce(platform.ax, selector);
+    if (isUsableMatch(reply)) return reply;
+    if (platform.clock.now() >= deadline) {
+      // At the deadline a disabled match beats nothing, but only a current one.
+      return isTrue(reply, "found") ? reply : Json{{"found", false}};
+    }
+    platform.clock.sleepFor(pauseBetweenAttempts);
+  }
+}
+
+}  // namespace morvel

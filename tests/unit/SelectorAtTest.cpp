@@ -1,0 +1,149 @@
+#include "commands/SelectorCommands.h"
+#include "support/SimDesktopFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace morvel {
+namespace {
+
+using nlohmann::json;
+using testing::SimDesktopFixture;
+
+json framed(json attrs, double x, double y, double w, double h) {
+  attrs["AXFrame"] = {{"rect", {x, y, w, h}}};
+  return attrs;
+}
+
+// An "Inbox" window (0,0 500x500) holding a group (10,10 200x200) that holds a
+// button at (20,20 50x20) after another button; another application's window lies
+// at x 1000.
+json mailDesktop() {
+  json sendButton = {{"id", "send"},
+                     {"attrs", framed({{"AXRole", "AXButton"}, {"AXTitle", "Send"}, {"AXValue", "v"}}, 20, 20, 50, 20)}};
+  json otherButton = {{"attrs", framed({{"AXRole", "AXButton"}}, 100, 100, 10, 10)}};
+  json group = {{"id", "group"},
+                {"attrs", framed({{"AXRole", "AXGroup"}, {"AXValue", "group value"}}, 10, 10, 200, 200)},
+                {"children", {otherButton, sendButton}}};
+  json inbox = {{"id", "inbox"},
+                {"attrs", framed({{"AXRole", "AXWindow"}, {"AXTitle", "Inbox"}}, 0, 0, 500, 500)},
+                {"children", {group}}};
+  json notes = {{"id", "notes"}, {"attrs", framed({{"AXRole", "AXWindow"}, {"AXTitle", "Notes"}}, 1000, 0, 100, 100)}};
+  return {{"frontmost", {{"pid", 7}, {"bundleId", "com.example.mail"}}},
+          {"applications",
+           {{{"pid", 7}, {"id", "mail"}, {"windows", {inbox}}}, {{"pid", 8}, {"id", "notes-app"}, {"windows", {notes}}}}}};
+}
+
+TEST(SelectorAt, PathRunsFromTheElementUpToItsWindowWithTheValueOfTheFirstOnly) {
+  SimDesktopFixture fixture(mailDesktop());
+  json reply = cmdSelectorAt(fixture.platform(), 25, 25);
+  EXPECT_EQ(reply, (json{{"found", true},
+                         {"path",
+                          {{{"role", "AXButton"}, {"title", "Send"}, {"value", "v"}, {"index", 1}},
+                           {{"role", "AXGroup"}, {"index", 0}},
+                           {{"role", "AXWindow"}, {"title", "Inbox"}, {"index", 0}}}},
+                         {"windowTitle", "Inbox"},
+                         {"appName", "Inbox"},
+                         {"appBundleId", "com.example.mail"}}));
+
+  // The window itself under the point: a path of one.
+  EXPECT_EQ(cmdSelectorAt(fixture.platform(), 400, 400)["path"],
+            (json{{{"role", "AXWindow"}, {"title", "Inbox"}, {"index", 0}}}));
+
+  // Another application's window: its path, but the front window's keys.
+  json other = cmdSelectorAt(fixture.platform(), 1050, 50);
+  EXPECT_EQ(other["path"], (json{{{"role", "AXWindow"}, {"title", "Notes"}, {"index", 0}}}));
+  EXPECT_EQ(other["windowTitle"], "Inbox");
+
+  EXPECT_EQ(cmdSelectorAt(fixture.platform(), 700, 700), (json{{"found", false}}));
+}
+
+// `count` nested groups below a window, titled by their depth, all under (50, 50).
+json nestedGroups(int count) {
+  json node = {{"attrs", framed({{"AXRole", "AXGroup"}, {"AXTitle", std::to_string(count)}}, 0, 0, 100, 100)}};
+  for (int level = count - 1; level >= 1; --level) {
+    node = {{"attrs", framed({{"AXRole", "AXGroup"}, {"AXTitle", std::to_string(level)}}, 0, 0, 100, 100)},
+            {"children", {node}}};
+  }
+  json window = {{"attrs", framed({{"AXRole", "AXWindow"}, {"AXTitle", "0"}}, 0, 0, 100, 100)}, {"children", {node}}};
+  return {{"frontmost", {{"pid", 7}}}, {"applications", {{{"pid", 7}, {"windows", {window}}}}}};
+}
+
+TEST(SelectorAt, PathHoldsTwelveDescriptorsAtMost) {
+  SimDesktopFixture deep(nestedGroups(15));
+  json path = cmdSelectorAt(deep.platform(), 50, 50)["path"];
+  ASSERT_EQ(path.size(), 12u);
+  EXPECT_EQ(path.front()["title"], "15");
+  EXPECT_EQ(path.back()["title"], "4");
+  for (const json& entry : path) EXPECT_NE(entry["role"], "AXWindow");
+
+  // Eleven groups: the window is just reached as the twelfth entry.
+  SimDesktopFixture eleven(nestedGroups(11));
+  path = cmdSelectorAt(eleven.platform(), 50, 50)["path"];
+  ASSERT_EQ(path.size(), 12u);
+  EXPECT_EQ(path.back()["role"], "AXWindow");
+  SimDesktopFixture twelve(nestedGroups(12));
+  path = cmdSelectorAt(twelve.platform(), 50, 50)["path"];
+  ASSERT_EQ(path.size(), 12u);
+  EXPECT_EQ(path.back()["title"], "1");
+}
+
+TEST(SelectorAt, PathEndsAtTheApplicationOrWhereTheParentCannotBeRead) {
+  json scene = {
+      {"frontmost", {{"pid", 7}}},
+      {"applications",
+       {{{"pid", 7},
+         {"id", "app"},
+         // An application that names a parent: the path still ends at it.
+         {"attrs", {{"AXTitle", "Mail"}, {"AXParent", {{"ref", "stray"}}}}},
+         {"children",
+          {{{"id", "menu-bar"},
+            {"attrs", {{"AXRole", "AXMenuBar"}}},
+            {"children", {{{"id", "menu-item"}, {"attrs", {{"AXRole", "AXMenuBarItem"}, {"AXValue", 3}}}}}}}}}}}},
+      {"elements", {{{"id", "stray"}, {"attrs", {{"AXRole", "AXButton"}, {"AXParent", "not an element"}}}}}},
+      {"hitTest",
+       {{{"rect", {0, 0, 10, 10}}, {"element", "menu-item"}},
+        {{"rect", {10, 0, 10, 10}}, {"element", "stray"}},
+        {{"rect", {20, 0, 10, 10}}, {"fail", true}}}}};
+  SimDesktopFixture fixture(scene);
+  EXPECT_EQ(cmdSelectorAt(fixture.platform(), 5, 5)["path"],
+            (json{{{"role", "AXMenuBarItem"}, {"value", "3"}, {"index", 0}},
+                  {{"role", "AXMenuBar"}, {"index", 0}},
+                  {{"role", "AXApplication"}, {"title", "Mail"}, {"index", 0}}}));
+  // Without a window the front-window keys are left out; there is no bundle either.
+  json stray = cmdSelectorAt(fixture.platform(), 15, 5);
+  EXPECT_EQ(stray, (json{{"found", true}, {"path", {{{"role", "AXButton"}, {"index", 0}}}}}));
+  EXPECT_EQ(cmdSelectorAt(fixture.platform(), 25, 5), (json{{"found", false}}));
+}
+
+TEST(SelectorAt, GivesUpOnAnUnansweringApplicationAfterTwoSeconds) {
+  json slow = mailDesktop();
+  slow["applications"][0]["responseDelayMs"] = 2500;
+  SimDesktopFixture hanging(slow);
+  EXPECT_EQ(cmdSelectorAt(hanging.platform(), 25, 25), (json{{"found", false}}));
+  EXPECT_EQ(hanging.elapsedMs(), 2000);
+
+  slow["applications"][0]["responseDelayMs"] = 1500;
+  SimDesktopFixture answering(slow);
+  EXPECT_EQ(cmdSelectorAt(answering.platform(), 25, 25)["path"].size(), 3u);
+}
+
+TEST(SelectorAt, MakesOneHitTestAndNoMoreReadsThanThePathNeeds) {
+  SimDesktopFixture fixture(mailDesktop());
+  fixture.stats();
+  cmdSelectorAt(fixture.platform(), 25, 25);
+  json stats = fixture.stats();
+  EXPECT_EQ(stats["hitTests"], 1);
+  // Per entry: six texts (and the value for the first), the sibling index (parent,
+  // role, children and one role per sibling), the stop role and the parent (none
+  // after the window); then the front-window lookup (focused window, list of
+  // windows, title) and the window's title again.
+  const int button = 7 + (3 + 2) + 2;
+  const int group = 6 + (3 + 1) + 2;
+  const int window = 6 + (3 + 1) + 1;
+  EXPECT_EQ(stats["reads"], button + group + window + 4);
+}
+
+}  // namespace
+}  // namespace morvel
