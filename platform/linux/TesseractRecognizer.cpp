@@ -4,6 +4,7 @@
 #include "platform/linux/RecognitionPlan.h"
 
 #include <algorithm>
+#include <exception>
 #include <system_error>
 #include <thread>
 
@@ -64,7 +65,14 @@ std::optional<std::vector<FoundLine>> TesseractRecognizer::readBands(const GreyI
   {
     std::vector<std::jthread> helpers;
     for (std::size_t band = 1; band < bands.size(); ++band) {
-      auto readBand = [&, band] { read[band] = engines_[band]->read(cuts[band].image, scale); };
+      auto readBand = [&, band] {
+        // An exception must not leave a thread of its own: it would end the process.
+        try {
+          read[band] = engines_[band]->read(cuts[band].image, scale);
+        } catch (const std::exception&) {
+          read[band].reset();
+        }
+      };
       try {
         helpers.emplace_back(readBand);
       } catch (const std::system_error&) {
