@@ -5,6 +5,9 @@
 // and the helper's peak resident memory. Run inside a virtual desktop:
 // bench/linux/run-ocr-bench.sh. Reports; never fails on a time.
 
+#include "platform/linux/DarkText.h"
+#include "platform/linux/RecognitionPlan.h"
+#include "platform/linux/TesseractEngine.h"
 #include "platform/linux/TesseractRecognizer.h"
 #include "platform/linux/X11Capture.h"
 #include "support/PaintedText.h"
@@ -19,6 +22,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -197,6 +201,46 @@ double medianRecognitionMs(const morvel::linux_ax::GreyCapture& image, unsigned 
   return median(wall);
 }
 
+double threadCpuMillis() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
+}
+
+// The recogniser's steps one after another, each timed in processor time of
+// this thread: preparing the image (serial), then each band. On free cores the
+// bands run at once, so preparing plus the longest band is the time a request
+// takes there, whatever else loads this machine now.
+void reportCriticalPath(const morvel::linux_ax::GreyCapture& image, unsigned engines) {
+  using namespace morvel::linux_ax;
+  std::vector<std::unique_ptr<TesseractEngine>> readers;
+  for (unsigned index = 0; index < engines; ++index) {
+    readers.push_back(std::make_unique<TesseractEngine>());
+    if (!readers.back()->load()) return;
+  }
+  const double start = threadCpuMillis();
+  GreyImage prepared = image.visible();
+  makeTextDark(prepared);
+  const int scale = worthEnlarging(prepared) ? 2 : 1;
+  if (scale == 2) prepared = upscaleTwice(prepared);
+  constexpr int shortestBandRows = 160;
+  constexpr int bandMarginRows = 10;
+  const auto bands = rowBands(prepared, static_cast<int>(engines), shortestBandRows * scale);
+  std::vector<BandImage> cuts;
+  for (const RowBand& band : bands) cuts.push_back(bandImage(prepared, band, bandMarginRows * scale));
+  const double preparing = threadCpuMillis() - start;
+  double longest = 0;
+  std::printf("  critical path: preparing %.0f ms (scale %d), bands", preparing, scale);
+  for (std::size_t index = 0; index < cuts.size(); ++index) {
+    const double before = threadCpuMillis();
+    readers[index % readers.size()]->read(cuts[index].image, scale);
+    const double took = threadCpuMillis() - before;
+    longest = std::max(longest, took);
+    std::printf(" %.0f", took);
+  }
+  std::printf(" ms -> %.0f ms on %zu free cores\n", preparing + longest, cuts.size());
+}
+
 void reportBands(const Workload& work) {
   morvel::linux_ax::X11Capture capture;
   auto image = capture.capture({double(work.region.x), double(work.region.y), double(work.region.width),
@@ -207,6 +251,7 @@ void reportBands(const Workload& work) {
   const double all = medianRecognitionMs(*image, cores, work.helperRounds);
   std::printf("  recogniser in-process: 1 engine %.0f ms, %u engines %.0f ms (%.2fx)\n", one, cores, all,
               all > 0 ? one / all : 0.0);
+  reportCriticalPath(*image, std::min(cores, 2U));
 }
 
 void report(const char* who, const Result& result) {
