@@ -89,9 +89,15 @@ Reading value(AttributeSources& sources, AtspiAccessible* accessible) {
 }
 
 Reading title(AttributeSources& sources, AtspiAccessible* accessible) {
+  auto role = sources.reader.role(accessible);
+  if (role && *role == ATSPI_ROLE_COMBO_BOX) {
+    // A closed combo box's name is its chosen item, which is its value; as a
+    // title it would hide the label beside it and change with every choice.
+    auto mapped = axRoleOf(sources.reader, accessible);
+    if (mapped && mapped->role == "AXPopUpButton") return AttrValue(std::string());
+  }
   auto name = sources.reader.name(accessible);
   if (name && !name->empty()) return AttrValue(*name);
-  auto role = sources.reader.role(accessible);
   if (role && isWindowRole(*role)) {
     if (auto xTitle = sources.applications.xTitleOf(accessible)) return AttrValue(*xTitle);
   }

@@ -114,6 +114,7 @@ TEST_F(BackendOnFixture, FormControlsMapOntoTheirAxRolesAndValues) {
   const auto popUps = collect(*window, "AXPopUpButton");
   ASSERT_EQ(popUps.size(), 1u);
   EXPECT_EQ(ax::axString(ax_, popUps[0], "AXValue"), "Friends");
+  EXPECT_EQ(ax::axString(ax_, popUps[0], "AXTitle"), "");  // the chosen item is no title
 
   const auto buttons = collect(*window, "AXButton");
   auto add = std::find_if(buttons.begin(), buttons.end(),
