@@ -30,8 +30,8 @@ namespace {
 
 using morvel::Json;
 
-constexpr int warmupRounds = 2;
-constexpr int measuredRounds = 15;
+constexpr int warmupRounds = 1;
+constexpr int measuredRounds = 9;
 
 // Points over the front window, as fractions of its frame; the pyatspi script
 // uses the same ones.

@@ -17,8 +17,8 @@ import time
 
 import pyatspi
 
-WARMUP_ROUNDS = 2
-MEASURED_ROUNDS = 15
+WARMUP_ROUNDS = 1
+MEASURED_ROUNDS = 9
 PROBE_POINTS = [(0.25, 0.30), (0.50, 0.50), (0.75, 0.30), (0.30, 0.80), (0.60, 0.70)]
 SEARCH_LEVELS = 4
 STOP_ROLES = {pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW, pyatspi.ROLE_DIALOG, pyatspi.ROLE_SCROLL_PANE,

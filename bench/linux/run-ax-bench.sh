@@ -2,9 +2,9 @@
 # Side-by-side benchmark of the helper's accessibility commands and a pyatspi
 # client doing the same walks, on gtk3-widget-factory in a virtual desktop, in
 # one run. Both sides run with libmorvel_bus_call_counter.so preloaded, which
-# counts the D-Bus round trips each makes. The two sides take turns, three runs
+# counts the D-Bus round trips each makes. The two sides take turns, five runs
 # each, so that a change in the machine's load falls on both; each figure is the
-# median of a side's three per-run medians.
+# median of a side's five per-run medians.
 #   bench/linux/run-ax-bench.sh [BUILD_DIR]
 set -euo pipefail
 top="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -13,7 +13,7 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
   set -euo pipefail
   build_dir="$1"
   top="$2"
-  turns=3
+  turns=5
   gtk3-widget-factory >/dev/null 2>&1 &
   factory=$!
   out="$(mktemp -d)"
