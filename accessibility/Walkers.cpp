@@ -16,15 +16,37 @@ std::optional<std::string> nonEmptyText(Accessibility& ax, const Element& elemen
 
 }  // namespace
 
+bool visitByRole(Accessibility& ax, const Element& element, const RoleSet& roles, int depth, int maxDepth,
+                 int& budget, const std::function<WalkOn(const Element&)>& visit) {
+  if (budget < 1 || depth > maxDepth) return true;
+  --budget;
+  if (auto role = axString(ax, element, "AXRole"); role && roles.contains(*role)) {
+    if (visit(element) == WalkOn::Stop) return false;
+  }
+  if (depth >= maxDepth || budget < 1) return true;  // no child could be examined: skip reading them
+  for (const Element& child : axChildren(ax, element, "AXChildren")) {
+    if (!visitByRole(ax, child, roles, depth + 1, maxDepth, budget, visit)) return false;
+  }
+  return true;
+}
+
 void collectByRole(Accessibility& ax, const Element& element, const RoleSet& roles, int depth, int maxDepth,
                    int& budget, std::vector<Element>& into) {
-  if (budget < 1 || depth > maxDepth) return;
-  --budget;
-  if (auto role = axString(ax, element, "AXRole"); role && roles.contains(*role)) into.push_back(element);
-  if (depth >= maxDepth || budget < 1) return;  // no child could be examined: skip reading them
-  for (const Element& child : axChildren(ax, element, "AXChildren")) {
-    collectByRole(ax, child, roles, depth + 1, maxDepth, budget, into);
-  }
+  visitByRole(ax, element, roles, depth, maxDepth, budget, [&into](const Element& match) {
+    into.push_back(match);
+    return WalkOn::Continue;
+  });
+}
+
+std::vector<Element> collectFirstByRole(Accessibility& ax, const Element& element, const RoleSet& roles, int maxDepth,
+                                        int budget, std::size_t limit) {
+  std::vector<Element> matches;
+  if (limit == 0) return matches;
+  visitByRole(ax, element, roles, 0, maxDepth, budget, [&](const Element& match) {
+    matches.push_back(match);
+    return matches.size() < limit ? WalkOn::Continue : WalkOn::Stop;
+  });
+  return matches;
 }
 
 std::optional<std::string> firstValueInSubtree(Accessibility& ax, const Element& element, int depth, int& budget) {

@@ -6,6 +6,7 @@
 
 #include "accessibility/Accessibility.h"
 
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -19,6 +20,20 @@ using RoleSet = std::set<std::string, std::less<>>;
 // An element at exactly `maxDepth` is examined; its children are not.
 void collectByRole(Accessibility& ax, const Element& element, const RoleSet& roles, int depth, int maxDepth,
                    int& budget, std::vector<Element>& into);
+
+// What a visitor of `visitByRole` wants next.
+enum class WalkOn { Continue, Stop };
+
+// The walk of `collectByRole`, handing each match to `visit` as it is met, so that
+// a caller who needs only the first matches stops the walk there and reads no
+// further. Returns false when the visitor stopped it.
+bool visitByRole(Accessibility& ax, const Element& element, const RoleSet& roles, int depth, int maxDepth,
+                 int& budget, const std::function<WalkOn(const Element&)>& visit);
+
+// The first `limit` elements that `collectByRole` would collect from depth 0; the
+// walk ends once it has them.
+std::vector<Element> collectFirstByRole(Accessibility& ax, const Element& element, const RoleSet& roles, int maxDepth,
+                                        int budget, std::size_t limit);
 
 // The first non-empty "AXValue", else "AXTitle", in pre-order, at most four levels
 // below the start depth of 0.

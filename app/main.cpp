@@ -2,6 +2,7 @@
 // machine runs (AT-SPI2 and X11 on Linux). No arguments; replies on stdout.
 
 #include "app/RequestLoop.h"
+#include "platform/linux/DesktopClock.h"
 #include "platform/linux/LinuxAccessibility.h"
 #include "platform/linux/LinuxScreen.h"
 
@@ -10,7 +11,7 @@
 int main() {
   morvel::linux_ax::LinuxAccessibility accessibility;
   morvel::linux_ax::LinuxScreen screen;
-  morvel::ax::SystemClock clock;
+  morvel::linux_ax::DesktopClock clock(accessibility);
   morvel::Platform platform{accessibility, screen, clock};
   return morvel::runRequestLoop(STDIN_FILENO, STDOUT_FILENO, platform);
 }

@@ -128,10 +128,9 @@ Measurement measure(const TableShape& shape) {
   result.rowCount = reply["rowCount"];
   result.cellsInLastRow = static_cast<int>(reply["rows"].back()["cells"].size());
 
-  std::vector<Element> containers;
-  int budget = containerWalkBudget;
-  morvel::ax::collectByRole(ax, window, {"AXTable", "AXOutline", "AXGrid", "AXList"}, 0, containerWalkMaxDepth, budget,
-                            containers);
+  // The command's own walk ends at the first container, as this one does.
+  morvel::ax::collectFirstByRole(ax, window, {"AXTable", "AXOutline", "AXGrid", "AXList"}, containerWalkMaxDepth,
+                                 containerWalkBudget, 1);
   result.walkReads = readsSince(*desktop);
   morvel::serializeRows(ax, table);
   result.rowReads = readsSince(*desktop);

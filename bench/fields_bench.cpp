@@ -103,10 +103,8 @@ int main() {
   std::vector<double> rebuildingMs;
   long long requestReads = 0;
   json reply;
-  std::vector<Element> fields;
-  int budget = fieldWalkBudget;
-  morvel::ax::collectByRole(ax, window, morvel::formFieldRoles(), 0, fieldWalkMaxDepth, budget, fields);
-  if (fields.size() > fieldsConsidered) fields.erase(fields.begin() + fieldsConsidered, fields.end());
+  const std::vector<Element> fields = morvel::ax::collectFirstByRole(ax, window, morvel::formFieldRoles(),
+                                                                     fieldWalkMaxDepth, fieldWalkBudget, fieldsConsidered);
   readsSince(*desktop);
   long long rebuildingReads = 0;
   for (int run = 0; run < runs; ++run) {
@@ -122,10 +120,13 @@ int main() {
     desktop->replyWritten();
   }
 
-  // The parts of one request.
+  // The parts of one request; the field walk ends at the last field considered.
+  int budget = fieldWalkBudget;
   std::vector<Element> walked;
-  budget = fieldWalkBudget;
   morvel::ax::collectByRole(ax, window, morvel::formFieldRoles(), 0, fieldWalkMaxDepth, budget, walked);
+  readsSince(*desktop);
+  morvel::ax::collectFirstByRole(ax, window, morvel::formFieldRoles(), fieldWalkMaxDepth, fieldWalkBudget,
+                                 fieldsConsidered);
   const long long fieldWalkReads = readsSince(*desktop);
 
   std::vector<morvel::LabelCandidate> candidates;

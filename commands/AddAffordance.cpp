@@ -7,7 +7,6 @@
 #include <array>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace morvel {
 namespace {
@@ -59,17 +58,20 @@ Json affordanceRecord(Accessibility& ax, const Element& control, const std::stri
 }  // namespace
 
 std::optional<Json> findAddAffordance(Accessibility& ax, const Element& root) {
-  std::vector<Element> controls;
-  int budget = buttonWalkBudget;
-  ax::collectByRole(ax, root, candidateRoles(), 0, buttonWalkMaxDepth, budget, controls);
-
   const TextPattern& pattern = addControlText();
   if (!pattern.compiled()) return std::nullopt;
-  for (const Element& control : controls) {
+
+  // Each control is judged as the walk meets it, in pre-order: the first match
+  // wins and the rest of the window is never read.
+  std::optional<Json> affordance;
+  int budget = buttonWalkBudget;
+  ax::visitByRole(ax, root, candidateRoles(), 0, buttonWalkMaxDepth, budget, [&](const Element& control) {
     const std::string text = joinedText(ax, control);
-    if (!text.empty() && pattern.foundIn(text)) return affordanceRecord(ax, control, text);
-  }
-  return std::nullopt;
+    if (text.empty() || !pattern.foundIn(text)) return ax::WalkOn::Continue;
+    affordance = affordanceRecord(ax, control, text);
+    return ax::WalkOn::Stop;
+  });
+  return affordance;
 }
 
 }  // namespace morvel

@@ -99,10 +99,8 @@ std::optional<std::string> titleElementLabel(Accessibility& ax, const Element& f
 
 std::vector<LabelCandidate> labelCandidates(Accessibility& ax, const Element& window) {
   const ax::RoleSet staticTextRole = {"AXStaticText"};
-  std::vector<Element> staticTexts;
-  int budget = candidateWalkBudget;
-  ax::collectByRole(ax, window, staticTextRole, 0, candidateWalkMaxDepth, budget, staticTexts);
-  if (staticTexts.size() > candidateStaticTextLimit) staticTexts.erase(staticTexts.begin() + candidateStaticTextLimit, staticTexts.end());
+  const std::vector<Element> staticTexts = ax::collectFirstByRole(ax, window, staticTextRole, candidateWalkMaxDepth,
+                                                                  candidateWalkBudget, candidateStaticTextLimit);
 
   std::vector<LabelCandidate> candidates;
   for (const Element& staticText : staticTexts) {

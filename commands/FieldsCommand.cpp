@@ -61,11 +61,9 @@ Json cmdFields(Platform& platform) {
   const Element& window = *front.window;
   ax.setMessagingTimeout(window, windowMessagingTimeoutSeconds);
 
-  std::vector<Element> fields;
-  int budget = fieldWalkBudget;
-  ax::collectByRole(ax, window, formFieldRoles(), 0, fieldWalkMaxDepth, budget, fields);
+  const std::vector<Element> fields =
+      ax::collectFirstByRole(ax, window, formFieldRoles(), fieldWalkMaxDepth, fieldWalkBudget, fieldLimit);
   const std::vector<LabelCandidate> candidates = labelCandidates(ax, window);
-  if (fields.size() > fieldLimit) fields.erase(fields.begin() + fieldLimit, fields.end());
 
   Json records = Json::array();
   for (const Element& field : fields) {

@@ -7,7 +7,6 @@
 #include "commands/RowSerialization.h"
 #include "commands/StructureViaOcr.h"
 
-#include <vector>
 
 namespace morvel {
 namespace {
@@ -24,12 +23,15 @@ const ax::RoleSet& containerRoles() {
 }
 
 // The first container in pre-order: the outermost and earliest, whatever its size.
+// The walk ends there.
 std::optional<Element> firstContainer(Accessibility& ax, const Element& window) {
-  std::vector<Element> containers;
+  std::optional<Element> container;
   int budget = containerWalkBudget;
-  ax::collectByRole(ax, window, containerRoles(), 0, containerWalkMaxDepth, budget, containers);
-  if (containers.empty()) return std::nullopt;
-  return containers.front();
+  ax::visitByRole(ax, window, containerRoles(), 0, containerWalkMaxDepth, budget, [&container](const Element& found) {
+    container = found;
+    return ax::WalkOn::Stop;
+  });
+  return container;
 }
 
 Json containerStructure(Accessibility& ax, const Element& window, const Element& container) {

@@ -1,57 +1,109 @@
-// morvel_ax_bench: per-command median latency and libatspi calls of the helper's
-// commands on whatever application is in front (the benchmark script puts
-// gtk3-widget-factory there). Each request is handled as the request loop does,
-// between requestStarted and replyWritten, in this process.
+// morvel_ax_bench: per-command median latency, libatspi calls and D-Bus round
+// trips of the helper's accessibility commands on whatever application is in
+// front (the benchmark script puts gtk3-widget-factory there). Each request is
+// handled as the request loop does, between requestStarted and replyWritten, in
+// this process.
 //
-// Output, one line per command: "<command> median_us=<n> calls=<n> found=<bool>".
-// Benchmarks report; they never fail on a time.
+// Output, one line per command:
+//   "<command> median_us=<n> calls=<n> round_trips=<n> found=<bool>"
+// calls are the libatspi calls that may reach the application; round_trips are
+// the method calls sent on the bus, counted by libmorvel_bus_call_counter.so
+// when it is preloaded ("-" without it). Benchmarks report; they never fail on a
+// time.
 
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "app/Dispatcher.h"
+#include "platform/linux/DesktopClock.h"
 #include "platform/linux/LinuxAccessibility.h"
 #include "platform/linux/LinuxScreen.h"
+
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace {
 
 using morvel::Json;
 
-constexpr int warmupRounds = 2;
-constexpr int measuredRounds = 25;
+constexpr int warmupRounds = 1;
+constexpr int measuredRounds = 9;
 
 // Points over the front window, as fractions of its frame; the pyatspi script
 // uses the same ones.
 constexpr double probePoints[][2] = {{0.25, 0.30}, {0.50, 0.50}, {0.75, 0.30}, {0.30, 0.80}, {0.60, 0.70}};
 
+// One resolution per "find", no waiting: the cost of a lookup, not of a pause.
+constexpr int findTimeoutMs = 0;
+
+using RoundTripCounter = std::uint64_t (*)();
+
+RoundTripCounter roundTripCounter() {
+  return reinterpret_cast<RoundTripCounter>(dlsym(RTLD_DEFAULT, "morvel_bus_round_trips"));
+}
+
 struct Measure {
   double medianMicros = 0;
   std::uint64_t calls = 0;
+  std::optional<std::uint64_t> roundTrips;
   bool found = false;
+  Json reply;
 };
 
-Measure measure(morvel::linux_ax::LinuxAccessibility& ax, morvel::Platform& platform, const Json& request) {
-  std::vector<double> micros;
-  Measure result;
-  for (int round = 0; round < warmupRounds + measuredRounds; ++round) {
-    const auto callsBefore = ax.callCount();
-    const auto started = std::chrono::steady_clock::now();
-    ax.requestStarted();
-    Json reply = morvel::handle(request, platform);
-    ax.replyWritten();
-    const auto took = std::chrono::steady_clock::now() - started;
-    if (round < warmupRounds) continue;
-    micros.push_back(std::chrono::duration<double, std::micro>(took).count());
-    result.calls = ax.callCount() - callsBefore;
-    result.found = reply.value("found", false);
+class Bench {
+ public:
+  Bench(morvel::linux_ax::LinuxAccessibility& ax, morvel::Platform& platform)
+      : ax_(ax), platform_(platform), counter_(roundTripCounter()) {}
+
+  Json ask(const Json& request) {
+    ax_.requestStarted();
+    Json reply = morvel::handle(request, platform_);
+    ax_.replyWritten();
+    return reply;
   }
-  std::sort(micros.begin(), micros.end());
-  result.medianMicros = micros[micros.size() / 2];
-  return result;
+
+  Measure measure(const Json& request) {
+    std::vector<double> micros;
+    Measure result;
+    for (int round = 0; round < warmupRounds + measuredRounds; ++round) {
+      const auto callsBefore = ax_.callCount();
+      const auto tripsBefore = roundTrips();
+      const auto started = std::chrono::steady_clock::now();
+      Json reply = ask(request);
+      const auto took = std::chrono::steady_clock::now() - started;
+      if (round < warmupRounds) continue;
+      micros.push_back(std::chrono::duration<double, std::micro>(took).count());
+      result.calls = ax_.callCount() - callsBefore;
+      if (counter_ != nullptr) result.roundTrips = roundTrips() - tripsBefore;
+      result.found = reply.value("found", reply.contains("axDigest"));
+      result.reply = std::move(reply);
+    }
+    std::sort(micros.begin(), micros.end());
+    result.medianMicros = micros[micros.size() / 2];
+    return result;
+  }
+
+ private:
+  std::uint64_t roundTrips() const { return counter_ != nullptr ? counter_() : 0; }
+
+  morvel::linux_ax::LinuxAccessibility& ax_;
+  morvel::Platform& platform_;
+  RoundTripCounter counter_;
+};
+
+void report(const std::string& name, const Measure& m) {
+  const std::string trips = m.roundTrips ? std::to_string(*m.roundTrips) : std::string("-");
+  std::printf("%s median_us=%.0f calls=%llu round_trips=%s found=%s\n", name.c_str(), m.medianMicros,
+              static_cast<unsigned long long>(m.calls), trips.c_str(), m.found ? "true" : "false");
+  std::fflush(stdout);
+}
+
+Json atPoint(const char* command, const morvel::ax::Rect& frame, const double (&point)[2]) {
+  return {{"cmd", command}, {"x", frame.x + frame.width * point[0]}, {"y", frame.y + frame.height * point[1]}};
 }
 
 }  // namespace
@@ -59,7 +111,7 @@ Measure measure(morvel::linux_ax::LinuxAccessibility& ax, morvel::Platform& plat
 int main() {
   morvel::linux_ax::LinuxAccessibility ax;
   morvel::linux_ax::LinuxScreen screen;
-  morvel::ax::SystemClock clock;
+  morvel::linux_ax::DesktopClock clock(ax);
   morvel::Platform platform{ax, screen, clock};
   if (!ax.connected()) {
     std::puts("no accessibility bus");
@@ -74,19 +126,25 @@ int main() {
     return 1;
   }
 
-  auto report = [](const char* name, const Measure& m) {
-    std::printf("%s median_us=%.0f calls=%llu found=%s\n", name, m.medianMicros,
-                static_cast<unsigned long long>(m.calls), m.found ? "true" : "false");
-  };
-  report("ping", measure(ax, platform, {{"cmd", "ping"}}));
-  report("focused", measure(ax, platform, {{"cmd", "focused"}}));
-  int index = 0;
-  for (const auto& point : probePoints) {
-    const Json request = {{"cmd", "element-at"},
-                          {"x", frame->x + frame->width * point[0]},
-                          {"y", frame->y + frame->height * point[1]}};
-    const std::string name = "element-at#" + std::to_string(index++);
-    report(name.c_str(), measure(ax, platform, request));
+  Bench bench(ax, platform);
+  report("ping", bench.measure({{"cmd", "ping"}}));
+  report("focused", bench.measure({{"cmd", "focused"}}));
+  for (std::size_t index = 0; index < std::size(probePoints); ++index) {
+    report("element-at#" + std::to_string(index), bench.measure(atPoint("element-at", *frame, probePoints[index])));
   }
+  std::vector<Json> selectors;
+  for (std::size_t index = 0; index < std::size(probePoints); ++index) {
+    Measure selectorAt = bench.measure(atPoint("selector-at", *frame, probePoints[index]));
+    report("selector-at#" + std::to_string(index), selectorAt);
+    selectors.push_back(std::move(selectorAt.reply));
+  }
+  for (std::size_t index = 0; index < selectors.size(); ++index) {
+    // The whole selector-at reply goes back, as a client would send it.
+    const Json request = {{"cmd", "find"}, {"selector", selectors[index]}, {"timeoutMs", findTimeoutMs}};
+    report("find#" + std::to_string(index), bench.measure(request));
+  }
+  report("structure", bench.measure({{"cmd", "structure"}}));
+  report("fields", bench.measure({{"cmd", "fields"}}));
+  report("fingerprint", bench.measure({{"cmd", "fingerprint"}}));
   return 0;
 }

@@ -1,20 +1,60 @@
 #!/usr/bin/python3
 """The helper's walks done the way a dogtail-style pyatspi client does them, for
-a side-by-side benchmark: per command the median latency and the number of
-pyatspi calls that reach the accessibility bus. Same output format as
+a side-by-side benchmark: per command the median latency, the number of pyatspi
+calls made, and the D-Bus round trips they cost (counted by
+libmorvel_bus_call_counter.so when it is preloaded, "-" without it). Each walk
+reads what the helper's command reads to build the same reply: the same
+elements, the same attributes, the same bounds; it compares AT-SPI roles
+directly instead of mapping them onto AX names, and keeps nothing between reads
+but the values in hand, as such a client does. Same output format as
 morvel_ax_bench. Reports only; never fails on a time."""
 
+import ctypes
+import hashlib
+import re
 import statistics
 import time
 
 import pyatspi
 
-WARMUP_ROUNDS = 2
-MEASURED_ROUNDS = 25
+WARMUP_ROUNDS = 1
+MEASURED_ROUNDS = 9
 PROBE_POINTS = [(0.25, 0.30), (0.50, 0.50), (0.75, 0.30), (0.30, 0.80), (0.60, 0.70)]
 SEARCH_LEVELS = 4
 STOP_ROLES = {pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW, pyatspi.ROLE_DIALOG, pyatspi.ROLE_SCROLL_PANE,
               pyatspi.ROLE_APPLICATION, pyatspi.ROLE_DOCUMENT_WEB}
+PATH_END_ROLES = {pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW, pyatspi.ROLE_DIALOG, pyatspi.ROLE_APPLICATION}
+LONGEST_PATH = 12
+# The bounds of the helper's walks.
+FIND_DEPTH, FIND_BUDGET = 35, 9000
+CONTAINER_DEPTH, CONTAINER_BUDGET = 25, 5000
+CONTAINER_ROLES = {pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_TREE, pyatspi.ROLE_LIST,
+                   pyatspi.ROLE_LIST_BOX}
+ROW_ROLES = {pyatspi.ROLE_TABLE_ROW, pyatspi.ROLE_LIST_ITEM, pyatspi.ROLE_TREE_ITEM}
+MOST_ROWS, MOST_CELLS = 200, 40
+BUTTON_DEPTH, BUTTON_BUDGET = 20, 4000
+BUTTON_ROLES = {pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_PUSH_BUTTON_MENU, pyatspi.ROLE_COMBO_BOX}
+ADD_PATTERN = re.compile(r"\b(add|new|create|insert)\b|^\s*\+\s*$|plus", re.IGNORECASE)
+FIELD_DEPTH, FIELD_BUDGET, MOST_FIELDS = 35, 9000, 120
+FIELD_ROLES = {pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY, pyatspi.ROLE_PASSWORD_TEXT, pyatspi.ROLE_SPIN_BUTTON,
+               pyatspi.ROLE_COMBO_BOX, pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_TOGGLE_BUTTON,
+               pyatspi.ROLE_RADIO_BUTTON}
+CHECK_ROLES = {pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_TOGGLE_BUTTON, pyatspi.ROLE_RADIO_BUTTON}
+LABEL_DEPTH, LABEL_BUDGET, MOST_LABELS, LONGEST_LABEL = 35, 6000, 400, 80
+LARGEST_LEFT_GAP, LARGEST_ABOVE_GAP, OVERLAP_TOLERANCE = 320.0, 60.0, 4.0
+DUMP_DEPTH, DUMP_BREADTH = 3, 12
+
+
+def round_trip_counter():
+    try:
+        counter = ctypes.CDLL(None).morvel_bus_round_trips
+    except AttributeError:
+        return None
+    counter.restype = ctypes.c_uint64
+    return counter
+
+
+ROUND_TRIPS = round_trip_counter()
 
 
 class Counter:
@@ -26,17 +66,87 @@ def call(function, *args):
     return function(*args)
 
 
+def children(element, limit=None):
+    count = call(lambda: element.childCount)
+    if limit is not None:
+        count = min(count, limit)
+    found = []
+    for index in range(count):
+        child = call(element.getChildAtIndex, index)
+        if child is not None:
+            found.append(child)
+    return found
+
+
 def front_window():
     desktop = pyatspi.Registry.getDesktop(0)
-    for i in range(call(lambda: desktop.childCount)):
-        app = call(desktop.getChildAtIndex, i)
-        if app is None:
-            continue
-        for j in range(call(lambda: app.childCount)):
-            window = call(app.getChildAtIndex, j)
-            if window is not None and call(window.getState).contains(pyatspi.STATE_ACTIVE):
+    for app in children(desktop):
+        for window in children(app):
+            if call(window.getState).contains(pyatspi.STATE_ACTIVE):
                 return app, window
     return None, None
+
+
+def extents(element):
+    try:
+        box = call(call(element.queryComponent).getExtents, pyatspi.DESKTOP_COORDS)
+    except NotImplementedError:
+        return None
+    if box.x == -2147483648 or box.y == -2147483648:
+        return None
+    return box
+
+
+def text_of(element):
+    try:
+        text = call(element.queryText)
+    except NotImplementedError:
+        return None
+    return call(text.getText, 0, -1)
+
+
+def value_of(element, role):
+    if role in CHECK_ROLES:
+        states = call(element.getState)
+        return 1 if states.contains(pyatspi.STATE_CHECKED) or states.contains(pyatspi.STATE_PRESSED) else 0
+    if role == pyatspi.ROLE_COMBO_BOX:
+        return call(lambda: element.name)
+    text = text_of(element)
+    if text is not None:
+        return text
+    try:
+        number = call(element.queryValue)
+    except NotImplementedError:
+        return None
+    return call(lambda: number.currentValue)
+
+
+def sibling_index(element):
+    parent = call(lambda: element.parent)
+    if parent is None:
+        return 0
+    role = call(element.getRole)
+    position = 0
+    for sibling in children(parent):
+        if call(sibling.getRole) != role:
+            continue
+        if sibling == element:
+            return position
+        position += 1
+    return 0
+
+
+def descriptor(element, with_value):
+    role = call(element.getRole)
+    described = {"role": role,
+                 "identifier": call(element.get_accessible_id),
+                 "title": call(lambda: element.name),
+                 "description": call(lambda: element.description),
+                 "roleDescription": call(element.getLocalizedRoleName)}
+    if with_value:
+        described["value"] = value_of(element, role)
+    described["index"] = sibling_index(element)
+    return described
 
 
 def describe(element, with_selection):
@@ -54,7 +164,7 @@ def describe(element, with_selection):
         pass
     if not with_selection:
         reply["enabled"] = call(element.getState).contains(pyatspi.STATE_ENABLED)
-    reply["frame"] = call(call(element.queryComponent).getExtents, pyatspi.DESKTOP_COORDS)
+    reply["frame"] = extents(element)
     return reply
 
 
@@ -71,31 +181,35 @@ def focused():
     return describe(matches[0], True)
 
 
-def contains(extents, x, y):
-    return extents.x <= x < extents.x + extents.width and extents.y <= y < extents.y + extents.height
+def contains(box, x, y):
+    return box is not None and box.x <= x < box.x + box.width and box.y <= y < box.y + box.height
 
 
-def element_at(x, y):
+def hit_test(x, y):
     desktop = pyatspi.Registry.getDesktop(0)
     hit = None
-    for i in range(call(lambda: desktop.childCount)):
-        app = call(desktop.getChildAtIndex, i)
-        for j in range(call(lambda: app.childCount) if app is not None else 0):
-            window = call(app.getChildAtIndex, j)
-            if window is None or not call(window.getState).contains(pyatspi.STATE_SHOWING):
+    for app in children(desktop):
+        for window in children(app):
+            if not call(window.getState).contains(pyatspi.STATE_SHOWING):
                 continue
-            if contains(call(call(window.queryComponent).getExtents, pyatspi.DESKTOP_COORDS), x, y):
+            if contains(extents(window), x, y):
                 hit = window
                 break
         if hit is not None:
             break
     if hit is None:
-        return {"found": False}
+        return None
     while True:
         deeper = call(call(hit.queryComponent).getAccessibleAtPoint, int(x), int(y), pyatspi.DESKTOP_COORDS)
         if deeper is None or deeper == hit:
-            break
+            return hit
         hit = deeper
+
+
+def element_at(x, y):
+    hit = hit_test(x, y)
+    if hit is None:
+        return {"found": False}
     described, current = hit, hit
     for level in range(SEARCH_LEVELS + 1):
         if level > 0 and call(current.getRole) in STOP_ROLES:
@@ -111,20 +225,293 @@ def element_at(x, y):
     return describe(described, False)
 
 
+def selector_at(x, y):
+    hit = hit_test(x, y)
+    if hit is None:
+        return {"found": False}
+    path = []
+    current = hit
+    for step in range(LONGEST_PATH):
+        path.append(descriptor(current, step == 0))
+        if call(current.getRole) in PATH_END_ROLES:
+            break
+        parent = call(lambda: current.parent)
+        if parent is None:
+            break
+        current = parent
+    reply = {"found": True, "path": path}
+    _, window = front_window()
+    if window is not None:
+        reply["windowTitle"] = call(lambda: window.name)
+        reply["appName"] = reply["windowTitle"]
+    return reply
+
+
+def walk(element, roles, depth, max_depth, budget, visit):
+    """Pre-order over the children, as the helper walks: one unit of budget per
+    element examined; `visit` returns False to stop."""
+    if budget[0] < 1 or depth > max_depth:
+        return True
+    budget[0] -= 1
+    if call(element.getRole) in roles and not visit(element):
+        return False
+    if depth >= max_depth or budget[0] < 1:
+        return True
+    for child in children(element):
+        if not walk(child, roles, depth + 1, max_depth, budget, visit):
+            return False
+    return True
+
+
+def collect(root, roles, max_depth, budget, limit=None):
+    found = []
+
+    def keep(element):
+        found.append(element)
+        return limit is None or len(found) < limit
+
+    walk(root, roles, 0, max_depth, [budget], keep)
+    return found
+
+
+def score(element, target):
+    points = 1
+    if target.get("identifier"):
+        if call(element.get_accessible_id) != target["identifier"]:
+            return 0
+        points += 200
+    if target.get("title") and call(lambda: element.name) == target["title"]:
+        points += 60
+    if target.get("description") and call(lambda: element.description) == target["description"]:
+        points += 60
+    if target.get("roleDescription") and call(element.getLocalizedRoleName) == target["roleDescription"]:
+        points += 5
+    if target.get("value") not in (None, "") and value_of(element, target["role"]) == target["value"]:
+        points += 10
+    return points
+
+
+def find(selector):
+    if not selector.get("found"):
+        return {"found": False}
+    target = selector["path"][0]
+    _, window = front_window()
+    if window is None:
+        return {"found": False}
+    call(lambda: window.name)  # the title the selector names is the front window's
+    candidates = collect(window, {target["role"]}, FIND_DEPTH, FIND_BUDGET)
+    best, best_score, best_distance = None, 0, None
+    for position, candidate in enumerate(candidates):
+        points = score(candidate, target)
+        distance = abs(position - target["index"])
+        if points > best_score or (points == best_score and points > 0 and distance < best_distance):
+            best, best_score, best_distance = candidate, points, distance
+    if best is None:
+        return {"found": False}
+    frame = extents(best)
+    if frame is None:
+        return {"found": False}
+    role = call(best.getRole)
+    return {"found": True, "score": best_score, "frame": frame,
+            "enabled": call(best.getState).contains(pyatspi.STATE_ENABLED),
+            "role": role, "value": value_of(best, role)}
+
+
+def first_value(element, depth, budget):
+    if budget[0] < 1 or depth > SEARCH_LEVELS:
+        return None
+    budget[0] -= 1
+    value = text_of(element) or call(lambda: element.name)
+    if value:
+        return value
+    if depth >= SEARCH_LEVELS:
+        return None
+    for child in children(element):
+        found = first_value(child, depth + 1, budget)
+        if found:
+            return found
+    return None
+
+
+def cell_record(cell):
+    return {"role": call(cell.getRole), "value": first_value(cell, 0, [60]), "frame": extents(cell)}
+
+
+def union(boxes):
+    boxes = [box for box in boxes if box is not None]
+    if not boxes:
+        return None
+    left = min(box.x for box in boxes)
+    top = min(box.y for box in boxes)
+    return (left, top, max(box.x + box.width for box in boxes) - left, max(box.y + box.height for box in boxes) - top)
+
+
+def table_rows(container):
+    try:
+        table = call(container.queryTable)
+    except NotImplementedError:
+        return None
+    rows = min(call(lambda: table.nRows), MOST_ROWS)
+    columns = min(call(lambda: table.nColumns), MOST_CELLS)
+    records = []
+    for row in range(rows):
+        cells = [cell_record(call(table.getAccessibleAt, row, column)) for column in range(columns)]
+        records.append({"index": row, "cells": cells, "frame": union(cell["frame"] for cell in cells)})
+    return records
+
+
+def child_rows(container):
+    rows = [child for child in children(container) if call(child.getRole) in ROW_ROLES][:MOST_ROWS]
+    if not rows:
+        rows = children(container)[:MOST_ROWS]
+    records = []
+    for index, row in enumerate(rows):
+        cells = children(row)[:MOST_CELLS] or [row]
+        records.append({"index": index, "cells": [cell_record(cell) for cell in cells], "frame": extents(row)})
+    return records
+
+
+def add_affordance(window):
+    found = []
+
+    def judge(control):
+        text = " ".join([call(lambda: control.name), call(lambda: control.description)])
+        if not ADD_PATTERN.search(text):
+            return True
+        found.append({"title": call(lambda: control.name), "frame": extents(control)})
+        return False
+
+    walk(window, BUTTON_ROLES, 0, BUTTON_DEPTH, [BUTTON_BUDGET], judge)
+    return found[0] if found else None
+
+
+def structure():
+    _, window = front_window()
+    if window is None:
+        return {"found": False}
+    containers = collect(window, CONTAINER_ROLES, CONTAINER_DEPTH, CONTAINER_BUDGET, limit=1)
+    if not containers:
+        return {"found": False}
+    container = containers[0]
+    rows = table_rows(container)
+    if rows is None:
+        rows = child_rows(container)
+    return {"found": True, "containerRole": call(container.getRole), "rowCount": len(rows), "rows": rows,
+            "containerFrame": extents(container), "addAffordance": add_affordance(window)}
+
+
+def label_candidates(window):
+    candidates = []
+    for label in collect(window, {pyatspi.ROLE_LABEL}, LABEL_DEPTH, LABEL_BUDGET, limit=MOST_LABELS):
+        text = (text_of(label) or call(lambda: label.name)).strip()
+        if not text or len(text) > LONGEST_LABEL:
+            continue
+        box = extents(label)
+        if box is not None:
+            candidates.append((text, box))
+    return candidates
+
+
+def label_distance(field, label):
+    def overlap(a0, a1, b0, b1):
+        return min(a1, b1) > max(a0, b0)
+
+    distances = []
+    if overlap(field.y, field.y + field.height, label.y, label.y + label.height) and \
+            label.x + label.width <= field.x + OVERLAP_TOLERANCE:
+        gap = field.x - (label.x + label.width)
+        if gap <= LARGEST_LEFT_GAP:
+            distances.append(gap)
+    if overlap(field.x, field.x + field.width, label.x, label.x + label.width) and \
+            label.y + label.height <= field.y + OVERLAP_TOLERANCE:
+        gap = field.y - (label.y + label.height)
+        if gap <= LARGEST_ABOVE_GAP:
+            distances.append(gap)
+    return min(distances) if distances else None
+
+
+def field_label(field, frame, candidates):
+    for source, read in (("title", lambda: field.name), ("description", lambda: field.description),
+                         ("placeholder", lambda: (call(field.get_attributes) or {}).get("placeholder-text", ""))):
+        label = call(read).strip()
+        if label:
+            return label, source
+    for relation in call(field.getRelationSet):
+        if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY and relation.getNTargets() > 0:
+            target = relation.getTarget(0)
+            label = (text_of(target) or call(lambda: target.name)).strip()
+            if label:
+                return label, "titleElement"
+    if frame is None:
+        return None
+    nearest = None
+    for text, box in candidates:
+        distance = label_distance(frame, box)
+        if distance is not None and (nearest is None or distance < nearest[0]):
+            nearest = (distance, text)
+    return (nearest[1], "nearby") if nearest else None
+
+
+def fields():
+    _, window = front_window()
+    if window is None:
+        return {"found": False}
+    found = collect(window, FIELD_ROLES, FIELD_DEPTH, FIELD_BUDGET, limit=MOST_FIELDS)
+    candidates = label_candidates(window)
+    records = []
+    for field in found:
+        frame = extents(field)
+        if frame is not None and (frame.width < 2 or frame.height < 2):
+            continue
+        role = call(field.getRole)
+        states = call(field.getState)
+        record = {"role": role, "value": value_of(field, role), "frame": frame,
+                  "enabled": states.contains(pyatspi.STATE_ENABLED),
+                  "secure": role == pyatspi.ROLE_PASSWORD_TEXT, "label": field_label(field, frame, candidates),
+                  "path": [descriptor(field, False)]}
+        records.append(record)
+    return {"found": bool(records), "fieldCount": len(records), "fields": records,
+            "windowTitle": call(lambda: window.name), "windowFrame": extents(window)}
+
+
+def dump(element, depth, lines):
+    lines.append(" " * depth + "%s:%s" % (call(element.getRole), call(lambda: element.name)))
+    if depth >= DUMP_DEPTH:
+        return
+    for child in children(element, DUMP_BREADTH):
+        dump(child, depth + 1, lines)
+
+
+def fingerprint():
+    _, window = front_window()
+    lines = []
+    if window is None:
+        lines.append("no-window")
+    else:
+        dump(window, 0, lines)
+    return {"found": True, "axDigest": hashlib.sha256("\n".join(lines).encode()).hexdigest()}
+
+
 def measure(name, command):
     micros = []
     reply = {}
     calls = 0
+    trips = None
     for round_index in range(WARMUP_ROUNDS + MEASURED_ROUNDS):
         before = Counter.calls
+        trips_before = ROUND_TRIPS() if ROUND_TRIPS else 0
         started = time.perf_counter()
         reply = command()
         took = time.perf_counter() - started
         if round_index >= WARMUP_ROUNDS:
             micros.append(took * 1e6)
             calls = Counter.calls - before
-    print("%s median_us=%.0f calls=%d found=%s" % (name, statistics.median(micros), calls,
-                                                   "true" if reply.get("found") else "false"))
+            if ROUND_TRIPS:
+                trips = ROUND_TRIPS() - trips_before
+    print("%s median_us=%.0f calls=%d round_trips=%s found=%s" % (
+        name, statistics.median(micros), calls, "-" if trips is None else trips,
+        "true" if reply.get("found") else "false"), flush=True)
+    return reply
 
 
 def main():
@@ -133,11 +520,18 @@ def main():
         print("no front window")
         return
     frame = window.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    points = [(frame.x + frame.width * fx, frame.y + frame.height * fy) for fx, fy in PROBE_POINTS]
     measure("focused", focused)
-    for index, (fx, fy) in enumerate(PROBE_POINTS):
-        x = frame.x + frame.width * fx
-        y = frame.y + frame.height * fy
+    for index, (x, y) in enumerate(points):
         measure("element-at#%d" % index, lambda: element_at(x, y))
+    selectors = []
+    for index, (x, y) in enumerate(points):
+        selectors.append(measure("selector-at#%d" % index, lambda: selector_at(x, y)))
+    for index, selector in enumerate(selectors):
+        measure("find#%d" % index, lambda: find(selector))
+    measure("structure", structure)
+    measure("fields", fields)
+    measure("fingerprint", fingerprint)
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
 #include "platform/linux/Applications.h"
 
+#include "platform/linux/LibraryCache.h"
 #include "platform/linux/RoleMapping.h"
 
 namespace morvel::linux_ax {
@@ -19,6 +20,11 @@ bool standsFor(const ScreenRect& extents, const ClientWindow& client) {
   return sameRect(extents, client.frame) || sameRect(extents, client.client);
 }
 
+bool isApplicationRoot(AtspiAccessible* accessible) {
+  const AtspiApplication* application = accessible->parent.app;
+  return application != nullptr && application->root == accessible;
+}
+
 bool rectContains(const ScreenRect& rect, double x, double y) {
   return x >= rect.x && y >= rect.y && x < static_cast<double>(rect.x) + rect.width &&
          y < static_cast<double>(rect.y) + rect.height;
@@ -34,15 +40,32 @@ const std::vector<AccessibleRef>& Applications::all() {
     std::optional<std::vector<AccessibleRef>> children;
     if (root) children = reader_.children(root.get(), mostApplications);
     applications_ = children.value_or(std::vector<AccessibleRef>{});
+    // An application whose root libatspi met before the desktop's would otherwise
+    // keep libatspi's default, which caches child lists and parents too.
+    for (const AccessibleRef& application : *applications_) {
+      if (isApplicationRoot(application.get())) atspi_accessible_set_cache_mask(application.get(), libraryCacheMask);
+    }
   }
   return *applications_;
 }
 
-AccessibleRef Applications::byPid(std::int32_t pid) {
-  for (const AccessibleRef& application : all()) {
+AccessibleRef Applications::firstWithPid(const std::vector<AccessibleRef>& applications, std::int32_t pid) {
+  for (const AccessibleRef& application : applications) {
+    // An application that has left the bus has no process any more.
+    if (CallGuard::applicationOf(application.get()) == nullptr) continue;
     if (reader_.processId(application.get()) == pid) return application;
   }
   return {};
+}
+
+AccessibleRef Applications::byPid(std::int32_t pid) {
+  // The registry keeps its applications in order and a process keeps its bus
+  // name, so an application found in an earlier list is the one a fresh list
+  // would give; the list is read again only when no remembered one matches.
+  if (AccessibleRef known = firstWithPid(remembered_, pid)) return known;
+  if (applications_) return firstWithPid(*applications_, pid);
+  remembered_ = all();
+  return firstWithPid(remembered_, pid);
 }
 
 bool Applications::isWindow(AtspiAccessible* accessible) {

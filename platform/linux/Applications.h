@@ -44,10 +44,13 @@ class Applications {
 
  private:
   bool isWindow(AtspiAccessible* accessible);
+  AccessibleRef firstWithPid(const std::vector<AccessibleRef>& applications, std::int32_t pid);
 
   AtspiReader& reader_;
   X11Workspace& workspace_;
   std::optional<std::vector<AccessibleRef>> applications_;
+  // The list as an earlier request read it: asked first when looking up a process.
+  std::vector<AccessibleRef> remembered_;
 };
 
 }  // namespace morvel::linux_ax

@@ -1,9 +1,13 @@
 #include "platform/linux/AtspiReader.h"
 
+#include "platform/linux/LibraryCache.h"
 #include "text/UnicodeText.h"
+
+#include <dbus/dbus.h>
 
 #include <algorithm>
 #include <climits>
+#include <string_view>
 
 namespace morvel::linux_ax {
 namespace {
@@ -15,14 +19,72 @@ constexpr int maxTextCharacters = 200000;
 template <class Iface>
 using IfaceRef = GRef<Iface>;
 
+// One round trip over `bus` to the application that owns `busName`; every D-Bus
+// peer answers it.
+bool pingOverBus(DBusConnection* bus, const std::string& busName, int timeoutMilliseconds) {
+  DBusMessage* message = dbus_message_new_method_call(busName.c_str(), "/", DBUS_INTERFACE_PEER, "Ping");
+  if (message == nullptr) return false;
+  DBusError error;
+  dbus_error_init(&error);
+  DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, message, timeoutMilliseconds, &error);
+  dbus_message_unref(message);
+  const bool answered = reply != nullptr;
+  if (reply != nullptr) dbus_message_unref(reply);
+  dbus_error_free(&error);
+  return answered;
+}
+
+// Whether libatspi handed over an interface view; the view itself is not kept.
+bool released(gpointer interfaceView) {
+  if (interfaceView == nullptr) return false;
+  g_object_unref(interfaceView);
+  return true;
+}
+
+// A rule every element matches.
+GRef<AtspiMatchRule> anyElement() {
+  auto noStates = GRef<AtspiStateSet>::adopt(atspi_state_set_new(nullptr));
+  return GRef<AtspiMatchRule>::adopt(atspi_match_rule_new(noStates.get(), ATSPI_Collection_MATCH_ALL, nullptr,
+                                                          ATSPI_Collection_MATCH_ALL, nullptr,
+                                                          ATSPI_Collection_MATCH_ALL, nullptr,
+                                                          ATSPI_Collection_MATCH_ALL, FALSE));
+}
+
 }  // namespace
+
+bool AtspiReader::syncWith(AtspiAccessible* accessible) {
+  const std::string* application = CallGuard::applicationOf(accessible);
+  if (application == nullptr) return false;
+  if (auto synced = guard_.syncedWith(*application)) return *synced;
+  // Method calls may travel on a connection of their own to the application;
+  // events always come over the accessibility bus, and so does this reply.
+  DBusConnection* bus = atspi_get_a11y_bus();
+  const int timeout = static_cast<int>(guard_.timeoutFor(accessible).count());
+  auto answered = bus == nullptr ? std::nullopt : guard_.run(accessible, [&](GError**) {
+    return pingOverBus(bus, *application, timeout);
+  });
+  const bool synced = answered && *answered;
+  if (synced) drainPendingEvents();
+  guard_.recordSync(*application, synced);
+  return synced;
+}
+
+template <class Call>
+auto AtspiReader::heldOrAsked(AtspiAccessible* accessible, AtspiCache part, Call&& call) {
+  // The events handled while syncing may have dropped the value: test again after.
+  if (heldInLibraryCache(accessible, part) && syncWith(accessible) && heldInLibraryCache(accessible, part)) {
+    return guard_.runHeld(accessible, std::forward<Call>(call));
+  }
+  return guard_.run(accessible, std::forward<Call>(call));
+}
 
 std::string utf8Text(const char* text) { return text == nullptr ? std::string() : repairUtf8(text); }
 
 std::optional<AtspiRole> AtspiReader::role(AtspiAccessible* accessible) {
   ElementFacts& facts = memo_.factsOf(accessible);
   if (!facts.role) {
-    facts.role = guard_.run(accessible, [&](GError** error) { return atspi_accessible_get_role(accessible, error); });
+    facts.role = heldOrAsked(accessible, ATSPI_CACHE_ROLE,
+                             [&](GError** error) { return atspi_accessible_get_role(accessible, error); });
   }
   return facts.role;
 }
@@ -30,7 +92,8 @@ std::optional<AtspiRole> AtspiReader::role(AtspiAccessible* accessible) {
 std::optional<std::string> AtspiReader::name(AtspiAccessible* accessible) {
   ElementFacts& facts = memo_.factsOf(accessible);
   if (!facts.name) {
-    auto text = guard_.run(accessible, [&](GError** error) { return GCharPtr(atspi_accessible_get_name(accessible, error)); });
+    auto text = heldOrAsked(accessible, ATSPI_CACHE_NAME,
+                            [&](GError** error) { return GCharPtr(atspi_accessible_get_name(accessible, error)); });
     if (text && *text) facts.name = utf8Text(text->get());
   }
   return facts.name;
@@ -39,8 +102,9 @@ std::optional<std::string> AtspiReader::name(AtspiAccessible* accessible) {
 std::optional<std::string> AtspiReader::description(AtspiAccessible* accessible) {
   ElementFacts& facts = memo_.factsOf(accessible);
   if (!facts.description) {
-    auto text = guard_.run(accessible,
-                           [&](GError** error) { return GCharPtr(atspi_accessible_get_description(accessible, error)); });
+    auto text = heldOrAsked(accessible, ATSPI_CACHE_DESCRIPTION, [&](GError** error) {
+      return GCharPtr(atspi_accessible_get_description(accessible, error));
+    });
     if (text && *text) facts.description = utf8Text(text->get());
   }
   return facts.description;
@@ -49,8 +113,9 @@ std::optional<std::string> AtspiReader::description(AtspiAccessible* accessible)
 std::optional<StateBits> AtspiReader::states(AtspiAccessible* accessible) {
   ElementFacts& facts = memo_.factsOf(accessible);
   if (!facts.states) {
-    auto set = guard_.run(accessible,
-                          [&](GError**) { return GRef<AtspiStateSet>::adopt(atspi_accessible_get_state_set(accessible)); });
+    auto set = heldOrAsked(accessible, ATSPI_CACHE_STATES, [&](GError**) {
+      return GRef<AtspiStateSet>::adopt(atspi_accessible_get_state_set(accessible));
+    });
     if (!set || !*set || atspi_state_set_contains(set->get(), ATSPI_STATE_DEFUNCT)) return std::nullopt;
     facts.states = static_cast<StateBits>(set->get()->states);
   }
@@ -58,11 +123,19 @@ std::optional<StateBits> AtspiReader::states(AtspiAccessible* accessible) {
 }
 
 std::optional<std::string> AtspiReader::localizedRoleName(AtspiAccessible* accessible) {
+  // The toolkit names a role the same way for every element of an application.
+  const std::string* application = CallGuard::applicationOf(accessible);
+  auto ownRole = role(accessible);
+  if (application != nullptr && ownRole && !guard_.isHung(accessible)) {
+    if (const std::string* known = memo_.roleNameOf(*application, *ownRole)) return *known;
+  }
   auto text = guard_.run(accessible, [&](GError** error) {
     return GCharPtr(atspi_accessible_get_localized_role_name(accessible, error));
   });
   if (!text || !*text) return std::nullopt;
-  return utf8Text(text->get());
+  std::string name = utf8Text(text->get());
+  if (application != nullptr && ownRole) memo_.rememberRoleName(*application, *ownRole, name);
+  return name;
 }
 
 std::optional<std::string> AtspiReader::accessibleId(AtspiAccessible* accessible) {
@@ -92,9 +165,13 @@ std::optional<std::int32_t> AtspiReader::processId(AtspiAccessible* accessible) 
 }
 
 AccessibleRef AtspiReader::parent(AtspiAccessible* accessible) {
+  ElementFacts& facts = memo_.factsOf(accessible);
+  if (facts.parent) return guard_.isHung(accessible) ? AccessibleRef() : *facts.parent;
   auto found = guard_.run(accessible,
                           [&](GError** error) { return AccessibleRef::adopt(atspi_accessible_get_parent(accessible, error)); });
-  return found ? *found : AccessibleRef();
+  if (!found) return {};
+  facts.parent = *found;
+  return *found;
 }
 
 std::optional<int> AtspiReader::childCount(AtspiAccessible* accessible) {
@@ -111,6 +188,46 @@ AccessibleRef AtspiReader::childAt(AtspiAccessible* accessible, int index) {
 }
 
 std::optional<std::vector<AccessibleRef>> AtspiReader::children(AtspiAccessible* accessible, int limit) {
+  ElementFacts& facts = memo_.factsOf(accessible);
+  if (facts.children && (facts.childrenLimit >= limit || static_cast<int>(facts.children->size()) < facts.childrenLimit)) {
+    if (guard_.isHung(accessible)) return std::nullopt;
+    const auto known = std::min(facts.children->size(), static_cast<std::size_t>(std::max(limit, 0)));
+    return std::vector<AccessibleRef>(facts.children->begin(), facts.children->begin() + static_cast<std::ptrdiff_t>(known));
+  }
+  auto found = childrenInOneCall(accessible, limit);
+  if (!found && !guard_.isHung(accessible) && CallGuard::applicationOf(accessible) != nullptr) {
+    found = childrenOneByOne(accessible, limit);
+  }
+  if (found) {
+    facts.children = *found;
+    facts.childrenLimit = limit;
+  }
+  return found;
+}
+
+std::optional<std::vector<AccessibleRef>> AtspiReader::childrenInOneCall(AtspiAccessible* accessible, int limit) {
+  // A count of 0 would mean no limit to the application.
+  if (limit <= 0 || !hasInterface(accessible, "Collection")) return std::nullopt;
+  auto collection = IfaceRef<AtspiCollection>::adopt(atspi_accessible_get_collection_iface(accessible));
+  if (!collection) return std::nullopt;
+  const GRef<AtspiMatchRule> rule = anyElement();
+  // Without traversal the matches are the children themselves, in their order.
+  constexpr gboolean childrenOnly = FALSE;
+  auto matches = guard_.run(accessible, [&](GError** error) {
+    return std::make_unique<GObjectArray<AtspiAccessible>>(atspi_collection_get_matches(
+        collection.get(), rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL, limit, childrenOnly, error));
+  });
+  if (!matches || !*matches) return std::nullopt;
+  const GObjectArray<AtspiAccessible>& found = **matches;
+  std::vector<AccessibleRef> children;
+  children.reserve(found.size());
+  for (guint index = 0; index < found.size(); ++index) {
+    if (AtspiAccessible* child = found.at(index)) children.push_back(AccessibleRef::share(child));
+  }
+  return children;
+}
+
+std::optional<std::vector<AccessibleRef>> AtspiReader::childrenOneByOne(AtspiAccessible* accessible, int limit) {
   auto count = childCount(accessible);
   if (!count) return std::nullopt;
   std::vector<AccessibleRef> found;
@@ -169,26 +286,23 @@ AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x,
 }
 
 bool AtspiReader::hasInterface(AtspiAccessible* accessible, const char* name) {
-  // libatspi keeps the interface list of an element once it knows it (it never
-  // changes); only the first question may reach the application.
-  auto lookup = [&](GError**) {
-    GArray* names = atspi_accessible_get_interfaces(accessible);
-    bool found = false;
-    if (names != nullptr) {
-      for (guint index = 0; index < names->len; ++index) {
-        gchar* entry = g_array_index(names, gchar*, index);
-        if (entry != nullptr && g_strcmp0(entry, name) == 0) found = true;
-        g_free(entry);
-      }
-      g_array_free(names, TRUE);
-    }
-    return found;
-  };
+  using InterfaceTest = bool (*)(AtspiAccessible*);
+  static const std::pair<std::string_view, InterfaceTest> tests[] = {
+      {"Collection", [](AtspiAccessible* a) { return released(atspi_accessible_get_collection_iface(a)); }},
+      {"Component", [](AtspiAccessible* a) { return released(atspi_accessible_get_component_iface(a)); }},
+      {"Table", [](AtspiAccessible* a) { return released(atspi_accessible_get_table_iface(a)); }},
+      {"Text", [](AtspiAccessible* a) { return released(atspi_accessible_get_text_iface(a)); }},
+      {"Value", [](AtspiAccessible* a) { return released(atspi_accessible_get_value_iface(a)); }}};
+  const auto* entry = std::find_if(std::begin(tests), std::end(tests), [&](const auto& test) { return test.first == name; });
+  if (entry == std::end(tests)) return false;
+  const InterfaceTest test = entry->second;
+  // libatspi keeps an element's interface list once it knows it (it never
+  // changes): one question fetches it. Asking for the whole list instead would
+  // ask once per interface while the application does not answer.
   if ((accessible->cached_properties & ATSPI_CACHE_INTERFACES) != 0) {
-    if (CallGuard::applicationOf(accessible) == nullptr) return false;
-    return lookup(nullptr);
+    return CallGuard::applicationOf(accessible) != nullptr && test(accessible);
   }
-  return guard_.run(accessible, lookup).value_or(false);
+  return guard_.run(accessible, [&](GError**) { return test(accessible); }).value_or(false);
 }
 
 bool AtspiReader::hasText(AtspiAccessible* accessible) { return hasInterface(accessible, "Text"); }

@@ -39,7 +39,11 @@ class AtspiReader {
 
   AccessibleRef parent(AtspiAccessible* accessible);
   // The children in order, at most `limit`; absent when the count is unreadable.
+  // Asked in one round trip where the application offers the Collection
+  // interface, else child by child.
   std::optional<std::vector<AccessibleRef>> children(AtspiAccessible* accessible, int limit);
+  // The same, always child by child (one round trip each).
+  std::optional<std::vector<AccessibleRef>> childrenOneByOne(AtspiAccessible* accessible, int limit);
   std::optional<int> childCount(AtspiAccessible* accessible);
   AccessibleRef childAt(AtspiAccessible* accessible, int index);
   AccessibleRef firstRelationTarget(AtspiAccessible* accessible, AtspiRelationType relation);
@@ -68,6 +72,15 @@ class AtspiReader {
 
  private:
   bool hasInterface(AtspiAccessible* accessible, const char* name);
+  std::optional<std::vector<AccessibleRef>> childrenInOneCall(AtspiAccessible* accessible, int limit);
+  // Runs `call` on libatspi's cached `part` when it holds it and the application's
+  // earlier events have been handled, else asks the application.
+  template <class Call>
+  auto heldOrAsked(AtspiAccessible* accessible, AtspiCache part, Call&& call);
+  // Waits, once per request and application, for the events the application sent
+  // before now, and handles them: a reply over the bus the events came on
+  // follows them. False when the application did not answer.
+  bool syncWith(AtspiAccessible* accessible);
 
   CallGuard& guard_;
   RequestMemo& memo_;

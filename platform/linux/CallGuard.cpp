@@ -51,7 +51,13 @@ bool CallGuard::isHung(AtspiAccessible* member) const {
 
 void CallGuard::endRequest() {
   hung_.clear();
+  synced_.clear();
   requestTimeouts_.clear();
+}
+
+CallGuard::Milliseconds CallGuard::timeoutFor(AtspiAccessible* member) const {
+  const std::string* application = applicationOf(member);
+  return application == nullptr ? defaultTimeout_ : timeoutFor(*application);
 }
 
 CallGuard::Milliseconds CallGuard::timeoutFor(const std::string& application) const {

@@ -50,6 +50,30 @@ class CallGuard {
     return result;
   }
 
+  // Runs `call(GError**)` on what libatspi already holds for `target`: no time-out
+  // and no call counted, but the same answer as `run` for an application that is
+  // gone or hung.
+  template <class Call>
+  auto runHeld(AtspiAccessible* target, Call&& call) -> std::optional<std::invoke_result_t<Call, GError**>> {
+    const std::string* application = applicationOf(target);
+    if (application == nullptr || hung_.contains(*application)) return std::nullopt;
+    CallError error;
+    auto result = call(error.out());
+    if (error.isSet()) return std::nullopt;
+    return result;
+  }
+
+  // The time-out a call on the application of `member` gets now.
+  Milliseconds timeoutFor(AtspiAccessible* member) const;
+
+  // Whether the events an application sent before this request have been
+  // handled (true), could not be waited for (false), or were not asked about yet.
+  std::optional<bool> syncedWith(const std::string& application) const {
+    if (auto found = synced_.find(application); found != synced_.end()) return found->second;
+    return std::nullopt;
+  }
+  void recordSync(const std::string& application, bool synced) { synced_[application] = synced; }
+
   // A time-out for every application (set through the system-wide element); it
   // stays in force for the life of the process.
   void setDefaultTimeout(double seconds);
@@ -57,7 +81,10 @@ class CallGuard {
   void setApplicationTimeout(AtspiAccessible* member, double seconds);
 
   bool isHung(AtspiAccessible* member) const;
-  // The reply has been written: forget hung applications and request time-outs.
+  // The command paused: the applications may have sent events since.
+  void endAttempt() { synced_.clear(); }
+  // The reply has been written: forget hung and synced applications and request
+  // time-outs.
   void endRequest();
 
   // libatspi calls made so far (for benchmarks and tests).
@@ -77,6 +104,7 @@ class CallGuard {
   Milliseconds defaultTimeout_ = defaultTimeout;
   std::map<std::string, Milliseconds, std::less<>> requestTimeouts_;
   std::set<std::string, std::less<>> hung_;
+  std::map<std::string, bool, std::less<>> synced_;
   std::uint64_t calls_ = 0;
   // Keeps the bus names handed out by applicationOf alive and stable.
   static std::set<std::string, std::less<>>& busNames();

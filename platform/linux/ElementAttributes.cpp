@@ -89,9 +89,15 @@ Reading value(AttributeSources& sources, AtspiAccessible* accessible) {
 }
 
 Reading title(AttributeSources& sources, AtspiAccessible* accessible) {
+  auto role = sources.reader.role(accessible);
+  if (role && *role == ATSPI_ROLE_COMBO_BOX) {
+    // A closed combo box's name is its chosen item, which is its value; as a
+    // title it would hide the label beside it and change with every choice.
+    auto mapped = axRoleOf(sources.reader, accessible);
+    if (mapped && mapped->role == "AXPopUpButton") return AttrValue(std::string());
+  }
   auto name = sources.reader.name(accessible);
   if (name && !name->empty()) return AttrValue(*name);
-  auto role = sources.reader.role(accessible);
   if (role && isWindowRole(*role)) {
     if (auto xTitle = sources.applications.xTitleOf(accessible)) return AttrValue(*xTitle);
   }
@@ -109,7 +115,8 @@ Reading help(AttributeSources& sources, AtspiAccessible* accessible) {
   // Toolkits publish a widget's tooltip as its description.
   auto states = statesOf(sources, accessible);
   if (!states || !hasState(*states, ATSPI_STATE_HAS_TOOLTIP)) return std::nullopt;
-  if (auto tooltip = sources.reader.description(accessible)) return AttrValue(*tooltip);
+  auto tooltip = sources.reader.description(accessible);
+  if (tooltip && !tooltip->empty()) return AttrValue(*tooltip);
   return std::nullopt;
 }
 
@@ -214,6 +221,13 @@ Reading text(std::optional<std::string> value) {
   return AttrValue(std::move(*value));
 }
 
+// AT-SPI gives every element a description, empty when the toolkit has none to
+// give: an empty one is no description.
+Reading nonEmptyText(std::optional<std::string> value) {
+  if (!value || value->empty()) return std::nullopt;
+  return AttrValue(std::move(*value));
+}
+
 using ElementReader = std::function<Reading(AttributeSources&, AtspiAccessible*)>;
 
 const std::map<std::string, ElementReader, std::less<>>& elementReaders() {
@@ -231,7 +245,7 @@ const std::map<std::string, ElementReader, std::less<>>& elementReaders() {
          return AttrValue(*mapped->subrole);
        }},
       {"AXTitle", title},
-      {"AXDescription", [](AttributeSources& s, AtspiAccessible* a) { return text(s.reader.description(a)); }},
+      {"AXDescription", [](AttributeSources& s, AtspiAccessible* a) { return nonEmptyText(s.reader.description(a)); }},
       {"AXValue", value},
       {"AXEnabled", enabled},
       {"AXSelectedText", [](AttributeSources& s, AtspiAccessible* a) { return text(s.reader.selectedText(a)); }},

@@ -1,20 +1,6 @@
 #include "platform/linux/GreyImage.h"
 
-#include <algorithm>
-#include <array>
-
 namespace morvel::linux_ax {
-
-void makeTextDark(GreyImage& image) {
-  if (image.pixels.empty()) return;
-  // The ground of a UI capture is its most frequent shade; text is the rest.
-  std::array<std::size_t, 256> counts{};
-  for (std::uint8_t pixel : image.pixels) ++counts[pixel];
-  const auto ground = std::max_element(counts.begin(), counts.end()) - counts.begin();
-  constexpr long middleGrey = 128;
-  if (ground >= middleGrey) return;
-  for (std::uint8_t& pixel : image.pixels) pixel = static_cast<std::uint8_t>(255 - pixel);
-}
 
 GreyImage upscaleTwice(const GreyImage& image) {
   GreyImage larger;

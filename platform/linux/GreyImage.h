@@ -20,10 +20,6 @@ inline std::uint8_t luminance(unsigned red, unsigned green, unsigned blue) {
   return static_cast<std::uint8_t>((299 * red + 587 * green + 114 * blue + 500) / 1000);
 }
 
-// Dark text on a light ground, as the recogniser reads best: an image whose
-// ground is dark (light text on a dark theme) is inverted.
-void makeTextDark(GreyImage& image);
-
 // Twice the width and height, by bilinear interpolation: small UI text is read
 // with fewer errors at twice its size.
 GreyImage upscaleTwice(const GreyImage& image);

@@ -3,6 +3,7 @@
 #include "platform/linux/ElementAttributes.h"
 #include "platform/linux/ElementNodes.h"
 #include "platform/linux/HitTest.h"
+#include "platform/linux/LibraryCache.h"
 #include "platform/linux/QuietLogs.h"
 
 namespace morvel::linux_ax {
@@ -11,9 +12,6 @@ namespace {
 // atspi_init's answer when it connected (1 means it already had).
 constexpr int atspiInitialized = 0;
 constexpr int atspiAlreadyInitialized = 1;
-// Events are handled before each request so that nothing stale is served; a
-// flood of them is cut off here rather than holding up the request.
-constexpr int mostEventsPerRequest = 10000;
 
 }  // namespace
 
@@ -23,6 +21,7 @@ LinuxAccessibility::LinuxAccessibility() : reader_(guard_, memo_), applications_
   // atspi_init decides whether there will be any.
   const int status = atspi_init();
   connected_ = status == atspiInitialized || status == atspiAlreadyInitialized;
+  if (connected_) enableLibraryCache();
 }
 
 LinuxAccessibility::~LinuxAccessibility() = default;
@@ -80,14 +79,20 @@ std::optional<ax::RunningApplication> LinuxAccessibility::frontmostApplication()
 }
 
 void LinuxAccessibility::requestStarted() {
-  if (!connected_) return;
-  for (int handled = 0; handled < mostEventsPerRequest && g_main_context_iteration(nullptr, FALSE); ++handled) {
-  }
+  // Events that arrived between requests (the cache updates among them) are
+  // handled first, so that nothing stale is served.
+  if (connected_) drainPendingEvents();
+}
+
+void LinuxAccessibility::desktopMayHaveChanged() {
+  guard_.endAttempt();
+  memo_.endAttempt();
+  applications_.endRequest();
 }
 
 void LinuxAccessibility::replyWritten() {
   guard_.endRequest();
-  memo_.endRequest();
+  memo_.endAttempt();
   applications_.endRequest();
 }
 

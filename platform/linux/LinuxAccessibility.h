@@ -25,8 +25,10 @@ class LinuxAccessibility final : public ax::Accessibility {
   LinuxAccessibility& operator=(const LinuxAccessibility&) = delete;
 
   bool connected() const { return connected_; }
-  // libatspi calls made so far.
+  // libatspi calls made so far that reached an application.
   std::uint64_t callCount() const { return guard_.callCount(); }
+  // The reads themselves, for tests that compare two ways of making one.
+  AtspiReader& reader() { return reader_; }
 
   ax::Element createSystemWide() override;
   ax::Element createApplication(std::int32_t pid) override;
@@ -37,6 +39,9 @@ class LinuxAccessibility final : public ax::Accessibility {
   std::optional<ax::RunningApplication> frontmostApplication() override;
   void requestStarted() override;
   void replyWritten() override;
+  // The command has paused (see DesktopClock): what was read before may have
+  // changed, so nothing read so far is served again.
+  void desktopMayHaveChanged();
 
  private:
   bool connected_ = false;

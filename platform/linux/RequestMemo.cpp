@@ -8,6 +8,15 @@ ElementFacts& RequestMemo::factsOf(AtspiAccessible* accessible) {
   return entry->second.facts;
 }
 
+const std::string* RequestMemo::roleNameOf(const std::string& busName, AtspiRole role) const {
+  if (auto found = roleNames_.find({busName, role}); found != roleNames_.end()) return &found->second;
+  return nullptr;
+}
+
+void RequestMemo::rememberRoleName(const std::string& busName, AtspiRole role, std::string name) {
+  roleNames_[{busName, role}] = std::move(name);
+}
+
 std::optional<std::int32_t> RequestMemo::processIdOf(const std::string& busName) const {
   if (auto found = processIds_.find(busName); found != processIds_.end()) return found->second;
   return std::nullopt;

@@ -1,58 +1,47 @@
 #include "platform/linux/TesseractRecognizer.h"
 
-#include "text/UnicodeText.h"
+#include "platform/linux/DarkText.h"
+#include "platform/linux/RecognitionPlan.h"
 
-#include <omp.h>
-#include <tesseract/baseapi.h>
-#include <tesseract/resultiterator.h>
-
-#include <string>
-
-#ifndef MORVEL_TESSDATA_DIR
-#error "MORVEL_TESSDATA_DIR must name the folder that holds eng.traineddata"
-#endif
+#include <algorithm>
+#include <exception>
+#include <system_error>
+#include <thread>
 
 namespace morvel::linux_ax {
 namespace {
 
 // Enlarging beyond this many pixels costs more time than it wins accuracy.
 constexpr long long mostUpscaledPixels = 4096LL * 4096LL;
-// The density X reports for ordinary screens; the recogniser wants a figure.
-constexpr int screenDotsPerInch = 96;
-constexpr float percent = 100.0F;
+// Each engine holds its own model and its own copies of its band. Reading a
+// full screen of small text (enlarged twice) peaked at 99 MB with one engine,
+// 118 MB with two and 146 MB with four: two keep the helper well under 150 MB.
+constexpr unsigned mostEnginesEver = 2;
+// Thinner bands cost more in per-read overhead than reading side by side saves.
+constexpr int shortestBandRows = 160;
+// Ground rows added where a band was cut from its neighbour.
+constexpr int bandMarginRows = 10;
 
-// Tesseract's line text ends with a line break; the observation holds the line.
-std::optional<std::string> lineText(const char* raw) {
-  if (raw == nullptr) return std::nullopt;
-  std::string text = repairUtf8(raw);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  if (text.empty()) return std::nullopt;
-  return text;
+unsigned enginesForThisMachine() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return std::clamp(cores, 1U, mostEnginesEver);
 }
 
 }  // namespace
 
-TesseractRecognizer::TesseractRecognizer() = default;
-TesseractRecognizer::~TesseractRecognizer() = default;
+TesseractRecognizer::TesseractRecognizer(unsigned engines)
+    : mostEngines_(engines == 0 ? enginesForThisMachine() : std::min(engines, mostEnginesEver)) {}
 
-bool TesseractRecognizer::ready() {
-  if (state_ == State::NotLoaded) {
-    // OpenMP threads in the LSTM engine slowed recognition about fivefold on two
-    // cores; one thread, fixed here rather than through the environment.
-    omp_set_dynamic(0);
-    omp_set_num_threads(1);
-    engine_ = std::make_unique<tesseract::TessBaseAPI>();
-    // Its diagnostics would otherwise go to standard error.
-    engine_->SetVariable("debug_file", "/dev/null");
-    const bool loaded = engine_->Init(MORVEL_TESSDATA_DIR, "eng", tesseract::OEM_LSTM_ONLY) == 0;
-    state_ = loaded ? State::Loaded : State::Failed;
-    if (!loaded) {
-      engine_.reset();
-    } else {
-      engine_->SetPageSegMode(tesseract::PSM_SPARSE_TEXT);
+std::size_t TesseractRecognizer::loadEngines(std::size_t wanted) {
+  while (engines_.size() < wanted && !loadFailed_) {
+    auto engine = std::make_unique<TesseractEngine>();
+    if (!engine->load()) {
+      loadFailed_ = true;  // a missing model stays missing; no second try per request
+      break;
     }
+    engines_.push_back(std::move(engine));
   }
-  return state_ == State::Loaded;
+  return engines_.size();
 }
 
 ocr::NormalizedBox normalizedBox(const GreyCapture& capture, int scale, int left, int top, int right, int bottom) {
@@ -66,42 +55,68 @@ ocr::NormalizedBox normalizedBox(const GreyCapture& capture, int scale, int left
                             (y1 - y0) / fullHeight};
 }
 
+std::optional<std::vector<FoundLine>> TesseractRecognizer::readBands(const GreyImage& image,
+                                                                     const std::vector<RowBand>& bands, int scale) {
+  if (bands.size() == 1) return engines_[0]->read(image, scale);
+
+  std::vector<BandImage> cuts;
+  for (const RowBand& band : bands) cuts.push_back(bandImage(image, band, bandMarginRows * scale));
+  std::vector<std::optional<std::vector<FoundLine>>> read(bands.size());
+  {
+    std::vector<std::jthread> helpers;
+    for (std::size_t band = 1; band < bands.size(); ++band) {
+      auto readBand = [&, band] {
+        // An exception must not leave a thread of its own: it would end the process.
+        try {
+          read[band] = engines_[band]->read(cuts[band].image, scale);
+        } catch (const std::exception&) {
+          read[band].reset();
+        }
+      };
+      try {
+        helpers.emplace_back(readBand);
+      } catch (const std::system_error&) {
+        readBand();  // no thread to be had: read it here
+      }
+    }
+    read[0] = engines_[0]->read(cuts[0].image, scale);
+  }  // the helpers are joined here
+
+  std::vector<FoundLine> lines;
+  for (std::size_t band = 0; band < bands.size(); ++band) {
+    if (!read[band]) return std::nullopt;
+    for (FoundLine& line : *read[band]) {
+      line.top += cuts[band].firstRow;
+      line.bottom += cuts[band].firstRow;
+      lines.push_back(std::move(line));
+    }
+  }
+  return lines;
+}
+
 std::optional<std::vector<ocr::Observation>> TesseractRecognizer::recognize(const GreyCapture& capture) {
   const GreyImage& visible = capture.visible();
-  if (visible.width <= 0 || visible.height <= 0 || !ready()) return std::nullopt;
+  if (visible.width <= 0 || visible.height <= 0 || loadEngines(1) == 0) return std::nullopt;
 
   GreyImage prepared = visible;
   makeTextDark(prepared);
   int scale = 1;
-  if (4LL * prepared.width * prepared.height <= mostUpscaledPixels) {
+  if (4LL * prepared.width * prepared.height <= mostUpscaledPixels && worthEnlarging(prepared)) {
     prepared = upscaleTwice(prepared);
     scale = 2;
   }
+  std::vector<RowBand> bands = rowBands(prepared, static_cast<int>(mostEngines_), shortestBandRows * scale);
+  bands.resize(std::min(bands.size(), loadEngines(bands.size())), RowBand{});
+  bands.back().bottom = prepared.height;  // fewer engines than bands: the last one reads the rest
 
-  engine_->SetImage(prepared.pixels.data(), prepared.width, prepared.height, 1, prepared.width);
-  engine_->SetSourceResolution(screenDotsPerInch * scale);
-  std::optional<std::vector<ocr::Observation>> observations;
-  if (engine_->Recognize(nullptr) == 0) {
-    observations.emplace();
-    std::unique_ptr<tesseract::ResultIterator> line(engine_->GetIterator());
-    if (line) {
-      do {
-        if (line->Empty(tesseract::RIL_TEXTLINE)) continue;
-        int left = 0;
-        int top = 0;
-        int right = 0;
-        int bottom = 0;
-        if (!line->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) continue;
-        std::unique_ptr<char[]> raw(line->GetUTF8Text(tesseract::RIL_TEXTLINE));
-        ocr::Observation observation;
-        observation.text = lineText(raw.get());
-        observation.confidence = line->Confidence(tesseract::RIL_TEXTLINE) / percent;
-        observation.box = normalizedBox(capture, scale, left, top, right, bottom);
-        observations->push_back(std::move(observation));
-      } while (line->Next(tesseract::RIL_TEXTLINE));
-    }
+  auto lines = readBands(prepared, bands, scale);
+  if (!lines) return std::nullopt;
+  std::vector<ocr::Observation> observations;
+  observations.reserve(lines->size());
+  for (FoundLine& line : *lines) {
+    observations.push_back(
+        {std::move(line.text), line.confidence, normalizedBox(capture, scale, line.left, line.top, line.right, line.bottom)});
   }
-  engine_->Clear();
   return observations;
 }
 

@@ -1,36 +1,39 @@
 #pragma once
 
-// Text lines of a captured image, recognised by Tesseract's LSTM engine. The
-// engine is loaded once, on the first recognition, and its page is cleared after
-// every recognition so that nothing of one image is left for the next.
+// Text lines of a captured image, recognised by Tesseract. The captured grey
+// image is turned to dark text on a light ground area by area, enlarged when its
+// text is small, and cut into horizontal bands between text lines that engines
+// read side by side, one per processor core. Each engine is loaded once, when
+// first needed, and cleared after every read, so that nothing of one image is
+// left for the next.
 
 #include "ocr/Screen.h"
+#include "platform/linux/RecognitionPlan.h"
+#include "platform/linux/TesseractEngine.h"
 #include "platform/linux/X11Capture.h"
 
 #include <memory>
 #include <optional>
 #include <vector>
 
-namespace tesseract {
-class TessBaseAPI;
-}
-
 namespace morvel::linux_ax {
 
 class TesseractRecognizer {
  public:
-  TesseractRecognizer();
-  ~TesseractRecognizer();
-  TesseractRecognizer(const TesseractRecognizer&) = delete;
-  TesseractRecognizer& operator=(const TesseractRecognizer&) = delete;
+  // `engines` caps how many bands are read side by side; by default one per
+  // core, at most two.
+  explicit TesseractRecognizer(unsigned engines = 0);
 
   std::optional<std::vector<ocr::Observation>> recognize(const GreyCapture& capture);
 
  private:
-  bool ready();
+  // How many engines are loaded, loading up to `wanted` of them.
+  std::size_t loadEngines(std::size_t wanted);
+  std::optional<std::vector<FoundLine>> readBands(const GreyImage& image, const std::vector<RowBand>& bands, int scale);
 
-  std::unique_ptr<tesseract::TessBaseAPI> engine_;
-  enum class State { NotLoaded, Loaded, Failed } state_ = State::NotLoaded;
+  std::size_t mostEngines_;
+  std::vector<std::unique_ptr<TesseractEngine>> engines_;
+  bool loadFailed_ = false;
 };
 
 // Where a line found in the prepared (possibly enlarged) image lies in the whole

@@ -93,6 +93,7 @@ class SharedImage {
     XShmAttach(display, &segment_);
     XSync(display, False);
     attached_ = X11Connection::errorCount() == errorsBefore;
+    refused_ = !attached_;
   }
   SharedImage(const SharedImage&) = delete;
   SharedImage& operator=(const SharedImage&) = delete;
@@ -108,6 +109,7 @@ class SharedImage {
     }
   }
   bool ready() const { return attached_; }
+  bool refusedByServer() const { return refused_; }
   XImage* image() const { return image_; }
 
  private:
@@ -115,6 +117,7 @@ class SharedImage {
   XImage* image_ = nullptr;
   XShmSegmentInfo segment_{};
   bool attached_ = false;
+  bool refused_ = false;
 };
 
 }  // namespace
@@ -143,13 +146,34 @@ std::optional<PixelRect> clipToScreen(const PixelRect& wanted, int screenWidth, 
   return PixelRect{left, top, right - left, bottom - top};
 }
 
+namespace {
+
+// The root window's size now: the screen may have been resized (RandR) since
+// the connection was opened, and Xlib's cached screen size is not updated.
+std::optional<std::pair<int, int>> rootSize(Display* display) {
+  Window root = 0;
+  int x = 0;
+  int y = 0;
+  unsigned width = 0;
+  unsigned height = 0;
+  unsigned border = 0;
+  unsigned depth = 0;
+  if (XGetGeometry(display, DefaultRootWindow(display), &root, &x, &y, &width, &height, &border, &depth) == 0) {
+    return std::nullopt;
+  }
+  return std::pair{static_cast<int>(width), static_cast<int>(height)};
+}
+
+}  // namespace
+
 std::unique_ptr<GreyCapture> X11Capture::capture(const ax::Rect& region) {
   auto wanted = pixelRectOf(region);
   if (!wanted) return nullptr;
   Display* display = connection_.display();
   if (display == nullptr) return nullptr;
-  const int screen = DefaultScreen(display);
-  auto visible = clipToScreen(*wanted, DisplayWidth(display, screen), DisplayHeight(display, screen));
+  auto screen = rootSize(display);
+  if (!screen) return nullptr;
+  auto visible = clipToScreen(*wanted, screen->first, screen->second);
   if (!visible) return nullptr;
   auto pixels = grab(*visible);
   if (!pixels) return nullptr;
@@ -158,18 +182,28 @@ std::unique_ptr<GreyCapture> X11Capture::capture(const ax::Rect& region) {
 }
 
 std::optional<GreyImage> X11Capture::grab(const PixelRect& area) {
-  if (!sharedMemoryFailed_) {
+  if (sharedMemory_ != SharedMemory::Unusable) {
     if (auto pixels = grabShared(area)) return pixels;
-    sharedMemoryFailed_ = true;  // a remote server, or one without the extension
   }
+  // Without shared memory (a remote server, one without the extension), or
+  // when the shared capture failed this once.
   return grabPlain(area);
 }
 
 std::optional<GreyImage> X11Capture::grabShared(const PixelRect& area) {
   Display* display = connection_.display();
-  if (display == nullptr || XShmQueryExtension(display) == False) return std::nullopt;
+  if (display == nullptr) return std::nullopt;
+  if (sharedMemory_ == SharedMemory::Unknown) {
+    sharedMemory_ = XShmQueryExtension(display) == False ? SharedMemory::Unusable : SharedMemory::Usable;
+    if (sharedMemory_ == SharedMemory::Unusable) return std::nullopt;
+  }
   SharedImage shared(display, area.width, area.height);
-  if (!shared.ready()) return std::nullopt;
+  if (!shared.ready()) {
+    // The server cannot attach our segment (it runs elsewhere); a failure to
+    // make one is ours and may pass.
+    if (shared.refusedByServer()) sharedMemory_ = SharedMemory::Unusable;
+    return std::nullopt;
+  }
   const std::uint64_t errorsBefore = X11Connection::errorCount();
   const Bool fetched = XShmGetImage(display, DefaultRootWindow(display), shared.image(), area.x, area.y, AllPlanes);
   XSync(display, False);

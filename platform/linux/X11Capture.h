@@ -58,7 +58,7 @@ class X11Capture {
   std::optional<GreyImage> grabPlain(const PixelRect& area);
 
   X11Connection connection_;
-  bool sharedMemoryFailed_ = false;
+  enum class SharedMemory { Unknown, Usable, Unusable } sharedMemory_ = SharedMemory::Unknown;
 };
 
 }  // namespace morvel::linux_ax

@@ -4,6 +4,7 @@
 
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
+#include "platform/linux/ElementNodes.h"
 #include "platform/linux/LinuxAccessibility.h"
 #include "support/Desktop.h"
 
@@ -114,6 +115,7 @@ TEST_F(BackendOnFixture, FormControlsMapOntoTheirAxRolesAndValues) {
   const auto popUps = collect(*window, "AXPopUpButton");
   ASSERT_EQ(popUps.size(), 1u);
   EXPECT_EQ(ax::axString(ax_, popUps[0], "AXValue"), "Friends");
+  EXPECT_EQ(ax::axString(ax_, popUps[0], "AXTitle"), "");  // the chosen item is no title
 
   const auto buttons = collect(*window, "AXButton");
   auto add = std::find_if(buttons.begin(), buttons.end(),
@@ -220,6 +222,55 @@ TEST_F(BackendOnFixture, AnApplicationThatStopsAnsweringFailsFastUntilTheReplyIs
   ASSERT_EQ(::kill(fixture_->pid(), SIGCONT), 0);
   EXPECT_TRUE(eventually([&] { return asOneRequest([&] { return ax::axString(ax_, application, "AXRole"); }) == "AXApplication"; },
                          replyTimeout));
+}
+
+TEST_F(BackendOnFixture, AWindowIsWalkedWithOneCallPerElementAndTheSameChildrenAsOneByOne) {
+  // What every walk reads: the role and the children of each element.
+  std::size_t walked = 0;
+  std::uint64_t calls = 0;
+  asOneRequest([&] {
+    auto window = frontWindow();
+    if (!window) return 0;
+    const auto before = ax_.callCount();
+    std::function<void(const Element&, int)> visit = [&](const Element& element, int depth) {
+      ++walked;
+      ax::axString(ax_, element, "AXRole");
+      if (depth >= walkDepth) return;
+      for (const Element& child : ax::axChildren(ax_, element, "AXChildren")) visit(child, depth + 1);
+    };
+    visit(*window, 0);
+    calls = ax_.callCount() - before;
+    return 0;
+  });
+  ASSERT_GT(walked, 20u);
+  // One call per child list; roles, names and states come from libatspi's cache
+  // once the application has answered one question, table cells excepted.
+  constexpr std::uint64_t cellsAndSync = 24;
+  EXPECT_LE(calls, walked + cellsAndSync) << walked << " elements";
+
+  // The one call gives the children that one call per child would give.
+  asOneRequest([&] {
+    auto window = frontWindow();
+    if (!window) return 0;
+    constexpr int mostChildren = 10000;
+    linux_ax::AtspiReader& reader = ax_.reader();
+    std::function<void(AtspiAccessible*, int)> compare = [&](AtspiAccessible* element, int depth) {
+      auto batch = reader.children(element, mostChildren);
+      auto single = reader.childrenOneByOne(element, mostChildren);
+      ASSERT_TRUE(batch && single);
+      ASSERT_EQ(batch->size(), single->size());
+      for (std::size_t index = 0; index < batch->size(); ++index) {
+        EXPECT_TRUE(linux_ax::sameAccessible((*batch)[index].get(), (*single)[index].get())) << index;
+      }
+      if (depth < walkDepth) {
+        for (const auto& child : *batch) compare(child.get(), depth + 1);
+      }
+    };
+    compare(window->nodeAs<linux_ax::AccessibleNode>()->get(), 0);
+    // AT-SPI gives every element a description; an empty one is none.
+    EXPECT_EQ(ax::axString(ax_, *window, "AXDescription"), std::nullopt);
+    return 0;
+  });
 }
 
 TEST(BackendWithoutBus, EveryReadFailsAndNothingAborts) {

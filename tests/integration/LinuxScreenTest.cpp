@@ -115,31 +115,6 @@ TEST_F(ScreenOnFixture, EmptyNegativeAndOffScreenRectanglesCaptureNothing) {
   EXPECT_TRUE(nothing->empty());
 }
 
-TEST(GreyImage, UpscalingDoublesTheSizeAndKeepsFlatAreasFlat) {
-  GreyImage flat{3, 2, std::vector<std::uint8_t>(6, 200)};
-  const GreyImage larger = linux_ax::upscaleTwice(flat);
-  EXPECT_EQ(larger.width, 6);
-  EXPECT_EQ(larger.height, 4);
-  for (auto pixel : larger.pixels) EXPECT_EQ(pixel, 200);
-
-  GreyImage edge{2, 1, {0, 255}};
-  const GreyImage smooth = linux_ax::upscaleTwice(edge);
-  ASSERT_EQ(smooth.pixels.size(), 8u);
-  EXPECT_EQ(smooth.at(0, 0), 0);
-  EXPECT_GT(smooth.at(1, 0), 0);  // blended towards the bright neighbour
-  EXPECT_LT(smooth.at(2, 0), 255);
-  EXPECT_EQ(smooth.at(3, 0), 255);
-}
-
-TEST(GreyImage, OnlyDarkImagesAreInverted) {
-  GreyImage dark{4, 1, {10, 240, 10, 250}};
-  linux_ax::makeTextDark(dark);  // mostly dark: light text on a dark ground
-  EXPECT_EQ(dark.pixels, (std::vector<std::uint8_t>{245, 15, 245, 5}));
-  GreyImage light{4, 1, {250, 20, 250, 5}};
-  linux_ax::makeTextDark(light);
-  EXPECT_EQ(light.pixels, (std::vector<std::uint8_t>{250, 20, 250, 5}));
-}
-
 TEST(CaptureGeometry, RectanglesRoundOutwardAndClipToTheScreen) {
   auto rect = linux_ax::pixelRectOf({10.5, 20.25, 5.0, 4.5});
   ASSERT_TRUE(rect);

@@ -51,6 +51,24 @@ std::vector<std::string> idsOf(SimDesktopFixture& fixture, const std::vector<Ele
   return ids;
 }
 
+TEST(CollectFirstByRole, EndsTheWalkAtItsLimitWithTheSameFirstMatches) {
+  SimDesktopFixture fixture(desktopWithWindow({
+      element("a", "AXButton"), element("group", "AXGroup", {element("b", "AXButton"), element("c", "AXButton")}),
+      element("d", "AXButton")}));
+  const Element window = fixture.element("window");
+  const ax::RoleSet buttons = {"AXButton"};
+  fixture.stats();
+  auto firstTwo = ax::collectFirstByRole(fixture.ax(), window, buttons, 35, 9000, 2);
+  const auto readsForTwo = fixture.stats()["reads"].get<int>();
+  EXPECT_EQ(idsOf(fixture, firstTwo, {"a", "b", "c", "d"}), (std::vector<std::string>{"a", "b"}));
+  // Role and children of the window, a and the group, then b's role: c and d are never read.
+  EXPECT_EQ(readsForTwo, 7);
+
+  auto all = ax::collectFirstByRole(fixture.ax(), window, buttons, 35, 9000, 10);
+  EXPECT_EQ(idsOf(fixture, all, {"a", "b", "c", "d"}), (std::vector<std::string>{"a", "b", "c", "d"}));
+  EXPECT_TRUE(ax::collectFirstByRole(fixture.ax(), window, buttons, 35, 9000, 0).empty());
+}
+
 TEST(CollectByRole, WalksInDocumentOrderAndStillDescendsBelowUnreadableRoles) {
   SimDesktopFixture fixture(desktopWithWindow({
       element("table", "AXTable", {element("list", "AXList"), element("cell", "AXCell")}),

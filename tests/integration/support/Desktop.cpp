@@ -73,7 +73,7 @@ std::optional<Json> HelperProcess::ask(const Json& request, std::chrono::millise
   return Json::parse(*line, nullptr, /*allow_exceptions=*/false);
 }
 
-FixtureApplication::FixtureApplication() : process_({MORVEL_FIXTURE_PATH}) {
+FixtureApplication::FixtureApplication(std::vector<std::string> argv) : process_(std::move(argv)) {
   auto line = process_.readLine(startupTimeout);
   started_ = line == "ready" && clientWindowOf(process_.pid()).has_value();
 }
@@ -81,6 +81,22 @@ FixtureApplication::FixtureApplication() : process_({MORVEL_FIXTURE_PATH}) {
 std::string FixtureApplication::command(const std::string& line) {
   process_.writeLine(line);
   return process_.readLine(replyTimeout).value_or("");
+}
+
+std::vector<std::string> FixtureApplication::commandLines(const std::string& line) {
+  std::vector<std::string> lines;
+  std::size_t count = 0;
+  try {
+    count = std::stoul(command(line));
+  } catch (const std::exception&) {
+    return lines;
+  }
+  for (std::size_t index = 0; index < count; ++index) {
+    auto next = process_.readLine(replyTimeout);
+    if (!next) break;
+    lines.push_back(*next);
+  }
+  return lines;
 }
 
 ScreenRect FixtureApplication::frameOf(const std::string& widget) {

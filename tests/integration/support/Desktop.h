@@ -42,9 +42,12 @@ struct ScreenRect {
 
 class FixtureApplication {
  public:
-  FixtureApplication();
+  // The contacts fixture, or another program that speaks the same protocol.
+  explicit FixtureApplication(std::vector<std::string> argv = {MORVEL_FIXTURE_PATH});
   // The fixture's answer to one command line.
   std::string command(const std::string& line);
+  // The answer to a command that replies with a count N and then N lines.
+  std::vector<std::string> commandLines(const std::string& line);
   // A widget's frame on screen: the X server's position of the window's client
   // area plus the widget's place in it as the toolkit laid it out.
   ScreenRect frameOf(const std::string& widget);

@@ -1,0 +1,308 @@
+// morvel_ocr_bench: "ocr-region" of morvel_ax_helper side by side with the
+// tesseract command-line tool on the same captured pixels, on a screen filled
+// with a page of known UI text (11-14 px, light and dark grounds): median
+// latency and character error rate for an 800x600 region and the full screen,
+// and the helper's peak resident memory. Run inside a virtual desktop:
+// bench/linux/run-ocr-bench.sh. Reports; never fails on a time.
+
+#include "platform/linux/DarkText.h"
+#include "platform/linux/RecognitionPlan.h"
+#include "platform/linux/TesseractEngine.h"
+#include "platform/linux/TesseractRecognizer.h"
+#include "platform/linux/X11Capture.h"
+#include "support/PaintedText.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+using namespace morvel::testing;
+using Clock = std::chrono::steady_clock;
+
+struct Workload {
+  const char* name;
+  ScreenRect region;
+  int helperRounds;
+  int toolRounds;
+};
+
+struct Result {
+  double medianMs = 0;
+  double medianCpuMs = 0;  // the helper's processor time, all its threads
+  TextScore score;
+};
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+double millisSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// User and system time of a process so far, in milliseconds.
+double cpuMillisOf(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string content((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  std::istringstream fields(content.substr(content.rfind(')') + 2));
+  std::string field;
+  // After the command name: state is field 3; utime and stime are 14 and 15.
+  for (int index = 3; index < 14 && fields >> field; ++index) {
+  }
+  unsigned long long user = 0;
+  unsigned long long system = 0;
+  fields >> user >> system;
+  return 1000.0 * static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+std::string statusField(pid_t pid, const std::string& key) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(key + ":", 0) == 0) return line.substr(key.size() + 1);
+  }
+  return "?";
+}
+
+std::vector<ReadLine> helperLines(const Json& reply, const ScreenRect& region) {
+  std::vector<ReadLine> lines;
+  for (const Json& line : reply.value("lines", Json::array())) {
+    const Json& frame = line["frame"];
+    lines.push_back({{region.x + static_cast<int>(std::lround(frame["x"].get<double>())),
+                      region.y + static_cast<int>(std::lround(frame["y"].get<double>())),
+                      static_cast<int>(std::lround(frame["w"].get<double>())),
+                      static_cast<int>(std::lround(frame["h"].get<double>()))},
+                     line["text"].get<std::string>()});
+  }
+  return lines;
+}
+
+Result measureHelper(HelperProcess& helper, const Workload& work, const std::vector<PaintedLine>& painted) {
+  const Json request = {{"cmd", "ocr-region"},
+                        {"x", work.region.x},
+                        {"y", work.region.y},
+                        {"w", work.region.width},
+                        {"h", work.region.height}};
+  helper.ask(request, std::chrono::minutes(2));  // loads the engines
+  std::vector<double> wall;
+  std::vector<double> cpu;
+  std::optional<Json> reply;
+  for (int round = 0; round < work.helperRounds; ++round) {
+    const double cpuBefore = cpuMillisOf(helper.process().pid());
+    const auto start = Clock::now();
+    reply = helper.ask(request, std::chrono::minutes(2));
+    wall.push_back(millisSince(start));
+    cpu.push_back(cpuMillisOf(helper.process().pid()) - cpuBefore);
+  }
+  Result result{median(wall), median(cpu), {}};
+  if (reply) result.score = scoreReading(painted, helperLines(*reply, work.region), work.region);
+  return result;
+}
+
+bool writePgm(const morvel::linux_ax::GreyImage& image, const std::filesystem::path& path) {
+  std::ofstream file(path, std::ios::binary);
+  file << "P5\n" << image.width << ' ' << image.height << "\n255\n";
+  file.write(reinterpret_cast<const char*>(image.pixels.data()), static_cast<std::streamsize>(image.pixels.size()));
+  return static_cast<bool>(file);
+}
+
+// Runs the tool with its standard output in `output`; false when it failed.
+bool runTool(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
+             const std::filesystem::path& output) {
+  std::vector<std::string> environment(extraEnvironment);
+  for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
+  std::vector<char*> args;
+  for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  std::vector<char*> env;
+  for (const auto& entry : environment) env.push_back(const_cast<char*>(entry.c_str()));
+  env.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return false;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The tool's words (TSV level 5) placed on the screen.
+std::vector<ReadLine> toolWords(const std::filesystem::path& tsv, const ScreenRect& region) {
+  constexpr int wordLevel = 5;
+  constexpr std::size_t columns = 12;
+  std::vector<ReadLine> words;
+  std::ifstream file(tsv);
+  std::string line;
+  std::getline(file, line);  // the header
+  while (std::getline(file, line)) {
+    std::vector<std::string> cells;
+    std::istringstream split(line);
+    for (std::string cell; std::getline(split, cell, '\t');) cells.push_back(cell);
+    if (cells.size() < columns || std::stoi(cells[0]) != wordLevel || cells[11].empty()) continue;
+    words.push_back({{region.x + std::stoi(cells[6]), region.y + std::stoi(cells[7]), std::stoi(cells[8]),
+                      std::stoi(cells[9])},
+                     cells[11]});
+  }
+  return words;
+}
+
+Result measureTool(const Workload& work, const std::vector<PaintedLine>& painted, const std::filesystem::path& folder,
+                   const std::vector<std::string>& environment) {
+  morvel::linux_ax::X11Capture capture;
+  auto image = capture.capture({double(work.region.x), double(work.region.y), double(work.region.width),
+                                double(work.region.height)});
+  Result result;
+  const auto pgm = folder / (std::string(work.name) + ".pgm");
+  const auto tsv = folder / (std::string(work.name) + ".tsv");
+  if (!image || !writePgm(image->visible(), pgm)) return result;
+  std::vector<double> wall;
+  for (int round = 0; round < work.toolRounds; ++round) {
+    const auto start = Clock::now();
+    if (!runTool({"tesseract", pgm.string(), "stdout", "tsv"}, environment, tsv)) return result;
+    wall.push_back(millisSince(start));
+  }
+  result.medianMs = median(wall);
+  result.score = scoreReading(painted, toolWords(tsv, work.region), work.region);
+  return result;
+}
+
+// The recogniser alone, in this process, on one capture: one engine against
+// one per core, to show what reading bands side by side gains on this machine.
+double medianRecognitionMs(const morvel::linux_ax::GreyCapture& image, unsigned engines, int rounds) {
+  morvel::linux_ax::TesseractRecognizer recognizer(engines);
+  recognizer.recognize(image);  // loads the engines
+  std::vector<double> wall;
+  for (int round = 0; round < rounds; ++round) {
+    const auto start = Clock::now();
+    recognizer.recognize(image);
+    wall.push_back(millisSince(start));
+  }
+  return median(wall);
+}
+
+double threadCpuMillis() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
+}
+
+// The recogniser's steps one after another, each timed in processor time of
+// this thread: preparing the image (serial), then each band. On free cores the
+// bands run at once, so preparing plus the longest band is the time a request
+// takes there, whatever else loads this machine now.
+void reportCriticalPath(const morvel::linux_ax::GreyCapture& image, unsigned engines) {
+  using namespace morvel::linux_ax;
+  std::vector<std::unique_ptr<TesseractEngine>> readers;
+  for (unsigned index = 0; index < engines; ++index) {
+    readers.push_back(std::make_unique<TesseractEngine>());
+    if (!readers.back()->load()) return;
+  }
+  const double start = threadCpuMillis();
+  GreyImage prepared = image.visible();
+  makeTextDark(prepared);
+  const int scale = worthEnlarging(prepared) ? 2 : 1;
+  if (scale == 2) prepared = upscaleTwice(prepared);
+  constexpr int shortestBandRows = 160;
+  constexpr int bandMarginRows = 10;
+  const auto bands = rowBands(prepared, static_cast<int>(engines), shortestBandRows * scale);
+  std::vector<BandImage> cuts;
+  for (const RowBand& band : bands) cuts.push_back(bandImage(prepared, band, bandMarginRows * scale));
+  const double preparing = threadCpuMillis() - start;
+  double longest = 0;
+  std::printf("  critical path: preparing %.0f ms (scale %d), bands", preparing, scale);
+  for (std::size_t index = 0; index < cuts.size(); ++index) {
+    const double before = threadCpuMillis();
+    readers[index % readers.size()]->read(cuts[index].image, scale);
+    const double took = threadCpuMillis() - before;
+    longest = std::max(longest, took);
+    std::printf(" %.0f", took);
+  }
+  std::printf(" ms -> %.0f ms on %zu free cores\n", preparing + longest, cuts.size());
+}
+
+void reportBands(const Workload& work) {
+  morvel::linux_ax::X11Capture capture;
+  auto image = capture.capture({double(work.region.x), double(work.region.y), double(work.region.width),
+                                double(work.region.height)});
+  if (!image) return;
+  const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
+  const double one = medianRecognitionMs(*image, 1, work.helperRounds);
+  const double all = medianRecognitionMs(*image, cores, work.helperRounds);
+  std::printf("  recogniser in-process: 1 engine %.0f ms, %u engines %.0f ms (%.2fx)\n", one, cores, all,
+              all > 0 ? one / all : 0.0);
+  reportCriticalPath(*image, std::min(cores, 2U));
+}
+
+void report(const char* who, const Result& result) {
+  std::printf("  %-34s median_ms=%7.0f  cer=%6.2f%%  (%zu errors / %zu chars)", who, result.medianMs,
+              100.0 * result.score.rate(), result.score.errors, result.score.characters);
+  if (result.medianCpuMs > 0) std::printf("  cpu_ms=%.0f", result.medianCpuMs);
+  std::printf("\n");
+}
+
+}  // namespace
+
+int main() {
+  constexpr int screenWidth = 1920;
+  constexpr int screenHeight = 1080;
+  FixtureApplication page({MORVEL_PAINTED_FIXTURE_PATH, "page", std::to_string(screenWidth), std::to_string(screenHeight)});
+  if (!page.started()) {
+    std::puts("the painted page did not come up");
+    return 1;
+  }
+  const auto painted = paintedLinesOf(page, page.pid());
+  const auto window = clientWindowOf(page.pid());
+  if (painted.empty() || !window || window->x != 0 || window->y != 0) {
+    std::puts("the painted page does not cover the screen");
+    return 1;
+  }
+  const auto folder = std::filesystem::temp_directory_path() / ("morvel-ocr-bench." + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+
+  std::ifstream loadFile("/proc/loadavg");
+  std::string load;
+  std::getline(loadFile, load);
+  std::printf("processors: %u, load average at start: %s\n", std::thread::hardware_concurrency(), load.c_str());
+
+  HelperProcess helper;
+  const Workload workloads[] = {{"800x600", {0, 0, 800, 600}, 9, 5},
+                                {"1920x1080", {0, 0, screenWidth, screenHeight}, 5, 3}};
+  for (const Workload& work : workloads) {
+    std::printf("== %s region\n", work.name);
+    const Result ours = measureHelper(helper, work, painted);
+    const Result tool = measureTool(work, painted, folder, {});
+    const Result toolOneThread = measureTool(work, painted, folder, {"OMP_THREAD_LIMIT=1"});
+    report("morvel_ax_helper ocr-region", ours);
+    report("tesseract CLI (its defaults)", tool);
+    report("tesseract CLI (OMP_THREAD_LIMIT=1)", toolOneThread);
+    if (ours.medianMs > 0) {
+      std::printf("  speed-up over the CLI: %.1fx (defaults), %.1fx (one thread)\n", tool.medianMs / ours.medianMs,
+                  toolOneThread.medianMs / ours.medianMs);
+    }
+    reportBands(work);
+  }
+  std::printf("helper peak resident memory (VmHWM):%s\n", statusField(helper.process().pid(), "VmHWM").c_str());
+  std::filesystem::remove_all(folder);
+  return 0;
+}

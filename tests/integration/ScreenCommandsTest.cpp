@@ -1,0 +1,223 @@
+// "ocr-region", "fingerprint" and "fields" of morvel_ax_helper as a client sees
+// them, against the contacts fixture on the virtual desktop.
+
+#include "support/Desktop.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace morvel::testing {
+namespace {
+
+Json regionJson(const ScreenRect& rect) {
+  return {{"x", rect.x}, {"y", rect.y}, {"w", rect.width}, {"h", rect.height}};
+}
+
+Json request(const std::string& command, const Json& arguments = Json::object()) {
+  Json line = arguments;
+  line["cmd"] = command;
+  return line;
+}
+
+const Json* lineWith(const Json& reply, const std::string& text) {
+  for (const Json& line : reply["lines"]) {
+    if (line["text"].get<std::string>().find(text) != std::string::npos) return &line;
+  }
+  return nullptr;
+}
+
+// The line's frame lies inside `rect`, both in pixels of the captured region.
+void expectInside(const Json& frame, const ScreenRect& rect) {
+  EXPECT_GE(frame["x"].get<double>(), rect.x) << frame;
+  EXPECT_GE(frame["y"].get<double>(), rect.y) << frame;
+  EXPECT_LE(frame["x"].get<double>() + frame["w"].get<double>(), rect.x + rect.width) << frame;
+  EXPECT_LE(frame["y"].get<double>() + frame["h"].get<double>(), rect.y + rect.height) << frame;
+}
+
+ScreenRect relativeTo(const ScreenRect& rect, const ScreenRect& region) {
+  return {rect.x - region.x, rect.y - region.y, rect.width, rect.height};
+}
+
+// The helper's thread count, from the kernel's view of the process.
+int threadsOf(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string key;
+  while (status >> key) {
+    if (key == "Threads:") {
+      int count = 0;
+      status >> count;
+      return count;
+    }
+    status.ignore(1 << 12, '\n');
+  }
+  return -1;
+}
+
+class ScreenCommandsOnFixture : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { fixture_ = std::make_unique<FixtureApplication>(); }
+  static void TearDownTestSuite() { fixture_.reset(); }
+  void SetUp() override {
+    ASSERT_TRUE(fixture_->started()) << "the fixture window did not come up";
+    ASSERT_TRUE(eventually([] { return activeWindowPid() == fixture_->pid(); }, startupTimeout))
+        << "the fixture never became the active window";
+  }
+
+  static std::unique_ptr<FixtureApplication> fixture_;
+  HelperProcess helper_;
+};
+
+std::unique_ptr<FixtureApplication> ScreenCommandsOnFixture::fixture_;
+
+TEST_F(ScreenCommandsOnFixture, OcrRegionReadsLabelsAndCellsWithFramesInTheRegionsPixels) {
+  const ScreenRect window = fixture_->frameOf("window");
+  // Starts inside the window, so that frames measured from the screen's
+  // corner or the window's would show.
+  constexpr int inset = 6;
+  const ScreenRect region{window.x + inset, window.y + inset, window.width - inset, window.height - inset};
+  auto reply = helper_.ask(request("ocr-region", regionJson(region)));
+  ASSERT_TRUE(reply);
+  EXPECT_EQ((*reply)["ok"], true);
+
+  std::string joined;
+  for (const Json& line : (*reply)["lines"]) {
+    joined += (joined.empty() ? "" : "\n") + line["text"].get<std::string>();
+    expectInside(line["frame"], {0, 0, region.width, region.height});
+    EXPECT_GE(line["confidence"].get<double>(), 0.0);
+    EXPECT_LE(line["confidence"].get<double>(), 1.0);
+  }
+  EXPECT_EQ((*reply)["text"], joined);
+  for (const char* text : {"Email", "Password", "Group", "Subscribe to news", "Search contacts", "Ada Lovelace",
+                           "alan@example.org", "Grace Hopper"}) {
+    EXPECT_NE(lineWith(*reply, text), nullptr) << text << " not in\n" << joined;
+  }
+  const Json* add = lineWith(*reply, "Add");
+  ASSERT_NE(add, nullptr);
+  expectInside((*add)["frame"], relativeTo(fixture_->frameOf("add"), region));
+  const Json* cell = lineWith(*reply, "Grace Hopper");
+  ASSERT_NE(cell, nullptr);
+  expectInside((*cell)["frame"], relativeTo(fixture_->frameOf("table"), region));
+}
+
+TEST_F(ScreenCommandsOnFixture, OcrRegionPartlyOffScreenPlacesLinesWhereTheyAreInTheRegion) {
+  const ScreenRect window = fixture_->frameOf("window");
+  constexpr int aboveTheScreen = 200;
+  const ScreenRect region{window.x, -aboveTheScreen, window.width, window.y + window.height + aboveTheScreen};
+  auto reply = helper_.ask(request("ocr-region", regionJson(region)));
+  ASSERT_TRUE(reply);
+  const Json* add = lineWith(*reply, "Add");
+  ASSERT_NE(add, nullptr) << (*reply)["text"];
+  expectInside((*add)["frame"], relativeTo(fixture_->frameOf("add"), region));
+}
+
+TEST_F(ScreenCommandsOnFixture, RectanglesOffScreenNegativeOrEmptyGiveEmptyResults) {
+  const Json empty = {{"id", 0}, {"ok", true}, {"text", ""}, {"lines", Json::array()}};
+  for (const Json& rect : {Json{{"x", -5000}, {"y", -5000}, {"w", 300}, {"h", 200}},
+                           Json{{"x", 5000}, {"y", 100}, {"w", 300}, {"h", 200}},
+                           Json{{"x", 100}, {"y", 5000}, {"w", 300}, {"h", 200}},
+                           Json{{"x", 400}, {"y", 300}, {"w", -300}, {"h", 200}},
+                           Json{{"x", 400}, {"y", 300}, {"w", 300}, {"h", -200}},
+                           Json{{"x", 100}, {"y", 100}, {"w", 0}, {"h", 200}},
+                           Json{{"x", 100}, {"y", 100}, {"w", 300}, {"h", 0}},
+                           Json{{"x", 1e300}, {"y", 100}, {"w", 1e300}, {"h", 200}},
+                           Json{{"x", -1e300}, {"y", -1e300}, {"w", 1e300}, {"h", 1e300}}}) {
+    EXPECT_EQ(helper_.ask(request("ocr-region", rect)), empty) << rect;
+    auto fingerprint = helper_.ask(request("fingerprint", rect));
+    ASSERT_TRUE(fingerprint) << rect;
+    // The digest of no text at all.
+    EXPECT_EQ((*fingerprint)["ocrDigest"], "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855") << rect;
+  }
+  EXPECT_EQ(helper_.ask({{"id", 9}, {"cmd", "ping"}}), (Json{{"id", 9}, {"ok", true}, {"pong", true}}));
+  EXPECT_EQ(helper_.process().closeAndWait(replyTimeout), 0);
+  EXPECT_EQ(helper_.process().standardError(), "");
+}
+
+TEST_F(ScreenCommandsOnFixture, FingerprintDigestsFollowTheTextAndTheTitle) {
+  const Json region = regionJson(fixture_->frameOf("table"));
+  auto first = helper_.ask(request("fingerprint", region));
+  auto second = helper_.ask(request("fingerprint", region));
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ((*first)["windowTitle"], "Contacts");
+  EXPECT_EQ((*second)["ocrDigest"], (*first)["ocrDigest"]);
+  EXPECT_EQ((*second)["axDigest"], (*first)["axDigest"]);
+  EXPECT_EQ((*first)["ocrDigest"].get<std::string>().size(), 64u);
+
+  // A new row changes the table's text; the rows lie below the tree dump's depth.
+  ASSERT_EQ(fixture_->command("add-row Katherine Johnson\tkatherine@example.org"), "ok");
+  std::optional<Json> afterRow;
+  EXPECT_TRUE(eventually(
+      [&] {
+        afterRow = helper_.ask(request("fingerprint", region));
+        return afterRow && (*afterRow)["ocrDigest"] != (*first)["ocrDigest"];
+      },
+      replyTimeout));
+  ASSERT_TRUE(afterRow);
+  EXPECT_EQ((*afterRow)["axDigest"], (*first)["axDigest"]);
+
+  // A new title changes the tree digest, not the table's text.
+  ASSERT_EQ(fixture_->command("title Contacts (edited)"), "ok");
+  std::optional<Json> afterTitle;
+  EXPECT_TRUE(eventually(
+      [&] {
+        afterTitle = helper_.ask(request("fingerprint", region));
+        return afterTitle && (*afterTitle)["axDigest"] != (*first)["axDigest"];
+      },
+      replyTimeout));
+  ASSERT_TRUE(afterTitle);
+  EXPECT_EQ((*afterTitle)["windowTitle"], "Contacts (edited)");
+  EXPECT_EQ((*afterTitle)["ocrDigest"], (*afterRow)["ocrDigest"]);
+
+  // Back as it was, for the tests after this one.
+  ASSERT_EQ(fixture_->command("title Contacts"), "ok");
+  ASSERT_EQ(fixture_->command("clear-rows"), "ok");
+  for (const char* row : {"Ada Lovelace\tada@example.org", "Alan Turing\talan@example.org",
+                          "Grace Hopper\tgrace@example.org"}) {
+    ASSERT_EQ(fixture_->command(std::string("add-row ") + row), "ok");
+  }
+}
+
+TEST_F(ScreenCommandsOnFixture, FieldsCarryTheLabelsAPersonReads) {
+  auto reply = helper_.ask(request("fields"));
+  ASSERT_TRUE(reply);
+  EXPECT_EQ((*reply)["found"], true);
+  EXPECT_EQ((*reply)["windowTitle"], "Contacts");
+  std::map<std::string, Json> byLabel;
+  for (const Json& field : (*reply)["fields"]) byLabel[field.value("label", "(none)")] = field;
+
+  struct Expected {
+    const char* label;
+    const char* source;
+    const char* role;
+    bool secure;
+  };
+  for (const Expected& expected : {Expected{"Name", "titleElement", "AXTextField", false},
+                                   Expected{"Email", "titleElement", "AXTextField", false},
+                                   Expected{"Password", "titleElement", "AXTextField", true},
+                                   Expected{"Search contacts", "placeholder", "AXTextField", false},
+                                   Expected{"Subscribe to news", "title", "AXCheckBox", false},
+                                   Expected{"Group", "titleElement", "AXPopUpButton", false}}) {
+    ASSERT_TRUE(byLabel.contains(expected.label)) << expected.label << " in " << *reply;
+    const Json& field = byLabel[expected.label];
+    EXPECT_EQ(field["labelSource"], expected.source) << expected.label;
+    EXPECT_EQ(field["role"], expected.role) << expected.label;
+    EXPECT_EQ(field["secure"], expected.secure) << expected.label;
+    EXPECT_EQ(field["path"].size(), 1u) << expected.label;
+  }
+  EXPECT_EQ(byLabel["Name"]["value"], "Ada Lovelace");
+  EXPECT_EQ(byLabel["Group"]["value"], "Friends");
+  EXPECT_EQ(byLabel["Subscribe to news"]["value"], "0");
+  EXPECT_EQ((*reply)["fieldCount"], 6);
+}
+
+TEST_F(ScreenCommandsOnFixture, RecognitionLeavesNoThreadsBehind) {
+  ASSERT_TRUE(helper_.ask(request("focused")));
+  const int before = threadsOf(helper_.process().pid());
+  ASSERT_GT(before, 0);
+  ASSERT_TRUE(helper_.ask(request("ocr-region", regionJson(fixture_->frameOf("window")))));
+  // Recognition threads (OpenMP's, or the engines' own) are gone once it is done.
+  EXPECT_EQ(threadsOf(helper_.process().pid()), before);
+}
+
+}  // namespace
+}  // namespace morvel::testing

@@ -1,0 +1,204 @@
+// The steps between a captured grey image and the recogniser: dark text on
+// white, the choice of size, the bands read side by side. Images are drawn
+// here pixel by pixel.
+
+#include "platform/linux/DarkText.h"
+#include "platform/linux/GreyImage.h"
+#include "platform/linux/RecognitionPlan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace morvel::testing {
+namespace {
+
+using linux_ax::GreyImage;
+using linux_ax::RowBand;
+
+GreyImage filled(int width, int height, std::uint8_t shade) {
+  return {width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height, shade)};
+}
+
+void paint(GreyImage& image, int left, int top, int width, int height, std::uint8_t shade) {
+  for (int y = top; y < top + height; ++y) {
+    for (int x = left; x < left + width; ++x) image.pixels[static_cast<std::size_t>(y) * image.width + x] = shade;
+  }
+}
+
+std::uint8_t at(const GreyImage& image, int x, int y) { return image.at(x, y); }
+
+// Strokes two pixels wide, three apart, across a span: the look of a word.
+void paintWord(GreyImage& image, int left, int top, int width, int height, std::uint8_t ink) {
+  for (int x = left; x + 2 <= left + width; x += 5) paint(image, x, top, 2, height, ink);
+}
+
+constexpr std::uint8_t darkInk = 30;
+constexpr std::uint8_t lightInk = 235;
+constexpr std::uint8_t mostlyWhite = 240;
+constexpr std::uint8_t nearlyBlack = 40;
+
+TEST(DarkText, PanelsOfEitherGroundComeOutAsDarkTextOnWhite) {
+  GreyImage image = filled(120, 60, 246);
+  paint(image, 60, 0, 60, 60, 45);          // a dark side panel
+  paintWord(image, 10, 20, 40, 12, darkInk);  // text on the light panel
+  paintWord(image, 70, 20, 40, 12, lightInk); // text on the dark panel
+  linux_ax::makeTextDark(image);
+
+  EXPECT_EQ(at(image, 5, 5), 255);    // light ground stretched to white
+  EXPECT_EQ(at(image, 115, 5), 255);  // dark ground inverted to white
+  EXPECT_LT(at(image, 10, 25), nearlyBlack);
+  EXPECT_LT(at(image, 70, 25), nearlyBlack);  // light text turned dark
+  EXPECT_GT(at(image, 73, 25), mostlyWhite);  // the ground between its strokes
+}
+
+TEST(DarkText, TextIsJudgedAgainstItsOwnGroundNotByBrightness) {
+  GreyImage image = filled(160, 90, 245);
+  // A grey title bar with white text.
+  paint(image, 0, 0, 160, 20, 170);
+  paintWord(image, 40, 4, 60, 12, 255);
+  // A selected row with light text; near its left edge a small closed glyph
+  // walls off a piece of the row's ground, nearer to the window's ground than
+  // to the rest of the row's.
+  paint(image, 20, 38, 100, 22, 110);
+  paint(image, 21, 42, 11, 1, 250);
+  paint(image, 21, 52, 11, 1, 250);
+  paint(image, 21, 42, 1, 11, 250);
+  paint(image, 31, 42, 1, 11, 250);
+  paintWord(image, 40, 43, 70, 10, 250);
+  // Ordinary text below.
+  paintWord(image, 20, 70, 60, 12, darkInk);
+  linux_ax::makeTextDark(image);
+
+  EXPECT_EQ(at(image, 5, 10), 255);
+  EXPECT_LT(at(image, 40, 10), nearlyBlack);
+  EXPECT_EQ(at(image, 60, 56), 255);
+  EXPECT_LT(at(image, 40, 47), nearlyBlack);
+  EXPECT_EQ(at(image, 25, 47), 255);  // the walled-off piece of the row's ground
+  EXPECT_LT(at(image, 21, 47), nearlyBlack);
+  EXPECT_LT(at(image, 20, 75), nearlyBlack);
+  EXPECT_EQ(at(image, 150, 85), 255);
+}
+
+TEST(DarkText, ThickStrokesStayInkAndPicturesFollowTheirCommonestShade) {
+  GreyImage image = filled(80, 60, 240);
+  paint(image, 10, 10, 6, 40, 20);  // the stem of a large bold letter
+  linux_ax::makeTextDark(image);
+  EXPECT_LT(at(image, 12, 30), nearlyBlack);
+  EXPECT_EQ(at(image, 40, 30), 255);
+
+  // No flat area at all: a dark, noisy picture is inverted as a whole.
+  GreyImage picture = filled(8, 8, 0);
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) picture.pixels[static_cast<std::size_t>(y) * 8 + x] = (x + y) % 2 == 0 ? 10 : 60;
+  }
+  linux_ax::makeTextDark(picture);
+  EXPECT_EQ(at(picture, 0, 0), 255);
+  EXPECT_LT(at(picture, 1, 0), 255);
+
+  GreyImage empty;
+  linux_ax::makeTextDark(empty);  // nothing to do, nothing to break
+  EXPECT_TRUE(empty.pixels.empty());
+}
+
+TEST(GreyImage, UpscalingDoublesTheSizeAndKeepsFlatAreasFlat) {
+  GreyImage flat{3, 2, std::vector<std::uint8_t>(6, 200)};
+  const GreyImage larger = linux_ax::upscaleTwice(flat);
+  EXPECT_EQ(larger.width, 6);
+  EXPECT_EQ(larger.height, 4);
+  for (auto pixel : larger.pixels) EXPECT_EQ(pixel, 200);
+
+  GreyImage edge{2, 1, {0, 255}};
+  const GreyImage smooth = linux_ax::upscaleTwice(edge);
+  ASSERT_EQ(smooth.pixels.size(), 8u);
+  EXPECT_EQ(smooth.at(0, 0), 0);
+  EXPECT_GT(smooth.at(1, 0), 0);  // blended towards the bright neighbour
+  EXPECT_LT(smooth.at(2, 0), 255);
+  EXPECT_EQ(smooth.at(3, 0), 255);
+}
+
+// Lines of text `inkHeight` rows tall every `pitch` rows, each row of a line
+// different from the next (as rows through glyphs are).
+GreyImage linesOfText(int width, int height, int inkHeight, int pitch) {
+  GreyImage image = filled(width, height, 255);
+  for (int top = pitch / 2; top + inkHeight <= height; top += pitch) {
+    for (int row = 0; row < inkHeight; ++row) {
+      for (int x = (row * 7) % 5; x < width; x += 5) paint(image, x, top + row, 1, 1, darkInk);
+    }
+  }
+  return image;
+}
+
+TEST(RecognitionPlan, TextHeightIsTheTypicalInkRunAndDecidesEnlarging) {
+  GreyImage image = linesOfText(200, 200, 9, 20);
+  paint(image, 0, 3, 200, 1, darkInk);     // a rule across the image
+  paint(image, 150, 30, 40, 120, darkInk);  // a picture
+  EXPECT_EQ(linux_ax::typicalInkHeight(image), 9);
+  EXPECT_FALSE(linux_ax::worthEnlarging(image));
+
+  EXPECT_TRUE(linux_ax::worthEnlarging(linesOfText(200, 200, 5, 12)));
+  EXPECT_FALSE(linux_ax::worthEnlarging(linesOfText(200, 200, 8, 16)));
+  EXPECT_EQ(linux_ax::typicalInkHeight(filled(50, 50, 255)), 0);
+  EXPECT_FALSE(linux_ax::worthEnlarging(filled(50, 50, 255)));
+}
+
+bool rowsEqual(const GreyImage& image, int first, int second) {
+  return std::memcmp(&image.pixels[static_cast<std::size_t>(first) * image.width],
+                     &image.pixels[static_cast<std::size_t>(second) * image.width], image.width) == 0;
+}
+
+TEST(RecognitionPlan, BandsAreCutInTheMiddleOfGapsBetweenLines) {
+  const GreyImage page = linesOfText(300, 600, 12, 30);  // gaps of 18 identical rows
+  const auto bands = linux_ax::rowBands(page, 2, 160);
+  ASSERT_EQ(bands.size(), 2u);
+  EXPECT_EQ(bands[0].top, 0);
+  EXPECT_EQ(bands[0].bottom, bands[1].top);
+  EXPECT_EQ(bands[1].bottom, 600);
+  const int cut = bands[1].top;
+  EXPECT_GE(cut, 160);
+  EXPECT_LE(cut, 600 - 160);
+  // Nine identical rows on either side of the cut: the middle of the gap.
+  for (int row = cut - 8; row <= cut + 8; ++row) EXPECT_TRUE(rowsEqual(page, row, cut)) << row;
+
+  EXPECT_EQ(linux_ax::rowBands(page, 4, 160).size(), 3u);  // 600 rows hold three bands of 160
+  EXPECT_EQ(linux_ax::rowBands(page, 1, 160).size(), 1u);
+  EXPECT_EQ(linux_ax::rowBands(linesOfText(300, 300, 12, 30), 2, 160).size(), 1u);
+
+  // Every row different: nowhere to cut without splitting something.
+  GreyImage noise = filled(64, 600, 0);
+  for (std::size_t index = 0; index < noise.pixels.size(); ++index) {
+    noise.pixels[index] = static_cast<std::uint8_t>((index * 2654435761u) >> 24);
+  }
+  const auto whole = linux_ax::rowBands(noise, 2, 160);
+  ASSERT_EQ(whole.size(), 1u);
+  EXPECT_EQ(whole[0].top, 0);
+  EXPECT_EQ(whole[0].bottom, 600);
+}
+
+TEST(RecognitionPlan, BandImagesRepeatTheirCutRowsAsMargins) {
+  GreyImage image = filled(4, 300, 0);
+  for (int y = 0; y < 300; ++y) paint(image, 0, y, 4, 1, static_cast<std::uint8_t>(y % 256));
+
+  const auto middle = linux_ax::bandImage(image, RowBand{100, 200}, 10);
+  EXPECT_EQ(middle.firstRow, 90);
+  ASSERT_EQ(middle.image.height, 120);
+  EXPECT_EQ(middle.image.width, 4);
+  EXPECT_EQ(at(middle.image, 0, 0), 100);
+  EXPECT_EQ(at(middle.image, 3, 9), 100);
+  EXPECT_EQ(at(middle.image, 0, 10), 100);
+  EXPECT_EQ(at(middle.image, 0, 109), 199);
+  EXPECT_EQ(at(middle.image, 0, 119), 199);
+
+  // The image's own edges get no margin.
+  const auto first = linux_ax::bandImage(image, RowBand{0, 100}, 10);
+  EXPECT_EQ(first.firstRow, 0);
+  EXPECT_EQ(first.image.height, 110);
+  EXPECT_EQ(at(first.image, 0, 0), 0);
+  const auto last = linux_ax::bandImage(image, RowBand{200, 300}, 10);
+  EXPECT_EQ(last.firstRow, 190);
+  EXPECT_EQ(last.image.height, 110);
+  EXPECT_EQ(at(last.image, 0, 109), 299 % 256);
+}
+
+}  // namespace
+}  // namespace morvel::testing

@@ -1,0 +1,169 @@
+// "selector-at" and "find" of morvel_ax_helper as a client uses them against the
+// contacts fixture: a selector taken from a point and sent back whole finds the
+// same control, after the window's title changed too, waits for a control that
+// comes back or becomes enabled, and gives up on one that is gone.
+
+#include "support/Desktop.h"
+
+#include <gtest/gtest.h>
+
+namespace morvel::testing {
+namespace {
+
+// The pause between two tries of "find", and what one try may take on a loaded
+// two-core machine.
+constexpr auto findPause = 150ms;
+constexpr auto findSlack = 2500ms;
+
+Json frameJson(const ScreenRect& rect) {
+  return {{"x", static_cast<double>(rect.x)},
+          {"y", static_cast<double>(rect.y)},
+          {"w", static_cast<double>(rect.width)},
+          {"h", static_cast<double>(rect.height)}};
+}
+
+Json atCentreOf(const char* command, const ScreenRect& rect) {
+  return {{"cmd", command}, {"x", rect.x + rect.width / 2.0}, {"y", rect.y + rect.height / 2.0}};
+}
+
+Json findRequest(const Json& selector, std::chrono::milliseconds timeout) {
+  return {{"cmd", "find"}, {"selector", selector}, {"timeoutMs", timeout.count()}};
+}
+
+class SelectorsOnFixture : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { fixture_ = std::make_unique<FixtureApplication>(); }
+  static void TearDownTestSuite() { fixture_.reset(); }
+  void SetUp() override {
+    ASSERT_TRUE(fixture_->started()) << "the fixture window did not come up";
+    ASSERT_TRUE(eventually([] { return activeWindowPid() == fixture_->pid(); }, startupTimeout))
+        << "the fixture never became the active window";
+  }
+
+  // The selector of the Add button, taken from its centre.
+  Json addButtonSelector() {
+    auto selector = helper_.ask(atCentreOf("selector-at", fixture_->frameOf("add")));
+    if (!selector || (*selector)["found"] != true) return Json::object();
+    return *selector;
+  }
+
+  // "find" with its time-out, and how long the reply took.
+  std::pair<Json, std::chrono::milliseconds> timedFind(const Json& selector, std::chrono::milliseconds timeout) {
+    const auto started = std::chrono::steady_clock::now();
+    auto reply = helper_.ask(findRequest(selector, timeout), timeout + findPause + replyTimeout);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    return {reply.value_or(Json::object()), took};
+  }
+
+  static std::unique_ptr<FixtureApplication> fixture_;
+  HelperProcess helper_;
+};
+
+std::unique_ptr<FixtureApplication> SelectorsOnFixture::fixture_;
+
+// Puts the fixture back as the other tests expect it, however a test ends.
+struct FixtureRestorer {
+  FixtureApplication& fixture;
+  std::vector<std::string> commands;
+  ~FixtureRestorer() {
+    for (const std::string& command : commands) fixture.command(command);
+  }
+};
+
+TEST_F(SelectorsOnFixture, ASelectorTakenFromAPointFindsTheSameControlWhenSentBackWhole) {
+  struct Control {
+    const char* widget;
+    const char* role;
+    const char* title;
+  };
+  for (const Control& control : {Control{"add", "AXButton", "Add"}, Control{"name", "AXTextField", ""}}) {
+    SCOPED_TRACE(control.widget);
+    const ScreenRect rect = fixture_->frameOf(control.widget);
+    auto selector = helper_.ask(atCentreOf("selector-at", rect));
+    ASSERT_TRUE(selector);
+    ASSERT_EQ((*selector)["found"], true) << *selector;
+    EXPECT_EQ((*selector)["windowTitle"], "Contacts");
+    EXPECT_EQ((*selector)["appName"], "Contacts");
+    const Json& path = (*selector)["path"];
+    ASSERT_FALSE(path.empty());
+    EXPECT_LE(path.size(), 12u);
+    EXPECT_EQ(path.front()["role"], control.role);
+    EXPECT_EQ(path.front().value("title", ""), control.title);
+    EXPECT_EQ(path.back()["role"], "AXWindow") << path;
+    for (std::size_t index = 1; index < path.size(); ++index) EXPECT_FALSE(path[index].contains("value")) << index;
+
+    // The whole reply goes back, "id", "ok" and "found" included.
+    auto found = helper_.ask(findRequest(*selector, 0ms));
+    ASSERT_TRUE(found);
+    EXPECT_EQ((*found)["found"], true) << *found;
+    EXPECT_EQ((*found)["role"], control.role);
+    EXPECT_EQ((*found)["frame"], frameJson(rect));
+    EXPECT_EQ((*found)["enabled"], true);
+  }
+  auto entry = helper_.ask(atCentreOf("selector-at", fixture_->frameOf("name")));
+  ASSERT_TRUE(entry);
+  EXPECT_EQ((*entry)["path"][0]["value"], "Ada Lovelace");
+}
+
+TEST_F(SelectorsOnFixture, AfterTheTitleChangesFindStillResolvesInTheFrontWindow) {
+  const Json selector = addButtonSelector();
+  ASSERT_EQ(selector.value("windowTitle", ""), "Contacts");
+  FixtureRestorer restore{*fixture_, {"title Contacts"}};
+  ASSERT_EQ(fixture_->command("title Address book"), "ok");
+  // The very next request sees the new title: nothing read before it is served.
+  auto fingerprint = helper_.ask({{"cmd", "fingerprint"}});
+  ASSERT_TRUE(fingerprint);
+  EXPECT_EQ((*fingerprint)["windowTitle"], "Address book");
+
+  auto [found, took] = timedFind(selector, 0ms);
+  EXPECT_EQ(found["found"], true) << found;
+  EXPECT_EQ(found["frame"], frameJson(fixture_->frameOf("add")));
+}
+
+TEST_F(SelectorsOnFixture, FindGivesUpOnAGoneControlAtItsTimeOutAndFindsItWhenItComesBack) {
+  const Json selector = addButtonSelector();
+  ASSERT_TRUE(selector.contains("path"));
+  FixtureRestorer restore{*fixture_, {"restore add"}};
+  ASSERT_EQ(fixture_->command("remove add"), "ok");
+
+  constexpr auto timeout = 600ms;
+  auto [gone, tookGone] = timedFind(selector, timeout);
+  EXPECT_EQ(gone, (Json{{"id", 0}, {"ok", true}, {"found", false}}));
+  EXPECT_GE(tookGone, timeout);
+  EXPECT_LT(tookGone, timeout + findPause + findSlack);
+
+  // Back while "find" waits: a later try sees it.
+  constexpr auto comesBackAfter = 500ms;
+  ASSERT_EQ(fixture_->command("later " + std::to_string(comesBackAfter.count()) + " restore add"), "ok");
+  auto [back, tookBack] = timedFind(selector, 8000ms);
+  EXPECT_EQ(back["found"], true) << back;
+  EXPECT_EQ(back["enabled"], true);
+  EXPECT_GE(tookBack, comesBackAfter / 2);
+  EXPECT_EQ(back["frame"], frameJson(fixture_->frameOf("add")));
+}
+
+TEST_F(SelectorsOnFixture, FindWaitsForADisabledControlToBecomeEnabled) {
+  const Json selector = addButtonSelector();
+  ASSERT_TRUE(selector.contains("path"));
+  FixtureRestorer restore{*fixture_, {"sensitive add 1"}};
+  ASSERT_EQ(fixture_->command("sensitive add 0"), "ok");
+
+  // Disabled to the end: the disabled match, at the time-out.
+  constexpr auto timeout = 400ms;
+  auto [disabled, tookDisabled] = timedFind(selector, timeout);
+  EXPECT_EQ(disabled["found"], true) << disabled;
+  EXPECT_EQ(disabled["enabled"], false);
+  EXPECT_GE(tookDisabled, timeout);
+
+  // Enabled while "find" waits: the enabled one, as soon as a try sees it.
+  constexpr auto enabledAfter = 500ms;
+  ASSERT_EQ(fixture_->command("later " + std::to_string(enabledAfter.count()) + " sensitive add 1"), "ok");
+  auto [enabled, tookEnabled] = timedFind(selector, 8000ms);
+  EXPECT_EQ(enabled["found"], true) << enabled;
+  EXPECT_EQ(enabled["enabled"], true);
+  EXPECT_GE(tookEnabled, enabledAfter / 2);
+  EXPECT_LT(tookEnabled, 8000ms);
+}
+
+}  // namespace
+}  // namespace morvel::testing

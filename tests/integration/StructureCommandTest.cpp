@@ -1,0 +1,126 @@
+// "structure" of morvel_ax_helper on the virtual desktop: from the accessible
+// table of the contacts fixture, and from recognised text on a window that
+// only paints its list.
+
+#include "support/PaintedText.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace morvel::testing {
+namespace {
+
+Json frameJson(const ScreenRect& rect) {
+  return {{"x", static_cast<double>(rect.x)},
+          {"y", static_cast<double>(rect.y)},
+          {"w", static_cast<double>(rect.width)},
+          {"h", static_cast<double>(rect.height)}};
+}
+
+ScreenRect rectOf(const Json& frame) {
+  return {static_cast<int>(std::lround(frame["x"].get<double>())), static_cast<int>(std::lround(frame["y"].get<double>())),
+          static_cast<int>(std::lround(frame["w"].get<double>())), static_cast<int>(std::lround(frame["h"].get<double>()))};
+}
+
+std::vector<std::string> cellValues(const Json& row) {
+  std::vector<std::string> values;
+  for (const Json& cell : row["cells"]) values.push_back(cell.value("value", ""));
+  return values;
+}
+
+const Json* rowWith(const Json& reply, const std::string& text) {
+  for (const Json& row : reply["rows"]) {
+    for (const std::string& value : cellValues(row)) {
+      if (value.find(text) != std::string::npos) return &row;
+    }
+  }
+  return nullptr;
+}
+
+TEST(StructureOnContacts, ReadsTheAccessibleTableAndItsAddButton) {
+  FixtureApplication fixture;
+  ASSERT_TRUE(fixture.started());
+  ASSERT_TRUE(eventually([&] { return activeWindowPid() == fixture.pid(); }, startupTimeout));
+  HelperProcess helper;
+  auto reply = helper.ask({{"cmd", "structure"}});
+  ASSERT_TRUE(reply);
+  EXPECT_EQ((*reply)["found"], true) << *reply;
+  EXPECT_EQ((*reply)["containerRole"], "AXTable");
+  EXPECT_EQ((*reply)["rowCount"], 3);
+  const Json* grace = rowWith(*reply, "Grace Hopper");
+  ASSERT_NE(grace, nullptr) << *reply;
+  EXPECT_EQ(cellValues(*grace), (std::vector<std::string>{"Grace Hopper", "grace@example.org"}));
+  ASSERT_TRUE(reply->contains("addAffordance")) << *reply;
+  EXPECT_EQ((*reply)["addAffordance"]["title"], "Add");
+  EXPECT_EQ((*reply)["addAffordance"]["frame"], frameJson(fixture.frameOf("add")));
+}
+
+class StructureOnPaintedList : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    fixture_ = std::make_unique<FixtureApplication>(std::vector<std::string>{MORVEL_PAINTED_FIXTURE_PATH, "list"});
+  }
+  static void TearDownTestSuite() { fixture_.reset(); }
+  void SetUp() override {
+    ASSERT_TRUE(fixture_->started()) << "the painted list did not come up";
+    ASSERT_TRUE(eventually([] { return activeWindowPid() == fixture_->pid(); }, startupTimeout));
+  }
+  static std::unique_ptr<FixtureApplication> fixture_;
+  HelperProcess helper_;
+};
+
+std::unique_ptr<FixtureApplication> StructureOnPaintedList::fixture_;
+
+TEST_F(StructureOnPaintedList, RowsComeFromRecognisedLinesInScreenPoints) {
+  auto reply = helper_.ask({{"cmd", "structure"}});
+  ASSERT_TRUE(reply);
+  EXPECT_EQ((*reply)["found"], true) << *reply;
+  EXPECT_EQ((*reply)["source"], "ocr");
+  EXPECT_EQ((*reply)["containerRole"], "OCR");
+  EXPECT_EQ((*reply)["rowCount"], (*reply)["rows"].size());
+
+  const auto framed = framedWindowOf(fixture_->pid());
+  ASSERT_TRUE(framed);
+  const auto painted = paintedLinesOf(*fixture_, fixture_->pid());
+  for (const char* name : {"Ada Lovelace", "Alan Turing", "Grace Hopper"}) {
+    const Json* row = rowWith(*reply, name);
+    ASSERT_NE(row, nullptr) << name << " in " << *reply;
+    EXPECT_EQ((*row)["cells"].size(), 1u);
+    EXPECT_EQ((*row)["cells"][0]["role"], "AXStaticText");
+    EXPECT_EQ((*row)["cells"][0]["frame"], (*row)["frame"]);
+    // Where the fixture painted the name, on the screen.
+    auto line = std::find_if(painted.begin(), painted.end(), [&](const PaintedLine& p) { return p.text == name; });
+    ASSERT_NE(line, painted.end());
+    const ScreenRect found = rectOf((*row)["frame"]);
+    constexpr int slack = 4;
+    EXPECT_NEAR(found.x, line->box.x, slack) << name;
+    EXPECT_NEAR(found.y + found.height / 2.0, line->box.y + line->box.height / 2.0, slack) << name;
+    EXPECT_GE(found.x, framed->x);
+    EXPECT_LE(found.y + found.height, framed->y + framed->height);
+  }
+  ASSERT_TRUE(reply->contains("addAffordance")) << *reply;
+  EXPECT_EQ((*reply)["addAffordance"]["title"], "Add contact");
+  auto addLine =
+      std::find_if(painted.begin(), painted.end(), [](const PaintedLine& p) { return p.text == "Add contact"; });
+  ASSERT_NE(addLine, painted.end());
+  EXPECT_NEAR(rectOf((*reply)["addAffordance"]["frame"]).y, addLine->box.y, 4);
+}
+
+TEST_F(StructureOnPaintedList, RowsFollowWhatThePaintedListShows) {
+  ASSERT_EQ(fixture_->command("add-row Katherine Johnson\tkatherine@example.org"), "ok");
+  auto reply = helper_.ask({{"cmd", "structure"}});
+  ASSERT_TRUE(reply);
+  EXPECT_NE(rowWith(*reply, "Katherine Johnson"), nullptr) << *reply;
+  EXPECT_NE(rowWith(*reply, "katherine@example.org"), nullptr) << *reply;
+
+  ASSERT_EQ(fixture_->command("clear-rows"), "ok");
+  reply = helper_.ask({{"cmd", "structure"}});
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(rowWith(*reply, "Grace Hopper"), nullptr) << *reply;
+  EXPECT_EQ((*reply)["addAffordance"]["title"], "Add contact");
+}
+
+}  // namespace
+}  // namespace morvel::testing
