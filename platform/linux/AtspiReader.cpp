@@ -3,7 +3,6 @@
 #include "platform/linux/LibraryCache.h"
 #include "text/UnicodeText.h"
 
-#include <dbus/dbus.h>
 
 #include <algorithm>
 #include <climits>
@@ -18,21 +17,6 @@ constexpr int maxTextCharacters = 200000;
 
 template <class Iface>
 using IfaceRef = GRef<Iface>;
-
-// One round trip over `bus` to the application that owns `busName`; every D-Bus
-// peer answers it.
-bool pingOverBus(DBusConnection* bus, const std::string& busName, int timeoutMilliseconds) {
-  DBusMessage* message = dbus_message_new_method_call(busName.c_str(), "/", DBUS_INTERFACE_PEER, "Ping");
-  if (message == nullptr) return false;
-  DBusError error;
-  dbus_error_init(&error);
-  DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, message, timeoutMilliseconds, &error);
-  dbus_message_unref(message);
-  const bool answered = reply != nullptr;
-  if (reply != nullptr) dbus_message_unref(reply);
-  dbus_error_free(&error);
-  return answered;
-}
 
 // Whether libatspi handed over an interface view; the view itself is not kept.
 bool released(gpointer interfaceView) {
@@ -54,19 +38,7 @@ GRef<AtspiMatchRule> anyElement() {
 
 bool AtspiReader::syncWith(AtspiAccessible* accessible) {
   const std::string* application = CallGuard::applicationOf(accessible);
-  if (application == nullptr) return false;
-  if (auto synced = guard_.syncedWith(*application)) return *synced;
-  // Method calls may travel on a connection of their own to the application;
-  // events always come over the accessibility bus, and so does this reply.
-  DBusConnection* bus = atspi_get_a11y_bus();
-  const int timeout = static_cast<int>(guard_.timeoutFor(accessible).count());
-  auto answered = bus == nullptr ? std::nullopt : guard_.run(accessible, [&](GError**) {
-    return pingOverBus(bus, *application, timeout);
-  });
-  const bool synced = answered && *answered;
-  if (synced) drainPendingEvents();
-  guard_.recordSync(*application, synced);
-  return synced;
+  return application != nullptr && guard_.ping(*application);
 }
 
 template <class Call>

@@ -77,9 +77,9 @@ class AtspiReader {
   // earlier events have been handled, else asks the application.
   template <class Call>
   auto heldOrAsked(AtspiAccessible* accessible, AtspiCache part, Call&& call);
-  // Waits, once per request and application, for the events the application sent
-  // before now, and handles them: a reply over the bus the events came on
-  // follows them. False when the application did not answer.
+  // Waits, once per attempt and application, for the events the application sent
+  // before now, and handles them: the reply to the guard's ping comes over the
+  // bus the events came on, after them. False when the application did not answer.
   bool syncWith(AtspiAccessible* accessible);
 
   CallGuard& guard_;

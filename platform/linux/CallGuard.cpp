@@ -1,5 +1,9 @@
 #include "platform/linux/CallGuard.h"
 
+#include "platform/linux/LibraryCache.h"
+
+#include <dbus/dbus.h>
+
 #include <cmath>
 
 namespace morvel::linux_ax {
@@ -10,7 +14,41 @@ namespace {
 // short of the nominal value.
 constexpr double timedOutShare = 0.9;
 
+// One round trip over the accessibility bus to the application that owns
+// `busName`; every D-Bus peer answers it.
+bool pingOverBus(const std::string& busName, CallGuard::Milliseconds timeout) {
+  DBusConnection* bus = atspi_get_a11y_bus();
+  if (bus == nullptr) return false;
+  DBusMessage* message = dbus_message_new_method_call(busName.c_str(), "/", DBUS_INTERFACE_PEER, "Ping");
+  if (message == nullptr) return false;
+  DBusError error;
+  dbus_error_init(&error);
+  DBusMessage* reply =
+      dbus_connection_send_with_reply_and_block(bus, message, static_cast<int>(timeout.count()), &error);
+  dbus_message_unref(message);
+  const bool answered = reply != nullptr;
+  if (reply != nullptr) dbus_message_unref(reply);
+  dbus_error_free(&error);
+  return answered;
+}
+
 }  // namespace
+
+bool CallGuard::ping(const std::string& application) {
+  if (hung_.contains(application)) return false;
+  if (auto known = pinged_.find(application); known != pinged_.end()) return known->second;
+  const Milliseconds limit = timeoutFor(application);
+  const auto started = std::chrono::steady_clock::now();
+  const bool answered = pingOverBus(application, limit);
+  ++calls_;
+  pinged_[application] = answered;
+  if (answered) {
+    drainPendingEvents();
+  } else if (timedOut(std::chrono::steady_clock::now() - started, limit)) {
+    hung_.insert(application);
+  }
+  return answered;
+}
 
 std::set<std::string, std::less<>>& CallGuard::busNames() {
   static std::set<std::string, std::less<>> names;
@@ -51,7 +89,7 @@ bool CallGuard::isHung(AtspiAccessible* member) const {
 
 void CallGuard::endRequest() {
   hung_.clear();
-  synced_.clear();
+  pinged_.clear();
   requestTimeouts_.clear();
 }
 

@@ -6,6 +6,12 @@
 // timed-out property read as an empty answer rather than an error, so a call
 // that lasted about as long as its time-out is a failed call, and every further
 // call on that application fails at once until the reply has been written.
+//
+// Before its first call of an attempt an application is pinged over the bus,
+// where libdbus keeps the time-out exactly. libatspi's own wait for a reply on
+// an application's private connection starts over whenever another message
+// arrives, so that a call to a frozen application can last two time-outs; the
+// ping finds the frozen application first, in one.
 
 #include "platform/linux/GlibOwnership.h"
 
@@ -36,6 +42,8 @@ class CallGuard {
   auto run(AtspiAccessible* target, Call&& call) -> std::optional<std::invoke_result_t<Call, GError**>> {
     const std::string* application = applicationOf(target);
     if (application == nullptr || hung_.contains(*application)) return std::nullopt;
+    ping(*application);
+    if (hung_.contains(*application)) return std::nullopt;
     const Milliseconds limit = timeoutFor(*application);
     atspi_set_timeout(static_cast<gint>(limit.count()), noStartupGrace);
     CallError error;
@@ -66,13 +74,10 @@ class CallGuard {
   // The time-out a call on the application of `member` gets now.
   Milliseconds timeoutFor(AtspiAccessible* member) const;
 
-  // Whether the events an application sent before this request have been
-  // handled (true), could not be waited for (false), or were not asked about yet.
-  std::optional<bool> syncedWith(const std::string& application) const {
-    if (auto found = synced_.find(application); found != synced_.end()) return found->second;
-    return std::nullopt;
-  }
-  void recordSync(const std::string& application, bool synced) { synced_[application] = synced; }
+  // Whether the application answered its ping of this attempt, pinging it if it
+  // has not been yet. Its answer comes after every event it sent before, and
+  // those have been handled when this is true.
+  bool ping(const std::string& application);
 
   // A time-out for every application (set through the system-wide element); it
   // stays in force for the life of the process.
@@ -82,7 +87,7 @@ class CallGuard {
 
   bool isHung(AtspiAccessible* member) const;
   // The command paused: the applications may have sent events since.
-  void endAttempt() { synced_.clear(); }
+  void endAttempt() { pinged_.clear(); }
   // The reply has been written: forget hung and synced applications and request
   // time-outs.
   void endRequest();
@@ -104,7 +109,7 @@ class CallGuard {
   Milliseconds defaultTimeout_ = defaultTimeout;
   std::map<std::string, Milliseconds, std::less<>> requestTimeouts_;
   std::set<std::string, std::less<>> hung_;
-  std::map<std::string, bool, std::less<>> synced_;
+  std::map<std::string, bool, std::less<>> pinged_;
   std::uint64_t calls_ = 0;
   // Keeps the bus names handed out by applicationOf alive and stable.
   static std::set<std::string, std::less<>>& busNames();
