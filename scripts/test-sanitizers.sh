@@ -26,10 +26,9 @@ export LSAN_OPTIONS="suppressions=$top/scripts/lsan-third-party.supp:print_suppr
 
 status=0
 ctest --test-dir "$build_dir" --output-on-failure -j2 -LE integration || status=1
-# Leaks inside the desktop's libraries are told apart by the frames between them
-# and the allocation, which only the slow unwinder sees (they lack frame pointers).
-ASAN_OPTIONS="$ASAN_OPTIONS:fast_unwind_on_malloc=0" \
-  "$top/scripts/with-virtual-desktop.sh" ctest --test-dir "$build_dir" --output-on-failure -L integration || status=1
+# The fast unwinder: with the slow one (which sees through the desktop's libraries,
+# built without frame pointers) recognition runs past the tests' reply time-outs.
+"$top/scripts/with-virtual-desktop.sh" ctest --test-dir "$build_dir" --output-on-failure -L integration || status=1
 
 if compgen -G "$reports/*" >/dev/null; then
   for report in "$reports"/*; do
