@@ -65,7 +65,7 @@ TEST_F(BackendOnFixture, FrontmostApplicationIsTheFixtureWithItsWindowClassAsBun
   auto front = ax_.frontmostApplication();
   ASSERT_TRUE(front);
   EXPECT_EQ(front->pid, fixture_->pid());
-  EXPECT_EQ(front->bundleId, "Morvel_contacts_fixture");
+  EXPECT_EQ(front->bundleId, "Morvel_contacts_app");
   auto window = frontWindow();
   ASSERT_TRUE(window);
   EXPECT_EQ(ax::axString(ax_, *window, "AXRole"), "AXWindow");

@@ -60,7 +60,7 @@ TEST(StructureOnContacts, ReadsTheAccessibleTableAndItsAddButton) {
 class StructureOnPaintedList : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    fixture_ = std::make_unique<FixtureApplication>(std::vector<std::string>{MORVEL_PAINTED_FIXTURE_PATH, "list"});
+    fixture_ = std::make_unique<FixtureApplication>(std::vector<std::string>{MORVEL_PAINTED_TEXT_APP_PATH, "list"});
   }
   static void TearDownTestSuite() { fixture_.reset(); }
   void SetUp() override {

@@ -43,7 +43,7 @@ struct ScreenRect {
 class FixtureApplication {
  public:
   // The contacts fixture, or another program that speaks the same protocol.
-  explicit FixtureApplication(std::vector<std::string> argv = {MORVEL_FIXTURE_PATH});
+  explicit FixtureApplication(std::vector<std::string> argv = {MORVEL_CONTACTS_APP_PATH});
   // The fixture's answer to one command line.
   std::string command(const std::string& line);
   // The answer to a command that replies with a count N and then N lines.
