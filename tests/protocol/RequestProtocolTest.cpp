@@ -1,6 +1,6 @@
 // The request protocol, driven through the pipes of a morvel_ax_sim process.
 
-#include "support/Process.h"
+#include "support/ChildProcess.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
