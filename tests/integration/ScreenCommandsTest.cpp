@@ -164,24 +164,15 @@ TEST_F(ScreenCommandsOnFixture, FieldsCarryTheLabelsAPersonReads) {
   std::map<std::string, Json> byLabel;
   for (const Json& field : (*reply)["fields"]) byLabel[field.value("label", "(none)")] = field;
 
-  struct Expected {
-    const char* label;
-    const char* source;
-    const char* role;
-    bool secure;
-  };
-  for (const Expected& expected : {Expected{"Name", "titleElement", "AXTextField", false},
-                                   Expected{"Email", "titleElement", "AXTextField", false},
-                                   Expected{"Password", "titleElement", "AXTextField", true},
-                                   Expected{"Search contacts", "placeholder", "AXTextField", false},
-                                   Expected{"Subscribe to news", "title", "AXCheckBox", false},
-                                   Expected{"Group", "titleElement", "AXPopUpButton", false}}) {
-    ASSERT_TRUE(byLabel.contains(expected.label)) << expected.label << " in " << *reply;
-    const Json& field = byLabel[expected.label];
-    EXPECT_EQ(field["labelSource"], expected.source) << expected.label;
-    EXPECT_EQ(field["role"], expected.role) << expected.label;
-    EXPECT_EQ(field["secure"], expected.secure) << expected.label;
-    EXPECT_EQ(field["path"].size(), 1u) << expected.label;
+  // Label, its source, role and whether the field is secure.
+  for (const Json& expected : Json::parse(R"([["Name", "titleElement", "AXTextField", false],
+      ["Email", "titleElement", "AXTextField", false], ["Password", "titleElement", "AXTextField", true],
+      ["Search contacts", "placeholder", "AXTextField", false], ["Subscribe to news", "title", "AXCheckBox", false],
+      ["Group", "titleElement", "AXPopUpButton", false]])")) {
+    const std::string label = expected[0];
+    ASSERT_TRUE(byLabel.contains(label)) << label << " in " << *reply;
+    expectHas(byLabel[label], {{"labelSource", expected[1]}, {"role", expected[2]}, {"secure", expected[3]}});
+    EXPECT_EQ(byLabel[label]["path"].size(), 1u) << label;
   }
   EXPECT_EQ(byLabel["Name"]["value"], "Ada Lovelace");
   EXPECT_EQ(byLabel["Group"]["value"], "Friends");

@@ -91,19 +91,5 @@ TEST_F(StructureOnPaintedList, RowsComeFromRecognisedLinesInScreenPoints) {
   EXPECT_NEAR(rectOf((*reply)["addAffordance"]["frame"]).y, addLine->box.y, 4);
 }
 
-TEST_F(StructureOnPaintedList, RowsFollowWhatThePaintedListShows) {
-  ASSERT_EQ(fixture_->command("add-row Katherine Johnson\tkatherine@example.org"), "ok");
-  auto reply = helper_.ask({{"cmd", "structure"}});
-  ASSERT_TRUE(reply);
-  EXPECT_NE(rowWith(*reply, "Katherine Johnson"), nullptr) << *reply;
-  EXPECT_NE(rowWith(*reply, "katherine@example.org"), nullptr) << *reply;
-
-  ASSERT_EQ(fixture_->command("clear-rows"), "ok");
-  reply = helper_.ask({{"cmd", "structure"}});
-  ASSERT_TRUE(reply);
-  EXPECT_EQ(rowWith(*reply, "Grace Hopper"), nullptr) << *reply;
-  EXPECT_EQ((*reply)["addAffordance"]["title"], "Add contact");
-}
-
 }  // namespace
 }  // namespace morvel::testing

@@ -60,9 +60,7 @@ TEST(SimSceneLoading, RefusesNestingDeeperThanAThousandLevels) {
   EXPECT_THAT(loadError(nestedScene(1001, false)), HasSubstr("elements nested deeper than 1000"));
   EXPECT_EQ(loadError(nestedScene(1000, true)), "");
   EXPECT_THAT(loadError(nestedScene(1001, true)), HasSubstr("arrays nested deeper than 1000"));
-  // Far deeper scenes are refused the same way rather than running the stack out.
-  EXPECT_THAT(loadError(nestedScene(200000, false)), HasSubstr("nested deeper"));
-  EXPECT_THAT(loadError(nestedScene(200000, true)), HasSubstr("nested deeper"));
+  // (Far deeper scenes: SceneLoadCheck.HostileScenesAtFullSize.)
 }
 
 TEST(SimSceneLoading, RefusesATimelineThatAddsAnElementInsideItself) {
@@ -113,6 +111,8 @@ TEST(SimTree, DerivesChildrenParentsWindowsAndTheApplicationRole) {
   EXPECT_TRUE(ax.isSameElement(*ax::axElementAttr(ax, sim.element("inner"), "AXParent"), sim.element("free")));
 }
 
+// (A described system-wide element and frontmost application: ResolveFocusedElement
+// and FrontmostWindow in ReadersTest.)
 TEST(SimTree, UnknownProcessesAndTheSystemWideElementFailReadsUnlessDescribed) {
   SimDesktopFixture bare(json::object());
   EXPECT_FALSE(bare.ax().copyAttributeValue(bare.ax().createSystemWide(), "AXFocusedUIElement"));
@@ -120,17 +120,6 @@ TEST(SimTree, UnknownProcessesAndTheSystemWideElementFailReadsUnlessDescribed) {
   EXPECT_TRUE(bare.ax().isSameElement(bare.ax().createApplication(99), bare.ax().createApplication(99)));
   EXPECT_FALSE(bare.ax().isSameElement(bare.ax().createApplication(99), bare.ax().createSystemWide()));
   EXPECT_FALSE(bare.ax().frontmostApplication());
-
-  SimDesktopFixture described(json::parse(R"({"frontmost": {"pid": 3},
-      "systemWide": {"attrs": {"AXFocusedApplication": {"ref": "a"}}},
-      "elements": [{"id": "a"}]})"));
-  auto focused = ax::axElementAttr(described.ax(), described.ax().createSystemWide(), "AXFocusedApplication");
-  ASSERT_TRUE(focused);
-  EXPECT_TRUE(described.ax().isSameElement(*focused, described.element("a")));
-  auto frontmost = described.ax().frontmostApplication();
-  ASSERT_TRUE(frontmost);
-  EXPECT_EQ(frontmost->pid, 3);
-  EXPECT_FALSE(frontmost->bundleId);
 }
 
 TEST(SimScreen, CapturesAtTheDisplayScaleAndRecognisesLinesWhollyInside) {
@@ -147,14 +136,10 @@ TEST(SimScreen, CapturesAtTheDisplayScaleAndRecognisesLinesWhollyInside) {
   auto observations = sim.desktop().recognize(*image);
   ASSERT_TRUE(observations);
   ASSERT_EQ(observations->size(), 3u);
+  // Boxes and confidences as the recogniser gives them: RecognitionTest, through runOCR.
   EXPECT_EQ((*observations)[0].text, "Name");
-  EXPECT_EQ((*observations)[0].confidence, 0.3f);
-  EXPECT_DOUBLE_EQ((*observations)[0].box.minX, 0);
-  EXPECT_DOUBLE_EQ((*observations)[0].box.minY, 0.9);
-  EXPECT_DOUBLE_EQ((*observations)[0].box.height, 0.1);
   EXPECT_FALSE((*observations)[1].text);
   EXPECT_EQ((*observations)[2].text, "edge");  // edges included
-  EXPECT_DOUBLE_EQ((*observations)[2].box.minY, 0);
 
   // A rectangle given with a negative size shows the same part of the screen.
   auto flipped = sim.desktop().capture({300.25, 300, -200.25, -100});
