@@ -105,7 +105,8 @@ TEST_F(SelectorsOnFixture, AfterTheTitleChangesFindStillResolvesInTheFrontWindow
 TEST_F(SelectorsOnFixture, FindWaitsForAGoneOrDisabledControlUntilItsTimeOut) {
   const Json selector = addButtonSelector();
   ASSERT_TRUE(selector.contains("path"));
-  for (const auto& [change, undo] : {std::pair{"remove add", "restore add"}, std::pair{"sensitive add 0", "sensitive add 1"}}) {
+  for (const auto& [change, undo] :
+       {std::pair{"remove add", "restore add"}, std::pair{"sensitive add 0", "sensitive add 1"}}) {
     SCOPED_TRACE(change);
     FixtureRestorer restore{*fixture_, {undo}};
     ASSERT_EQ(fixture_->command(change), "ok");

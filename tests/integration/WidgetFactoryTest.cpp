@@ -175,40 +175,5 @@ TEST_F(HelperOnWidgetFactory, FieldsListTheFormControlsWithTheLabelsTheFactoryGi
   EXPECT_GE(resolved, 1);
 }
 
-TEST_F(HelperOnWidgetFactory, OcrRegionReadsTextTheAccessibilityTreeNames) {
-  // Texts the factory shows, as its accessibility tree names them: the titles of
-  // its check boxes and radio buttons, and the cells of its first table.
-  std::set<std::string> shown;
-  constexpr std::size_t shortestWord = 5;
-  const Json fields = ask({{"cmd", "fields"}});
-  for (const Json& field : fields["fields"]) {
-    if (field.value("labelSource", "") == "title" && field.contains("frame")) shown.insert(field["label"]);
-  }
-  const Json structure = ask({{"cmd", "structure"}});
-  for (const Json& row : structure["rows"]) {
-    for (const Json& cell : row["cells"]) shown.insert(cell.value("value", ""));
-  }
-  std::erase_if(shown, [&](const std::string& text) { return text.size() < shortestWord; });
-  ASSERT_FALSE(shown.empty());
-
-  const Json region = {{"x", window_->x}, {"y", window_->y}, {"w", window_->width}, {"h", window_->height}};
-  Json reply = helper_.ask({{"cmd", "ocr-region"}, {"x", region["x"]}, {"y", region["y"]}, {"w", region["w"]},
-                            {"h", region["h"]}},
-                           replyTimeout * 3)
-                   .value_or(Json::object());
-  ASSERT_TRUE(reply.contains("text")) << reply;
-  const std::string text = reply["text"];
-  std::vector<std::string> read;
-  for (const std::string& candidate : shown) {
-    if (text.find(candidate) != std::string::npos) read.push_back(candidate);
-  }
-  // Recognition may miss a word here and there, not most of them.
-  EXPECT_GE(read.size() * 2, shown.size()) << "recognised:\n" << text;
-  for (const Json& line : reply["lines"]) {
-    EXPECT_TRUE(within(line["frame"], Json{{"x", 0}, {"y", 0}, {"w", window_->width}, {"h", window_->height}}))
-        << line;
-  }
-}
-
 }  // namespace
 }  // namespace morvel::testing

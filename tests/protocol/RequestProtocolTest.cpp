@@ -42,10 +42,13 @@ TEST(RequestProtocol, AnswersInOrderOneLinePerRequestEchoingIdsOfEveryJsonType) 
   std::string input;
   for (const auto& id : ids) input += R"({"cmd":"ping","id":)" + id + "}\n";
   // No id, an unknown command, a command of the desktop, and a last line without line feed.
-  input += "{\"cmd\":\"ping\"}\n{\"id\":2,\"cmd\":\"nope\"}\n{\"id\":3,\"cmd\":\"focused\"}\n{\"id\":4,\"cmd\":\"ping\"}";
+  input += R"({"cmd":"ping"})" "\n" R"({"id":2,"cmd":"nope"})" "\n" R"({"id":3,"cmd":"focused"})" "\n"
+           R"({"id":4,"cmd":"ping"})";
   auto answered = replies(input);
   ASSERT_EQ(answered.size(), ids.size() + 4);
-  for (std::size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(answered[i], (json{{"id", json::parse(ids[i])}, {"ok", true}, {"pong", true}}));
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    EXPECT_EQ(answered[i], (json{{"id", json::parse(ids[i])}, {"ok", true}, {"pong", true}}));
+  }
   EXPECT_EQ(answered[ids.size()]["id"], 0);
   EXPECT_EQ(answered[ids.size() + 1], json::parse(R"({"id": 2, "ok": false, "error": "unknown cmd: nope"})"));
   EXPECT_EQ(answered[ids.size() + 2]["id"], 3);

@@ -57,7 +57,9 @@ TEST_F(DispatcherTest, ArgumentsOfTheWrongKindAreRefusedBeforeAnyPlatformCall) {
       {R"({"cmd": "find", "selector": null, "timeoutMs": 0})", "find requires a selector object"},
   };
   sim_.stats();
-  for (const auto& [request, error] : cases) EXPECT_EQ(handled(request), (json{{"ok", false}, {"error", error}})) << request;
+  for (const auto& [request, error] : cases) {
+    EXPECT_EQ(handled(request), (json{{"ok", false}, {"error", error}})) << request;
+  }
   EXPECT_EQ(sim_.stats(), json::parse(R"({"reads": 0, "hitTests": 0, "captures": 0, "recognitions": 0, "sleeps": 0})"));
 
   // true and false are the numbers 1 and 0: the point (1, 0), inside the window.

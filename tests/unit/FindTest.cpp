@@ -20,7 +20,8 @@ using testing::SimDesktopFixture;
 // A window with a "Go" button whose enabled state is given (none: not in the tree
 // at first), and the timeline steps given.
 json goDesktop(json enabled, json timeline = json::array()) {
-  json go = {{"id", "go"}, {"attrs", {{"AXRole", "AXButton"}, {"AXTitle", "Go"}, {"AXFrame", {{"rect", {5, 6, 7, 8}}}}}}};
+  json go = {{"id", "go"},
+             {"attrs", {{"AXRole", "AXButton"}, {"AXTitle", "Go"}, {"AXFrame", {{"rect", {5, 6, 7, 8}}}}}}};
   if (!enabled.is_null()) go["attrs"]["AXEnabled"] = enabled;
   json window = {{"id", "window"},
                  {"attrs", {{"AXRole", "AXWindow"}, {"AXTitle", "Main"}}},

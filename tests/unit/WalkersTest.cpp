@@ -108,10 +108,11 @@ TEST(CollectByRole, SpendsOneUnitPerElementInPreOrderAndStopsAtTheDepthLimit) {
 
 TEST(FirstValueInSubtree, GoesInPreOrderAndReadsNothingWithoutBudgetOrBelowItsDepth) {
   // The cell's own value is unreadable; the first text in pre-order is deeper than
-  // a later sibling's. (Values, titles, depth and budget: RowSerializationTest.)
+  // a later sibling's. (Values, titles, depth and budget: SerializeRows in StructureTest.)
+  const json deeper =
+      withChildren(element("AXGroup"), json::array({element("AXStaticText", {{"AXTitle", "first, deeper"}})}));
   json cell = withChildren(withId(element("AXCell", {{"AXValue", {{"error", "no"}}}}), "cell"),
-                           {withChildren(element("AXGroup"), json::array({element("AXStaticText", {{"AXTitle", "first, deeper"}})})),
-                            element("AXStaticText", {{"AXValue", "second, shallower"}})});
+                           {deeper, element("AXStaticText", {{"AXValue", "second, shallower"}})});
   SimDesktopFixture fixture(windowScene(json::array({cell})));
   int budget = 60;
   EXPECT_EQ(ax::firstValueInSubtree(fixture.ax(), fixture.element("cell"), 0, budget), "first, deeper");

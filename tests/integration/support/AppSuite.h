@@ -28,7 +28,9 @@ class OnSampleApp : public ::testing::Test {
 // Every key of `expected` is in `reply` with the same value.
 inline void expectHas(const std::optional<Json>& reply, const Json& expected) {
   ASSERT_TRUE(reply) << "no reply";
-  for (const auto& [key, value] : expected.items()) EXPECT_EQ(reply->value(key, Json()), value) << key << " in " << *reply;
+  for (const auto& [key, value] : expected.items()) {
+    EXPECT_EQ(reply->value(key, Json()), value) << key << " in " << *reply;
+  }
 }
 
 }  // namespace morvel::testing
