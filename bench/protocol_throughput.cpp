@@ -1,7 +1,7 @@
 // "ping" requests piped through morvel_ax_sim as fast as it answers, side by side
 // with a minimal line-echo program in the same run. Prints medians and the ratio.
 
-#include "support/Process.h"
+#include "support/ChildProcess.h"
 
 #include <algorithm>
 #include <chrono>

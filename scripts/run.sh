@@ -13,4 +13,4 @@ if [ -n "${DISPLAY:-}" ]; then
   exec "$helper"
 fi
 exec "$top/scripts/with-virtual-desktop.sh" "$top/scripts/sample-session.sh" "$helper" \
-  "$build_dir/tests/fixture/morvel_contacts_fixture"
+  "$build_dir/examples/apps/morvel_contacts_app"

@@ -5,7 +5,7 @@
 #
 # Every sanitizer report fails the run: a report stops the process that makes
 # it, and reports of processes the tests start (the simulator, the helper, the
-# fixture application) are written under the build folder and checked at the
+# sample applications) are written under the build folder and checked at the
 # end. Leaks that libraries of the desktop keep on purpose (GLib's type system,
 # libatspi's caches, fontconfig, ...) are suppressed by scripts/lsan-third-party.supp;
 # nothing of ours is.

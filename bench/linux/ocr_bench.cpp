@@ -266,7 +266,7 @@ void report(const char* who, const Result& result) {
 int main() {
   constexpr int screenWidth = 1920;
   constexpr int screenHeight = 1080;
-  FixtureApplication page({MORVEL_PAINTED_FIXTURE_PATH, "page", std::to_string(screenWidth), std::to_string(screenHeight)});
+  FixtureApplication page({MORVEL_PAINTED_TEXT_APP_PATH, "page", std::to_string(screenWidth), std::to_string(screenHeight)});
   if (!page.started()) {
     std::puts("the painted page did not come up");
     return 1;

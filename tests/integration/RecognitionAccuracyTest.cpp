@@ -42,7 +42,7 @@ bool onLight(const PaintedLine& line) { return !line.darkGround; }
 class Page {
  public:
   Page(const std::string& width, const std::string& height, std::vector<std::string> sizes = {}) {
-    std::vector<std::string> argv = {MORVEL_PAINTED_FIXTURE_PATH, "page", width, height};
+    std::vector<std::string> argv = {MORVEL_PAINTED_TEXT_APP_PATH, "page", width, height};
     argv.insert(argv.end(), sizes.begin(), sizes.end());
     fixture_ = std::make_unique<FixtureApplication>(argv);
     if (!fixture_->started()) return;

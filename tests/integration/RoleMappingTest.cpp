@@ -1,3 +1,7 @@
+// Roles of AT-SPI elements: those the element's context decides, those the
+// commands look for that the sample application does not show, and those left
+// out. (What a GTK form, table and window get is checked on the sample application.)
+
 #include "platform/linux/RoleMapping.h"
 
 #include <gtest/gtest.h>
@@ -6,23 +10,6 @@ namespace morvel::linux_ax {
 namespace {
 
 AxRole plain(AtspiRole role) { return mapRole(role, RoleContext{}); }
-
-TEST(RoleMapping, ControlsTakeTheirAxRolesAndSubroles) {
-  EXPECT_EQ(plain(ATSPI_ROLE_PUSH_BUTTON).role, "AXButton");
-  EXPECT_EQ(plain(ATSPI_ROLE_CHECK_BOX).role, "AXCheckBox");
-  EXPECT_EQ(plain(ATSPI_ROLE_CHECK_BOX).subrole, std::nullopt);
-  EXPECT_EQ(plain(ATSPI_ROLE_TOGGLE_BUTTON).role, "AXCheckBox");
-  EXPECT_EQ(plain(ATSPI_ROLE_TOGGLE_BUTTON).subrole, "AXToggle");
-  EXPECT_EQ(plain(ATSPI_ROLE_PASSWORD_TEXT).role, "AXTextField");
-  EXPECT_EQ(plain(ATSPI_ROLE_PASSWORD_TEXT).subrole, "AXSecureTextField");
-  EXPECT_EQ(plain(ATSPI_ROLE_LABEL).role, "AXStaticText");
-  EXPECT_EQ(plain(ATSPI_ROLE_TREE_TABLE).role, "AXOutline");
-  EXPECT_EQ(plain(ATSPI_ROLE_LIST_ITEM).role, "AXRow");
-  EXPECT_EQ(plain(ATSPI_ROLE_TABLE_CELL).role, "AXCell");
-  EXPECT_EQ(plain(ATSPI_ROLE_SCROLL_PANE).role, "AXScrollArea");
-  EXPECT_EQ(plain(ATSPI_ROLE_DOCUMENT_WEB).role, "AXWebArea");
-  EXPECT_EQ(plain(ATSPI_ROLE_PAGE_TAB_LIST).role, "AXTabGroup");
-}
 
 TEST(RoleMapping, ContextDecidesTextComboAndDialogRoles) {
   EXPECT_EQ(mapRole(ATSPI_ROLE_TEXT, {.multiLine = true}).role, "AXTextArea");
@@ -35,6 +22,13 @@ TEST(RoleMapping, ContextDecidesTextComboAndDialogRoles) {
   EXPECT_EQ(mapRole(ATSPI_ROLE_ALERT, {.toplevel = false}).role, "AXGroup");
   EXPECT_TRUE(needsToplevelProbe(ATSPI_ROLE_ALERT));
   EXPECT_FALSE(needsToplevelProbe(ATSPI_ROLE_FRAME));
+}
+
+TEST(RoleMapping, OutlinesListItemsAndTogglesTakeTheRolesTheCommandsLookFor) {
+  EXPECT_EQ(plain(ATSPI_ROLE_TREE_TABLE).role, "AXOutline");
+  EXPECT_EQ(plain(ATSPI_ROLE_LIST_ITEM).role, "AXRow");
+  EXPECT_EQ(plain(ATSPI_ROLE_TOGGLE_BUTTON).role, "AXCheckBox");
+  EXPECT_EQ(plain(ATSPI_ROLE_TOGGLE_BUTTON).subrole, "AXToggle");
 }
 
 TEST(RoleMapping, UnmappedRolesAreUnknown) {

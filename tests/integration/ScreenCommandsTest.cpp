@@ -1,9 +1,7 @@
 // "ocr-region", "fingerprint" and "fields" of morvel_ax_helper as a client sees
-// them, against the contacts fixture on the virtual desktop.
+// them, against the sample contacts application on the virtual desktop.
 
-#include "support/Desktop.h"
-
-#include <gtest/gtest.h>
+#include "support/AppSuite.h"
 
 #include <fstream>
 
@@ -42,35 +40,18 @@ ScreenRect relativeTo(const ScreenRect& rect, const ScreenRect& region) {
 // The helper's thread count, from the kernel's view of the process.
 int threadsOf(pid_t pid) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string key;
-  while (status >> key) {
-    if (key == "Threads:") {
-      int count = 0;
-      status >> count;
-      return count;
-    }
-    status.ignore(1 << 12, '\n');
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("Threads:")) return std::stoi(line.substr(8));
   }
   return -1;
 }
 
-class ScreenCommandsOnFixture : public ::testing::Test {
+class ScreenCommandsOnFixture : public OnSampleApp {
  protected:
-  static void SetUpTestSuite() { fixture_ = std::make_unique<FixtureApplication>(); }
-  static void TearDownTestSuite() { fixture_.reset(); }
-  void SetUp() override {
-    ASSERT_TRUE(fixture_->started()) << "the fixture window did not come up";
-    ASSERT_TRUE(eventually([] { return activeWindowPid() == fixture_->pid(); }, startupTimeout))
-        << "the fixture never became the active window";
-  }
-
-  static std::unique_ptr<FixtureApplication> fixture_;
   HelperProcess helper_;
 };
 
-std::unique_ptr<FixtureApplication> ScreenCommandsOnFixture::fixture_;
-
-TEST_F(ScreenCommandsOnFixture, OcrRegionReadsLabelsAndCellsWithFramesInTheRegionsPixels) {
+TEST_F(ScreenCommandsOnFixture, OcrRegionReadsLabelsAndCellsWithFramesInTheRegionsPixelsEvenPartlyOffScreen) {
   const ScreenRect window = fixture_->frameOf("window");
   // Starts inside the window, so that frames measured from the screen's
   // corner or the window's would show.
@@ -98,17 +79,15 @@ TEST_F(ScreenCommandsOnFixture, OcrRegionReadsLabelsAndCellsWithFramesInTheRegio
   const Json* cell = lineWith(*reply, "Grace Hopper");
   ASSERT_NE(cell, nullptr);
   expectInside((*cell)["frame"], relativeTo(fixture_->frameOf("table"), region));
-}
 
-TEST_F(ScreenCommandsOnFixture, OcrRegionPartlyOffScreenPlacesLinesWhereTheyAreInTheRegion) {
-  const ScreenRect window = fixture_->frameOf("window");
+  // A region that starts above the screen keeps its size: lines stay where they are in it.
   constexpr int aboveTheScreen = 200;
-  const ScreenRect region{window.x, -aboveTheScreen, window.width, window.y + window.height + aboveTheScreen};
-  auto reply = helper_.ask(request("ocr-region", regionJson(region)));
+  const ScreenRect tall{window.x, -aboveTheScreen, window.width, window.y + window.height + aboveTheScreen};
+  reply = helper_.ask(request("ocr-region", regionJson(tall)));
   ASSERT_TRUE(reply);
-  const Json* add = lineWith(*reply, "Add");
+  add = lineWith(*reply, "Add");
   ASSERT_NE(add, nullptr) << (*reply)["text"];
-  expectInside((*add)["frame"], relativeTo(fixture_->frameOf("add"), region));
+  expectInside((*add)["frame"], relativeTo(fixture_->frameOf("add"), tall));
 }
 
 TEST_F(ScreenCommandsOnFixture, RectanglesOffScreenNegativeOrEmptyGiveEmptyResults) {
@@ -185,24 +164,15 @@ TEST_F(ScreenCommandsOnFixture, FieldsCarryTheLabelsAPersonReads) {
   std::map<std::string, Json> byLabel;
   for (const Json& field : (*reply)["fields"]) byLabel[field.value("label", "(none)")] = field;
 
-  struct Expected {
-    const char* label;
-    const char* source;
-    const char* role;
-    bool secure;
-  };
-  for (const Expected& expected : {Expected{"Name", "titleElement", "AXTextField", false},
-                                   Expected{"Email", "titleElement", "AXTextField", false},
-                                   Expected{"Password", "titleElement", "AXTextField", true},
-                                   Expected{"Search contacts", "placeholder", "AXTextField", false},
-                                   Expected{"Subscribe to news", "title", "AXCheckBox", false},
-                                   Expected{"Group", "titleElement", "AXPopUpButton", false}}) {
-    ASSERT_TRUE(byLabel.contains(expected.label)) << expected.label << " in " << *reply;
-    const Json& field = byLabel[expected.label];
-    EXPECT_EQ(field["labelSource"], expected.source) << expected.label;
-    EXPECT_EQ(field["role"], expected.role) << expected.label;
-    EXPECT_EQ(field["secure"], expected.secure) << expected.label;
-    EXPECT_EQ(field["path"].size(), 1u) << expected.label;
+  // Label, its source, role and whether the field is secure.
+  for (const Json& expected : Json::parse(R"([["Name", "titleElement", "AXTextField", false],
+      ["Email", "titleElement", "AXTextField", false], ["Password", "titleElement", "AXTextField", true],
+      ["Search contacts", "placeholder", "AXTextField", false], ["Subscribe to news", "title", "AXCheckBox", false],
+      ["Group", "titleElement", "AXPopUpButton", false]])")) {
+    const std::string label = expected[0];
+    ASSERT_TRUE(byLabel.contains(label)) << label << " in " << *reply;
+    expectHas(byLabel[label], {{"labelSource", expected[1]}, {"role", expected[2]}, {"secure", expected[3]}});
+    EXPECT_EQ(byLabel[label]["path"].size(), 1u) << label;
   }
   EXPECT_EQ(byLabel["Name"]["value"], "Ada Lovelace");
   EXPECT_EQ(byLabel["Group"]["value"], "Friends");

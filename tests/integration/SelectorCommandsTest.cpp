@@ -1,11 +1,9 @@
 // "selector-at" and "find" of morvel_ax_helper as a client uses them against the
-// contacts fixture: a selector taken from a point and sent back whole finds the
+// sample contacts application: a selector taken from a point and sent back whole finds the
 // same control, after the window's title changed too, waits for a control that
 // comes back or becomes enabled, and gives up on one that is gone.
 
-#include "support/Desktop.h"
-
-#include <gtest/gtest.h>
+#include "support/AppSuite.h"
 
 namespace morvel::testing {
 namespace {
@@ -15,13 +13,6 @@ namespace {
 constexpr auto findPause = 150ms;
 constexpr auto findSlack = 2500ms;
 
-Json frameJson(const ScreenRect& rect) {
-  return {{"x", static_cast<double>(rect.x)},
-          {"y", static_cast<double>(rect.y)},
-          {"w", static_cast<double>(rect.width)},
-          {"h", static_cast<double>(rect.height)}};
-}
-
 Json atCentreOf(const char* command, const ScreenRect& rect) {
   return {{"cmd", command}, {"x", rect.x + rect.width / 2.0}, {"y", rect.y + rect.height / 2.0}};
 }
@@ -30,16 +21,8 @@ Json findRequest(const Json& selector, std::chrono::milliseconds timeout) {
   return {{"cmd", "find"}, {"selector", selector}, {"timeoutMs", timeout.count()}};
 }
 
-class SelectorsOnFixture : public ::testing::Test {
+class SelectorsOnFixture : public OnSampleApp {
  protected:
-  static void SetUpTestSuite() { fixture_ = std::make_unique<FixtureApplication>(); }
-  static void TearDownTestSuite() { fixture_.reset(); }
-  void SetUp() override {
-    ASSERT_TRUE(fixture_->started()) << "the fixture window did not come up";
-    ASSERT_TRUE(eventually([] { return activeWindowPid() == fixture_->pid(); }, startupTimeout))
-        << "the fixture never became the active window";
-  }
-
   // The selector of the Add button, taken from its centre.
   Json addButtonSelector() {
     auto selector = helper_.ask(atCentreOf("selector-at", fixture_->frameOf("add")));
@@ -55,11 +38,8 @@ class SelectorsOnFixture : public ::testing::Test {
     return {reply.value_or(Json::object()), took};
   }
 
-  static std::unique_ptr<FixtureApplication> fixture_;
   HelperProcess helper_;
 };
-
-std::unique_ptr<FixtureApplication> SelectorsOnFixture::fixture_;
 
 // Puts the fixture back as the other tests expect it, however a test ends.
 struct FixtureRestorer {
@@ -120,49 +100,36 @@ TEST_F(SelectorsOnFixture, AfterTheTitleChangesFindStillResolvesInTheFrontWindow
   EXPECT_EQ(found["frame"], frameJson(fixture_->frameOf("add")));
 }
 
-TEST_F(SelectorsOnFixture, FindGivesUpOnAGoneControlAtItsTimeOutAndFindsItWhenItComesBack) {
+// Gone or disabled to the end: nothing or the disabled match, at the time-out; back
+// or enabled while "find" waits: the enabled control, as soon as a try sees it.
+TEST_F(SelectorsOnFixture, FindWaitsForAGoneOrDisabledControlUntilItsTimeOut) {
   const Json selector = addButtonSelector();
   ASSERT_TRUE(selector.contains("path"));
-  FixtureRestorer restore{*fixture_, {"restore add"}};
-  ASSERT_EQ(fixture_->command("remove add"), "ok");
+  for (const auto& [change, undo] :
+       {std::pair{"remove add", "restore add"}, std::pair{"sensitive add 0", "sensitive add 1"}}) {
+    SCOPED_TRACE(change);
+    FixtureRestorer restore{*fixture_, {undo}};
+    ASSERT_EQ(fixture_->command(change), "ok");
+    constexpr auto timeout = 500ms;
+    auto [atTimeOut, took] = timedFind(selector, timeout);
+    if (std::string(change) == "remove add") {
+      EXPECT_EQ(atTimeOut, (Json{{"id", 0}, {"ok", true}, {"found", false}}));
+    } else {
+      EXPECT_EQ(atTimeOut["found"], true) << atTimeOut;
+      EXPECT_EQ(atTimeOut["enabled"], false);
+    }
+    EXPECT_GE(took, timeout);
+    EXPECT_LT(took, timeout + findPause + findSlack);
 
-  constexpr auto timeout = 600ms;
-  auto [gone, tookGone] = timedFind(selector, timeout);
-  EXPECT_EQ(gone, (Json{{"id", 0}, {"ok", true}, {"found", false}}));
-  EXPECT_GE(tookGone, timeout);
-  EXPECT_LT(tookGone, timeout + findPause + findSlack);
-
-  // Back while "find" waits: a later try sees it.
-  constexpr auto comesBackAfter = 500ms;
-  ASSERT_EQ(fixture_->command("later " + std::to_string(comesBackAfter.count()) + " restore add"), "ok");
-  auto [back, tookBack] = timedFind(selector, 8000ms);
-  EXPECT_EQ(back["found"], true) << back;
-  EXPECT_EQ(back["enabled"], true);
-  EXPECT_GE(tookBack, comesBackAfter / 2);
-  EXPECT_EQ(back["frame"], frameJson(fixture_->frameOf("add")));
-}
-
-TEST_F(SelectorsOnFixture, FindWaitsForADisabledControlToBecomeEnabled) {
-  const Json selector = addButtonSelector();
-  ASSERT_TRUE(selector.contains("path"));
-  FixtureRestorer restore{*fixture_, {"sensitive add 1"}};
-  ASSERT_EQ(fixture_->command("sensitive add 0"), "ok");
-
-  // Disabled to the end: the disabled match, at the time-out.
-  constexpr auto timeout = 400ms;
-  auto [disabled, tookDisabled] = timedFind(selector, timeout);
-  EXPECT_EQ(disabled["found"], true) << disabled;
-  EXPECT_EQ(disabled["enabled"], false);
-  EXPECT_GE(tookDisabled, timeout);
-
-  // Enabled while "find" waits: the enabled one, as soon as a try sees it.
-  constexpr auto enabledAfter = 500ms;
-  ASSERT_EQ(fixture_->command("later " + std::to_string(enabledAfter.count()) + " sensitive add 1"), "ok");
-  auto [enabled, tookEnabled] = timedFind(selector, 8000ms);
-  EXPECT_EQ(enabled["found"], true) << enabled;
-  EXPECT_EQ(enabled["enabled"], true);
-  EXPECT_GE(tookEnabled, enabledAfter / 2);
-  EXPECT_LT(tookEnabled, 8000ms);
+    constexpr auto undoneAfter = 500ms;
+    ASSERT_EQ(fixture_->command("later " + std::to_string(undoneAfter.count()) + " " + undo), "ok");
+    auto [back, tookBack] = timedFind(selector, 8000ms);
+    EXPECT_EQ(back["found"], true) << back;
+    EXPECT_EQ(back["enabled"], true);
+    EXPECT_GE(tookBack, undoneAfter / 2);
+    EXPECT_LT(tookBack, 8000ms);
+    EXPECT_EQ(back["frame"], frameJson(fixture_->frameOf("add")));
+  }
 }
 
 }  // namespace

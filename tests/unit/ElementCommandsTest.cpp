@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 namespace morvel {
 namespace {
 
@@ -96,17 +94,6 @@ TEST(Focused, DescribesTheFocusedElementWithItsSelection) {
 
   SimDesktopFixture nothing(json::object());
   EXPECT_EQ(cmdFocused(nothing.platform()), json::parse(R"({"found": false})"));
-}
-
-TEST(ExampleScene, AnswersElementAtAndFocused) {
-  std::ifstream file(MORVEL_EXAMPLES_DIR "/contacts.json");
-  SimDesktopFixture sim(json::parse(file));
-  json save = cmdElementAt(sim.platform(), 805, 390);  // on the unnamed label inside Save
-  EXPECT_EQ(save["title"], "Save");
-  EXPECT_EQ(save["role"], "AXButton");
-  EXPECT_EQ(save["enabled"], true);
-  EXPECT_EQ(cmdElementAt(sim.platform(), 250, 95)["enabled"], false);  // Delete
-  EXPECT_EQ(cmdFocused(sim.platform())["selectedText"], "Lovelace");
 }
 
 }  // namespace

@@ -1,20 +1,21 @@
 #include "app/Dispatcher.h"
 #include "commands/SelectorCommands.h"
+#include "support/Scenes.h"
 #include "support/SimDesktopFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
+#include <cmath>
+#include <limits>
 #include <string>
 
 namespace morvel {
 namespace {
 
-using nlohmann::json;
+using testing::exampleScene;
+using testing::json;
 using testing::SimDesktopFixture;
-
-constexpr std::int64_t defaultTimeoutMs = 1500;
 
 // A window with a "Go" button whose enabled state is given (none: not in the tree
 // at first), and the timeline steps given.
@@ -22,137 +23,128 @@ json goDesktop(json enabled, json timeline = json::array()) {
   json go = {{"id", "go"},
              {"attrs", {{"AXRole", "AXButton"}, {"AXTitle", "Go"}, {"AXFrame", {{"rect", {5, 6, 7, 8}}}}}}};
   if (!enabled.is_null()) go["attrs"]["AXEnabled"] = enabled;
-  json children = json::array();
-  if (!enabled.is_null()) children.push_back(go);
-  json window = {{"id", "window"}, {"attrs", {{"AXRole", "AXWindow"}, {"AXTitle", "Main"}}}, {"children", children}};
+  json window = {{"id", "window"},
+                 {"attrs", {{"AXRole", "AXWindow"}, {"AXTitle", "Main"}}},
+                 {"children", enabled.is_null() ? json::array() : json::array({go})}};
   for (json& step : timeline) {
-    if (step.contains("add")) step["add"]["element"] = go;
+    if (step.contains("add")) step["add"] = {{"parent", "window"}, {"element", go}};
   }
-  return {{"frontmost", {{"pid", 7}}},
-          {"applications", {{{"pid", 7}, {"windows", {window}}}}},
-          {"timeline", std::move(timeline)}};
+  return {{"frontmost", {{"pid", 7}}}, {"applications", {{{"pid", 7}, {"windows", {window}}}}}, {"timeline", timeline}};
 }
 
 const json goSelector = {{"path", {{{"role", "AXButton"}, {"title", "Go"}}}}, {"windowTitle", "Main"}};
 
-TEST(Find, ReturnsAnEnabledMatchAtOnce) {
-  SimDesktopFixture fixture(goDesktop(true));
-  json reply = cmdFind(fixture.platform(), goSelector, defaultTimeoutMs);
-  EXPECT_EQ(reply, (json{{"found", true},
-                         {"score", 61},
-                         {"frame", {{"x", 5}, {"y", 6}, {"w", 7}, {"h", 8}}},
-                         {"enabled", true},
-                         {"role", "AXButton"}}));
-  EXPECT_EQ(fixture.elapsedMs(), 0);
-  EXPECT_EQ(fixture.stats()["sleeps"], 0);
+json goMatch(bool enabled) {
+  return {{"found", true},
+          {"score", 61},
+          {"frame", {{"x", 5}, {"y", 6}, {"w", 7}, {"h", 8}}},
+          {"enabled", enabled},
+          {"role", "AXButton"}};
 }
 
-TEST(Find, WaitsForAButtonEnabledAfter400Ms) {
-  SimDesktopFixture fixture(goDesktop(false, {{{"atMs", 400}, {"set", {{"go", {{"AXEnabled", true}}}}}}}));
-  json reply = cmdFind(fixture.platform(), goSelector, defaultTimeoutMs);
-  EXPECT_EQ(reply["enabled"], true);
-  // Attempts at 0, 150 and 300 ms see it disabled; the one at 450 ms returns.
-  EXPECT_EQ(fixture.elapsedMs(), 450);
-  EXPECT_EQ(fixture.stats()["sleeps"], 3);
+json at(double ms, json step) {
+  step["atMs"] = ms;
+  return json::array({step});
 }
 
-TEST(Find, ReturnsAnElementCreated400MsLaterOnTheFirstAttemptAfter) {
-  SimDesktopFixture fixture(goDesktop(nullptr, {{{"atMs", 400}, {"add", {{"parent", "window"}}}}}));
-  json reply = cmdFind(fixture.platform(), goSelector, defaultTimeoutMs);
-  EXPECT_EQ(reply["found"], true);
-  EXPECT_EQ(fixture.elapsedMs(), 450);
-}
-
-TEST(Find, PrefersAButtonThatStaysDisabledToNothingAtTheDeadline) {
-  SimDesktopFixture fixture(goDesktop(false));
-  json reply = cmdFind(fixture.platform(), goSelector, defaultTimeoutMs);
-  EXPECT_EQ(reply["found"], true);
-  EXPECT_EQ(reply["enabled"], false);
-  EXPECT_EQ(reply["score"], 61);
-  // Attempts every 150 ms; the one at 1500 ms is not before the deadline.
-  EXPECT_EQ(fixture.elapsedMs(), 1500);
-  EXPECT_EQ(fixture.stats()["sleeps"], 10);
-}
-
-TEST(Find, ReportsNothingWhenTheDisabledMatchIsGoneAtTheLastAttempt) {
-  SimDesktopFixture fixture(goDesktop(false, {{{"atMs", 1000}, {"remove", "go"}}}));
-  EXPECT_EQ(cmdFind(fixture.platform(), goSelector, defaultTimeoutMs), (json{{"found", false}}));
-  EXPECT_EQ(fixture.elapsedMs(), 1500);
-}
-
-TEST(Find, ZeroOrNegativeTimeoutMakesExactlyOneAttempt) {
-  for (std::int64_t timeoutMs : {std::int64_t{0}, std::int64_t{-3}, std::numeric_limits<std::int64_t>::min()}) {
-    SimDesktopFixture disabled(goDesktop(false, {{{"atMs", 100}, {"set", {{"go", {{"AXEnabled", true}}}}}}}));
-    json reply = cmdFind(disabled.platform(), goSelector, timeoutMs);
-    EXPECT_EQ(reply["enabled"], false) << timeoutMs;
-    EXPECT_EQ(disabled.stats()["sleeps"], 0) << timeoutMs;
-
-    SimDesktopFixture missing(goDesktop(nullptr, {{{"atMs", 100}, {"add", {{"parent", "window"}}}}}));
-    EXPECT_EQ(cmdFind(missing.platform(), goSelector, timeoutMs), (json{{"found", false}})) << timeoutMs;
-    EXPECT_EQ(missing.elapsedMs(), 0) << timeoutMs;
+TEST(Find, TriesEvery150MsUntilAnEnabledMatchOrTheDeadline) {
+  const json notFound = {{"found", false}};
+  const json enable = {{"set", {{"go", {{"AXEnabled", true}}}}}};
+  const json add = {{"add", true}};
+  const std::int64_t never = std::numeric_limits<std::int64_t>::min();
+  struct Case {
+    json scene;
+    std::int64_t timeoutMs;
+    json reply;
+    double tookMs;
+    int sleeps;
+  } cases[] = {
+      {goDesktop(true), 1500, goMatch(true), 0, 0},
+      // Attempts at 0, 150 and 300 ms see it disabled or missing; the one at 450 ms returns.
+      {goDesktop(false, at(400, enable)), 1500, goMatch(true), 450, 3},
+      {goDesktop(nullptr, at(400, add)), 1500, goMatch(true), 450, 3},
+      // Disabled to the end: the disabled match rather than nothing; the attempt at
+      // 1500 ms is not before the deadline.
+      {goDesktop(false), 1500, goMatch(false), 1500, 10},
+      {goDesktop(false, at(1000, {{"remove", "go"}})), 1500, notFound, 1500, 10},
+      // An attempt may start up to 150 ms after the deadline.
+      {goDesktop(nullptr), 301, notFound, 450, 3},
+      // A deadline of zero or less: exactly one attempt.
+      {goDesktop(false, at(100, enable)), 0, goMatch(false), 0, 0},
+      {goDesktop(nullptr, at(100, add)), -3, notFound, 0, 0},
+      {goDesktop(false, at(100, enable)), never, goMatch(false), 0, 0},
+      {goDesktop(nullptr, at(100, add)), never, notFound, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SimDesktopFixture fixture(c.scene);
+    EXPECT_EQ(cmdFind(fixture.platform(), goSelector, c.timeoutMs), c.reply) << c.scene["timeline"] << c.timeoutMs;
+    EXPECT_EQ(fixture.elapsedMs(), c.tookMs) << c.scene["timeline"] << c.timeoutMs;
+    EXPECT_EQ(fixture.stats()["sleeps"], c.sleeps) << c.scene["timeline"] << c.timeoutMs;
   }
-}
-
-TEST(Find, AnAttemptMayStartUpTo150MsAfterTheDeadline) {
-  SimDesktopFixture fixture(goDesktop(nullptr));
-  EXPECT_EQ(cmdFind(fixture.platform(), goSelector, 301), (json{{"found", false}}));
-  EXPECT_EQ(fixture.elapsedMs(), 450);
 
   // A deadline beyond the clock's range waits like any long one, a year into the run too.
   constexpr auto aYear = std::chrono::hours(24 * 365);
   const double aYearMs = std::chrono::duration<double, std::milli>(aYear).count();
-  SimDesktopFixture late(goDesktop(nullptr, {{{"atMs", aYearMs + 400}, {"add", {{"parent", "window"}}}}}));
+  SimDesktopFixture late(goDesktop(nullptr, at(aYearMs + 400, add)));
   late.clock().advance(aYear);
   EXPECT_EQ(cmdFind(late.platform(), goSelector, std::numeric_limits<std::int64_t>::max())["found"], true);
   EXPECT_EQ(late.elapsedMs(), aYearMs + 450);
 }
 
-json contactsScene() {
-  std::ifstream file(std::string(MORVEL_EXAMPLES_DIR) + "/contacts.json");
-  return json::parse(file);
+// "timeoutMs" of the request, cut toward zero to whole milliseconds.
+TEST(Find, RequestTimeoutIsCutTowardZeroWithADefaultOf1500AndClampedToTheIntegerRange) {
+  // How long a "find" for a button that comes at `addedAtMs` waits, in virtual milliseconds.
+  auto waitedMs = [](const json& timeoutMs, double addedAtMs = 1e12) {
+    SimDesktopFixture fixture(goDesktop(nullptr, at(addedAtMs, {{"add", true}})));
+    json request = {{"cmd", "find"}, {"selector", goSelector}};
+    if (!timeoutMs.is_null()) request["timeoutMs"] = timeoutMs;
+    const json reply = handle(request, fixture.platform());
+    EXPECT_EQ(reply["found"], addedAtMs < 1e12) << timeoutMs;
+    EXPECT_EQ(reply["ok"], true);
+    return fixture.elapsedMs();
+  };
+  for (const json& notANumber : {json(nullptr), json("200"), json::array({200}), json(std::nan(""))}) {
+    EXPECT_EQ(waitedMs(notANumber), 1500) << notANumber;
+  }
+  // Attempts fall every 150 ms: 300.9 is 300, so the attempt at 300 ms is the last.
+  EXPECT_EQ(waitedMs(300.9), 300);
+  EXPECT_EQ(waitedMs(300), 300);
+  EXPECT_EQ(waitedMs(301), 450);
+  EXPECT_EQ(waitedMs(99.99), 150);
+  EXPECT_EQ(waitedMs(true), 150);
+  EXPECT_EQ(waitedMs(false), 0);
+  for (double none : {-3.5, -0.9, -1e300, -std::numeric_limits<double>::infinity()}) EXPECT_EQ(waitedMs(none), 0);
+  // Beyond the integer range: clamped, not fatal; the largest JSON integers are whole already.
+  for (const json& huge : {json(1e19), json(9.3e18), json(1e300), json(std::numeric_limits<double>::infinity()),
+                           json(std::numeric_limits<std::uint64_t>::max())}) {
+    EXPECT_EQ(waitedMs(huge, 400), 450) << huge;
+  }
 }
 
 // What the client sees: the reply as it would come back over the wire.
 json overTheWire(const json& reply) { return json::parse(reply.dump()); }
 
-TEST(Find, FindsAButtonAgainFromTheWholeSelectorAtReply) {
-  json scene = contactsScene();
-  scene["timeline"].push_back({{"atMs", 500}, {"set", {{"add-button", {{"AXTitle", "New Contact"}}}}}});
-  SimDesktopFixture fixture(scene);
-
-  json selector = overTheWire(handle({{"cmd", "selector-at"}, {"id", 3}, {"x", 125}, {"y", 95}}, fixture.platform()));
-  ASSERT_EQ(selector["path"][0]["title"], "Add Contact");
+// A selector taken from a point and sent back whole finds the same button; once its
+// title has changed (to "Save Contact" at 60 s) every button of the window scores
+// 1, and the save button's index (0 in its group) breaks the tie as a position in
+// the whole window: the first button.
+TEST(Find, FindsAButtonAgainFromTheWholeSelectorAtReplyAndByPositionAfterATitleChange) {
+  SimDesktopFixture fixture(exampleScene());
+  json selector = overTheWire(handle({{"cmd", "selector-at"}, {"id", 3}, {"x", 785}, {"y", 385}}, fixture.platform()));
+  ASSERT_EQ(selector["path"][0]["title"], "Save");
+  EXPECT_EQ(selector["path"].size(), 3u);
   EXPECT_EQ(selector["windowTitle"], "Contacts");
   EXPECT_EQ(selector["appBundleId"], "com.example.contacts");
   selector["id"] = 3;  // the loop's key comes back too
-
-  const json buttonFrame = {{"x", 120}, {"y", 88}, {"w", 110}, {"h", 24}};
   json found = handle({{"cmd", "find"}, {"selector", selector}}, fixture.platform());
-  EXPECT_EQ(found["frame"], buttonFrame);
-  EXPECT_EQ(found["score"], 61);
   EXPECT_EQ(found["ok"], true);
+  EXPECT_EQ(found["score"], 61);
+  EXPECT_EQ(found["frame"]["x"], 780);
 
-  // The label changes; the selector still finds the button, with the role alone.
-  fixture.clock().advance(std::chrono::milliseconds(500));
-  found = handle({{"cmd", "find"}, {"selector", selector}}, fixture.platform());
-  EXPECT_EQ(found["frame"], buttonFrame);
-  EXPECT_EQ(found["score"], 1);
-}
-
-TEST(Find, ARoleOnlyTieAfterATitleChangeGoesByPositionInTheWindow) {
-  SimDesktopFixture fixture(contactsScene());
-  json selector = overTheWire(handle({{"cmd", "selector-at"}, {"x", 785}, {"y", 385}}, fixture.platform()));
-  ASSERT_EQ(selector["path"][0]["title"], "Save");
-  EXPECT_EQ(selector["path"].size(), 3u);
-  EXPECT_EQ(handle({{"cmd", "find"}, {"selector", selector}}, fixture.platform())["frame"]["x"], 780);
-
-  // "Save" becomes "Save Contact" at 60 s. Every button of the window then scores 1,
-  // and the save button's index (0 in its group) points at the first button of the
-  // window: the sibling index only breaks ties as a position in the whole window.
   fixture.clock().advance(std::chrono::seconds(60));
-  json found = handle({{"cmd", "find"}, {"selector", selector}}, fixture.platform());
+  found = handle({{"cmd", "find"}, {"selector", selector}}, fixture.platform());
   EXPECT_EQ(found["score"], 1);
-  EXPECT_EQ(found["frame"]["x"], 120);
+  EXPECT_EQ(found["frame"], json({{"x", 120}, {"y", 88}, {"w", 110}, {"h", 24}}));
 }
 
 }  // namespace

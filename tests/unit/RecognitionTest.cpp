@@ -34,6 +34,10 @@ TEST(RunOCR, FramesAreInImagePixelsFromTheRegionCorner) {
   ASSERT_EQ(result.lines.size(), 1u);
   EXPECT_EQ(result.text, "Total");
   expectFrame(result.lines[0].frame, 20, 50, 100, 30);
+  // A region with a negative size counts as its standardised form.
+  result = ocr::runOCR(retina.platform().screen, {600, 350, -100, -50});
+  ASSERT_EQ(result.lines.size(), 1u);
+  expectFrame(result.lines[0].frame, 20, 50, 100, 30);
 
   SimDesktopFixture plain(screenScene(boxExampleScreen(1)));
   result = ocr::runOCR(plain.platform().screen, boxExampleRegion);
@@ -57,13 +61,6 @@ TEST(RunOCR, KeepsEveryCandidateInRecognizerOrderUntrimmed) {
   EXPECT_EQ(result.lines[0].confidence, 0.30000001192092896);
   EXPECT_EQ(result.lines[1].confidence, 0.5);
   EXPECT_EQ(result.lines[2].confidence, 1.0);
-}
-
-TEST(RunOCR, RegionWithNegativeSizeCountsAsItsStandardisedForm) {
-  SimDesktopFixture fixture(screenScene(boxExampleScreen(2)));
-  auto result = ocr::runOCR(fixture.platform().screen, {600, 350, -100, -50});
-  ASSERT_EQ(result.lines.size(), 1u);
-  expectFrame(result.lines[0].frame, 20, 50, 100, 30);
 }
 
 TEST(RunOCR, RegionWithoutAreaIsNeverCaptured) {
@@ -112,23 +109,19 @@ json screenLinesExample(double scale) {
             {{"text", "bottom"}, {"rect", {450, 290, 50, 10}}}}}};
 }
 
-TEST(OcrScreenLines, FramesAreInScreenPointsWhateverThePixelDensity) {
+TEST(OcrScreenLines, FramesAreInScreenPointsWhateverThePixelDensityOrTheRegionsCorner) {
   for (double scale : {1.0, 2.0}) {
     SimDesktopFixture fixture(screenScene(screenLinesExample(scale)));
-    auto lines = ocr::ocrScreenLines(fixture.platform().screen, {100, 200, 400, 100});
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].text, "Name");
-    expectFrame(lines[0].frame, 200, 225, 200, 25);
-    expectFrame(lines[1].frame, 100, 200, 50, 10);                       // at the top edge
-    EXPECT_DOUBLE_EQ(lines[2].frame.y + lines[2].frame.height, 300);     // ends at the bottom edge
+    // The same region, from its top-left corner or (negative size) its bottom-right one.
+    for (const ax::Rect& region : {ax::Rect{100, 200, 400, 100}, ax::Rect{500, 300, -400, -100}}) {
+      auto lines = ocr::ocrScreenLines(fixture.platform().screen, region);
+      ASSERT_EQ(lines.size(), 3u);
+      EXPECT_EQ(lines[0].text, "Name");
+      expectFrame(lines[0].frame, 200, 225, 200, 25);
+      expectFrame(lines[1].frame, 100, 200, 50, 10);                    // at the top edge
+      EXPECT_DOUBLE_EQ(lines[2].frame.y + lines[2].frame.height, 300);  // ends at the bottom edge
+    }
   }
-}
-
-TEST(OcrScreenLines, NegativeSizeMovesTheOriginToTheMinimumCorner) {
-  SimDesktopFixture fixture(screenScene(screenLinesExample(2)));
-  auto lines = ocr::ocrScreenLines(fixture.platform().screen, {500, 300, -400, -100});
-  ASSERT_EQ(lines.size(), 3u);
-  expectFrame(lines[0].frame, 200, 225, 200, 25);
 }
 
 TEST(OcrScreenLines, WordsOnOneVisualLineStayTwoLinesWithoutCandidatelessOnes) {

@@ -1,4 +1,9 @@
+// "selector-at": the descriptor of each element on the path, its index among
+// siblings of its role, and the path up to the window.
+
+#include "accessibility/Descriptor.h"
 #include "commands/SelectorCommands.h"
+#include "support/Scenes.h"
 #include "support/SimDesktopFixture.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +13,90 @@
 namespace morvel {
 namespace {
 
-using nlohmann::json;
+using testing::json;
 using testing::SimDesktopFixture;
+using testing::windowScene;
+
+json node(const std::string& id, json attrs) { return {{"id", id}, {"attrs", std::move(attrs)}}; }
+
+TEST(ElementDescriptor, CarriesEveryReadableTextExactlyAndTheValueOnlyOnRequest) {
+  SimDesktopFixture fixture(windowScene({
+      node("box", {{"AXRole", "AXCheckBox"},
+                      {"AXSubrole", "AXToggle"},
+                      {"AXIdentifier", "remember"},
+                      {"AXTitle", ""},
+                      {"AXDescription", " Remember me "},
+                      {"AXRoleDescription", {{"error", "unsupported"}}},
+                      {"AXValue", 1}}),
+      node("bare", json::object()),
+  }));
+
+  json withValue = ax::elementDescriptor(fixture.ax(), fixture.element("box"), true);
+  EXPECT_EQ(withValue, (json{{"role", "AXCheckBox"},
+                             {"subrole", "AXToggle"},
+                             {"identifier", "remember"},
+                             {"title", ""},
+                             {"description", " Remember me "},
+                             {"value", "1"},
+                             {"index", 0}}));
+
+  json withoutValue = ax::elementDescriptor(fixture.ax(), fixture.element("box"), false);
+  EXPECT_FALSE(withoutValue.contains("value"));
+  withValue.erase("value");
+  EXPECT_EQ(withoutValue, withValue);
+  EXPECT_EQ(ax::elementDescriptor(fixture.ax(), fixture.element("box"), false), withoutValue);
+
+  // Nothing readable but the parent: only the index is left.
+  EXPECT_EQ(ax::elementDescriptor(fixture.ax(), fixture.element("bare"), true), (json{{"index", 0}}));
+}
+
+TEST(SiblingIndex, CountsOnlyChildrenOfTheSameRoleInChildOrderReadingEachRoleOnce) {
+  SimDesktopFixture fixture(windowScene({
+      node("b0", {{"AXRole", "AXButton"}}),
+      node("t0", {{"AXRole", "AXStaticText"}}),
+      node("b1", {{"AXRole", "AXButton"}}),
+      node("t1", {{"AXRole", "AXStaticText"}}),
+      node("b2", {{"AXRole", "AXButton"}}),
+      node("n0", {{"AXTitle", "no role"}}),
+      node("n1", {{"AXRole", {{"error", "gone"}}}}),
+      node("lower", {{"AXRole", "axbutton"}}),
+  }));
+  ax::Accessibility& ax = fixture.ax();
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("b0")), 0);
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("b2")), 2);
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("t1")), 1);
+  // Unreadable roles are counted among each other, whatever made them unreadable.
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("n1")), 1);
+  // Role comparison is case-sensitive.
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("lower")), 0);
+  // The parent, the own role, the parent's children, then one role per child; no
+  // more than the parent where there is none.
+  fixture.stats();
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("b0")), 0);
+  EXPECT_EQ(fixture.stats()["reads"], 3 + 8);
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("app")), 0);
+  EXPECT_EQ(fixture.stats()["reads"], 1);
+}
+
+TEST(SiblingIndex, IsZeroWithoutParentOrWhenTheParentDoesNotListTheElement) {
+  json scene = windowScene({
+      node("listed", {{"AXRole", "AXButton"}}),
+      node("hidden", {{"AXRole", "AXButton"}}),
+  });
+  // The window lists only the first button; the second still names it as parent.
+  scene["applications"][0]["windows"][0]["attrs"]["AXChildren"] = json::array({{{"ref", "listed"}}});
+  scene["applications"][0]["windows"].push_back(
+      {{"id", "second-window"}, {"attrs", {{"AXRole", "AXWindow"}, {"AXTitle", "Other"}}}});
+  scene["elements"] = {node("orphan", {{"AXRole", "AXButton"}})};
+  SimDesktopFixture fixture(scene);
+  ax::Accessibility& ax = fixture.ax();
+
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("hidden")), 0);
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("orphan")), 0);
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("app")), 0);
+  // A window is counted among the application's windows.
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("second-window")), 1);
+}
 
 json framed(json attrs, double x, double y, double w, double h) {
   attrs["AXFrame"] = {{"rect", {x, y, w, h}}};
@@ -57,6 +144,8 @@ TEST(SelectorAt, PathRunsFromTheElementUpToItsWindowWithTheValueOfTheFirstOnly) 
   EXPECT_EQ(other["windowTitle"], "Inbox");
 
   EXPECT_EQ(cmdSelectorAt(fixture.platform(), 700, 700), (json{{"found", false}}));
+  // Coordinates beyond single precision saturate instead of overflowing.
+  EXPECT_EQ(cmdSelectorAt(fixture.platform(), -5, 1e300), (json{{"found", false}}));
 }
 
 // `count` nested groups below a window, titled by their depth, all under (50, 50).

@@ -1,4 +1,9 @@
+// How a selector finds its element: the score of one candidate, the window to
+// search and the walk through it.
+
 #include "commands/SelectorResolution.h"
+#include "commands/SelectorScoring.h"
+#include "support/Scenes.h"
 #include "support/SimDesktopFixture.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +15,87 @@
 namespace morvel {
 namespace {
 
-using nlohmann::json;
+using testing::element;
+using testing::json;
+using testing::nestedBelow;
 using testing::SimDesktopFixture;
+
+class SelectorScoring : public ::testing::Test {
+ protected:
+  SelectorScoring()
+      : fixture_(json{{"elements",
+                   {{{"id", "save"}, {"attrs", {{"AXRole", "AXButton"}, {"AXTitle", "Save"}}}},
+                    {{"id", "save-lower"}, {"attrs", {{"AXRole", "AXButton"}, {"AXTitle", "save"}}}},
+                    {{"id", "save-field"}, {"attrs", {{"AXRole", "AXTextField"}, {"AXTitle", "Save"}}}},
+                    {{"id", "cafe-composed"}, {"attrs", {{"AXRole", "AXButton"}, {"AXTitle", "Caf\u00E9"}}}},
+                    {{"id", "untitled"}, {"attrs", {{"AXRole", "AXButton"}, {"AXTitle", {{"error", "x"}}}}}},
+                    {{"id", "empty-role"}, {"attrs", {{"AXRole", ""}}}},
+                    {{"id", "no-role"}, {"attrs", {{"AXTitle", "Save"}}}},
+                    {{"id", "box"}, {"attrs", {{"AXRole", "AXCheckBox"}, {"AXValue", 1}}}},
+                    {{"id", "full"},
+                     {"attrs",
+                      {{"AXRole", "AXButton"},
+                       {"AXIdentifier", "save-id"},
+                       {"AXTitle", "Save"},
+                       {"AXDescription", "Saves"},
+                       {"AXRoleDescription", "button"},
+                       {"AXValue", "v"}}}}}}}) {}
+
+  int score(const std::string& id, const json& target) {
+    return scoreAgainstTarget(fixture_.ax(), fixture_.element(id), target);
+  }
+  SimDesktopFixture fixture_;
+};
+
+TEST_F(SelectorScoring, RoleMustMatchExactlyAndTitlesOnlyAddPoints) {
+  const json target = {{"role", "AXButton"}, {"title", "Save"}};
+  EXPECT_EQ(score("save", target), 61);
+  EXPECT_EQ(score("save-lower", target), 1);
+  EXPECT_EQ(score("save-field", target), -1);
+  EXPECT_EQ(score("untitled", target), 1);  // an unreadable title withholds points, nothing more
+  EXPECT_EQ(score("no-role", target), -1);
+  // Canonically equivalent spellings are the same title.
+  EXPECT_EQ(score("cafe-composed", {{"role", "AXButton"}, {"title", "Cafe\u0301"}}), 61);
+  EXPECT_EQ(score("save", {{"role", "AXButton"}, {"title", "Save "}}), 1);
+}
+
+TEST_F(SelectorScoring, IdentifierRulesOutUnlessEqualAndEmptyNamesAreIgnored) {
+  EXPECT_EQ(score("save", {{"role", "AXButton"}, {"identifier", "save-id"}, {"title", "Save"}}), -1);
+  EXPECT_EQ(score("full", {{"role", "AXButton"}, {"identifier", "save-id"}}), 201);
+  EXPECT_EQ(score("full", {{"role", "AXButton"}, {"identifier", "other"}, {"title", "Save"}}), -1);
+  EXPECT_EQ(score("save", {{"role", "AXButton"}, {"identifier", ""}, {"title", ""}}), 1);
+
+  // An empty identifier is not asked of the element at all.
+  fixture_.stats();
+  score("save", {{"role", "AXButton"}, {"identifier", ""}});
+  EXPECT_EQ(fixture_.stats()["reads"], 1);
+}
+
+TEST_F(SelectorScoring, EmptyRoleMatchesOnlyAnEmptyRoleAndNonTextKeysAreIgnored) {
+  EXPECT_EQ(score("empty-role", {{"role", ""}}), 1);
+  EXPECT_EQ(score("save", {{"role", ""}}), -1);
+  EXPECT_EQ(score("no-role", {{"role", ""}}), -1);
+  EXPECT_EQ(score("no-role", {{"role", 5}, {"title", "Save"}}), 61);
+  EXPECT_EQ(score("save", {{"role", nullptr}, {"title", {"Save"}}, {"identifier", 3}}), 1);
+  EXPECT_EQ(score("save", json::object()), 1);
+  EXPECT_EQ(score("save", json::array({"AXButton"})), 1);
+}
+
+TEST_F(SelectorScoring, ValueComparesAsTextAndEveryKeyMatchingGivesTheMaximum) {
+  EXPECT_EQ(score("box", {{"role", "AXCheckBox"}, {"value", "1"}}), 11);
+  EXPECT_EQ(score("box", {{"role", "AXCheckBox"}, {"value", "1.0"}}), 1);
+  const json everything = {{"role", "AXButton"},       {"identifier", "save-id"}, {"title", "Save"},
+                           {"description", "Saves"},  {"roleDescription", "button"}, {"value", "v"},
+                           {"subrole", "ignored"},    {"index", 4}};
+  EXPECT_EQ(score("full", everything), 336);
+
+  // Each named attribute is read once; a rule-out stops the reads.
+  fixture_.stats();
+  score("full", everything);
+  EXPECT_EQ(fixture_.stats()["reads"], 6);
+  score("save-field", everything);
+  EXPECT_EQ(fixture_.stats()["reads"], 1);
+}
 
 json rect(double x, double y, double w = 10, double h = 10) { return {{"rect", {x, y, w, h}}}; }
 
@@ -57,6 +141,10 @@ bool chooses(SimDesktopFixture& fixture, json windowTitle, const std::string& wi
 
 TEST(WindowForSelector, ExactTitleBeforeContainmentBeforeTheFrontWindow) {
   SimDesktopFixture fixture(reportDesktop());
+  // The front window's own title needs no list of windows.
+  fixture.stats();
+  EXPECT_TRUE(chooses(fixture, "Inbox", "inbox"));
+  EXPECT_EQ(fixture.stats()["reads"], 2);  // the focused window and its title
   EXPECT_TRUE(chooses(fixture, "Report", "report"));
   EXPECT_TRUE(chooses(fixture, "Repo", "report-2"));
   EXPECT_TRUE(chooses(fixture, "Quarterly Report 2", "report-2"));
@@ -65,13 +153,6 @@ TEST(WindowForSelector, ExactTitleBeforeContainmentBeforeTheFrontWindow) {
   EXPECT_TRUE(chooses(fixture, nullptr, "inbox"));
   EXPECT_TRUE(chooses(fixture, "", "inbox"));
   EXPECT_TRUE(chooses(fixture, 42, "inbox"));
-}
-
-TEST(WindowForSelector, TheFrontWindowsOwnTitleNeedsNoListOfWindows) {
-  SimDesktopFixture fixture(reportDesktop());
-  fixture.stats();
-  EXPECT_TRUE(chooses(fixture, "Inbox", "inbox"));
-  EXPECT_EQ(fixture.stats()["reads"], 2);  // the focused window and its title
 }
 
 TEST(WindowForSelector, NothingWithoutAFrontmostApplication) {
@@ -153,16 +234,6 @@ TEST(ResolveSelectorOnce, ReadsEachCandidatesRoleOnceAndOnlyTheTextsTheTargetNam
   EXPECT_EQ(fixture.stats()["reads"], frontWindow + walk + scoring + description);
 }
 
-TEST(ResolveSelectorOnce, PositionsCountAcrossTheWholeWindowInDocumentOrder) {
-  json nested = {{"attrs", {{"AXRole", "AXGroup"}}}, {"children", buttonRow({"Go", "Go"})}};
-  nested["children"][0]["id"] = "n0";
-  nested["children"][1]["id"] = "n1";
-  nested["children"][1]["attrs"]["AXFrame"] = rect(500, 0);
-  SimDesktopFixture fixture(desktop({window("w", "W", {nested, button("after", "Go", 700)})}, ""));
-  EXPECT_EQ(chosenX(fixture, {{"role", "AXButton"}, {"index", 2}}), 700);
-  EXPECT_EQ(chosenX(fixture, {{"role", "AXButton"}, {"index", 1}}), 500);
-}
-
 TEST(ResolveSelectorOnce, TheChosenElementAloneDecidesFrameAndEnabled) {
   json buttons = buttonRow({"Go", "Go"}, {{"AXEnabled", {{"other", "not a boolean"}}}, {"AXValue", 3}});
   buttons[1]["attrs"]["AXFrame"] = {{"error", "no frame"}};
@@ -181,62 +252,42 @@ TEST(ResolveSelectorOnce, TheChosenElementAloneDecidesFrameAndEnabled) {
   EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", "AXSlider"}})), (json{{"found", false}}));
 }
 
-// A target button `depth` levels below the window.
-json buttonAtDepth(int depth) {
-  json node = button("target", "Deep", 5);
-  for (int level = depth - 1; level >= 1; --level) node = {{"attrs", {{"AXRole", "AXGroup"}}}, {"children", {node}}};
-  return desktop({window("w", "W", {node})}, "");
+TEST(ResolveSelectorOnce, FindsCandidates35LevelsDownAndAmongTheFirst9000ElementsOnly) {
+  auto found = [](json windowChildren) {
+    SimDesktopFixture fixture(desktop({window("w", "W", std::move(windowChildren))}, ""));
+    return chosenX(fixture, {{"role", "AXButton"}, {"title", "Late"}}) == 5;
+  };
+  // The window is at depth 0: 34 groups put the button at depth 35.
+  EXPECT_TRUE(found(json::array({nestedBelow(34, button("target", "Late", 5))})));
+  EXPECT_FALSE(found(json::array({nestedBelow(35, button("target", "Late", 5))})));
+  // The window and `before - 1` static texts come before the button in pre-order.
+  auto buttonAfter = [](int before) {
+    json children = json::array();
+    for (int i = 1; i < before; ++i) children.push_back(element("AXStaticText"));
+    children.push_back(button("target", "Late", 5));
+    return children;
+  };
+  EXPECT_TRUE(found(buttonAfter(8999)));
+  EXPECT_FALSE(found(buttonAfter(9000)));
 }
 
-TEST(ResolveSelectorOnce, FindsCandidatesThirtyFiveLevelsDownAndNoDeeper) {
-  const json target = {{"role", "AXButton"}, {"title", "Deep"}};
-  SimDesktopFixture atLimit(buttonAtDepth(35));
-  EXPECT_EQ(chosenX(atLimit, target), 5);
-  SimDesktopFixture belowLimit(buttonAtDepth(36));
-  EXPECT_EQ(chosenX(belowLimit, target), -1);
-}
-
-// The target button after `before` other elements in pre-order, the window included.
-json buttonAfter(int before) {
-  json children = json::array();
-  for (int i = 1; i < before; ++i) children.push_back({{"attrs", {{"AXRole", "AXStaticText"}}}});
-  children.push_back(button("target", "Late", 5));
-  return desktop({window("w", "W", children)}, "");
-}
-
-TEST(ResolveSelectorOnce, ExaminesNineThousandElementsAndNoMore) {
-  const json target = {{"role", "AXButton"}, {"title", "Late"}};
-  SimDesktopFixture lastExamined(buttonAfter(8999));
-  EXPECT_EQ(chosenX(lastExamined, target), 5);
-  SimDesktopFixture firstUnexamined(buttonAfter(9000));
-  EXPECT_EQ(chosenX(firstUnexamined, target), -1);
-}
-
-json slowDesktop(double responseDelayMs) {
-  json scene = reportDesktop();
-  scene["applications"][0]["responseDelayMs"] = responseDelayMs;
-  return scene;
-}
-
-TEST(ResolveSelectorOnce, GivesUpOnTheWindowAfterTwoSeconds) {
-  SimDesktopFixture answering(slowDesktop(1500));
-  EXPECT_EQ(resolveSelectorOnce(answering.ax(), selectorFor({{"role", "AXButton"}}))["found"], true);
-
-  // The front-window lookup waits under the default time-out; the first read on the
-  // window itself gives up after two seconds, and the application counts as hung.
-  SimDesktopFixture hanging(slowDesktop(2500));
-  EXPECT_EQ(resolveSelectorOnce(hanging.ax(), selectorFor({{"role", "AXButton"}})), (json{{"found", false}}));
-  EXPECT_EQ(hanging.elapsedMs(), 2500 + 2500 + 2000);
-}
-
-TEST(ResolveSelectorOnce, GivesUpOnTheApplicationAfterTwoSeconds) {
-  SimDesktopFixture answering(slowDesktop(1500));
-  EXPECT_EQ(resolveSelectorOnce(answering.ax(), selectorFor({{"role", "AXButton"}}, "Report"))["frame"]["x"], 40);
-
-  SimDesktopFixture hanging(slowDesktop(2500));
-  EXPECT_EQ(resolveSelectorOnce(hanging.ax(), selectorFor({{"role", "AXButton"}}, "Report")),
-            (json{{"found", false}}));
-  EXPECT_EQ(hanging.elapsedMs(), 2500 + 2500 + 2000);  // focused window, its title, then the list of windows
+TEST(ResolveSelectorOnce, GivesUpOnAnApplicationThatTakesOverTwoSeconds) {
+  // With or without a window title: the front-window lookup (focused window, its
+  // title, then the list of windows where a title is wanted) waits under the
+  // default time-out; the next read gives up after two seconds, and the
+  // application counts as hung.
+  for (const json& windowTitle : {json(nullptr), json("Report")}) {
+    json scene = reportDesktop();
+    scene["applications"][0]["responseDelayMs"] = 1500;
+    SimDesktopFixture answering(scene);
+    EXPECT_EQ(resolveSelectorOnce(answering.ax(), selectorFor({{"role", "AXButton"}}, windowTitle))["frame"]["x"],
+              windowTitle.is_null() ? 20 : 40);
+    scene["applications"][0]["responseDelayMs"] = 2500;
+    SimDesktopFixture hanging(scene);
+    EXPECT_EQ(resolveSelectorOnce(hanging.ax(), selectorFor({{"role", "AXButton"}}, windowTitle)),
+              (json{{"found", false}}));
+    EXPECT_EQ(hanging.elapsedMs(), 2500 + 2500 + 2000) << windowTitle;
+  }
 }
 
 }  // namespace

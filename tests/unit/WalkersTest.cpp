@@ -1,9 +1,12 @@
+// The bounded walks below an element. Their limits as each command sets them are
+// checked with the commands; here, what a walk examines and reads.
+
 #include "accessibility/Walkers.h"
+#include "support/Scenes.h"
 #include "support/SimDesktopFixture.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,33 +14,16 @@ namespace morvel {
 namespace {
 
 using ax::Element;
-using nlohmann::json;
+using testing::element;
+using testing::json;
 using testing::SimDesktopFixture;
+using testing::windowScene;
+using testing::withChildren;
+using testing::withId;
 
-json desktopWithWindow(json windowChildren) {
-  return {{"frontmost", {{"pid", 7}}},
-          {"applications",
-           {{{"pid", 7},
-             {"windows",
-              {{{"id", "window"},
-                {"attrs", {{"AXRole", "AXWindow"}}},
-                {"children", std::move(windowChildren)}}}}}}}};
-}
-
-json element(const std::string& id, const std::string& role, json children = nullptr) {
-  json node = {{"id", id}, {"attrs", {{"AXRole", role}}}};
-  if (!children.is_null()) node["children"] = std::move(children);
-  return node;
-}
-
-// Groups nested `levels` deep under the window, "level-1" ... "level-N", each
-// of the given role at the depth the role function picks.
-json nestedChain(int levels, const std::function<std::string(int)>& roleAtDepth) {
-  json innermost = element("level-" + std::to_string(levels), roleAtDepth(levels));
-  for (int depth = levels - 1; depth >= 1; --depth) {
-    innermost = element("level-" + std::to_string(depth), roleAtDepth(depth), json::array({innermost}));
-  }
-  return json::array({innermost});
+json node(const std::string& id, const std::string& role, json children = nullptr) {
+  json built = withId(element(role), id);
+  return children.is_null() ? built : withChildren(built, std::move(children));
 }
 
 std::vector<std::string> idsOf(SimDesktopFixture& fixture, const std::vector<Element>& elements,
@@ -52,17 +38,16 @@ std::vector<std::string> idsOf(SimDesktopFixture& fixture, const std::vector<Ele
 }
 
 TEST(CollectFirstByRole, EndsTheWalkAtItsLimitWithTheSameFirstMatches) {
-  SimDesktopFixture fixture(desktopWithWindow({
-      element("a", "AXButton"), element("group", "AXGroup", {element("b", "AXButton"), element("c", "AXButton")}),
-      element("d", "AXButton")}));
+  SimDesktopFixture fixture(windowScene({node("a", "AXButton"),
+                                         node("group", "AXGroup", {node("b", "AXButton"), node("c", "AXButton")}),
+                                         node("d", "AXButton")}));
   const Element window = fixture.element("window");
   const ax::RoleSet buttons = {"AXButton"};
   fixture.stats();
   auto firstTwo = ax::collectFirstByRole(fixture.ax(), window, buttons, 35, 9000, 2);
-  const auto readsForTwo = fixture.stats()["reads"].get<int>();
   EXPECT_EQ(idsOf(fixture, firstTwo, {"a", "b", "c", "d"}), (std::vector<std::string>{"a", "b"}));
   // Role and children of the window, a and the group, then b's role: c and d are never read.
-  EXPECT_EQ(readsForTwo, 7);
+  EXPECT_EQ(fixture.stats()["reads"], 7);
 
   auto all = ax::collectFirstByRole(fixture.ax(), window, buttons, 35, 9000, 10);
   EXPECT_EQ(idsOf(fixture, all, {"a", "b", "c", "d"}), (std::vector<std::string>{"a", "b", "c", "d"}));
@@ -70,13 +55,11 @@ TEST(CollectFirstByRole, EndsTheWalkAtItsLimitWithTheSameFirstMatches) {
 }
 
 TEST(CollectByRole, WalksInDocumentOrderAndStillDescendsBelowUnreadableRoles) {
-  SimDesktopFixture fixture(desktopWithWindow({
-      element("table", "AXTable", {element("list", "AXList"), element("cell", "AXCell")}),
-      {{"id", "mystery"},
-       {"attrs", {{"AXRole", {{"error", "gone"}}}}},
-       {"children", {element("inner-grid", "AXGrid")}}},
-      element("outline", "AXOutline"),
-  }));
+  const json mystery = {{"id", "mystery"},
+                        {"attrs", {{"AXRole", {{"error", "gone"}}}}},
+                        {"children", json::array({node("inner-grid", "AXGrid")})}};
+  SimDesktopFixture fixture(windowScene({node("table", "AXTable", {node("list", "AXList"), node("cell", "AXCell")}),
+                                         mystery, node("outline", "AXOutline")}));
   std::vector<Element> found;
   int budget = 100;
   ax::collectByRole(fixture.ax(), fixture.element("window"), {"AXTable", "AXList", "AXGrid", "AXOutline"}, 0, 25,
@@ -86,134 +69,60 @@ TEST(CollectByRole, WalksInDocumentOrderAndStillDescendsBelowUnreadableRoles) {
   EXPECT_EQ(budget, 100 - 7);  // every examined element costs one unit, matching or not
 }
 
-TEST(CollectByRole, BudgetOfOneExaminesOnlyTheStartAndSpentBudgetLeavesLaterSiblingsAlone) {
-  SimDesktopFixture fixture(desktopWithWindow({
-      element("big", "AXGroup", {element("g1", "AXGroup"), element("g2", "AXGroup"), element("g3", "AXGroup")}),
-      element("late-table", "AXTable"),
+TEST(CollectByRole, SpendsOneUnitPerElementInPreOrderAndStopsAtTheDepthLimit) {
+  SimDesktopFixture fixture(windowScene({
+      node("big", "AXGroup", {node("g1", "AXGroup"), node("g2", "AXGroup"), node("g3", "AXGroup")}),
+      node("late-table", "AXTable"),
   }));
-  std::vector<Element> found;
+  const Element window = fixture.element("window");
+  auto collect = [&](const ax::RoleSet& roles, int depth, int maxDepth, int& budget) {
+    std::vector<Element> found;
+    ax::collectByRole(fixture.ax(), window, roles, depth, maxDepth, budget, found);
+    return idsOf(fixture, found, {"window", "big", "g1", "late-table"});
+  };
+  // A budget of one examines the start alone and reads nothing below it.
   int budget = 1;
   fixture.stats();
-  ax::collectByRole(fixture.ax(), fixture.element("window"), {"AXWindow", "AXTable"}, 0, 25, budget, found);
-  EXPECT_EQ(idsOf(fixture, found, {"window"}), std::vector<std::string>{"window"});
+  EXPECT_EQ(collect({"AXWindow", "AXTable"}, 0, 25, budget), std::vector<std::string>{"window"});
   EXPECT_EQ(budget, 0);
-  EXPECT_EQ(fixture.stats()["reads"], 1);  // nothing below could be examined, so nothing below is read
-
-  // Five units: the window and the first subtree use them all; the table directly
-  // under the window is never reached, however shallow.
-  found.clear();
+  EXPECT_EQ(fixture.stats()["reads"], 1);
+  // The window and the first subtree use five units; the shallow table needs a sixth.
   budget = 5;
-  ax::collectByRole(fixture.ax(), fixture.element("window"), {"AXTable"}, 0, 25, budget, found);
-  EXPECT_TRUE(found.empty());
+  EXPECT_TRUE(collect({"AXTable"}, 0, 25, budget).empty());
   budget = 6;
-  ax::collectByRole(fixture.ax(), fixture.element("window"), {"AXTable"}, 0, 25, budget, found);
-  EXPECT_EQ(idsOf(fixture, found, {"late-table"}), std::vector<std::string>{"late-table"});
-
-  // Nothing at all is read with an empty budget or a start beyond the depth limit.
-  found.clear();
+  EXPECT_EQ(collect({"AXTable"}, 0, 25, budget), std::vector<std::string>{"late-table"});
+  // An element at the depth limit is examined; its children are not read.
+  budget = 100;
   fixture.stats();
+  EXPECT_EQ(collect({"AXGroup", "AXTable"}, 0, 1, budget), (std::vector<std::string>{"big", "late-table"}));
+  EXPECT_EQ(budget, 100 - 3);
+  EXPECT_EQ(fixture.stats()["reads"], 2 + 1 + 1);  // role and children of the window, the roles below
+  // Nothing at all is read with an empty budget or a start beyond the depth limit.
   budget = 0;
-  ax::collectByRole(fixture.ax(), fixture.element("window"), {"AXWindow"}, 0, 25, budget, found);
+  EXPECT_TRUE(collect({"AXWindow"}, 0, 25, budget).empty());
   budget = 10;
-  ax::collectByRole(fixture.ax(), fixture.element("window"), {"AXWindow"}, 26, 25, budget, found);
-  EXPECT_TRUE(found.empty());
+  EXPECT_TRUE(collect({"AXWindow"}, 26, 25, budget).empty());
   EXPECT_EQ(budget, 10);
   EXPECT_EQ(fixture.stats()["reads"], 0);
 }
 
-TEST(CollectByRole, ExaminesAnElementAtMaxDepthButNotItsChildren) {
-  constexpr int maxDepth = 35;
-  SimDesktopFixture fixture(desktopWithWindow(nestedChain(maxDepth + 1, [](int) { return "AXButton"; })));
-  std::vector<Element> found;
-  int budget = 9000;
+TEST(FirstValueInSubtree, GoesInPreOrderAndReadsNothingWithoutBudgetOrBelowItsDepth) {
+  // The cell's own value is unreadable; the first text in pre-order is deeper than
+  // a later sibling's. (Values, titles, depth and budget: SerializeRows in StructureTest.)
+  const json deeper =
+      withChildren(element("AXGroup"), json::array({element("AXStaticText", {{"AXTitle", "first, deeper"}})}));
+  json cell = withChildren(withId(element("AXCell", {{"AXValue", {{"error", "no"}}}}), "cell"),
+                           {deeper, element("AXStaticText", {{"AXValue", "second, shallower"}})});
+  SimDesktopFixture fixture(windowScene(json::array({cell})));
+  int budget = 60;
+  EXPECT_EQ(ax::firstValueInSubtree(fixture.ax(), fixture.element("cell"), 0, budget), "first, deeper");
+  budget = 0;
   fixture.stats();
-  ax::collectByRole(fixture.ax(), fixture.element("window"), {"AXButton"}, 0, maxDepth, budget, found);
-  ASSERT_EQ(found.size(), static_cast<std::size_t>(maxDepth));
-  EXPECT_TRUE(fixture.ax().isSameElement(found.back(), fixture.element("level-35")));
-  EXPECT_EQ(budget, 9000 - (maxDepth + 1));
-  // A role for each of the 36 examined elements; no children read at the limit.
-  EXPECT_EQ(fixture.stats()["reads"], (maxDepth + 1) + maxDepth);
-}
-
-TEST(CollectByRole, ExaminesExactlyTheBudgetInPreOrderWithAtMostTwoReadsEach) {
-  constexpr int budgetUnits = 9000;
-  // The window is examined first, so the child at position 8999 is the last one examined.
-  json children = json::array();
-  for (int i = 0; i < budgetUnits - 2; ++i) children.push_back(element("filler-" + std::to_string(i), "AXGroup"));
-  children.push_back(element("last-examined", "AXButton"));
-  children.push_back(element("first-unexamined", "AXButton"));
-  SimDesktopFixture fixture(desktopWithWindow(children));
-
-  std::vector<Element> found;
-  int budget = budgetUnits;
-  fixture.stats();
-  ax::collectByRole(fixture.ax(), fixture.element("window"), {"AXButton"}, 0, 35, budget, found);
-  EXPECT_EQ(idsOf(fixture, found, {"last-examined", "first-unexamined"}), std::vector<std::string>{"last-examined"});
-  EXPECT_EQ(budget, 0);
-  const auto reads = fixture.stats()["reads"].get<int>();
-  EXPECT_LE(reads, 2 * budgetUnits);
-  EXPECT_GE(reads, budgetUnits);
-}
-
-json cell(json attrs, json children = nullptr) {
-  json node = {{"id", "cell"}, {"attrs", std::move(attrs)}};
-  if (!children.is_null()) node["children"] = std::move(children);
-  return desktopWithWindow({node});
-}
-
-std::optional<std::string> cellText(SimDesktopFixture& fixture, int budget = 60) {
-  return ax::firstValueInSubtree(fixture.ax(), fixture.element("cell"), 0, budget);
-}
-
-TEST(FirstValueInSubtree, TakesTheFirstNonEmptyValueOrTitleInPreOrder) {
-  SimDesktopFixture emptyValue(cell({{"AXValue", ""}, {"AXTitle", "Name"}}));
-  EXPECT_EQ(cellText(emptyValue), "Name");
-
-  SimDesktopFixture zero(cell({{"AXValue", 0}, {"AXTitle", "Name"}}));
-  EXPECT_EQ(cellText(zero), "0");
-
-  SimDesktopFixture blank(cell({{"AXValue", " "}}, {{{"attrs", {{"AXTitle", "deeper"}}}}}));
-  EXPECT_EQ(cellText(blank), " ");
-
-  SimDesktopFixture siblings(cell({{"AXValue", {{"error", "no"}}}},
-                                  {{{"children", {{{"attrs", {{"AXTitle", "first, deeper"}}}}}}},
-                                   {{"attrs", {{"AXValue", "second, shallower"}}}}}));
-  EXPECT_EQ(cellText(siblings), "first, deeper");
-}
-
-// A cell whose only text lies `levels` below it.
-json textBelow(int levels) {
-  json node = {{"attrs", {{"AXTitle", "deep"}}}};
-  for (int i = 1; i < levels; ++i) node = {{"attrs", json::object()}, {"children", {node}}};
-  return cell(json::object(), {node});
-}
-
-TEST(FirstValueInSubtree, SearchesFourLevelsBelowTheStartAndNoFurther) {
-  SimDesktopFixture fourBelow(textBelow(4));
-  EXPECT_EQ(cellText(fourBelow), "deep");
-  SimDesktopFixture fiveBelow(textBelow(5));
-  EXPECT_EQ(cellText(fiveBelow), std::nullopt);
-}
-
-TEST(FirstValueInSubtree, SpendsOneUnitPerExaminedElement) {
-  // 59 empty children: the cell and them use 59 + 1 units; a text on the 60th element
-  // in pre-order is found, one on the 61st is not.
-  auto cellWithTextAt = [](int position) {
-    json children = json::array();
-    for (int i = 2; i < position; ++i) children.push_back({{"attrs", {{"AXValue", ""}}}});
-    children.push_back({{"attrs", {{"AXValue", "late"}}}});
-    return cell({{"AXValue", ""}}, children);
-  };
-  SimDesktopFixture sixtieth(cellWithTextAt(60));
-  EXPECT_EQ(cellText(sixtieth), "late");
-  SimDesktopFixture sixtyFirst(cellWithTextAt(61));
-  EXPECT_EQ(cellText(sixtyFirst), std::nullopt);
-
-  int budget = 0;
-  EXPECT_EQ(ax::firstValueInSubtree(sixtieth.ax(), sixtieth.element("cell"), 0, budget), std::nullopt);
+  EXPECT_EQ(ax::firstValueInSubtree(fixture.ax(), fixture.element("cell"), 0, budget), std::nullopt);
   budget = 3;
-  EXPECT_EQ(ax::firstValueInSubtree(sixtieth.ax(), sixtieth.element("cell"), 5, budget), std::nullopt);
+  EXPECT_EQ(ax::firstValueInSubtree(fixture.ax(), fixture.element("cell"), 5, budget), std::nullopt);
   EXPECT_EQ(budget, 3);
+  EXPECT_EQ(fixture.stats()["reads"], 0);
 }
 
 }  // namespace

@@ -46,19 +46,16 @@ std::optional<Window> viewableWindowOf(Display* display, pid_t pid) {
 }
 
 std::optional<ScreenRect> viewableClientOf(Display* display, pid_t pid) {
-  const Window root = DefaultRootWindow(display);
-  for (unsigned long window : windowProperty(display, root, "_NET_CLIENT_LIST", XA_WINDOW)) {
-    auto owner = windowProperty(display, window, "_NET_WM_PID", XA_CARDINAL);
-    if (owner.empty() || static_cast<pid_t>(owner.front()) != pid) continue;
-    XWindowAttributes attributes;
-    if (XGetWindowAttributes(display, window, &attributes) == 0 || attributes.map_state != IsViewable) continue;
-    int x = 0;
-    int y = 0;
-    Window child = 0;
-    if (XTranslateCoordinates(display, window, root, 0, 0, &x, &y, &child) == 0) continue;
-    return ScreenRect{x, y, attributes.width, attributes.height};
+  const auto window = viewableWindowOf(display, pid);
+  XWindowAttributes attributes;
+  int x = 0;
+  int y = 0;
+  Window child = 0;
+  if (!window || XGetWindowAttributes(display, *window, &attributes) == 0 ||
+      XTranslateCoordinates(display, *window, DefaultRootWindow(display), 0, 0, &x, &y, &child) == 0) {
+    return std::nullopt;
   }
-  return std::nullopt;
+  return ScreenRect{x, y, attributes.width, attributes.height};
 }
 
 }  // namespace
@@ -106,7 +103,7 @@ ScreenRect FixtureApplication::frameOf(const std::string& widget) {
     throw std::runtime_error("no geometry for " + widget);
   }
   auto client = clientWindowOf(process_.pid());
-  if (!client) throw std::runtime_error("fixture window not on screen");
+  if (!client) throw std::runtime_error("application window not on screen");
   return {client->x + inWindow.x, client->y + inWindow.y, inWindow.width, inWindow.height};
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // The pieces of the virtual desktop the integration tests use: the helper
-// process, the fixture application, and what the X server says about windows.
+// process, the sample applications, and what the X server says about windows.
 
 #include "support/ChildProcess.h"
 
@@ -19,7 +19,7 @@ using Json = nlohmann::json;
 
 // Generous bound for one reply of a healthy helper on a loaded machine.
 constexpr auto replyTimeout = 10000ms;
-// How long the fixture may take to show its window and settle.
+// How long an application may take to show its window and settle.
 constexpr auto startupTimeout = 20000ms;
 
 class HelperProcess {
@@ -40,11 +40,17 @@ struct ScreenRect {
   int height = 0;
 };
 
+// A rectangle as the commands' replies give frames.
+inline Json frameJson(const ScreenRect& rect) {
+  return {{"x", double(rect.x)}, {"y", double(rect.y)}, {"w", double(rect.width)}, {"h", double(rect.height)}};
+}
+
+// A sample application the tests drive over its standard input.
 class FixtureApplication {
  public:
-  // The contacts fixture, or another program that speaks the same protocol.
-  explicit FixtureApplication(std::vector<std::string> argv = {MORVEL_FIXTURE_PATH});
-  // The fixture's answer to one command line.
+  // The contacts application, or another program that speaks the same protocol.
+  explicit FixtureApplication(std::vector<std::string> argv = {MORVEL_CONTACTS_APP_PATH});
+  // The application's answer to one command line.
   std::string command(const std::string& line);
   // The answer to a command that replies with a count N and then N lines.
   std::vector<std::string> commandLines(const std::string& line);

@@ -1,9 +1,10 @@
 #pragma once
 
-// Small builders for scenes with one front window, used by the form-field tests.
+// Small builders for scenes of the simulated desktop.
 
 #include <nlohmann/json.hpp>
 
+#include <fstream>
 #include <string>
 
 namespace morvel::testing {
@@ -47,18 +48,25 @@ inline json fillerGroup(int count) {
   return group(std::move(images));
 }
 
-// A desktop whose frontmost application (bundle "com.example.form") shows one
-// window, id "window", titled "Form" at (0, 0, 1000, 800), with these children.
-// `freeElements` belong to no tree (title elements, for instance).
+// A desktop whose frontmost application (id "app", bundle "com.example.form")
+// shows one window, id "window", titled "Form" at (0, 0, 1000, 800), with these
+// children. `freeElements` belong to no tree (title elements, for instance).
 inline json windowScene(json children, json freeElements = json::array()) {
   json window = {{"id", "window"},
                  {"attrs", {{"AXRole", "AXWindow"}, {"AXTitle", "Form"}, {"AXFrame", rectValue(0, 0, 1000, 800)}}},
                  {"children", std::move(children)}};
   return {{"frontmost", {{"pid", 1}, {"bundleId", "com.example.form"}}},
           {"applications", json::array({{{"pid", 1},
+                                         {"id", "app"},
                                          {"attrs", {{"AXFocusedWindow", {{"ref", "window"}}}}},
                                          {"windows", json::array({std::move(window)})}}})},
           {"elements", std::move(freeElements)}};
+}
+
+// The example scene of the README: a contacts window with a form and a table.
+inline json exampleScene() {
+  std::ifstream file(MORVEL_EXAMPLES_DIR "/contacts.json");
+  return json::parse(file);
 }
 
 }  // namespace morvel::testing

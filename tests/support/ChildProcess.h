@@ -1,8 +1,8 @@
 #pragma once
 
-// A child process the tests talk to line by line over pipes: the helper, the
-// fixture application, or a real application. Stopped and reaped by its process
-// id when the object goes away.
+// A child process the tests talk to over pipes: the simulator or the helper, a
+// sample application or a real one. Line by line, or all its input at once with
+// runProcess. Stopped and reaped by its process id when the object goes away.
 
 #include <chrono>
 #include <map>
@@ -28,9 +28,15 @@ class ChildProcess {
 
   pid_t pid() const { return pid_; }
   void writeLine(const std::string& line);
+  // Writes to the child's stdin; false once the child no longer reads it.
+  bool write(const std::string& bytes);
+  void closeInput();
   // The next line, or nothing when none came before the deadline or at end of output.
   std::optional<std::string> readLine(std::chrono::milliseconds timeout);
-  // Closes the child's stdin and waits for its exit status (nothing on time-out).
+  // Everything the child writes to stdout until it closes it.
+  std::string readToEnd();
+  // Closes the child's stdin and waits for its exit status (nothing on time-out,
+  // -1 when it did not exit normally).
   std::optional<int> closeAndWait(std::chrono::milliseconds timeout);
   // Bytes the child wrote to stderr so far (it goes to a file).
   std::string standardError() const;
@@ -43,5 +49,17 @@ class ChildProcess {
   std::string pending_;
   bool reaped_ = false;
 };
+
+struct ProcessResult {
+  std::string out;
+  std::string err;
+  int exitStatus = -1;  // -1 when the process did not exit normally
+};
+
+// Runs a program with `input` on its standard input and collects what it writes.
+ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input);
+
+// The lines of an output, without their line feeds.
+std::vector<std::string> lines(const std::string& output);
 
 }  // namespace morvel::testing

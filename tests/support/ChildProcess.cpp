@@ -28,6 +28,7 @@ void closeIfOpen(int& fd) {
 
 ChildProcess::ChildProcess(std::vector<std::string> argv,
                            const std::map<std::string, std::optional<std::string>>& environment) {
+  std::signal(SIGPIPE, SIG_IGN);  // a write to a child that stopped reading fails instead
   int input[2];
   int output[2];
   if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
@@ -63,35 +64,35 @@ ChildProcess::ChildProcess(std::vector<std::string> argv,
 }
 
 ChildProcess::~ChildProcess() {
-  closeIfOpen(toChild_);
   if (!reaped_ && pid_ > 0) {
     ::kill(pid_, SIGCONT);  // a test may have stopped it
     ::kill(pid_, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + gracefulStopWait;
-    int status = 0;
-    while (::waitpid(pid_, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, &status, 0);
-        break;
-      }
-      std::this_thread::sleep_for(reapPollInterval);
+    if (!closeAndWait(gracefulStopWait)) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
     }
   }
+  closeIfOpen(toChild_);
   closeIfOpen(fromChild_);
   if (!errorFile_.empty()) ::unlink(errorFile_.c_str());
 }
 
 void ChildProcess::writeLine(const std::string& line) {
-  const std::string framed = line + "\n";
+  if (!write(line + "\n")) throw std::runtime_error("write to child failed");
+}
+
+bool ChildProcess::write(const std::string& bytes) {
   std::size_t written = 0;
-  while (written < framed.size()) {
-    const ssize_t count = ::write(toChild_, framed.data() + written, framed.size() - written);
+  while (written < bytes.size()) {
+    const ssize_t count = ::write(toChild_, bytes.data() + written, bytes.size() - written);
     if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) throw std::runtime_error("write to child failed");
+    if (count <= 0) return false;
     written += static_cast<std::size_t>(count);
   }
+  return true;
 }
+
+void ChildProcess::closeInput() { closeIfOpen(toChild_); }
 
 std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -115,15 +116,27 @@ std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds time
   }
 }
 
+std::string ChildProcess::readToEnd() {
+  std::string all = std::move(pending_);
+  pending_.clear();
+  char chunk[65536];
+  for (;;) {
+    const ssize_t count = ::read(fromChild_, chunk, sizeof chunk);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return all;
+    all.append(chunk, static_cast<std::size_t>(count));
+  }
+}
+
 std::optional<int> ChildProcess::closeAndWait(std::chrono::milliseconds timeout) {
   closeIfOpen(toChild_);
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   int status = 0;
   for (;;) {
     const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) {
+    if (done == pid_ || done < 0) {
       reaped_ = true;
-      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      return done == pid_ && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
     std::this_thread::sleep_for(reapPollInterval);
@@ -135,6 +148,34 @@ std::string ChildProcess::standardError() const {
   std::stringstream content;
   content << file.rdbuf();
   return content.str();
+}
+
+ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input) {
+  ChildProcess child(argv);
+  // Input goes in from a thread of its own, so that a child blocked on a full
+  // output pipe is never waited on by a parent blocked on a full input pipe.
+  std::thread feeder([&] {
+    child.write(input);
+    child.closeInput();
+  });
+  ProcessResult result;
+  result.out = child.readToEnd();
+  feeder.join();
+  result.exitStatus = child.closeAndWait(60s).value_or(-1);
+  result.err = child.standardError();
+  return result;
+}
+
+std::vector<std::string> lines(const std::string& output) {
+  std::vector<std::string> result;
+  std::size_t start = 0;
+  while (start < output.size()) {
+    std::size_t end = output.find('\n', start);
+    if (end == std::string::npos) end = output.size();
+    result.push_back(output.substr(start, end - start));
+    start = end + 1;
+  }
+  return result;
 }
 
 }  // namespace morvel::testing

@@ -1,0 +1,36 @@
+#pragma once
+
+// A suite of tests against one sample application, started once for the suite
+// and checked to be in front before each test.
+
+#include "support/Desktop.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+namespace morvel::testing {
+
+class OnSampleApp : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { fixture_ = std::make_unique<FixtureApplication>(); }
+  static void TearDownTestSuite() { fixture_.reset(); }
+  void SetUp() override {
+    ASSERT_TRUE(fixture_->started()) << "the application's window did not come up";
+    ASSERT_TRUE(eventually([] { return activeWindowPid() == fixture_->pid(); }, startupTimeout))
+        << "the application never became the active window";
+  }
+
+  static inline std::unique_ptr<FixtureApplication> fixture_;
+};
+
+// Every key of `expected` is in `reply` with the same value.
+inline void expectHas(const std::optional<Json>& reply, const Json& expected) {
+  ASSERT_TRUE(reply) << "no reply";
+  for (const auto& [key, value] : expected.items()) {
+    EXPECT_EQ(reply->value(key, Json()), value) << key << " in " << *reply;
+  }
+}
+
+}  // namespace morvel::testing

@@ -1,0 +1,342 @@
+// "fields": the label of one field, the candidates for labels, and the command.
+
+#include "app/Dispatcher.h"
+#include "commands/FieldLabels.h"
+#include "commands/FieldsCommand.h"
+#include "support/Scenes.h"
+#include "support/SimDesktopFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace morvel {
+namespace {
+
+using ax::Rect;
+using namespace testing;  // the scene builders
+
+// "label (source)", or "none", so that a failed expectation shows both at once.
+std::string shown(const std::optional<FieldLabel>& label) {
+  return label ? label->label + " (" + label->source + ")" : "none";
+}
+
+std::vector<std::string> textsOf(const std::vector<LabelCandidate>& candidates) {
+  std::vector<std::string> texts;
+  for (const auto& candidate : candidates) texts.push_back(candidate.text);
+  return texts;
+}
+
+std::string repeated(const std::string& piece, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
+// Field at x 200 to 400, y 100 to 120.
+const Rect field{200, 100, 200, 20};
+
+TEST(FieldLabel, TriesTitleDescriptionPlaceholderTitleElementThenNearbyInThatOrder) {
+  SimDesktopFixture fixture(windowScene(
+      json::array({
+          withId(element("AXTextField", {{"AXTitle", "  Name  "}, {"AXDescription", "Other"}}), "titled"),
+          withId(element("AXTextField", {{"AXTitle", " \t"}, {"AXDescription", "Email"}, {"AXPlaceholderValue", "x"}}),
+                 "described"),
+          withId(element("AXTextField", {{"AXTitle", ""}, {"AXPlaceholderValue", "Phone number"}}), "placeheld"),
+          withId(element("AXTextField", {{"AXTitleUIElement", {{"ref", "city"}}}}), "city-field"),
+          withId(element("AXTextField", {{"AXTitleUIElement", {{"ref", "street"}}}}), "street-field"),
+          withId(element("AXTextField", {{"AXTitleUIElement", {{"ref", "blank"}}}}), "blank-field"),
+          withId(element("AXTextField"), "bare"),
+      }),
+      json::array({
+          withId(element("AXStaticText", {{"AXValue", ""}, {"AXTitle", "City"}}), "city"),
+          withId(element("AXStaticText", {{"AXValue", " Street\n"}, {"AXTitle", "Road"}}), "street"),
+          withId(element("AXStaticText", {{"AXValue", " "}, {"AXTitle", "\u00A0"}}), "blank"),
+      })));
+  auto& ax = fixture.ax();
+  const std::vector<LabelCandidate> beside = {{"Beside", Rect{100, 102, 90, 16}}};
+  auto labelOf = [&](const char* id, std::optional<Rect> rect) {
+    return shown(fieldLabel(ax, fixture.element(id), beside, rect));
+  };
+
+  EXPECT_EQ(labelOf("titled", field), "Name (title)");
+  EXPECT_EQ(labelOf("described", field), "Email (description)");
+  EXPECT_EQ(labelOf("placeheld", field), "Phone number (placeholder)");
+  EXPECT_EQ(labelOf("city-field", field), "City (titleElement)");
+  EXPECT_EQ(labelOf("street-field", field), "Street (titleElement)");
+  EXPECT_EQ(labelOf("blank-field", field), "Beside (nearby)");
+  EXPECT_EQ(labelOf("bare", field), "Beside (nearby)");
+  // Without a rectangle only the field's own attributes and its title element count.
+  EXPECT_EQ(labelOf("bare", std::nullopt), "none");
+  EXPECT_EQ(labelOf("city-field", std::nullopt), "City (titleElement)");
+
+  // The longest way to a label: four reads on the field, two on its title element.
+  fixture.stats();
+  fieldLabel(ax, fixture.element("blank-field"), beside, field);
+  EXPECT_EQ(fixture.stats()["reads"], 6);
+}
+
+TEST(LabelDistance, MeasuresGapsLeftOfAndAboveTheField) {
+  EXPECT_EQ(labelDistance(field, {100, 102, 90, 16}), 10.0);  // left
+  EXPECT_EQ(labelDistance(field, {200, 70, 100, 25}), 5.0);   // above
+  EXPECT_EQ(labelDistance(field, {100, 102, 100, 16}), 0.0);  // touching the left edge
+  EXPECT_EQ(labelDistance(field, {100, 102, 103, 16}), -3.0);
+  EXPECT_EQ(labelDistance(field, {100, 102, 104, 16}), -4.0);
+  EXPECT_EQ(labelDistance(field, {100, 102, 104.5, 16}), std::nullopt);
+  EXPECT_EQ(labelDistance(field, {-220, 102, 100, 16}), 320.0);
+  EXPECT_EQ(labelDistance(field, {-221, 102, 100, 16}), std::nullopt);
+  EXPECT_EQ(labelDistance(field, {200, 20, 100, 20}), 60.0);
+  EXPECT_EQ(labelDistance(field, {200, 19, 100, 20}), std::nullopt);
+  // Over the top-left corner both relations hold; the smaller distance counts.
+  EXPECT_EQ(labelDistance(field, {150, 80, 51, 23}), -3.0);
+}
+
+TEST(LabelDistance, IgnoresOtherRelationsAndNormalisesNegativeSizes) {
+  EXPECT_EQ(labelDistance(field, {410, 102, 50, 16}), std::nullopt);  // right of the field
+  EXPECT_EQ(labelDistance(field, {200, 130, 100, 16}), std::nullopt);  // below it
+  EXPECT_EQ(labelDistance(field, {100, 120, 90, 16}), std::nullopt);   // left, sharing only an edge line
+  EXPECT_EQ(labelDistance(field, {100, 70, 100, 25}), std::nullopt);   // above-left, sharing only a corner
+  EXPECT_EQ(labelDistance(field, {190, 118, -90, -16}), 10.0);
+  EXPECT_EQ(labelDistance({400, 120, -200, -20}, {100, 102, 90, 16}), 10.0);
+}
+
+TEST(NearestLabel, ChoosesTheSmallestDistanceAndTheEarlierCandidateOnTies) {
+  const LabelCandidate left10{"Left", {100, 102, 90, 16}};
+  const LabelCandidate above5{"Above", {200, 70, 100, 25}};
+  const LabelCandidate above10{"Above 10", {200, 70, 100, 20}};
+  const LabelCandidate gap0{"Gap 0", {100, 102, 100, 16}};
+  const LabelCandidate overlap3{"Overlap 3", {100, 102, 103, 16}};
+  const LabelCandidate right{"Right", {410, 102, 50, 16}};
+
+  EXPECT_EQ(nearestLabel(field, {left10, above5}), "Above");
+  EXPECT_EQ(nearestLabel(field, {gap0, overlap3}), "Overlap 3");
+  EXPECT_EQ(nearestLabel(field, {left10, above10}), "Left");
+  EXPECT_EQ(nearestLabel(field, {above10, left10}), "Above 10");
+  EXPECT_EQ(nearestLabel(field, {right, left10}), "Left");
+  EXPECT_EQ(nearestLabel(field, {right}), std::nullopt);
+  EXPECT_EQ(nearestLabel(field, {}), std::nullopt);
+}
+
+TEST(LabelCandidates, TakeTheTrimmedTextOfFramedStaticTextsOfAtMost80Characters) {
+  // "e" with a combining acute accent: one character of two code points.
+  const std::string eighty = repeated("e\u0301", 80);
+  const json frame = rectValue(10, 10, 50, 16);
+  SimDesktopFixture fixture(windowScene(json::array({
+      staticText("  Name \n", rectValue(1, 2, 3, 4)),
+      element("AXStaticText", {{"AXValue", ""}, {"AXTitle", "Empty value"}, {"AXFrame", frame}}),
+      element("AXStaticText", {{"AXTitle", "Title only"}, {"AXFrame", frame}}),
+      staticText(42, frame),
+      element("AXStaticText", {{"AXValue", {{"other", "attributed"}}}, {"AXTitle", "Fallback"}, {"AXFrame", frame}}),
+      element("AXStaticText", {{"AXValue", "No frame"}}),
+      staticText(" \t ", frame),
+      staticText("\u2028" + eighty + " ", frame),
+      staticText(repeated("e\u0301", 81), frame),
+      element("AXButton", {{"AXValue", "Not static text"}, {"AXFrame", frame}}),
+      group(json::array({staticText("Nested", frame)})),
+  })));
+
+  const auto candidates = labelCandidates(fixture.ax(), fixture.element("window"));
+  EXPECT_EQ(textsOf(candidates),
+            (std::vector<std::string>{"Name", "Title only", "42", "Fallback", eighty, "Nested"}));
+  ASSERT_FALSE(candidates.empty());
+  EXPECT_EQ(candidates.front().rect.x, 1);
+  EXPECT_EQ(candidates.front().rect.height, 4);
+}
+
+TEST(LabelCandidates, ComeOnlyFromTheFirst400StaticTexts) {
+  auto candidateTexts = [](int blanks) {
+    json children = json::array();
+    for (int i = 0; i < blanks; ++i) children.push_back(staticText(" ", rectValue(0, 0, 10, 10)));
+    children.push_back(staticText("On time", rectValue(0, 0, 10, 10)));
+    children.push_back(staticText("Late", rectValue(0, 0, 10, 10)));
+    SimDesktopFixture fixture(windowScene(children));
+    return textsOf(labelCandidates(fixture.ax(), fixture.element("window")));
+  };
+  // Blank static texts never become candidates, yet they count toward the 400.
+  EXPECT_EQ(candidateTexts(398), (std::vector<std::string>{"On time", "Late"}));
+  EXPECT_EQ(candidateTexts(399), (std::vector<std::string>{"On time"}));
+  EXPECT_EQ(candidateTexts(400), (std::vector<std::string>{}));
+}
+
+TEST(LabelCandidates, ComeFromAWalk35LevelsDeepWithABudgetOf6000Elements) {
+  const json frame = rectValue(0, 0, 10, 10);
+  SimDesktopFixture deep(windowScene(json::array({
+      nestedBelow(34, staticText("Depth 35", frame)),
+      nestedBelow(35, staticText("Depth 36", frame)),
+  })));
+  EXPECT_EQ(textsOf(labelCandidates(deep.ax(), deep.element("window"))), (std::vector<std::string>{"Depth 35"}));
+
+  // The window, a group and 5997 plain elements leave budget for one more element.
+  SimDesktopFixture wide(windowScene(json::array({
+      fillerGroup(5997),
+      staticText("Last examined", frame),
+      staticText("Beyond the budget", frame),
+  })));
+  EXPECT_EQ(textsOf(labelCandidates(wide.ax(), wide.element("window"))),
+            (std::vector<std::string>{"Last examined"}));
+}
+
+json textField(const std::string& title, const json& frame) {
+  return element("AXTextField", {{"AXTitle", title}, {"AXFrame", frame}});
+}
+
+json labelsOf(const json& reply) {
+  json labels = json::array();
+  for (const auto& record : reply["fields"]) labels.push_back(record.value("label", "-") + " / " + record.value("labelSource", "-"));
+  return labels;
+}
+
+TEST(FieldsCommand, ReportsTheWindowEvenWhenItHasNoFieldsAndOnlyFoundFalseWithoutOne) {
+  for (const json& scene : {json::object(), json{{"frontmost", {{"pid", 1}}}, {"applications", {{{"pid", 1}}}}}}) {
+    SimDesktopFixture windowless(scene);
+    EXPECT_EQ(cmdFields(windowless.platform()), json({{"found", false}}));
+  }
+  SimDesktopFixture fixture(windowScene(json::array({element("AXButton", {{"AXFrame", rectValue(0, 0, 20, 20)}})})));
+  EXPECT_EQ(cmdFields(fixture.platform()), json({{"found", false},
+                                                 {"source", "ax"},
+                                                 {"fieldCount", 0},
+                                                 {"fields", json::array()},
+                                                 {"windowTitle", "Form"},
+                                                 {"appBundleId", "com.example.form"},
+                                                 {"windowFrame", {{"x", 0.0}, {"y", 0.0}, {"w", 1000.0}, {"h", 800.0}}}}));
+}
+
+TEST(FieldsCommand, DescribesValuesStatesAndAOneEntryPathForEachField) {
+  const json frame = rectValue(200, 100, 200, 20);
+  SimDesktopFixture fixture(windowScene(json::array({
+      element("AXTextField", {{"AXSubrole", "AXSecureTextField"}, {"AXValue", "hunter2"}, {"AXFrame", frame},
+                              {"AXEnabled", false}, {"AXIdentifier", "password"}}),
+      element("AXTextField", {{"AXValue", "plain"}, {"AXEnabled", 1}}),
+      element("AXCheckBox", {{"AXValue", 1}, {"AXTitle", "Remember me"}}),
+      element("AXTextField", {{"AXSubrole", "axsecuretextfield"}}),
+  })));
+  const json reply = cmdFields(fixture.platform());
+  ASSERT_EQ(reply["fieldCount"], 4);
+  const json& fields = reply["fields"];
+
+  EXPECT_EQ(fields[0], json({{"role", "AXTextField"},
+                             {"subrole", "AXSecureTextField"},
+                             {"value", "hunter2"},
+                             {"frame", {{"x", 200.0}, {"y", 100.0}, {"w", 200.0}, {"h", 20.0}}},
+                             {"enabled", false},
+                             {"secure", true},
+                             {"path", {{{"role", "AXTextField"},
+                                        {"subrole", "AXSecureTextField"},
+                                        {"identifier", "password"},
+                                        {"index", 0}}}}}));
+  // No subrole, and an "AXEnabled" that is a number rather than a boolean.
+  EXPECT_EQ(fields[1], json({{"role", "AXTextField"},
+                             {"value", "plain"},
+                             {"enabled", true},
+                             {"secure", false},
+                             {"path", {{{"role", "AXTextField"}, {"index", 1}}}}}));
+  EXPECT_EQ(fields[2]["value"], "1");
+  EXPECT_EQ(fields[2]["label"], "Remember me");
+  EXPECT_EQ(fields[2]["path"], json::array({{{"role", "AXCheckBox"}, {"title", "Remember me"}, {"index", 0}}}));
+  EXPECT_EQ(fields[3]["secure"], false);
+}
+
+TEST(FieldsCommand, ListsFieldsOfAtLeastTwoPointsEachWayAndFramelessOnes) {
+  SimDesktopFixture fixture(windowScene(json::array({
+      textField("One high", rectValue(0, 0, 100, 1)),
+      textField("Narrow", rectValue(0, 0, 1.5, 20)),
+      textField("Negative", rectValue(100, 0, -100, 20)),
+      textField("Two by two", rectValue(0, 0, 2, 2)),
+      element("AXTextField", {{"AXTitle", "Frameless"}}),
+  })));
+  const json reply = cmdFields(fixture.platform());
+  EXPECT_EQ(reply["fieldCount"], 2);
+  EXPECT_EQ(labelsOf(reply), json({"Two by two / title", "Frameless / title"}));
+  EXPECT_FALSE(reply["fields"][1].contains("frame"));
+}
+
+TEST(FieldsCommand, NeverLabelsAFramelessFieldFromNearbyText) {
+  SimDesktopFixture fixture(windowScene(
+      json::array({
+          staticText("Beside", rectValue(100, 102, 90, 16)),
+          element("AXTextField", {{"AXPosition", {{"point", {200, 100}}}}}),  // a position but no size
+          element("AXTextField", {{"AXTitleUIElement", {{"ref", "caption"}}}}),
+          element("AXTextField", {{"AXFrame", rectValue(200, 100, 200, 20)}}),
+      }),
+      json::array({withId(element("AXStaticText", {{"AXValue", "Caption"}}), "caption")})));
+  EXPECT_EQ(labelsOf(cmdFields(fixture.platform())),
+            json({"- / -", "Caption / titleElement", "Beside / nearby"}));
+}
+
+TEST(FieldsCommand, CutsToTheFirst120FieldsBeforeDroppingSmallOnes) {
+  json fields = json::array();
+  for (int i = 0; i < 150; ++i) {
+    const bool small = i % 12 == 5;  // ten of the first 120
+    fields.push_back(textField("Field " + std::to_string(i), rectValue(0, 30.0 * i, 100, small ? 1 : 20)));
+  }
+  SimDesktopFixture fixture(windowScene(fields));
+  const json reply = cmdFields(fixture.platform());
+  EXPECT_EQ(reply["fieldCount"], 110);
+  ASSERT_EQ(reply["fields"].size(), 110u);
+  EXPECT_EQ(reply["fields"][5]["label"], "Field 6");
+  EXPECT_EQ(reply["fields"][109]["label"], "Field 119");
+}
+
+TEST(FieldsCommand, WalksFieldsOnly35LevelsDeepWithABudgetOf9000Elements) {
+  // Examined before the filler: the window, 34 groups and a field, 35 groups; then
+  // the filler's group.
+  constexpr int examinedBeforeFiller = 1 + 35 + 35 + 1;
+  SimDesktopFixture fixture(windowScene(json::array({
+      nestedBelow(34, textField("Depth 35", rectValue(0, 0, 10, 10))),
+      nestedBelow(35, textField("Depth 36", rectValue(0, 0, 10, 10))),
+      fillerGroup(9000 - examinedBeforeFiller - 1),
+      textField("Last examined", rectValue(0, 0, 10, 10)),
+      textField("Beyond the budget", rectValue(0, 0, 10, 10)),
+  })));
+  EXPECT_EQ(labelsOf(cmdFields(fixture.platform())), json({"Depth 35 / title", "Last examined / title"}));
+}
+
+TEST(FieldsCommand, BoundsReadsOnAHungWindowByTwoSeconds) {
+  json scene = windowScene(json::array({textField("Name", rectValue(0, 0, 100, 20))}));
+  scene["applications"][0]["responseDelayMs"] = 3000;  // answers, but slower than the time-out
+  SimDesktopFixture fixture(scene);
+  const json reply = cmdFields(fixture.platform());
+  // Finding the window takes two slow reads; the first read through the window
+  // then gives up after 2 s and the application counts as hung for the request.
+  EXPECT_EQ(fixture.elapsedMs(), 3000 + 3000 + 2000);
+  EXPECT_EQ(reply["fieldCount"], 0);
+  EXPECT_EQ(reply["windowTitle"], "Form");
+  EXPECT_FALSE(reply.contains("windowFrame"));
+}
+
+TEST(FieldsCommand, BuildsTheLabelCandidatesOncePerRequest) {
+  // The reads one more field adds must not grow with the number of static texts.
+  auto readsFor = [](int staticTexts, int fields) {
+    json texts = json::array();
+    for (int i = 0; i < staticTexts; ++i) texts.push_back(staticText("Text " + std::to_string(i), rectValue(0, 0, 10, 10)));
+    json form = json::array();
+    for (int i = 0; i < fields; ++i) form.push_back(element("AXTextField", {{"AXFrame", rectValue(500, 30.0 * i, 100, 20)}}));
+    SimDesktopFixture fixture(windowScene(json::array({group(texts), group(form)})));
+    fixture.stats();
+    cmdFields(fixture.platform());
+    return fixture.stats()["reads"].get<int>();
+  };
+  const int extraFieldAmongFew = readsFor(10, 2) - readsFor(10, 1);
+  const int extraFieldAmongMany = readsFor(300, 2) - readsFor(300, 1);
+  EXPECT_EQ(extraFieldAmongFew, extraFieldAmongMany);
+  EXPECT_LT(extraFieldAmongMany, 30);
+}
+
+TEST(FieldsCommand, LabelsTheExampleContactFormAsAPersonReadsIt) {
+  SimDesktopFixture fixture(exampleScene());
+  const json reply = handle({{"cmd", "fields"}, {"unused", 1}}, fixture.platform());
+
+  EXPECT_EQ(reply["ok"], true);
+  EXPECT_EQ(reply["found"], true);
+  EXPECT_EQ(reply["windowTitle"], "Contacts");
+  EXPECT_EQ(reply["appBundleId"], "com.example.contacts");
+  EXPECT_EQ(labelsOf(reply),
+            json({"Name / nearby", "Email / titleElement", "Phone number / placeholder", "Favorite / title"}));
+  EXPECT_EQ(reply["fields"][0]["value"], "Ada Lovelace");
+  EXPECT_EQ(reply["fields"][3]["value"], "1");
+  EXPECT_EQ(reply["fields"][2]["path"], json::array({{{"role", "AXTextField"}, {"index", 2}}}));
+}
+
+}  // namespace
+}  // namespace morvel

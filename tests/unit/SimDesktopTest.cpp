@@ -1,0 +1,304 @@
+// The simulated desktop: scene loading, values, derived attributes, the screen;
+// and over time: hit tests, response delays and time-outs, the timeline.
+
+#include "accessibility/Readers.h"
+#include "support/SimDesktopFixture.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace morvel {
+namespace {
+
+using nlohmann::json;
+using testing::SimDesktopFixture;
+using ::testing::HasSubstr;
+
+std::string loadError(const json& scene) {
+  sim::VirtualClock clock;
+  try {
+    sim::SimDesktop::fromJson(scene, clock);
+  } catch (const sim::SceneError& error) {
+    return error.what();
+  }
+  return "";
+}
+
+TEST(SimSceneLoading, NamesThePathOfTheFirstProblem) {
+  const std::pair<const char*, const char*> cases[] = {
+      {R"({"applications": [{"pid": 1, "windows": [{"attrs": {"AXRole": "AXWindow"}},
+          {"children": [{}, {}, {}, {"attrs": {"AXFrame": {"rectangle": [0, 0, 1, 1]}}}]}]}]})",
+       "applications[0].windows[1].children[3].attrs.AXFrame"},
+      {R"({"elements": [{"attrs": {"AXParent": {"ref": "nowhere"}}}]})",
+       "elements[0].attrs.AXParent.ref: no element has the id \"nowhere\""},
+      {R"({"elements": [{"id": "a"}, {"id": "a"}]})", "elements[1].id: duplicate id \"a\""},
+      {R"({"applications": [{"windows": []}]})", "applications[0].pid"},
+      {R"({"elements": [{"attrs": {"AXSize": {"size": [1]}}}]})", "elements[0].attrs.AXSize.size"},
+      {R"({"elements": [{"attrs": {"AXChildren": [null]}}]})", "elements[0].attrs.AXChildren[0]"},
+      {R"({"frontMost": null})", "frontMost: unknown key"},
+      {R"({"timeline": [{"atMs": 5, "remove": "ghost"}]})", "timeline[0].remove"},
+      {R"({"hitTest": [{"rect": [0, 0, 1, 1]}]})", "hitTest[0]"},
+      {"[]", "top level"},
+  };
+  for (const auto& [scene, problem] : cases) EXPECT_THAT(loadError(json::parse(scene)), HasSubstr(problem));
+  EXPECT_EQ(loadError(json::object()), "");
+  sim::VirtualClock clock;
+  EXPECT_THROW(sim::SimDesktop::fromFile("/nonexistent/scene.json", clock), sim::SceneError);
+}
+
+// Elements `depth` levels below a free element, or a value of `depth` nested arrays.
+json nestedScene(int depth, bool inValue) {
+  std::string text = inValue ? R"({"elements": [{"attrs": {"AXValue": )" : R"({"elements": [)";
+  for (int level = 0; level < depth; ++level) text += inValue ? "[" : R"({"children": [)";
+  for (int level = 0; level < depth; ++level) text += inValue ? "]" : "]}";
+  text += inValue ? "}}]}" : "]}";
+  return json::parse(text);
+}
+
+TEST(SimSceneLoading, RefusesNestingDeeperThanAThousandLevels) {
+  EXPECT_EQ(loadError(nestedScene(1000, false)), "");
+  EXPECT_THAT(loadError(nestedScene(1001, false)), HasSubstr("elements nested deeper than 1000"));
+  EXPECT_EQ(loadError(nestedScene(1000, true)), "");
+  EXPECT_THAT(loadError(nestedScene(1001, true)), HasSubstr("arrays nested deeper than 1000"));
+  // (Far deeper scenes: SceneLoadCheck.HostileScenesAtFullSize.)
+}
+
+TEST(SimSceneLoading, RefusesATimelineThatAddsAnElementInsideItself) {
+  auto withTimeline = [](const char* timeline) {
+    json scene = json::parse(R"({"elements": [{"id": "free", "children": [{"id": "free-child"}]}]})");
+    scene["timeline"] = json::parse(timeline);
+    return scene;
+  };
+  EXPECT_THAT(loadError(withTimeline(R"([{"atMs": 0, "add": {"parent": "x", "element": {"id": "x"}}}])")),
+              HasSubstr("timeline[0].add.parent: the element would be added inside itself"));
+  EXPECT_THAT(loadError(withTimeline(R"([{"atMs": 0, "add": {"parent": "inner", "element":
+                                          {"id": "outer", "children": [{"id": "inner"}]}}}])")),
+              HasSubstr("timeline[0].add.parent"));
+  // Through two steps, whichever is due first.
+  EXPECT_THAT(loadError(withTimeline(R"([{"atMs": 5, "add": {"parent": "b", "element": {"id": "a"}}},
+                                         {"atMs": 1, "add": {"parent": "a", "element": {"id": "b"}}}])")),
+              HasSubstr("timeline[1].add.parent"));
+  EXPECT_EQ(loadError(withTimeline(R"([{"atMs": 0, "add": {"parent": "free-child", "element": {"id": "a"}}},
+                                       {"atMs": 1, "add": {"parent": "a", "element": {"id": "b"}}}])")),
+            "");
+}
+
+TEST(SimTree, DerivesChildrenParentsWindowsAndTheApplicationRole) {
+  SimDesktopFixture sim(json::parse(R"({"applications": [{"pid": 7, "id": "app",
+      "windows": [{"id": "w", "attrs": {"AXRole": "AXWindow"}, "children": [{"id": "b"}, {"id": "c", "attrs": {"AXParent": null}}]}],
+      "children": [{"id": "menu", "attrs": {"AXRole": "AXMenuBar"}}]}],
+      "elements": [{"id": "free", "attrs": {"AXChildren": [{"ref": "b"}]}, "children": [{"id": "inner"}]}]})"));
+  ax::Accessibility& ax = sim.ax();
+  const ax::Element app = ax.createApplication(7);
+
+  EXPECT_EQ(ax::axString(ax, app, "AXRole"), "AXApplication");
+  auto children = ax::axChildren(ax, app, "AXChildren");
+  ASSERT_EQ(children.size(), 2u);  // windows first, then children
+  EXPECT_TRUE(ax.isSameElement(children[1], sim.element("menu")));
+  auto windows = ax::axChildren(ax, app, "AXWindows");
+  ASSERT_EQ(windows.size(), 1u);
+  EXPECT_TRUE(ax.isSameElement(windows[0], sim.element("w")));
+  EXPECT_TRUE(ax.isSameElement(*ax::axElementAttr(ax, sim.element("w"), "AXParent"), app));
+  EXPECT_TRUE(ax.isSameElement(*ax::axElementAttr(ax, sim.element("b"), "AXParent"), sim.element("w")));
+  EXPECT_FALSE(ax::axElementAttr(ax, sim.element("c"), "AXParent"));  // explicit null wins
+  EXPECT_FALSE(ax.copyAttributeValue(sim.element("b"), "AXChildren"));  // no children key
+  EXPECT_FALSE(ax.copyAttributeValue(sim.element("b"), "AXRole"));     // roles have no default
+
+  // An explicit "AXChildren" replaces what the attribute reads, not the tree's parent links.
+  auto listed = ax::axChildren(ax, sim.element("free"), "AXChildren");
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_TRUE(ax.isSameElement(listed[0], sim.element("b")));
+  EXPECT_TRUE(ax.isSameElement(*ax::axElementAttr(ax, sim.element("inner"), "AXParent"), sim.element("free")));
+}
+
+// (A described system-wide element and frontmost application: ResolveFocusedElement
+// and FrontmostWindow in ReadersTest.)
+TEST(SimTree, UnknownProcessesAndTheSystemWideElementFailReadsUnlessDescribed) {
+  SimDesktopFixture bare(json::object());
+  EXPECT_FALSE(bare.ax().copyAttributeValue(bare.ax().createSystemWide(), "AXFocusedUIElement"));
+  EXPECT_FALSE(bare.ax().copyAttributeValue(bare.ax().createApplication(99), "AXRole"));
+  EXPECT_TRUE(bare.ax().isSameElement(bare.ax().createApplication(99), bare.ax().createApplication(99)));
+  EXPECT_FALSE(bare.ax().isSameElement(bare.ax().createApplication(99), bare.ax().createSystemWide()));
+  EXPECT_FALSE(bare.ax().frontmostApplication());
+}
+
+TEST(SimScreen, CapturesAtTheDisplayScaleAndRecognisesLinesWhollyInside) {
+  SimDesktopFixture sim(json::parse(R"({"screen": {"scale": 2, "lines": [
+      {"text": "Name", "confidence": 0.3, "rect": [100, 200, 40, 10]},
+      {"noCandidate": true, "rect": [100, 220, 40, 10]},
+      {"text": "half outside", "rect": [90, 200, 40, 10]},
+      {"text": "edge", "rect": [100, 290, 200, 10]}]}})"));
+  auto image = sim.desktop().capture({100, 200, 200.25, 100});
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->widthPx(), 401);  // 400.5 rounds away from zero
+  EXPECT_EQ(image->heightPx(), 200);
+
+  auto observations = sim.desktop().recognize(*image);
+  ASSERT_TRUE(observations);
+  ASSERT_EQ(observations->size(), 3u);
+  // Boxes and confidences as the recogniser gives them: RecognitionTest, through runOCR.
+  EXPECT_EQ((*observations)[0].text, "Name");
+  EXPECT_FALSE((*observations)[1].text);
+  EXPECT_EQ((*observations)[2].text, "edge");  // edges included
+
+  // A rectangle given with a negative size shows the same part of the screen.
+  auto flipped = sim.desktop().capture({300.25, 300, -200.25, -100});
+  EXPECT_EQ(sim.desktop().recognize(*flipped)->size(), 3u);
+  auto stats = sim.stats();
+  EXPECT_EQ(stats["captures"], 2);
+  EXPECT_EQ(stats["recognitions"], 2);
+}
+
+const json twoApplications = json::parse(R"({
+  "frontmost": {"pid": 2},
+  "applications": [
+    {"pid": 1, "windows": [{"id": "back", "attrs": {"AXRole": "AXWindow", "AXFrame": {"rect": [0, 0, 500, 500]}},
+      "children": [{"id": "back-button", "attrs": {"AXFrame": {"rect": [10, 10, 50, 20]}}}]}]},
+    {"pid": 2, "windows": [{"id": "front", "attrs": {"AXRole": "AXWindow", "AXPosition": {"point": [100, 100]}, "AXSize": {"size": [200, 200]}},
+      "children": [
+        {"id": "group", "attrs": {"AXFrame": {"rect": [100, 100, 100, 100]}},
+          "children": [{"id": "under", "attrs": {"AXFrame": {"rect": [120, 120, 20, 20]}}},
+                       {"id": "over", "attrs": {"AXFrame": {"rect": [120, 120, 20, 20]}}},
+                       {"id": "frameless"}]},
+        {"id": "point-only", "attrs": {"AXFrame": {"point": [0, 0]}}}]}]}]})");
+
+bool hits(SimDesktopFixture& sim, float x, float y, const std::string& id) {
+  auto hit = sim.ax().copyElementAtPosition(sim.ax().createSystemWide(), x, y);
+  return hit && sim.ax().isSameElement(*hit, sim.element(id));
+}
+
+TEST(SimHitTest, DescendsFromTheFrontmostWindowIntoTheTopmostChild) {
+  SimDesktopFixture sim(twoApplications);
+  EXPECT_TRUE(hits(sim, 125, 125, "over"));        // the later sibling is painted on top
+  EXPECT_TRUE(hits(sim, 150, 150, "group"));
+  EXPECT_TRUE(hits(sim, 250, 250, "front"));
+  EXPECT_TRUE(hits(sim, 299.5F, 100, "front"));    // right edge excluded, left edge included
+  EXPECT_FALSE(hits(sim, 300, 100, "front"));
+  EXPECT_TRUE(hits(sim, 300, 100, "back"));        // other applications' windows come next
+  EXPECT_TRUE(hits(sim, 20, 15, "back-button"));
+  EXPECT_FALSE(sim.ax().copyElementAtPosition(sim.ax().createSystemWide(), 600, 600));
+  EXPECT_EQ(sim.stats()["hitTests"], 8);
+}
+
+TEST(SimHitTest, PassesOverChildrenThatLeadBackUpTheTree) {
+  SimDesktopFixture sim(json::parse(R"({
+    "frontmost": {"pid": 1},
+    "applications": [{"pid": 1, "windows": [
+      {"id": "w", "attrs": {"AXRole": "AXWindow", "AXFrame": {"rect": [0, 0, 100, 100]}, "AXChildren": [{"ref": "w"}]}},
+      {"id": "v", "attrs": {"AXRole": "AXWindow", "AXFrame": {"rect": [200, 0, 100, 100]},
+                            "AXChildren": [{"ref": "inner"}, {"ref": "v"}]},
+       "children": [{"id": "inner", "attrs": {"AXFrame": {"rect": [200, 0, 50, 50]},
+                                             "AXChildren": [{"ref": "v"}, {"ref": "inner"}]}}]}]}]})"));
+  EXPECT_TRUE(hits(sim, 10, 10, "w"));
+  EXPECT_TRUE(hits(sim, 210, 10, "inner"));
+  EXPECT_TRUE(hits(sim, 280, 80, "v"));
+}
+
+const json slowApplication = json::parse(R"({
+  "frontmost": {"pid": 1},
+  "applications": [{"pid": 1, "responseDelayMs": 3000, "windows": [{"id": "w", "attrs": {"AXTitle": "Slow"}}]},
+                   {"pid": 2, "windows": [{"id": "other", "attrs": {"AXTitle": "Quick"}}]}],
+  "elements": [{"id": "free", "attrs": {"AXTitle": "Free"}}]})");
+
+TEST(SimDelays, AReadWithinTheTimeOutTakesTheDelayAndAHungApplicationOneTimeOutPerRequest) {
+  SimDesktopFixture within(slowApplication);
+  EXPECT_EQ(ax::axString(within.ax(), within.element("w"), "AXTitle"), "Slow");
+  EXPECT_EQ(within.elapsedMs(), 3000);  // the default time-out is 6000 ms
+  EXPECT_EQ(ax::axString(within.ax(), within.element("free"), "AXTitle"), "Free");
+  EXPECT_EQ(within.elapsedMs(), 3000);  // free elements answer at once
+
+  SimDesktopFixture sim(slowApplication);
+  sim.ax().setMessagingTimeout(sim.element("w"), 2.0);
+  EXPECT_FALSE(ax::axString(sim.ax(), sim.element("w"), "AXTitle"));
+  EXPECT_EQ(sim.elapsedMs(), 2000);
+  // Every later read on that application fails at once, on any of its elements.
+  EXPECT_FALSE(ax::axString(sim.ax(), sim.element("w"), "AXTitle"));
+  EXPECT_FALSE(ax::axString(sim.ax(), sim.ax().createApplication(1), "AXRole"));
+  EXPECT_EQ(sim.elapsedMs(), 2000);
+  EXPECT_EQ(ax::axString(sim.ax(), sim.element("other"), "AXTitle"), "Quick");
+
+  sim.endRequest();
+  // The next request waits again: the application element has the default 6000 ms, enough.
+  EXPECT_EQ(ax::axString(sim.ax(), sim.ax().createApplication(1), "AXRole"), "AXApplication");
+  EXPECT_EQ(sim.elapsedMs(), 5000);
+}
+
+TEST(SimDelays, TheSystemWideTimeOutHoldsForElementsWithoutTheirOwnAndForHitTests) {
+  SimDesktopFixture sim(slowApplication);
+  sim.ax().setMessagingTimeout(sim.ax().createSystemWide(), 1.0);
+  sim.ax().setMessagingTimeout(sim.element("w"), 5.0);
+  EXPECT_TRUE(ax::axString(sim.ax(), sim.element("w"), "AXTitle"));  // its own 5 s
+  EXPECT_FALSE(ax::axString(sim.ax(), sim.ax().createApplication(1), "AXRole"));  // 1 s, system-wide
+  EXPECT_EQ(sim.elapsedMs(), 4000);
+
+  // A hit test is answered by the application under the point.
+  json scene = slowApplication;
+  scene["applications"][0]["windows"][0]["attrs"] = {{"AXRole", "AXWindow"}, {"AXFrame", {{"rect", {0, 0, 100, 100}}}}};
+  SimDesktopFixture hitTest(scene);
+  hitTest.ax().setMessagingTimeout(hitTest.ax().createSystemWide(), 2.0);
+  EXPECT_FALSE(hitTest.ax().copyElementAtPosition(hitTest.ax().createSystemWide(), 10, 10));
+  EXPECT_EQ(hitTest.elapsedMs(), 2000);
+}
+
+TEST(SimTimeline, StepsTakeEffectWhenDue) {
+  SimDesktopFixture sim(json::parse(R"({
+    "frontmost": {"pid": 1},
+    "applications": [{"pid": 1, "windows": [{"id": "w", "attrs": {"AXRole": "AXWindow"}, "children": [
+        {"id": "save", "attrs": {"AXEnabled": false}}, {"id": "row", "children": [{"id": "cell"}]}]}]},
+      {"pid": 2}],
+    "timeline": [
+      {"atMs": 900, "add": {"parent": "w", "index": 0, "element": {"id": "new", "children": [{"id": "new-child"}]}}},
+      {"atMs": 400, "set": {"save": {"AXEnabled": true, "AXTitle": {"error": "gone"}}}},
+      {"atMs": 1200, "remove": "row"},
+      {"atMs": 1500, "frontmost": {"pid": 2, "bundleId": "b"}}]})"));
+  ax::Accessibility& ax = sim.ax();
+  const ax::Element save = sim.element("save");
+  EXPECT_EQ(ax::axBool(ax, save, "AXEnabled"), false);
+  EXPECT_FALSE(ax::axString(ax, sim.element("new"), "AXParent"));  // not added yet: reads fail
+  EXPECT_EQ(ax::axChildren(ax, sim.element("w"), "AXChildren").size(), 2u);
+
+  sim.clock().advance(std::chrono::milliseconds(400));
+  EXPECT_EQ(ax::axBool(ax, save, "AXEnabled"), true);
+
+  sim.clock().advance(std::chrono::milliseconds(500));
+  auto children = ax::axChildren(ax, sim.element("w"), "AXChildren");
+  ASSERT_EQ(children.size(), 3u);
+  EXPECT_TRUE(ax.isSameElement(children[0], sim.element("new")));
+  EXPECT_TRUE(ax.isSameElement(*ax::axElementAttr(ax, sim.element("new-child"), "AXParent"), sim.element("new")));
+
+  sim.clock().advance(std::chrono::milliseconds(300));
+  EXPECT_EQ(ax::axChildren(ax, sim.element("w"), "AXChildren").size(), 2u);
+  EXPECT_FALSE(ax::axElementAttr(ax, sim.element("cell"), "AXParent"));  // handles to removed elements fail
+
+  EXPECT_EQ(ax.frontmostApplication()->pid, 1);
+  sim.clock().advance(std::chrono::milliseconds(300));
+  EXPECT_EQ(ax.frontmostApplication()->pid, 2);
+  EXPECT_EQ(ax.frontmostApplication()->bundleId, "b");
+}
+
+TEST(SimTimeline, StartsWithTheFirstRequest) {
+  sim::VirtualClock clock;
+  auto desktop = sim::SimDesktop::fromJson(
+      json::parse(R"({"elements": [{"id": "e", "attrs": {"AXTitle": "old"}}],
+                      "timeline": [{"atMs": 100, "set": {"e": {"AXTitle": "new"}}}]})"),
+      clock);
+  clock.advance(std::chrono::milliseconds(5000));  // time before the first request does not count
+  desktop->requestStarted();
+  const auto e = *desktop->elementWithId("e");
+  EXPECT_EQ(ax::axString(*desktop, e, "AXTitle"), "old");
+  clock.advance(std::chrono::milliseconds(100));
+  EXPECT_EQ(ax::axString(*desktop, e, "AXTitle"), "new");
+}
+
+TEST(SimStats, CountsSleepsOfTheCoreAndResetsOnRead) {
+  SimDesktopFixture sim(slowApplication);
+  sim.platform().clock.sleepFor(std::chrono::milliseconds(150));
+  ax::axString(sim.ax(), sim.element("w"), "AXTitle");  // the delay itself is no sleep of the core
+  auto stats = sim.stats();
+  EXPECT_EQ(stats["sleeps"], 1);
+  EXPECT_EQ(stats["reads"], 1);
+  EXPECT_EQ(sim.stats()["reads"], 0);
+}
+
+}  // namespace
+}  // namespace morvel

@@ -1,0 +1,464 @@
+// "structure": the add control of a window, its rows as records, the rows of
+// recognised text, and the command that chooses between them.
+
+#include "commands/AddAffordance.h"
+#include "commands/RowSerialization.h"
+#include "commands/StructureCommand.h"
+#include "commands/StructureViaOcr.h"
+#include "support/Scenes.h"
+#include "support/SimDesktopFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace morvel {
+namespace {
+
+using namespace testing;  // the scene builders
+
+// An element of `role` whose only text is its title, without children.
+json titled(const std::string& role, const std::string& title) { return element(role, {{"AXTitle", title}}); }
+
+std::optional<json> affordanceIn(json windowChildren) {
+  SimDesktopFixture fixture(windowScene(std::move(windowChildren)));
+  return findAddAffordance(fixture.ax(), fixture.element("window"));
+}
+
+// The "title" found for one button with these attributes, "-" when it does not match.
+std::string titleFor(json attrs, const std::string& role = "AXButton") {
+  auto found = affordanceIn(json::array({element(role, std::move(attrs))}));
+  return found ? found->at("title").get<std::string>() : "-";
+}
+
+bool titleMatches(const std::string& title) { return titleFor({{"AXTitle", title}}) != "-"; }
+
+TEST(FindAddAffordance, MatchesTheFourWordsWholeAnyPlusAndALonePlusSign) {
+  for (const char* text : {"New Item", "Add Contact", "ADD", "Insert", "create", "new-entry", "new.entry", "PLUS",
+                           "Surplus", "+", "  +  ", "\t+\n"}) {
+    EXPECT_TRUE(titleMatches(text)) << text;
+  }
+  for (const char* text : {"Addition", "Adder", "Renew", "Address", "Added", "inserted", "++", "a +", "+ more",
+                           "Open\n+", "add_row", "Delete", ""}) {
+    EXPECT_FALSE(titleMatches(text)) << text;
+  }
+}
+
+TEST(FindAddAffordance, SearchesTitleDescriptionAndHelpJoinedBySingleSpaces) {
+  // No title: the joined text of those present is the title, without a separator for the absent one.
+  EXPECT_EQ(titleFor({{"AXDescription", "Create"}}), "Create");
+  EXPECT_EQ(titleFor({{"AXDescription", "Tool"}, {"AXHelp", "Adds a new row"}}), "Tool Adds a new row");
+  EXPECT_EQ(titleFor({{"AXHelp", "Insert"}}), "Insert");
+  EXPECT_EQ(titleFor({{"AXDescription", ""}, {"AXHelp", "New"}}), " New");
+  EXPECT_EQ(titleFor({{"AXDescription", "New"}, {"AXHelp", ""}}), "New ");
+  // A present title wins even when empty; it still takes its place in the joined text.
+  EXPECT_EQ(titleFor({{"AXTitle", ""}, {"AXDescription", "Add"}}), "");
+  EXPECT_EQ(titleFor({{"AXTitle", ""}, {"AXDescription", "+"}}), "");
+  EXPECT_EQ(titleFor({{"AXTitle", "Add"}, {"AXHelp", "Adds a row"}}), "Add");
+  EXPECT_EQ(titleFor({{"AXTitle", "Go"}, {"AXHelp", "Plus"}}), "Go");
+  EXPECT_EQ(titleFor({{"AXTitle", 5}, {"AXHelp", "new"}}), "5");
+  // Joined, a lone plus sign no longer stands alone.
+  EXPECT_EQ(titleFor({{"AXTitle", "Go"}, {"AXDescription", "+"}}), "-");
+  EXPECT_EQ(titleFor({{"AXDescription", "Tool"}, {"AXHelp", "+"}}), "-");
+  EXPECT_EQ(titleFor({{"AXTitle", {{"error", "unreadable"}}}, {"AXDescription", "Delete"}}), "-");
+}
+
+TEST(FindAddAffordance, DescribesTheFirstMatchingButtonInPreOrderWithItsFrame) {
+  auto found = affordanceIn(json::array({
+      element("AXStaticText", {{"AXValue", "Add"}, {"AXTitle", "Add"}}),
+      element("AXLink", {{"AXTitle", "Add"}}),
+      element("axbutton", {{"AXTitle", "Add"}}),
+      group(json::array({element("AXMenuButton", {{"AXTitle", "Save"}}),
+                         element("AXPopUpButton", {{"AXTitle", "New"}, {"AXFrame", rectValue(10, 20, 30, 40)}})})),
+      element("AXButton", {{"AXTitle", "Add"}, {"AXFrame", rectValue(0, 0, 5, 5)}}),
+  }));
+  ASSERT_TRUE(found);
+  EXPECT_EQ(*found, json({{"title", "New"}, {"frame", {{"x", 10.0}, {"y", 20.0}, {"w", 30.0}, {"h", 40.0}}}}));
+
+  EXPECT_EQ(titleFor({{"AXTitle", "New"}}, "AXMenuButton"), "New");
+  EXPECT_EQ(affordanceIn(json::array({element("AXButton", {{"AXTitle", "Add"}})})), json({{"title", "Add"}}));
+  EXPECT_FALSE(affordanceIn(json::array({element("AXButton", {{"AXTitle", "Save"}}),
+                                         element("AXButton", {{"AXTitle", "Cancel"}})})));
+  EXPECT_FALSE(affordanceIn(json::array()));
+}
+
+TEST(FindAddAffordance, LooksOnly20LevelsDeepAndAtTheFirst4000Elements) {
+  // The window is at depth 0; 19 groups put a button at depth 20.
+  auto deep = [](int groups) {
+    return affordanceIn(json::array({nestedBelow(groups, element("AXButton", {{"AXTitle", "Add"}}))}));
+  };
+  EXPECT_TRUE(deep(19));
+  EXPECT_FALSE(deep(20));
+
+  // Examined in pre-order: the window, the group, the filler, then the button.
+  auto afterFiller = [](int filler) {
+    return affordanceIn(json::array({fillerGroup(filler), element("AXButton", {{"AXTitle", "Add"}})}));
+  };
+  EXPECT_TRUE(afterFiller(4000 - 3));
+  EXPECT_FALSE(afterFiller(4000 - 2));
+}
+
+json refTo(const std::string& id) { return {{"ref", id}}; }
+
+
+// The rows of a table with `tableAttrs` and `children` in the front window;
+// `freeElements` belong to no tree.
+json rowsOf(json tableAttrs, json children, json freeElements = json::array()) {
+  json table = withId(withChildren(element("AXTable", std::move(tableAttrs)), std::move(children)), "table");
+  SimDesktopFixture fixture(windowScene(json::array({std::move(table)}), std::move(freeElements)));
+  return serializeRows(fixture.ax(), fixture.element("table"));
+}
+
+// The first cell value of each row, "-" where there is none.
+std::vector<std::string> firstValues(const json& rows) {
+  std::vector<std::string> values;
+  for (const json& row : rows) values.push_back(row["cells"][0].value("value", "-"));
+  return values;
+}
+
+std::vector<int> indices(const json& rows) {
+  std::vector<int> result;
+  for (const json& row : rows) result.push_back(row["index"]);
+  return result;
+}
+
+TEST(SerializeRows, TakesTheRowsAttributeAsItStandsBeforeAnyChild) {
+  const json rows = rowsOf({{"AXRows", json::array({refTo("b"), refTo("a")})}},
+                           json::array({withId(titled("AXRow", "Child row"), "a")}),
+                           json::array({withId(titled("AXGroup", "Listed group"), "b")}));
+  EXPECT_EQ(firstValues(rows), (std::vector<std::string>{"Listed group", "Child row"}));
+  EXPECT_EQ(indices(rows), (std::vector<int>{0, 1}));
+}
+
+TEST(SerializeRows, TakesOnlyChildrenWhoseRoleReadsExactlyAXRowWhenRowsAreMissingOrEmpty) {
+  const json children = json::array({
+      titled("AXRow", "first"),
+      titled("AXCell", "cell"),
+      titled("axrow", "lower case"),
+      {{"attrs", {{"AXRole", {{"error", "unreadable"}}}, {"AXTitle", "no role"}}}},
+      titled("AXRow", "second"),
+  });
+  const json withoutRows = rowsOf(json::object(), children);
+  EXPECT_EQ(firstValues(withoutRows), (std::vector<std::string>{"first", "second"}));
+  EXPECT_EQ(indices(withoutRows), (std::vector<int>{0, 1}));
+  EXPECT_EQ(firstValues(rowsOf({{"AXRows", json::array()}}, children)), (std::vector<std::string>{"first", "second"}));
+  // An "AXRows" that is no array counts as empty too.
+  EXPECT_EQ(firstValues(rowsOf({{"AXRows", "rows"}}, children)), (std::vector<std::string>{"first", "second"}));
+}
+
+TEST(SerializeRows, TakesAllChildrenWhenNoneIsARow) {
+  const json rows = rowsOf(json::object(), json::array({titled("axrow", "one"), titled("AXRow ", "two"),
+                                                        element("AXCell", {{"AXValue", 3}}), element("AXGroup")}));
+  EXPECT_EQ(firstValues(rows), (std::vector<std::string>{"one", "two", "3", "-"}));
+  EXPECT_EQ(indices(rows), (std::vector<int>{0, 1, 2, 3}));
+
+  EXPECT_EQ(rowsOf(json::object(), json::array()), json::array());
+  SimDesktopFixture bare(windowScene(json::array({withId(element("AXList"), "list")})));
+  EXPECT_EQ(serializeRows(bare.ax(), bare.element("list")), json::array());
+}
+
+TEST(SerializeRows, DescribesARowWithoutChildrenAsItsOwnSingleCell) {
+  const json frame = rectValue(0, 24, 400, 24);
+  const json rows = rowsOf(json::object(), json::array({
+      element("AXRow", {{"AXValue", "Inbox"}, {"AXFrame", frame}}),
+      withChildren(element("AXRow", {{"AXTitle", "Empty children"}}), json::array()),
+  }));
+  const json frameRecord = {{"x", 0.0}, {"y", 24.0}, {"w", 400.0}, {"h", 24.0}};
+  EXPECT_EQ(rows[0], json({{"index", 0},
+                           {"cells", json::array({{{"role", "AXRow"}, {"value", "Inbox"}, {"frame", frameRecord}}})},
+                           {"frame", frameRecord}}));
+  EXPECT_EQ(rows[1], json({{"index", 1}, {"cells", json::array({{{"role", "AXRow"}, {"value", "Empty children"}}})}}));
+}
+
+TEST(SerializeRows, DescribesEachCellByRoleValueAndFrameLeavingOutWhatCannotBeRead) {
+  const json rows = rowsOf(json::object(), json::array({withChildren(element("AXRow"), json::array({
+      element("AXCell", {{"AXPosition", {{"point", {10, 20}}}}, {"AXSize", {{"size", {30, 40}}}}}),
+      json::object(),
+      element("AXCell", {{"AXFrame", "not a rectangle"}}),
+  }))}));
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_FALSE(rows[0].contains("frame"));
+  EXPECT_EQ(rows[0]["cells"], json::array({
+      {{"role", "AXCell"}, {"frame", {{"x", 10.0}, {"y", 20.0}, {"w", 30.0}, {"h", 40.0}}}},
+      json::object(),
+      {{"role", "AXCell"}},
+  }));
+}
+
+// One cell: `blanks` children without any text, then a child titled "late".
+json cellWithTextAfter(int blanks) {
+  json children = json::array();
+  for (int i = 0; i < blanks; ++i) children.push_back(element("AXImage"));
+  children.push_back(titled("AXStaticText", "late"));
+  return withChildren(element("AXCell"), std::move(children));
+}
+
+TEST(SerializeRows, GivesEachCellTheFirstValueOrTitleOfItsSubtree) {
+  const json cells = json::array({
+      element("AXCell", {{"AXValue", "value"}, {"AXTitle", "title"}}),
+      element("AXCell", {{"AXValue", ""}, {"AXTitle", "Name"}}),
+      withChildren(element("AXCell", {{"AXValue", " "}}), json::array({titled("AXStaticText", "deeper")})),
+      element("AXCell", {{"AXValue", 0}}),
+      withChildren(element("AXCell"), json::array({nestedBelow(3, titled("AXStaticText", "four down"))})),
+      withChildren(element("AXCell"), json::array({nestedBelow(4, titled("AXStaticText", "five down"))})),
+      // The cell itself and 59 blanks spend the budget of 60 before "late" is reached...
+      cellWithTextAfter(59),
+      // ...which is set afresh for the next cell, where "late" is the 60th element examined.
+      cellWithTextAfter(58),
+  });
+  const json rows = rowsOf(json::object(), json::array({withChildren(element("AXRow"), cells)}));
+  std::vector<std::string> values;
+  for (const json& cell : rows[0]["cells"]) values.push_back(cell.value("value", "-"));
+  EXPECT_EQ(values, (std::vector<std::string>{"value", "Name", " ", "0", "four down", "-", "-", "late"}));
+}
+
+TEST(SerializeRows, KeepsTheFirst200RowsAndTheFirst40CellsOfEachRow) {
+  json rowRefs = json::array();
+  json freeRows = json::array();
+  for (int i = 0; i < 250; ++i) {
+    json cells = json::array();
+    for (int c = 0; c < 50; ++c) cells.push_back(titled("AXCell", std::to_string(i) + "." + std::to_string(c)));
+    freeRows.push_back(withId(withChildren(element("AXRow"), std::move(cells)), "row-" + std::to_string(i)));
+    rowRefs.push_back(refTo("row-" + std::to_string(i)));
+  }
+  const json rows = rowsOf({{"AXRows", rowRefs}}, json::array(), freeRows);
+  ASSERT_EQ(rows.size(), 200u);
+  EXPECT_EQ(rows[199]["index"], 199);
+  ASSERT_EQ(rows[199]["cells"].size(), 40u);
+  EXPECT_EQ(rows[199]["cells"][39]["value"], "199.39");
+}
+
+TEST(SerializeRows, StopsReadingRoleOfChildrenOnceItHas200Rows) {
+  auto readsFor = [](int children) {
+    json rows = json::array();
+    for (int i = 0; i < children; ++i) rows.push_back(titled("AXRow", std::to_string(i)));
+    json table = withId(withChildren(element("AXTable"), std::move(rows)), "table");
+    SimDesktopFixture fixture(windowScene(json::array({std::move(table)})));
+    fixture.stats();
+    const json serialized = serializeRows(fixture.ax(), fixture.element("table"));
+    EXPECT_EQ(serialized.size(), 200u);
+    EXPECT_EQ(serialized.back()["cells"][0]["value"], "199");
+    return fixture.stats()["reads"].get<int>();
+  };
+  EXPECT_EQ(readsFor(300), readsFor(201));
+}
+
+// The front window ("window", at 0, 0, 1000 × 800 points) with `lines` on screen.
+json sceneWithLines(const json& lines) {
+  json scene = windowScene(json::array());
+  scene["screen"] = {{"lines", lines}};
+  return scene;
+}
+
+json line(const std::string& text, double x, double y, double w, double h) {
+  return {{"text", text}, {"rect", {x, y, w, h}}};
+}
+
+// Lines stacked down the window, 8 points apart.
+json stackedLines(const std::vector<std::string>& texts) {
+  json lines = json::array();
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    lines.push_back(line(texts[i], 0, 8.0 * static_cast<double>(i), 400, 8));
+  }
+  return lines;
+}
+
+json ocrStructureOf(const json& scene) {
+  SimDesktopFixture fixture(scene);
+  return structureViaOCR(fixture.platform(), fixture.element("window"));
+}
+
+// The add line found among these lines, "-" when none.
+std::string addLineOf(const std::vector<std::string>& texts) {
+  const json reply = ocrStructureOf(sceneWithLines(stackedLines(texts)));
+  return reply.contains("addAffordance") ? reply["addAffordance"]["title"].get<std::string>() : "-";
+}
+
+TEST(StructureViaOcr, GivesOneRowOfOneStaticTextCellPerLineInScreenPoints) {
+  const json reply = ocrStructureOf(sceneWithLines(json::array({
+      line("  Inbox  ", 250, 100, 250, 50),
+      line("Drafts", 0, 400, 125, 100),
+      line("", 500, 0, 125, 100),
+  })));
+  const json frame = {{"x", 250.0}, {"y", 100.0}, {"w", 250.0}, {"h", 50.0}};
+  EXPECT_EQ(reply["found"], true);
+  EXPECT_EQ(reply["source"], "ocr");
+  EXPECT_EQ(reply["containerRole"], "OCR");
+  EXPECT_EQ(reply["rowCount"], 3);
+  ASSERT_EQ(reply["rows"].size(), 3u);
+  EXPECT_EQ(reply["rows"][0],
+            json({{"index", 0},
+                  {"cells", json::array({{{"role", "AXStaticText"}, {"value", "  Inbox  "}, {"frame", frame}}})},
+                  {"frame", frame}}));
+  EXPECT_EQ(reply["rows"][1]["frame"], json({{"x", 0.0}, {"y", 400.0}, {"w", 125.0}, {"h", 100.0}}));
+  EXPECT_EQ(reply["rows"][2]["index"], 2);
+  EXPECT_EQ(reply["rows"][2]["cells"][0]["value"], "");
+  EXPECT_FALSE(reply.contains("addAffordance"));
+}
+
+TEST(StructureViaOcr, ShowsTheFirst80LinesButSearchesAllForTheAddLine) {
+  std::vector<std::string> texts;
+  for (int i = 0; i < 100; ++i) texts.push_back(i == 90 ? "New message" : "Message " + std::to_string(i));
+  const json reply = ocrStructureOf(sceneWithLines(stackedLines(texts)));
+  EXPECT_EQ(reply["rowCount"], 80);
+  ASSERT_EQ(reply["rows"].size(), 80u);
+  EXPECT_EQ(reply["rows"][79]["index"], 79);
+  EXPECT_EQ(reply["rows"][79]["cells"][0]["value"], "Message 79");
+  EXPECT_EQ(reply["addAffordance"]["title"], "New message");
+  EXPECT_NEAR(reply["addAffordance"]["frame"]["y"].get<double>(), 720.0, 1e-9);
+}
+
+TEST(StructureViaOcr, TakesTheFirstLineWithOneOfTheFourWordsOrALonePlusSign) {
+  EXPECT_EQ(addLineOf({"Inbox", "Add contact", "New"}), "Add contact");
+  EXPECT_EQ(addLineOf({"NEW"}), "NEW");
+  EXPECT_EQ(addLineOf({"Create a folder"}), "Create a folder");
+  EXPECT_EQ(addLineOf({"+"}), "+");
+  EXPECT_EQ(addLineOf({"  +  "}), "  +  ");
+  for (const char* text : {"Address", "Added", "Renew", "Adder", "Addition", "++", "+ more", "plus", "Surplus"}) {
+    EXPECT_EQ(addLineOf({text}), "-") << text;
+  }
+}
+
+TEST(StructureViaOcr, CapturesNothingForAWindowOfFourPointsOrLessOrWithoutAFrame) {
+  auto withWindowFrame = [](const json& frame) {
+    json scene = sceneWithLines(stackedLines({"Add"}));
+    scene["applications"][0]["windows"][0]["attrs"]["AXFrame"] = frame;
+    return scene;
+  };
+  for (const json& frame : {rectValue(0, 0, 300, 4), rectValue(0, 0, 4, 300), rectValue(0, 0, -300, 300),
+                            json({{"error", "unreadable"}})}) {
+    SimDesktopFixture fixture(withWindowFrame(frame));
+    EXPECT_EQ(structureViaOCR(fixture.platform(), fixture.element("window")), json({{"found", false}})) << frame;
+    EXPECT_EQ(fixture.stats()["captures"], 0) << frame;
+  }
+  SimDesktopFixture justLarger(withWindowFrame(rectValue(0, 0, 4.5, 4.5)));
+  structureViaOCR(justLarger.platform(), justLarger.element("window"));
+  EXPECT_EQ(justLarger.stats()["captures"], 1);
+}
+
+TEST(StructureViaOcr, AnswersFoundFalseWhenNoTextIsRecognised) {
+  EXPECT_EQ(ocrStructureOf(windowScene(json::array())), json({{"found", false}}));  // no screen: no image
+  EXPECT_EQ(ocrStructureOf(sceneWithLines(json::array())), json({{"found", false}}));
+  EXPECT_EQ(ocrStructureOf(sceneWithLines(json::array({line("Outside", 990, 0, 20, 8)}))), json({{"found", false}}));
+  json failing = sceneWithLines(stackedLines({"Add"}));
+  failing["screen"]["recognizerFails"] = true;
+  EXPECT_EQ(ocrStructureOf(failing), json({{"found", false}}));
+}
+
+// A container of `role` whose rows are plain items titled by these texts.
+json container(const std::string& role, const std::vector<std::string>& items, json attrs = json::object()) {
+  json rows = json::array();
+  for (const std::string& item : items) rows.push_back(titled("AXRow", item));
+  return withChildren(element(role, std::move(attrs)), std::move(rows));
+}
+
+json structureOf(const json& scene) {
+  SimDesktopFixture fixture(scene);
+  return cmdStructure(fixture.platform());
+}
+
+
+TEST(StructureCommand, AnswersOnlyFoundFalseWithoutAFrontWindow) {
+  EXPECT_EQ(structureOf(json::object()), json({{"found", false}}));
+  EXPECT_EQ(structureOf({{"frontmost", {{"pid", 1}}}, {"applications", {{{"pid", 1}}}}}), json({{"found", false}}));
+}
+
+TEST(StructureCommand, ReadsTheFirstContainerInPreOrderWithTheWindowsAddButton) {
+  const json reply = structureOf(windowScene(json::array({
+      group(json::array({container("AXOutline", {"Favourites", "Recents"}, {{"AXFrame", rectValue(0, 40, 200, 700)}}),
+                         titled("AXButton", "New Folder")})),
+      container("AXTable", {"Ada", "Alan", "Grace"}),
+  })));
+  EXPECT_EQ(reply["found"], true);
+  EXPECT_EQ(reply["containerRole"], "AXOutline");
+  EXPECT_EQ(reply["rowCount"], 2);
+  EXPECT_EQ(reply["rows"][1],
+            json({{"index", 1}, {"cells", json::array({{{"role", "AXRow"}, {"value", "Recents"}}})}}));
+  EXPECT_EQ(reply["containerFrame"], json({{"x", 0.0}, {"y", 40.0}, {"w", 200.0}, {"h", 700.0}}));
+  EXPECT_EQ(reply["addAffordance"], json({{"title", "New Folder"}}));
+
+  // A list inside a table: the outer one.
+  const json nested = structureOf(windowScene(json::array({withChildren(
+      element("AXTable"), json::array({container("AXList", {"inner"}), element("AXRow", {{"AXTitle", "outer"}})}))})));
+  EXPECT_EQ(nested["containerRole"], "AXTable");
+  EXPECT_EQ(nested["rowCount"], 1);
+  EXPECT_EQ(nested["rows"][0]["cells"][0]["value"], "outer");
+  EXPECT_FALSE(nested.contains("containerFrame"));
+  EXPECT_FALSE(nested.contains("addAffordance"));
+
+  const json empty = structureOf(windowScene(json::array({element("AXGrid")})));
+  EXPECT_EQ(empty, json({{"found", true}, {"containerRole", "AXGrid"}, {"rowCount", 0}, {"rows", json::array()}}));
+}
+
+TEST(StructureCommand, NamesTheContainerRoleUnknownWhenItCannotBeReadAgain) {
+  // Every read takes 1 ms; the table's role turns unreadable after the walk has
+  // collected it, while its 50 rows are being read.
+  json table = withId(container("AXTable", std::vector<std::string>(50, "row")), "table");
+  json scene = windowScene(json::array({std::move(table)}));
+  scene["applications"][0]["responseDelayMs"] = 1;
+  // The walk also reads the 50 rows' roles and children: about 110 reads.
+  scene["timeline"] = json::array({{{"atMs", 150}, {"set", {{"table", {{"AXRole", {{"error", "gone"}}}}}}}}});
+  SimDesktopFixture fixture(scene);
+  const json reply = cmdStructure(fixture.platform());
+  EXPECT_EQ(reply["containerRole"], "unknown");
+  EXPECT_EQ(reply["rowCount"], 50);
+}
+
+TEST(StructureCommand, SearchesForContainers25LevelsDeepAndAtTheFirst5000Elements) {
+  auto roleFound = [](const json& windowChildren) {
+    return structureOf(windowScene(windowChildren)).value("containerRole", "-");
+  };
+  EXPECT_EQ(roleFound(json::array({nestedBelow(24, element("AXList"))})), "AXList");
+  EXPECT_EQ(roleFound(json::array({nestedBelow(25, element("AXList"))})), "-");
+
+  // Examined in pre-order: the window, the group, the filler, then the table.
+  auto afterFiller = [&](int filler) { return roleFound(json::array({fillerGroup(filler), element("AXTable")})); };
+  EXPECT_EQ(afterFiller(5000 - 3), "AXTable");
+  EXPECT_EQ(afterFiller(5000 - 2), "-");
+}
+
+TEST(StructureCommand, ReturnsRecognisedRowsUnchangedWithoutSearchingForAnAddButton) {
+  json scene = windowScene(json::array({titled("AXButton", "Add")}));
+  scene["screen"] = {{"lines", json::array({{{"text", "Inbox"}, {"rect", {0, 0, 500, 400}}}})}};
+  const json frame = {{"x", 0.0}, {"y", 0.0}, {"w", 500.0}, {"h", 400.0}};
+  const json cell = {{"role", "AXStaticText"}, {"value", "Inbox"}, {"frame", frame}};
+  const json row = {{"index", 0}, {"cells", json::array({cell})}, {"frame", frame}};
+  EXPECT_EQ(structureOf(scene), json({{"found", true},
+                                      {"source", "ocr"},
+                                      {"containerRole", "OCR"},
+                                      {"rowCount", 1},
+                                      {"rows", json::array({row})}}));
+
+  // The add control of recognised rows is a recognised line, not the button.
+  scene["screen"]["lines"].push_back({{"text", "+"}, {"rect", {500, 0, 500, 400}}});
+  EXPECT_EQ(structureOf(scene)["addAffordance"]["title"], "+");
+}
+
+TEST(StructureCommand, AddsTheAccessibleAddButtonWhenNothingIsRecognised) {
+  SimDesktopFixture fixture(windowScene(json::array({group(json::array({titled("AXButton", "Create")}))})));
+  EXPECT_EQ(cmdStructure(fixture.platform()), json({{"found", false}, {"addAffordance", {{"title", "Create"}}}}));
+  EXPECT_EQ(fixture.stats()["captures"], 1);
+
+  EXPECT_EQ(structureOf(windowScene(json::array({titled("AXButton", "Save")}))), json({{"found", false}}));
+}
+
+TEST(StructureCommand, ReadsTheExampleContactsTableWithItsAddButton) {
+  SimDesktopFixture fixture(exampleScene());
+  const json reply = cmdStructure(fixture.platform());
+  EXPECT_EQ(reply["containerRole"], "AXTable");
+  EXPECT_EQ(reply["rowCount"], 3);
+  EXPECT_EQ(reply["containerFrame"], json({{"x", 100.0}, {"y", 120.0}, {"w", 420.0}, {"h", 560.0}}));
+  EXPECT_EQ(reply["addAffordance"],
+            json({{"title", "Add Contact"}, {"frame", {{"x", 120.0}, {"y", 88.0}, {"w", 110.0}, {"h", 24.0}}}}));
+  json values = json::array();
+  for (const json& row : reply["rows"]) {
+    for (const json& cell : row["cells"]) values.push_back(cell["value"]);
+  }
+  EXPECT_EQ(values, json({"Ada Lovelace", "ada@example.org", "Alan Turing", "alan@example.org", "Grace Hopper",
+                          "grace@example.org"}));
+  EXPECT_EQ(fixture.stats()["captures"], 0);
+}
+
+}  // namespace
+}  // namespace morvel
