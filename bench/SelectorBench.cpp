@@ -6,6 +6,7 @@
 // selector_bench [runs]
 
 #include "app/Dispatcher.h"
+#include "bench/Timing.h"
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/VirtualClock.h"
 
@@ -21,6 +22,8 @@
 #include <vector>
 
 namespace {
+
+using morvel::bench::median;
 
 using morvel::Json;
 using morvel::ax::Element;
@@ -191,12 +194,6 @@ struct DeepScene {
 // ---- measuring ------------------------------------------------------------------
 
 using Clock = std::chrono::steady_clock;
-
-double median(std::vector<double> samples) {
-  std::sort(samples.begin(), samples.end());
-  const std::size_t middle = samples.size() / 2;
-  return samples.size() % 2 == 1 ? samples[middle] : (samples[middle - 1] + samples[middle]) / 2;
-}
 
 template <class Work>
 double microsecondsOf(Work&& work) {

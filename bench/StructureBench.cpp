@@ -5,6 +5,7 @@
 
 #include "accessibility/Readers.h"
 #include "accessibility/Walkers.h"
+#include "bench/Timing.h"
 #include "commands/AddAffordance.h"
 #include "commands/RowSerialization.h"
 #include "commands/StructureCommand.h"
@@ -22,6 +23,9 @@
 #include <vector>
 
 namespace {
+
+using morvel::bench::median;
+using morvel::bench::millisecondsOf;
 
 using morvel::ax::Element;
 using nlohmann::json;
@@ -80,17 +84,6 @@ json tableScene(const TableShape& shape) {
   return {{"frontmost", {{"pid", 1}}},
           {"applications",
            {{{"pid", 1}, {"attrs", {{"AXFocusedWindow", {{"ref", "window"}}}}}, {"windows", {std::move(window)}}}}}};
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-double millisecondsOf(const std::function<void()>& work) {
-  const auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
 struct Measurement {

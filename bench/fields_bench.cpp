@@ -6,6 +6,7 @@
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "accessibility/Walkers.h"
+#include "bench/Timing.h"
 #include "commands/FieldLabels.h"
 #include "commands/FieldsCommand.h"
 #include "platform/sim/SimDesktop.h"
@@ -22,6 +23,9 @@
 #include <vector>
 
 namespace {
+
+using morvel::bench::median;
+using morvel::bench::millisecondsOf;
 
 using morvel::ax::Element;
 using nlohmann::json;
@@ -73,17 +77,6 @@ json largeFormScene() {
   return {{"frontmost", {{"pid", 1}, {"bundleId", "com.example.large"}}},
           {"applications",
            {{{"pid", 1}, {"attrs", {{"AXFocusedWindow", {{"ref", "window"}}}}}, {"windows", {std::move(window)}}}}}};
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-double millisecondsOf(const std::function<void()>& work) {
-  const auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
 long long readsSince(morvel::sim::SimDesktop& desktop) { return desktop.takeStats()["reads"].get<long long>(); }

@@ -1,6 +1,7 @@
 // "ping" requests piped through morvel_ax_sim as fast as it answers, side by side
 // with a minimal line-echo program in the same run. Prints medians and the ratio.
 
+#include "bench/Timing.h"
 #include "support/ChildProcess.h"
 
 #include <algorithm>
@@ -11,6 +12,8 @@
 #include <vector>
 
 namespace {
+
+using morvel::bench::median;
 
 constexpr int requestsPerRun = 500000;
 constexpr int runs = 5;
@@ -25,11 +28,6 @@ double linesPerSecond(const std::vector<std::string>& argv, const std::string& i
     std::exit(1);
   }
   return static_cast<double>(expectedLines) / elapsed.count();
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // and the helper's peak resident memory. Run inside a virtual desktop:
 // bench/linux/run-ocr-bench.sh. Reports; never fails on a time.
 
+#include "bench/Timing.h"
 #include "platform/linux/DarkText.h"
 #include "platform/linux/RecognitionPlan.h"
 #include "platform/linux/TesseractEngine.h"
@@ -19,7 +20,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -31,6 +31,8 @@
 extern char** environ;
 
 namespace {
+
+using morvel::bench::median;
 
 using namespace morvel::testing;
 using Clock = std::chrono::steady_clock;
@@ -47,11 +49,6 @@ struct Result {
   double medianCpuMs = 0;  // the helper's processor time, all its threads
   TextScore score;
 };
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
 
 double millisSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -81,19 +78,6 @@ std::string statusField(pid_t pid, const std::string& key) {
   return "?";
 }
 
-std::vector<ReadLine> helperLines(const Json& reply, const ScreenRect& region) {
-  std::vector<ReadLine> lines;
-  for (const Json& line : reply.value("lines", Json::array())) {
-    const Json& frame = line["frame"];
-    lines.push_back({{region.x + static_cast<int>(std::lround(frame["x"].get<double>())),
-                      region.y + static_cast<int>(std::lround(frame["y"].get<double>())),
-                      static_cast<int>(std::lround(frame["w"].get<double>())),
-                      static_cast<int>(std::lround(frame["h"].get<double>()))},
-                     line["text"].get<std::string>()});
-  }
-  return lines;
-}
-
 Result measureHelper(HelperProcess& helper, const Workload& work, const std::vector<PaintedLine>& painted) {
   const Json request = {{"cmd", "ocr-region"},
                         {"x", work.region.x},
@@ -112,7 +96,7 @@ Result measureHelper(HelperProcess& helper, const Workload& work, const std::vec
     cpu.push_back(cpuMillisOf(helper.process().pid()) - cpuBefore);
   }
   Result result{median(wall), median(cpu), {}};
-  if (reply) result.score = scoreReading(painted, helperLines(*reply, work.region), work.region);
+  if (reply) result.score = scoreReading(painted, readLinesOf(*reply, work.region), work.region);
   return result;
 }
 

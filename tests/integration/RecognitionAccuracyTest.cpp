@@ -9,27 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 
 namespace morvel::testing {
 namespace {
 
 // The rate at which UI text must be read.
 constexpr double mostCharacterErrors = 0.02;
-
-std::vector<ReadLine> linesOf(const Json& reply, const ScreenRect& region) {
-  std::vector<ReadLine> lines;
-  for (const Json& line : reply.value("lines", Json::array())) {
-    const Json& frame = line["frame"];
-    // Frames are pixels of the captured rectangle, from its top-left corner.
-    lines.push_back({{region.x + static_cast<int>(std::lround(frame["x"].get<double>())),
-                      region.y + static_cast<int>(std::lround(frame["y"].get<double>())),
-                      static_cast<int>(std::lround(frame["w"].get<double>())),
-                      static_cast<int>(std::lround(frame["h"].get<double>()))},
-                     line["text"].get<std::string>()});
-  }
-  return lines;
-}
 
 Json regionRequest(const ScreenRect& region) {
   return {{"cmd", "ocr-region"}, {"x", region.x}, {"y", region.y}, {"w", region.width}, {"h", region.height}};
@@ -55,7 +40,7 @@ class Page {
 
   std::vector<ReadLine> read(const ScreenRect& region) {
     auto reply = helper_.ask(regionRequest(region));
-    return reply ? linesOf(*reply, region) : std::vector<ReadLine>{};
+    return reply ? readLinesOf(*reply, region) : std::vector<ReadLine>{};
   }
 
  private:

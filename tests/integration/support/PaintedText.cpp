@@ -3,6 +3,7 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <optional>
 #include <sstream>
@@ -49,6 +50,20 @@ std::optional<std::size_t> ownerOf(const ReadLine& line, const std::vector<Paint
 }
 
 }  // namespace
+
+std::vector<ReadLine> readLinesOf(const Json& reply, const ScreenRect& region) {
+  std::vector<ReadLine> lines;
+  for (const Json& line : reply.value("lines", Json::array())) {
+    const Json& frame = line["frame"];
+    // Frames are pixels of the captured rectangle, from its top-left corner.
+    lines.push_back({{region.x + static_cast<int>(std::lround(frame["x"].get<double>())),
+                      region.y + static_cast<int>(std::lround(frame["y"].get<double>())),
+                      static_cast<int>(std::lround(frame["w"].get<double>())),
+                      static_cast<int>(std::lround(frame["h"].get<double>()))},
+                     line["text"].get<std::string>()});
+  }
+  return lines;
+}
 
 std::vector<PaintedLine> paintedLinesOf(FixtureApplication& fixture, pid_t pid) {
   std::vector<PaintedLine> lines;

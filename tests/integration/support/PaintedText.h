@@ -25,6 +25,9 @@ struct ReadLine {
   std::string text;
 };
 
+// The "lines" of an "ocr-region" reply over `region`, placed on the screen.
+std::vector<ReadLine> readLinesOf(const Json& reply, const ScreenRect& region);
+
 // The lines the fixture reports ("lines"), placed on the screen.
 std::vector<PaintedLine> paintedLinesOf(FixtureApplication& fixture, pid_t pid);
 
