@@ -193,7 +193,7 @@ TEST(ResolveSelectorOnce, UnusablePathsAreNotFound) {
 json buttonRow(const std::vector<std::string>& titles, json more = json::object()) {
   json buttons = json::array();
   for (std::size_t i = 0; i < titles.size(); ++i) {
-    buttons.push_back(button("b" + std::to_string(i), titles[i], 100.0 * static_cast<double>(i), more));
+    buttons.push_back(button(std::string("b").append(std::to_string(i)), titles[i], 100.0 * static_cast<double>(i), more));
   }
   return buttons;
 }
