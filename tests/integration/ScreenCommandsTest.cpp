@@ -63,7 +63,8 @@ TEST_F(ScreenCommandsOnFixture, OcrRegionReadsLabelsAndCellsWithFramesInTheRegio
 
   std::string joined;
   for (const Json& line : (*reply)["lines"]) {
-    joined += (joined.empty() ? "" : "\n") + line["text"].get<std::string>();
+    if (!joined.empty()) joined += '\n';
+    joined += line["text"].get<std::string>();
     expectInside(line["frame"], {0, 0, region.width, region.height});
     EXPECT_GE(line["confidence"].get<double>(), 0.0);
     EXPECT_LE(line["confidence"].get<double>(), 1.0);
