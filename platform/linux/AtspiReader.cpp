@@ -3,7 +3,6 @@
 #include "platform/linux/LibraryCache.h"
 #include "text/UnicodeText.h"
 
-
 #include <algorithm>
 #include <climits>
 #include <string_view>

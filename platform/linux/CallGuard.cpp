@@ -93,11 +93,6 @@ void CallGuard::endRequest() {
   requestTimeouts_.clear();
 }
 
-CallGuard::Milliseconds CallGuard::timeoutFor(AtspiAccessible* member) const {
-  const std::string* application = applicationOf(member);
-  return application == nullptr ? defaultTimeout_ : timeoutFor(*application);
-}
-
 CallGuard::Milliseconds CallGuard::timeoutFor(const std::string& application) const {
   if (auto found = requestTimeouts_.find(application); found != requestTimeouts_.end()) return found->second;
   return defaultTimeout_;

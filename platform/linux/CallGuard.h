@@ -41,7 +41,7 @@ class CallGuard {
   template <class Call>
   auto run(AtspiAccessible* target, Call&& call) -> std::optional<std::invoke_result_t<Call, GError**>> {
     const std::string* application = applicationOf(target);
-    if (application == nullptr || hung_.contains(*application)) return std::nullopt;
+    if (application == nullptr) return std::nullopt;
     ping(*application);
     if (hung_.contains(*application)) return std::nullopt;
     const Milliseconds limit = timeoutFor(*application);
@@ -71,9 +71,6 @@ class CallGuard {
     return result;
   }
 
-  // The time-out a call on the application of `member` gets now.
-  Milliseconds timeoutFor(AtspiAccessible* member) const;
-
   // Whether the application answered its ping of this attempt, pinging it if it
   // has not been yet. Its answer comes after every event it sent before, and
   // those have been handled when this is true.
@@ -88,7 +85,7 @@ class CallGuard {
   bool isHung(AtspiAccessible* member) const;
   // The command paused: the applications may have sent events since.
   void endAttempt() { pinged_.clear(); }
-  // The reply has been written: forget hung and synced applications and request
+  // The reply has been written: forget hung and pinged applications and request
   // time-outs.
   void endRequest();
 
