@@ -2,8 +2,8 @@
 // machine runs (AT-SPI2 and X11 on Linux). No arguments; replies on stdout.
 
 #include "app/RequestLoop.h"
-#include "platform/linux/DesktopClock.h"
-#include "platform/linux/LinuxAccessibility.h"
+#include "platform/linux/atspi/DesktopClock.h"
+#include "platform/linux/atspi/LinuxAccessibility.h"
 #include "platform/linux/LinuxScreen.h"
 
 #include <unistd.h>

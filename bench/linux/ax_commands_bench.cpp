@@ -14,8 +14,8 @@
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "app/Dispatcher.h"
-#include "platform/linux/DesktopClock.h"
-#include "platform/linux/LinuxAccessibility.h"
+#include "platform/linux/atspi/DesktopClock.h"
+#include "platform/linux/atspi/LinuxAccessibility.h"
 #include "platform/linux/LinuxScreen.h"
 
 #include <dlfcn.h>

@@ -6,11 +6,11 @@
 // bench/linux/run-ocr-bench.sh. Reports; never fails on a time.
 
 #include "bench/Timing.h"
-#include "platform/linux/DarkText.h"
-#include "platform/linux/RecognitionPlan.h"
-#include "platform/linux/TesseractEngine.h"
-#include "platform/linux/TesseractRecognizer.h"
-#include "platform/linux/X11Capture.h"
+#include "platform/linux/recognition/DarkText.h"
+#include "platform/linux/recognition/RecognitionPlan.h"
+#include "platform/linux/recognition/TesseractEngine.h"
+#include "platform/linux/recognition/TesseractRecognizer.h"
+#include "platform/linux/x11/X11Capture.h"
 #include "support/PaintedText.h"
 
 #include <fcntl.h>

@@ -4,8 +4,8 @@
 // Tesseract.
 
 #include "ocr/Screen.h"
-#include "platform/linux/TesseractRecognizer.h"
-#include "platform/linux/X11Capture.h"
+#include "platform/linux/recognition/TesseractRecognizer.h"
+#include "platform/linux/x11/X11Capture.h"
 
 namespace morvel::linux_ax {
 

@@ -4,8 +4,8 @@
 
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
-#include "platform/linux/ElementNodes.h"
-#include "platform/linux/LinuxAccessibility.h"
+#include "platform/linux/atspi/ElementNodes.h"
+#include "platform/linux/atspi/LinuxAccessibility.h"
 #include "support/AppSuite.h"
 
 #include <functional>

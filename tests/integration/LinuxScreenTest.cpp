@@ -2,7 +2,7 @@
 // the pure steps around them. What they read off a window, and where, is checked
 // through "ocr-region" (ScreenCommandsTest).
 
-#include "platform/linux/GreyImage.h"
+#include "platform/linux/image/GreyImage.h"
 #include "platform/linux/LinuxScreen.h"
 
 #include <gtest/gtest.h>

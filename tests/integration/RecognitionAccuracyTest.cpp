@@ -2,8 +2,8 @@
 // virtual desktop, dark on light and light on dark, read with "ocr-region" and
 // scored by character error rate against what was painted.
 
-#include "platform/linux/TesseractRecognizer.h"
-#include "platform/linux/X11Capture.h"
+#include "platform/linux/recognition/TesseractRecognizer.h"
+#include "platform/linux/x11/X11Capture.h"
 #include "support/PaintedText.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // commands look for that the sample application does not show, and those left
 // out. (What a GTK form, table and window get is checked on the sample application.)
 
-#include "platform/linux/RoleMapping.h"
+#include "platform/linux/atspi/RoleMapping.h"
 
 #include <gtest/gtest.h>
 

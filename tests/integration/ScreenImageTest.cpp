@@ -2,9 +2,9 @@
 // white, the choice of size, the bands read side by side. Images are drawn
 // here pixel by pixel.
 
-#include "platform/linux/DarkText.h"
-#include "platform/linux/GreyImage.h"
-#include "platform/linux/RecognitionPlan.h"
+#include "platform/linux/recognition/DarkText.h"
+#include "platform/linux/image/GreyImage.h"
+#include "platform/linux/recognition/RecognitionPlan.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,378 @@
+#include "platform/linux/atspi/AtspiReader.h"
+
+#include "platform/linux/atspi/LibraryCache.h"
+#include "text/UnicodeText.h"
+
+#include <algorithm>
+#include <climits>
+#include <string_view>
+
+namespace morvel::linux_ax {
+namespace {
+
+// A text longer than this is read only up to here: one value never holds up a
+// request for a whole document.
+constexpr int maxTextCharacters = 200000;
+
+template <class Iface>
+using IfaceRef = GRef<Iface>;
+
+// Whether libatspi handed over an interface view; the view itself is not kept.
+bool released(gpointer interfaceView) {
+  if (interfaceView == nullptr) return false;
+  g_object_unref(interfaceView);
+  return true;
+}
+
+// A rule every element matches.
+GRef<AtspiMatchRule> anyElement() {
+  auto noStates = GRef<AtspiStateSet>::adopt(atspi_state_set_new(nullptr));
+  return GRef<AtspiMatchRule>::adopt(atspi_match_rule_new(noStates.get(), ATSPI_Collection_MATCH_ALL, nullptr,
+                                                          ATSPI_Collection_MATCH_ALL, nullptr,
+                                                          ATSPI_Collection_MATCH_ALL, nullptr,
+                                                          ATSPI_Collection_MATCH_ALL, FALSE));
+}
+
+}  // namespace
+
+bool AtspiReader::syncWith(AtspiAccessible* accessible) {
+  const std::string* application = CallGuard::applicationOf(accessible);
+  return application != nullptr && guard_.ping(*application);
+}
+
+template <class Call>
+auto AtspiReader::heldOrAsked(AtspiAccessible* accessible, AtspiCache part, Call&& call) {
+  // The events handled while syncing may have dropped the value: test again after.
+  if (heldInLibraryCache(accessible, part) && syncWith(accessible) && heldInLibraryCache(accessible, part)) {
+    return guard_.runHeld(accessible, std::forward<Call>(call));
+  }
+  return guard_.run(accessible, std::forward<Call>(call));
+}
+
+std::string utf8Text(const char* text) { return text == nullptr ? std::string() : repairUtf8(text); }
+
+std::optional<AtspiRole> AtspiReader::role(AtspiAccessible* accessible) {
+  ElementFacts& facts = memo_.factsOf(accessible);
+  if (!facts.role) {
+    facts.role = heldOrAsked(accessible, ATSPI_CACHE_ROLE,
+                             [&](GError** error) { return atspi_accessible_get_role(accessible, error); });
+  }
+  return facts.role;
+}
+
+std::optional<std::string> AtspiReader::name(AtspiAccessible* accessible) {
+  ElementFacts& facts = memo_.factsOf(accessible);
+  if (!facts.name) {
+    auto text = heldOrAsked(accessible, ATSPI_CACHE_NAME,
+                            [&](GError** error) { return GCharPtr(atspi_accessible_get_name(accessible, error)); });
+    if (text && *text) facts.name = utf8Text(text->get());
+  }
+  return facts.name;
+}
+
+std::optional<std::string> AtspiReader::description(AtspiAccessible* accessible) {
+  ElementFacts& facts = memo_.factsOf(accessible);
+  if (!facts.description) {
+    auto text = heldOrAsked(accessible, ATSPI_CACHE_DESCRIPTION, [&](GError** error) {
+      return GCharPtr(atspi_accessible_get_description(accessible, error));
+    });
+    if (text && *text) facts.description = utf8Text(text->get());
+  }
+  return facts.description;
+}
+
+std::optional<StateBits> AtspiReader::states(AtspiAccessible* accessible) {
+  ElementFacts& facts = memo_.factsOf(accessible);
+  if (!facts.states) {
+    auto set = heldOrAsked(accessible, ATSPI_CACHE_STATES, [&](GError**) {
+      return GRef<AtspiStateSet>::adopt(atspi_accessible_get_state_set(accessible));
+    });
+    if (!set || !*set || atspi_state_set_contains(set->get(), ATSPI_STATE_DEFUNCT)) return std::nullopt;
+    facts.states = static_cast<StateBits>(set->get()->states);
+  }
+  return facts.states;
+}
+
+std::optional<std::string> AtspiReader::localizedRoleName(AtspiAccessible* accessible) {
+  // The toolkit names a role the same way for every element of an application.
+  const std::string* application = CallGuard::applicationOf(accessible);
+  auto ownRole = role(accessible);
+  if (application != nullptr && ownRole && !guard_.isHung(accessible)) {
+    if (const std::string* known = memo_.roleNameOf(*application, *ownRole)) return *known;
+  }
+  auto text = guard_.run(accessible, [&](GError** error) {
+    return GCharPtr(atspi_accessible_get_localized_role_name(accessible, error));
+  });
+  if (!text || !*text) return std::nullopt;
+  std::string name = utf8Text(text->get());
+  if (application != nullptr && ownRole) memo_.rememberRoleName(*application, *ownRole, name);
+  return name;
+}
+
+std::optional<std::string> AtspiReader::accessibleId(AtspiAccessible* accessible) {
+  auto text =
+      guard_.run(accessible, [&](GError** error) { return GCharPtr(atspi_accessible_get_accessible_id(accessible, error)); });
+  if (!text || !*text || (*text).get()[0] == '\0') return std::nullopt;
+  return utf8Text(text->get());
+}
+
+std::optional<std::string> AtspiReader::objectAttribute(AtspiAccessible* accessible, const char* key) {
+  auto table = guard_.run(accessible,
+                          [&](GError** error) { return GHashTablePtr(atspi_accessible_get_attributes(accessible, error)); });
+  if (!table || !*table) return std::nullopt;
+  const auto* value = static_cast<const char*>(g_hash_table_lookup(table->get(), key));
+  if (value == nullptr) return std::nullopt;
+  return utf8Text(value);
+}
+
+std::optional<std::int32_t> AtspiReader::processId(AtspiAccessible* accessible) {
+  const std::string* busName = CallGuard::applicationOf(accessible);
+  if (busName == nullptr) return std::nullopt;
+  if (auto known = memo_.processIdOf(*busName)) return known;
+  auto pid = guard_.run(accessible, [&](GError** error) { return atspi_accessible_get_process_id(accessible, error); });
+  if (!pid || *pid == 0 || *pid > static_cast<guint>(INT32_MAX)) return std::nullopt;
+  memo_.rememberProcessId(*busName, static_cast<std::int32_t>(*pid));
+  return static_cast<std::int32_t>(*pid);
+}
+
+AccessibleRef AtspiReader::parent(AtspiAccessible* accessible) {
+  ElementFacts& facts = memo_.factsOf(accessible);
+  if (facts.parent) return guard_.isHung(accessible) ? AccessibleRef() : *facts.parent;
+  auto found = guard_.run(accessible,
+                          [&](GError** error) { return AccessibleRef::adopt(atspi_accessible_get_parent(accessible, error)); });
+  if (!found) return {};
+  facts.parent = *found;
+  return *found;
+}
+
+std::optional<int> AtspiReader::childCount(AtspiAccessible* accessible) {
+  auto count = guard_.run(accessible, [&](GError** error) { return atspi_accessible_get_child_count(accessible, error); });
+  if (!count || *count < 0) return std::nullopt;
+  return *count;
+}
+
+AccessibleRef AtspiReader::childAt(AtspiAccessible* accessible, int index) {
+  auto child = guard_.run(accessible, [&](GError** error) {
+    return AccessibleRef::adopt(atspi_accessible_get_child_at_index(accessible, index, error));
+  });
+  return child ? *child : AccessibleRef();
+}
+
+std::optional<std::vector<AccessibleRef>> AtspiReader::children(AtspiAccessible* accessible, int limit) {
+  ElementFacts& facts = memo_.factsOf(accessible);
+  if (facts.children && (facts.childrenLimit >= limit || static_cast<int>(facts.children->size()) < facts.childrenLimit)) {
+    if (guard_.isHung(accessible)) return std::nullopt;
+    const auto known = std::min(facts.children->size(), static_cast<std::size_t>(std::max(limit, 0)));
+    return std::vector<AccessibleRef>(facts.children->begin(), facts.children->begin() + static_cast<std::ptrdiff_t>(known));
+  }
+  auto found = childrenInOneCall(accessible, limit);
+  if (!found && !guard_.isHung(accessible) && CallGuard::applicationOf(accessible) != nullptr) {
+    found = childrenOneByOne(accessible, limit);
+  }
+  if (found) {
+    facts.children = *found;
+    facts.childrenLimit = limit;
+  }
+  return found;
+}
+
+std::optional<std::vector<AccessibleRef>> AtspiReader::childrenInOneCall(AtspiAccessible* accessible, int limit) {
+  // A count of 0 would mean no limit to the application.
+  if (limit <= 0 || !hasInterface(accessible, "Collection")) return std::nullopt;
+  auto collection = IfaceRef<AtspiCollection>::adopt(atspi_accessible_get_collection_iface(accessible));
+  if (!collection) return std::nullopt;
+  const GRef<AtspiMatchRule> rule = anyElement();
+  // Without traversal the matches are the children themselves, in their order.
+  constexpr gboolean childrenOnly = FALSE;
+  auto matches = guard_.run(accessible, [&](GError** error) {
+    return std::make_unique<GObjectArray<AtspiAccessible>>(atspi_collection_get_matches(
+        collection.get(), rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL, limit, childrenOnly, error));
+  });
+  if (!matches || !*matches) return std::nullopt;
+  const GObjectArray<AtspiAccessible>& found = **matches;
+  std::vector<AccessibleRef> children;
+  children.reserve(found.size());
+  for (guint index = 0; index < found.size(); ++index) {
+    if (AtspiAccessible* child = found.at(index)) children.push_back(AccessibleRef::share(child));
+  }
+  return children;
+}
+
+std::optional<std::vector<AccessibleRef>> AtspiReader::childrenOneByOne(AtspiAccessible* accessible, int limit) {
+  auto count = childCount(accessible);
+  if (!count) return std::nullopt;
+  std::vector<AccessibleRef> found;
+  const int wanted = std::min(*count, limit);
+  found.reserve(static_cast<std::size_t>(wanted));
+  for (int index = 0; index < wanted; ++index) {
+    AccessibleRef child = childAt(accessible, index);
+    if (!child) {
+      // A child that cannot be read: the application went away or hung.
+      if (guard_.isHung(accessible) || CallGuard::applicationOf(accessible) == nullptr) return std::nullopt;
+      continue;
+    }
+    found.push_back(std::move(child));
+  }
+  return found;
+}
+
+AccessibleRef AtspiReader::firstRelationTarget(AtspiAccessible* accessible, AtspiRelationType relation) {
+  auto relations = guard_.run(accessible, [&](GError** error) {
+    return std::make_unique<GObjectArray<AtspiRelation>>(atspi_accessible_get_relation_set(accessible, error));
+  });
+  if (!relations || !*relations) return {};
+  const GObjectArray<AtspiRelation>& set = **relations;
+  for (guint index = 0; index < set.size(); ++index) {
+    AtspiRelation* candidate = set.at(index);
+    if (candidate == nullptr || atspi_relation_get_relation_type(candidate) != relation) continue;
+    if (atspi_relation_get_n_targets(candidate) <= 0) continue;
+    return AccessibleRef::adopt(atspi_relation_get_target(candidate, 0));
+  }
+  return {};
+}
+
+std::optional<ScreenRect> AtspiReader::screenExtents(AtspiAccessible* accessible) {
+  if (!hasInterface(accessible, "Component")) return std::nullopt;
+  auto component = IfaceRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
+  if (!component) return std::nullopt;
+  auto rect = guard_.run(accessible, [&](GError** error) {
+    return GBoxPtr<AtspiRect>(atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, error));
+  });
+  if (!rect || !*rect) return std::nullopt;
+  const AtspiRect& extents = **rect;
+  // Toolkits report a widget that is not on screen at the most negative position.
+  if (extents.x == INT_MIN || extents.y == INT_MIN) return std::nullopt;
+  return ScreenRect{extents.x, extents.y, extents.width, extents.height};
+}
+
+AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x, int y) {
+  if (!hasInterface(accessible, "Component")) return {};
+  auto component = IfaceRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
+  if (!component) return {};
+  auto hit = guard_.run(accessible, [&](GError** error) {
+    return AccessibleRef::adopt(
+        atspi_component_get_accessible_at_point(component.get(), x, y, ATSPI_COORD_TYPE_SCREEN, error));
+  });
+  return hit ? *hit : AccessibleRef();
+}
+
+bool AtspiReader::hasInterface(AtspiAccessible* accessible, const char* name) {
+  using InterfaceTest = bool (*)(AtspiAccessible*);
+  static const std::pair<std::string_view, InterfaceTest> tests[] = {
+      {"Collection", [](AtspiAccessible* a) { return released(atspi_accessible_get_collection_iface(a)); }},
+      {"Component", [](AtspiAccessible* a) { return released(atspi_accessible_get_component_iface(a)); }},
+      {"Table", [](AtspiAccessible* a) { return released(atspi_accessible_get_table_iface(a)); }},
+      {"Text", [](AtspiAccessible* a) { return released(atspi_accessible_get_text_iface(a)); }},
+      {"Value", [](AtspiAccessible* a) { return released(atspi_accessible_get_value_iface(a)); }}};
+  const auto* entry = std::find_if(std::begin(tests), std::end(tests), [&](const auto& test) { return test.first == name; });
+  if (entry == std::end(tests)) return false;
+  const InterfaceTest test = entry->second;
+  // libatspi keeps an element's interface list once it knows it (it never
+  // changes): one question fetches it. Asking for the whole list instead would
+  // ask once per interface while the application does not answer.
+  if ((accessible->cached_properties & ATSPI_CACHE_INTERFACES) != 0) {
+    return CallGuard::applicationOf(accessible) != nullptr && test(accessible);
+  }
+  return guard_.run(accessible, [&](GError**) { return test(accessible); }).value_or(false);
+}
+
+bool AtspiReader::hasText(AtspiAccessible* accessible) { return hasInterface(accessible, "Text"); }
+bool AtspiReader::hasValue(AtspiAccessible* accessible) { return hasInterface(accessible, "Value"); }
+bool AtspiReader::hasTable(AtspiAccessible* accessible) { return hasInterface(accessible, "Table"); }
+
+// Cuts a text to at most `characters` characters, on a character boundary.
+std::string firstCharacters(std::string text, int characters) {
+  const glong length = g_utf8_strlen(text.c_str(), static_cast<gssize>(text.size()));
+  if (length <= characters) return text;
+  const gchar* end = g_utf8_offset_to_pointer(text.c_str(), characters);
+  text.resize(static_cast<std::size_t>(end - text.c_str()));
+  return text;
+}
+
+std::optional<std::string> AtspiReader::text(AtspiAccessible* accessible) {
+  if (!hasText(accessible)) return std::nullopt;
+  auto textIface = IfaceRef<AtspiText>::adopt(atspi_accessible_get_text_iface(accessible));
+  if (!textIface) return std::nullopt;
+  // One round trip: an end offset of -1 means the end of the text.
+  constexpr gint wholeText = -1;
+  auto content = guard_.run(accessible, [&](GError** error) {
+    return GCharPtr(atspi_text_get_text(textIface.get(), 0, wholeText, error));
+  });
+  if (!content || !*content) return std::nullopt;
+  return firstCharacters(utf8Text(content->get()), maxTextCharacters);
+}
+
+std::optional<std::string> AtspiReader::selectedText(AtspiAccessible* accessible) {
+  if (!hasText(accessible)) return std::nullopt;
+  auto textIface = IfaceRef<AtspiText>::adopt(atspi_accessible_get_text_iface(accessible));
+  if (!textIface) return std::nullopt;
+  // Without a selection the first selection reads as an empty range.
+  auto range = guard_.run(accessible, [&](GError** error) {
+    return GBoxPtr<AtspiRange>(atspi_text_get_selection(textIface.get(), 0, error));
+  });
+  if (!range || !*range) return std::nullopt;
+  const int start = std::max(0, (*range)->start_offset);
+  const int end = std::min((*range)->end_offset, start + maxTextCharacters);
+  if (end <= start) return std::string();
+  auto content = guard_.run(accessible, [&](GError** error) {
+    return GCharPtr(atspi_text_get_text(textIface.get(), start, end, error));
+  });
+  if (!content || !*content) return std::nullopt;
+  return utf8Text(content->get());
+}
+
+std::optional<double> AtspiReader::currentValue(AtspiAccessible* accessible) {
+  if (!hasValue(accessible)) return std::nullopt;
+  auto valueIface = IfaceRef<AtspiValue>::adopt(atspi_accessible_get_value_iface(accessible));
+  if (!valueIface) return std::nullopt;
+  return guard_.run(accessible, [&](GError** error) { return atspi_value_get_current_value(valueIface.get(), error); });
+}
+
+std::optional<int> AtspiReader::tableRowCount(AtspiAccessible* table) {
+  if (!hasTable(table)) return std::nullopt;
+  auto tableIface = IfaceRef<AtspiTable>::adopt(atspi_accessible_get_table_iface(table));
+  if (!tableIface) return std::nullopt;
+  auto rows = guard_.run(table, [&](GError** error) { return atspi_table_get_n_rows(tableIface.get(), error); });
+  if (!rows || *rows < 0) return std::nullopt;
+  return *rows;
+}
+
+std::optional<int> AtspiReader::tableColumnCount(AtspiAccessible* table) {
+  if (!hasTable(table)) return std::nullopt;
+  auto tableIface = IfaceRef<AtspiTable>::adopt(atspi_accessible_get_table_iface(table));
+  if (!tableIface) return std::nullopt;
+  auto columns = guard_.run(table, [&](GError** error) { return atspi_table_get_n_columns(tableIface.get(), error); });
+  if (!columns || *columns < 0) return std::nullopt;
+  return *columns;
+}
+
+AccessibleRef AtspiReader::tableCell(AtspiAccessible* table, int row, int column) {
+  if (!hasTable(table)) return {};
+  auto tableIface = IfaceRef<AtspiTable>::adopt(atspi_accessible_get_table_iface(table));
+  if (!tableIface) return {};
+  auto cell = guard_.run(table, [&](GError** error) {
+    return AccessibleRef::adopt(atspi_table_get_accessible_at(tableIface.get(), row, column, error));
+  });
+  return cell ? *cell : AccessibleRef();
+}
+
+AccessibleRef AtspiReader::firstDescendantWithState(AtspiAccessible* root, AtspiStateType state) {
+  if (!hasInterface(root, "Collection")) return {};
+  auto collection = IfaceRef<AtspiCollection>::adopt(atspi_accessible_get_collection_iface(root));
+  if (!collection) return {};
+  auto wanted = GRef<AtspiStateSet>::adopt(atspi_state_set_new(nullptr));
+  atspi_state_set_add(wanted.get(), state);
+  auto rule = GRef<AtspiMatchRule>::adopt(atspi_match_rule_new(wanted.get(), ATSPI_Collection_MATCH_ALL, nullptr,
+                                                               ATSPI_Collection_MATCH_ALL, nullptr,
+                                                               ATSPI_Collection_MATCH_ALL, nullptr,
+                                                               ATSPI_Collection_MATCH_ALL, FALSE));
+  constexpr gint firstMatchOnly = 1;
+  auto matches = guard_.run(root, [&](GError** error) {
+    return std::make_unique<GObjectArray<AtspiAccessible>>(atspi_collection_get_matches(
+        collection.get(), rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL, firstMatchOnly, TRUE, error));
+  });
+  if (!matches || !*matches || (*matches)->size() == 0) return {};
+  return AccessibleRef::share((*matches)->at(0));
+}
+
+}  // namespace morvel::linux_ax

@@ -1,0 +1,92 @@
+#pragma once
+
+// Single reads from libatspi, one function per question, each through the call
+// guard and with everything libatspi hands over released. A failed read is an
+// absent value, never an error.
+
+#include "platform/linux/atspi/CallGuard.h"
+#include "platform/linux/atspi/GlibOwnership.h"
+#include "platform/linux/atspi/RequestMemo.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace morvel::linux_ax {
+
+struct ScreenRect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+class AtspiReader {
+ public:
+  AtspiReader(CallGuard& guard, RequestMemo& memo) : guard_(guard), memo_(memo) {}
+
+  std::optional<AtspiRole> role(AtspiAccessible* accessible);
+  std::optional<std::string> name(AtspiAccessible* accessible);
+  std::optional<std::string> description(AtspiAccessible* accessible);
+  // The states; absent when the element is defunct or the read failed.
+  std::optional<StateBits> states(AtspiAccessible* accessible);
+  std::optional<std::string> localizedRoleName(AtspiAccessible* accessible);
+  std::optional<std::string> accessibleId(AtspiAccessible* accessible);
+  // One object attribute ("placeholder-text"...).
+  std::optional<std::string> objectAttribute(AtspiAccessible* accessible, const char* key);
+  std::optional<std::int32_t> processId(AtspiAccessible* accessible);
+
+  AccessibleRef parent(AtspiAccessible* accessible);
+  // The children in order, at most `limit`; absent when the count is unreadable.
+  // Asked in one round trip where the application offers the Collection
+  // interface, else child by child.
+  std::optional<std::vector<AccessibleRef>> children(AtspiAccessible* accessible, int limit);
+  // The same, always child by child (one round trip each).
+  std::optional<std::vector<AccessibleRef>> childrenOneByOne(AtspiAccessible* accessible, int limit);
+  std::optional<int> childCount(AtspiAccessible* accessible);
+  AccessibleRef childAt(AtspiAccessible* accessible, int index);
+  AccessibleRef firstRelationTarget(AtspiAccessible* accessible, AtspiRelationType relation);
+
+  // Extents in screen coordinates; absent for a widget that is not showing.
+  std::optional<ScreenRect> screenExtents(AtspiAccessible* accessible);
+  AccessibleRef accessibleAtPoint(AtspiAccessible* accessible, int x, int y);
+
+  bool hasText(AtspiAccessible* accessible);
+  bool hasValue(AtspiAccessible* accessible);
+  bool hasTable(AtspiAccessible* accessible);
+  std::optional<std::string> text(AtspiAccessible* accessible);
+  // The first selection's text, or an empty text when nothing is selected.
+  std::optional<std::string> selectedText(AtspiAccessible* accessible);
+  std::optional<double> currentValue(AtspiAccessible* accessible);
+
+  std::optional<int> tableRowCount(AtspiAccessible* table);
+  std::optional<int> tableColumnCount(AtspiAccessible* table);
+  AccessibleRef tableCell(AtspiAccessible* table, int row, int column);
+
+  // The first element below `root` (itself excluded) holding `state`, asked of
+  // the application in one round trip through the Collection interface.
+  AccessibleRef firstDescendantWithState(AtspiAccessible* root, AtspiStateType state);
+
+  CallGuard& guard() { return guard_; }
+
+ private:
+  bool hasInterface(AtspiAccessible* accessible, const char* name);
+  std::optional<std::vector<AccessibleRef>> childrenInOneCall(AtspiAccessible* accessible, int limit);
+  // Runs `call` on libatspi's cached `part` when it holds it and the application's
+  // earlier events have been handled, else asks the application.
+  template <class Call>
+  auto heldOrAsked(AtspiAccessible* accessible, AtspiCache part, Call&& call);
+  // Waits, once per attempt and application, for the events the application sent
+  // before now, and handles them: the reply to the guard's ping comes over the
+  // bus the events came on, after them. False when the application did not answer.
+  bool syncWith(AtspiAccessible* accessible);
+
+  CallGuard& guard_;
+  RequestMemo& memo_;
+};
+
+// Text from a library, repaired to well-formed UTF-8.
+std::string utf8Text(const char* text);
+
+}  // namespace morvel::linux_ax

@@ -1,0 +1,352 @@
+#include "platform/linux/atspi/ElementAttributes.h"
+
+#include <algorithm>
+#include <functional>
+#include <map>
+
+namespace morvel::linux_ax {
+namespace {
+
+using ax::AttrArray;
+using ax::AttrValue;
+using Reading = std::optional<AttrValue>;
+
+// Bounds on one list attribute: a huge table answers with a long but finite list.
+constexpr int mostChildren = 10000;
+constexpr int mostRows = 10000;
+constexpr int mostCellsPerRow = 256;
+// A combo box shows whether it is editable by an entry among its first children.
+constexpr int comboChildrenProbed = 4;
+// Check states as numbers: unchecked, checked, mixed.
+constexpr std::int64_t uncheckedValue = 0;
+constexpr std::int64_t checkedValue = 1;
+constexpr std::int64_t mixedValue = 2;
+
+bool holdsEditableText(AtspiReader& reader, AtspiAccessible* combo) {
+  auto children = reader.children(combo, comboChildrenProbed);
+  if (!children) return false;
+  for (const AccessibleRef& child : *children) {
+    auto role = reader.role(child.get());
+    if (!role || (*role != ATSPI_ROLE_TEXT && *role != ATSPI_ROLE_ENTRY)) continue;
+    auto states = reader.states(child.get());
+    if (states && hasState(*states, ATSPI_STATE_EDITABLE)) return true;
+  }
+  return false;
+}
+
+bool isToplevel(AtspiReader& reader, AtspiAccessible* accessible) {
+  AccessibleRef parent = reader.parent(accessible);
+  if (!parent) return false;
+  auto role = reader.role(parent.get());
+  return role == ATSPI_ROLE_APPLICATION;
+}
+
+AttrValue elementList(std::vector<AccessibleRef> accessibles) {
+  AttrArray items;
+  items.reserve(accessibles.size());
+  for (AccessibleRef& accessible : accessibles) items.emplace_back(makeElement(std::move(accessible)));
+  return AttrValue(std::move(items));
+}
+
+Reading elementOrNothing(AccessibleRef accessible) {
+  if (!accessible) return std::nullopt;
+  return AttrValue(makeElement(std::move(accessible)));
+}
+
+std::optional<StateBits> statesOf(AttributeSources& sources, AtspiAccessible* accessible) {
+  return sources.reader.states(accessible);
+}
+
+Reading checkState(AttributeSources& sources, AtspiAccessible* accessible, AtspiRole role) {
+  auto states = statesOf(sources, accessible);
+  if (!states) return std::nullopt;
+  if (role == ATSPI_ROLE_PAGE_TAB) return AttrValue(hasState(*states, ATSPI_STATE_SELECTED) ? checkedValue : uncheckedValue);
+  if (hasState(*states, ATSPI_STATE_INDETERMINATE)) return AttrValue(mixedValue);
+  const bool checked = hasState(*states, ATSPI_STATE_CHECKED) ||
+                       (role == ATSPI_ROLE_TOGGLE_BUTTON && hasState(*states, ATSPI_STATE_PRESSED));
+  return AttrValue(checked ? checkedValue : uncheckedValue);
+}
+
+Reading value(AttributeSources& sources, AtspiAccessible* accessible) {
+  AtspiReader& reader = sources.reader;
+  auto role = reader.role(accessible);
+  auto mapped = axRoleOf(reader, accessible);
+  if (!role || !mapped) return std::nullopt;
+  if (isCheckValued(mapped->role)) return checkState(sources, accessible, *role);
+  if (mapped->role == "AXPopUpButton") {
+    // A closed combo box names itself after its chosen item.
+    if (auto chosen = reader.name(accessible)) return AttrValue(*chosen);
+    return std::nullopt;
+  }
+  if (isTextValued(mapped->role)) {
+    if (auto text = reader.text(accessible)) return AttrValue(*text);
+    if (auto number = reader.currentValue(accessible)) return AttrValue(*number);
+    if (auto name = reader.name(accessible)) return AttrValue(*name);
+    return std::nullopt;
+  }
+  if (auto number = reader.currentValue(accessible)) return AttrValue(*number);
+  return std::nullopt;
+}
+
+Reading title(AttributeSources& sources, AtspiAccessible* accessible) {
+  auto role = sources.reader.role(accessible);
+  if (role && *role == ATSPI_ROLE_COMBO_BOX) {
+    // A closed combo box's name is its chosen item, which is its value; as a
+    // title it would hide the label beside it and change with every choice.
+    auto mapped = axRoleOf(sources.reader, accessible);
+    if (mapped && mapped->role == "AXPopUpButton") return AttrValue(std::string());
+  }
+  auto name = sources.reader.name(accessible);
+  if (name && !name->empty()) return AttrValue(*name);
+  if (role && isWindowRole(*role)) {
+    if (auto xTitle = sources.applications.xTitleOf(accessible)) return AttrValue(*xTitle);
+  }
+  if (name) return AttrValue(*name);
+  return std::nullopt;
+}
+
+Reading enabled(AttributeSources& sources, AtspiAccessible* accessible) {
+  auto states = statesOf(sources, accessible);
+  if (!states) return std::nullopt;
+  return AttrValue(hasState(*states, ATSPI_STATE_ENABLED) || hasState(*states, ATSPI_STATE_SENSITIVE));
+}
+
+Reading help(AttributeSources& sources, AtspiAccessible* accessible) {
+  // Toolkits publish a widget's tooltip as its description.
+  auto states = statesOf(sources, accessible);
+  if (!states || !hasState(*states, ATSPI_STATE_HAS_TOOLTIP)) return std::nullopt;
+  auto tooltip = sources.reader.description(accessible);
+  if (tooltip && !tooltip->empty()) return AttrValue(*tooltip);
+  return std::nullopt;
+}
+
+Reading parentOf(AttributeSources& sources, AtspiAccessible* accessible) {
+  auto role = sources.reader.role(accessible);
+  if (role == ATSPI_ROLE_APPLICATION) return std::nullopt;  // an application is a root of its own
+  return elementOrNothing(sources.reader.parent(accessible));
+}
+
+Reading childrenOf(AttributeSources& sources, AtspiAccessible* accessible) {
+  auto children = sources.reader.children(accessible, mostChildren);
+  if (!children) return std::nullopt;
+  return elementList(std::move(*children));
+}
+
+bool isRowContainer(const std::string& axRole) {
+  return axRole == "AXTable" || axRole == "AXOutline" || axRole == "AXList" || axRole == "AXGrid";
+}
+
+// Rows through the Table interface: the row objects that hold each row's first
+// cell, or rows made from row indices when the cells sit directly in the table.
+std::optional<AttrArray> tableRows(AtspiReader& reader, AtspiAccessible* table) {
+  auto rowCount = reader.tableRowCount(table);
+  if (!rowCount) return std::nullopt;
+  const int rows = std::min(*rowCount, mostRows);
+  AttrArray items;
+  if (rows == 0) return items;
+  AccessibleRef firstCell = reader.tableCell(table, 0, 0);
+  if (!firstCell) return std::nullopt;
+  AccessibleRef firstParent = reader.parent(firstCell.get());
+  if (!firstParent || sameAccessible(firstParent.get(), table)) {
+    for (int row = 0; row < rows; ++row) items.emplace_back(makeRowElement(AccessibleRef::share(table), row));
+    return items;
+  }
+  AccessibleRef previous;
+  for (int row = 0; row < rows; ++row) {
+    AccessibleRef cell = row == 0 ? firstCell : reader.tableCell(table, row, 0);
+    if (!cell) continue;
+    AccessibleRef rowObject = row == 0 ? firstParent : reader.parent(cell.get());
+    if (!rowObject || (previous && sameAccessible(previous.get(), rowObject.get()))) continue;
+    previous = rowObject;
+    items.emplace_back(makeElement(std::move(rowObject)));
+  }
+  return items;
+}
+
+Reading rowsOf(AttributeSources& sources, AtspiAccessible* accessible) {
+  AtspiReader& reader = sources.reader;
+  auto mapped = axRoleOf(reader, accessible);
+  if (!mapped || !isRowContainer(mapped->role)) return std::nullopt;
+  if (reader.hasTable(accessible)) {
+    if (auto rows = tableRows(reader, accessible)) return AttrValue(std::move(*rows));
+  }
+  auto children = reader.children(accessible, mostChildren);
+  if (!children) return std::nullopt;
+  std::vector<AccessibleRef> rows;
+  for (AccessibleRef& child : *children) {
+    auto childRole = axRoleOf(reader, child.get());
+    if (childRole && childRole->role == "AXRow") rows.push_back(std::move(child));
+  }
+  return elementList(std::move(rows));
+}
+
+bool isApplication(AttributeSources& sources, AtspiAccessible* accessible) {
+  return sources.reader.role(accessible) == ATSPI_ROLE_APPLICATION;
+}
+
+Reading windowsOf(AttributeSources& sources, AtspiAccessible* accessible) {
+  if (!isApplication(sources, accessible)) return std::nullopt;
+  return elementList(sources.applications.windowsOf(accessible));
+}
+
+Reading focusedWindowOf(AttributeSources& sources, AtspiAccessible* accessible) {
+  if (!isApplication(sources, accessible)) return std::nullopt;
+  return elementOrNothing(sources.applications.activeWindowOf(accessible));
+}
+
+Reading focusedElementOf(AttributeSources& sources, AtspiAccessible* accessible) {
+  if (!isApplication(sources, accessible)) return std::nullopt;
+  return elementOrNothing(sources.reader.firstDescendantWithState(accessible, ATSPI_STATE_FOCUSED));
+}
+
+enum class Geometry { Frame, Position, Size };
+
+Reading geometryOf(AttributeSources& sources, AtspiAccessible* accessible, Geometry part) {
+  auto extents = sources.reader.screenExtents(accessible);
+  if (!extents) return std::nullopt;
+  switch (part) {
+    case Geometry::Frame:
+      return AttrValue(ax::Rect{static_cast<double>(extents->x), static_cast<double>(extents->y),
+                                static_cast<double>(extents->width), static_cast<double>(extents->height)});
+    case Geometry::Position:
+      return AttrValue(ax::Point{static_cast<double>(extents->x), static_cast<double>(extents->y)});
+    case Geometry::Size:
+      return AttrValue(ax::Size{static_cast<double>(extents->width), static_cast<double>(extents->height)});
+  }
+  return std::nullopt;
+}
+
+Reading text(std::optional<std::string> value) {
+  if (!value) return std::nullopt;
+  return AttrValue(std::move(*value));
+}
+
+// AT-SPI gives every element a description, empty when the toolkit has none to
+// give: an empty one is no description.
+Reading nonEmptyText(std::optional<std::string> value) {
+  if (!value || value->empty()) return std::nullopt;
+  return AttrValue(std::move(*value));
+}
+
+using ElementReader = std::function<Reading(AttributeSources&, AtspiAccessible*)>;
+
+const std::map<std::string, ElementReader, std::less<>>& elementReaders() {
+  static const std::map<std::string, ElementReader, std::less<>> readers = {
+      {"AXRole",
+       [](AttributeSources& s, AtspiAccessible* a) -> Reading {
+         auto mapped = axRoleOf(s.reader, a);
+         if (!mapped) return std::nullopt;
+         return AttrValue(mapped->role);
+       }},
+      {"AXSubrole",
+       [](AttributeSources& s, AtspiAccessible* a) -> Reading {
+         auto mapped = axRoleOf(s.reader, a);
+         if (!mapped || !mapped->subrole) return std::nullopt;
+         return AttrValue(*mapped->subrole);
+       }},
+      {"AXTitle", title},
+      {"AXDescription", [](AttributeSources& s, AtspiAccessible* a) { return nonEmptyText(s.reader.description(a)); }},
+      {"AXValue", value},
+      {"AXEnabled", enabled},
+      {"AXSelectedText", [](AttributeSources& s, AtspiAccessible* a) { return text(s.reader.selectedText(a)); }},
+      {"AXIdentifier", [](AttributeSources& s, AtspiAccessible* a) { return text(s.reader.accessibleId(a)); }},
+      {"AXRoleDescription",
+       [](AttributeSources& s, AtspiAccessible* a) { return text(s.reader.localizedRoleName(a)); }},
+      {"AXHelp", help},
+      {"AXPlaceholderValue",
+       [](AttributeSources& s, AtspiAccessible* a) { return text(s.reader.objectAttribute(a, "placeholder-text")); }},
+      {"AXTitleUIElement",
+       [](AttributeSources& s, AtspiAccessible* a) {
+         return elementOrNothing(s.reader.firstRelationTarget(a, ATSPI_RELATION_LABELLED_BY));
+       }},
+      {"AXParent", parentOf},
+      {"AXChildren", childrenOf},
+      {"AXRows", rowsOf},
+      {"AXWindows", windowsOf},
+      {"AXFocusedWindow", focusedWindowOf},
+      {"AXFocusedUIElement", focusedElementOf},
+      {"AXFrame", [](AttributeSources& s, AtspiAccessible* a) { return geometryOf(s, a, Geometry::Frame); }},
+      {"AXPosition", [](AttributeSources& s, AtspiAccessible* a) { return geometryOf(s, a, Geometry::Position); }},
+      {"AXSize", [](AttributeSources& s, AtspiAccessible* a) { return geometryOf(s, a, Geometry::Size); }},
+  };
+  return readers;
+}
+
+std::optional<ax::Rect> unionOf(const std::optional<ax::Rect>& a, const ScreenRect& b) {
+  const ax::Rect next{static_cast<double>(b.x), static_cast<double>(b.y), static_cast<double>(b.width),
+                      static_cast<double>(b.height)};
+  if (!a) return next;
+  const double left = std::min(a->x, next.x);
+  const double top = std::min(a->y, next.y);
+  const double right = std::max(a->x + a->width, next.x + next.width);
+  const double bottom = std::max(a->y + a->height, next.y + next.height);
+  return ax::Rect{left, top, right - left, bottom - top};
+}
+
+std::vector<AccessibleRef> rowCells(AtspiReader& reader, const TableRowNode& row) {
+  std::vector<AccessibleRef> cells;
+  auto columns = reader.tableColumnCount(row.table());
+  if (!columns) return cells;
+  const int wanted = std::min(*columns, mostCellsPerRow);
+  for (int column = 0; column < wanted; ++column) {
+    if (AccessibleRef cell = reader.tableCell(row.table(), row.row(), column)) cells.push_back(std::move(cell));
+  }
+  return cells;
+}
+
+}  // namespace
+
+std::optional<AxRole> axRoleOf(AtspiReader& reader, AtspiAccessible* accessible) {
+  auto role = reader.role(accessible);
+  if (!role) return std::nullopt;
+  RoleContext context;
+  if (*role == ATSPI_ROLE_TEXT) {
+    auto states = reader.states(accessible);
+    context.multiLine = states && hasState(*states, ATSPI_STATE_MULTI_LINE);
+  }
+  if (needsEditableTextProbe(*role)) context.holdsEditableText = holdsEditableText(reader, accessible);
+  if (needsToplevelProbe(*role)) context.toplevel = isToplevel(reader, accessible);
+  return mapRole(*role, context);
+}
+
+std::optional<ax::AttrValue> readElementAttribute(AttributeSources& sources, AtspiAccessible* accessible,
+                                                  std::string_view attribute) {
+  if (accessible == nullptr) return std::nullopt;
+  const auto& readers = elementReaders();
+  auto reader = readers.find(attribute);
+  if (reader == readers.end()) return std::nullopt;
+  return reader->second(sources, accessible);
+}
+
+std::optional<ax::AttrValue> readSystemWideAttribute(AttributeSources& sources, std::string_view attribute) {
+  if (attribute == "AXRole") return AttrValue("AXSystemWide");
+  if (attribute == "AXFocusedApplication" || attribute == "AXFocusedUIElement") {
+    auto front = sources.applications.frontmost();
+    if (!front || !front->application) return std::nullopt;
+    if (attribute == "AXFocusedApplication") return elementOrNothing(front->application);
+    return elementOrNothing(
+        sources.reader.firstDescendantWithState(front->application.get(), ATSPI_STATE_FOCUSED));
+  }
+  if (attribute == "AXChildren") return elementList(sources.applications.all());
+  return std::nullopt;
+}
+
+std::optional<ax::AttrValue> readRowAttribute(AttributeSources& sources, const TableRowNode& row,
+                                              std::string_view attribute) {
+  AtspiReader& reader = sources.reader;
+  if (attribute == "AXRole") return AttrValue("AXRow");
+  if (attribute == "AXParent") return elementOrNothing(AccessibleRef::share(row.table()));
+  if (attribute == "AXChildren") return elementList(rowCells(reader, row));
+  if (attribute != "AXFrame" && attribute != "AXPosition" && attribute != "AXSize") return std::nullopt;
+
+  std::optional<ax::Rect> frame;
+  for (const AccessibleRef& cell : rowCells(reader, row)) {
+    if (auto extents = reader.screenExtents(cell.get())) frame = unionOf(frame, *extents);
+  }
+  if (!frame) return std::nullopt;
+  if (attribute == "AXFrame") return AttrValue(*frame);
+  if (attribute == "AXPosition") return AttrValue(ax::Point{frame->x, frame->y});
+  return AttrValue(ax::Size{frame->width, frame->height});
+}
+
+}  // namespace morvel::linux_ax

@@ -1,0 +1,49 @@
+#pragma once
+
+// The element handles of the Linux backend. Each node owns what it stands on;
+// identity is decided by `sameElement`, never by comparing handles.
+
+#include "accessibility/Accessibility.h"
+#include "platform/linux/atspi/GlibOwnership.h"
+
+#include <optional>
+
+namespace morvel::linux_ax {
+
+// One AT-SPI accessible, owned for as long as the handle lives. The desktop
+// accessible stands for the system-wide element. An empty node stands for an
+// application that could not be found: every read on it fails.
+class AccessibleNode final : public ax::ElementNode {
+ public:
+  explicit AccessibleNode(AccessibleRef accessible, bool systemWide = false)
+      : accessible_(std::move(accessible)), systemWide_(systemWide) {}
+  AtspiAccessible* get() const { return accessible_.get(); }
+  bool isSystemWide() const { return systemWide_; }
+
+ private:
+  AccessibleRef accessible_;
+  bool systemWide_;
+};
+
+// A table row that the toolkit exposes only through the Table interface (GTK 3
+// tree views have cells but no row objects): the table and the row's index.
+class TableRowNode final : public ax::ElementNode {
+ public:
+  TableRowNode(AccessibleRef table, int row) : table_(std::move(table)), row_(row) {}
+  AtspiAccessible* table() const { return table_.get(); }
+  int row() const { return row_; }
+
+ private:
+  AccessibleRef table_;
+  int row_;
+};
+
+ax::Element makeElement(AccessibleRef accessible);
+ax::Element makeSystemWideElement(AccessibleRef desktop);
+ax::Element makeRowElement(AccessibleRef table, int row);
+
+bool sameElement(const ax::Element& a, const ax::Element& b);
+// AT-SPI identity: the same application bus name and the same object path.
+bool sameAccessible(AtspiAccessible* a, AtspiAccessible* b);
+
+}  // namespace morvel::linux_ax

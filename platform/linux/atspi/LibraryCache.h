@@ -1,0 +1,30 @@
+#pragma once
+
+// libatspi's own cache of role, name, description and states. libatspi fills it
+// in one batch for every object an application reports (the first time it sees
+// the application) and keeps it current from the change events the toolkit
+// always sends for those four. The helper lets it serve them, but only once the
+// events an application sent before the current request have been handled: see
+// AtspiReader::syncWith. Child lists and parents are never served from it (its
+// cached child lists can be wrong).
+
+#include "platform/linux/atspi/GlibOwnership.h"
+
+namespace morvel::linux_ax {
+
+// What libatspi may keep for the helper.
+constexpr AtspiCache libraryCacheMask = static_cast<AtspiCache>(
+    ATSPI_CACHE_ROLE | ATSPI_CACHE_NAME | ATSPI_CACHE_DESCRIPTION | ATSPI_CACHE_STATES | ATSPI_CACHE_INTERFACES);
+
+// Turns the cache on for every application; call once, after atspi_init.
+void enableLibraryCache();
+
+// Whether libatspi would answer a read of `part` of `accessible` without asking
+// the application (the same test libatspi makes).
+bool heldInLibraryCache(AtspiAccessible* accessible, AtspiCache part);
+
+// Handles the events and replies that have arrived (cache updates among them),
+// at most a bounded number so that a flood cannot hold up a request.
+void drainPendingEvents();
+
+}  // namespace morvel::linux_ax

@@ -1,0 +1,70 @@
+#pragma once
+
+// What may be served twice within one attempt of a request without asking the
+// application again: role, name, description and states of an element, its
+// parent and its children, and the localized name of a role in an application
+// (each of them could change only in a way the caller could not tell apart
+// within one attempt); and the process id behind a bus name (fixed for the life
+// of the connection). An attempt ends when the reply has been written or when
+// the command pauses to let the desktop change ("find" between its tries):
+// everything but the process ids is forgotten then.
+
+#include "platform/linux/atspi/GlibOwnership.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace morvel::linux_ax {
+
+using StateBits = std::uint64_t;
+
+inline bool hasState(StateBits states, AtspiStateType state) {
+  return (states & (StateBits{1} << static_cast<unsigned>(state))) != 0;
+}
+
+struct ElementFacts {
+  std::optional<AtspiRole> role;
+  std::optional<std::string> name;
+  std::optional<std::string> description;
+  std::optional<StateBits> states;
+  // An empty reference: the element has no parent.
+  std::optional<AccessibleRef> parent;
+  // The first `childrenLimit` children (all of them when there are fewer).
+  std::optional<std::vector<AccessibleRef>> children;
+  int childrenLimit = 0;
+};
+
+class RequestMemo {
+ public:
+  // The facts known about `accessible` in this request; the memo keeps a
+  // reference to it so that its address is not reused by another element.
+  ElementFacts& factsOf(AtspiAccessible* accessible);
+  // Forgets everything but the process ids.
+  void endAttempt() {
+    facts_.clear();
+    roleNames_.clear();
+  }
+
+  // The localized name of `role` in the application on `busName`.
+  const std::string* roleNameOf(const std::string& busName, AtspiRole role) const;
+  void rememberRoleName(const std::string& busName, AtspiRole role, std::string name);
+
+  std::optional<std::int32_t> processIdOf(const std::string& busName) const;
+  void rememberProcessId(const std::string& busName, std::int32_t pid);
+
+ private:
+  struct Entry {
+    AccessibleRef keepAlive;
+    ElementFacts facts;
+  };
+  std::unordered_map<AtspiAccessible*, Entry> facts_;
+  std::map<std::pair<std::string, AtspiRole>, std::string, std::less<>> roleNames_;
+  std::map<std::string, std::int32_t, std::less<>> processIds_;
+};
+
+}  // namespace morvel::linux_ax

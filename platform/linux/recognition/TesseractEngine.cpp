@@ -1,0 +1,78 @@
+#include "platform/linux/recognition/TesseractEngine.h"
+
+#include "text/UnicodeText.h"
+
+#include <omp.h>
+#include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
+
+#ifndef MORVEL_TESSDATA_DIR
+#error "MORVEL_TESSDATA_DIR must name the folder that holds eng.traineddata"
+#endif
+
+namespace morvel::linux_ax {
+namespace {
+
+// The density X reports for ordinary screens; the recogniser wants a figure.
+constexpr int screenDotsPerInch = 96;
+constexpr float percent = 100.0F;
+
+// The LSTM code opens an OpenMP team of several threads for every time step of
+// every line (its thread counts are written into the code, so a lower default
+// count does not help); on two cores that made recognition about five times
+// slower. With no active parallel level allowed, each team is this one thread.
+// The setting belongs to the calling thread, so it is made before each read.
+void keepOpenMpToThisThread() { omp_set_max_active_levels(0); }
+
+// Tesseract's line text ends with a line break; the line holds the text.
+std::optional<std::string> lineText(const char* raw) {
+  if (raw == nullptr) return std::nullopt;
+  std::string text = repairUtf8(raw);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  if (text.empty()) return std::nullopt;
+  return text;
+}
+
+std::vector<FoundLine> linesOf(tesseract::TessBaseAPI& api) {
+  std::vector<FoundLine> lines;
+  std::unique_ptr<tesseract::ResultIterator> line(api.GetIterator());
+  if (!line) return lines;
+  do {
+    if (line->Empty(tesseract::RIL_TEXTLINE)) continue;
+    FoundLine found;
+    if (!line->BoundingBox(tesseract::RIL_TEXTLINE, &found.left, &found.top, &found.right, &found.bottom)) continue;
+    std::unique_ptr<char[]> raw(line->GetUTF8Text(tesseract::RIL_TEXTLINE));
+    found.text = lineText(raw.get());
+    found.confidence = line->Confidence(tesseract::RIL_TEXTLINE) / percent;
+    lines.push_back(std::move(found));
+  } while (line->Next(tesseract::RIL_TEXTLINE));
+  return lines;
+}
+
+}  // namespace
+
+TesseractEngine::TesseractEngine() = default;
+TesseractEngine::~TesseractEngine() = default;
+
+bool TesseractEngine::load() {
+  auto api = std::make_unique<tesseract::TessBaseAPI>();
+  // Its diagnostics would otherwise go to standard error.
+  api->SetVariable("debug_file", "/dev/null");
+  if (api->Init(MORVEL_TESSDATA_DIR, "eng", tesseract::OEM_LSTM_ONLY) != 0) return false;
+  api->SetPageSegMode(tesseract::PSM_SPARSE_TEXT);
+  api_ = std::move(api);
+  return true;
+}
+
+std::optional<std::vector<FoundLine>> TesseractEngine::read(const GreyImage& image, int scale) {
+  if (!api_ || image.width <= 0 || image.height <= 0) return std::nullopt;
+  keepOpenMpToThisThread();
+  api_->SetImage(image.pixels.data(), image.width, image.height, 1, image.width);
+  api_->SetSourceResolution(screenDotsPerInch * scale);
+  std::optional<std::vector<FoundLine>> lines;
+  if (api_->Recognize(nullptr) == 0) lines = linesOf(*api_);
+  api_->Clear();
+  return lines;
+}
+
+}  // namespace morvel::linux_ax

@@ -1,0 +1,43 @@
+#pragma once
+
+// Text lines of a captured image, recognised by Tesseract. The captured grey
+// image is turned to dark text on a light ground area by area, enlarged when its
+// text is small, and cut into horizontal bands between text lines that engines
+// read side by side, one per processor core. Each engine is loaded once, when
+// first needed, and cleared after every read, so that nothing of one image is
+// left for the next.
+
+#include "ocr/Screen.h"
+#include "platform/linux/image/GreyCapture.h"
+#include "platform/linux/recognition/RecognitionPlan.h"
+#include "platform/linux/recognition/TesseractEngine.h"
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace morvel::linux_ax {
+
+class TesseractRecognizer {
+ public:
+  // `engines` caps how many bands are read side by side; by default one per
+  // core, at most two.
+  explicit TesseractRecognizer(unsigned engines = 0);
+
+  std::optional<std::vector<ocr::Observation>> recognize(const GreyCapture& capture);
+
+ private:
+  // How many engines are loaded, loading up to `wanted` of them.
+  std::size_t loadEngines(std::size_t wanted);
+  std::optional<std::vector<FoundLine>> readBands(const GreyImage& image, const std::vector<RowBand>& bands, int scale);
+
+  std::size_t mostEngines_;
+  std::vector<std::unique_ptr<TesseractEngine>> engines_;
+  bool loadFailed_ = false;
+};
+
+// Where a line found in the prepared (possibly enlarged) image lies in the whole
+// captured rectangle, normalised with a bottom-left origin.
+ocr::NormalizedBox normalizedBox(const GreyCapture& capture, int scale, int left, int top, int right, int bottom);
+
+}  // namespace morvel::linux_ax

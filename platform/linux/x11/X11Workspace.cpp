@@ -1,0 +1,167 @@
+#include "platform/linux/x11/X11Workspace.h"
+
+#include "text/UnicodeText.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstring>
+
+namespace morvel::linux_ax {
+namespace {
+
+Atom atom(Display* display, const char* name) { return XInternAtom(display, name, False); }
+
+// A window property as raw items; empty when missing or of another format.
+struct Property {
+  std::vector<unsigned char> bytes;
+  std::vector<unsigned long> items;  // format 32, as Xlib returns it (long-sized)
+  Atom type = None;
+};
+
+std::optional<Property> readProperty(Display* display, XWindowId window, Atom name, Atom wantedType) {
+  // Enough for any title or window list a desktop holds.
+  constexpr long maxPropertyLongs = 1 << 16;
+  Atom actualType = None;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long remaining = 0;
+  unsigned char* data = nullptr;
+  const int status = XGetWindowProperty(display, window, name, 0, maxPropertyLongs, False, wantedType, &actualType,
+                                        &format, &count, &remaining, &data);
+  if (status != Success || data == nullptr) {
+    if (data != nullptr) XFree(data);
+    return std::nullopt;
+  }
+  Property property;
+  property.type = actualType;
+  if (format == 8) {
+    property.bytes.assign(data, data + count);
+  } else if (format == 32) {
+    const auto* longs = reinterpret_cast<const unsigned long*>(data);
+    property.items.assign(longs, longs + count);
+  }
+  XFree(data);
+  if (actualType == None) return std::nullopt;
+  return property;
+}
+
+std::optional<unsigned long> firstItem(Display* display, XWindowId window, const char* name, Atom type) {
+  auto property = readProperty(display, window, atom(display, name), type);
+  if (!property || property->items.empty()) return std::nullopt;
+  return property->items.front();
+}
+
+std::optional<std::string> textProperty(Display* display, XWindowId window, const char* name, Atom type) {
+  auto property = readProperty(display, window, atom(display, name), type);
+  if (!property || property->bytes.empty()) return std::nullopt;
+  std::string text(property->bytes.begin(), property->bytes.end());
+  if (auto end = text.find('\0'); end != std::string::npos) text.resize(end);
+  return repairUtf8(text);
+}
+
+}  // namespace
+
+Display* X11Workspace::display() { return connection_.display(); }
+
+std::optional<XWindowId> X11Workspace::activeWindow() {
+  Display* connection = display();
+  if (connection == nullptr) return std::nullopt;
+  auto active = firstItem(connection, DefaultRootWindow(connection), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+  if (!active || *active == None) return std::nullopt;
+  return *active;
+}
+
+std::optional<std::int32_t> X11Workspace::windowPid(XWindowId window) {
+  Display* connection = display();
+  if (connection == nullptr) return std::nullopt;
+  auto pid = firstItem(connection, window, "_NET_WM_PID", XA_CARDINAL);
+  if (!pid || *pid == 0 || *pid > static_cast<unsigned long>(INT32_MAX)) return std::nullopt;
+  return static_cast<std::int32_t>(*pid);
+}
+
+std::optional<std::string> X11Workspace::applicationId(XWindowId window) {
+  Display* connection = display();
+  if (connection == nullptr) return std::nullopt;
+  if (auto id = textProperty(connection, window, "_GTK_APPLICATION_ID", atom(connection, "UTF8_STRING"))) {
+    if (!id->empty()) return id;
+  }
+  // WM_CLASS holds the instance name, a NUL, then the class name.
+  auto property = readProperty(connection, window, XA_WM_CLASS, XA_STRING);
+  if (!property || property->bytes.empty()) return std::nullopt;
+  std::string both(property->bytes.begin(), property->bytes.end());
+  const auto split = both.find('\0');
+  if (split == std::string::npos) return std::nullopt;
+  std::string className = both.substr(split + 1);
+  if (auto end = className.find('\0'); end != std::string::npos) className.resize(end);
+  if (className.empty()) return std::nullopt;
+  return repairUtf8(className);
+}
+
+std::optional<std::string> X11Workspace::windowTitle(XWindowId window) {
+  Display* connection = display();
+  if (connection == nullptr) return std::nullopt;
+  if (auto title = textProperty(connection, window, "_NET_WM_NAME", atom(connection, "UTF8_STRING"))) return title;
+  return textProperty(connection, window, "WM_NAME", AnyPropertyType);
+}
+
+std::vector<XWindowId> X11Workspace::stackingBottomFirst(Display* connection) {
+  const XWindowId root = DefaultRootWindow(connection);
+  if (auto list = readProperty(connection, root, atom(connection, "_NET_CLIENT_LIST_STACKING"), XA_WINDOW)) {
+    return {list->items.begin(), list->items.end()};
+  }
+  // No window manager: the root's children are the top-level windows, bottom first.
+  Window rootReturn = 0;
+  Window parentReturn = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  std::vector<XWindowId> windows;
+  if (XQueryTree(connection, root, &rootReturn, &parentReturn, &children, &count) != 0 && children != nullptr) {
+    windows.assign(children, children + count);
+  }
+  if (children != nullptr) XFree(children);
+  return windows;
+}
+
+std::optional<ClientWindow> X11Workspace::describe(Display* connection, XWindowId window) {
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(connection, window, &attributes) == 0 || attributes.map_state != IsViewable) {
+    return std::nullopt;
+  }
+  int rootX = 0;
+  int rootY = 0;
+  Window child = 0;
+  if (XTranslateCoordinates(connection, window, DefaultRootWindow(connection), 0, 0, &rootX, &rootY, &child) == 0) {
+    return std::nullopt;
+  }
+  ClientWindow described;
+  described.id = window;
+  described.pid = windowPid(window);
+  described.client = {rootX, rootY, attributes.width, attributes.height};
+  described.frame = described.client;
+  // Left, right, top, bottom decoration widths, as the window manager states them.
+  constexpr std::size_t frameExtentCount = 4;
+  auto extents = readProperty(connection, window, atom(connection, "_NET_FRAME_EXTENTS"), XA_CARDINAL);
+  if (extents && extents->items.size() == frameExtentCount) {
+    const auto left = static_cast<int>(extents->items[0]);
+    const auto right = static_cast<int>(extents->items[1]);
+    const auto top = static_cast<int>(extents->items[2]);
+    const auto bottom = static_cast<int>(extents->items[3]);
+    described.frame = {rootX - left, rootY - top, attributes.width + left + right, attributes.height + top + bottom};
+  }
+  return described;
+}
+
+std::vector<ClientWindow> X11Workspace::clientsTopFirst() {
+  std::vector<ClientWindow> clients;
+  Display* connection = display();
+  if (connection == nullptr) return clients;
+  const std::vector<XWindowId> stacking = stackingBottomFirst(connection);
+  for (auto window = stacking.rbegin(); window != stacking.rend(); ++window) {
+    if (auto described = describe(connection, *window)) clients.push_back(*described);
+  }
+  return clients;
+}
+
+}  // namespace morvel::linux_ax
