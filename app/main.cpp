@@ -4,13 +4,15 @@
 #include "app/RequestLoop.h"
 #include "platform/linux/atspi/DesktopClock.h"
 #include "platform/linux/atspi/LinuxAccessibility.h"
+#include "platform/linux/x11/X11Workspace.h"
 #include "platform/linux/LinuxScreen.h"
 
 #include <unistd.h>
 
 int main() {
-  morvel::linux_ax::LinuxAccessibility accessibility;
-  morvel::linux_ax::LinuxScreen screen;
+  morvel::linux_ax::X11Workspace windows;
+  morvel::linux_ax::LinuxAccessibility accessibility(windows);
+  morvel::linux_ax::LinuxScreen screen(windows);
   morvel::linux_ax::DesktopClock clock(accessibility);
   morvel::Platform platform{accessibility, screen, clock};
   return morvel::runRequestLoop(STDIN_FILENO, STDOUT_FILENO, platform);

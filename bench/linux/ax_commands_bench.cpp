@@ -17,6 +17,7 @@
 #include "platform/linux/atspi/DesktopClock.h"
 #include "platform/linux/atspi/LinuxAccessibility.h"
 #include "platform/linux/LinuxScreen.h"
+#include "platform/linux/x11/X11Workspace.h"
 
 #include <dlfcn.h>
 
@@ -109,8 +110,9 @@ Json atPoint(const char* command, const morvel::ax::Rect& frame, const double (&
 }  // namespace
 
 int main() {
-  morvel::linux_ax::LinuxAccessibility ax;
-  morvel::linux_ax::LinuxScreen screen;
+  morvel::linux_ax::X11Workspace windows;
+  morvel::linux_ax::LinuxAccessibility ax(windows);
+  morvel::linux_ax::LinuxScreen screen(windows);
   morvel::linux_ax::DesktopClock clock(ax);
   morvel::Platform platform{ax, screen, clock};
   if (!ax.connected()) {

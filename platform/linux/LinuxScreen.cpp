@@ -2,7 +2,7 @@
 
 namespace morvel::linux_ax {
 
-std::unique_ptr<ocr::CapturedImage> LinuxScreen::capture(const ax::Rect& region) { return capture_.capture(region); }
+std::unique_ptr<ocr::CapturedImage> LinuxScreen::capture(const ax::Rect& region) { return windows_.capture(region); }
 
 std::optional<std::vector<ocr::Observation>> LinuxScreen::recognize(const ocr::CapturedImage& image) {
   const auto* grey = dynamic_cast<const GreyCapture*>(&image);

@@ -6,6 +6,7 @@
 #include "accessibility/Readers.h"
 #include "platform/linux/atspi/ElementNodes.h"
 #include "platform/linux/atspi/LinuxAccessibility.h"
+#include "platform/linux/x11/X11Workspace.h"
 #include "support/AppSuite.h"
 
 #include <functional>
@@ -52,7 +53,8 @@ class BackendOnFixture : public OnSampleApp {
     return found;
   }
 
-  LinuxAccessibility ax_;
+  linux_ax::X11Workspace windows_;
+  LinuxAccessibility ax_{windows_};
 };
 
 TEST_F(BackendOnFixture, FrontmostApplicationIsTheFixtureWithItsWindowClassAsBundleId) {

@@ -4,6 +4,7 @@
 
 #include "platform/linux/image/GreyImage.h"
 #include "platform/linux/LinuxScreen.h"
+#include "platform/linux/x11/X11Workspace.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,8 @@ using linux_ax::GreyCapture;
 using linux_ax::GreyImage;
 
 TEST(LinuxScreen, EmptyNegativeAndOffScreenRectanglesCaptureNothing) {
-  linux_ax::LinuxScreen screen;
+  linux_ax::X11Workspace windows;
+  linux_ax::LinuxScreen screen(windows);
   EXPECT_FALSE(screen.capture({10, 10, 0, 50}));
   EXPECT_FALSE(screen.capture({10, 10, 50, 0}));
   EXPECT_FALSE(screen.capture({10, 10, -40, 50}));

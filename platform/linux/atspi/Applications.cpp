@@ -10,14 +10,10 @@ namespace {
 constexpr int mostApplications = 512;
 constexpr int mostTopLevelWindows = 256;
 
-bool sameRect(const ScreenRect& a, const XRect& b) {
-  return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
-}
-
 // Toolkits report a top-level window either with the window manager's frame
 // (GTK 3) or as its client area alone.
-bool standsFor(const ScreenRect& extents, const ClientWindow& client) {
-  return sameRect(extents, client.frame) || sameRect(extents, client.client);
+bool standsFor(const PixelRect& extents, const ClientWindow& client) {
+  return extents == client.frame || extents == client.client;
 }
 
 bool isApplicationRoot(AtspiAccessible* accessible) {
@@ -25,7 +21,7 @@ bool isApplicationRoot(AtspiAccessible* accessible) {
   return application != nullptr && application->root == accessible;
 }
 
-bool rectContains(const ScreenRect& rect, double x, double y) {
+bool rectContains(const PixelRect& rect, double x, double y) {
   return x >= rect.x && y >= rect.y && x < static_cast<double>(rect.x) + rect.width &&
          y < static_cast<double>(rect.y) + rect.height;
 }
@@ -148,7 +144,7 @@ std::optional<std::string> Applications::xTitleOf(AtspiAccessible* window) {
   if (!application) return std::nullopt;
   auto pid = reader_.processId(application.get());
   if (!pid) return std::nullopt;
-  std::optional<XWindowId> onlyClient;
+  std::optional<WindowId> onlyClient;
   int clientsOfPid = 0;
   for (const ClientWindow& client : workspace_.clientsTopFirst()) {
     if (client.pid != pid) continue;

@@ -5,7 +5,7 @@
 // checked against the windows' own active state.
 
 #include "platform/linux/atspi/AtspiReader.h"
-#include "platform/linux/x11/X11Workspace.h"
+#include "platform/linux/WindowSystem.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,12 +17,12 @@ namespace morvel::linux_ax {
 struct FrontApplication {
   std::int32_t pid = 0;
   AccessibleRef application;  // empty when the process has no accessible application
-  std::optional<XWindowId> activeWindow;
+  std::optional<WindowId> activeWindow;
 };
 
 class Applications {
  public:
-  Applications(AtspiReader& reader, X11Workspace& workspace) : reader_(reader), workspace_(workspace) {}
+  Applications(AtspiReader& reader, WindowSystem& workspace) : reader_(reader), workspace_(workspace) {}
 
   AccessibleRef desktop();
   // The applications registered on the bus, read once per request.
@@ -37,7 +37,7 @@ class Applications {
 
   std::optional<FrontApplication> frontmost();
   std::optional<std::string> bundleIdOf(const FrontApplication& front);
-  // The X title of the client window an accessible window stands for.
+  // The window system's title of the client window an accessible window stands for.
   std::optional<std::string> xTitleOf(AtspiAccessible* window);
 
   void endRequest() { applications_.reset(); }
@@ -47,7 +47,7 @@ class Applications {
   AccessibleRef firstWithPid(const std::vector<AccessibleRef>& applications, std::int32_t pid);
 
   AtspiReader& reader_;
-  X11Workspace& workspace_;
+  WindowSystem& workspace_;
   std::optional<std::vector<AccessibleRef>> applications_;
   // The list as an earlier request read it: asked first when looking up a process.
   std::vector<AccessibleRef> remembered_;

@@ -231,7 +231,7 @@ AccessibleRef AtspiReader::firstRelationTarget(AtspiAccessible* accessible, Atsp
   return {};
 }
 
-std::optional<ScreenRect> AtspiReader::screenExtents(AtspiAccessible* accessible) {
+std::optional<PixelRect> AtspiReader::screenExtents(AtspiAccessible* accessible) {
   if (!hasInterface(accessible, "Component")) return std::nullopt;
   auto component = IfaceRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
   if (!component) return std::nullopt;
@@ -242,7 +242,7 @@ std::optional<ScreenRect> AtspiReader::screenExtents(AtspiAccessible* accessible
   const AtspiRect& extents = **rect;
   // Toolkits report a widget that is not on screen at the most negative position.
   if (extents.x == INT_MIN || extents.y == INT_MIN) return std::nullopt;
-  return ScreenRect{extents.x, extents.y, extents.width, extents.height};
+  return PixelRect{extents.x, extents.y, extents.width, extents.height};
 }
 
 AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x, int y) {

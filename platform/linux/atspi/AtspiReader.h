@@ -7,6 +7,7 @@
 #include "platform/linux/atspi/CallGuard.h"
 #include "platform/linux/atspi/GlibOwnership.h"
 #include "platform/linux/atspi/RequestMemo.h"
+#include "platform/linux/image/PixelRect.h"
 
 #include <cstdint>
 #include <optional>
@@ -14,13 +15,6 @@
 #include <vector>
 
 namespace morvel::linux_ax {
-
-struct ScreenRect {
-  int x = 0;
-  int y = 0;
-  int width = 0;
-  int height = 0;
-};
 
 class AtspiReader {
  public:
@@ -49,7 +43,7 @@ class AtspiReader {
   AccessibleRef firstRelationTarget(AtspiAccessible* accessible, AtspiRelationType relation);
 
   // Extents in screen coordinates; absent for a widget that is not showing.
-  std::optional<ScreenRect> screenExtents(AtspiAccessible* accessible);
+  std::optional<PixelRect> screenExtents(AtspiAccessible* accessible);
   AccessibleRef accessibleAtPoint(AtspiAccessible* accessible, int x, int y);
 
   bool hasText(AtspiAccessible* accessible);

@@ -272,7 +272,7 @@ const std::map<std::string, ElementReader, std::less<>>& elementReaders() {
   return readers;
 }
 
-std::optional<ax::Rect> unionOf(const std::optional<ax::Rect>& a, const ScreenRect& b) {
+std::optional<ax::Rect> unionOf(const std::optional<ax::Rect>& a, const PixelRect& b) {
   const ax::Rect next{static_cast<double>(b.x), static_cast<double>(b.y), static_cast<double>(b.width),
                       static_cast<double>(b.height)};
   if (!a) return next;

@@ -40,7 +40,7 @@ AccessibleRef descend(AtspiReader& reader, AccessibleRef from, int x, int y) {
 
 }  // namespace
 
-AccessibleRef hitTest(Applications& applications, X11Workspace& workspace, AtspiReader& reader, double x, double y) {
+AccessibleRef hitTest(Applications& applications, WindowSystem& workspace, AtspiReader& reader, double x, double y) {
   if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) >= INT_MAX || std::fabs(y) >= INT_MAX) return {};
   const int pixelX = static_cast<int>(std::floor(x));
   const int pixelY = static_cast<int>(std::floor(y));

@@ -15,7 +15,8 @@ constexpr int atspiAlreadyInitialized = 1;
 
 }  // namespace
 
-LinuxAccessibility::LinuxAccessibility() : reader_(guard_, memo_), applications_(reader_, workspace_) {
+LinuxAccessibility::LinuxAccessibility(WindowSystem& windows)
+    : workspace_(windows), reader_(guard_, memo_), applications_(reader_, workspace_) {
   silenceLibraryLogs();
   // Any other libatspi call without a bus ends the process, so the answer of
   // atspi_init decides whether there will be any.

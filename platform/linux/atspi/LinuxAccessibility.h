@@ -1,7 +1,7 @@
 #pragma once
 
 // The accessibility boundary on Linux desktops: AT-SPI2 through libatspi for the
-// elements, the X server and its window manager for the workspace. Single
+// elements, the window system for the workspace. Single
 // threaded, on GLib's default main context.
 
 #include "accessibility/Accessibility.h"
@@ -9,7 +9,7 @@
 #include "platform/linux/atspi/AtspiReader.h"
 #include "platform/linux/atspi/CallGuard.h"
 #include "platform/linux/atspi/RequestMemo.h"
-#include "platform/linux/x11/X11Workspace.h"
+#include "platform/linux/WindowSystem.h"
 
 #include <cstdint>
 
@@ -18,8 +18,9 @@ namespace morvel::linux_ax {
 class LinuxAccessibility final : public ax::Accessibility {
  public:
   // Connects to the accessibility bus. Without one (or without a session bus)
-  // the backend stays usable and every read fails.
-  LinuxAccessibility();
+  // the backend stays usable and every read fails. The window system tells
+  // which window is in front and where windows are.
+  explicit LinuxAccessibility(WindowSystem& windows);
   ~LinuxAccessibility() override;
   LinuxAccessibility(const LinuxAccessibility&) = delete;
   LinuxAccessibility& operator=(const LinuxAccessibility&) = delete;
@@ -47,7 +48,7 @@ class LinuxAccessibility final : public ax::Accessibility {
   bool connected_ = false;
   CallGuard guard_;
   RequestMemo memo_;
-  X11Workspace workspace_;
+  WindowSystem& workspace_;
   AtspiReader reader_;
   Applications applications_;
 };

@@ -6,6 +6,7 @@
 #include "accessibility/Accessibility.h"
 #include "ocr/Screen.h"
 #include "platform/linux/image/GreyImage.h"
+#include "platform/linux/image/PixelRect.h"
 
 #include <optional>
 
@@ -29,14 +30,6 @@ class GreyCapture final : public ocr::CapturedImage {
   int clipX_;
   int clipY_;
   GreyImage visible_;
-};
-
-// A rectangle in whole screen pixels.
-struct PixelRect {
-  int x = 0;
-  int y = 0;
-  int width = 0;
-  int height = 0;
 };
 
 // The pixels a rectangle in points covers (edges rounded outward), or nothing

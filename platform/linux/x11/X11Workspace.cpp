@@ -20,7 +20,7 @@ struct Property {
   Atom type = None;
 };
 
-std::optional<Property> readProperty(Display* display, XWindowId window, Atom name, Atom wantedType) {
+std::optional<Property> readProperty(Display* display, WindowId window, Atom name, Atom wantedType) {
   // Enough for any title or window list a desktop holds.
   constexpr long maxPropertyLongs = 1 << 16;
   Atom actualType = None;
@@ -47,13 +47,13 @@ std::optional<Property> readProperty(Display* display, XWindowId window, Atom na
   return property;
 }
 
-std::optional<unsigned long> firstItem(Display* display, XWindowId window, const char* name, Atom type) {
+std::optional<unsigned long> firstItem(Display* display, WindowId window, const char* name, Atom type) {
   auto property = readProperty(display, window, atom(display, name), type);
   if (!property || property->items.empty()) return std::nullopt;
   return property->items.front();
 }
 
-std::optional<std::string> textProperty(Display* display, XWindowId window, const char* name, Atom type) {
+std::optional<std::string> textProperty(Display* display, WindowId window, const char* name, Atom type) {
   auto property = readProperty(display, window, atom(display, name), type);
   if (!property || property->bytes.empty()) return std::nullopt;
   std::string text(property->bytes.begin(), property->bytes.end());
@@ -65,7 +65,7 @@ std::optional<std::string> textProperty(Display* display, XWindowId window, cons
 
 Display* X11Workspace::display() { return connection_.display(); }
 
-std::optional<XWindowId> X11Workspace::activeWindow() {
+std::optional<WindowId> X11Workspace::activeWindow() {
   Display* connection = display();
   if (connection == nullptr) return std::nullopt;
   auto active = firstItem(connection, DefaultRootWindow(connection), "_NET_ACTIVE_WINDOW", XA_WINDOW);
@@ -73,7 +73,7 @@ std::optional<XWindowId> X11Workspace::activeWindow() {
   return *active;
 }
 
-std::optional<std::int32_t> X11Workspace::windowPid(XWindowId window) {
+std::optional<std::int32_t> X11Workspace::windowPid(WindowId window) {
   Display* connection = display();
   if (connection == nullptr) return std::nullopt;
   auto pid = firstItem(connection, window, "_NET_WM_PID", XA_CARDINAL);
@@ -81,7 +81,7 @@ std::optional<std::int32_t> X11Workspace::windowPid(XWindowId window) {
   return static_cast<std::int32_t>(*pid);
 }
 
-std::optional<std::string> X11Workspace::applicationId(XWindowId window) {
+std::optional<std::string> X11Workspace::applicationId(WindowId window) {
   Display* connection = display();
   if (connection == nullptr) return std::nullopt;
   if (auto id = textProperty(connection, window, "_GTK_APPLICATION_ID", atom(connection, "UTF8_STRING"))) {
@@ -99,15 +99,15 @@ std::optional<std::string> X11Workspace::applicationId(XWindowId window) {
   return repairUtf8(className);
 }
 
-std::optional<std::string> X11Workspace::windowTitle(XWindowId window) {
+std::optional<std::string> X11Workspace::windowTitle(WindowId window) {
   Display* connection = display();
   if (connection == nullptr) return std::nullopt;
   if (auto title = textProperty(connection, window, "_NET_WM_NAME", atom(connection, "UTF8_STRING"))) return title;
   return textProperty(connection, window, "WM_NAME", AnyPropertyType);
 }
 
-std::vector<XWindowId> X11Workspace::stackingBottomFirst(Display* connection) {
-  const XWindowId root = DefaultRootWindow(connection);
+std::vector<WindowId> X11Workspace::stackingBottomFirst(Display* connection) {
+  const WindowId root = DefaultRootWindow(connection);
   if (auto list = readProperty(connection, root, atom(connection, "_NET_CLIENT_LIST_STACKING"), XA_WINDOW)) {
     return {list->items.begin(), list->items.end()};
   }
@@ -116,7 +116,7 @@ std::vector<XWindowId> X11Workspace::stackingBottomFirst(Display* connection) {
   Window parentReturn = 0;
   Window* children = nullptr;
   unsigned int count = 0;
-  std::vector<XWindowId> windows;
+  std::vector<WindowId> windows;
   if (XQueryTree(connection, root, &rootReturn, &parentReturn, &children, &count) != 0 && children != nullptr) {
     windows.assign(children, children + count);
   }
@@ -124,7 +124,7 @@ std::vector<XWindowId> X11Workspace::stackingBottomFirst(Display* connection) {
   return windows;
 }
 
-std::optional<ClientWindow> X11Workspace::describe(Display* connection, XWindowId window) {
+std::optional<ClientWindow> X11Workspace::describe(Display* connection, WindowId window) {
   XWindowAttributes attributes;
   if (XGetWindowAttributes(connection, window, &attributes) == 0 || attributes.map_state != IsViewable) {
     return std::nullopt;
@@ -157,7 +157,7 @@ std::vector<ClientWindow> X11Workspace::clientsTopFirst() {
   std::vector<ClientWindow> clients;
   Display* connection = display();
   if (connection == nullptr) return clients;
-  const std::vector<XWindowId> stacking = stackingBottomFirst(connection);
+  const std::vector<WindowId> stacking = stackingBottomFirst(connection);
   for (auto window = stacking.rbegin(); window != stacking.rend(); ++window) {
     if (auto described = describe(connection, *window)) clients.push_back(*described);
   }

@@ -5,6 +5,8 @@
 // geometry. One connection, opened on first use and again after the server went
 // away; no X error ever ends or disturbs the process.
 
+#include "platform/linux/WindowSystem.h"
+#include "platform/linux/x11/X11Capture.h"
 #include "platform/linux/x11/X11Connection.h"
 
 #include <cstdint>
@@ -14,41 +16,24 @@
 
 namespace morvel::linux_ax {
 
-using XWindowId = unsigned long;
-
-struct XRect {
-  int x = 0;
-  int y = 0;
-  int width = 0;
-  int height = 0;
-  bool contains(double px, double py) const {
-    return px >= x && py >= y && px < static_cast<double>(x) + width && py < static_cast<double>(y) + height;
-  }
-};
-
-struct ClientWindow {
-  XWindowId id = 0;
-  std::optional<std::int32_t> pid;
-  XRect client;  // the application's own area, root coordinates
-  XRect frame;   // with the window manager's decorations
-};
-
-class X11Workspace {
+class X11Workspace final : public WindowSystem {
  public:
-  std::optional<XWindowId> activeWindow();
-  std::optional<std::int32_t> windowPid(XWindowId window);
+  std::optional<WindowId> activeWindow() override;
+  std::optional<std::int32_t> windowPid(WindowId window) override;
   // `_GTK_APPLICATION_ID`, else the class part of WM_CLASS.
-  std::optional<std::string> applicationId(XWindowId window);
-  std::optional<std::string> windowTitle(XWindowId window);
+  std::optional<std::string> applicationId(WindowId window) override;
+  std::optional<std::string> windowTitle(WindowId window) override;
   // Viewable client windows, the topmost first.
-  std::vector<ClientWindow> clientsTopFirst();
+  std::vector<ClientWindow> clientsTopFirst() override;
+  std::unique_ptr<GreyCapture> capture(const ax::Rect& region) override { return capture_.capture(region); }
 
  private:
   Display* display();
-  std::vector<XWindowId> stackingBottomFirst(Display* display);
-  std::optional<ClientWindow> describe(Display* display, XWindowId window);
+  std::vector<WindowId> stackingBottomFirst(Display* display);
+  std::optional<ClientWindow> describe(Display* display, WindowId window);
 
   X11Connection connection_;
+  X11Capture capture_;
 };
 
 }  // namespace morvel::linux_ax

@@ -1,0 +1,47 @@
+#pragma once
+
+// The window system's side of the desktop, as the Linux backend needs it: which
+// window is active, the windows in stacking order with their process, frames,
+// titles and application ids, and capture of a screen rectangle. X11 is one
+// implementation; a Wayland compositor can be another. Everything is in global
+// screen pixels. A failed ask is an absent value, never an error.
+
+#include "accessibility/Accessibility.h"
+#include "platform/linux/image/GreyCapture.h"
+#include "platform/linux/image/PixelRect.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace morvel::linux_ax {
+
+// A window as the window system names it (an X window id, a compositor's id).
+using WindowId = std::uint64_t;
+
+struct ClientWindow {
+  WindowId id = 0;
+  std::optional<std::int32_t> pid;
+  PixelRect client;  // the application's own area
+  PixelRect frame;   // with the window manager's decorations
+};
+
+class WindowSystem {
+ public:
+  virtual ~WindowSystem() = default;
+
+  // The window the window manager has made active (keyboard focus), if any.
+  virtual std::optional<WindowId> activeWindow() = 0;
+  virtual std::optional<std::int32_t> windowPid(WindowId window) = 0;
+  // The application's id for its windows (a desktop file name or a class).
+  virtual std::optional<std::string> applicationId(WindowId window) = 0;
+  virtual std::optional<std::string> windowTitle(WindowId window) = 0;
+  // Windows shown on screen, the topmost first.
+  virtual std::vector<ClientWindow> clientsTopFirst() = 0;
+  // The pixels of a rectangle in global points, clipped to the screen.
+  virtual std::unique_ptr<GreyCapture> capture(const ax::Rect& region) = 0;
+};
+
+}  // namespace morvel::linux_ax
