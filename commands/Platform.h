@@ -1,6 +1,7 @@
 #pragma once
 
 #include "accessibility/Accessibility.h"
+#include "accessibility/Clock.h"
 #include "ocr/Screen.h"
 
 #include <cmath>

@@ -99,6 +99,7 @@ Json cmdFind(Platform& platform, const Json& selector, std::int64_t timeoutMs) {
       return isTrue(reply, "found") ? reply : Json{{"found", false}};
     }
     platform.clock.sleepFor(pauseBetweenAttempts);
+    platform.ax.desktopMayHaveChanged();
   }
 }
 
