@@ -84,7 +84,8 @@ bool needsEditableTextProbe(AtspiRole role) { return role == ATSPI_ROLE_COMBO_BO
 
 bool needsToplevelProbe(AtspiRole role) {
   return role == ATSPI_ROLE_DIALOG || role == ATSPI_ROLE_ALERT || role == ATSPI_ROLE_FILE_CHOOSER ||
-         role == ATSPI_ROLE_COLOR_CHOOSER || role == ATSPI_ROLE_FONT_CHOOSER;
+         role == ATSPI_ROLE_COLOR_CHOOSER || role == ATSPI_ROLE_FONT_CHOOSER || role == ATSPI_ROLE_FILLER ||
+         role == ATSPI_ROLE_PANEL;
 }
 
 AxRole mapRole(AtspiRole role, const RoleContext& context) {
@@ -101,6 +102,11 @@ AxRole mapRole(AtspiRole role, const RoleContext& context) {
       // A dialog (or chooser) inside a page is a group of controls, not a window of its own.
       if (context.toplevel) return {"AXWindow", "AXDialog"};
       return {"AXGroup", std::nullopt};
+    case ATSPI_ROLE_FILLER:
+    case ATSPI_ROLE_PANEL:
+      // Qt gives a plain top-level widget one of these roles; it is a window all the same.
+      if (context.toplevel) return {"AXWindow", "AXStandardWindow"};
+      return {"AXGroup", std::nullopt};
     default:
       break;
   }
@@ -115,9 +121,5 @@ bool isTextValued(const std::string& axRole) {
 }
 
 bool isCheckValued(const std::string& axRole) { return axRole == "AXCheckBox" || axRole == "AXRadioButton"; }
-
-bool isWindowRole(AtspiRole role) {
-  return role == ATSPI_ROLE_FRAME || role == ATSPI_ROLE_WINDOW || needsToplevelProbe(role);
-}
 
 }  // namespace morvel::linux_ax
