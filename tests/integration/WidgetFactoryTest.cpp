@@ -2,6 +2,7 @@
 // The assertions hold for any version of it: they check that the commands agree
 // with each other and with the screen, not where the factory puts its widgets.
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "platform/linux/atspi/LinuxAccessibility.h"
@@ -93,31 +94,31 @@ TEST_F(HelperOnWidgetFactory, ElementAtHoldsItsPointAndTheSelectorOfAButtonFinds
     if (described.contains("frame")) {
       EXPECT_TRUE(holds(described["frame"], x, y)) << x << "," << y << " " << described;
     }
-    if (described.value("role", "") != "AXButton" || described.value("title", "").empty()) continue;
+    if (described.value("role", "") != ax::AXButton || described.value("title", "").empty()) continue;
     SCOPED_TRACE(described.dump());
     Json selector = ask({{"cmd", "selector-at"}, {"x", x}, {"y", y}});
     ASSERT_EQ(selector["found"], true) << selector;
-    EXPECT_EQ(selector["path"][0]["role"], "AXButton");
+    EXPECT_EQ(selector["path"][0]["role"], ax::AXButton);
     EXPECT_EQ(selector["path"][0]["title"], described["title"]);
-    EXPECT_EQ(selector["path"].back()["role"], "AXWindow");
+    EXPECT_EQ(selector["path"].back()["role"], ax::AXWindow);
     EXPECT_TRUE(selector.contains("windowTitle"));
 
     Json found = ask({{"cmd", "find"}, {"selector", selector}, {"timeoutMs", 0}});
     EXPECT_EQ(found["found"], true) << found;
-    EXPECT_EQ(found["role"], "AXButton");
+    EXPECT_EQ(found["role"], ax::AXButton);
     EXPECT_EQ(found["frame"], described["frame"]) << found;
     ++buttons;
   }
   roles.erase("");
   EXPECT_GE(roles.size(), 3u);
-  EXPECT_FALSE(roles.contains("AXWindow") && roles.size() == 1);
+  EXPECT_FALSE(roles.contains(ax::AXWindow) && roles.size() == 1);
   EXPECT_GE(buttons, 1) << "no titled button under the grid";
 }
 
 TEST_F(HelperOnWidgetFactory, StructureReadsTheFirstTableOrListRowByRow) {
   Json reply = ask({{"cmd", "structure"}});
   ASSERT_EQ(reply["found"], true) << reply;
-  EXPECT_TRUE(std::set<std::string>({"AXTable", "AXOutline", "AXGrid", "AXList"}).contains(reply["containerRole"]))
+  EXPECT_TRUE(std::set<std::string>({ax::AXTable, ax::AXOutline, ax::AXGrid, ax::AXList}).contains(reply["containerRole"]))
       << reply["containerRole"];
   ASSERT_GE(reply["rows"].size(), 1u);
   EXPECT_EQ(reply["rowCount"], reply["rows"].size());
@@ -145,8 +146,8 @@ TEST_F(HelperOnWidgetFactory, FieldsListTheFormControlsWithTheLabelsTheFactoryGi
   EXPECT_GE(fields.size(), 3u);
   ASSERT_TRUE(reply.contains("windowFrame"));
 
-  const std::set<std::string> formRoles = {"AXTextField",   "AXTextArea",    "AXComboBox",
-                                           "AXCheckBox",    "AXPopUpButton", "AXRadioButton"};
+  const std::set<std::string> formRoles = {ax::AXTextField,   ax::AXTextArea,    ax::AXComboBox,
+                                           ax::AXCheckBox,    ax::AXPopUpButton, ax::AXRadioButton};
   std::set<std::string> roles;
   std::map<std::string, int> titledLabels;
   for (const Json& field : fields) {
@@ -159,13 +160,13 @@ TEST_F(HelperOnWidgetFactory, FieldsListTheFormControlsWithTheLabelsTheFactoryGi
     if (field.contains("frame")) {
       EXPECT_TRUE(within(field["frame"], reply["windowFrame"]));
     }
-    if (role == "AXCheckBox" || role == "AXRadioButton") {
+    if (role == ax::AXCheckBox || role == ax::AXRadioButton) {
       EXPECT_TRUE(std::set<std::string>({"0", "1", "2"}).contains(field.value("value", "")));
     }
     if (field.value("labelSource", "") == "title") ++titledLabels[field["label"]];
   }
-  EXPECT_TRUE(roles.contains("AXTextField"));
-  EXPECT_TRUE(roles.contains("AXCheckBox") || roles.contains("AXRadioButton"));
+  EXPECT_TRUE(roles.contains(ax::AXTextField));
+  EXPECT_TRUE(roles.contains(ax::AXCheckBox) || roles.contains(ax::AXRadioButton));
   ASSERT_FALSE(titledLabels.empty()) << "no field labelled by its own title";
 
   // A field's path and the window's title make a selector that finds the field,
@@ -189,19 +190,19 @@ TEST_F(HelperOnWidgetFactory, EveryControlOfTheTreeIsShownAndHitAtItsCentre) {
   // control must reach it, not stop at its notebook.
   constexpr int walkDepth = 35;
   constexpr double smallest = 6;
-  const std::set<std::string> controlRoles = {"AXButton", "AXCheckBox", "AXRadioButton", "AXTextField", "AXSlider"};
+  const std::set<std::string> controlRoles = {ax::AXButton, ax::AXCheckBox, ax::AXRadioButton, ax::AXTextField, ax::AXSlider};
   ax_.requestStarted();
   auto window = ax::frontmostWindow(ax_).window;
   ASSERT_TRUE(window);
   std::vector<std::pair<ax::Element, ax::Rect>> controls;
   std::function<void(const ax::Element&, int)> visit = [&](const ax::Element& element, int depth) {
-    auto role = ax::axString(ax_, element, "AXRole");
+    auto role = ax::axString(ax_, element, ax::AXRole);
     auto frame = ax::axFrame(ax_, element);
     if (role && controlRoles.contains(*role) && frame && frame->width >= smallest && frame->height >= smallest) {
       controls.emplace_back(element, *frame);
     }
     if (depth >= walkDepth) return;
-    for (const ax::Element& child : ax::axChildren(ax_, element, "AXChildren")) visit(child, depth + 1);
+    for (const ax::Element& child : ax::axChildren(ax_, element, ax::AXChildren)) visit(child, depth + 1);
   };
   visit(*window, 0);
   ASSERT_GE(controls.size(), 5u);
@@ -213,8 +214,8 @@ TEST_F(HelperOnWidgetFactory, EveryControlOfTheTreeIsShownAndHitAtItsCentre) {
     const double y = frame.y + frame.height / 2;
     // A control scrolled out of its view is shown but not under its centre.
     if (x < client.x || y < client.y || x >= client.x + client.width || y >= client.y + client.height) continue;
-    SCOPED_TRACE(ax::axString(ax_, control, "AXRole").value_or("?") + " " +
-                 ax::axString(ax_, control, "AXTitle").value_or("") + " at " + std::to_string(x) + "," +
+    SCOPED_TRACE(ax::axString(ax_, control, ax::AXRole).value_or("?") + " " +
+                 ax::axString(ax_, control, ax::AXTitle).value_or("") + " at " + std::to_string(x) + "," +
                  std::to_string(y));
     auto found = ax_.copyElementAtPosition(ax_.createSystemWide(), float(x), float(y));
     ASSERT_TRUE(found);
@@ -223,7 +224,7 @@ TEST_F(HelperOnWidgetFactory, EveryControlOfTheTreeIsShownAndHitAtItsCentre) {
     std::optional<ax::Element> current = found;
     for (int level = 0; current && level < walkDepth && !reached; ++level) {
       reached = ax_.isSameElement(*current, control);
-      current = ax::axElementAttr(ax_, *current, "AXParent");
+      current = ax::axElementAttr(ax_, *current, ax::AXParent);
     }
     EXPECT_TRUE(reached);
     ++hit;

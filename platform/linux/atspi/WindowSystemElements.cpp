@@ -1,5 +1,7 @@
 #include "platform/linux/atspi/WindowSystemElements.h"
 
+#include "accessibility/AXNames.h"
+
 #include <algorithm>
 
 namespace morvel::linux_ax {
@@ -32,31 +34,31 @@ Reading focusedWindowOf(WindowSystem& workspace, std::int32_t pid) {
 
 Reading applicationAttribute(Applications& applications, WindowSystem& workspace, std::int32_t pid,
                              std::string_view attribute) {
-  if (attribute == "AXRole") return AttrValue("AXApplication");
-  if (attribute == "AXWindows") return AttrValue(windowsOf(applications, pid));
-  if (attribute == "AXFocusedWindow" || attribute == "AXMainWindow") {
+  if (attribute == ax::AXRole) return AttrValue(ax::AXApplication);
+  if (attribute == ax::AXWindows) return AttrValue(windowsOf(applications, pid));
+  if (attribute == ax::AXFocusedWindow) {
     return focusedWindowOf(workspace, pid);
   }
-  if (attribute == "AXChildren") return AttrValue(windowsOf(applications, pid));
+  if (attribute == ax::AXChildren) return AttrValue(windowsOf(applications, pid));
   return std::nullopt;
 }
 
 Reading windowAttribute(Applications& applications, WindowSystem& workspace, const WindowSystemNode& node,
                         WindowId window, std::string_view attribute) {
-  if (attribute == "AXRole") return AttrValue("AXWindow");
-  if (attribute == "AXSubrole") return AttrValue("AXStandardWindow");
-  if (attribute == "AXTitle") {
+  if (attribute == ax::AXRole) return AttrValue(ax::AXWindow);
+  if (attribute == ax::AXSubrole) return AttrValue(ax::AXStandardWindow);
+  if (attribute == ax::AXTitle) {
     if (auto title = workspace.windowTitle(window)) return AttrValue(*title);
     return std::nullopt;
   }
-  if (attribute == "AXChildren") return AttrValue(AttrArray{});
-  if (attribute == "AXParent") return AttrValue(makeWindowSystemElement(node.pid(), std::nullopt));
+  if (attribute == ax::AXChildren) return AttrValue(AttrArray{});
+  if (attribute == ax::AXParent) return AttrValue(makeWindowSystemElement(node.pid(), std::nullopt));
   const ClientWindow* client = clientWindow(applications, window);
   if (client == nullptr) return std::nullopt;
   const PixelRect& frame = client->frame;
-  if (attribute == "AXFrame") return AttrValue(ax::Rect{double(frame.x), double(frame.y), double(frame.width), double(frame.height)});
-  if (attribute == "AXPosition") return AttrValue(ax::Point{double(frame.x), double(frame.y)});
-  if (attribute == "AXSize") return AttrValue(ax::Size{double(frame.width), double(frame.height)});
+  if (attribute == ax::AXFrame) return AttrValue(ax::Rect{double(frame.x), double(frame.y), double(frame.width), double(frame.height)});
+  if (attribute == ax::AXPosition) return AttrValue(ax::Point{double(frame.x), double(frame.y)});
+  if (attribute == ax::AXSize) return AttrValue(ax::Size{double(frame.width), double(frame.height)});
   return std::nullopt;
 }
 
