@@ -134,7 +134,7 @@ TEST_F(BackendOnFixture, TheWindowInFrontIsTheWindowManagersNeverAnotherApplicat
     EXPECT_EQ(front ? std::optional(front->pid) : std::nullopt, staged.frontPid);
     auto window = ax::frontmostWindow(ax).window;
     auto frame = window ? ax::axFrame(ax, *window) : std::nullopt;
-    EXPECT_EQ(frame ? ax::frameDictionary(*frame) : Json(), staged.windowFrame ? frameJson(*staged.windowFrame) : Json());
+    EXPECT_EQ(frame ? frameDictionary(*frame) : Json(), staged.windowFrame ? frameJson(*staged.windowFrame) : Json());
     ax.replyWritten();
   }
 }
