@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <string_view>
+#include <tuple>
 
 namespace morvel::linux_ax {
 namespace {
@@ -232,6 +233,12 @@ AccessibleRef AtspiReader::firstRelationTarget(AtspiAccessible* accessible, Atsp
 }
 
 std::optional<PixelRect> AtspiReader::screenExtents(AtspiAccessible* accessible) {
+  auto extents = surfaceExtents(accessible);
+  if (!extents || placement_ == nullptr) return extents;
+  return placement_->toScreen(accessible, *extents);
+}
+
+std::optional<PixelRect> AtspiReader::surfaceExtents(AtspiAccessible* accessible) {
   if (!hasInterface(accessible, "Component")) return std::nullopt;
   auto component = IfaceRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
   if (!component) return std::nullopt;
@@ -246,6 +253,11 @@ std::optional<PixelRect> AtspiReader::screenExtents(AtspiAccessible* accessible)
 }
 
 AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x, int y) {
+  if (placement_ != nullptr) {
+    auto onSurface = placement_->toSurface(accessible, x, y);
+    if (!onSurface) return {};
+    std::tie(x, y) = *onSurface;
+  }
   if (!hasInterface(accessible, "Component")) return {};
   auto component = IfaceRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
   if (!component) return {};

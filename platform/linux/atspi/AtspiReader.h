@@ -7,6 +7,7 @@
 #include "platform/linux/atspi/CallGuard.h"
 #include "platform/linux/atspi/GlibOwnership.h"
 #include "platform/linux/atspi/RequestMemo.h"
+#include "platform/linux/atspi/SurfacePlacement.h"
 #include "platform/linux/image/PixelRect.h"
 
 #include <cstdint>
@@ -44,7 +45,13 @@ class AtspiReader {
 
   // Extents in screen coordinates; absent for a widget that is not showing.
   std::optional<PixelRect> screenExtents(AtspiAccessible* accessible);
+  // Extents as the toolkit gives them: relative to the window's surface where
+  // `placement` has been set, else the same as the screen's.
+  std::optional<PixelRect> surfaceExtents(AtspiAccessible* accessible);
+  // The element at a screen point.
   AccessibleRef accessibleAtPoint(AtspiAccessible* accessible, int x, int y);
+  // Set when toolkits measure from their window's surface (see SurfacePlacement).
+  void placeWith(SurfacePlacement* placement) { placement_ = placement; }
 
   bool hasText(AtspiAccessible* accessible);
   bool hasValue(AtspiAccessible* accessible);
@@ -78,6 +85,7 @@ class AtspiReader {
 
   CallGuard& guard_;
   RequestMemo& memo_;
+  SurfacePlacement* placement_ = nullptr;
 };
 
 // Text from a library, repaired to well-formed UTF-8.

@@ -16,7 +16,8 @@ constexpr int atspiAlreadyInitialized = 1;
 }  // namespace
 
 LinuxAccessibility::LinuxAccessibility(WindowSystem& windows)
-    : workspace_(windows), reader_(guard_, memo_), applications_(reader_, workspace_) {
+    : workspace_(windows), reader_(guard_, memo_), placement_(reader_, windows), applications_(reader_, workspace_) {
+  if (windows.extentsAreWindowRelative()) reader_.placeWith(&placement_);
   silenceLibraryLogs();
   // Any other libatspi call without a bus ends the process, so the answer of
   // atspi_init decides whether there will be any.
@@ -88,12 +89,14 @@ void LinuxAccessibility::requestStarted() {
 void LinuxAccessibility::desktopMayHaveChanged() {
   guard_.endAttempt();
   memo_.endAttempt();
+  placement_.forget();
   applications_.endRequest();
 }
 
 void LinuxAccessibility::replyWritten() {
   guard_.endRequest();
   memo_.endAttempt();
+  placement_.forget();
   applications_.endRequest();
 }
 
