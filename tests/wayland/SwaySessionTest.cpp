@@ -80,11 +80,8 @@ class ContactsOnSway : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (std::getenv("SWAYSOCK") == nullptr || std::getenv("WAYLAND_DISPLAY") == nullptr) return;
-    // A native Wayland client, whatever the session also offers through Xwayland.
-    app_ = std::make_unique<ChildProcess>(std::vector<std::string>{MORVEL_CONTACTS_APP_PATH},
-                                          std::map<std::string, std::optional<std::string>>{{"GDK_BACKEND", "wayland"}});
-    started_ = app_->readLine(startupTimeout) == "ready" &&
-               eventually([] { return swayViewOf(app_->pid()).value_or(SwayView{}).focused; }, startupTimeout);
+    app_ = startContacts({});
+    started_ = app_ != nullptr;
     helper_ = std::make_unique<ChildProcess>(std::vector<std::string>{MORVEL_AX_HELPER_PATH});
   }
   static void TearDownTestSuite() {
@@ -93,7 +90,20 @@ class ContactsOnSway : public ::testing::Test {
   }
   void SetUp() override {
     if (std::getenv("SWAYSOCK") == nullptr) GTEST_SKIP() << "not in a sway session (scripts/with-wayland-desktop.sh)";
-    ASSERT_TRUE(started_) << "the contacts window did not come up focused";
+    ASSERT_TRUE(started_) << "the contacts window did not come up";
+    ASSERT_TRUE(focusedOnSway(*app_)) << "the contacts window never got the focus";
+  }
+
+  static bool focusedOnSway(ChildProcess& app) {
+    return eventually([&] { return swayViewOf(app.pid()).value_or(SwayView{}).focused; }, startupTimeout);
+  }
+
+  static std::unique_ptr<ChildProcess> startContacts(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), MORVEL_CONTACTS_APP_PATH);
+    // A native Wayland client, whatever the session also offers through Xwayland.
+    auto app = std::make_unique<ChildProcess>(arguments, std::map<std::string, std::optional<std::string>>{
+                                                             {"GDK_BACKEND", "wayland"}});
+    return app->readLine(startupTimeout) == "ready" ? std::move(app) : nullptr;
   }
 
   static std::optional<Json> ask(const Json& request) {
@@ -103,15 +113,23 @@ class ContactsOnSway : public ::testing::Test {
     return Json::parse(*line, nullptr, false);
   }
 
-  // A widget's frame: sway's place of the window plus the widget's place in it
-  // as the toolkit laid it out.
-  static Rect frameOf(const std::string& widget) {
-    app_->writeLine("geometry " + widget);
-    std::istringstream place(app_->readLine(replyTimeout).value_or(""));
+  // A widget's frame: sway's place of the visible window plus the widget's
+  // place in it as the toolkit laid it out. A window with its own title bar
+  // starts where the title bar does; around it lies the toolkit's shadow.
+  static Rect frameOf(ChildProcess& app, const std::string& widget) {
+    const Rect inWindow = geometryOf(app, widget);
+    const Rect shadow = geometryOf(app, "titlebar");
+    const Rect window = swayViewOf(app.pid()).value_or(SwayView{}).content;
+    return {window.x + inWindow.x - shadow.x, window.y + inWindow.y - shadow.y, inWindow.width, inWindow.height};
+  }
+  static Rect frameOf(const std::string& widget) { return frameOf(*app_, widget); }
+
+  static Rect geometryOf(ChildProcess& app, const std::string& widget) {
+    app.writeLine("geometry " + widget);
+    std::istringstream place(app.readLine(replyTimeout).value_or(""));
     Rect inWindow;
     place >> inWindow.x >> inWindow.y >> inWindow.width >> inWindow.height;
-    const Rect window = swayViewOf(app_->pid()).value_or(SwayView{}).content;
-    return {window.x + inWindow.x, window.y + inWindow.y, inWindow.width, inWindow.height};
+    return inWindow;  // all zero for a widget the window does not have
   }
 
   static inline std::unique_ptr<ChildProcess> app_;
@@ -154,6 +172,27 @@ TEST_F(ContactsOnSway, WindowCommandsNameTheFrontWindowAndScreenTextComesFromIts
   auto text = ask(request);
   ASSERT_TRUE(text);
   EXPECT_NE(text->value("text", std::string()).find("Add"), std::string::npos) << *text;
+}
+
+TEST_F(ContactsOnSway, AWindowDrawingItsOwnShadowIsPlacedWhereItsTitleBarBegins) {
+  auto drawn = startContacts({"--header-bar"});
+  ASSERT_TRUE(drawn && focusedOnSway(*drawn)) << "the second window did not come up focused";
+  // Clear of the first window, with bare background to its left.
+  constexpr int left = 40;
+  const std::string criteria = "[pid=" + std::to_string(drawn->pid()) + "]";
+  runProcess({"swaymsg", criteria, "move", "position", std::to_string(left), "60"}, "");
+  ASSERT_TRUE(eventually([&] { return swayViewOf(drawn->pid()).value_or(SwayView{}).content.x == left; }, replyTimeout));
+  ASSERT_GT(geometryOf(*drawn, "titlebar").x, 0) << "no shadow around the window: nothing to place";
+  const Rect button = frameOf(*drawn, "add");
+  expectHas(ask(centreOf(button, "element-at")),
+            {{"found", true}, {"role", "AXButton"}, {"title", "Add"}, {"frame", frameJson(button)}});
+  expectHas(ask({{"cmd", "focused"}}), {{"found", true}, {"frame", frameJson(frameOf(*drawn, "name"))}});
+  // The window is its visible part, without the shadow.
+  const SwayView view = swayViewOf(drawn->pid()).value_or(SwayView{});
+  const Rect titlebar = frameOf(*drawn, "titlebar");
+  expectHas(ask({{"cmd", "element-at"}, {"x", titlebar.x + 1}, {"y", view.content.y + view.content.height - 1}}),
+            {{"found", true}});
+  expectHas(ask({{"cmd", "element-at"}, {"x", view.content.x - 3}, {"y", view.content.y + 40}}), {{"found", false}});
 }
 
 }  // namespace

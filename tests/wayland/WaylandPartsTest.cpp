@@ -207,9 +207,10 @@ TEST(SurfacePlacement, TheVisibleWindowStartsWhereTheShadowEnds) {
   };
   const Case cases[] = {
       {"no shadow", {0, 0, 800, 600}, {{0, 0, 800, 40}}, {310, 170, 800, 600}, {0, 0}},
-      {"shadow told by the children", {0, 0, 852, 652}, {{26, 23, 800, 40}, {26, 63, 800, 560}},
+      {"shadow told by the children", {0, 0, 852, 652}, {{36, 73, 780, 500}, {26, 23, 800, 40}},
        {310, 170, 800, 600}, {26, 23}},
-      {"children that do not fill it", {0, 0, 852, 652}, {{26, 23, 800, 40}}, {310, 170, 800, 600}, {26, 26}},
+      {"content lower than any shadow", {0, 0, 852, 652}, {{36, 80, 780, 500}}, {310, 170, 800, 600}, {26, 26}},
+      {"children above the surface", {0, 0, 852, 652}, {{26, -4, 800, 40}}, {310, 170, 800, 600}, {26, 26}},
       {"no children", {0, 0, 852, 652}, {}, {310, 170, 800, 600}, {26, 26}},
   };
   for (const Case& each : cases) {

@@ -21,31 +21,22 @@ bool couldHold(const PixelRect& surface, const PixelRect& visible) {
   return surface.width >= visible.width && surface.height >= visible.height;
 }
 
-std::optional<PixelRect> unionOf(const std::vector<PixelRect>& rects) {
-  if (rects.empty()) return std::nullopt;
-  int left = rects.front().x;
-  int top = rects.front().y;
-  int right = left + rects.front().width;
-  int bottom = top + rects.front().height;
-  for (const PixelRect& rect : rects) {
-    left = std::min(left, rect.x);
-    top = std::min(top, rect.y);
-    right = std::max(right, rect.x + rect.width);
-    bottom = std::max(bottom, rect.y + rect.height);
-  }
-  return PixelRect{left, top, right - left, bottom - top};
-}
-
 }  // namespace
 
 std::pair<int, int> visibleOriginOnSurface(const PixelRect& window, const std::vector<PixelRect>& children,
                                            const PixelRect& visible) {
   if (sameSize(window, visible)) return {window.x, window.y};
-  // The children of a top-level window (title bar, content) fill its visible
-  // area exactly; the shadow is what lies around them.
-  if (auto filled = unionOf(children); filled && sameSize(*filled, visible)) return {filled->x, filled->y};
-  // Without that, a shadow as wide on each side.
-  return {window.x + (window.width - visible.width) / 2, window.y + (window.height - visible.height) / 2};
+  // Shadows are cast downward: as wide left as right, but less deep above than
+  // below. The visible window begins with its topmost child (the title bar)
+  // when that leaves room for the whole window on the surface.
+  const int left = window.x + (window.width - visible.width) / 2;
+  const int evenTop = window.y + (window.height - visible.height) / 2;
+  if (children.empty()) return {left, evenTop};
+  const int top = std::min_element(children.begin(), children.end(), [](const PixelRect& a, const PixelRect& b) {
+                    return a.y < b.y;
+                  })->y;
+  const bool roomBelow = top >= window.y && top + visible.height <= window.y + window.height;
+  return {left, roomBelow ? top : evenTop};
 }
 
 void SurfacePlacement::forget() {

@@ -21,8 +21,8 @@ namespace morvel::linux_ax {
 class AtspiReader;
 
 // Where the visible window starts on its surface, given the surface-relative
-// extents of the top-level element, of its showing children, and the visible
-// area the window system reports.
+// extents of the top-level element and of its showing children, and the size
+// of the visible area the window system reports.
 std::pair<int, int> visibleOriginOnSurface(const PixelRect& window, const std::vector<PixelRect>& children,
                                            const PixelRect& visible);
 
