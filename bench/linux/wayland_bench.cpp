@@ -6,6 +6,7 @@
 // application in each session. Medians and ratios.
 // Run through bench/linux/run-wayland-bench.sh, which brings up both sessions.
 
+#include "accessibility/AXNames.h"
 #include "platform/linux/image/GreyImage.h"
 #include "platform/linux/wayland/SwayWindowSystem.h"
 #include "platform/linux/x11/X11Workspace.h"
@@ -89,7 +90,8 @@ struct Session {
   }
   // The screen point of the Add button's centre, from the helper's own answer.
   std::string elementAtAdd() {
-    helper.writeLine(R"({"cmd":"find","selector":{"path":[{"role":"AXButton","title":"Add"}]}})");
+    const nlohmann::json addButton = {{"role", morvel::ax::AXButton}, {"title", "Add"}};
+    helper.writeLine(nlohmann::json{{"cmd", "find"}, {"selector", {{"path", {addButton}}}}}.dump());
     const auto reply = nlohmann::json::parse(helper.readLine(replyTimeout).value_or("{}"), nullptr, false);
     const auto frame = reply.value("frame", nlohmann::json::object());
     const double x = frame.value("x", 0.0) + frame.value("w", 0.0) / 2;

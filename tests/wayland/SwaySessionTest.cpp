@@ -3,6 +3,7 @@
 // text must agree with where sway (asked on its own, through swaymsg) has put
 // the window. Run inside scripts/with-wayland-desktop.sh.
 
+#include "accessibility/AXNames.h"
 #include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>
@@ -145,11 +146,11 @@ void expectHas(const std::optional<Json>& reply, const Json& expected) {
 TEST_F(ContactsOnSway, ElementAtAndFocusedAnswerInGlobalCoordinates) {
   const Rect button = frameOf("add");
   expectHas(ask(centreOf(button, "element-at")),
-            {{"found", true}, {"role", "AXButton"}, {"title", "Add"}, {"frame", frameJson(button)}});
-  expectHas(ask(centreOf(frameOf("name"), "element-at")), {{"found", true}, {"role", "AXTextField"}});
+            {{"found", true}, {"role", ax::AXButton}, {"title", "Add"}, {"frame", frameJson(button)}});
+  expectHas(ask(centreOf(frameOf("name"), "element-at")), {{"found", true}, {"role", ax::AXTextField}});
   // Bare background of the output, outside every window.
   expectHas(ask({{"cmd", "element-at"}, {"x", 1919}, {"y", 1079}}), {{"found", false}});
-  expectHas(ask({{"cmd", "focused"}}), {{"found", true}, {"role", "AXTextField"}, {"frame", frameJson(frameOf("name"))}});
+  expectHas(ask({{"cmd", "focused"}}), {{"found", true}, {"role", ax::AXTextField}, {"frame", frameJson(frameOf("name"))}});
 }
 
 TEST_F(ContactsOnSway, WindowCommandsNameTheFrontWindowAndScreenTextComesFromItsPixels) {
@@ -185,7 +186,7 @@ TEST_F(ContactsOnSway, AWindowDrawingItsOwnShadowIsPlacedWhereItsTitleBarBegins)
   ASSERT_GT(geometryOf(*drawn, "titlebar").x, 0) << "no shadow around the window: nothing to place";
   const Rect button = frameOf(*drawn, "add");
   expectHas(ask(centreOf(button, "element-at")),
-            {{"found", true}, {"role", "AXButton"}, {"title", "Add"}, {"frame", frameJson(button)}});
+            {{"found", true}, {"role", ax::AXButton}, {"title", "Add"}, {"frame", frameJson(button)}});
   expectHas(ask({{"cmd", "focused"}}), {{"found", true}, {"frame", frameJson(frameOf(*drawn, "name"))}});
   // The window is its visible part, without the shadow.
   const SwayView view = swayViewOf(drawn->pid()).value_or(SwayView{});

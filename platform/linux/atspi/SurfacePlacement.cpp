@@ -113,7 +113,9 @@ std::optional<SurfacePlacement::Placement> SurfacePlacement::place(AccessibleRef
   auto surface = reader_.surfaceExtents(window.get());
   if (!surface) return std::nullopt;
   std::vector<PixelRect> children;
-  if (auto elements = reader_.children(window.get(), mostWindowChildren)) {
+  // Without a shadow the surface is the visible window: no child need be asked.
+  const bool shadowed = !sameSize(*surface, client.client);
+  if (auto elements = shadowed ? reader_.children(window.get(), mostWindowChildren) : std::nullopt) {
     for (const AccessibleRef& child : *elements) {
       auto states = reader_.states(child.get());
       if (!states || !hasState(*states, ATSPI_STATE_SHOWING)) continue;

@@ -138,8 +138,11 @@ void onBuffer(void* data, wl_proxy* frame, std::uint32_t format, std::uint32_t w
   auto& state = *static_cast<FrameState*>(data);
   // The largest frame any output gives, far below what overflows the sizes.
   constexpr std::uint32_t largestSide = 1 << 15;
-  if (state.layout || byteOrderOf(format) == nullptr || width == 0 || height == 0 || width > largestSide ||
-      height > largestSide || stride < width * bytesPerPixel || stride > largestSide * bytesPerPixel) {
+  if (state.layout) return;
+  // The one buffer version 1 offers is all there will be: one this cannot read ends the frame.
+  if (byteOrderOf(format) == nullptr || width == 0 || height == 0 || width > largestSide || height > largestSide ||
+      stride < width * bytesPerPixel || stride > largestSide * bytesPerPixel) {
+    state.failed = true;
     return;
   }
   state.layout = FrameBuffer{format, static_cast<int>(width), static_cast<int>(height), static_cast<int>(stride)};
