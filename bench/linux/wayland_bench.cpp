@@ -77,9 +77,8 @@ constexpr auto replyTimeout = std::chrono::seconds(20);
 
 // The contacts application and a helper on one session.
 struct Session {
-  Session(const char* name, const Environment& environment)
-      : name(name),
-        app({MORVEL_CONTACTS_APP_PATH}, environment),
+  explicit Session(const Environment& environment)
+      : app({MORVEL_CONTACTS_APP_PATH}, environment),
         helper({MORVEL_AX_HELPER_PATH}, environment) {
     ready = app.readLine(replyTimeout) == "ready";
   }
@@ -98,15 +97,14 @@ struct Session {
     const double y = frame.value("y", 0.0) + frame.value("h", 0.0) / 2;
     return R"({"cmd":"element-at","x":)" + std::to_string(x) + R"(,"y":)" + std::to_string(y) + "}";
   }
-  const char* name;
   ChildProcess app;
   ChildProcess helper;
   bool ready = false;
 };
 
 void compareCommands(const Environment& swayEnvironment) {
-  Session x11("X11", {{"GDK_BACKEND", "x11"}});
-  Session sway("sway", swayEnvironment);
+  Session x11(Environment{{"GDK_BACKEND", "x11"}});
+  Session sway(swayEnvironment);
   if (!x11.ready || !sway.ready) {
     std::printf("commands: the contacts application did not come up\n");
     return;
@@ -121,6 +119,12 @@ void compareCommands(const Environment& swayEnvironment) {
       {"structure", {R"({"cmd":"structure"})", R"({"cmd":"structure"})"}},
       {"fields", {R"({"cmd":"fields"})", R"({"cmd":"fields"})"}},
   };
+  // What element-at hits on each, so that both are seen to time the same work.
+  const auto& [x11Hit, swayHit] = requests.front().second;
+  for (auto [session, request] : {std::pair{&x11, x11Hit}, std::pair{&sway, swayHit}}) {
+    session->helper.writeLine(request);
+    std::printf("  element-at answers %s\n", session->helper.readLine(replyTimeout).value_or("nothing").c_str());
+  }
   for (const auto& [command, lines] : requests) {
     std::vector<double> onX11;
     std::vector<double> onSway;
@@ -162,6 +166,12 @@ int main() {
   auto ours = sway.capture(region);
   auto grims = grimCapture();
   const bool identical = ours && grims && ours->visible().pixels == grims->pixels;
+  std::size_t differing = 0;
+  if (ours && grims && ours->visible().pixels.size() == grims->pixels.size()) {
+    for (std::size_t index = 0; index < grims->pixels.size(); ++index) {
+      differing += ours->visible().pixels[index] != grims->pixels[index] ? 1 : 0;
+    }
+  }
 
   const double x11Median = median(x11Times);
   const double screencopyMedian = median(screencopyTimes);
@@ -171,7 +181,7 @@ int main() {
   std::printf("  screencopy in process (sway) %8.2f ms  %.2fx X11\n", screencopyMedian, screencopyMedian / x11Median);
   std::printf("  grim (sway)                  %8.2f ms  %.2fx X11, %.2fx in process\n", grimMedian,
               grimMedian / x11Median, grimMedian / screencopyMedian);
-  std::printf("  grim's pixels equal ours:    %s\n", identical ? "yes" : "no");
+  std::printf("  grim's pixels equal ours:    %s (%zu differ)\n", identical ? "yes" : "no", differing);
 
   compareCommands({{"GDK_BACKEND", "wayland"},
                    {"WAYLAND_DISPLAY", waylandDisplay},
