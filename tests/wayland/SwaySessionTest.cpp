@@ -19,7 +19,8 @@ namespace {
 
 using Json = nlohmann::json;
 
-constexpr auto replyTimeout = 10000ms;
+// Generous: recognition of a whole window on a loaded two-core machine.
+constexpr auto replyTimeout = 30000ms;
 constexpr auto startupTimeout = 20000ms;
 // The digest of no text at all.
 constexpr const char* emptyDigest = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
