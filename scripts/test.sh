@@ -7,8 +7,10 @@ top="$(cd "$(dirname "$0")/.." && pwd)"
 build_dir="${BUILD_DIR:-$top/build}"
 
 "$top/scripts/build.sh"
-ctest --test-dir "$build_dir" --output-on-failure -j2 -LE integration
+ctest --test-dir "$build_dir" --output-on-failure -j2 -LE 'integration|wayland'
 # The helper on a real desktop: a throw-away one, torn down afterwards.
 "$top/scripts/with-virtual-desktop.sh" ctest --test-dir "$build_dir" --output-on-failure -L integration
+# The same helper in a throw-away sway session; once, not again under the sanitizers.
+"$top/scripts/with-wayland-desktop.sh" ctest --test-dir "$build_dir" --output-on-failure -L wayland
 # Again with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
 "$top/scripts/test-sanitizers.sh"

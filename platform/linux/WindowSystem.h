@@ -26,6 +26,9 @@ struct ClientWindow {
   std::optional<std::int32_t> pid;
   PixelRect client;  // the application's own area
   PixelRect frame;   // with the window manager's decorations
+  // The toolkit measures accessible extents from this window's own surface
+  // (a Wayland client), not from the screen (an X client, Xwayland's too).
+  bool extentsFromSurface = false;
 };
 
 class WindowSystem {
@@ -42,6 +45,11 @@ class WindowSystem {
   virtual std::vector<ClientWindow> clientsTopFirst() = 0;
   // The pixels of a rectangle in global points, clipped to the screen.
   virtual std::unique_ptr<GreyCapture> capture(const ax::Rect& region) = 0;
+  // Whether toolkits report accessible extents (and take hit-test points)
+  // relative to their window's own surface rather than the screen: so under
+  // Wayland, where no client knows where its windows are. `ClientWindow::client`
+  // then places each window's visible area on the screen.
+  virtual bool extentsAreWindowRelative() { return false; }
 };
 
 }  // namespace morvel::linux_ax

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <string_view>
+#include <tuple>
 
 namespace morvel::linux_ax {
 namespace {
@@ -239,7 +240,10 @@ AccessibleRef AtspiReader::firstRelationTarget(AtspiAccessible* accessible, Atsp
 
 std::optional<PixelRect> AtspiReader::screenExtents(AtspiAccessible* accessible) {
   auto extents = toolkitExtents(accessible);
-  if (!extents || origin_ == nullptr) return extents;
+  if (!extents) return extents;
+  // On Wayland every toolkit measures from its window's surface.
+  if (placement_ != nullptr) return placement_->toScreen(accessible, *extents);
+  if (origin_ == nullptr) return extents;
   if (auto origin = origin_->windowOriginOf(accessible)) {
     extents->x += origin->x;
     extents->y += origin->y;
@@ -262,6 +266,11 @@ std::optional<PixelRect> AtspiReader::toolkitExtents(AtspiAccessible* accessible
 }
 
 AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x, int y) {
+  if (placement_ != nullptr) {
+    auto onSurface = placement_->toSurface(accessible, x, y);
+    if (!onSurface) return {};
+    std::tie(x, y) = *onSurface;
+  }
   if (!hasInterface(accessible, "Component")) return {};
   auto component = IfaceRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
   if (!component) return {};

@@ -7,6 +7,7 @@
 #include "platform/linux/atspi/CallGuard.h"
 #include "platform/linux/atspi/GlibOwnership.h"
 #include "platform/linux/atspi/RequestMemo.h"
+#include "platform/linux/atspi/SurfacePlacement.h"
 #include "platform/linux/image/PixelRect.h"
 
 #include <cstdint>
@@ -61,10 +62,13 @@ class AtspiReader {
 
   // Extents in screen coordinates; absent for a widget that is not showing.
   std::optional<PixelRect> screenExtents(AtspiAccessible* accessible);
-  // The extents as the toolkit reports them when asked for screen coordinates.
+  // The extents as the toolkit reports them when asked for screen coordinates
+  // (relative to the window's surface on Wayland, and for some toolkits on X11).
   std::optional<PixelRect> toolkitExtents(AtspiAccessible* accessible);
   // The element below a screen point.
   AccessibleRef accessibleAtPoint(AtspiAccessible* accessible, int x, int y);
+  // Set when toolkits measure from their window's surface (see SurfacePlacement).
+  void placeWith(SurfacePlacement* placement) { placement_ = placement; }
 
   bool hasCollection(AtspiAccessible* accessible);
   bool hasText(AtspiAccessible* accessible);
@@ -100,6 +104,7 @@ class AtspiReader {
   CallGuard& guard_;
   RequestMemo& memo_;
   ExtentsOrigin* origin_ = nullptr;
+  SurfacePlacement* placement_ = nullptr;
 };
 
 // Text from a library, repaired to well-formed UTF-8.

@@ -19,8 +19,15 @@ constexpr int atspiAlreadyInitialized = 1;
 }  // namespace
 
 LinuxAccessibility::LinuxAccessibility(WindowSystem& windows)
-    : workspace_(windows), reader_(guard_, memo_), applications_(reader_, workspace_) {
-  reader_.setExtentsOrigin(&applications_);
+    : workspace_(windows), reader_(guard_, memo_), placement_(reader_, windows), applications_(reader_, workspace_) {
+  // Where every toolkit measures from its window's surface, the window system
+  // places windows; elsewhere only some toolkits do, and their windows' origins
+  // are found per application.
+  if (windows.extentsAreWindowRelative()) {
+    reader_.placeWith(&placement_);
+  } else {
+    reader_.setExtentsOrigin(&applications_);
+  }
   silenceLibraryLogs();
   // Any other libatspi call without a bus ends the process, so the answer of
   // atspi_init decides whether there will be any.
@@ -109,12 +116,14 @@ void LinuxAccessibility::requestStarted() {
 void LinuxAccessibility::desktopMayHaveChanged() {
   guard_.endAttempt();
   memo_.endAttempt();
+  placement_.forget();
   applications_.endRequest();
 }
 
 void LinuxAccessibility::replyWritten() {
   guard_.endRequest();
   memo_.endAttempt();
+  placement_.forget();
   applications_.endRequest();
 }
 

@@ -49,6 +49,7 @@ class LinuxAccessibility final : public ax::Accessibility {
   RequestMemo memo_;
   WindowSystem& workspace_;
   AtspiReader reader_;
+  SurfacePlacement placement_;
   Applications applications_;
   FocusTracker focus_;
 };

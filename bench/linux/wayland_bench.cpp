@@ -1,0 +1,193 @@
+// X11 beside sway in one run, taking turns. Capture of an 800x600 rectangle
+// three ways: X11 (XShm on the virtual desktop's X server), the in-process
+// screencopy client on sway, and the grim command on the same sway; whether
+// grim's pixels, made grey the same way, equal ours. Then the commands that
+// read the accessibility tree, through morvel_ax_helper on the sample contacts
+// application in each session. Medians and ratios.
+// Run through bench/linux/run-wayland-bench.sh, which brings up both sessions.
+
+#include "accessibility/AXNames.h"
+#include "platform/linux/image/GreyImage.h"
+#include "platform/linux/wayland/SwayWindowSystem.h"
+#include "platform/linux/x11/X11Workspace.h"
+#include "support/ChildProcess.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <optional>
+#include <thread>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using morvel::linux_ax::GreyImage;
+
+constexpr int rounds = 30;
+constexpr morvel::ax::Rect region{100, 100, 800, 600};
+
+double millisecondsOf(const std::function<bool()>& work) {
+  const auto start = Clock::now();
+  if (!work()) return -1;
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// grim's binary PPM of the region, made grey.
+std::optional<GreyImage> grimCapture() {
+  const std::string command = "grim -g '100,100 800x600' -t ppm -";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return std::nullopt;
+  std::string bytes;
+  char chunk[1 << 16];
+  for (std::size_t got; (got = fread(chunk, 1, sizeof chunk, pipe)) > 0;) bytes.append(chunk, got);
+  if (pclose(pipe) != 0) return std::nullopt;
+  std::istringstream header(bytes);
+  std::string magic;
+  int width = 0;
+  int height = 0;
+  int largest = 0;
+  header >> magic >> width >> height >> largest;
+  const auto start = static_cast<std::size_t>(header.tellg()) + 1;
+  if (magic != "P6" || largest != 255 || bytes.size() < start + std::size_t(width) * height * 3) return std::nullopt;
+  GreyImage grey{width, height, std::vector<std::uint8_t>(std::size_t(width) * height)};
+  for (std::size_t index = 0; index < grey.pixels.size(); ++index) {
+    const auto* rgb = reinterpret_cast<const unsigned char*>(bytes.data() + start + index * 3);
+    grey.pixels[index] = morvel::linux_ax::luminance(rgb[0], rgb[1], rgb[2]);
+  }
+  return grey;
+}
+
+using morvel::testing::ChildProcess;
+using Environment = std::map<std::string, std::optional<std::string>>;
+
+constexpr auto replyTimeout = std::chrono::seconds(20);
+
+// The contacts application and a helper on one session.
+struct Session {
+  explicit Session(const Environment& environment)
+      : app({MORVEL_CONTACTS_APP_PATH}, environment),
+        helper({MORVEL_AX_HELPER_PATH}, environment) {
+    ready = app.readLine(replyTimeout) == "ready";
+  }
+  bool ask(const std::string& request) {
+    helper.writeLine(request);
+    auto reply = helper.readLine(replyTimeout);
+    return reply && reply->find("\"ok\":true") != std::string::npos;
+  }
+  // The screen point of the Add button's centre, from the helper's own answer.
+  std::string elementAtAdd() {
+    const nlohmann::json addButton = {{"role", morvel::ax::AXButton}, {"title", "Add"}};
+    helper.writeLine(nlohmann::json{{"cmd", "find"}, {"selector", {{"path", {addButton}}}}}.dump());
+    const auto reply = nlohmann::json::parse(helper.readLine(replyTimeout).value_or("{}"), nullptr, false);
+    const auto frame = reply.value("frame", nlohmann::json::object());
+    const double x = frame.value("x", 0.0) + frame.value("w", 0.0) / 2;
+    const double y = frame.value("y", 0.0) + frame.value("h", 0.0) / 2;
+    return R"({"cmd":"element-at","x":)" + std::to_string(x) + R"(,"y":)" + std::to_string(y) + "}";
+  }
+  ChildProcess app;
+  ChildProcess helper;
+  bool ready = false;
+};
+
+void compareCommands(const Environment& swayEnvironment) {
+  Session x11(Environment{{"GDK_BACKEND", "x11"}});
+  Session sway(swayEnvironment);
+  if (!x11.ready || !sway.ready) {
+    std::printf("commands: the contacts application did not come up\n");
+    return;
+  }
+  // Let both settle and become the active window.
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  std::printf("tree commands on the contacts application, median of %d rounds taking turns\n", rounds);
+  std::printf("  %-12s %10s %10s %8s\n", "command", "X11 ms", "sway ms", "ratio");
+  std::vector<std::pair<std::string, std::pair<std::string, std::string>>> requests = {
+      {"element-at", {x11.elementAtAdd(), sway.elementAtAdd()}},
+      {"focused", {R"({"cmd":"focused"})", R"({"cmd":"focused"})"}},
+      {"structure", {R"({"cmd":"structure"})", R"({"cmd":"structure"})"}},
+      {"fields", {R"({"cmd":"fields"})", R"({"cmd":"fields"})"}},
+  };
+  // What element-at hits on each, so that both are seen to time the same work.
+  const auto& [x11Hit, swayHit] = requests.front().second;
+  for (auto [session, request] : {std::pair{&x11, x11Hit}, std::pair{&sway, swayHit}}) {
+    session->helper.writeLine(request);
+    std::printf("  element-at answers %s\n", session->helper.readLine(replyTimeout).value_or("nothing").c_str());
+  }
+  for (const auto& [command, lines] : requests) {
+    std::vector<double> onX11;
+    std::vector<double> onSway;
+    for (int round = 0; round < rounds; ++round) {
+      onX11.push_back(millisecondsOf([&] { return x11.ask(lines.first); }));
+      onSway.push_back(millisecondsOf([&] { return sway.ask(lines.second); }));
+    }
+    std::printf("  %-12s %10.2f %10.2f %7.2fx\n", command.c_str(), median(onX11), median(onSway),
+                median(onSway) / median(onX11));
+  }
+}
+
+}  // namespace
+
+int main() {
+  const char* swaySocket = std::getenv("MORVEL_BENCH_SWAYSOCK");
+  const char* waylandDisplay = std::getenv("MORVEL_BENCH_WAYLAND_DISPLAY");
+  if (swaySocket == nullptr || waylandDisplay == nullptr || std::getenv("DISPLAY") == nullptr ||
+      std::getenv("MORVEL_BENCH_BUS") == nullptr || std::getenv("MORVEL_BENCH_RUNTIME_DIR") == nullptr) {
+    std::fprintf(stderr, "morvel_wayland_bench: run it through bench/linux/run-wayland-bench.sh\n");
+    return 2;
+  }
+  setenv("WAYLAND_DISPLAY", waylandDisplay, 1);
+  morvel::linux_ax::X11Workspace x11;
+  morvel::linux_ax::SwayWindowSystem sway(swaySocket);
+
+  std::vector<double> x11Times;
+  std::vector<double> screencopyTimes;
+  std::vector<double> grimTimes;
+  // One untimed round each: connections, first allocations.
+  x11.capture(region);
+  sway.capture(region);
+  grimCapture();
+  for (int round = 0; round < rounds; ++round) {
+    x11Times.push_back(millisecondsOf([&] { return x11.capture(region) != nullptr; }));
+    screencopyTimes.push_back(millisecondsOf([&] { return sway.capture(region) != nullptr; }));
+    grimTimes.push_back(millisecondsOf([&] { return grimCapture().has_value(); }));
+  }
+  auto ours = sway.capture(region);
+  auto grims = grimCapture();
+  const bool identical = ours && grims && ours->visible().pixels == grims->pixels;
+  std::size_t differing = 0;
+  if (ours && grims && ours->visible().pixels.size() == grims->pixels.size()) {
+    for (std::size_t index = 0; index < grims->pixels.size(); ++index) {
+      differing += ours->visible().pixels[index] != grims->pixels[index] ? 1 : 0;
+    }
+  }
+
+  const double x11Median = median(x11Times);
+  const double screencopyMedian = median(screencopyTimes);
+  const double grimMedian = median(grimTimes);
+  std::printf("capture 800x600, median of %d rounds taking turns\n", rounds);
+  std::printf("  X11 (XShm, Xvfb)             %8.2f ms\n", x11Median);
+  std::printf("  screencopy in process (sway) %8.2f ms  %.2fx X11\n", screencopyMedian, screencopyMedian / x11Median);
+  std::printf("  grim (sway)                  %8.2f ms  %.2fx X11, %.2fx in process\n", grimMedian,
+              grimMedian / x11Median, grimMedian / screencopyMedian);
+  std::printf("  grim's pixels equal ours:    %s (%zu differ)\n", identical ? "yes" : "no", differing);
+
+  compareCommands({{"GDK_BACKEND", "wayland"},
+                   {"WAYLAND_DISPLAY", waylandDisplay},
+                   {"SWAYSOCK", swaySocket},
+                   {"DISPLAY", std::nullopt},
+                   {"DBUS_SESSION_BUS_ADDRESS", std::getenv("MORVEL_BENCH_BUS")},
+                   {"XDG_RUNTIME_DIR", std::getenv("MORVEL_BENCH_RUNTIME_DIR")}});
+  return identical ? 0 : 1;
+}

@@ -1,0 +1,59 @@
+#include "platform/linux/SessionWindowSystem.h"
+
+#include "platform/linux/wayland/SwayWindowSystem.h"
+#include "platform/linux/x11/X11Workspace.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace morvel::linux_ax {
+namespace {
+
+std::string environmentText(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+// A Wayland compositor that tells clients nothing about windows: no active
+// window, no places. Toolkits' extents are still relative to their surfaces,
+// so they cannot be turned into screen positions and are left out.
+class UnknownWaylandWindows final : public WindowSystem {
+ public:
+  std::optional<WindowId> activeWindow() override { return std::nullopt; }
+  std::optional<std::int32_t> windowPid(WindowId) override { return std::nullopt; }
+  std::optional<std::string> applicationId(WindowId) override { return std::nullopt; }
+  std::optional<std::string> windowTitle(WindowId) override { return std::nullopt; }
+  std::vector<ClientWindow> clientsTopFirst() override { return {}; }
+  std::unique_ptr<GreyCapture> capture(const ax::Rect&) override { return nullptr; }
+  bool extentsAreWindowRelative() override { return true; }
+};
+
+}  // namespace
+
+SessionEnvironment SessionEnvironment::fromProcess() {
+  return {environmentText("WAYLAND_DISPLAY"), environmentText("SWAYSOCK"), environmentText("DISPLAY")};
+}
+
+SessionKind sessionKindOf(const SessionEnvironment& environment) {
+  // Xwayland sets DISPLAY inside a Wayland session too: WAYLAND_DISPLAY decides.
+  if (environment.waylandDisplay.empty()) return SessionKind::X11;
+  return environment.swaySocket.empty() ? SessionKind::UnsupportedWayland : SessionKind::Sway;
+}
+
+std::unique_ptr<WindowSystem> openSessionWindowSystem(const SessionEnvironment& environment) {
+  switch (sessionKindOf(environment)) {
+    case SessionKind::X11:
+      return std::make_unique<X11Workspace>();
+    case SessionKind::Sway:
+      return std::make_unique<SwayWindowSystem>(environment.swaySocket);
+    case SessionKind::UnsupportedWayland:
+      break;
+  }
+  std::fputs(
+      "morvel_ax_helper: this Wayland compositor offers no window list (SWAYSOCK is not set); frames, hit tests and "
+      "screen text need sway or another compositor with sway's IPC\n",
+      stderr);
+  return std::make_unique<UnknownWaylandWindows>();
+}
+
+}  // namespace morvel::linux_ax

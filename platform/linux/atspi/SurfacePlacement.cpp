@@ -1,0 +1,163 @@
+#include "platform/linux/atspi/SurfacePlacement.h"
+
+#include "platform/linux/atspi/AtspiReader.h"
+#include "platform/linux/atspi/ElementNodes.h"
+#include "platform/linux/atspi/RoleMapping.h"
+
+#include <algorithm>
+
+namespace morvel::linux_ax {
+namespace {
+
+// Bounds on what one lookup reads, whatever the application holds.
+constexpr int mostTopLevelWindows = 256;
+constexpr int mostWindowChildren = 64;
+constexpr int deepestElement = 64;
+
+bool sameSize(const PixelRect& a, const PixelRect& b) { return a.width == b.width && a.height == b.height; }
+
+// A surface that could hold the visible window: as large, or larger by a shadow.
+bool couldHold(const PixelRect& surface, const PixelRect& visible) {
+  return surface.width >= visible.width && surface.height >= visible.height;
+}
+
+}  // namespace
+
+std::pair<int, int> visibleOriginOnSurface(const PixelRect& window, const std::vector<PixelRect>& children,
+                                           const PixelRect& visible) {
+  if (sameSize(window, visible)) return {window.x, window.y};
+  // Shadows are cast downward: as wide left as right, but less deep above than
+  // below. The visible window begins with its topmost child (the title bar)
+  // when that leaves room for the whole window on the surface.
+  const int left = window.x + (window.width - visible.width) / 2;
+  const int evenTop = window.y + (window.height - visible.height) / 2;
+  if (children.empty()) return {left, evenTop};
+  const int top = std::min_element(children.begin(), children.end(), [](const PixelRect& a, const PixelRect& b) {
+                    return a.y < b.y;
+                  })->y;
+  const bool roomBelow = top >= window.y && top + visible.height <= window.y + window.height;
+  return {left, roomBelow ? top : evenTop};
+}
+
+void SurfacePlacement::forget() {
+  clients_.reset();
+  byProcess_.clear();
+  byWindow_.clear();
+}
+
+const std::vector<ClientWindow>& SurfacePlacement::clients() {
+  if (!clients_) clients_ = windows_.clientsTopFirst();
+  return *clients_;
+}
+
+std::optional<PixelRect> SurfacePlacement::toScreen(AtspiAccessible* accessible, const PixelRect& extents) {
+  const Placement* placement = placementOf(accessible);
+  if (placement == nullptr) return std::nullopt;
+  if (!placement->fromSurface) return extents;
+  if (sameAccessible(accessible, placement->window.get())) return placement->visible;
+  return PixelRect{placement->visible.x + extents.x - placement->surfaceX,
+                   placement->visible.y + extents.y - placement->surfaceY, extents.width, extents.height};
+}
+
+std::optional<std::pair<int, int>> SurfacePlacement::toSurface(AtspiAccessible* accessible, int x, int y) {
+  const Placement* placement = placementOf(accessible);
+  if (placement == nullptr) return std::nullopt;
+  if (!placement->fromSurface) return std::pair{x, y};
+  return std::pair{x - placement->visible.x + placement->surfaceX, y - placement->visible.y + placement->surfaceY};
+}
+
+const SurfacePlacement::Placement* SurfacePlacement::placementOf(AtspiAccessible* accessible) {
+  auto pid = reader_.processId(accessible);
+  if (!pid) return nullptr;
+  std::vector<const ClientWindow*> shown;
+  for (const ClientWindow& client : clients()) {
+    if (client.pid == pid) shown.push_back(&client);
+  }
+  if (shown.empty()) return nullptr;
+  AtspiApplication* application = accessible->parent.app;
+  if (application == nullptr || application->root == nullptr) return nullptr;
+
+  // The usual case, one window per process, needs no walk up to the window.
+  if (shown.size() == 1) {
+    auto known = byProcess_.find(*pid);
+    if (known == byProcess_.end()) {
+      const ClientWindow& client = *shown.front();
+      AccessibleRef window = client.extentsFromSurface ? showingWindowFitting(application->root, client) : AccessibleRef();
+      std::optional<Placement> placement;
+      if (window || !client.extentsFromSurface) placement = place(std::move(window), client);
+      known = byProcess_.emplace(*pid, std::move(placement)).first;
+    }
+    return known->second ? &*known->second : nullptr;
+  }
+  AccessibleRef window = topLevelOf(accessible);
+  if (!window) return nullptr;
+  auto known = byWindow_.find(window.get());
+  if (known == byWindow_.end()) {
+    std::optional<Placement> placement;
+    auto surface = reader_.toolkitExtents(window.get());
+    auto title = reader_.name(window.get());
+    // Among the process's windows, the one with the window's title that its surface could hold.
+    for (const ClientWindow* client : shown) {
+      if (surface && couldHold(*surface, client->client) && windows_.windowTitle(client->id) == title) {
+        placement = place(window, *client);
+        break;
+      }
+    }
+    known = byWindow_.emplace(window.get(), std::move(placement)).first;
+  }
+  return known->second ? &*known->second : nullptr;
+}
+
+std::optional<SurfacePlacement::Placement> SurfacePlacement::place(AccessibleRef window, const ClientWindow& client) {
+  if (!client.extentsFromSurface) return Placement{std::move(window), client.client, 0, 0, false};
+  auto surface = reader_.toolkitExtents(window.get());
+  if (!surface) return std::nullopt;
+  std::vector<PixelRect> children;
+  // Without a shadow the surface is the visible window: no child need be asked.
+  const bool shadowed = !sameSize(*surface, client.client);
+  if (auto elements = shadowed ? reader_.children(window.get(), mostWindowChildren) : std::nullopt) {
+    for (const AccessibleRef& child : *elements) {
+      auto states = reader_.states(child.get());
+      if (!states || !hasState(*states, ATSPI_STATE_SHOWING)) continue;
+      if (auto extents = reader_.toolkitExtents(child.get())) children.push_back(*extents);
+    }
+  }
+  const auto [surfaceX, surfaceY] = visibleOriginOnSurface(*surface, children, client.client);
+  return Placement{std::move(window), client.client, surfaceX, surfaceY};
+}
+
+AccessibleRef SurfacePlacement::topLevelOf(AtspiAccessible* accessible) {
+  AccessibleRef current = AccessibleRef::share(accessible);
+  for (int depth = 0; depth < deepestElement && current; ++depth) {
+    AccessibleRef parent = reader_.parent(current.get());
+    if (!parent) return {};
+    auto role = reader_.role(parent.get());
+    if (role == ATSPI_ROLE_APPLICATION) return current;
+    current = std::move(parent);
+  }
+  return {};
+}
+
+AccessibleRef SurfacePlacement::showingWindowFitting(AtspiAccessible* application, const ClientWindow& client) {
+  auto children = reader_.children(application, mostTopLevelWindows);
+  if (!children) return {};
+  AccessibleRef best;
+  int bestArea = 0;
+  // The smallest showing window that could hold the visible area: menus and
+  // other pop-ups are smaller, nothing else of the process is on screen.
+  for (AccessibleRef& child : *children) {
+    auto role = reader_.role(child.get());
+    auto states = reader_.states(child.get());
+    if (!role || !isWindowRole(*role) || !states || !hasState(*states, ATSPI_STATE_SHOWING)) continue;
+    auto surface = reader_.toolkitExtents(child.get());
+    if (!surface || !couldHold(*surface, client.client)) continue;
+    const int area = surface->width * surface->height;
+    if (!best || area < bestArea) {
+      best = std::move(child);
+      bestArea = area;
+    }
+  }
+  return best;
+}
+
+}  // namespace morvel::linux_ax

@@ -1,0 +1,64 @@
+#pragma once
+
+// Where accessible extents lie on the screen when toolkits measure them from
+// their window's own surface (Wayland). The window system places each window's
+// visible area; the toolkit's surface may be larger by a shadow it draws
+// around it (GTK 3), which the window's own extents and its children's tell.
+// Hit-test points go the other way, from the screen onto the surface.
+
+#include "platform/linux/WindowSystem.h"
+#include "platform/linux/atspi/GlibOwnership.h"
+#include "platform/linux/image/PixelRect.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace morvel::linux_ax {
+
+class AtspiReader;
+
+// Where the visible window starts on its surface, given the surface-relative
+// extents of the top-level element and of its showing children, and the size
+// of the visible area the window system reports.
+std::pair<int, int> visibleOriginOnSurface(const PixelRect& window, const std::vector<PixelRect>& children,
+                                           const PixelRect& visible);
+
+class SurfacePlacement {
+ public:
+  SurfacePlacement(AtspiReader& reader, WindowSystem& windows) : reader_(reader), windows_(windows) {}
+
+  // The global extents of an element whose surface-relative extents are
+  // `extents`; a top-level window is its visible area. Absent when the
+  // element's window is not on screen.
+  std::optional<PixelRect> toScreen(AtspiAccessible* accessible, const PixelRect& extents);
+  // A global point on the surface of the element's window.
+  std::optional<std::pair<int, int>> toSurface(AtspiAccessible* accessible, int x, int y);
+  // Windows may have moved: everything is asked again.
+  void forget();
+
+ private:
+  struct Placement {
+    AccessibleRef window;
+    PixelRect visible;
+    int surfaceX = 0;  // where `visible` starts on the surface
+    int surfaceY = 0;
+    bool fromSurface = true;  // false: the toolkit already measures from the screen
+  };
+  const Placement* placementOf(AtspiAccessible* accessible);
+  std::optional<Placement> place(AccessibleRef window, const ClientWindow& client);
+  AccessibleRef topLevelOf(AtspiAccessible* accessible);
+  AccessibleRef showingWindowFitting(AtspiAccessible* application, const ClientWindow& client);
+  const std::vector<ClientWindow>& clients();
+
+  AtspiReader& reader_;
+  WindowSystem& windows_;
+  std::optional<std::vector<ClientWindow>> clients_;
+  // Within one attempt: by process when it shows one window, else by window.
+  std::map<std::int32_t, std::optional<Placement>> byProcess_;
+  std::map<AtspiAccessible*, std::optional<Placement>> byWindow_;
+};
+
+}  // namespace morvel::linux_ax

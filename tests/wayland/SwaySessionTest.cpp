@@ -1,0 +1,201 @@
+// morvel_ax_helper in a sway session, against the sample contacts application
+// as a native Wayland client: frames, hit tests, focus, window names and screen
+// text must agree with where sway (asked on its own, through swaymsg) has put
+// the window. Run inside scripts/with-wayland-desktop.sh.
+
+#include "accessibility/AXNames.h"
+#include "support/ChildProcess.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+namespace morvel::testing {
+namespace {
+
+using Json = nlohmann::json;
+
+// Generous: recognition of a whole window on a loaded two-core machine.
+constexpr auto replyTimeout = 30000ms;
+constexpr auto startupTimeout = 20000ms;
+// The digest of no text at all.
+constexpr const char* emptyDigest = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+
+struct Rect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+Json frameJson(const Rect& rect) {
+  return {{"x", double(rect.x)}, {"y", double(rect.y)}, {"w", double(rect.width)}, {"h", double(rect.height)}};
+}
+
+Json centreOf(const Rect& rect, const char* cmd) {
+  return {{"cmd", cmd}, {"x", rect.x + rect.width / 2.0}, {"y", rect.y + rect.height / 2.0}};
+}
+
+template <class Condition>
+bool eventually(Condition condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(50ms);
+  }
+  return true;
+}
+
+// The window of `pid` as sway reports it: its content area and whether it has the focus.
+struct SwayView {
+  Rect content;
+  bool focused = false;
+};
+
+std::optional<SwayView> swayViewOf(pid_t pid) {
+  const ProcessResult tree = runProcess({"swaymsg", "-r", "-t", "get_tree"}, "");
+  const Json root = Json::parse(tree.out, nullptr, false);
+  std::optional<SwayView> found;
+  std::function<void(const Json&)> visit = [&](const Json& node) {
+    if (node.value("pid", -1) == pid) {
+      const Json& rect = node["rect"];
+      const Json& inner = node["window_rect"];
+      found = SwayView{{rect["x"].get<int>() + inner["x"].get<int>(), rect["y"].get<int>() + inner["y"].get<int>(),
+                        inner["width"].get<int>(), inner["height"].get<int>()},
+                       node.value("focused", false)};
+    }
+    for (const char* list : {"nodes", "floating_nodes"}) {
+      if (node.contains(list)) {
+        for (const Json& child : node[list]) visit(child);
+      }
+    }
+  };
+  if (root.is_object()) visit(root);
+  return found;
+}
+
+class ContactsOnSway : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (std::getenv("SWAYSOCK") == nullptr || std::getenv("WAYLAND_DISPLAY") == nullptr) return;
+    app_ = startContacts({});
+    started_ = app_ != nullptr;
+    helper_ = std::make_unique<ChildProcess>(std::vector<std::string>{MORVEL_AX_HELPER_PATH});
+  }
+  static void TearDownTestSuite() {
+    helper_.reset();
+    app_.reset();
+  }
+  void SetUp() override {
+    if (std::getenv("SWAYSOCK") == nullptr) GTEST_SKIP() << "not in a sway session (scripts/with-wayland-desktop.sh)";
+    ASSERT_TRUE(started_) << "the contacts window did not come up";
+    ASSERT_TRUE(focusedOnSway(*app_)) << "the contacts window never got the focus";
+  }
+
+  static bool focusedOnSway(ChildProcess& app) {
+    return eventually([&] { return swayViewOf(app.pid()).value_or(SwayView{}).focused; }, startupTimeout);
+  }
+
+  static std::unique_ptr<ChildProcess> startContacts(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), MORVEL_CONTACTS_APP_PATH);
+    // A native Wayland client, whatever the session also offers through Xwayland.
+    auto app = std::make_unique<ChildProcess>(arguments, std::map<std::string, std::optional<std::string>>{
+                                                             {"GDK_BACKEND", "wayland"}});
+    return app->readLine(startupTimeout) == "ready" ? std::move(app) : nullptr;
+  }
+
+  static std::optional<Json> ask(const Json& request) {
+    helper_->writeLine(request.dump());
+    auto line = helper_->readLine(replyTimeout);
+    if (!line) return std::nullopt;
+    return Json::parse(*line, nullptr, false);
+  }
+
+  // A widget's frame: sway's place of the visible window plus the widget's
+  // place in it as the toolkit laid it out. A window with its own title bar
+  // starts where the title bar does; around it lies the toolkit's shadow.
+  static Rect frameOf(ChildProcess& app, const std::string& widget) {
+    const Rect inWindow = geometryOf(app, widget);
+    const Rect shadow = geometryOf(app, "titlebar");
+    const Rect window = swayViewOf(app.pid()).value_or(SwayView{}).content;
+    return {window.x + inWindow.x - shadow.x, window.y + inWindow.y - shadow.y, inWindow.width, inWindow.height};
+  }
+  static Rect frameOf(const std::string& widget) { return frameOf(*app_, widget); }
+
+  static Rect geometryOf(ChildProcess& app, const std::string& widget) {
+    app.writeLine("geometry " + widget);
+    std::istringstream place(app.readLine(replyTimeout).value_or(""));
+    Rect inWindow;
+    place >> inWindow.x >> inWindow.y >> inWindow.width >> inWindow.height;
+    return inWindow;  // all zero for a widget the window does not have
+  }
+
+  static inline std::unique_ptr<ChildProcess> app_;
+  static inline std::unique_ptr<ChildProcess> helper_;
+  static inline bool started_ = false;
+};
+
+void expectHas(const std::optional<Json>& reply, const Json& expected) {
+  ASSERT_TRUE(reply) << "no reply";
+  for (const auto& [key, value] : expected.items()) EXPECT_EQ(reply->value(key, Json()), value) << key << " in " << *reply;
+}
+
+TEST_F(ContactsOnSway, ElementAtAndFocusedAnswerInGlobalCoordinates) {
+  const Rect button = frameOf("add");
+  expectHas(ask(centreOf(button, "element-at")),
+            {{"found", true}, {"role", ax::AXButton}, {"title", "Add"}, {"frame", frameJson(button)}});
+  expectHas(ask(centreOf(frameOf("name"), "element-at")), {{"found", true}, {"role", ax::AXTextField}});
+  // Bare background of the output, outside every window.
+  expectHas(ask({{"cmd", "element-at"}, {"x", 1919}, {"y", 1079}}), {{"found", false}});
+  expectHas(ask({{"cmd", "focused"}}), {{"found", true}, {"role", ax::AXTextField}, {"frame", frameJson(frameOf("name"))}});
+}
+
+TEST_F(ContactsOnSway, WindowCommandsNameTheFrontWindowAndScreenTextComesFromItsPixels) {
+  const Rect window = frameOf("window");
+  auto fields = ask({{"cmd", "fields"}});
+  expectHas(fields, {{"found", true}, {"windowTitle", "Contacts"}, {"fieldCount", 6}});
+  expectHas(ask({{"cmd", "selector-at"}, {"x", frameOf("add").x + 5}, {"y", frameOf("add").y + 5}}), {{"found", true}});
+
+  const Json region = {{"x", window.x}, {"y", window.y}, {"w", window.width}, {"h", window.height}};
+  Json request = region;
+  request["cmd"] = "fingerprint";
+  auto fingerprint = ask(request);
+  expectHas(fingerprint, {{"windowTitle", "Contacts"}});
+  EXPECT_NE(fingerprint->value("ocrDigest", std::string(emptyDigest)), emptyDigest);
+
+  const Rect button = frameOf("add");
+  constexpr int margin = 8;
+  request = {{"cmd", "ocr-region"}, {"x", button.x - margin}, {"y", button.y - margin},
+             {"w", button.width + 2 * margin}, {"h", button.height + 2 * margin}};
+  auto text = ask(request);
+  ASSERT_TRUE(text);
+  EXPECT_NE(text->value("text", std::string()).find("Add"), std::string::npos) << *text;
+}
+
+TEST_F(ContactsOnSway, AWindowDrawingItsOwnShadowIsPlacedWhereItsTitleBarBegins) {
+  auto drawn = startContacts({"--header-bar"});
+  ASSERT_TRUE(drawn && focusedOnSway(*drawn)) << "the second window did not come up focused";
+  // Clear of the first window, with bare background to its left.
+  constexpr int left = 40;
+  const std::string criteria = "[pid=" + std::to_string(drawn->pid()) + "]";
+  runProcess({"swaymsg", criteria, "move", "position", std::to_string(left), "60"}, "");
+  ASSERT_TRUE(eventually([&] { return swayViewOf(drawn->pid()).value_or(SwayView{}).content.x == left; }, replyTimeout));
+  ASSERT_GT(geometryOf(*drawn, "titlebar").x, 0) << "no shadow around the window: nothing to place";
+  const Rect button = frameOf(*drawn, "add");
+  expectHas(ask(centreOf(button, "element-at")),
+            {{"found", true}, {"role", ax::AXButton}, {"title", "Add"}, {"frame", frameJson(button)}});
+  expectHas(ask({{"cmd", "focused"}}), {{"found", true}, {"frame", frameJson(frameOf(*drawn, "name"))}});
+  // The window is its visible part, without the shadow.
+  const SwayView view = swayViewOf(drawn->pid()).value_or(SwayView{});
+  const Rect titlebar = frameOf(*drawn, "titlebar");
+  expectHas(ask({{"cmd", "element-at"}, {"x", titlebar.x + 1}, {"y", view.content.y + view.content.height - 1}}),
+            {{"found", true}});
+  expectHas(ask({{"cmd", "element-at"}, {"x", view.content.x - 3}, {"y", view.content.y + 40}}), {{"found", false}});
+}
+
+}  // namespace
+}  // namespace morvel::testing
