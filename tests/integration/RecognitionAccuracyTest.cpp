@@ -39,7 +39,7 @@ class Page {
   const std::vector<PaintedLine>& painted() const { return painted_; }
 
   std::vector<ReadLine> read(const ScreenRect& region) {
-    auto reply = helper_.ask(regionRequest(region));
+    auto reply = helper_.ask(regionRequest(region), untilReplied);
     return reply ? readLinesOf(*reply, region) : std::vector<ReadLine>{};
   }
 
@@ -89,6 +89,16 @@ TEST(RecognitionAccuracy, SmallTextIsEnlargedAndReadAsWell) {
   const auto read = page.read(page.window());
   const TextScore score = scoreReading(page.painted(), read, page.window());
   EXPECT_GT(score.characters, 1000u);
+  EXPECT_LT(score.rate(), mostCharacterErrors) << score.report;
+}
+
+// The flat inside of a bold stroke is ink, not a ground of its own.
+TEST(RecognitionAccuracy, LargeAndBoldTextIsReadAsWell) {
+  Page page("960", "540", {"22", "48", "bold"});
+  ASSERT_TRUE(page.ready()) << "the painted page did not come up";
+  const auto read = page.read(page.window());
+  const TextScore score = scoreReading(page.painted(), read, page.window());
+  EXPECT_GT(score.characters, 300u);
   EXPECT_LT(score.rate(), mostCharacterErrors) << score.report;
 }
 
