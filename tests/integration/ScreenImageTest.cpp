@@ -91,7 +91,7 @@ TEST(DarkText, ThickStrokesStayInkAndPicturesFollowTheirCommonestShade) {
   linux_ax::makeTextDark(image);
   EXPECT_LT(at(image, 12, 30), nearlyBlack);
   EXPECT_EQ(at(image, 30, 30), 255);
-  for (const auto& [x, y] : {std::pair{52, 30}, {65, 12}, {77, 30}, {65, 47}}) {
+  for (const auto& [x, y] : {std::pair{52, 30}, std::pair{65, 12}, std::pair{77, 30}, std::pair{65, 47}}) {
     EXPECT_LT(at(image, x, y), nearlyBlack) << x << "," << y;
   }
   EXPECT_EQ(at(image, 65, 30), 255);  // its counter

@@ -11,10 +11,11 @@ namespace {
 constexpr int white = 255;
 constexpr int middleGrey = 128;
 // Grounds are flat areas that hold a square of at least this side: the space
-// around and between texts, a selected row, a panel. The flat inside of a bold
-// stroke is narrower, however far the stroke reaches: the ring of a 48-pixel
-// bold "O" spans 30 pixels both ways, but its flat core is 5 pixels wide.
-constexpr int smallestGroundSide = 12;
+// around and between texts, a selected row that its text nearly fills, a panel.
+// The flat core of a stroke is narrower however far the stroke reaches: a
+// 48-pixel bold stem is about 7 pixels wide, its core about 5, and the core of a
+// bold "O" rings an area 30 pixels wide and tall.
+constexpr int smallestGroundSide = 9;
 // Neighbours this close in shade count as flat: the steps of a gradient (a
 // title bar) are flat, the smoothed edge of a glyph is not.
 constexpr int flatTolerance = 4;
