@@ -53,14 +53,14 @@ TEST(ElementAt, ClimbsAtMostFourLevelsToANamedElementButNeverIntoAContainer) {
     const char* hit;
     json reply;
   } cases[] = {
-      {chainBelow(named, 4, image), "hit", {{"found", true}, {"role", ax::AXGroup}, {"title", "Named"}}},
-      {chainBelow(named, 5, image), "hit", {{"found", true}, {"role", ax::AXImage}}},
+      {chainBelow(named, 4, image), "hit", {{"found", true}, {"role", ax::AXGroup}, {"title", "Named"}, {"enabled", false}}},
+      {chainBelow(named, 5, image), "hit", {{"found", true}, {"role", ax::AXImage}, {"enabled", false}}},
       // A blank description hides the title, so the search goes on up.
-      {chainBelow(named, 1, blank), "hit", {{"found", true}, {"role", ax::AXGroup}, {"title", "Named"}}},
+      {chainBelow(named, 1, blank), "hit", {{"found", true}, {"role", ax::AXGroup}, {"title", "Named"}, {"enabled", false}}},
       // Containers are never chosen, however they are titled...
       {chainBelow(scroll, 1, cell), "hit", {{"found", true}, {"role", ax::AXCell}, {"enabled", false}}},
       // ...but a hit on one is described: the start is never tested against them.
-      {json::array(), "window", {{"found", true}, {"role", ax::AXWindow}, {"title", "Main"},
+      {json::array(), "window", {{"found", true}, {"role", ax::AXWindow}, {"title", "Main"}, {"enabled", false},
                                  {"frame", {{"x", 0.0}, {"y", 0.0}, {"w", 400.0}, {"h", 400.0}}}}},
   };
   for (const auto& c : cases) {

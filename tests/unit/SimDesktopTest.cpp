@@ -199,22 +199,6 @@ TEST(SimDelays, AReadWithinTheTimeOutTakesTheDelayAndAHungApplicationOneTimeOutP
   EXPECT_EQ(sim.elapsedMs(), 5000);
 }
 
-TEST(SimDelays, TheSystemWideTimeOutHoldsForElementsWithoutTheirOwnAndForHitTests) {
-  SimDesktopFixture sim(slowApplication);
-  sim.ax().setMessagingTimeout(sim.ax().createSystemWide(), 1.0);
-  sim.ax().setMessagingTimeout(sim.element("w"), 5.0);
-  EXPECT_TRUE(ax::axString(sim.ax(), sim.element("w"), ax::AXTitle));  // its own 5 s
-  EXPECT_FALSE(ax::axString(sim.ax(), sim.ax().createApplication(1), ax::AXRole));  // 1 s, system-wide
-  EXPECT_EQ(sim.elapsedMs(), 4000);
-
-  // A hit test is answered by the application under the point.
-  json scene = slowApplication;
-  scene["applications"][0]["windows"][0]["attrs"] = {{ax::AXRole, ax::AXWindow}, {ax::AXFrame, {{"rect", {0, 0, 100, 100}}}}};
-  SimDesktopFixture hitTest(scene);
-  hitTest.ax().setMessagingTimeout(hitTest.ax().createSystemWide(), 2.0);
-  EXPECT_FALSE(hitTest.ax().copyElementAtPosition(hitTest.ax().createSystemWide(), 10, 10));
-  EXPECT_EQ(hitTest.elapsedMs(), 2000);
-}
 
 TEST(SimTimeline, StepsTakeEffectWhenDue) {
   SimDesktopFixture sim(json::parse(R"({
