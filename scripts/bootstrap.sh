@@ -13,12 +13,12 @@ packages=(
   # fuzzing (libFuzzer comes with clang's runtime libraries)
   clang libclang-rt-14-dev
   # the Linux platform: accessibility, capture, recognition
-  libatspi2.0-dev at-spi2-core libglib2.0-dev libx11-dev libxext-dev
+  libatspi2.0-dev at-spi2-core libglib2.0-dev libx11-dev libxext-dev libxres-dev
   libtesseract-dev libleptonica-dev tesseract-ocr tesseract-ocr-eng
   # the virtual desktop and the sample applications
   xvfb xauth dbus dbus-x11 openbox libgtk-3-dev x11-utils
-  # a real application and a pyatspi client for the integration tests and benchmarks
-  gtk-3-examples python3-pyatspi
+  # real applications and a pyatspi client for the integration tests and benchmarks
+  gtk-3-examples tk python3-pyatspi
 )
 
 missing=()

@@ -14,6 +14,8 @@
 
 #include <functional>
 
+#include <unistd.h>
+
 namespace morvel::testing {
 namespace {
 
@@ -74,6 +76,67 @@ TEST_F(BackendOnFixture, FrontmostApplicationIsTheFixtureWithItsWindowClassAsBun
   auto framed = framedWindowOf(fixture_->pid());
   ASSERT_TRUE(frame && framed);
   EXPECT_EQ(frameDictionary(*frame), frameJson(*framed));
+}
+
+// The real window system, but with the active window and the stacking that a
+// case gives: the toolkit keeps its window's active state meanwhile.
+class StagedWindowSystem final : public linux_ax::WindowSystem {
+ public:
+  std::optional<linux_ax::WindowId> active;
+  std::optional<std::int32_t> activePid;
+  std::vector<linux_ax::ClientWindow> clients;
+
+  std::optional<linux_ax::WindowId> activeWindow() override { return active; }
+  std::optional<std::int32_t> windowPid(linux_ax::WindowId) override { return activePid; }
+  std::optional<std::string> applicationId(linux_ax::WindowId) override { return std::nullopt; }
+  std::optional<std::string> windowTitle(linux_ax::WindowId) override { return std::nullopt; }
+  std::vector<linux_ax::ClientWindow> clientsTopFirst() override { return clients; }
+  std::unique_ptr<linux_ax::GreyCapture> capture(const ax::Rect&) override { return nullptr; }
+};
+
+TEST_F(BackendOnFixture, TheWindowInFrontIsTheWindowManagersNeverAnotherApplicationsActiveOne) {
+  const std::int32_t otherPid = ::getpid();  // a process with no accessible window
+  auto fixtureClients = windows_.clientsTopFirst();
+  ASSERT_FALSE(fixtureClients.empty());
+  const linux_ax::ClientWindow otherClient{.id = 1, .pid = otherPid, .client = {0, 0, 50, 50}, .frame = {0, 0, 50, 50}};
+  auto otherOnTop = fixtureClients;
+  otherOnTop.insert(otherOnTop.begin(), otherClient);
+
+  auto fixtureFrame = framedWindowOf(fixture_->pid());
+  ASSERT_TRUE(fixtureFrame);
+  struct Case {
+    const char* what;
+    std::optional<linux_ax::WindowId> active;
+    std::optional<std::int32_t> activePid;
+    std::vector<linux_ax::ClientWindow> clients;
+    std::optional<std::int32_t> frontPid;  // absent: no application in front
+    std::optional<ScreenRect> windowFrame;  // absent: no front window
+  };
+  const ScreenRect otherFrame{0, 0, 50, 50};
+  const std::vector<Case> cases = {
+      // A process without accessibility: its window as the window system describes it.
+      {"another process's window is active", 1, otherPid, otherOnTop, otherPid, otherFrame},
+      {"an active window without a process", 1, std::nullopt, otherOnTop, std::nullopt, std::nullopt},
+      {"no active window, another window on top", std::nullopt, std::nullopt, otherOnTop, std::nullopt, std::nullopt},
+      {"no active window, the fixture's on top", std::nullopt, std::nullopt, fixtureClients, fixture_->pid(),
+       fixtureFrame},
+      {"no window system", std::nullopt, std::nullopt, {}, fixture_->pid(), fixtureFrame},
+  };
+  for (const Case& staged : cases) {
+    SCOPED_TRACE(staged.what);
+    StagedWindowSystem stage;
+    stage.active = staged.active;
+    stage.activePid = staged.activePid;
+    stage.clients = staged.clients;
+    LinuxAccessibility ax(stage);
+    ax.requestStarted();
+    auto front = ax.frontmostApplication();
+    EXPECT_EQ(front ? std::optional(front->pid) : std::nullopt, staged.frontPid);
+    auto window = ax::frontmostWindow(ax).window;
+    auto frame = window ? ax::axFrame(ax, *window) : std::nullopt;
+    EXPECT_EQ(frame ? ax::frameDictionary(*frame) : Json(), staged.windowFrame ? frameJson(*staged.windowFrame) : Json());
+    ax.replyWritten();
+  }
 }
 
 TEST_F(BackendOnFixture, FormControlsGiveStatesAndValuesOfTheirOwnKinds) {

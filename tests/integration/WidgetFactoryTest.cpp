@@ -3,11 +3,16 @@
 // with each other and with the screen, not where the factory puts its widgets.
 
 #include "accessibility/AXNames.h"
+#include "accessibility/Focus.h"
+#include "accessibility/Readers.h"
+#include "platform/linux/atspi/LinuxAccessibility.h"
+#include "platform/linux/x11/X11Workspace.h"
 #include "support/Desktop.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -65,6 +70,9 @@ class HelperOnWidgetFactory : public ::testing::Test {
   static std::unique_ptr<ChildProcess> factory_;
   static std::optional<ScreenRect> window_;
   HelperProcess helper_;
+  // The backend in this process, for answers the protocol describes less exactly.
+  linux_ax::X11Workspace windows_;
+  linux_ax::LinuxAccessibility ax_{windows_};
 };
 
 std::unique_ptr<ChildProcess> HelperOnWidgetFactory::factory_;
@@ -174,6 +182,55 @@ TEST_F(HelperOnWidgetFactory, FieldsListTheFormControlsWithTheLabelsTheFactoryGi
     ++resolved;
   }
   EXPECT_GE(resolved, 1);
+}
+
+TEST_F(HelperOnWidgetFactory, EveryControlOfTheTreeIsShownAndHitAtItsCentre) {
+  // The factory's pages are a stack and its controls sit in notebooks: the
+  // controls of hidden pages must not be children, and a point on a shown
+  // control must reach it, not stop at its notebook.
+  constexpr int walkDepth = 35;
+  constexpr double smallest = 6;
+  const std::set<std::string> controlRoles = {ax::AXButton, ax::AXCheckBox, ax::AXRadioButton, ax::AXTextField, ax::AXSlider};
+  ax_.requestStarted();
+  auto window = ax::frontmostWindow(ax_).window;
+  ASSERT_TRUE(window);
+  std::vector<std::pair<ax::Element, ax::Rect>> controls;
+  std::function<void(const ax::Element&, int)> visit = [&](const ax::Element& element, int depth) {
+    auto role = ax::axString(ax_, element, ax::AXRole);
+    auto frame = ax::axFrame(ax_, element);
+    if (role && controlRoles.contains(*role) && frame && frame->width >= smallest && frame->height >= smallest) {
+      controls.emplace_back(element, *frame);
+    }
+    if (depth >= walkDepth) return;
+    for (const ax::Element& child : ax::axChildren(ax_, element, ax::AXChildren)) visit(child, depth + 1);
+  };
+  visit(*window, 0);
+  ASSERT_GE(controls.size(), 5u);
+
+  const ScreenRect& client = *window_;
+  int hit = 0;
+  for (const auto& [control, frame] : controls) {
+    const double x = frame.x + frame.width / 2;
+    const double y = frame.y + frame.height / 2;
+    // A control scrolled out of its view is shown but not under its centre.
+    if (x < client.x || y < client.y || x >= client.x + client.width || y >= client.y + client.height) continue;
+    SCOPED_TRACE(ax::axString(ax_, control, ax::AXRole).value_or("?") + " " +
+                 ax::axString(ax_, control, ax::AXTitle).value_or("") + " at " + std::to_string(x) + "," +
+                 std::to_string(y));
+    auto found = ax_.copyElementAtPosition(ax_.createSystemWide(), float(x), float(y));
+    ASSERT_TRUE(found);
+    // The hit is the control or lies inside it.
+    bool reached = false;
+    std::optional<ax::Element> current = found;
+    for (int level = 0; current && level < walkDepth && !reached; ++level) {
+      reached = ax_.isSameElement(*current, control);
+      current = ax::axElementAttr(ax_, *current, ax::AXParent);
+    }
+    EXPECT_TRUE(reached);
+    ++hit;
+  }
+  EXPECT_GE(hit, 5);
+  ax_.replyWritten();
 }
 
 }  // namespace

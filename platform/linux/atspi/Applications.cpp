@@ -1,7 +1,8 @@
 #include "platform/linux/atspi/Applications.h"
 
 #include "platform/linux/atspi/LibraryCache.h"
-#include "platform/linux/atspi/RoleMapping.h"
+
+#include <algorithm>
 
 namespace morvel::linux_ax {
 namespace {
@@ -21,9 +22,9 @@ bool isApplicationRoot(AtspiAccessible* accessible) {
   return application != nullptr && application->root == accessible;
 }
 
-bool rectContains(const PixelRect& rect, double x, double y) {
-  return x >= rect.x && y >= rect.y && x < static_cast<double>(rect.x) + rect.width &&
-         y < static_cast<double>(rect.y) + rect.height;
+bool isManagedWindowRole(AtspiRole role) {
+  return role == ATSPI_ROLE_FRAME || role == ATSPI_ROLE_DIALOG || role == ATSPI_ROLE_ALERT ||
+         role == ATSPI_ROLE_FILE_CHOOSER || role == ATSPI_ROLE_COLOR_CHOOSER || role == ATSPI_ROLE_FONT_CHOOSER;
 }
 
 }  // namespace
@@ -45,6 +46,11 @@ const std::vector<AccessibleRef>& Applications::all() {
   return *applications_;
 }
 
+const std::vector<ClientWindow>& Applications::clients() {
+  if (!clients_) clients_ = workspace_.clientsTopFirst();
+  return *clients_;
+}
+
 AccessibleRef Applications::firstWithPid(const std::vector<AccessibleRef>& applications, std::int32_t pid) {
   for (const AccessibleRef& application : applications) {
     // An application that has left the bus has no process any more.
@@ -64,32 +70,67 @@ AccessibleRef Applications::byPid(std::int32_t pid) {
   return firstWithPid(remembered_, pid);
 }
 
-bool Applications::isWindow(AtspiAccessible* accessible) {
-  auto role = reader_.role(accessible);
-  return role && isWindowRole(*role);
-}
-
-std::vector<AccessibleRef> Applications::windowsOf(AtspiAccessible* application) {
+std::vector<AccessibleRef> Applications::visibleTopLevels(AtspiAccessible* application) {
   std::vector<AccessibleRef> windows;
   auto children = reader_.children(application, mostTopLevelWindows);
   if (!children) return windows;
   for (AccessibleRef& child : *children) {
-    if (!isWindow(child.get())) continue;
     auto states = reader_.states(child.get());
     if (states && hasState(*states, ATSPI_STATE_VISIBLE)) windows.push_back(std::move(child));
   }
   return windows;
 }
 
-AccessibleRef Applications::activeWindowOf(AtspiAccessible* application) {
-  // The state first: of all top-level windows, at most one is active.
+const ClientWindow* Applications::clientFor(AtspiAccessible* window, std::optional<std::int32_t> pid) {
+  if (!pid) return nullptr;
+  auto extents = reader_.screenExtents(window);
+  if (!extents) return nullptr;
+  const auto& known = clients();
+  auto match = std::find_if(known.begin(), known.end(),
+                            [&](const ClientWindow& client) { return client.pid == pid && standsFor(*extents, client); });
+  return match == known.end() ? nullptr : &*match;
+}
+
+std::vector<AccessibleRef> Applications::windowsOf(AtspiAccessible* application) {
+  std::vector<AccessibleRef> windows = visibleTopLevels(application);
+  if (windows.size() < 2 || clients().empty()) return windows;
+  const auto pid = reader_.processId(application);
+  std::vector<std::pair<std::size_t, AccessibleRef>> ranked;
+  ranked.reserve(windows.size());
+  for (AccessibleRef& window : windows) {
+    const ClientWindow* client = clientFor(window.get(), pid);
+    const auto rank = client == nullptr ? clients().size() : static_cast<std::size_t>(client - clients().data());
+    ranked.emplace_back(rank, std::move(window));
+  }
+  std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  windows.clear();
+  for (auto& [rank, window] : ranked) windows.push_back(std::move(window));
+  return windows;
+}
+
+AccessibleRef Applications::activeByState(AtspiAccessible* application) {
+  // Of all top-level windows, at most one is active.
   auto children = reader_.children(application, mostTopLevelWindows);
   if (!children) return {};
   for (AccessibleRef& child : *children) {
     auto states = reader_.states(child.get());
-    if (states && hasState(*states, ATSPI_STATE_ACTIVE) && isWindow(child.get())) return child;
+    if (states && hasState(*states, ATSPI_STATE_ACTIVE)) return child;
   }
   return {};
+}
+
+AccessibleRef Applications::activeWindowOf(AtspiAccessible* application) {
+  const auto pid = reader_.processId(application);
+  const auto active = workspace_.activeWindow();
+  if (pid && active && workspace_.windowPid(*active) == pid) {
+    for (AccessibleRef& window : visibleTopLevels(application)) {
+      const ClientWindow* client = clientFor(window.get(), pid);
+      if (client != nullptr && client->id == *active) return window;
+    }
+  }
+  // The toolkit's word, for an application not in front or windows whose
+  // extents do not tell (extents relative to the window itself).
+  return activeByState(application);
 }
 
 AccessibleRef Applications::windowForClient(const ClientWindow& client, double x, double y) {
@@ -103,57 +144,115 @@ AccessibleRef Applications::windowForClient(const ClientWindow& client, double x
     auto extents = reader_.screenExtents(child.get());
     if (extents && standsFor(*extents, client)) return child;
   }
-  for (AccessibleRef& window : windowsOf(application.get())) {
+  for (AccessibleRef& window : visibleTopLevels(application.get())) {
     auto states = reader_.states(window.get());
     auto extents = reader_.screenExtents(window.get());
-    if (states && hasState(*states, ATSPI_STATE_SHOWING) && extents && rectContains(*extents, x, y)) return window;
+    if (states && hasState(*states, ATSPI_STATE_SHOWING) && extents && extents->contains(x, y)) return window;
   }
   return {};
 }
 
-std::optional<FrontApplication> Applications::frontmost() {
-  std::optional<FrontApplication> fromX;
-  if (auto active = workspace_.activeWindow()) {
-    if (auto pid = workspace_.windowPid(*active)) fromX = FrontApplication{*pid, byPid(*pid), active};
+AccessibleRef Applications::popupAt(AtspiAccessible* application, double x, double y) {
+  const auto pid = reader_.processId(application);
+  for (AccessibleRef& window : visibleTopLevels(application)) {
+    // Dialogs and main windows are the window manager's; only the rest may be popups.
+    if (auto role = reader_.role(window.get()); !role || isManagedWindowRole(*role)) continue;
+    auto states = reader_.states(window.get());
+    if (!states || !hasState(*states, ATSPI_STATE_SHOWING)) continue;
+    auto extents = reader_.screenExtents(window.get());
+    if (!extents || extents->width <= 0 || extents->height <= 0 || !extents->contains(x, y)) continue;
+    const auto& known = clients();
+    const bool managed = std::any_of(known.begin(), known.end(), [&](const ClientWindow& client) {
+      return client.pid == pid && standsFor(*extents, client);
+    });
+    if (!managed) return window;
   }
-  if (fromX && fromX->application && activeWindowOf(fromX->application.get())) return fromX;
+  return {};
+}
 
-  // The window manager's answer is missing or not confirmed by the toolkit: the
-  // application whose window holds the active state, if one does.
+std::optional<FrontApplication> Applications::frontByState() {
   for (const AccessibleRef& application : all()) {
-    if (fromX && fromX->application.get() == application.get()) continue;
-    if (!activeWindowOf(application.get())) continue;
-    if (auto pid = reader_.processId(application.get())) return FrontApplication{*pid, application, std::nullopt};
+    AccessibleRef window = activeByState(application.get());
+    if (!window) continue;
+    auto pid = reader_.processId(application.get());
+    if (!pid) continue;
+    // A toolkit may keep the state after its window went behind another
+    // application's: it counts only for the window on top.
+    if (!clients().empty() && clientFor(window.get(), pid) != &clients().front()) continue;
+    return FrontApplication{*pid, application, std::nullopt};
   }
-  // An application that does not answer cannot confirm; the window manager's
-  // word stands, so that its reads fail rather than another application's succeed.
-  return fromX;
+  return std::nullopt;
+}
+
+std::optional<FrontApplication> Applications::frontmost() {
+  auto active = workspace_.activeWindow();
+  if (!active) return frontByState();
+  // The window manager's word stands even when the application does not
+  // answer or is not on the bus: its reads fail rather than another
+  // application's succeed.
+  auto pid = workspace_.windowPid(*active);
+  if (!pid) return std::nullopt;
+  return FrontApplication{*pid, byPid(*pid), active};
 }
 
 std::optional<std::string> Applications::bundleIdOf(const FrontApplication& front) {
   if (front.activeWindow) return workspace_.applicationId(*front.activeWindow);
-  for (const ClientWindow& client : workspace_.clientsTopFirst()) {
+  for (const ClientWindow& client : clients()) {
     if (client.pid == front.pid) return workspace_.applicationId(client.id);
   }
   return std::nullopt;
 }
 
 std::optional<std::string> Applications::xTitleOf(AtspiAccessible* window) {
-  auto extents = reader_.screenExtents(window);
   auto application = reader_.parent(window);
   if (!application) return std::nullopt;
   auto pid = reader_.processId(application.get());
   if (!pid) return std::nullopt;
+  if (const ClientWindow* client = clientFor(window, pid)) return workspace_.windowTitle(client->id);
   std::optional<WindowId> onlyClient;
   int clientsOfPid = 0;
-  for (const ClientWindow& client : workspace_.clientsTopFirst()) {
+  for (const ClientWindow& client : clients()) {
     if (client.pid != pid) continue;
-    if (extents && standsFor(*extents, client)) return workspace_.windowTitle(client.id);
     ++clientsOfPid;
     onlyClient = client.id;
   }
   if (clientsOfPid == 1) return workspace_.windowTitle(*onlyClient);
   return std::nullopt;
+}
+
+std::optional<PixelPoint> Applications::windowOriginOf(AtspiAccessible* accessible) {
+  const std::string* busName = CallGuard::applicationOf(accessible);
+  if (busName == nullptr || inScreenCoordinates_.contains(*busName)) return std::nullopt;
+  if (auto known = origins_.find(*busName); known != origins_.end()) return known->second;
+  // Nothing found while looking: the search itself reads extents of windows.
+  origins_.emplace(*busName, std::nullopt);
+  const std::string application = *busName;
+  auto pid = reader_.processId(accessible);
+  std::optional<PixelPoint> origin = pid ? findWindowOrigin(*pid) : std::nullopt;
+  origins_[application] = origin;
+  return origin;
+}
+
+std::optional<PixelPoint> Applications::findWindowOrigin(std::int32_t pid) {
+  AccessibleRef application = byPid(pid);
+  if (!application) return std::nullopt;
+  const std::optional<WindowId> active = workspace_.activeWindow();
+  std::optional<PixelPoint> origin;
+  for (AccessibleRef& window : visibleTopLevels(application.get())) {
+    auto extents = reader_.toolkitExtents(window.get());
+    if (!extents) continue;
+    for (const ClientWindow& client : clients()) {
+      if (client.pid != pid) continue;
+      if (standsFor(*extents, client)) {
+        if (const std::string* busName = CallGuard::applicationOf(application.get())) inScreenCoordinates_.insert(*busName);
+        return std::nullopt;
+      }
+      const bool atWindowOrigin = extents->x == 0 && extents->y == 0 && extents->width == client.client.width &&
+                                  extents->height == client.client.height;
+      if (atWindowOrigin && (!origin || client.id == active)) origin = PixelPoint{client.client.x, client.client.y};
+    }
+  }
+  return origin;
 }
 
 }  // namespace morvel::linux_ax

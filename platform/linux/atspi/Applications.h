@@ -1,14 +1,17 @@
 #pragma once
 
 // The applications on the accessibility bus and their top-level windows, and
-// which of them is in front: the owner of the window manager's active window,
-// checked against the windows' own active state.
+// which of them is in front: the owner of the window manager's active window.
+// A toolkit's own "active" state is believed only where the window manager
+// names no window, and then only for the window on top.
 
 #include "platform/linux/atspi/AtspiReader.h"
 #include "platform/linux/WindowSystem.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,35 +23,66 @@ struct FrontApplication {
   std::optional<WindowId> activeWindow;
 };
 
-class Applications {
+class Applications final : public ExtentsOrigin {
  public:
   Applications(AtspiReader& reader, WindowSystem& workspace) : reader_(reader), workspace_(workspace) {}
+
+  // A toolkit that reports a top-level window at 0,0 with the size of one of
+  // its client windows elsewhere reports every extent relative to that window:
+  // its origin is the client area of the application's active window (or its
+  // topmost one of that size).
+  std::optional<PixelPoint> windowOriginOf(AtspiAccessible* accessible) override;
 
   AccessibleRef desktop();
   // The applications registered on the bus, read once per request.
   const std::vector<AccessibleRef>& all();
   AccessibleRef byPid(std::int32_t pid);
 
-  // Top-level windows that are visible, in the application's order.
+  // Every visible top-level child, whatever role the toolkit gives it: the
+  // topmost first by the window system's stacking, the ones it does not place
+  // after them in the application's order.
   std::vector<AccessibleRef> windowsOf(AtspiAccessible* application);
+  // The window standing for the window manager's active window when it belongs
+  // to this application; else the one the toolkit marks active.
   AccessibleRef activeWindowOf(AtspiAccessible* application);
-  // The accessible window that stands for an X client window.
+  // The accessible window that stands for a client window.
   AccessibleRef windowForClient(const ClientWindow& client, double x, double y);
+  // A showing top-level window of the application holding the point that the
+  // window manager does not manage (a menu, combo list or tooltip): such
+  // windows are drawn above all others.
+  AccessibleRef popupAt(AtspiAccessible* application, double x, double y);
 
   std::optional<FrontApplication> frontmost();
   std::optional<std::string> bundleIdOf(const FrontApplication& front);
   // The window system's title of the client window an accessible window stands for.
   std::optional<std::string> xTitleOf(AtspiAccessible* window);
 
-  void endRequest() { applications_.reset(); }
+  // The window system's client windows, topmost first, read once per request.
+  const std::vector<ClientWindow>& clients();
+
+  void endRequest() {
+    applications_.reset();
+    clients_.reset();
+    origins_.clear();
+  }
 
  private:
-  bool isWindow(AtspiAccessible* accessible);
   AccessibleRef firstWithPid(const std::vector<AccessibleRef>& applications, std::int32_t pid);
+  std::vector<AccessibleRef> visibleTopLevels(AtspiAccessible* application);
+  AccessibleRef activeByState(AtspiAccessible* application);
+  // The client window of `pid` that a top-level accessible stands for, by its extents.
+  const ClientWindow* clientFor(AtspiAccessible* window, std::optional<std::int32_t> pid);
+  std::optional<FrontApplication> frontByState();
+  std::optional<PixelPoint> findWindowOrigin(std::int32_t pid);
 
   AtspiReader& reader_;
   WindowSystem& workspace_;
   std::optional<std::vector<AccessibleRef>> applications_;
+  std::optional<std::vector<ClientWindow>> clients_;
+  // Origins found in this request, by bus name.
+  std::map<std::string, std::optional<PixelPoint>, std::less<>> origins_;
+  // Applications seen to report screen coordinates: a toolkit does not change its mind.
+  std::set<std::string, std::less<>> inScreenCoordinates_;
   // The list as an earlier request read it: asked first when looking up a process.
   std::vector<AccessibleRef> remembered_;
 };

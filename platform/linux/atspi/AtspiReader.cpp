@@ -170,8 +170,14 @@ std::optional<std::vector<AccessibleRef>> AtspiReader::children(AtspiAccessible*
     found = childrenOneByOne(accessible, limit);
   }
   if (found) {
-    facts.children = *found;
-    facts.childrenLimit = limit;
+    // A child's parent is known now: the toplevel test of its role asks no more.
+    for (const AccessibleRef& child : *found) {
+      ElementFacts& childFacts = memo_.factsOf(child.get());
+      if (!childFacts.parent) childFacts.parent = AccessibleRef::share(accessible);
+    }
+    ElementFacts& ownFacts = memo_.factsOf(accessible);
+    ownFacts.children = *found;
+    ownFacts.childrenLimit = limit;
   }
   return found;
 }
@@ -232,6 +238,16 @@ AccessibleRef AtspiReader::firstRelationTarget(AtspiAccessible* accessible, Atsp
 }
 
 std::optional<PixelRect> AtspiReader::screenExtents(AtspiAccessible* accessible) {
+  auto extents = toolkitExtents(accessible);
+  if (!extents || origin_ == nullptr) return extents;
+  if (auto origin = origin_->windowOriginOf(accessible)) {
+    extents->x += origin->x;
+    extents->y += origin->y;
+  }
+  return extents;
+}
+
+std::optional<PixelRect> AtspiReader::toolkitExtents(AtspiAccessible* accessible) {
   if (!hasInterface(accessible, "Component")) return std::nullopt;
   auto component = IfaceRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
   if (!component) return std::nullopt;
@@ -249,6 +265,12 @@ AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x,
   if (!hasInterface(accessible, "Component")) return {};
   auto component = IfaceRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
   if (!component) return {};
+  if (origin_ != nullptr) {
+    if (auto origin = origin_->windowOriginOf(accessible)) {
+      x -= origin->x;
+      y -= origin->y;
+    }
+  }
   auto hit = guard_.run(accessible, [&](GError** error) {
     return AccessibleRef::adopt(
         atspi_component_get_accessible_at_point(component.get(), x, y, ATSPI_COORD_TYPE_SCREEN, error));
@@ -276,6 +298,7 @@ bool AtspiReader::hasInterface(AtspiAccessible* accessible, const char* name) {
   return guard_.run(accessible, [&](GError**) { return test(accessible); }).value_or(false);
 }
 
+bool AtspiReader::hasCollection(AtspiAccessible* accessible) { return hasInterface(accessible, "Collection"); }
 bool AtspiReader::hasText(AtspiAccessible* accessible) { return hasInterface(accessible, "Text"); }
 bool AtspiReader::hasValue(AtspiAccessible* accessible) { return hasInterface(accessible, "Value"); }
 bool AtspiReader::hasTable(AtspiAccessible* accessible) { return hasInterface(accessible, "Table"); }

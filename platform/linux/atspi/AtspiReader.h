@@ -16,9 +16,26 @@
 
 namespace morvel::linux_ax {
 
+struct PixelPoint {
+  int x = 0;
+  int y = 0;
+};
+
+// Where an application's extents have their origin. Most toolkits report them
+// in screen coordinates as asked; some (GTK 4) relative to their window.
+class ExtentsOrigin {
+ public:
+  virtual ~ExtentsOrigin() = default;
+  // The screen position of the origin of the extents of `accessible`; absent
+  // when they are in screen coordinates already.
+  virtual std::optional<PixelPoint> windowOriginOf(AtspiAccessible* accessible) = 0;
+};
+
 class AtspiReader {
  public:
   AtspiReader(CallGuard& guard, RequestMemo& memo) : guard_(guard), memo_(memo) {}
+  // Extents and hit-test points are translated through `origin` from now on.
+  void setExtentsOrigin(ExtentsOrigin* origin) { origin_ = origin; }
 
   std::optional<AtspiRole> role(AtspiAccessible* accessible);
   std::optional<std::string> name(AtspiAccessible* accessible);
@@ -44,8 +61,12 @@ class AtspiReader {
 
   // Extents in screen coordinates; absent for a widget that is not showing.
   std::optional<PixelRect> screenExtents(AtspiAccessible* accessible);
+  // The extents as the toolkit reports them when asked for screen coordinates.
+  std::optional<PixelRect> toolkitExtents(AtspiAccessible* accessible);
+  // The element below a screen point.
   AccessibleRef accessibleAtPoint(AtspiAccessible* accessible, int x, int y);
 
+  bool hasCollection(AtspiAccessible* accessible);
   bool hasText(AtspiAccessible* accessible);
   bool hasValue(AtspiAccessible* accessible);
   bool hasTable(AtspiAccessible* accessible);
@@ -78,6 +99,7 @@ class AtspiReader {
 
   CallGuard& guard_;
   RequestMemo& memo_;
+  ExtentsOrigin* origin_ = nullptr;
 };
 
 // Text from a library, repaired to well-formed UTF-8.

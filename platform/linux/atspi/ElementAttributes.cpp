@@ -1,6 +1,9 @@
 #include "platform/linux/atspi/ElementAttributes.h"
 
 #include "accessibility/AXNames.h"
+#include "platform/linux/atspi/FocusedElement.h"
+#include "platform/linux/atspi/Showing.h"
+#include "platform/linux/atspi/TreeShape.h"
 
 #include <algorithm>
 #include <functional>
@@ -100,7 +103,7 @@ Reading title(AttributeSources& sources, AtspiAccessible* accessible) {
   }
   auto name = sources.reader.name(accessible);
   if (name && !name->empty()) return AttrValue(*name);
-  if (role && isWindowRole(*role)) {
+  if (auto mapped = axRoleOf(sources.reader, accessible); mapped && mapped->role == ax::AXWindow) {
     if (auto xTitle = sources.applications.xTitleOf(accessible)) return AttrValue(*xTitle);
   }
   if (name) return AttrValue(*name);
@@ -125,11 +128,11 @@ Reading help(AttributeSources& sources, AtspiAccessible* accessible) {
 Reading parentOf(AttributeSources& sources, AtspiAccessible* accessible) {
   auto role = sources.reader.role(accessible);
   if (role == ATSPI_ROLE_APPLICATION) return std::nullopt;  // an application is a root of its own
-  return elementOrNothing(sources.reader.parent(accessible));
+  return elementOrNothing(presentedParent(sources.reader, accessible));
 }
 
 Reading childrenOf(AttributeSources& sources, AtspiAccessible* accessible) {
-  auto children = sources.reader.children(accessible, mostChildren);
+  auto children = presentedChildren(sources.reader, accessible, mostChildren);
   if (!children) return std::nullopt;
   return elementList(std::move(*children));
 }
@@ -172,7 +175,7 @@ Reading rowsOf(AttributeSources& sources, AtspiAccessible* accessible) {
   if (reader.hasTable(accessible)) {
     if (auto rows = tableRows(reader, accessible)) return AttrValue(std::move(*rows));
   }
-  auto children = reader.children(accessible, mostChildren);
+  auto children = shownChildren(reader, accessible, mostChildren);
   if (!children) return std::nullopt;
   std::vector<AccessibleRef> rows;
   for (AccessibleRef& child : *children) {
@@ -198,7 +201,7 @@ Reading focusedWindowOf(AttributeSources& sources, AtspiAccessible* accessible) 
 
 Reading focusedElementOf(AttributeSources& sources, AtspiAccessible* accessible) {
   if (!isApplication(sources, accessible)) return std::nullopt;
-  return elementOrNothing(sources.reader.firstDescendantWithState(accessible, ATSPI_STATE_FOCUSED));
+  return elementOrNothing(focusedDescendantOf(sources, accessible));
 }
 
 enum class Geometry { Frame, Position, Size };
@@ -326,8 +329,7 @@ std::optional<ax::AttrValue> readSystemWideAttribute(AttributeSources& sources, 
     auto front = sources.applications.frontmost();
     if (!front || !front->application) return std::nullopt;
     if (attribute == ax::AXFocusedApplication) return elementOrNothing(front->application);
-    return elementOrNothing(
-        sources.reader.firstDescendantWithState(front->application.get(), ATSPI_STATE_FOCUSED));
+    return elementOrNothing(focusedDescendantOf(sources, front->application.get()));
   }
   if (attribute == ax::AXChildren) return elementList(sources.applications.all());
   return std::nullopt;

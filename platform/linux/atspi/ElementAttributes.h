@@ -6,6 +6,7 @@
 #include "accessibility/Accessibility.h"
 #include "platform/linux/atspi/Applications.h"
 #include "platform/linux/atspi/ElementNodes.h"
+#include "platform/linux/atspi/FocusTracker.h"
 #include "platform/linux/atspi/RoleMapping.h"
 
 #include <optional>
@@ -16,6 +17,7 @@ namespace morvel::linux_ax {
 struct AttributeSources {
   AtspiReader& reader;
   Applications& applications;
+  const FocusTracker& focus;
 };
 
 std::optional<AxRole> axRoleOf(AtspiReader& reader, AtspiAccessible* accessible);

@@ -25,6 +25,10 @@ ax::Element makeRowElement(AccessibleRef table, int row) {
   return ax::Element(std::make_shared<const TableRowNode>(std::move(table), row));
 }
 
+ax::Element makeWindowSystemElement(std::int32_t pid, std::optional<WindowId> window) {
+  return ax::Element(std::make_shared<const WindowSystemNode>(pid, window));
+}
+
 bool sameElement(const ax::Element& a, const ax::Element& b) {
   if (const auto* left = a.nodeAs<AccessibleNode>()) {
     const auto* right = b.nodeAs<AccessibleNode>();
@@ -34,6 +38,10 @@ bool sameElement(const ax::Element& a, const ax::Element& b) {
   if (const auto* left = a.nodeAs<TableRowNode>()) {
     const auto* right = b.nodeAs<TableRowNode>();
     return right != nullptr && left->row() == right->row() && sameAccessible(left->table(), right->table());
+  }
+  if (const auto* left = a.nodeAs<WindowSystemNode>()) {
+    const auto* right = b.nodeAs<WindowSystemNode>();
+    return right != nullptr && left->pid() == right->pid() && left->window() == right->window();
   }
   return false;
 }

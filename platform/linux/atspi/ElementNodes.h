@@ -5,6 +5,9 @@
 
 #include "accessibility/Accessibility.h"
 #include "platform/linux/atspi/GlibOwnership.h"
+#include "platform/linux/WindowSystem.h"
+
+#include <cstdint>
 
 #include <optional>
 
@@ -38,9 +41,24 @@ class TableRowNode final : public ax::ElementNode {
   int row_;
 };
 
+// An application that is not on the accessibility bus (xterm, Tk, most games),
+// or one of its windows, as the window system describes it.
+class WindowSystemNode final : public ax::ElementNode {
+ public:
+  WindowSystemNode(std::int32_t pid, std::optional<WindowId> window) : pid_(pid), window_(window) {}
+  std::int32_t pid() const { return pid_; }
+  // Absent for the application itself.
+  std::optional<WindowId> window() const { return window_; }
+
+ private:
+  std::int32_t pid_;
+  std::optional<WindowId> window_;
+};
+
 ax::Element makeElement(AccessibleRef accessible);
 ax::Element makeSystemWideElement(AccessibleRef desktop);
 ax::Element makeRowElement(AccessibleRef table, int row);
+ax::Element makeWindowSystemElement(std::int32_t pid, std::optional<WindowId> window);
 
 bool sameElement(const ax::Element& a, const ax::Element& b);
 // AT-SPI identity: the same application bus name and the same object path.

@@ -1,6 +1,7 @@
 #include "platform/linux/atspi/HitTest.h"
 
 #include "platform/linux/atspi/ElementNodes.h"
+#include "platform/linux/atspi/Showing.h"
 
 #include <climits>
 #include <cmath>
@@ -10,45 +11,82 @@ namespace {
 
 // No toolkit nests this deep; the bound stops a tree that answers with a cycle.
 constexpr int deepestHit = 64;
+// Children whose extents are compared with the point when the toolkit's own
+// hit test stops at a container; a container with more is left as the answer.
+constexpr int mostChildrenByExtents = 256;
+
+bool holds(const std::optional<PixelRect>& extents, double x, double y) {
+  return extents && extents->width > 0 && extents->height > 0 && extents->contains(x, y);
+}
 
 // Without an X server there is no stacking order: the first showing window, in
 // the applications' order, whose extents contain the point.
 AccessibleRef windowWithoutStacking(Applications& applications, AtspiReader& reader, double x, double y) {
   for (const AccessibleRef& application : applications.all()) {
     for (AccessibleRef& window : applications.windowsOf(application.get())) {
-      auto states = reader.states(window.get());
-      if (!states || !hasState(*states, ATSPI_STATE_SHOWING)) continue;
-      auto extents = reader.screenExtents(window.get());
-      if (extents && x >= extents->x && y >= extents->y && x < static_cast<double>(extents->x) + extents->width &&
-          y < static_cast<double>(extents->y) + extents->height) {
-        return window;
-      }
+      if (isShown(reader, window.get()) && holds(reader.screenExtents(window.get()), x, y)) return window;
     }
   }
   return {};
 }
 
+// The topmost shown child of `container` holding the point, by extents. A page
+// tab holds its page, which lies outside the tab's own extents.
+AccessibleRef shownChildAt(AtspiReader& reader, AtspiAccessible* container, int x, int y) {
+  auto children = shownChildren(reader, container, mostChildrenByExtents);
+  if (!children) return {};
+  AccessibleRef found;
+  for (AccessibleRef& child : *children) {
+    if (holds(reader.screenExtents(child.get()), x, y)) {
+      found = std::move(child);
+    } else if (reader.role(child.get()) == ATSPI_ROLE_PAGE_TAB) {
+      if (AccessibleRef page = shownChildAt(reader, child.get(), x, y)) found = std::move(page);
+    }
+  }
+  return found;
+}
+
+// The toolkit's hit test from `from` down, and where it stops at a container
+// (a notebook, a stack) or answers with something not shown, the shown child
+// under the point by extents.
 AccessibleRef descend(AtspiReader& reader, AccessibleRef from, int x, int y) {
   AccessibleRef current = std::move(from);
   for (int depth = 0; depth < deepestHit; ++depth) {
-    AccessibleRef deeper = reader.accessibleAtPoint(current.get(), x, y);
+    // A tab's own hit test answers with its page wherever the point is.
+    AccessibleRef deeper = reader.role(current.get()) == ATSPI_ROLE_PAGE_TAB
+                               ? AccessibleRef()
+                               : reader.accessibleAtPoint(current.get(), x, y);
+    if (!deeper || sameAccessible(deeper.get(), current.get()) || !isShown(reader, deeper.get())) {
+      deeper = shownChildAt(reader, current.get(), x, y);
+    }
     if (!deeper || sameAccessible(deeper.get(), current.get())) break;
     current = std::move(deeper);
   }
   return current;
 }
 
+// A menu, combo list or tooltip of the application in front holding the point:
+// such windows lie above every window the window manager stacks.
+AccessibleRef frontPopupAt(Applications& applications, double x, double y) {
+  auto front = applications.frontmost();
+  if (!front || !front->application) return {};
+  return applications.popupAt(front->application.get(), x, y);
+}
+
 }  // namespace
 
-AccessibleRef hitTest(Applications& applications, WindowSystem& workspace, AtspiReader& reader, double x, double y) {
+AccessibleRef hitTest(Applications& applications, AtspiReader& reader, double x, double y) {
   if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) >= INT_MAX || std::fabs(y) >= INT_MAX) return {};
   const int pixelX = static_cast<int>(std::floor(x));
   const int pixelY = static_cast<int>(std::floor(y));
 
-  const std::vector<ClientWindow> clients = workspace.clientsTopFirst();
+  const std::vector<ClientWindow>& clients = applications.clients();
   if (clients.empty()) {
     AccessibleRef window = windowWithoutStacking(applications, reader, x, y);
     return window ? descend(reader, std::move(window), pixelX, pixelY) : AccessibleRef();
+  }
+  if (AccessibleRef popup = frontPopupAt(applications, x, y)) {
+    return descend(reader, std::move(popup), pixelX, pixelY);
   }
   for (const ClientWindow& client : clients) {
     if (!client.frame.contains(x, y)) continue;

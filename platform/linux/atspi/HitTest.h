@@ -8,6 +8,6 @@
 
 namespace morvel::linux_ax {
 
-AccessibleRef hitTest(Applications& applications, WindowSystem& workspace, AtspiReader& reader, double x, double y);
+AccessibleRef hitTest(Applications& applications, AtspiReader& reader, double x, double y);
 
 }  // namespace morvel::linux_ax

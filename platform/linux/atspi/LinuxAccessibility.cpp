@@ -5,6 +5,9 @@
 #include "platform/linux/atspi/HitTest.h"
 #include "platform/linux/atspi/LibraryCache.h"
 #include "platform/linux/atspi/QuietLogs.h"
+#include "platform/linux/atspi/WindowSystemElements.h"
+
+#include <algorithm>
 
 namespace morvel::linux_ax {
 namespace {
@@ -17,12 +20,15 @@ constexpr int atspiAlreadyInitialized = 1;
 
 LinuxAccessibility::LinuxAccessibility(WindowSystem& windows)
     : workspace_(windows), reader_(guard_, memo_), applications_(reader_, workspace_) {
+  reader_.setExtentsOrigin(&applications_);
   silenceLibraryLogs();
   // Any other libatspi call without a bus ends the process, so the answer of
   // atspi_init decides whether there will be any.
   const int status = atspi_init();
   connected_ = status == atspiInitialized || status == atspiAlreadyInitialized;
-  if (connected_) enableLibraryCache();
+  if (!connected_) return;
+  enableLibraryCache();
+  focus_.start();
 }
 
 LinuxAccessibility::~LinuxAccessibility() = default;
@@ -33,14 +39,23 @@ ax::Element LinuxAccessibility::createSystemWide() {
 }
 
 ax::Element LinuxAccessibility::createApplication(std::int32_t pid) {
-  if (!connected_) return makeElement({});
-  return makeElement(applications_.byPid(pid));
+  AccessibleRef application = connected_ ? applications_.byPid(pid) : AccessibleRef();
+  if (application) return makeElement(std::move(application));
+  // A process with windows but no accessibility is still an application.
+  const auto& clients = applications_.clients();
+  if (std::any_of(clients.begin(), clients.end(), [&](const ClientWindow& client) { return client.pid == pid; })) {
+    return makeWindowSystemElement(pid, std::nullopt);
+  }
+  return makeElement({});
 }
 
 std::optional<ax::AttrValue> LinuxAccessibility::copyAttributeValue(const ax::Element& element,
                                                                     std::string_view attribute) {
+  if (const auto* node = element.nodeAs<WindowSystemNode>()) {
+    return readWindowSystemAttribute(applications_, workspace_, *node, attribute);
+  }
   if (!connected_) return std::nullopt;
-  AttributeSources sources{reader_, applications_};
+  AttributeSources sources{reader_, applications_, focus_};
   if (const auto* node = element.nodeAs<AccessibleNode>()) {
     if (node->isSystemWide()) return readSystemWideAttribute(sources, attribute);
     return readElementAttribute(sources, node->get(), attribute);
@@ -53,7 +68,7 @@ std::optional<ax::Element> LinuxAccessibility::copyElementAtPosition(const ax::E
   if (!connected_) return std::nullopt;
   const auto* node = systemWide.nodeAs<AccessibleNode>();
   if (node == nullptr || !node->isSystemWide()) return std::nullopt;
-  AccessibleRef hit = hitTest(applications_, workspace_, reader_, x, y);
+  AccessibleRef hit = hitTest(applications_, reader_, x, y);
   if (!hit) return std::nullopt;
   return makeElement(std::move(hit));
 }
@@ -73,7 +88,13 @@ void LinuxAccessibility::setMessagingTimeout(const ax::Element& element, double 
 bool LinuxAccessibility::isSameElement(const ax::Element& a, const ax::Element& b) { return sameElement(a, b); }
 
 std::optional<ax::RunningApplication> LinuxAccessibility::frontmostApplication() {
-  if (!connected_) return std::nullopt;
+  if (!connected_) {
+    // Without the bus, the window system alone still tells what is in front.
+    auto active = workspace_.activeWindow();
+    auto pid = active ? workspace_.windowPid(*active) : std::nullopt;
+    if (!pid) return std::nullopt;
+    return ax::RunningApplication{*pid, workspace_.applicationId(*active)};
+  }
   auto front = applications_.frontmost();
   if (!front) return std::nullopt;
   return ax::RunningApplication{front->pid, applications_.bundleIdOf(*front)};

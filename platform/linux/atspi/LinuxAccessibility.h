@@ -8,6 +8,7 @@
 #include "platform/linux/atspi/Applications.h"
 #include "platform/linux/atspi/AtspiReader.h"
 #include "platform/linux/atspi/CallGuard.h"
+#include "platform/linux/atspi/FocusTracker.h"
 #include "platform/linux/atspi/RequestMemo.h"
 #include "platform/linux/WindowSystem.h"
 
@@ -49,6 +50,7 @@ class LinuxAccessibility final : public ax::Accessibility {
   WindowSystem& workspace_;
   AtspiReader reader_;
   Applications applications_;
+  FocusTracker focus_;
 };
 
 }  // namespace morvel::linux_ax

@@ -86,7 +86,8 @@ bool needsEditableTextProbe(AtspiRole role) { return role == ATSPI_ROLE_COMBO_BO
 
 bool needsToplevelProbe(AtspiRole role) {
   return role == ATSPI_ROLE_DIALOG || role == ATSPI_ROLE_ALERT || role == ATSPI_ROLE_FILE_CHOOSER ||
-         role == ATSPI_ROLE_COLOR_CHOOSER || role == ATSPI_ROLE_FONT_CHOOSER;
+         role == ATSPI_ROLE_COLOR_CHOOSER || role == ATSPI_ROLE_FONT_CHOOSER || role == ATSPI_ROLE_FILLER ||
+         role == ATSPI_ROLE_PANEL;
 }
 
 AxRole mapRole(AtspiRole role, const RoleContext& context) {
@@ -103,6 +104,11 @@ AxRole mapRole(AtspiRole role, const RoleContext& context) {
       // A dialog (or chooser) inside a page is a group of controls, not a window of its own.
       if (context.toplevel) return {ax::AXWindow, ax::AXDialog};
       return {ax::AXGroup, std::nullopt};
+    case ATSPI_ROLE_FILLER:
+    case ATSPI_ROLE_PANEL:
+      // Qt gives a plain top-level widget one of these roles; it is a window all the same.
+      if (context.toplevel) return {ax::AXWindow, ax::AXStandardWindow};
+      return {ax::AXGroup, std::nullopt};
     default:
       break;
   }
@@ -117,9 +123,5 @@ bool isTextValued(const std::string& axRole) {
 }
 
 bool isCheckValued(const std::string& axRole) { return axRole == ax::AXCheckBox || axRole == ax::AXRadioButton; }
-
-bool isWindowRole(AtspiRole role) {
-  return role == ATSPI_ROLE_FRAME || role == ATSPI_ROLE_WINDOW || needsToplevelProbe(role);
-}
 
 }  // namespace morvel::linux_ax

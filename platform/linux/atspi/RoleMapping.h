@@ -34,7 +34,5 @@ AxRole mapRole(AtspiRole role, const RoleContext& context);
 // value is a check state (0 unchecked, 1 checked, 2 mixed).
 bool isTextValued(const std::string& axRole);
 bool isCheckValued(const std::string& axRole);
-// Window roles as "AXWindows" lists them.
-bool isWindowRole(AtspiRole role);
 
 }  // namespace morvel::linux_ax

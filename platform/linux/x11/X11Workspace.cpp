@@ -6,6 +6,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
 
 #include <cstring>
 
@@ -59,6 +60,26 @@ std::optional<std::string> textProperty(Display* display, WindowId window, const
   return repairUtf8(text);
 }
 
+// The process behind the X client that created `window`, as the server knows
+// it (local clients only): for windows that do not state their own.
+std::optional<std::int32_t> serverKnownPid(Display* display, WindowId window) {
+  int eventBase = 0;
+  int errorBase = 0;
+  if (!XResQueryExtension(display, &eventBase, &errorBase)) return std::nullopt;
+  XResClientIdSpec spec{static_cast<XID>(window), XRES_CLIENT_ID_PID_MASK};
+  long count = 0;
+  XResClientIdValue* values = nullptr;
+  if (XResQueryClientIds(display, 1, &spec, &count, &values) != Success) return std::nullopt;
+  std::optional<std::int32_t> pid;
+  for (long index = 0; index < count; ++index) {
+    if (XResGetClientIdType(&values[index]) != XRES_CLIENT_ID_PID) continue;
+    const pid_t found = XResGetClientPid(&values[index]);
+    if (found > 0) pid = static_cast<std::int32_t>(found);
+  }
+  XResClientIdsDestroy(count, values);
+  return pid;
+}
+
 }  // namespace
 
 Display* X11Workspace::display() { return connection_.display(); }
@@ -75,15 +96,27 @@ std::optional<std::int32_t> X11Workspace::windowPid(WindowId window) {
   Display* connection = display();
   if (connection == nullptr) return std::nullopt;
   auto pid = firstItem(connection, window, "_NET_WM_PID", XA_CARDINAL);
-  if (!pid || *pid == 0 || *pid > static_cast<unsigned long>(INT32_MAX)) return std::nullopt;
+  if (!pid || *pid == 0 || *pid > static_cast<unsigned long>(INT32_MAX)) return serverKnownPid(connection, window);
   return static_cast<std::int32_t>(*pid);
+}
+
+std::optional<std::string> X11Workspace::declaredApplicationId(Display* connection, WindowId window) {
+  auto id = textProperty(connection, window, "_GTK_APPLICATION_ID", atom(connection, "UTF8_STRING"));
+  if (!id || id->empty()) return std::nullopt;
+  return id;
 }
 
 std::optional<std::string> X11Workspace::applicationId(WindowId window) {
   Display* connection = display();
   if (connection == nullptr) return std::nullopt;
-  if (auto id = textProperty(connection, window, "_GTK_APPLICATION_ID", atom(connection, "UTF8_STRING"))) {
-    if (!id->empty()) return id;
+  if (auto id = declaredApplicationId(connection, window)) return id;
+  // An application declares its id on its main windows only; its dialogs are
+  // the same application.
+  if (auto pid = windowPid(window)) {
+    for (WindowId other : stackingBottomFirst(connection)) {
+      if (other == window || windowPid(other) != pid) continue;
+      if (auto id = declaredApplicationId(connection, other)) return id;
+    }
   }
   // WM_CLASS holds the instance name, a NUL, then the class name.
   auto property = readProperty(connection, window, XA_WM_CLASS, XA_STRING);

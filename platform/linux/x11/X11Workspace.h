@@ -20,7 +20,8 @@ class X11Workspace final : public WindowSystem {
  public:
   std::optional<WindowId> activeWindow() override;
   std::optional<std::int32_t> windowPid(WindowId window) override;
-  // `_GTK_APPLICATION_ID`, else the class part of WM_CLASS.
+  // `_GTK_APPLICATION_ID` of the window or another window of its process, else
+  // the class part of WM_CLASS.
   std::optional<std::string> applicationId(WindowId window) override;
   std::optional<std::string> windowTitle(WindowId window) override;
   // Viewable client windows, the topmost first.
@@ -31,6 +32,7 @@ class X11Workspace final : public WindowSystem {
   Display* display();
   std::vector<WindowId> stackingBottomFirst(Display* display);
   std::optional<ClientWindow> describe(Display* display, WindowId window);
+  std::optional<std::string> declaredApplicationId(Display* display, WindowId window);
 
   X11Connection connection_;
   X11Capture capture_;

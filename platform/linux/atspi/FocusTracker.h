@@ -1,0 +1,30 @@
+#pragma once
+
+// The element that last gained keyboard focus anywhere on the desktop, as the
+// applications announce it (object:state-changed:focused). Toolkits without
+// the Collection interface (Qt, GTK 4, Chromium) cannot be asked for their
+// focused element in one call; the announcement answers instead. Events are
+// handled whenever libatspi's main context runs, between and within requests.
+
+#include "platform/linux/atspi/GlibOwnership.h"
+
+namespace morvel::linux_ax {
+
+class FocusTracker {
+ public:
+  // Starts listening; call once connected to the accessibility bus.
+  void start();
+  ~FocusTracker();
+
+  // The last element announced as focused and not announced as unfocused since.
+  AtspiAccessible* lastFocused() const { return focused_.get(); }
+
+ private:
+  static void onFocusChange(AtspiEvent* event, void* tracker);
+  void noteFocusChange(AtspiAccessible* source, bool gained);
+
+  GRef<AtspiEventListener> listener_;
+  AccessibleRef focused_;
+};
+
+}  // namespace morvel::linux_ax

@@ -1,0 +1,56 @@
+#include "platform/linux/atspi/FocusedElement.h"
+
+#include "platform/linux/atspi/Showing.h"
+
+#include <deque>
+
+namespace morvel::linux_ax {
+namespace {
+
+// Elements read in search of the focused one: a large dialog, not a document.
+constexpr int mostElementsSearched = 2000;
+constexpr int mostChildrenSearched = 500;
+
+bool holdsFocus(AtspiReader& reader, AtspiAccessible* accessible) {
+  auto states = reader.states(accessible);
+  return states && hasState(*states, ATSPI_STATE_FOCUSED) && isShown(reader, accessible);
+}
+
+bool sameApplication(AtspiAccessible* a, AtspiAccessible* b) {
+  const std::string* left = CallGuard::applicationOf(a);
+  const std::string* right = CallGuard::applicationOf(b);
+  return left != nullptr && right != nullptr && *left == *right;
+}
+
+AccessibleRef announcedFocus(AttributeSources& sources, AtspiAccessible* application) {
+  AtspiAccessible* focused = sources.focus.lastFocused();
+  if (focused == nullptr || !sameApplication(focused, application)) return {};
+  if (!holdsFocus(sources.reader, focused)) return {};
+  return AccessibleRef::share(focused);
+}
+
+AccessibleRef searchedFocus(AttributeSources& sources, AtspiAccessible* application) {
+  AccessibleRef window = sources.applications.activeWindowOf(application);
+  if (!window) return {};
+  std::deque<AccessibleRef> pending{window};
+  for (int searched = 0; searched < mostElementsSearched && !pending.empty(); ++searched) {
+    AccessibleRef current = std::move(pending.front());
+    pending.pop_front();
+    if (holdsFocus(sources.reader, current.get())) return current;
+    auto children = shownChildren(sources.reader, current.get(), mostChildrenSearched);
+    if (!children) continue;
+    for (AccessibleRef& child : *children) pending.push_back(std::move(child));
+  }
+  return {};
+}
+
+}  // namespace
+
+AccessibleRef focusedDescendantOf(AttributeSources& sources, AtspiAccessible* application) {
+  AtspiReader& reader = sources.reader;
+  if (reader.hasCollection(application)) return reader.firstDescendantWithState(application, ATSPI_STATE_FOCUSED);
+  if (AccessibleRef announced = announcedFocus(sources, application)) return announced;
+  return searchedFocus(sources, application);
+}
+
+}  // namespace morvel::linux_ax

@@ -1,0 +1,19 @@
+#pragma once
+
+// What the toolkit shows: an element is part of the tree the commands see only
+// while it is both SHOWING and VISIBLE. Hidden notebook pages, closed popups and
+// collapsed lists keep their accessibles (and often their last extents); the
+// states are what tells them apart, and libatspi usually holds them already.
+
+#include "platform/linux/atspi/AtspiReader.h"
+
+#include <vector>
+
+namespace morvel::linux_ax {
+
+bool isShown(AtspiReader& reader, AtspiAccessible* accessible);
+
+// The children of `accessible` that are shown, in order, from at most `limit` children.
+std::optional<std::vector<AccessibleRef>> shownChildren(AtspiReader& reader, AtspiAccessible* accessible, int limit);
+
+}  // namespace morvel::linux_ax

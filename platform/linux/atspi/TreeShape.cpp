@@ -1,0 +1,30 @@
+#include "platform/linux/atspi/TreeShape.h"
+
+#include "platform/linux/atspi/Showing.h"
+
+namespace morvel::linux_ax {
+
+std::optional<std::vector<AccessibleRef>> presentedChildren(AtspiReader& reader, AtspiAccessible* accessible, int limit) {
+  const auto role = reader.role(accessible);
+  if (role == ATSPI_ROLE_PAGE_TAB) return std::vector<AccessibleRef>{};
+  auto children = shownChildren(reader, accessible, limit);
+  if (!children || role != ATSPI_ROLE_PAGE_TAB_LIST) return children;
+  std::vector<AccessibleRef> pages;
+  for (const AccessibleRef& child : *children) {
+    if (reader.role(child.get()) != ATSPI_ROLE_PAGE_TAB) continue;
+    if (auto shownPages = shownChildren(reader, child.get(), limit)) {
+      pages.insert(pages.end(), shownPages->begin(), shownPages->end());
+    }
+  }
+  children->insert(children->end(), pages.begin(), pages.end());
+  if (static_cast<int>(children->size()) > limit) children->resize(static_cast<std::size_t>(std::max(limit, 0)));
+  return children;
+}
+
+AccessibleRef presentedParent(AtspiReader& reader, AtspiAccessible* accessible) {
+  AccessibleRef parent = reader.parent(accessible);
+  if (parent && reader.role(parent.get()) == ATSPI_ROLE_PAGE_TAB) return reader.parent(parent.get());
+  return parent;
+}
+
+}  // namespace morvel::linux_ax

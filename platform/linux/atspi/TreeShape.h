@@ -1,0 +1,18 @@
+#pragma once
+
+// The tree as the AX model shapes it from AT-SPI's: only shown elements are
+// children, and a notebook's pages, which AT-SPI hangs below their tabs, are
+// children of the tab group itself after its tabs (a tab holds nothing). Parent
+// and children agree, so that paths from one lead back through the other.
+
+#include "platform/linux/atspi/AtspiReader.h"
+
+#include <optional>
+#include <vector>
+
+namespace morvel::linux_ax {
+
+std::optional<std::vector<AccessibleRef>> presentedChildren(AtspiReader& reader, AtspiAccessible* accessible, int limit);
+AccessibleRef presentedParent(AtspiReader& reader, AtspiAccessible* accessible);
+
+}  // namespace morvel::linux_ax
