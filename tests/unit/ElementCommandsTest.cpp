@@ -35,38 +35,38 @@ TEST(ElementAt, DescribesTheNamedElementAroundAnUnnamedHit) {
   EXPECT_EQ(sim.stats()["hitTests"], 1);
 }
 
-TEST(ElementAt, StopsAtContainersAndDescribesTheHitItself) {
-  // The scroll area is titled, but containers are never chosen.
-  SimDesktopFixture scroll(sceneWithHits(json::parse(R"([
-      {"attrs": {"AXRole": "AXScrollArea", "AXTitle": "Files"},
-       "children": [{"id": "cell", "attrs": {"AXRole": "AXCell", "AXEnabled": "yes"}}]}])"),
-                                         hitAt("cell")));
-  EXPECT_EQ(cmdElementAt(scroll.platform(), 5, 5), json::parse(R"({"found": true, "role": "AXCell", "enabled": false})"));
-
-  // A window hit directly is described: the starting element is never tested against the stop roles.
-  SimDesktopFixture window(sceneWithHits(json::array(), hitAt("window")));
-  EXPECT_EQ(cmdElementAt(window.platform(), 5, 5)["title"], "Main");
+// `hit` below `unnamedLevels - 1` untitled groups, below `top`.
+json chainBelow(json top, int unnamedLevels, json hit) {
+  for (int level = 1; level < unnamedLevels; ++level) hit = {{"attrs", {{ax::AXRole, ax::AXGroup}}}, {"children", {hit}}};
+  top["children"] = json::array({std::move(hit)});
+  return json::array({std::move(top)});
 }
 
-TEST(ElementAt, ABlankDescriptionHidesTheTitleAndTheSearchGoesUp) {
-  SimDesktopFixture sim(sceneWithHits(json::parse(R"([
-      {"attrs": {"AXRole": "AXGroup", "AXTitle": "Outer"},
-       "children": [{"id": "inner", "attrs": {"AXRole": "AXImage", "AXDescription": " ", "AXTitle": "Inner"}}]}])"),
-                                      hitAt("inner")));
-  EXPECT_EQ(cmdElementAt(sim.platform(), 5, 5)["title"], "Outer");
-}
-
-TEST(ElementAt, LooksAtMostFourLevelsUp) {
-  auto chain = [](int unnamedLevels) {
-    json element = {{"id", "hit"}, {"attrs", {{ax::AXRole, ax::AXImage}}}};
-    for (int level = 1; level < unnamedLevels; ++level) element = {{"attrs", {{ax::AXRole, ax::AXGroup}}}, {"children", {element}}};
-    return json::array({{{"attrs", {{ax::AXRole, ax::AXGroup}, {ax::AXTitle, "Named"}}}, {"children", {element}}}});
+TEST(ElementAt, ClimbsAtMostFourLevelsToANamedElementButNeverIntoAContainer) {
+  const json image = {{"id", "hit"}, {"attrs", {{ax::AXRole, ax::AXImage}}}};
+  const json named = {{"attrs", {{ax::AXRole, ax::AXGroup}, {ax::AXTitle, "Named"}}}};
+  const json blank = {{"id", "hit"}, {"attrs", {{ax::AXRole, ax::AXImage}, {ax::AXDescription, " "}, {ax::AXTitle, "Inner"}}}};
+  const json scroll = {{"attrs", {{ax::AXRole, ax::AXScrollArea}, {ax::AXTitle, "Files"}}}};
+  const json cell = {{"id", "hit"}, {"attrs", {{ax::AXRole, ax::AXCell}, {ax::AXEnabled, "yes"}}}};
+  const struct {
+    json children;
+    const char* hit;
+    json reply;
+  } cases[] = {
+      {chainBelow(named, 4, image), "hit", {{"found", true}, {"role", ax::AXGroup}, {"title", "Named"}, {"enabled", false}}},
+      {chainBelow(named, 5, image), "hit", {{"found", true}, {"role", ax::AXImage}, {"enabled", false}}},
+      // A blank description hides the title, so the search goes on up.
+      {chainBelow(named, 1, blank), "hit", {{"found", true}, {"role", ax::AXGroup}, {"title", "Named"}, {"enabled", false}}},
+      // Containers are never chosen, however they are titled...
+      {chainBelow(scroll, 1, cell), "hit", {{"found", true}, {"role", ax::AXCell}, {"enabled", false}}},
+      // ...but a hit on one is described: the start is never tested against them.
+      {json::array(), "window", {{"found", true}, {"role", ax::AXWindow}, {"title", "Main"}, {"enabled", false},
+                                 {"frame", {{"x", 0.0}, {"y", 0.0}, {"w", 400.0}, {"h", 400.0}}}}},
   };
-  SimDesktopFixture fourUp(sceneWithHits(chain(4), hitAt("hit")));
-  EXPECT_EQ(cmdElementAt(fourUp.platform(), 5, 5)["title"], "Named");
-
-  SimDesktopFixture fiveUp(sceneWithHits(chain(5), hitAt("hit")));
-  EXPECT_EQ(cmdElementAt(fiveUp.platform(), 5, 5)["role"], ax::AXImage);
+  for (const auto& c : cases) {
+    SimDesktopFixture sim(sceneWithHits(c.children, hitAt(c.hit)));
+    EXPECT_EQ(cmdElementAt(sim.platform(), 5, 5), c.reply) << c.children;
+  }
 }
 
 TEST(ElementAt, NothingUnderThePointIsNotFound) {

@@ -78,7 +78,7 @@ TEST(FieldLabel, TriesTitleDescriptionPlaceholderTitleElementThenNearbyInThatOrd
   EXPECT_EQ(fixture.stats()["reads"], 6);
 }
 
-TEST(LabelDistance, MeasuresGapsLeftOfAndAboveTheField) {
+TEST(LabelDistance, MeasuresGapsLeftOfAndAboveTheFieldOnly) {
   EXPECT_EQ(labelDistance(field, {100, 102, 90, 16}), 10.0);  // left
   EXPECT_EQ(labelDistance(field, {200, 70, 100, 25}), 5.0);   // above
   EXPECT_EQ(labelDistance(field, {100, 102, 100, 16}), 0.0);  // touching the left edge
@@ -91,13 +91,10 @@ TEST(LabelDistance, MeasuresGapsLeftOfAndAboveTheField) {
   EXPECT_EQ(labelDistance(field, {200, 19, 100, 20}), std::nullopt);
   // Over the top-left corner both relations hold; the smaller distance counts.
   EXPECT_EQ(labelDistance(field, {150, 80, 51, 23}), -3.0);
-}
-
-TEST(LabelDistance, IgnoresOtherRelationsAndNormalisesNegativeSizes) {
-  EXPECT_EQ(labelDistance(field, {410, 102, 50, 16}), std::nullopt);  // right of the field
-  EXPECT_EQ(labelDistance(field, {200, 130, 100, 16}), std::nullopt);  // below it
-  EXPECT_EQ(labelDistance(field, {100, 120, 90, 16}), std::nullopt);   // left, sharing only an edge line
-  EXPECT_EQ(labelDistance(field, {100, 70, 100, 25}), std::nullopt);   // above-left, sharing only a corner
+  // Right of, below, or sharing only an edge line or a corner: no relation.
+  for (const Rect& unrelated : {Rect{410, 102, 50, 16}, Rect{200, 130, 100, 16}, Rect{100, 120, 90, 16}, Rect{100, 70, 100, 25}}) {
+    EXPECT_EQ(labelDistance(field, unrelated), std::nullopt);
+  }
   EXPECT_EQ(labelDistance(field, {190, 118, -90, -16}), 10.0);
   EXPECT_EQ(labelDistance({400, 120, -200, -20}, {100, 102, 90, 16}), 10.0);
 }
@@ -252,18 +249,6 @@ TEST(FieldsCommand, ListsFieldsOfAtLeastTwoPointsEachWayAndFramelessOnes) {
   EXPECT_FALSE(reply["fields"][1].contains("frame"));
 }
 
-TEST(FieldsCommand, NeverLabelsAFramelessFieldFromNearbyText) {
-  SimDesktopFixture fixture(windowScene(
-      json::array({
-          staticText("Beside", rectValue(100, 102, 90, 16)),
-          element(ax::AXTextField, {{ax::AXPosition, {{"point", {200, 100}}}}}),  // a position but no size
-          element(ax::AXTextField, {{ax::AXTitleUIElement, {{"ref", "caption"}}}}),
-          element(ax::AXTextField, {{ax::AXFrame, rectValue(200, 100, 200, 20)}}),
-      }),
-      json::array({withId(element(ax::AXStaticText, {{ax::AXValue, "Caption"}}), "caption")})));
-  EXPECT_EQ(labelsOf(cmdFields(fixture.platform())),
-            json({"- / -", "Caption / titleElement", "Beside / nearby"}));
-}
 
 TEST(FieldsCommand, CutsToTheFirst120FieldsBeforeDroppingSmallOnes) {
   json fields = json::array();

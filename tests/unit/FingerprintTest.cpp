@@ -65,14 +65,6 @@ TEST(DumpAXTree, WritesOneIndentedRoleTitleLinePerElement) {
             " AXCheckBox:");
 }
 
-TEST(DumpAXTree, StartDepthIndentsAndBoundsTheWalk) {
-  SimDesktopFixture fixture(desktopWith(
-      element(ax::AXWindow, "W", json::array({element(ax::AXGroup, "g", json::array({element(ax::AXButton, "b")}))}))));
-  const ax::Element window = fixture.element("window");
-  EXPECT_EQ(dumpAXTree(fixture.ax(), window, 2, 3, 12), "  AXWindow:W\n   AXGroup:g");
-  EXPECT_EQ(dumpAXTree(fixture.ax(), window, 0, 0, 12), "AXWindow:W");
-  EXPECT_EQ(dumpAXTree(fixture.ax(), window, 0, 3, 0), "AXWindow:W");
-}
 
 // A chain window > depth 1 > depth 2 > depth 3 > depth 4.
 json chain(const std::string& depth3Title, const std::string& depth4Title) {

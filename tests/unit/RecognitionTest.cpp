@@ -1,3 +1,4 @@
+#include "app/Dispatcher.h"
 #include "ocr/VisionOCR.h"
 #include "support/SimDesktopFixture.h"
 
@@ -135,6 +136,18 @@ TEST(OcrScreenLines, WordsOnOneVisualLineStayTwoLinesWithoutCandidatelessOnes) {
   EXPECT_EQ(lines[0].confidence, 0.30000001192092896);
   EXPECT_EQ(lines[1].text, "First");
   expectFrame(lines[1].frame, 10, 10, 30, 10);
+}
+
+TEST(OcrRegionCommand, RepliesWithTheJoinedTextAndPixelLinesOrEmptyWithoutAnArea) {
+  SimDesktopFixture fixture(screenScene(boxExampleScreen(2)));
+  auto request = [](json h) { return json{{"cmd", "ocr-region"}, {"x", 500}, {"y", 300}, {"w", 100}, {"h", std::move(h)}}; };
+  const json reply = handle(request(50), fixture.platform());
+  EXPECT_EQ(reply, json({{"ok", true},
+                         {"text", "Total"},
+                         {"lines", {{{"text", "Total"}, {"confidence", 0.5},
+                                     {"frame", {{"x", 20.0}, {"y", 50.0}, {"w", 100.0}, {"h", 30.0}}}}}}}));
+  EXPECT_EQ(handle(request(false), fixture.platform()), json({{"ok", true}, {"text", ""}, {"lines", json::array()}}));
+  EXPECT_EQ(fixture.stats()["captures"], 1);
 }
 
 }  // namespace

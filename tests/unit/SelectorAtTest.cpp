@@ -208,33 +208,7 @@ TEST(SelectorAt, PathEndsAtTheApplicationOrWhereTheParentCannotBeRead) {
   EXPECT_EQ(cmdSelectorAt(fixture.platform(), 25, 5), (json{{"found", false}}));
 }
 
-TEST(SelectorAt, GivesUpOnAnUnansweringApplicationAfterTwoSeconds) {
-  json slow = mailDesktop();
-  slow["applications"][0]["responseDelayMs"] = 2500;
-  SimDesktopFixture hanging(slow);
-  EXPECT_EQ(cmdSelectorAt(hanging.platform(), 25, 25), (json{{"found", false}}));
-  EXPECT_EQ(hanging.elapsedMs(), 2000);
 
-  slow["applications"][0]["responseDelayMs"] = 1500;
-  SimDesktopFixture answering(slow);
-  EXPECT_EQ(cmdSelectorAt(answering.platform(), 25, 25)["path"].size(), 3u);
-}
-
-TEST(SelectorAt, MakesOneHitTestAndNoMoreReadsThanThePathNeeds) {
-  SimDesktopFixture fixture(mailDesktop());
-  fixture.stats();
-  cmdSelectorAt(fixture.platform(), 25, 25);
-  json stats = fixture.stats();
-  EXPECT_EQ(stats["hitTests"], 1);
-  // Per entry: six texts (and the value for the first), the sibling index (parent,
-  // role, children and one role per sibling), the stop role and the parent (none
-  // after the window); then the front-window lookup (focused window, list of
-  // windows, title) and the window's title again.
-  const int button = 7 + (3 + 2) + 2;
-  const int group = 6 + (3 + 1) + 2;
-  const int window = 6 + (3 + 1) + 1;
-  EXPECT_EQ(stats["reads"], button + group + window + 4);
-}
 
 }  // namespace
 }  // namespace morvel

@@ -57,53 +57,48 @@ class SelectorScoring : public ::testing::Test {
   SimDesktopFixture fixture_;
 };
 
-TEST_F(SelectorScoring, RoleMustMatchExactlyAndTitlesOnlyAddPoints) {
-  const json target = {{"role", ax::AXButton}, {"title", "Save"}};
-  EXPECT_EQ(score("save", target), 61);
-  EXPECT_EQ(score("save-lower", target), 1);
-  EXPECT_EQ(score("save-field", target), -1);
-  EXPECT_EQ(score("untitled", target), 1);  // an unreadable title withholds points, nothing more
-  EXPECT_EQ(score("no-role", target), -1);
-  // Canonically equivalent spellings are the same title.
-  EXPECT_EQ(score("cafe-composed", {{"role", ax::AXButton}, {"title", "Cafe\u0301"}}), 61);
-  EXPECT_EQ(score("save", {{"role", ax::AXButton}, {"title", "Save "}}), 1);
-}
-
-TEST_F(SelectorScoring, IdentifierRulesOutUnlessEqualAndEmptyNamesAreIgnored) {
-  EXPECT_EQ(score("save", {{"role", ax::AXButton}, {"identifier", "save-id"}, {"title", "Save"}}), -1);
-  EXPECT_EQ(score("full", {{"role", ax::AXButton}, {"identifier", "save-id"}}), 201);
-  EXPECT_EQ(score("full", {{"role", ax::AXButton}, {"identifier", "other"}, {"title", "Save"}}), -1);
-  EXPECT_EQ(score("save", {{"role", ax::AXButton}, {"identifier", ""}, {"title", ""}}), 1);
-
-  // An empty identifier is not asked of the element at all.
-  fixture_.stats();
-  score("save", {{"role", ax::AXButton}, {"identifier", ""}});
-  EXPECT_EQ(fixture_.stats()["reads"], 1);
-}
-
-TEST_F(SelectorScoring, EmptyRoleMatchesOnlyAnEmptyRoleAndNonTextKeysAreIgnored) {
-  EXPECT_EQ(score("empty-role", {{"role", ""}}), 1);
-  EXPECT_EQ(score("save", {{"role", ""}}), -1);
-  EXPECT_EQ(score("no-role", {{"role", ""}}), -1);
-  EXPECT_EQ(score("no-role", {{"role", 5}, {"title", "Save"}}), 61);
-  EXPECT_EQ(score("save", {{"role", nullptr}, {"title", {"Save"}}, {"identifier", 3}}), 1);
-  EXPECT_EQ(score("save", json::object()), 1);
-  EXPECT_EQ(score("save", json::array({ax::AXButton})), 1);
-}
-
-TEST_F(SelectorScoring, ValueComparesAsTextAndEveryKeyMatchingGivesTheMaximum) {
-  EXPECT_EQ(score("box", {{"role", ax::AXCheckBox}, {"value", "1"}}), 11);
-  EXPECT_EQ(score("box", {{"role", ax::AXCheckBox}, {"value", "1.0"}}), 1);
+TEST_F(SelectorScoring, RoleRulesOutIdentifierRulesOutUnlessEqualAndMatchingTextsAddPoints) {
+  const json saveButton = {{"role", ax::AXButton}, {"title", "Save"}};
   const json everything = {{"role", ax::AXButton},       {"identifier", "save-id"}, {"title", "Save"},
                            {"description", "Saves"},  {"roleDescription", "button"}, {"value", "v"},
                            {"subrole", "ignored"},    {"index", 4}};
-  EXPECT_EQ(score("full", everything), 336);
+  const struct {
+    const char* id;
+    json target;
+    int score;
+  } cases[] = {
+      {"save", saveButton, 61},
+      {"save-lower", saveButton, 1},
+      {"save-field", saveButton, -1},
+      {"untitled", saveButton, 1},  // an unreadable title withholds points, nothing more
+      {"no-role", saveButton, -1},
+      {"cafe-composed", {{"role", ax::AXButton}, {"title", "Cafe\u0301"}}, 61},  // canonically equivalent
+      {"save", {{"role", ax::AXButton}, {"title", "Save "}}, 1},
+      {"save", {{"role", ax::AXButton}, {"identifier", "save-id"}, {"title", "Save"}}, -1},
+      {"full", {{"role", ax::AXButton}, {"identifier", "save-id"}}, 201},
+      {"full", {{"role", ax::AXButton}, {"identifier", "other"}, {"title", "Save"}}, -1},
+      {"save", {{"role", ax::AXButton}, {"identifier", ""}, {"title", ""}}, 1},
+      // An empty role matches only an empty role; keys that are no text are ignored.
+      {"empty-role", {{"role", ""}}, 1},
+      {"save", {{"role", ""}}, -1},
+      {"no-role", {{"role", ""}}, -1},
+      {"no-role", {{"role", 5}, {"title", "Save"}}, 61},
+      {"save", {{"role", nullptr}, {"title", {"Save"}}, {"identifier", 3}}, 1},
+      {"save", json::object(), 1},
+      {"save", json::array({ax::AXButton}), 1},
+      {"box", {{"role", ax::AXCheckBox}, {"value", "1"}}, 11},
+      {"box", {{"role", ax::AXCheckBox}, {"value", "1.0"}}, 1},
+      {"full", everything, 336},
+  };
+  for (const auto& c : cases) EXPECT_EQ(score(c.id, c.target), c.score) << c.id << " " << c.target;
 
-  // Each named attribute is read once; a rule-out stops the reads.
+  // Each named attribute is read once; a rule-out or an empty identifier stops the reads.
   fixture_.stats();
   score("full", everything);
   EXPECT_EQ(fixture_.stats()["reads"], 6);
   score("save-field", everything);
+  EXPECT_EQ(fixture_.stats()["reads"], 1);
+  score("save", {{"role", ax::AXButton}, {"identifier", ""}});
   EXPECT_EQ(fixture_.stats()["reads"], 1);
 }
 
@@ -235,16 +230,6 @@ TEST(ResolveSelectorOnce, EqualScoresGoToTheCandidateNearestTheWantedIndex) {
   EXPECT_EQ(chosenX(far, {{"role", ax::AXButton}, {"title", "Go"}, {"index", 0}}), 900);
 }
 
-TEST(ResolveSelectorOnce, ReadsEachCandidatesRoleOnceAndOnlyTheTextsTheTargetNames) {
-  SimDesktopFixture fixture(desktop({window("w", "W", buttonRow({"Go", "Stop", "Go"}))}, ""));
-  fixture.stats();
-  EXPECT_EQ(chosenX(fixture, {{"role", ax::AXButton}, {"title", "Go"}, {"index", 2}}), 200);
-  const int frontWindow = 3;        // focused window (none), list of windows, title
-  const int walk = 2 + 3 * 2;       // role and children of the window and of each button
-  const int scoring = 3;            // one title per candidate
-  const int description = 1 + 3;    // frame, enabled, role, value
-  EXPECT_EQ(fixture.stats()["reads"], frontWindow + walk + scoring + description);
-}
 
 TEST(ResolveSelectorOnce, TheChosenElementAloneDecidesFrameAndEnabled) {
   json buttons = buttonRow({"Go", "Go"}, {{ax::AXEnabled, {{"other", "not a boolean"}}}, {ax::AXValue, 3}});

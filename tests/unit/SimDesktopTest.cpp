@@ -112,42 +112,17 @@ TEST(SimTree, DerivesChildrenParentsWindowsAndTheApplicationRole) {
   EXPECT_TRUE(ax.isSameElement(*ax::axElementAttr(ax, sim.element("inner"), ax::AXParent), sim.element("free")));
 }
 
-// (A described system-wide element and frontmost application: ResolveFocusedElement
-// and FrontmostWindow in ReadersTest.)
-TEST(SimTree, UnknownProcessesAndTheSystemWideElementFailReadsUnlessDescribed) {
-  SimDesktopFixture bare(json::object());
-  EXPECT_FALSE(bare.ax().copyAttributeValue(bare.ax().createSystemWide(), ax::AXFocusedUIElement));
-  EXPECT_FALSE(bare.ax().copyAttributeValue(bare.ax().createApplication(99), ax::AXRole));
-  EXPECT_TRUE(bare.ax().isSameElement(bare.ax().createApplication(99), bare.ax().createApplication(99)));
-  EXPECT_FALSE(bare.ax().isSameElement(bare.ax().createApplication(99), bare.ax().createSystemWide()));
-  EXPECT_FALSE(bare.ax().frontmostApplication());
-}
 
-TEST(SimScreen, CapturesAtTheDisplayScaleAndRecognisesLinesWhollyInside) {
-  SimDesktopFixture sim(json::parse(R"({"screen": {"scale": 2, "lines": [
-      {"text": "Name", "confidence": 0.3, "rect": [100, 200, 40, 10]},
-      {"noCandidate": true, "rect": [100, 220, 40, 10]},
-      {"text": "half outside", "rect": [90, 200, 40, 10]},
-      {"text": "edge", "rect": [100, 290, 200, 10]}]}})"));
-  auto image = sim.desktop().capture({100, 200, 200.25, 100});
-  ASSERT_TRUE(image);
-  EXPECT_EQ(image->widthPx(), 401);  // 400.5 rounds away from zero
-  EXPECT_EQ(image->heightPx(), 200);
-
-  auto observations = sim.desktop().recognize(*image);
-  ASSERT_TRUE(observations);
-  ASSERT_EQ(observations->size(), 3u);
-  // Boxes and confidences as the recogniser gives them: RecognitionTest, through runOCR.
-  EXPECT_EQ((*observations)[0].text, "Name");
-  EXPECT_FALSE((*observations)[1].text);
-  EXPECT_EQ((*observations)[2].text, "edge");  // edges included
-
-  // A rectangle given with a negative size shows the same part of the screen.
-  auto flipped = sim.desktop().capture({300.25, 300, -200.25, -100});
-  EXPECT_EQ(sim.desktop().recognize(*flipped)->size(), 3u);
-  auto stats = sim.stats();
-  EXPECT_EQ(stats["captures"], 2);
-  EXPECT_EQ(stats["recognitions"], 2);
+// (Which lines are recognised, and their boxes: RecognitionTest and StructureTest.)
+TEST(SimScreen, CapturesAtTheDisplayScaleRoundingAwayFromZero) {
+  SimDesktopFixture sim(json::parse(R"({"screen": {"scale": 2}})"));
+  for (const ax::Rect& rect : {ax::Rect{100, 200, 200.25, 100}, ax::Rect{300.25, 300, -200.25, -100}}) {
+    auto image = sim.desktop().capture(rect);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->widthPx(), 401);  // 400.5 pixels
+    EXPECT_EQ(image->heightPx(), 200);
+  }
+  EXPECT_EQ(sim.stats()["captures"], 2);
 }
 
 const json twoApplications = json::parse(R"({
@@ -224,22 +199,6 @@ TEST(SimDelays, AReadWithinTheTimeOutTakesTheDelayAndAHungApplicationOneTimeOutP
   EXPECT_EQ(sim.elapsedMs(), 5000);
 }
 
-TEST(SimDelays, TheSystemWideTimeOutHoldsForElementsWithoutTheirOwnAndForHitTests) {
-  SimDesktopFixture sim(slowApplication);
-  sim.ax().setMessagingTimeout(sim.ax().createSystemWide(), 1.0);
-  sim.ax().setMessagingTimeout(sim.element("w"), 5.0);
-  EXPECT_TRUE(ax::axString(sim.ax(), sim.element("w"), ax::AXTitle));  // its own 5 s
-  EXPECT_FALSE(ax::axString(sim.ax(), sim.ax().createApplication(1), ax::AXRole));  // 1 s, system-wide
-  EXPECT_EQ(sim.elapsedMs(), 4000);
-
-  // A hit test is answered by the application under the point.
-  json scene = slowApplication;
-  scene["applications"][0]["windows"][0]["attrs"] = {{ax::AXRole, ax::AXWindow}, {ax::AXFrame, {{"rect", {0, 0, 100, 100}}}}};
-  SimDesktopFixture hitTest(scene);
-  hitTest.ax().setMessagingTimeout(hitTest.ax().createSystemWide(), 2.0);
-  EXPECT_FALSE(hitTest.ax().copyElementAtPosition(hitTest.ax().createSystemWide(), 10, 10));
-  EXPECT_EQ(hitTest.elapsedMs(), 2000);
-}
 
 TEST(SimTimeline, StepsTakeEffectWhenDue) {
   SimDesktopFixture sim(json::parse(R"({
@@ -291,15 +250,6 @@ TEST(SimTimeline, StartsWithTheFirstRequest) {
   EXPECT_EQ(ax::axString(*desktop, e, ax::AXTitle), "new");
 }
 
-TEST(SimStats, CountsSleepsOfTheCoreAndResetsOnRead) {
-  SimDesktopFixture sim(slowApplication);
-  sim.platform().clock.sleepFor(std::chrono::milliseconds(150));
-  ax::axString(sim.ax(), sim.element("w"), ax::AXTitle);  // the delay itself is no sleep of the core
-  auto stats = sim.stats();
-  EXPECT_EQ(stats["sleeps"], 1);
-  EXPECT_EQ(stats["reads"], 1);
-  EXPECT_EQ(sim.stats()["reads"], 0);
-}
 
 }  // namespace
 }  // namespace morvel

@@ -38,22 +38,6 @@ std::vector<std::string> idsOf(SimDesktopFixture& fixture, const std::vector<Ele
   return ids;
 }
 
-TEST(CollectFirstByRole, EndsTheWalkAtItsLimitWithTheSameFirstMatches) {
-  SimDesktopFixture fixture(windowScene({node("a", ax::AXButton),
-                                         node("group", ax::AXGroup, {node("b", ax::AXButton), node("c", ax::AXButton)}),
-                                         node("d", ax::AXButton)}));
-  const Element window = fixture.element("window");
-  const ax::RoleSet buttons = {ax::AXButton};
-  fixture.stats();
-  auto firstTwo = ax::collectFirstByRole(fixture.ax(), window, buttons, 35, 9000, 2);
-  EXPECT_EQ(idsOf(fixture, firstTwo, {"a", "b", "c", "d"}), (std::vector<std::string>{"a", "b"}));
-  // Role and children of the window, a and the group, then b's role: c and d are never read.
-  EXPECT_EQ(fixture.stats()["reads"], 7);
-
-  auto all = ax::collectFirstByRole(fixture.ax(), window, buttons, 35, 9000, 10);
-  EXPECT_EQ(idsOf(fixture, all, {"a", "b", "c", "d"}), (std::vector<std::string>{"a", "b", "c", "d"}));
-  EXPECT_TRUE(ax::collectFirstByRole(fixture.ax(), window, buttons, 35, 9000, 0).empty());
-}
 
 TEST(CollectByRole, WalksInDocumentOrderAndStillDescendsBelowUnreadableRoles) {
   const json mystery = {{"id", "mystery"},
@@ -70,42 +54,6 @@ TEST(CollectByRole, WalksInDocumentOrderAndStillDescendsBelowUnreadableRoles) {
   EXPECT_EQ(budget, 100 - 7);  // every examined element costs one unit, matching or not
 }
 
-TEST(CollectByRole, SpendsOneUnitPerElementInPreOrderAndStopsAtTheDepthLimit) {
-  SimDesktopFixture fixture(windowScene({
-      node("big", ax::AXGroup, {node("g1", ax::AXGroup), node("g2", ax::AXGroup), node("g3", ax::AXGroup)}),
-      node("late-table", ax::AXTable),
-  }));
-  const Element window = fixture.element("window");
-  auto collect = [&](const ax::RoleSet& roles, int depth, int maxDepth, int& budget) {
-    std::vector<Element> found;
-    ax::collectByRole(fixture.ax(), window, roles, depth, maxDepth, budget, found);
-    return idsOf(fixture, found, {"window", "big", "g1", "late-table"});
-  };
-  // A budget of one examines the start alone and reads nothing below it.
-  int budget = 1;
-  fixture.stats();
-  EXPECT_EQ(collect({ax::AXWindow, ax::AXTable}, 0, 25, budget), std::vector<std::string>{"window"});
-  EXPECT_EQ(budget, 0);
-  EXPECT_EQ(fixture.stats()["reads"], 1);
-  // The window and the first subtree use five units; the shallow table needs a sixth.
-  budget = 5;
-  EXPECT_TRUE(collect({ax::AXTable}, 0, 25, budget).empty());
-  budget = 6;
-  EXPECT_EQ(collect({ax::AXTable}, 0, 25, budget), std::vector<std::string>{"late-table"});
-  // An element at the depth limit is examined; its children are not read.
-  budget = 100;
-  fixture.stats();
-  EXPECT_EQ(collect({ax::AXGroup, ax::AXTable}, 0, 1, budget), (std::vector<std::string>{"big", "late-table"}));
-  EXPECT_EQ(budget, 100 - 3);
-  EXPECT_EQ(fixture.stats()["reads"], 2 + 1 + 1);  // role and children of the window, the roles below
-  // Nothing at all is read with an empty budget or a start beyond the depth limit.
-  budget = 0;
-  EXPECT_TRUE(collect({ax::AXWindow}, 0, 25, budget).empty());
-  budget = 10;
-  EXPECT_TRUE(collect({ax::AXWindow}, 26, 25, budget).empty());
-  EXPECT_EQ(budget, 10);
-  EXPECT_EQ(fixture.stats()["reads"], 0);
-}
 
 TEST(FirstValueInSubtree, GoesInPreOrderAndReadsNothingWithoutBudgetOrBelowItsDepth) {
   // The cell's own value is unreadable; the first text in pre-order is deeper than
