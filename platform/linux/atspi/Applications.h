@@ -41,6 +41,11 @@ class Applications {
   std::optional<std::string> xTitleOf(AtspiAccessible* window);
 
   void endRequest() { applications_.reset(); }
+  // The connection these applications came through has broken.
+  void forgetConnection() {
+    applications_.reset();
+    remembered_.clear();
+  }
 
  private:
   bool isWindow(AtspiAccessible* accessible);

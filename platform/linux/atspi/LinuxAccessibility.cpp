@@ -4,42 +4,29 @@
 #include "platform/linux/atspi/ElementNodes.h"
 #include "platform/linux/atspi/HitTest.h"
 #include "platform/linux/atspi/LibraryCache.h"
-#include "platform/linux/atspi/QuietLogs.h"
 
 namespace morvel::linux_ax {
-namespace {
-
-// atspi_init's answer when it connected (1 means it already had).
-constexpr int atspiInitialized = 0;
-constexpr int atspiAlreadyInitialized = 1;
-
-}  // namespace
 
 LinuxAccessibility::LinuxAccessibility(WindowSystem& windows)
     : workspace_(windows), reader_(guard_, memo_), applications_(reader_, workspace_) {
-  silenceLibraryLogs();
-  // Any other libatspi call without a bus ends the process, so the answer of
-  // atspi_init decides whether there will be any.
-  const int status = atspi_init();
-  connected_ = status == atspiInitialized || status == atspiAlreadyInitialized;
-  if (connected_) enableLibraryCache();
+  if (bus_.connected()) useConnection();
 }
 
 LinuxAccessibility::~LinuxAccessibility() = default;
 
 ax::Element LinuxAccessibility::createSystemWide() {
-  if (!connected_) return makeSystemWideElement({});
+  if (!bus_.connected()) return makeSystemWideElement({});
   return makeSystemWideElement(applications_.desktop());
 }
 
 ax::Element LinuxAccessibility::createApplication(std::int32_t pid) {
-  if (!connected_) return makeElement({});
+  if (!bus_.connected()) return makeElement({});
   return makeElement(applications_.byPid(pid));
 }
 
 std::optional<ax::AttrValue> LinuxAccessibility::copyAttributeValue(const ax::Element& element,
                                                                     std::string_view attribute) {
-  if (!connected_) return std::nullopt;
+  if (!bus_.connected()) return std::nullopt;
   AttributeSources sources{reader_, applications_};
   if (const auto* node = element.nodeAs<AccessibleNode>()) {
     if (node->isSystemWide()) return readSystemWideAttribute(sources, attribute);
@@ -50,7 +37,7 @@ std::optional<ax::AttrValue> LinuxAccessibility::copyAttributeValue(const ax::El
 }
 
 std::optional<ax::Element> LinuxAccessibility::copyElementAtPosition(const ax::Element& systemWide, float x, float y) {
-  if (!connected_) return std::nullopt;
+  if (!bus_.connected()) return std::nullopt;
   const auto* node = systemWide.nodeAs<AccessibleNode>();
   if (node == nullptr || !node->isSystemWide()) return std::nullopt;
   AccessibleRef hit = hitTest(applications_, workspace_, reader_, x, y);
@@ -73,16 +60,35 @@ void LinuxAccessibility::setMessagingTimeout(const ax::Element& element, double 
 bool LinuxAccessibility::isSameElement(const ax::Element& a, const ax::Element& b) { return sameElement(a, b); }
 
 std::optional<ax::RunningApplication> LinuxAccessibility::frontmostApplication() {
-  if (!connected_) return std::nullopt;
+  if (!bus_.connected()) return std::nullopt;
   auto front = applications_.frontmost();
   if (!front) return std::nullopt;
   return ax::RunningApplication{front->pid, applications_.bundleIdOf(*front)};
 }
 
 void LinuxAccessibility::requestStarted() {
-  // Events that arrived between requests (the cache updates among them) are
-  // handled first, so that nothing stale is served.
-  if (connected_) drainPendingEvents();
+  if (bus_.connected()) {
+    // Events that arrived between requests (the cache updates among them) are
+    // handled first, so that nothing stale is served; a broken connection shows
+    // there too.
+    drainPendingEvents();
+    if (!bus_.broken()) return;
+    forgetConnection();
+    bus_.leave();
+  }
+  if (bus_.reconnect()) useConnection();
+}
+
+void LinuxAccessibility::useConnection() {
+  guard_.useBus(bus_.connection());
+  enableLibraryCache();
+}
+
+void LinuxAccessibility::forgetConnection() {
+  guard_.useBus(nullptr);
+  guard_.endRequest();
+  memo_.forgetConnection();
+  applications_.forgetConnection();
 }
 
 void LinuxAccessibility::desktopMayHaveChanged() {
