@@ -58,8 +58,13 @@ kill_service() {
     done
     return 1
   fi
-  local pid
-  for pid in $(pgrep -g "$group" -x "$1" || true); do
+  local pids pid
+  pids="$(pgrep -g "$group" -f "$1" || true)"
+  if [ -z "$pids" ]; then
+    echo "desktop-service: no $1 runs in $service" >&2
+    return 1
+  fi
+  for pid in $pids; do
     kill -KILL "$pid"
     while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
   done

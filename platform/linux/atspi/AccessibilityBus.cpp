@@ -6,7 +6,7 @@
 
 #include <sys/time.h>
 
-#include <set>
+#include <vector>
 
 namespace morvel::linux_ax {
 namespace {
@@ -21,23 +21,19 @@ constexpr auto retryInterval = std::chrono::milliseconds(500);
 constexpr int atspiInitialized = 0;
 constexpr int atspiAlreadyInitialized = 1;
 
-// libatspi's application records, each from its construction until it is
-// finalized.
-std::set<AtspiApplication*>& applicationRecords() {
-  static std::set<AtspiApplication*> records;
+// libatspi's application records. libatspi keeps each for the life of the
+// process; so does this, with a reference of its own, so that none can be
+// finalized under it.
+std::vector<AtspiApplication*>& applicationRecords() {
+  static std::vector<AtspiApplication*> records;
   return records;
 }
 
 void (*libraryConstructed)(GObject*) = nullptr;
 
-void forgetRecord(gpointer, GObject* finalized) {
-  applicationRecords().erase(reinterpret_cast<AtspiApplication*>(finalized));
-}
-
 void rememberRecord(GObject* object) {
   if (libraryConstructed != nullptr) libraryConstructed(object);
-  applicationRecords().insert(ATSPI_APPLICATION(object));
-  g_object_weak_ref(object, forgetRecord, nullptr);
+  applicationRecords().push_back(ATSPI_APPLICATION(g_object_ref(object)));
 }
 
 // Before libatspi makes its first record.
