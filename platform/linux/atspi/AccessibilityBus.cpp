@@ -84,18 +84,24 @@ bool AccessibilityBus::connect() {
     atspi_exit();
     return false;
   }
-  bus_ = atspi_get_a11y_bus();
-  if (bus_ == nullptr) {
+  DBusConnection* bus = atspi_get_a11y_bus();
+  if (bus == nullptr) {
     atspi_exit();
     return false;
   }
+  bus_ = dbus_connection_ref(bus);
   return true;
+}
+
+AccessibilityBus::~AccessibilityBus() {
+  if (bus_ != nullptr) dbus_connection_unref(bus_);
 }
 
 bool AccessibilityBus::broken() const { return bus_ != nullptr && !dbus_connection_get_is_connected(bus_); }
 
 void AccessibilityBus::leave() {
   if (bus_ == nullptr) return;
+  dbus_connection_unref(bus_);
   bus_ = nullptr;
   atspi_exit();
   if (!lost_) {

@@ -22,6 +22,7 @@ class AccessibilityBus {
  public:
   // Connects at once when the bus is there.
   AccessibilityBus();
+  ~AccessibilityBus();
   AccessibilityBus(const AccessibilityBus&) = delete;
   AccessibilityBus& operator=(const AccessibilityBus&) = delete;
 
@@ -40,7 +41,7 @@ class AccessibilityBus {
  private:
   bool connect();
 
-  // libatspi's connection while connected (libatspi owns it).
+  // libatspi's connection while connected, with a reference of this object's.
   DBusConnection* bus_ = nullptr;
   bool lost_ = false;
   std::chrono::steady_clock::time_point lastAttempt_{};
