@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# desktop-service.sh ACTION SERVICE [PROGRAM]
+# desktop-service.sh ACTION SERVICE [NAME]
 #
 # Controls one service of the virtual desktop that scripts/with-virtual-desktop.sh
 # runs (the desktop's environment must be in force: XDG_RUNTIME_DIR, DISPLAY,
@@ -7,9 +7,10 @@
 # openbox.
 #
 #   ready SERVICE          succeeds when the service answers
-#   kill SERVICE [PROGRAM] kills the service's process group at once, as a crash
-#                          would; with PROGRAM only that process of the group
-#                          (a11y-bus at-spi2-registryd: the registry alone)
+#   kill SERVICE [NAME]    kills the service's process group at once, as a crash
+#                          would; with a11y-bus and a bus NAME only the process
+#                          that owns NAME on the accessibility bus
+#                          (org.a11y.atspi.Registry: the registry alone)
 #   start SERVICE          starts it again with the command it was first started
 #                          with (Xvfb on the same display number) and waits until
 #                          it answers
@@ -18,7 +19,7 @@ set -euo pipefail
 readiness_deadline_s=20
 
 usage() {
-  echo "usage: $0 ready|kill|start SERVICE [PROGRAM]" >&2
+  echo "usage: $0 ready|kill|start SERVICE [NAME]" >&2
   exit 2
 }
 [ "$#" -ge 2 ] || usage
@@ -58,16 +59,18 @@ kill_service() {
     done
     return 1
   fi
-  local pids pid
-  pids="$(pgrep -g "$group" -f "$1" || true)"
-  if [ -z "$pids" ]; then
-    echo "desktop-service: no $1 runs in $service" >&2
+  # One process on the accessibility bus: the owner of a bus name there.
+  local address pid
+  address="$(dbus-send --session --dest=org.a11y.Bus --type=method_call --print-reply=literal \
+    /org/a11y/bus org.a11y.Bus.GetAddress | tr -d ' ')"
+  pid="$(dbus-send --bus="$address" --dest=org.freedesktop.DBus --type=method_call --print-reply=literal \
+    /org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID "string:$1" | awk '{print $2}')"
+  if [ -z "$pid" ]; then
+    echo "desktop-service: nothing owns $1 on the accessibility bus" >&2
     return 1
   fi
-  for pid in $pids; do
-    kill -KILL "$pid"
-    while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
-  done
+  kill -KILL "$pid"
+  while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
 }
 
 start_service() {

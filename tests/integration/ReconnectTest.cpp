@@ -16,8 +16,8 @@ constexpr const char* busBack = "the accessibility bus is back";
 constexpr const char* displayGone = "the X display went away";
 constexpr const char* displayBack = "the X display is back";
 
-void controlService(const std::string& action, const std::string& service, const std::string& program = "") {
-  const std::string command = std::string(MORVEL_DESKTOP_SERVICE_PATH) + " " + action + " " + service + " " + program;
+void controlService(const std::string& action, const std::string& service, const std::string& busName = "") {
+  const std::string command = std::string(MORVEL_DESKTOP_SERVICE_PATH) + " " + action + " " + service + " " + busName;
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
@@ -90,7 +90,7 @@ TEST_F(HelperOutlivingServices, AccessibilityBusRestartedThenApplicationRestarte
 
 TEST_F(HelperOutlivingServices, RegistryRestartedAloneKeepsTheApplicationInReach) {
   ASSERT_TRUE(findsTheFocus());
-  controlService("kill", "a11y-bus", "at-spi2-registryd");
+  controlService("kill", "a11y-bus", "org.a11y.atspi.Registry");
   // The bus starts the registry again on the first call that needs it.
   EXPECT_TRUE(findsTheFocus()) << errors();
   EXPECT_EQ(errors(), "");
