@@ -10,6 +10,10 @@
 #
 # Logs of the desktop's services go to $XDG_RUNTIME_DIR/logs while it runs;
 # set MORVEL_DESKTOP_LOGS=DIR to keep them in DIR instead.
+#
+# Each service's process group and the command that starts it again are kept in
+# $XDG_RUNTIME_DIR/services, so that a test can stop a service and bring it back
+# (scripts/desktop-service.sh); the teardown stops whatever runs then.
 set -euo pipefail
 
 if [ "$#" -eq 0 ]; then
@@ -18,13 +22,16 @@ if [ "$#" -eq 0 ]; then
 fi
 
 screen_geometry="1920x1080x24"
+service_control="$(cd "$(dirname "$0")" && pwd)/desktop-service.sh"
 startup_deadline_s=20
 
 runtime_dir="$(mktemp -d /tmp/morvel-desktop.XXXXXX)"
 chmod 700 "$runtime_dir"
 log_dir="${MORVEL_DESKTOP_LOGS:-$runtime_dir/logs}"
 mkdir -p "$log_dir"
-service_groups=()
+services_dir="$runtime_dir/services"
+mkdir -p "$services_dir"
+service_names=()
 
 # Every service runs in a session (and process group) of its own, so that the
 # children it spawns (the accessibility bus daemon, the registry) go down with it.
@@ -32,17 +39,23 @@ start_service() {
   local name="$1"
   shift
   setsid "$@" </dev/null >>"$log_dir/$name.log" 2>&1 &
-  service_groups+=("$!")
+  echo "$!" >"$services_dir/$name.pgid"
+  printf '%q ' "$@" >"$services_dir/$name.cmd"
+  service_names+=("$name")
 }
 
 teardown() {
   local status=$?
-  local group
-  for ((i = ${#service_groups[@]} - 1; i >= 0; i--)); do
-    group="${service_groups[$i]}"
+  local group name
+  local groups=()
+  for ((i = ${#service_names[@]} - 1; i >= 0; i--)); do
+    name="${service_names[$i]}"
+    group="$(cat "$services_dir/$name.pgid" 2>/dev/null || true)"
+    [ -n "$group" ] || continue
+    groups+=("$group")
     kill -TERM -- "-$group" 2>/dev/null || true
   done
-  for group in "${service_groups[@]}"; do
+  for group in "${groups[@]}"; do
     for _ in $(seq 1 50); do
       kill -0 -- "-$group" 2>/dev/null || break
       sleep 0.1
@@ -75,6 +88,8 @@ start_service xvfb bash -c 'exec Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 
   xvfb "$screen_geometry" "$display_file"
 wait_for "Xvfb" test -s "$display_file"
 export DISPLAY=":$(head -n1 "$display_file")"
+# Started again, the server takes the same number.
+printf '%q ' Xvfb "$DISPLAY" -screen 0 "$screen_geometry" -nolisten tcp -noreset >"$services_dir/xvfb.cmd"
 
 export XDG_RUNTIME_DIR="$runtime_dir"
 export XDG_CACHE_HOME="$runtime_dir/cache"
@@ -87,17 +102,14 @@ export GDK_BACKEND=x11
 unset WAYLAND_DISPLAY AT_SPI_BUS_ADDRESS SESSION_MANAGER
 
 start_service session-bus dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
-wait_for "the session bus" dbus-send --session --dest=org.freedesktop.DBus --type=method_call --print-reply \
-  /org/freedesktop/DBus org.freedesktop.DBus.ListNames
+wait_for "the session bus" "$service_control" ready session-bus
 
 # Started here rather than by bus activation, so that it belongs to a group we stop.
 start_service a11y-bus /usr/libexec/at-spi-bus-launcher --launch-immediately
-wait_for "the accessibility bus" dbus-send --session --dest=org.a11y.Bus --type=method_call --print-reply \
-  /org/a11y/bus org.a11y.Bus.GetAddress
-wait_for "the accessibility bus address on the root window" sh -c 'xprop -root AT_SPI_BUS | grep -q unix:'
+wait_for "the accessibility bus" "$service_control" ready a11y-bus
 
 start_service openbox openbox --sm-disable
-wait_for "openbox" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+wait_for "openbox" "$service_control" ready openbox
 
 set +e
 "$@"

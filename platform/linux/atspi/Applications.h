@@ -65,6 +65,12 @@ class Applications final : public ExtentsOrigin {
     clients_.reset();
     origins_.clear();
   }
+  // The connection these applications came through has broken.
+  void forgetConnection() {
+    endRequest();
+    remembered_.clear();
+    inScreenCoordinates_.clear();
+  }
 
  private:
   AccessibleRef firstWithPid(const std::vector<AccessibleRef>& applications, std::int32_t pid);

@@ -2,8 +2,6 @@
 
 #include "platform/linux/atspi/LibraryCache.h"
 
-#include <dbus/dbus.h>
-
 #include <cmath>
 
 namespace morvel::linux_ax {
@@ -16,8 +14,7 @@ constexpr double timedOutShare = 0.9;
 
 // One round trip over the accessibility bus to the application that owns
 // `busName`; every D-Bus peer answers it.
-bool pingOverBus(const std::string& busName, CallGuard::Milliseconds timeout) {
-  DBusConnection* bus = atspi_get_a11y_bus();
+bool pingOverBus(DBusConnection* bus, const std::string& busName, CallGuard::Milliseconds timeout) {
   if (bus == nullptr) return false;
   DBusMessage* message = dbus_message_new_method_call(busName.c_str(), "/", DBUS_INTERFACE_PEER, "Ping");
   if (message == nullptr) return false;
@@ -39,7 +36,7 @@ bool CallGuard::ping(const std::string& application) {
   if (auto known = pinged_.find(application); known != pinged_.end()) return known->second;
   const Milliseconds limit = timeoutFor(application);
   const auto started = std::chrono::steady_clock::now();
-  const bool answered = pingOverBus(application, limit);
+  const bool answered = pingOverBus(bus_, application, limit);
   ++calls_;
   pinged_[application] = answered;
   if (answered) {

@@ -15,6 +15,8 @@
 
 #include "platform/linux/atspi/GlibOwnership.h"
 
+#include <dbus/dbus.h>
+
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -76,6 +78,10 @@ class CallGuard {
   // those have been handled when this is true.
   bool ping(const std::string& application);
 
+  // The accessibility bus the pings go over (libatspi's connection), or none
+  // while there is no connection.
+  void useBus(DBusConnection* bus) { bus_ = bus; }
+
   // A time-out for every application (set through the system-wide element); it
   // stays in force for the life of the process.
   void setDefaultTimeout(double seconds);
@@ -108,6 +114,7 @@ class CallGuard {
   std::set<std::string, std::less<>> hung_;
   std::map<std::string, bool, std::less<>> pinged_;
   std::uint64_t calls_ = 0;
+  DBusConnection* bus_ = nullptr;
   // Keeps the bus names handed out by applicationOf alive and stable.
   static std::set<std::string, std::less<>>& busNames();
 };

@@ -15,9 +15,13 @@ void FocusTracker::start() {
   if (!atspi_event_listener_register(listener_.get(), focusEvents, nullptr)) listener_ = {};
 }
 
-FocusTracker::~FocusTracker() {
+void FocusTracker::stop() {
   if (listener_) atspi_event_listener_deregister(listener_.get(), focusEvents, nullptr);
+  listener_ = {};
+  focused_ = {};
 }
+
+FocusTracker::~FocusTracker() { stop(); }
 
 void FocusTracker::onFocusChange(AtspiEvent* event, void* tracker) {
   // libatspi hands the event over; it is released here, whatever it holds.

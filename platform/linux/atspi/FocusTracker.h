@@ -14,6 +14,8 @@ class FocusTracker {
  public:
   // Starts listening; call once connected to the accessibility bus.
   void start();
+  // Stops listening and forgets the focus: the connection the events came on is gone.
+  void stop();
   ~FocusTracker();
 
   // The last element announced as focused and not announced as unfocused since.

@@ -16,7 +16,7 @@ namespace morvel::linux_ax {
 constexpr AtspiCache libraryCacheMask = static_cast<AtspiCache>(
     ATSPI_CACHE_ROLE | ATSPI_CACHE_NAME | ATSPI_CACHE_DESCRIPTION | ATSPI_CACHE_STATES | ATSPI_CACHE_INTERFACES);
 
-// Turns the cache on for every application; call once, after atspi_init.
+// Turns the cache on for every application; call after each connection.
 void enableLibraryCache();
 
 // Whether libatspi would answer a read of `part` of `accessible` without asking

@@ -4,19 +4,11 @@
 #include "platform/linux/atspi/ElementNodes.h"
 #include "platform/linux/atspi/HitTest.h"
 #include "platform/linux/atspi/LibraryCache.h"
-#include "platform/linux/atspi/QuietLogs.h"
 #include "platform/linux/atspi/WindowSystemElements.h"
 
 #include <algorithm>
 
 namespace morvel::linux_ax {
-namespace {
-
-// atspi_init's answer when it connected (1 means it already had).
-constexpr int atspiInitialized = 0;
-constexpr int atspiAlreadyInitialized = 1;
-
-}  // namespace
 
 LinuxAccessibility::LinuxAccessibility(WindowSystem& windows)
     : workspace_(windows), reader_(guard_, memo_), placement_(reader_, windows), applications_(reader_, workspace_) {
@@ -28,25 +20,18 @@ LinuxAccessibility::LinuxAccessibility(WindowSystem& windows)
   } else {
     reader_.setExtentsOrigin(&applications_);
   }
-  silenceLibraryLogs();
-  // Any other libatspi call without a bus ends the process, so the answer of
-  // atspi_init decides whether there will be any.
-  const int status = atspi_init();
-  connected_ = status == atspiInitialized || status == atspiAlreadyInitialized;
-  if (!connected_) return;
-  enableLibraryCache();
-  focus_.start();
+  if (bus_.connected()) useConnection();
 }
 
 LinuxAccessibility::~LinuxAccessibility() = default;
 
 ax::Element LinuxAccessibility::createSystemWide() {
-  if (!connected_) return makeSystemWideElement({});
+  if (!bus_.connected()) return makeSystemWideElement({});
   return makeSystemWideElement(applications_.desktop());
 }
 
 ax::Element LinuxAccessibility::createApplication(std::int32_t pid) {
-  AccessibleRef application = connected_ ? applications_.byPid(pid) : AccessibleRef();
+  AccessibleRef application = bus_.connected() ? applications_.byPid(pid) : AccessibleRef();
   if (application) return makeElement(std::move(application));
   // A process with windows but no accessibility is still an application.
   const auto& clients = applications_.clients();
@@ -61,7 +46,7 @@ std::optional<ax::AttrValue> LinuxAccessibility::copyAttributeValue(const ax::El
   if (const auto* node = element.nodeAs<WindowSystemNode>()) {
     return readWindowSystemAttribute(applications_, workspace_, *node, attribute);
   }
-  if (!connected_) return std::nullopt;
+  if (!bus_.connected()) return std::nullopt;
   AttributeSources sources{reader_, applications_, focus_};
   if (const auto* node = element.nodeAs<AccessibleNode>()) {
     if (node->isSystemWide()) return readSystemWideAttribute(sources, attribute);
@@ -72,7 +57,7 @@ std::optional<ax::AttrValue> LinuxAccessibility::copyAttributeValue(const ax::El
 }
 
 std::optional<ax::Element> LinuxAccessibility::copyElementAtPosition(const ax::Element& systemWide, float x, float y) {
-  if (!connected_) return std::nullopt;
+  if (!bus_.connected()) return std::nullopt;
   const auto* node = systemWide.nodeAs<AccessibleNode>();
   if (node == nullptr || !node->isSystemWide()) return std::nullopt;
   AccessibleRef hit = hitTest(applications_, reader_, x, y);
@@ -95,7 +80,7 @@ void LinuxAccessibility::setMessagingTimeout(const ax::Element& element, double 
 bool LinuxAccessibility::isSameElement(const ax::Element& a, const ax::Element& b) { return sameElement(a, b); }
 
 std::optional<ax::RunningApplication> LinuxAccessibility::frontmostApplication() {
-  if (!connected_) {
+  if (!bus_.connected()) {
     // Without the bus, the window system alone still tells what is in front.
     auto active = workspace_.activeWindow();
     auto pid = active ? workspace_.windowPid(*active) : std::nullopt;
@@ -108,9 +93,30 @@ std::optional<ax::RunningApplication> LinuxAccessibility::frontmostApplication()
 }
 
 void LinuxAccessibility::requestStarted() {
-  // Events that arrived between requests (the cache updates among them) are
-  // handled first, so that nothing stale is served.
-  if (connected_) drainPendingEvents();
+  if (bus_.connected()) {
+    // Events that arrived between requests (the cache updates among them) are
+    // handled first, so that nothing stale is served; a broken connection shows
+    // there too.
+    drainPendingEvents();
+    if (!bus_.broken()) return;
+    forgetConnection();
+    bus_.leave();
+  }
+  if (bus_.reconnect()) useConnection();
+}
+
+void LinuxAccessibility::useConnection() {
+  guard_.useBus(bus_.connection());
+  enableLibraryCache();
+  focus_.start();
+}
+
+void LinuxAccessibility::forgetConnection() {
+  focus_.stop();
+  guard_.useBus(nullptr);
+  guard_.endRequest();
+  memo_.forgetConnection();
+  applications_.forgetConnection();
 }
 
 void LinuxAccessibility::desktopMayHaveChanged() {

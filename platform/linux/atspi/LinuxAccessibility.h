@@ -5,6 +5,7 @@
 // threaded, on GLib's default main context.
 
 #include "accessibility/Accessibility.h"
+#include "platform/linux/atspi/AccessibilityBus.h"
 #include "platform/linux/atspi/Applications.h"
 #include "platform/linux/atspi/AtspiReader.h"
 #include "platform/linux/atspi/CallGuard.h"
@@ -19,14 +20,16 @@ namespace morvel::linux_ax {
 class LinuxAccessibility final : public ax::Accessibility {
  public:
   // Connects to the accessibility bus. Without one (or without a session bus)
-  // the backend stays usable and every read fails. The window system tells
-  // which window is in front and where windows are.
+  // the backend stays usable and every read fails; a request connects when the
+  // bus is there again, and one that finds the connection broken lets go of
+  // everything read through it. The window system tells which window is in
+  // front and where windows are.
   explicit LinuxAccessibility(WindowSystem& windows);
   ~LinuxAccessibility() override;
   LinuxAccessibility(const LinuxAccessibility&) = delete;
   LinuxAccessibility& operator=(const LinuxAccessibility&) = delete;
 
-  bool connected() const { return connected_; }
+  bool connected() const { return bus_.connected(); }
   // libatspi calls made so far that reached an application.
   std::uint64_t callCount() const { return guard_.callCount(); }
   // The reads themselves, for tests that compare two ways of making one.
@@ -44,7 +47,11 @@ class LinuxAccessibility final : public ax::Accessibility {
   void desktopMayHaveChanged() override;
 
  private:
-  bool connected_ = false;
+  void useConnection();
+  // Everything that came through the connection, before it is left.
+  void forgetConnection();
+
+  AccessibilityBus bus_;
   CallGuard guard_;
   RequestMemo memo_;
   WindowSystem& workspace_;

@@ -49,6 +49,11 @@ class RequestMemo {
     facts_.clear();
     roleNames_.clear();
   }
+  // Forgets the process ids too: a new connection hands out the bus names again.
+  void forgetConnection() {
+    endAttempt();
+    processIds_.clear();
+  }
 
   // The localized name of `role` in the application on `busName`.
   const std::string* roleNameOf(const std::string& busName, AtspiRole role) const;

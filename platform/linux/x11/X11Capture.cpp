@@ -153,6 +153,10 @@ std::unique_ptr<GreyCapture> X11Capture::capture(const ax::Rect& region) {
 }
 
 std::optional<GreyImage> X11Capture::grab(const PixelRect& area) {
+  if (sharedMemoryConnection_ != connection_.openCount()) {
+    sharedMemoryConnection_ = connection_.openCount();
+    sharedMemory_ = SharedMemory::Unknown;
+  }
   if (sharedMemory_ != SharedMemory::Unusable) {
     if (auto pixels = grabShared(area)) return pixels;
   }

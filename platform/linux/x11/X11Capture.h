@@ -9,6 +9,7 @@
 #include "platform/linux/image/GreyCapture.h"
 #include "platform/linux/x11/X11Connection.h"
 
+#include <cstdint>
 #include <memory>
 
 namespace morvel::linux_ax {
@@ -24,6 +25,8 @@ class X11Capture {
 
   X11Connection connection_;
   enum class SharedMemory { Unknown, Usable, Unusable } sharedMemory_ = SharedMemory::Unknown;
+  // The connection sharedMemory_ was learnt on: a server started again may differ.
+  std::uint64_t sharedMemoryConnection_ = 0;
 };
 
 }  // namespace morvel::linux_ax

@@ -1,9 +1,13 @@
 #pragma once
 
 // One connection to the X server, opened on first use and again after the
-// server went away. X errors never print anything or end the process: they are
-// counted, so that a caller can tell whether its own requests failed.
+// server went away: a server started again under the same display name is used
+// again. X errors never print anything or end the process: they are counted, so
+// that a caller can tell whether its own requests failed. Losing the server and
+// finding it again are each told once on standard error, however many
+// connections the process holds.
 
+#include <chrono>
 #include <cstdint>
 
 typedef struct _XDisplay Display;
@@ -19,12 +23,24 @@ class X11Connection {
 
   // The open display, or null when there is no X server to reach.
   Display* display();
+  // Connections opened so far: a new one may be another server with other
+  // extensions.
+  std::uint64_t openCount() const { return opens_; }
 
   // X errors seen by this process so far; compare before and after an XSync.
   static std::uint64_t errorCount();
 
  private:
+  static void markBroken(Display* display, void* connection);
+  void closeBroken();
+  void open();
+
   Display* display_ = nullptr;
+  bool broken_ = false;
+  // The server this connection was opened on, as counted by serverGeneration.
+  std::uint64_t generation_ = 0;
+  std::uint64_t opens_ = 0;
+  std::chrono::steady_clock::time_point lastAttempt_{};
 };
 
 }  // namespace morvel::linux_ax
