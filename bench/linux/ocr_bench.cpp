@@ -337,7 +337,8 @@ int main() {
   std::printf("processors: %u, load average at start: %s\n", std::thread::hardware_concurrency(), load.c_str());
 
   // Every round reads afresh, as on a screen that changed since the last one.
-  HelperProcess helper({{"MORVEL_OCR_CACHE_MB", "0"}});
+  const std::map<std::string, std::optional<std::string>> freshReads{{"MORVEL_OCR_CACHE_MB", "0"}};
+  HelperProcess helper(freshReads);
   const Workload workloads[] = {{"800x600", {0, 0, 800, 600}, 9, 5},
                                 {"1920x1080", {0, 0, screenWidth, screenHeight}, 5, 3}};
   for (const Workload& work : workloads) {

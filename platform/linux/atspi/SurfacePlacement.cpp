@@ -146,9 +146,9 @@ AccessibleRef SurfacePlacement::showingWindowFitting(AtspiAccessible* applicatio
   // The smallest showing window that could hold the visible area: menus and
   // other pop-ups are smaller, nothing else of the process is on screen.
   for (AccessibleRef& child : *children) {
-    auto role = reader_.role(child.get());
+    // Every top-level child of an application is one of its windows.
     auto states = reader_.states(child.get());
-    if (!role || !isWindowRole(*role) || !states || !hasState(*states, ATSPI_STATE_SHOWING)) continue;
+    if (!states || !hasState(*states, ATSPI_STATE_SHOWING)) continue;
     auto surface = reader_.toolkitExtents(child.get());
     if (!surface || !couldHold(*surface, client.client)) continue;
     const int area = surface->width * surface->height;
