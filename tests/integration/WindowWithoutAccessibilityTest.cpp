@@ -21,7 +21,7 @@ class HelperOnTkWindow : public ::testing::Test {
   static void SetUpTestSuite() {
     script_ = std::filesystem::temp_directory_path() / ("morvel-tk-" + std::to_string(::getpid()) + ".tcl");
     std::ofstream(script_) << "wm title . {" << windowTitle << "}\n"
-                           << "label .text -text {" << shownText << "} -font {Helvetica 28} -bg white\n"
+                           << "label .text -text {" << shownText << "} -font {Sans 24}\n"
                            << "pack .text -padx 60 -pady 60\n";
     wish_ = std::make_unique<ChildProcess>(std::vector<std::string>{"wish", script_.string()});
   }

@@ -70,6 +70,13 @@ AccessibleRef Applications::byPid(std::int32_t pid) {
   return firstWithPid(remembered_, pid);
 }
 
+bool Applications::mayBeOnBus(std::int32_t pid) {
+  if (byPid(pid)) return true;
+  return std::any_of(all().begin(), all().end(), [&](const AccessibleRef& application) {
+    return CallGuard::applicationOf(application.get()) != nullptr && !reader_.processId(application.get());
+  });
+}
+
 std::vector<AccessibleRef> Applications::visibleTopLevels(AtspiAccessible* application) {
   std::vector<AccessibleRef> windows;
   auto children = reader_.children(application, mostTopLevelWindows);

@@ -37,6 +37,9 @@ class Applications final : public ExtentsOrigin {
   // The applications registered on the bus, read once per request.
   const std::vector<AccessibleRef>& all();
   AccessibleRef byPid(std::int32_t pid);
+  // Whether an application on the bus may belong to `pid`: one does, or one
+  // did not say which process it is (it does not answer).
+  bool mayBeOnBus(std::int32_t pid);
 
   // Every visible top-level child, whatever role the toolkit gives it: the
   // topmost first by the window system's stacking, the ones it does not place
