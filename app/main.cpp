@@ -1,6 +1,9 @@
 // morvel_ax_helper: the request loop and every command over the desktop this
-// machine runs (AT-SPI2 and X11 on Linux). No arguments; replies on stdout.
+// machine runs (AT-SPI2 and X11 on Linux). Replies on stdout; with --mcp, the
+// commands as tools of a Model Context Protocol server.
 
+#include "app/CommandLine.h"
+#include "app/McpServer.h"
 #include "app/RequestLoop.h"
 #include "platform/linux/atspi/DesktopClock.h"
 #include "platform/linux/atspi/LinuxAccessibility.h"
@@ -9,11 +12,28 @@
 
 #include <unistd.h>
 
-int main() {
+namespace {
+
+constexpr morvel::ProgramInfo helperProgram = {
+    "morvel_ax_helper", "",
+    "Looks into the user interface of the frontmost application of this desktop: its accessibility\n"
+    "tree, the text on its screen, and digests that tell whether a window changed.",
+    0};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  auto parsed = morvel::parseCommandLine(argc, argv, helperProgram);
+  if (const int* exitStatus = std::get_if<int>(&parsed)) return *exitStatus;
+  const auto& options = std::get<morvel::CommandLine>(parsed);
+
   morvel::linux_ax::X11Workspace windows;
   morvel::linux_ax::LinuxAccessibility accessibility(windows);
   morvel::linux_ax::LinuxScreen screen(windows);
   morvel::linux_ax::DesktopClock clock(accessibility);
   morvel::Platform platform{accessibility, screen, clock};
-  return morvel::runRequestLoop(STDIN_FILENO, STDOUT_FILENO, platform);
+  if (options.mcp) {
+    return morvel::runMcpServer(STDIN_FILENO, STDOUT_FILENO, platform, helperProgram.name, options.maxLineBytes);
+  }
+  return morvel::runRequestLoop(STDIN_FILENO, STDOUT_FILENO, platform, {}, options.maxLineBytes);
 }

@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config dpkg-dev
   # core libraries
-  nlohmann-json3-dev libicu-dev libssl-dev
+  nlohmann-json3-dev libicu-dev libssl-dev libpng-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev python3
   # fuzzing (libFuzzer comes with clang's runtime libraries)
@@ -20,6 +20,10 @@ packages=(
   # a real application and a pyatspi client for the integration tests and benchmarks
   gtk-3-examples python3-pyatspi
 )
+
+# Node.js and npm for the test-only MCP client (scripts/install-test-clients.sh),
+# unless the machine has them already from elsewhere.
+command -v npm >/dev/null || packages+=(nodejs npm)
 
 missing=()
 for package in "${packages[@]}"; do
