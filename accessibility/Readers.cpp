@@ -1,5 +1,6 @@
 #include "accessibility/Readers.h"
 
+#include "accessibility/AXNames.h"
 #include "text/NumberText.h"
 
 namespace morvel::ax {
@@ -26,12 +27,12 @@ std::optional<bool> axBool(Accessibility& ax, const Element& element, std::strin
 }
 
 std::optional<Rect> axFrame(Accessibility& ax, const Element& element) {
-  if (auto frame = ax.copyAttributeValue(element, "AXFrame")) {
+  if (auto frame = ax.copyAttributeValue(element, AXFrame)) {
     if (const auto* rect = frame->get<Rect>()) return *rect;
   }
-  auto position = ax.copyAttributeValue(element, "AXPosition");
+  auto position = ax.copyAttributeValue(element, AXPosition);
   if (!position) return std::nullopt;
-  auto size = ax.copyAttributeValue(element, "AXSize");
+  auto size = ax.copyAttributeValue(element, AXSize);
   if (!size) return std::nullopt;
   const auto* point = position->get<Point>();
   const auto* extent = size->get<Size>();

@@ -1,5 +1,6 @@
 #include "accessibility/Walkers.h"
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Readers.h"
 
 namespace morvel::ax {
@@ -20,11 +21,11 @@ bool visitByRole(Accessibility& ax, const Element& element, const RoleSet& roles
                  int& budget, const std::function<WalkOn(const Element&)>& visit) {
   if (budget < 1 || depth > maxDepth) return true;
   --budget;
-  if (auto role = axString(ax, element, "AXRole"); role && roles.contains(*role)) {
+  if (auto role = axString(ax, element, AXRole); role && roles.contains(*role)) {
     if (visit(element) == WalkOn::Stop) return false;
   }
   if (depth >= maxDepth || budget < 1) return true;  // no child could be examined: skip reading them
-  for (const Element& child : axChildren(ax, element, "AXChildren")) {
+  for (const Element& child : axChildren(ax, element, AXChildren)) {
     if (!visitByRole(ax, child, roles, depth + 1, maxDepth, budget, visit)) return false;
   }
   return true;
@@ -52,10 +53,10 @@ std::vector<Element> collectFirstByRole(Accessibility& ax, const Element& elemen
 std::optional<std::string> firstValueInSubtree(Accessibility& ax, const Element& element, int depth, int& budget) {
   if (budget < 1 || depth > valueSearchMaxDepth) return std::nullopt;
   --budget;
-  if (auto value = nonEmptyText(ax, element, "AXValue")) return value;
-  if (auto title = nonEmptyText(ax, element, "AXTitle")) return title;
+  if (auto value = nonEmptyText(ax, element, AXValue)) return value;
+  if (auto title = nonEmptyText(ax, element, AXTitle)) return title;
   if (depth >= valueSearchMaxDepth || budget < 1) return std::nullopt;
-  for (const Element& child : axChildren(ax, element, "AXChildren")) {
+  for (const Element& child : axChildren(ax, element, AXChildren)) {
     if (auto found = firstValueInSubtree(ax, child, depth + 1, budget)) return found;
   }
   return std::nullopt;

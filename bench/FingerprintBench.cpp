@@ -2,6 +2,7 @@
 // and its median latency, side by side. The tree dump is bounded by depth and
 // breadth, so the reads must stay the same however large the window grows.
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Focus.h"
 #include "app/Dispatcher.h"
 #include "commands/FingerprintCommand.h"
@@ -17,6 +18,8 @@
 #include <vector>
 
 namespace {
+
+namespace ax = morvel::ax;
 
 using morvel::Json;
 
@@ -43,8 +46,8 @@ long elementCount(const WindowShape& shape) {
 Json subtree(const WindowShape& shape, int depth, long& serial) {
   const bool leaf = depth == shape.depth;
   Json node = {{"attrs",
-                {{"AXRole", depth == 0 ? "AXWindow" : leaf ? "AXStaticText" : "AXGroup"},
-                 {"AXTitle", "element " + std::to_string(serial++)}}}};
+                {{ax::AXRole, depth == 0 ? ax::AXWindow : leaf ? ax::AXStaticText : ax::AXGroup},
+                 {ax::AXTitle, "element " + std::to_string(serial++)}}}};
   if (leaf) return node;
   Json children = Json::array();
   for (int index = 0; index < shape.childrenPerElement; ++index) children.push_back(subtree(shape, depth + 1, serial));

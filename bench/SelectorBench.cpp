@@ -5,6 +5,7 @@
 //
 // selector_bench [runs]
 
+#include "accessibility/AXNames.h"
 #include "app/Dispatcher.h"
 #include "bench/Timing.h"
 #include "platform/sim/SimDesktop.h"
@@ -22,6 +23,8 @@
 #include <vector>
 
 namespace {
+
+namespace ax = morvel::ax;
 
 using morvel::bench::median;
 
@@ -116,7 +119,7 @@ json rect(double x, double y, double w, double h) { return {{"rect", {x, y, w, h
 
 json desktopWith(json window) {
   return {{"frontmost", {{"pid", 501}, {"bundleId", "com.example.bench"}}},
-          {"applications", {{{"pid", 501}, {"attrs", {{"AXTitle", "Bench"}}}, {"windows", {std::move(window)}}}}}};
+          {"applications", {{{"pid", 501}, {"attrs", {{ax::AXTitle, "Bench"}}}, {"windows", {std::move(window)}}}}}};
 }
 
 // A window of `groups` groups of `perGroup` leaves each, alternately static texts and
@@ -152,21 +155,21 @@ struct WideScene {
       json leaves = json::array();
       for (int c = 0; c < perGroup; ++c) {
         if (c % 2 == 0) {
-          leaves.push_back({{"attrs", {{"AXRole", "AXStaticText"}, {"AXValue", "text " + std::to_string(c)}}}});
+          leaves.push_back({{"attrs", {{ax::AXRole, ax::AXStaticText}, {ax::AXValue, "text " + std::to_string(c)}}}});
           continue;
         }
         const bool isTarget = g == targetGroup && c == targetChild;
-        json attrs = {{"AXRole", "AXButton"},
-                      {"AXRoleDescription", "button"},
-                      {"AXEnabled", true},
-                      {"AXTitle", isTarget ? std::string("Target") : "Button " + std::to_string(g) + "-" + std::to_string(c)}};
-        if (isTarget) attrs["AXFrame"] = rect(targetX(), targetY(), 50, 10);
+        json attrs = {{ax::AXRole, ax::AXButton},
+                      {ax::AXRoleDescription, "button"},
+                      {ax::AXEnabled, true},
+                      {ax::AXTitle, isTarget ? std::string("Target") : "Button " + std::to_string(g) + "-" + std::to_string(c)}};
+        if (isTarget) attrs[ax::AXFrame] = rect(targetX(), targetY(), 50, 10);
         leaves.push_back({{"attrs", attrs}});
       }
-      children.push_back({{"attrs", {{"AXRole", "AXGroup"}, {"AXFrame", rect(0, g * 10.0, 1000, 10)}}},
+      children.push_back({{"attrs", {{ax::AXRole, ax::AXGroup}, {ax::AXFrame, rect(0, g * 10.0, 1000, 10)}}},
                           {"children", leaves}});
     }
-    return desktopWith({{"attrs", {{"AXRole", "AXWindow"}, {"AXTitle", "Big"}, {"AXFrame", rect(0, 0, 1000, groups * 10.0)}}},
+    return desktopWith({{"attrs", {{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "Big"}, {ax::AXFrame, rect(0, 0, 1000, groups * 10.0)}}},
                         {"children", children}});
   }
 };
@@ -178,15 +181,15 @@ struct DeepScene {
   int siblingsPerLevel = 4;
 
   json build() const {
-    json node = {{"attrs", {{"AXRole", "AXButton"}, {"AXTitle", "Deep"}, {"AXValue", "1"}, {"AXFrame", rect(0, 0, 10, 10)}}}};
+    json node = {{"attrs", {{ax::AXRole, ax::AXButton}, {ax::AXTitle, "Deep"}, {ax::AXValue, "1"}, {ax::AXFrame, rect(0, 0, 10, 10)}}}};
     for (int level = depth - 1; level >= 1; --level) {
       json children = json::array();
-      for (int s = 0; s < siblingsPerLevel; ++s) children.push_back({{"attrs", {{"AXRole", "AXStaticText"}}}});
+      for (int s = 0; s < siblingsPerLevel; ++s) children.push_back({{"attrs", {{ax::AXRole, ax::AXStaticText}}}});
       children.push_back(node);
-      node = {{"attrs", {{"AXRole", "AXGroup"}, {"AXTitle", std::to_string(level)}, {"AXFrame", rect(0, 0, 100, 100)}}},
+      node = {{"attrs", {{ax::AXRole, ax::AXGroup}, {ax::AXTitle, std::to_string(level)}, {ax::AXFrame, rect(0, 0, 100, 100)}}},
               {"children", children}};
     }
-    return desktopWith({{"attrs", {{"AXRole", "AXWindow"}, {"AXTitle", "Deep"}, {"AXFrame", rect(0, 0, 100, 100)}}},
+    return desktopWith({{"attrs", {{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "Deep"}, {ax::AXFrame, rect(0, 0, 100, 100)}}},
                         {"children", {node}}});
   }
 };

@@ -3,6 +3,7 @@
 // The row and cell caps must keep the reads of a 10,000-row table equal to those
 // of a 300-row one, and those of 60 columns equal to those of 40.
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Readers.h"
 #include "accessibility/Walkers.h"
 #include "bench/Timing.h"
@@ -23,6 +24,8 @@
 #include <vector>
 
 namespace {
+
+namespace ax = morvel::ax;
 
 using morvel::bench::median;
 using morvel::bench::millisecondsOf;
@@ -53,13 +56,13 @@ json tableRow(int row, int columns) {
   for (int column = 0; column < columns; ++column) {
     const json frame = rect(columnWidth * column, y, columnWidth, rowHeight);
     json text = {{"attrs",
-                  {{"AXRole", "AXStaticText"},
-                   {"AXValue", std::to_string(row) + "." + std::to_string(column)},
-                   {"AXFrame", frame}}}};
-    cells.push_back({{"attrs", {{"AXRole", "AXCell"}, {"AXFrame", frame}}}, {"children", json::array({text})}});
+                  {{ax::AXRole, ax::AXStaticText},
+                   {ax::AXValue, std::to_string(row) + "." + std::to_string(column)},
+                   {ax::AXFrame, frame}}}};
+    cells.push_back({{"attrs", {{ax::AXRole, ax::AXCell}, {ax::AXFrame, frame}}}, {"children", json::array({text})}});
   }
   return {{"id", "row-" + std::to_string(row)},
-          {"attrs", {{"AXRole", "AXRow"}, {"AXFrame", rect(0, y, columnWidth * columns, rowHeight)}}},
+          {"attrs", {{ax::AXRole, ax::AXRow}, {ax::AXFrame, rect(0, y, columnWidth * columns, rowHeight)}}},
           {"children", std::move(cells)}};
 }
 
@@ -71,19 +74,19 @@ json tableScene(const TableShape& shape) {
     rows.push_back(tableRow(row, shape.columns));
     rowRefs.push_back({{"ref", "row-" + std::to_string(row)}});
   }
-  json tableAttrs = {{"AXRole", "AXTable"}, {"AXFrame", rect(0, 40, 1200, 760)}};
-  if (shape.rowsAttribute) tableAttrs["AXRows"] = std::move(rowRefs);
+  json tableAttrs = {{ax::AXRole, ax::AXTable}, {ax::AXFrame, rect(0, 40, 1200, 760)}};
+  if (shape.rowsAttribute) tableAttrs[ax::AXRows] = std::move(rowRefs);
   json table = {{"id", "table"}, {"attrs", std::move(tableAttrs)}, {"children", std::move(rows)}};
-  json toolbar = {{"attrs", {{"AXRole", "AXToolbar"}}},
-                  {"children", json::array({{{"attrs", {{"AXRole", "AXButton"}, {"AXTitle", "Add"}}}},
-                                            {{"attrs", {{"AXRole", "AXButton"}, {"AXTitle", "Delete"}}}}})}};
-  json scroll = {{"attrs", {{"AXRole", "AXScrollArea"}}}, {"children", json::array({std::move(table)})}};
+  json toolbar = {{"attrs", {{ax::AXRole, ax::AXToolbar}}},
+                  {"children", json::array({{{"attrs", {{ax::AXRole, ax::AXButton}, {ax::AXTitle, "Add"}}}},
+                                            {{"attrs", {{ax::AXRole, ax::AXButton}, {ax::AXTitle, "Delete"}}}}})}};
+  json scroll = {{"attrs", {{ax::AXRole, ax::AXScrollArea}}}, {"children", json::array({std::move(table)})}};
   json window = {{"id", "window"},
-                 {"attrs", {{"AXRole", "AXWindow"}, {"AXTitle", "Large table"}, {"AXFrame", rect(0, 0, 1200, 800)}}},
+                 {"attrs", {{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "Large table"}, {ax::AXFrame, rect(0, 0, 1200, 800)}}},
                  {"children", json::array({std::move(toolbar), std::move(scroll)})}};
   return {{"frontmost", {{"pid", 1}}},
           {"applications",
-           {{{"pid", 1}, {"attrs", {{"AXFocusedWindow", {{"ref", "window"}}}}}, {"windows", {std::move(window)}}}}}};
+           {{{"pid", 1}, {"attrs", {{ax::AXFocusedWindow, {{"ref", "window"}}}}}, {"windows", {std::move(window)}}}}}};
 }
 
 struct Measurement {
@@ -122,16 +125,16 @@ Measurement measure(const TableShape& shape) {
   result.cellsInLastRow = static_cast<int>(reply["rows"].back()["cells"].size());
 
   // The command's own walk ends at the first container, as this one does.
-  morvel::ax::collectFirstByRole(ax, window, {"AXTable", "AXOutline", "AXGrid", "AXList"}, containerWalkMaxDepth,
+  morvel::ax::collectFirstByRole(ax, window, {ax::AXTable, ax::AXOutline, ax::AXGrid, ax::AXList}, containerWalkMaxDepth,
                                  containerWalkBudget, 1);
   result.walkReads = readsSince(*desktop);
   morvel::serializeRows(ax, table);
   result.rowReads = readsSince(*desktop);
   morvel::findAddAffordance(ax, window);
   result.addControlReads = readsSince(*desktop);
-  const std::vector<Element> children = morvel::ax::axChildren(ax, table, "AXChildren");
+  const std::vector<Element> children = morvel::ax::axChildren(ax, table, ax::AXChildren);
   readsSince(*desktop);
-  for (const Element& child : children) morvel::ax::axString(ax, child, "AXRole");
+  for (const Element& child : children) morvel::ax::axString(ax, child, ax::AXRole);
   result.allRoleReads = readsSince(*desktop);
   return result;
 }

@@ -3,6 +3,7 @@
 // the platform reads of one request, what its parts cost, and side by side what a
 // request would cost if it rebuilt the label candidates for every field.
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "accessibility/Walkers.h"
@@ -24,6 +25,8 @@
 
 namespace {
 
+namespace ax = morvel::ax;
+
 using morvel::bench::median;
 using morvel::bench::millisecondsOf;
 
@@ -41,7 +44,7 @@ constexpr int fieldWalkBudget = 9000;
 json rect(double x, double y, double w, double h) { return {{"rect", {x, y, w, h}}}; }
 
 json staticText(const std::string& text, const json& frame, const std::string& id = "") {
-  json node = {{"attrs", {{"AXRole", "AXStaticText"}, {"AXValue", text}, {"AXFrame", frame}}}};
+  json node = {{"attrs", {{ax::AXRole, ax::AXStaticText}, {ax::AXValue, text}, {ax::AXFrame, frame}}}};
   if (!id.empty()) node["id"] = id;
   return node;
 }
@@ -53,12 +56,12 @@ json formRow(int row) {
   const double y = rowPitch * row;
   const std::string blankId = "blank-" + std::to_string(row);
   json field = {{"attrs",
-                 {{"AXRole", "AXTextField"},
-                  {"AXValue", "value " + std::to_string(row)},
-                  {"AXEnabled", true},
-                  {"AXTitleUIElement", {{"ref", blankId}}},
-                  {"AXFrame", rect(200, y, 200, 20)}}}};
-  return {{"attrs", {{"AXRole", "AXGroup"}, {"AXFrame", rect(0, y, 1200, rowPitch)}}},
+                 {{ax::AXRole, ax::AXTextField},
+                  {ax::AXValue, "value " + std::to_string(row)},
+                  {ax::AXEnabled, true},
+                  {ax::AXTitleUIElement, {{"ref", blankId}}},
+                  {ax::AXFrame, rect(200, y, 200, 20)}}}};
+  return {{"attrs", {{ax::AXRole, ax::AXGroup}, {ax::AXFrame, rect(0, y, 1200, rowPitch)}}},
           {"children",
            {staticText("Label " + std::to_string(row), rect(20, y + 2, 100, 16)),
             staticText(std::string(100, 'p'), rect(0, y, 10, 10)),
@@ -72,11 +75,11 @@ json largeFormScene() {
   json rows = json::array();
   for (int row = 0; row < formRows; ++row) rows.push_back(formRow(row));
   json window = {{"id", "window"},
-                 {"attrs", {{"AXRole", "AXWindow"}, {"AXTitle", "Large form"}, {"AXFrame", rect(0, 0, 1200, 30000)}}},
+                 {"attrs", {{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "Large form"}, {ax::AXFrame, rect(0, 0, 1200, 30000)}}},
                  {"children", std::move(rows)}};
   return {{"frontmost", {{"pid", 1}, {"bundleId", "com.example.large"}}},
           {"applications",
-           {{{"pid", 1}, {"attrs", {{"AXFocusedWindow", {{"ref", "window"}}}}}, {"windows", {std::move(window)}}}}}};
+           {{{"pid", 1}, {"attrs", {{ax::AXFocusedWindow, {{"ref", "window"}}}}}, {"windows", {std::move(window)}}}}}};
 }
 
 long long readsSince(morvel::sim::SimDesktop& desktop) { return desktop.takeStats()["reads"].get<long long>(); }

@@ -1,5 +1,6 @@
 #include "commands/AddAffordance.h"
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Readers.h"
 #include "accessibility/Walkers.h"
 #include "text/TextPattern.h"
@@ -22,7 +23,7 @@ constexpr int buttonWalkBudget = 4000;
 constexpr std::string_view addControlPattern = R"((?i)\b(add|new|create|insert)\b|^\s*\+\s*$|plus)";
 
 const ax::RoleSet& candidateRoles() {
-  static const ax::RoleSet roles = {"AXButton", "AXMenuButton", "AXPopUpButton"};
+  static const ax::RoleSet roles = {ax::AXButton, ax::AXMenuButton, ax::AXPopUpButton};
   return roles;
 }
 
@@ -35,7 +36,7 @@ const TextPattern& addControlText() {
 // Title, description and help, those present (empty ones included) joined by
 // single spaces.
 std::string joinedText(Accessibility& ax, const Element& control) {
-  static constexpr std::array<std::string_view, 3> attributes = {"AXTitle", "AXDescription", "AXHelp"};
+  static constexpr std::array<std::string_view, 3> attributes = {ax::AXTitle, ax::AXDescription, ax::AXHelp};
   std::string joined;
   bool first = true;
   for (std::string_view attribute : attributes) {
@@ -50,7 +51,7 @@ std::string joinedText(Accessibility& ax, const Element& control) {
 
 Json affordanceRecord(Accessibility& ax, const Element& control, const std::string& matchedText) {
   // A title that reads, even an empty one, names the control better than its help text.
-  Json record = {{"title", ax::axString(ax, control, "AXTitle").value_or(matchedText)}};
+  Json record = {{"title", ax::axString(ax, control, ax::AXTitle).value_or(matchedText)}};
   if (auto frame = ax::axFrame(ax, control)) record["frame"] = ax::frameDictionary(*frame);
   return record;
 }

@@ -1,5 +1,6 @@
 #include "commands/ElementCommands.h"
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "text/UnicodeText.h"
@@ -30,20 +31,20 @@ void addFrame(Json& reply, Accessibility& ax, const Element& element) {
 }
 
 std::optional<std::string> nameOf(Accessibility& ax, const Element& element) {
-  if (auto description = ax::axString(ax, element, "AXDescription")) return description;
-  return ax::axString(ax, element, "AXTitle");
+  if (auto description = ax::axString(ax, element, ax::AXDescription)) return description;
+  return ax::axString(ax, element, ax::AXTitle);
 }
 
 bool isContainer(Accessibility& ax, const Element& element) {
-  auto role = ax::axString(ax, element, "AXRole");
+  auto role = ax::axString(ax, element, ax::AXRole);
   return role && containerStopRoles().contains(*role);
 }
 
 }  // namespace
 
 const std::set<std::string, std::less<>>& containerStopRoles() {
-  static const std::set<std::string, std::less<>> roles = {"AXWebArea", "AXWindow",  "AXScrollArea",
-                                                           "AXApplication", "AXSheet", "AXDrawer"};
+  static const std::set<std::string, std::less<>> roles = {ax::AXWebArea, ax::AXWindow,  ax::AXScrollArea,
+                                                           ax::AXApplication, ax::AXSheet, ax::AXDrawer};
   return roles;
 }
 
@@ -54,7 +55,7 @@ Element enclosingNamed(Accessibility& ax, const Element& element, int maxLevels)
     if (level > 0 && isContainer(ax, current)) return element;
     auto name = nameOf(ax, current);
     if (name && !trimBlank(*name).empty()) return current;
-    auto parent = ax::axElementAttr(ax, current, "AXParent");
+    auto parent = ax::axElementAttr(ax, current, ax::AXParent);
     if (!parent) return element;
     current = *parent;
     if (++level > maxLevels) return element;
@@ -69,12 +70,12 @@ Json cmdElementAt(Platform& platform, double x, double y) {
   const Element described = enclosingNamed(ax, *hit, elementAtSearchLevels);
   Json reply = {{"found", true}};
   addTexts<5>(reply, ax, described,
-              {{{"AXRole", "role"},
-                {"AXSubrole", "subrole"},
-                {"AXTitle", "title"},
-                {"AXDescription", "description"},
-                {"AXValue", "value"}}});
-  reply["enabled"] = ax::axBool(ax, described, "AXEnabled").value_or(false);
+              {{{ax::AXRole, "role"},
+                {ax::AXSubrole, "subrole"},
+                {ax::AXTitle, "title"},
+                {ax::AXDescription, "description"},
+                {ax::AXValue, "value"}}});
+  reply["enabled"] = ax::axBool(ax, described, ax::AXEnabled).value_or(false);
   addFrame(reply, ax, described);
   return reply;
 }
@@ -86,12 +87,12 @@ Json cmdFocused(Platform& platform) {
 
   Json reply = {{"found", true}};
   addTexts<6>(reply, ax, *focused,
-              {{{"AXRole", "role"},
-                {"AXSubrole", "subrole"},
-                {"AXTitle", "title"},
-                {"AXDescription", "description"},
-                {"AXValue", "value"},
-                {"AXSelectedText", "selectedText"}}});
+              {{{ax::AXRole, "role"},
+                {ax::AXSubrole, "subrole"},
+                {ax::AXTitle, "title"},
+                {ax::AXDescription, "description"},
+                {ax::AXValue, "value"},
+                {ax::AXSelectedText, "selectedText"}}});
   addFrame(reply, ax, *focused);
   return reply;
 }

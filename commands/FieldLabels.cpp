@@ -1,5 +1,6 @@
 #include "commands/FieldLabels.h"
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Readers.h"
 #include "accessibility/Walkers.h"
 #include "text/UnicodeText.h"
@@ -71,8 +72,8 @@ std::optional<double> aboveDistance(const Edges& field, const Edges& candidate) 
 // The text a static text shows: its value, else its title. An empty value is kept
 // as it is; only a value that is missing or not a text falls back to the title.
 std::optional<std::string> staticTextOf(Accessibility& ax, const Element& staticText) {
-  if (auto value = ax::axString(ax, staticText, "AXValue")) return value;
-  return ax::axString(ax, staticText, "AXTitle");
+  if (auto value = ax::axString(ax, staticText, ax::AXValue)) return value;
+  return ax::axString(ax, staticText, ax::AXTitle);
 }
 
 bool fitsAsLabel(std::string_view trimmed) {
@@ -89,16 +90,16 @@ std::optional<std::string> trimmedNonEmpty(std::optional<std::string> text) {
 }
 
 std::optional<std::string> titleElementLabel(Accessibility& ax, const Element& field) {
-  auto titleElement = ax::axElementAttr(ax, field, "AXTitleUIElement");
+  auto titleElement = ax::axElementAttr(ax, field, ax::AXTitleUIElement);
   if (!titleElement) return std::nullopt;
-  if (auto value = trimmedNonEmpty(ax::axString(ax, *titleElement, "AXValue"))) return value;
-  return trimmedNonEmpty(ax::axString(ax, *titleElement, "AXTitle"));
+  if (auto value = trimmedNonEmpty(ax::axString(ax, *titleElement, ax::AXValue))) return value;
+  return trimmedNonEmpty(ax::axString(ax, *titleElement, ax::AXTitle));
 }
 
 }  // namespace
 
 std::vector<LabelCandidate> labelCandidates(Accessibility& ax, const Element& window) {
-  const ax::RoleSet staticTextRole = {"AXStaticText"};
+  const ax::RoleSet staticTextRole = {ax::AXStaticText};
   const std::vector<Element> staticTexts = ax::collectFirstByRole(ax, window, staticTextRole, candidateWalkMaxDepth,
                                                                   candidateWalkBudget, candidateStaticTextLimit);
 
@@ -120,9 +121,9 @@ std::optional<FieldLabel> fieldLabel(Accessibility& ax, const Element& field,
                                      const std::vector<LabelCandidate>& candidates,
                                      const std::optional<Rect>& rect) {
   constexpr std::array<std::pair<const char*, const char*>, 3> ownLabelAttributes = {{
-      {"AXTitle", "title"},
-      {"AXDescription", "description"},
-      {"AXPlaceholderValue", "placeholder"},
+      {ax::AXTitle, "title"},
+      {ax::AXDescription, "description"},
+      {ax::AXPlaceholderValue, "placeholder"},
   }};
   for (const auto& [attribute, source] : ownLabelAttributes) {
     if (auto label = trimmedNonEmpty(ax::axString(ax, field, attribute))) return FieldLabel{*label, source};

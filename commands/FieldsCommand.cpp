@@ -1,5 +1,6 @@
 #include "commands/FieldsCommand.h"
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Descriptor.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
@@ -30,14 +31,14 @@ bool tooSmall(const Rect& frame) { return frame.width < smallestFieldSide || fra
 Json fieldRecord(Accessibility& ax, const Element& field, const std::optional<Rect>& frame,
                  const std::vector<LabelCandidate>& candidates) {
   Json record = Json::object();
-  if (auto role = ax::axString(ax, field, "AXRole")) record["role"] = *role;
-  const auto subrole = ax::axString(ax, field, "AXSubrole");
+  if (auto role = ax::axString(ax, field, ax::AXRole)) record["role"] = *role;
+  const auto subrole = ax::axString(ax, field, ax::AXSubrole);
   if (subrole) record["subrole"] = *subrole;
   // Reported for secure fields too: the platform decides what a secure value reads as.
-  if (auto value = ax::axString(ax, field, "AXValue")) record["value"] = *value;
+  if (auto value = ax::axString(ax, field, ax::AXValue)) record["value"] = *value;
   if (frame) record["frame"] = ax::frameDictionary(*frame);
-  record["enabled"] = ax::axBool(ax, field, "AXEnabled").value_or(true);
-  record["secure"] = subrole == "AXSecureTextField";
+  record["enabled"] = ax::axBool(ax, field, ax::AXEnabled).value_or(true);
+  record["secure"] = subrole == ax::AXSecureTextField;
   if (auto label = fieldLabel(ax, field, candidates, frame)) {
     record["label"] = label->label;
     record["labelSource"] = label->source;
@@ -49,8 +50,8 @@ Json fieldRecord(Accessibility& ax, const Element& field, const std::optional<Re
 }  // namespace
 
 const ax::RoleSet& formFieldRoles() {
-  static const ax::RoleSet roles = {"AXTextField",   "AXTextArea",    "AXComboBox",
-                                    "AXCheckBox",    "AXPopUpButton", "AXRadioButton"};
+  static const ax::RoleSet roles = {ax::AXTextField,   ax::AXTextArea,    ax::AXComboBox,
+                                    ax::AXCheckBox,    ax::AXPopUpButton, ax::AXRadioButton};
   return roles;
 }
 

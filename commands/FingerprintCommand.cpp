@@ -1,5 +1,6 @@
 #include "commands/FingerprintCommand.h"
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "ocr/VisionOCR.h"
@@ -24,12 +25,12 @@ constexpr std::string_view noWindowText = "no-window";
 void appendDump(ax::Accessibility& ax, const ax::Element& element, int depth, int maxDepth, int maxBreadth,
                 std::string& dump) {
   dump.append(static_cast<std::size_t>(std::max(depth, 0)), ' ');
-  dump += ax::axString(ax, element, "AXRole").value_or("?");
+  dump += ax::axString(ax, element, ax::AXRole).value_or("?");
   dump += ':';
-  dump += ax::axString(ax, element, "AXTitle").value_or("");
+  dump += ax::axString(ax, element, ax::AXTitle).value_or("");
   if (depth >= maxDepth) return;
 
-  const auto children = ax::axChildren(ax, element, "AXChildren");
+  const auto children = ax::axChildren(ax, element, ax::AXChildren);
   const std::size_t shown = std::min(children.size(), static_cast<std::size_t>(std::max(maxBreadth, 0)));
   for (std::size_t index = 0; index < shown; ++index) {
     dump += '\n';

@@ -1,5 +1,6 @@
 #include "commands/RowSerialization.h"
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Readers.h"
 #include "accessibility/Walkers.h"
 
@@ -27,8 +28,8 @@ void cutTo(std::vector<Element>& elements, std::size_t limit) {
 // so the search stops there instead of reading the roles of every child.
 std::vector<Element> rowChildren(Accessibility& ax, const Element& container) {
   std::vector<Element> rows;
-  for (const Element& child : ax::axChildren(ax, container, "AXChildren")) {
-    if (ax::axString(ax, child, "AXRole") != "AXRow") continue;
+  for (const Element& child : ax::axChildren(ax, container, ax::AXChildren)) {
+    if (ax::axString(ax, child, ax::AXRole) != ax::AXRow) continue;
     rows.push_back(child);
     if (rows.size() == rowLimit) break;
   }
@@ -38,16 +39,16 @@ std::vector<Element> rowChildren(Accessibility& ax, const Element& container) {
 // The container's "AXRows" as they stand; else its children of role "AXRow";
 // else all its children, whatever their roles.
 std::vector<Element> rowsOf(Accessibility& ax, const Element& container) {
-  std::vector<Element> rows = ax::axChildren(ax, container, "AXRows");
+  std::vector<Element> rows = ax::axChildren(ax, container, ax::AXRows);
   if (rows.empty()) rows = rowChildren(ax, container);
-  if (rows.empty()) rows = ax::axChildren(ax, container, "AXChildren");
+  if (rows.empty()) rows = ax::axChildren(ax, container, ax::AXChildren);
   cutTo(rows, rowLimit);
   return rows;
 }
 
 Json cellRecord(Accessibility& ax, const Element& cell) {
   Json record = Json::object();
-  if (auto role = ax::axString(ax, cell, "AXRole")) record["role"] = *role;
+  if (auto role = ax::axString(ax, cell, ax::AXRole)) record["role"] = *role;
   int budget = cellValueBudget;
   if (auto value = ax::firstValueInSubtree(ax, cell, 0, budget)) record["value"] = *value;
   if (auto frame = ax::axFrame(ax, cell)) record["frame"] = ax::frameDictionary(*frame);
@@ -55,7 +56,7 @@ Json cellRecord(Accessibility& ax, const Element& cell) {
 }
 
 Json rowRecord(Accessibility& ax, const Element& row, std::size_t index) {
-  std::vector<Element> cells = ax::axChildren(ax, row, "AXChildren");
+  std::vector<Element> cells = ax::axChildren(ax, row, ax::AXChildren);
   if (cells.empty()) cells.push_back(row);  // a plain list item carries its own text
   cutTo(cells, cellLimit);
 

@@ -1,5 +1,6 @@
 #include "commands/SelectorCommands.h"
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Descriptor.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
@@ -22,8 +23,8 @@ constexpr int longestPath = 12;
 constexpr Microseconds pauseBetweenAttempts{150000};
 
 bool endsPath(Accessibility& ax, const Element& element) {
-  auto role = ax::axString(ax, element, "AXRole");
-  return role == "AXWindow" || role == "AXApplication";
+  auto role = ax::axString(ax, element, ax::AXRole);
+  return role == ax::AXWindow || role == ax::AXApplication;
 }
 
 // The element first, then its ancestors, up to the first window or application.
@@ -34,7 +35,7 @@ Json pathFrom(Accessibility& ax, const Element& hit) {
     const bool isHitElement = step == 0;
     path.push_back(ax::elementDescriptor(ax, current, /*includeValue=*/isHitElement));
     if (endsPath(ax, current)) break;
-    auto parent = ax::axElementAttr(ax, current, "AXParent");
+    auto parent = ax::axElementAttr(ax, current, ax::AXParent);
     if (!parent) break;
     current = *parent;
   }
@@ -45,7 +46,7 @@ void addFrontWindow(Json& reply, Accessibility& ax) {
   ax::FrontWindow front = ax::frontmostWindow(ax);
   // The title is read again now, apart from the one the lookup reports as "appName".
   if (front.window) {
-    if (auto title = ax::axString(ax, *front.window, "AXTitle")) reply["windowTitle"] = *title;
+    if (auto title = ax::axString(ax, *front.window, ax::AXTitle)) reply["windowTitle"] = *title;
   }
   if (front.title) reply["appName"] = *front.title;
   if (front.bundleId) reply["appBundleId"] = *front.bundleId;

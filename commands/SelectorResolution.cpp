@@ -1,5 +1,6 @@
 #include "commands/SelectorResolution.h"
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "accessibility/Walkers.h"
@@ -44,13 +45,13 @@ std::optional<Element> applicationWindowTitled(Accessibility& ax, const std::str
   if (!frontmost) return std::nullopt;
   const Element application = ax.createApplication(frontmost->pid);
   ax.setMessagingTimeout(application, resolutionMessagingTimeoutSeconds);
-  const auto windows = ax::axChildren(ax, application, "AXWindows");
+  const auto windows = ax::axChildren(ax, application, ax::AXWindows);
 
   // The exact pass reads every title before the containment pass may begin.
   std::vector<std::optional<std::string>> titles;
   titles.reserve(windows.size());
   for (const Element& window : windows) {
-    titles.push_back(ax::axString(ax, window, "AXTitle"));
+    titles.push_back(ax::axString(ax, window, ax::AXTitle));
     if (titles.back() == wanted) return window;
   }
   for (std::size_t i = 0; i < windows.size(); ++i) {
@@ -117,9 +118,9 @@ Choice bestCandidate(Accessibility& ax, const std::vector<Element>& candidates, 
 Json describeMatch(Accessibility& ax, const Element& element, int score, const ax::Rect& frame) {
   Json reply = {{"found", true}, {"score", score}, {"frame", ax::frameDictionary(frame)}};
   // An element that does not say whether it is enabled is taken to be usable.
-  reply["enabled"] = ax::axBool(ax, element, "AXEnabled").value_or(true);
-  if (auto role = ax::axString(ax, element, "AXRole")) reply["role"] = *role;
-  if (auto value = ax::axString(ax, element, "AXValue")) reply["value"] = *value;
+  reply["enabled"] = ax::axBool(ax, element, ax::AXEnabled).value_or(true);
+  if (auto role = ax::axString(ax, element, ax::AXRole)) reply["role"] = *role;
+  if (auto value = ax::axString(ax, element, ax::AXValue)) reply["value"] = *value;
   return reply;
 }
 

@@ -1,5 +1,6 @@
 #include "commands/SelectorScoring.h"
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Readers.h"
 #include "text/UnicodeText.h"
 
@@ -45,10 +46,10 @@ struct OptionalMatch {
 
 // Names that only add points, in the order they are scored.
 constexpr OptionalMatch optionalMatches[] = {
-    {&ScoringTarget::title, "AXTitle", titlePoints},
-    {&ScoringTarget::description, "AXDescription", descriptionPoints},
-    {&ScoringTarget::roleDescription, "AXRoleDescription", roleDescriptionPoints},
-    {&ScoringTarget::value, "AXValue", valuePoints},
+    {&ScoringTarget::title, ax::AXTitle, titlePoints},
+    {&ScoringTarget::description, ax::AXDescription, descriptionPoints},
+    {&ScoringTarget::roleDescription, ax::AXRoleDescription, roleDescriptionPoints},
+    {&ScoringTarget::value, ax::AXValue, valuePoints},
 };
 
 }  // namespace
@@ -64,14 +65,14 @@ ScoringTarget scoringTargetOf(const Json& target) {
 }
 
 int scoreAgainstTarget(Accessibility& ax, const Element& element, const ScoringTarget& target) {
-  if (target.role && !attributeEquals(ax, element, "AXRole", *target.role)) return ruledOut;
+  if (target.role && !attributeEquals(ax, element, ax::AXRole, *target.role)) return ruledOut;
   return scoreWithMatchingRole(ax, element, target);
 }
 
 int scoreWithMatchingRole(Accessibility& ax, const Element& element, const ScoringTarget& target) {
   int score = baseScore;
   if (target.identifier) {
-    if (!attributeEquals(ax, element, "AXIdentifier", *target.identifier)) return ruledOut;
+    if (!attributeEquals(ax, element, ax::AXIdentifier, *target.identifier)) return ruledOut;
     score += identifierPoints;
   }
 

@@ -1,5 +1,6 @@
 #include "commands/StructureCommand.h"
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "accessibility/Walkers.h"
@@ -18,7 +19,7 @@ constexpr int containerWalkMaxDepth = 25;
 constexpr int containerWalkBudget = 5000;
 
 const ax::RoleSet& containerRoles() {
-  static const ax::RoleSet roles = {"AXTable", "AXOutline", "AXGrid", "AXList"};
+  static const ax::RoleSet roles = {ax::AXTable, ax::AXOutline, ax::AXGrid, ax::AXList};
   return roles;
 }
 
@@ -37,7 +38,7 @@ std::optional<Element> firstContainer(Accessibility& ax, const Element& window) 
 Json containerStructure(Accessibility& ax, const Element& window, const Element& container) {
   Json rows = serializeRows(ax, container);
   Json reply = {{"found", true},
-                {"containerRole", ax::axString(ax, container, "AXRole").value_or("unknown")},
+                {"containerRole", ax::axString(ax, container, ax::AXRole).value_or("unknown")},
                 {"rowCount", rows.size()}};
   reply["rows"] = std::move(rows);
   if (auto frame = ax::axFrame(ax, container)) reply["containerFrame"] = ax::frameDictionary(*frame);

@@ -1,5 +1,6 @@
 #include "commands/StructureViaOcr.h"
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Readers.h"
 #include "ocr/VisionOCR.h"
 #include "text/TextPattern.h"
@@ -35,7 +36,7 @@ Json notFound() { return {{"found", false}}; }
 
 Json lineRow(const ocr::OCRLine& line, std::size_t index) {
   const Json frame = ax::frameDictionary(line.frame);
-  Json cell = {{"role", "AXStaticText"}, {"value", line.text}, {"frame", frame}};
+  Json cell = {{"role", ax::AXStaticText}, {"value", line.text}, {"frame", frame}};
   return {{"index", index}, {"cells", Json::array({std::move(cell)})}, {"frame", frame}};
 }
 

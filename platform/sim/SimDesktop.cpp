@@ -1,5 +1,6 @@
 #include "platform/sim/SimDesktop.h"
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Readers.h"
 #include "platform/sim/SceneLoader.h"
 #include "platform/sim/SimState.h"
@@ -19,12 +20,12 @@ std::optional<ax::AttrValue> outcomeOf(const StoredValue& stored) {
 }
 
 std::optional<std::string> explicitRole(const Node& node) {
-  auto found = node.attrs.find("AXRole");
+  auto found = node.attrs.find(ax::AXRole);
   if (found != node.attrs.end()) {
     auto value = outcomeOf(found->second);
     return value ? ax::textOf(*value) : std::nullopt;
   }
-  if (node.isApplication) return "AXApplication";
+  if (node.isApplication) return ax::AXApplication;
   return std::nullopt;
 }
 
@@ -53,13 +54,13 @@ const Node* nodeOf(const ax::Element& element) {
 std::optional<ax::AttrValue> SimDesktop::State::readNode(const Node& node, std::string_view attribute) const {
   if (auto found = node.attrs.find(attribute); found != node.attrs.end()) return outcomeOf(found->second);
 
-  if (attribute == "AXChildren" && node.listsChildren) return elementsOf(node.children);
-  if (attribute == "AXParent" && node.parent != nullptr) return node.parent->element();
-  if (attribute == "AXRole" && node.isApplication) return "AXApplication";
-  if (attribute == "AXWindows" && node.isApplication && node.listsChildren) {
+  if (attribute == ax::AXChildren && node.listsChildren) return elementsOf(node.children);
+  if (attribute == ax::AXParent && node.parent != nullptr) return node.parent->element();
+  if (attribute == ax::AXRole && node.isApplication) return ax::AXApplication;
+  if (attribute == ax::AXWindows && node.isApplication && node.listsChildren) {
     std::vector<Node*> windows;
     for (Node* child : node.children) {
-      if (explicitRole(*child) == "AXWindow") windows.push_back(child);
+      if (explicitRole(*child) == ax::AXWindow) windows.push_back(child);
     }
     return elementsOf(windows);
   }
@@ -67,11 +68,11 @@ std::optional<ax::AttrValue> SimDesktop::State::readNode(const Node& node, std::
 }
 
 std::optional<ax::Rect> SimDesktop::State::frameOf(const Node& node) const {
-  if (auto frame = readNode(node, "AXFrame")) {
+  if (auto frame = readNode(node, ax::AXFrame)) {
     if (const auto* rect = frame->get<ax::Rect>()) return *rect;
   }
-  auto position = readNode(node, "AXPosition");
-  auto size = readNode(node, "AXSize");
+  auto position = readNode(node, ax::AXPosition);
+  auto size = readNode(node, ax::AXSize);
   if (!position || !size) return std::nullopt;
   const auto* point = position->get<ax::Point>();
   const auto* extent = size->get<ax::Size>();

@@ -1,3 +1,4 @@
+#include "accessibility/AXNames.h"
 #include "platform/sim/SimState.h"
 
 #include <set>
@@ -48,7 +49,7 @@ std::optional<ax::Element> SimDesktop::State::hitTest(float x, float y) {
 
   for (const Node* application : applications) {
     if (application->presence != Node::Presence::Live) continue;
-    for (const Node* window : elementItems(readNode(*application, "AXWindows"))) {
+    for (const Node* window : elementItems(readNode(*application, ax::AXWindows))) {
       auto frame = frameOf(*window);
       if (!frame || !contains(*frame, x, y)) continue;
       // The application under the point answers the hit test.
@@ -58,7 +59,7 @@ std::optional<ax::Element> SimDesktop::State::hitTest(float x, float y) {
       std::set<const Node*> visited = {window};
       for (bool descended = true; descended;) {
         descended = false;
-        auto children = elementItems(readNode(*hit, "AXChildren"));
+        auto children = elementItems(readNode(*hit, ax::AXChildren));
         for (auto child = children.rbegin(); child != children.rend(); ++child) {
           if (visited.contains(*child)) continue;
           auto childFrame = frameOf(**child);

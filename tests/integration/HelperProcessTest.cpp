@@ -1,6 +1,7 @@
 // morvel_ax_helper as a client sees it, against the sample contacts application
 // on the virtual desktop.
 
+#include "accessibility/AXNames.h"
 #include "support/AppSuite.h"
 
 #include <csignal>
@@ -27,7 +28,7 @@ TEST_F(HelperOnFixture, ElementAtDescribesTheAddButtonWhereXPlacesItAndNothingOu
   Json request = centreOf(button);
   request["cmd"] = "element-at";
   expectHas(helper_.ask(request),
-            {{"found", true}, {"role", "AXButton"}, {"title", "Add"}, {"enabled", true}, {"frame", frameJson(button)}});
+            {{"found", true}, {"role", ax::AXButton}, {"title", "Add"}, {"enabled", true}, {"frame", frameJson(button)}});
   // The screen is larger than the window; its far corner is bare root window.
   EXPECT_EQ(helper_.ask({{"cmd", "element-at"}, {"x", 1919}, {"y", 1079}}),
             (Json{{"id", 0}, {"ok", true}, {"found", false}}));
@@ -44,7 +45,7 @@ TEST_F(HelperOnFixture, FocusedIsTheNameEntryWithItsSelection) {
       },
       replyTimeout))
       << (reply ? reply->dump() : "no reply");
-  expectHas(reply, {{"found", true}, {"role", "AXTextField"}, {"value", "Ada Lovelace"}, {"frame", frameJson(entry)}});
+  expectHas(reply, {{"found", true}, {"role", ax::AXTextField}, {"value", "Ada Lovelace"}, {"frame", frameJson(entry)}});
   EXPECT_FALSE(reply->contains("enabled"));
 }
 
@@ -56,7 +57,7 @@ std::vector<Json> everyCommand(const ScreenRect& button, const ScreenRect& windo
     arguments["cmd"] = cmd;
     return arguments;
   };
-  const Json addButton = {{"path", {{{"role", "AXButton"}, {"title", "Add"}}}}};
+  const Json addButton = {{"path", {{{"role", ax::AXButton}, {"title", "Add"}}}}};
   return {with(Json::object(), "ping"),
           with(point, "element-at"),
           with(Json::object(), "focused"),

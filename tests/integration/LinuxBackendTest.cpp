@@ -2,6 +2,7 @@
 // names and values it gives a GTK 3 form and table, and what it must not serve
 // stale.
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "platform/linux/atspi/ElementNodes.h"
@@ -45,9 +46,9 @@ class BackendOnFixture : public OnSampleApp {
     std::vector<Element> found;
     std::function<void(const Element&, int)> visit = [&](const Element& element, int depth) {
       if (walked) ++*walked;
-      if (ax::axString(ax_, element, "AXRole") == role) found.push_back(element);
+      if (ax::axString(ax_, element, ax::AXRole) == role) found.push_back(element);
       if (depth >= walkDepth) return;
-      for (const Element& child : ax::axChildren(ax_, element, "AXChildren")) visit(child, depth + 1);
+      for (const Element& child : ax::axChildren(ax_, element, ax::AXChildren)) visit(child, depth + 1);
     };
     visit(root, 0);
     return found;
@@ -64,8 +65,8 @@ TEST_F(BackendOnFixture, FrontmostApplicationIsTheFixtureWithItsWindowClassAsBun
   EXPECT_EQ(front->bundleId, "Morvel_contacts_app");
   auto window = frontWindow();
   ASSERT_TRUE(window);
-  EXPECT_EQ(ax::axString(ax_, *window, "AXRole"), "AXWindow");
-  EXPECT_EQ(ax::axString(ax_, *window, "AXSubrole"), "AXStandardWindow");
+  EXPECT_EQ(ax::axString(ax_, *window, ax::AXRole), ax::AXWindow);
+  EXPECT_EQ(ax::axString(ax_, *window, ax::AXSubrole), ax::AXStandardWindow);
   // GTK reports a top-level window with the window manager's frame around it.
   auto frame = ax::axFrame(ax_, *window);
   auto framed = framedWindowOf(fixture_->pid());
@@ -77,26 +78,26 @@ TEST_F(BackendOnFixture, FormControlsGiveStatesAndValuesOfTheirOwnKinds) {
   // Their labels, placeholders, subroles and values as text: "fields" in ScreenCommandsTest.
   auto window = frontWindow();
   ASSERT_TRUE(window);
-  const auto fields = collect(*window, "AXTextField");
+  const auto fields = collect(*window, ax::AXTextField);
   ASSERT_EQ(fields.size(), 4u);  // name, email, password, search
   auto name = std::find_if(fields.begin(), fields.end(),
-                           [&](const Element& field) { return ax::axString(ax_, field, "AXValue") == "Ada Lovelace"; });
+                           [&](const Element& field) { return ax::axString(ax_, field, ax::AXValue) == "Ada Lovelace"; });
   ASSERT_NE(name, fields.end());
-  EXPECT_EQ(ax::axBool(ax_, *name, "AXEnabled"), true);
+  EXPECT_EQ(ax::axBool(ax_, *name, ax::AXEnabled), true);
 
-  const auto checkBoxes = collect(*window, "AXCheckBox");
+  const auto checkBoxes = collect(*window, ax::AXCheckBox);
   ASSERT_EQ(checkBoxes.size(), 1u);
-  auto checked = ax_.copyAttributeValue(checkBoxes[0], "AXValue");
+  auto checked = ax_.copyAttributeValue(checkBoxes[0], ax::AXValue);
   ASSERT_TRUE(checked);
   ASSERT_NE(checked->get<std::int64_t>(), nullptr);  // a number, not text
   EXPECT_EQ(*checked->get<std::int64_t>(), 0);
 
-  const auto buttons = collect(*window, "AXButton");
+  const auto buttons = collect(*window, ax::AXButton);
   auto add = std::find_if(buttons.begin(), buttons.end(),
-                          [&](const Element& b) { return ax::axString(ax_, b, "AXTitle") == "Add"; });
+                          [&](const Element& b) { return ax::axString(ax_, b, ax::AXTitle) == "Add"; });
   ASSERT_NE(add, buttons.end());
-  EXPECT_EQ(ax::axString(ax_, *add, "AXRoleDescription"), "push button");
-  auto enabled = ax_.copyAttributeValue(*add, "AXEnabled");
+  EXPECT_EQ(ax::axString(ax_, *add, ax::AXRoleDescription), "push button");
+  auto enabled = ax_.copyAttributeValue(*add, ax::AXEnabled);
   ASSERT_TRUE(enabled);
   EXPECT_NE(enabled->get<bool>(), nullptr);
 }
@@ -107,11 +108,11 @@ TEST_F(BackendOnFixture, TableRowsFollowTheModelWithoutStaleAnswers) {
       auto window = frontWindow();
       if (!window) return std::vector<std::vector<std::string>>{};
       std::vector<std::vector<std::string>> rows;
-      for (const Element& table : collect(*window, "AXTable")) {
-        for (const Element& row : ax::axChildren(ax_, table, "AXRows")) {
+      for (const Element& table : collect(*window, ax::AXTable)) {
+        for (const Element& row : ax::axChildren(ax_, table, ax::AXRows)) {
           std::vector<std::string> cells;
-          for (const Element& cell : ax::axChildren(ax_, row, "AXChildren")) {
-            cells.push_back(ax::axString(ax_, cell, "AXValue").value_or("?"));
+          for (const Element& cell : ax::axChildren(ax_, row, ax::AXChildren)) {
+            cells.push_back(ax::axString(ax_, cell, ax::AXValue).value_or("?"));
           }
           rows.push_back(cells);
         }
@@ -141,9 +142,9 @@ TEST_F(BackendOnFixture, ElementsAreTheSameByIdentityNotByHandle) {
   auto again = frontWindow();
   ASSERT_TRUE(again);
   EXPECT_TRUE(ax_.isSameElement(*window, *again));
-  auto children = ax::axChildren(ax_, *window, "AXChildren");
+  auto children = ax::axChildren(ax_, *window, ax::AXChildren);
   ASSERT_FALSE(children.empty());
-  auto parent = ax::axElementAttr(ax_, children.front(), "AXParent");
+  auto parent = ax::axElementAttr(ax_, children.front(), ax::AXParent);
   ASSERT_TRUE(parent);
   EXPECT_TRUE(ax_.isSameElement(*parent, *window));
   EXPECT_FALSE(ax_.isSameElement(children.front(), *window));
@@ -154,21 +155,21 @@ TEST_F(BackendOnFixture, ElementsAreTheSameByIdentityNotByHandle) {
 
 TEST_F(BackendOnFixture, AnApplicationThatStopsAnsweringFailsFastUntilTheReplyIsWritten) {
   auto application = ax_.createApplication(fixture_->pid());
-  ASSERT_EQ(ax::axString(ax_, application, "AXRole"), "AXApplication");
+  ASSERT_EQ(ax::axString(ax_, application, ax::AXRole), ax::AXApplication);
   ax_.replyWritten();
   ax_.setMessagingTimeout(application, 0.5);
   ASSERT_EQ(::kill(fixture_->pid(), SIGSTOP), 0);
   const auto before = ax_.callCount();
   const auto started = std::chrono::steady_clock::now();
-  EXPECT_TRUE(ax::axChildren(ax_, application, "AXWindows").empty());
-  EXPECT_EQ(ax::axString(ax_, application, "AXTitle"), std::nullopt);
-  EXPECT_EQ(ax::axString(ax_, application, "AXDescription"), std::nullopt);
+  EXPECT_TRUE(ax::axChildren(ax_, application, ax::AXWindows).empty());
+  EXPECT_EQ(ax::axString(ax_, application, ax::AXTitle), std::nullopt);
+  EXPECT_EQ(ax::axString(ax_, application, ax::AXDescription), std::nullopt);
   const auto took = std::chrono::steady_clock::now() - started;
   EXPECT_EQ(ax_.callCount() - before, 1u) << "reads after the time-out must not reach the application";
   EXPECT_LT(took, 1500ms);
   ax_.replyWritten();
   ASSERT_EQ(::kill(fixture_->pid(), SIGCONT), 0);
-  EXPECT_TRUE(eventually([&] { return asOneRequest([&] { return ax::axString(ax_, application, "AXRole"); }) == "AXApplication"; },
+  EXPECT_TRUE(eventually([&] { return asOneRequest([&] { return ax::axString(ax_, application, ax::AXRole); }) == ax::AXApplication; },
                          replyTimeout));
 }
 
@@ -209,7 +210,7 @@ TEST_F(BackendOnFixture, AWindowIsWalkedWithOneCallPerElementAndTheSameChildrenA
     };
     compare(window->nodeAs<linux_ax::AccessibleNode>()->get(), 0);
     // AT-SPI gives every element a description; an empty one is none.
-    EXPECT_EQ(ax::axString(ax_, *window, "AXDescription"), std::nullopt);
+    EXPECT_EQ(ax::axString(ax_, *window, ax::AXDescription), std::nullopt);
     return 0;
   });
 }

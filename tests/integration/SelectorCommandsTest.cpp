@@ -3,6 +3,7 @@
 // same control, after the window's title changed too, waits for a control that
 // comes back or becomes enabled, and gives up on one that is gone.
 
+#include "accessibility/AXNames.h"
 #include "support/AppSuite.h"
 
 namespace morvel::testing {
@@ -56,7 +57,7 @@ TEST_F(SelectorsOnFixture, ASelectorTakenFromAPointFindsTheSameControlWhenSentBa
     const char* role;
     const char* title;
   };
-  for (const Control& control : {Control{"add", "AXButton", "Add"}, Control{"name", "AXTextField", ""}}) {
+  for (const Control& control : {Control{"add", ax::AXButton, "Add"}, Control{"name", ax::AXTextField, ""}}) {
     SCOPED_TRACE(control.widget);
     const ScreenRect rect = fixture_->frameOf(control.widget);
     auto selector = helper_.ask(atCentreOf("selector-at", rect));
@@ -69,7 +70,7 @@ TEST_F(SelectorsOnFixture, ASelectorTakenFromAPointFindsTheSameControlWhenSentBa
     EXPECT_LE(path.size(), 12u);
     EXPECT_EQ(path.front()["role"], control.role);
     EXPECT_EQ(path.front().value("title", ""), control.title);
-    EXPECT_EQ(path.back()["role"], "AXWindow") << path;
+    EXPECT_EQ(path.back()["role"], ax::AXWindow) << path;
     for (std::size_t index = 1; index < path.size(); ++index) EXPECT_FALSE(path[index].contains("value")) << index;
 
     // The whole reply goes back, "id", "ok" and "found" included.

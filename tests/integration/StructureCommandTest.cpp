@@ -2,6 +2,7 @@
 // table of the sample contacts application, and from recognised text on a
 // window that only paints its list.
 
+#include "accessibility/AXNames.h"
 #include "support/AppSuite.h"
 #include "support/PaintedText.h"
 
@@ -38,7 +39,7 @@ TEST_F(StructureOnContacts, ReadsTheAccessibleTableAndItsAddButton) {
   auto reply = helper.ask({{"cmd", "structure"}});
   ASSERT_TRUE(reply);
   EXPECT_EQ((*reply)["found"], true) << *reply;
-  EXPECT_EQ((*reply)["containerRole"], "AXTable");
+  EXPECT_EQ((*reply)["containerRole"], ax::AXTable);
   EXPECT_EQ((*reply)["rowCount"], 3);
   const Json* grace = rowWith(*reply, "Grace Hopper");
   ASSERT_NE(grace, nullptr) << *reply;
@@ -71,7 +72,7 @@ TEST_F(StructureOnPaintedList, RowsComeFromRecognisedLinesInScreenPoints) {
     const Json* row = rowWith(*reply, name);
     ASSERT_NE(row, nullptr) << name << " in " << *reply;
     EXPECT_EQ((*row)["cells"].size(), 1u);
-    EXPECT_EQ((*row)["cells"][0]["role"], "AXStaticText");
+    EXPECT_EQ((*row)["cells"][0]["role"], ax::AXStaticText);
     EXPECT_EQ((*row)["cells"][0]["frame"], (*row)["frame"]);
     // Where the fixture painted the name, on the screen.
     auto line = std::find_if(painted.begin(), painted.end(), [&](const PaintedLine& p) { return p.text == name; });

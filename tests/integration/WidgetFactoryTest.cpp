@@ -2,6 +2,7 @@
 // The assertions hold for any version of it: they check that the commands agree
 // with each other and with the screen, not where the factory puts its widgets.
 
+#include "accessibility/AXNames.h"
 #include "support/Desktop.h"
 
 #include <gtest/gtest.h>
@@ -85,31 +86,31 @@ TEST_F(HelperOnWidgetFactory, ElementAtHoldsItsPointAndTheSelectorOfAButtonFinds
     if (described.contains("frame")) {
       EXPECT_TRUE(holds(described["frame"], x, y)) << x << "," << y << " " << described;
     }
-    if (described.value("role", "") != "AXButton" || described.value("title", "").empty()) continue;
+    if (described.value("role", "") != ax::AXButton || described.value("title", "").empty()) continue;
     SCOPED_TRACE(described.dump());
     Json selector = ask({{"cmd", "selector-at"}, {"x", x}, {"y", y}});
     ASSERT_EQ(selector["found"], true) << selector;
-    EXPECT_EQ(selector["path"][0]["role"], "AXButton");
+    EXPECT_EQ(selector["path"][0]["role"], ax::AXButton);
     EXPECT_EQ(selector["path"][0]["title"], described["title"]);
-    EXPECT_EQ(selector["path"].back()["role"], "AXWindow");
+    EXPECT_EQ(selector["path"].back()["role"], ax::AXWindow);
     EXPECT_TRUE(selector.contains("windowTitle"));
 
     Json found = ask({{"cmd", "find"}, {"selector", selector}, {"timeoutMs", 0}});
     EXPECT_EQ(found["found"], true) << found;
-    EXPECT_EQ(found["role"], "AXButton");
+    EXPECT_EQ(found["role"], ax::AXButton);
     EXPECT_EQ(found["frame"], described["frame"]) << found;
     ++buttons;
   }
   roles.erase("");
   EXPECT_GE(roles.size(), 3u);
-  EXPECT_FALSE(roles.contains("AXWindow") && roles.size() == 1);
+  EXPECT_FALSE(roles.contains(ax::AXWindow) && roles.size() == 1);
   EXPECT_GE(buttons, 1) << "no titled button under the grid";
 }
 
 TEST_F(HelperOnWidgetFactory, StructureReadsTheFirstTableOrListRowByRow) {
   Json reply = ask({{"cmd", "structure"}});
   ASSERT_EQ(reply["found"], true) << reply;
-  EXPECT_TRUE(std::set<std::string>({"AXTable", "AXOutline", "AXGrid", "AXList"}).contains(reply["containerRole"]))
+  EXPECT_TRUE(std::set<std::string>({ax::AXTable, ax::AXOutline, ax::AXGrid, ax::AXList}).contains(reply["containerRole"]))
       << reply["containerRole"];
   ASSERT_GE(reply["rows"].size(), 1u);
   EXPECT_EQ(reply["rowCount"], reply["rows"].size());
@@ -137,8 +138,8 @@ TEST_F(HelperOnWidgetFactory, FieldsListTheFormControlsWithTheLabelsTheFactoryGi
   EXPECT_GE(fields.size(), 3u);
   ASSERT_TRUE(reply.contains("windowFrame"));
 
-  const std::set<std::string> formRoles = {"AXTextField",   "AXTextArea",    "AXComboBox",
-                                           "AXCheckBox",    "AXPopUpButton", "AXRadioButton"};
+  const std::set<std::string> formRoles = {ax::AXTextField,   ax::AXTextArea,    ax::AXComboBox,
+                                           ax::AXCheckBox,    ax::AXPopUpButton, ax::AXRadioButton};
   std::set<std::string> roles;
   std::map<std::string, int> titledLabels;
   for (const Json& field : fields) {
@@ -151,13 +152,13 @@ TEST_F(HelperOnWidgetFactory, FieldsListTheFormControlsWithTheLabelsTheFactoryGi
     if (field.contains("frame")) {
       EXPECT_TRUE(within(field["frame"], reply["windowFrame"]));
     }
-    if (role == "AXCheckBox" || role == "AXRadioButton") {
+    if (role == ax::AXCheckBox || role == ax::AXRadioButton) {
       EXPECT_TRUE(std::set<std::string>({"0", "1", "2"}).contains(field.value("value", "")));
     }
     if (field.value("labelSource", "") == "title") ++titledLabels[field["label"]];
   }
-  EXPECT_TRUE(roles.contains("AXTextField"));
-  EXPECT_TRUE(roles.contains("AXCheckBox") || roles.contains("AXRadioButton"));
+  EXPECT_TRUE(roles.contains(ax::AXTextField));
+  EXPECT_TRUE(roles.contains(ax::AXCheckBox) || roles.contains(ax::AXRadioButton));
   ASSERT_FALSE(titledLabels.empty()) << "no field labelled by its own title";
 
   // A field's path and the window's title make a selector that finds the field,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "accessibility/AXNames.h"
+
 // Small builders for scenes of the simulated desktop.
 
 #include <nlohmann/json.hpp>
@@ -14,12 +16,12 @@ using nlohmann::json;
 inline json rectValue(double x, double y, double w, double h) { return {{"rect", {x, y, w, h}}}; }
 
 inline json staticText(const json& text, const json& frame) {
-  return {{"attrs", {{"AXRole", "AXStaticText"}, {"AXValue", text}, {"AXFrame", frame}}}};
+  return {{"attrs", {{ax::AXRole, ax::AXStaticText}, {ax::AXValue, text}, {ax::AXFrame, frame}}}};
 }
 
 // An element of `role` with `attrs` added to its role.
 inline json element(const std::string& role, json attrs = json::object()) {
-  attrs["AXRole"] = role;
+  attrs[ax::AXRole] = role;
   return {{"attrs", std::move(attrs)}};
 }
 
@@ -28,7 +30,7 @@ inline json withId(json node, const std::string& id) {
   return node;
 }
 
-inline json group(json children) { return {{"attrs", {{"AXRole", "AXGroup"}}}, {"children", std::move(children)}}; }
+inline json group(json children) { return {{"attrs", {{ax::AXRole, ax::AXGroup}}}, {"children", std::move(children)}}; }
 
 inline json withChildren(json node, json children) {
   node["children"] = std::move(children);
@@ -44,7 +46,7 @@ inline json nestedBelow(int levels, json leaf) {
 // A group of `count` images without children: elements that cost a walk its budget.
 inline json fillerGroup(int count) {
   json images = json::array();
-  for (int i = 0; i < count; ++i) images.push_back(element("AXImage"));
+  for (int i = 0; i < count; ++i) images.push_back(element(ax::AXImage));
   return group(std::move(images));
 }
 
@@ -53,12 +55,12 @@ inline json fillerGroup(int count) {
 // children. `freeElements` belong to no tree (title elements, for instance).
 inline json windowScene(json children, json freeElements = json::array()) {
   json window = {{"id", "window"},
-                 {"attrs", {{"AXRole", "AXWindow"}, {"AXTitle", "Form"}, {"AXFrame", rectValue(0, 0, 1000, 800)}}},
+                 {"attrs", {{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "Form"}, {ax::AXFrame, rectValue(0, 0, 1000, 800)}}},
                  {"children", std::move(children)}};
   return {{"frontmost", {{"pid", 1}, {"bundleId", "com.example.form"}}},
           {"applications", json::array({{{"pid", 1},
                                          {"id", "app"},
-                                         {"attrs", {{"AXFocusedWindow", {{"ref", "window"}}}}},
+                                         {"attrs", {{ax::AXFocusedWindow, {{"ref", "window"}}}}},
                                          {"windows", json::array({std::move(window)})}}})},
           {"elements", std::move(freeElements)}};
 }

@@ -1,5 +1,6 @@
 // "element-at" and "focused", with the upward search for a named element.
 
+#include "accessibility/AXNames.h"
 #include "commands/ElementCommands.h"
 #include "support/SimDesktopFixture.h"
 
@@ -57,15 +58,15 @@ TEST(ElementAt, ABlankDescriptionHidesTheTitleAndTheSearchGoesUp) {
 
 TEST(ElementAt, LooksAtMostFourLevelsUp) {
   auto chain = [](int unnamedLevels) {
-    json element = {{"id", "hit"}, {"attrs", {{"AXRole", "AXImage"}}}};
-    for (int level = 1; level < unnamedLevels; ++level) element = {{"attrs", {{"AXRole", "AXGroup"}}}, {"children", {element}}};
-    return json::array({{{"attrs", {{"AXRole", "AXGroup"}, {"AXTitle", "Named"}}}, {"children", {element}}}});
+    json element = {{"id", "hit"}, {"attrs", {{ax::AXRole, ax::AXImage}}}};
+    for (int level = 1; level < unnamedLevels; ++level) element = {{"attrs", {{ax::AXRole, ax::AXGroup}}}, {"children", {element}}};
+    return json::array({{{"attrs", {{ax::AXRole, ax::AXGroup}, {ax::AXTitle, "Named"}}}, {"children", {element}}}});
   };
   SimDesktopFixture fourUp(sceneWithHits(chain(4), hitAt("hit")));
   EXPECT_EQ(cmdElementAt(fourUp.platform(), 5, 5)["title"], "Named");
 
   SimDesktopFixture fiveUp(sceneWithHits(chain(5), hitAt("hit")));
-  EXPECT_EQ(cmdElementAt(fiveUp.platform(), 5, 5)["role"], "AXImage");
+  EXPECT_EQ(cmdElementAt(fiveUp.platform(), 5, 5)["role"], ax::AXImage);
 }
 
 TEST(ElementAt, NothingUnderThePointIsNotFound) {

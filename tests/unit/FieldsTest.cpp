@@ -1,5 +1,6 @@
 // "fields": the label of one field, the candidates for labels, and the command.
 
+#include "accessibility/AXNames.h"
 #include "app/Dispatcher.h"
 #include "commands/FieldLabels.h"
 #include "commands/FieldsCommand.h"
@@ -40,19 +41,19 @@ const Rect field{200, 100, 200, 20};
 TEST(FieldLabel, TriesTitleDescriptionPlaceholderTitleElementThenNearbyInThatOrder) {
   SimDesktopFixture fixture(windowScene(
       json::array({
-          withId(element("AXTextField", {{"AXTitle", "  Name  "}, {"AXDescription", "Other"}}), "titled"),
-          withId(element("AXTextField", {{"AXTitle", " \t"}, {"AXDescription", "Email"}, {"AXPlaceholderValue", "x"}}),
+          withId(element(ax::AXTextField, {{ax::AXTitle, "  Name  "}, {ax::AXDescription, "Other"}}), "titled"),
+          withId(element(ax::AXTextField, {{ax::AXTitle, " \t"}, {ax::AXDescription, "Email"}, {ax::AXPlaceholderValue, "x"}}),
                  "described"),
-          withId(element("AXTextField", {{"AXTitle", ""}, {"AXPlaceholderValue", "Phone number"}}), "placeheld"),
-          withId(element("AXTextField", {{"AXTitleUIElement", {{"ref", "city"}}}}), "city-field"),
-          withId(element("AXTextField", {{"AXTitleUIElement", {{"ref", "street"}}}}), "street-field"),
-          withId(element("AXTextField", {{"AXTitleUIElement", {{"ref", "blank"}}}}), "blank-field"),
-          withId(element("AXTextField"), "bare"),
+          withId(element(ax::AXTextField, {{ax::AXTitle, ""}, {ax::AXPlaceholderValue, "Phone number"}}), "placeheld"),
+          withId(element(ax::AXTextField, {{ax::AXTitleUIElement, {{"ref", "city"}}}}), "city-field"),
+          withId(element(ax::AXTextField, {{ax::AXTitleUIElement, {{"ref", "street"}}}}), "street-field"),
+          withId(element(ax::AXTextField, {{ax::AXTitleUIElement, {{"ref", "blank"}}}}), "blank-field"),
+          withId(element(ax::AXTextField), "bare"),
       }),
       json::array({
-          withId(element("AXStaticText", {{"AXValue", ""}, {"AXTitle", "City"}}), "city"),
-          withId(element("AXStaticText", {{"AXValue", " Street\n"}, {"AXTitle", "Road"}}), "street"),
-          withId(element("AXStaticText", {{"AXValue", " "}, {"AXTitle", "\u00A0"}}), "blank"),
+          withId(element(ax::AXStaticText, {{ax::AXValue, ""}, {ax::AXTitle, "City"}}), "city"),
+          withId(element(ax::AXStaticText, {{ax::AXValue, " Street\n"}, {ax::AXTitle, "Road"}}), "street"),
+          withId(element(ax::AXStaticText, {{ax::AXValue, " "}, {ax::AXTitle, "\u00A0"}}), "blank"),
       })));
   auto& ax = fixture.ax();
   const std::vector<LabelCandidate> beside = {{"Beside", Rect{100, 102, 90, 16}}};
@@ -124,15 +125,15 @@ TEST(LabelCandidates, TakeTheTrimmedTextOfFramedStaticTextsOfAtMost80Characters)
   const json frame = rectValue(10, 10, 50, 16);
   SimDesktopFixture fixture(windowScene(json::array({
       staticText("  Name \n", rectValue(1, 2, 3, 4)),
-      element("AXStaticText", {{"AXValue", ""}, {"AXTitle", "Empty value"}, {"AXFrame", frame}}),
-      element("AXStaticText", {{"AXTitle", "Title only"}, {"AXFrame", frame}}),
+      element(ax::AXStaticText, {{ax::AXValue, ""}, {ax::AXTitle, "Empty value"}, {ax::AXFrame, frame}}),
+      element(ax::AXStaticText, {{ax::AXTitle, "Title only"}, {ax::AXFrame, frame}}),
       staticText(42, frame),
-      element("AXStaticText", {{"AXValue", {{"other", "attributed"}}}, {"AXTitle", "Fallback"}, {"AXFrame", frame}}),
-      element("AXStaticText", {{"AXValue", "No frame"}}),
+      element(ax::AXStaticText, {{ax::AXValue, {{"other", "attributed"}}}, {ax::AXTitle, "Fallback"}, {ax::AXFrame, frame}}),
+      element(ax::AXStaticText, {{ax::AXValue, "No frame"}}),
       staticText(" \t ", frame),
       staticText("\u2028" + eighty + " ", frame),
       staticText(repeated("e\u0301", 81), frame),
-      element("AXButton", {{"AXValue", "Not static text"}, {"AXFrame", frame}}),
+      element(ax::AXButton, {{ax::AXValue, "Not static text"}, {ax::AXFrame, frame}}),
       group(json::array({staticText("Nested", frame)})),
   })));
 
@@ -178,7 +179,7 @@ TEST(LabelCandidates, ComeFromAWalk35LevelsDeepWithABudgetOf6000Elements) {
 }
 
 json textField(const std::string& title, const json& frame) {
-  return element("AXTextField", {{"AXTitle", title}, {"AXFrame", frame}});
+  return element(ax::AXTextField, {{ax::AXTitle, title}, {ax::AXFrame, frame}});
 }
 
 json labelsOf(const json& reply) {
@@ -192,7 +193,7 @@ TEST(FieldsCommand, ReportsTheWindowEvenWhenItHasNoFieldsAndOnlyFoundFalseWithou
     SimDesktopFixture windowless(scene);
     EXPECT_EQ(cmdFields(windowless.platform()), json({{"found", false}}));
   }
-  SimDesktopFixture fixture(windowScene(json::array({element("AXButton", {{"AXFrame", rectValue(0, 0, 20, 20)}})})));
+  SimDesktopFixture fixture(windowScene(json::array({element(ax::AXButton, {{ax::AXFrame, rectValue(0, 0, 20, 20)}})})));
   EXPECT_EQ(cmdFields(fixture.platform()), json({{"found", false},
                                                  {"source", "ax"},
                                                  {"fieldCount", 0},
@@ -205,35 +206,35 @@ TEST(FieldsCommand, ReportsTheWindowEvenWhenItHasNoFieldsAndOnlyFoundFalseWithou
 TEST(FieldsCommand, DescribesValuesStatesAndAOneEntryPathForEachField) {
   const json frame = rectValue(200, 100, 200, 20);
   SimDesktopFixture fixture(windowScene(json::array({
-      element("AXTextField", {{"AXSubrole", "AXSecureTextField"}, {"AXValue", "hunter2"}, {"AXFrame", frame},
-                              {"AXEnabled", false}, {"AXIdentifier", "password"}}),
-      element("AXTextField", {{"AXValue", "plain"}, {"AXEnabled", 1}}),
-      element("AXCheckBox", {{"AXValue", 1}, {"AXTitle", "Remember me"}}),
-      element("AXTextField", {{"AXSubrole", "axsecuretextfield"}}),
+      element(ax::AXTextField, {{ax::AXSubrole, ax::AXSecureTextField}, {ax::AXValue, "hunter2"}, {ax::AXFrame, frame},
+                              {ax::AXEnabled, false}, {ax::AXIdentifier, "password"}}),
+      element(ax::AXTextField, {{ax::AXValue, "plain"}, {ax::AXEnabled, 1}}),
+      element(ax::AXCheckBox, {{ax::AXValue, 1}, {ax::AXTitle, "Remember me"}}),
+      element(ax::AXTextField, {{ax::AXSubrole, "axsecuretextfield"}}),
   })));
   const json reply = cmdFields(fixture.platform());
   ASSERT_EQ(reply["fieldCount"], 4);
   const json& fields = reply["fields"];
 
-  EXPECT_EQ(fields[0], json({{"role", "AXTextField"},
-                             {"subrole", "AXSecureTextField"},
+  EXPECT_EQ(fields[0], json({{"role", ax::AXTextField},
+                             {"subrole", ax::AXSecureTextField},
                              {"value", "hunter2"},
                              {"frame", {{"x", 200.0}, {"y", 100.0}, {"w", 200.0}, {"h", 20.0}}},
                              {"enabled", false},
                              {"secure", true},
-                             {"path", {{{"role", "AXTextField"},
-                                        {"subrole", "AXSecureTextField"},
+                             {"path", {{{"role", ax::AXTextField},
+                                        {"subrole", ax::AXSecureTextField},
                                         {"identifier", "password"},
                                         {"index", 0}}}}}));
   // No subrole, and an "AXEnabled" that is a number rather than a boolean.
-  EXPECT_EQ(fields[1], json({{"role", "AXTextField"},
+  EXPECT_EQ(fields[1], json({{"role", ax::AXTextField},
                              {"value", "plain"},
                              {"enabled", true},
                              {"secure", false},
-                             {"path", {{{"role", "AXTextField"}, {"index", 1}}}}}));
+                             {"path", {{{"role", ax::AXTextField}, {"index", 1}}}}}));
   EXPECT_EQ(fields[2]["value"], "1");
   EXPECT_EQ(fields[2]["label"], "Remember me");
-  EXPECT_EQ(fields[2]["path"], json::array({{{"role", "AXCheckBox"}, {"title", "Remember me"}, {"index", 0}}}));
+  EXPECT_EQ(fields[2]["path"], json::array({{{"role", ax::AXCheckBox}, {"title", "Remember me"}, {"index", 0}}}));
   EXPECT_EQ(fields[3]["secure"], false);
 }
 
@@ -243,7 +244,7 @@ TEST(FieldsCommand, ListsFieldsOfAtLeastTwoPointsEachWayAndFramelessOnes) {
       textField("Narrow", rectValue(0, 0, 1.5, 20)),
       textField("Negative", rectValue(100, 0, -100, 20)),
       textField("Two by two", rectValue(0, 0, 2, 2)),
-      element("AXTextField", {{"AXTitle", "Frameless"}}),
+      element(ax::AXTextField, {{ax::AXTitle, "Frameless"}}),
   })));
   const json reply = cmdFields(fixture.platform());
   EXPECT_EQ(reply["fieldCount"], 2);
@@ -255,11 +256,11 @@ TEST(FieldsCommand, NeverLabelsAFramelessFieldFromNearbyText) {
   SimDesktopFixture fixture(windowScene(
       json::array({
           staticText("Beside", rectValue(100, 102, 90, 16)),
-          element("AXTextField", {{"AXPosition", {{"point", {200, 100}}}}}),  // a position but no size
-          element("AXTextField", {{"AXTitleUIElement", {{"ref", "caption"}}}}),
-          element("AXTextField", {{"AXFrame", rectValue(200, 100, 200, 20)}}),
+          element(ax::AXTextField, {{ax::AXPosition, {{"point", {200, 100}}}}}),  // a position but no size
+          element(ax::AXTextField, {{ax::AXTitleUIElement, {{"ref", "caption"}}}}),
+          element(ax::AXTextField, {{ax::AXFrame, rectValue(200, 100, 200, 20)}}),
       }),
-      json::array({withId(element("AXStaticText", {{"AXValue", "Caption"}}), "caption")})));
+      json::array({withId(element(ax::AXStaticText, {{ax::AXValue, "Caption"}}), "caption")})));
   EXPECT_EQ(labelsOf(cmdFields(fixture.platform())),
             json({"- / -", "Caption / titleElement", "Beside / nearby"}));
 }
@@ -311,7 +312,7 @@ TEST(FieldsCommand, BuildsTheLabelCandidatesOncePerRequest) {
     json texts = json::array();
     for (int i = 0; i < staticTexts; ++i) texts.push_back(staticText("Text " + std::to_string(i), rectValue(0, 0, 10, 10)));
     json form = json::array();
-    for (int i = 0; i < fields; ++i) form.push_back(element("AXTextField", {{"AXFrame", rectValue(500, 30.0 * i, 100, 20)}}));
+    for (int i = 0; i < fields; ++i) form.push_back(element(ax::AXTextField, {{ax::AXFrame, rectValue(500, 30.0 * i, 100, 20)}}));
     SimDesktopFixture fixture(windowScene(json::array({group(texts), group(form)})));
     fixture.stats();
     cmdFields(fixture.platform());
@@ -335,7 +336,7 @@ TEST(FieldsCommand, LabelsTheExampleContactFormAsAPersonReadsIt) {
             json({"Name / nearby", "Email / titleElement", "Phone number / placeholder", "Favorite / title"}));
   EXPECT_EQ(reply["fields"][0]["value"], "Ada Lovelace");
   EXPECT_EQ(reply["fields"][3]["value"], "1");
-  EXPECT_EQ(reply["fields"][2]["path"], json::array({{{"role", "AXTextField"}, {"index", 2}}}));
+  EXPECT_EQ(reply["fields"][2]["path"], json::array({{{"role", ax::AXTextField}, {"index", 2}}}));
 }
 
 }  // namespace

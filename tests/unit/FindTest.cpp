@@ -1,3 +1,4 @@
+#include "accessibility/AXNames.h"
 #include "app/Dispatcher.h"
 #include "commands/SelectorCommands.h"
 #include "support/Scenes.h"
@@ -21,10 +22,10 @@ using testing::SimDesktopFixture;
 // at first), and the timeline steps given.
 json goDesktop(json enabled, json timeline = json::array()) {
   json go = {{"id", "go"},
-             {"attrs", {{"AXRole", "AXButton"}, {"AXTitle", "Go"}, {"AXFrame", {{"rect", {5, 6, 7, 8}}}}}}};
-  if (!enabled.is_null()) go["attrs"]["AXEnabled"] = enabled;
+             {"attrs", {{ax::AXRole, ax::AXButton}, {ax::AXTitle, "Go"}, {ax::AXFrame, {{"rect", {5, 6, 7, 8}}}}}}};
+  if (!enabled.is_null()) go["attrs"][ax::AXEnabled] = enabled;
   json window = {{"id", "window"},
-                 {"attrs", {{"AXRole", "AXWindow"}, {"AXTitle", "Main"}}},
+                 {"attrs", {{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "Main"}}},
                  {"children", enabled.is_null() ? json::array() : json::array({go})}};
   for (json& step : timeline) {
     if (step.contains("add")) step["add"] = {{"parent", "window"}, {"element", go}};
@@ -32,14 +33,14 @@ json goDesktop(json enabled, json timeline = json::array()) {
   return {{"frontmost", {{"pid", 7}}}, {"applications", {{{"pid", 7}, {"windows", {window}}}}}, {"timeline", timeline}};
 }
 
-const json goSelector = {{"path", {{{"role", "AXButton"}, {"title", "Go"}}}}, {"windowTitle", "Main"}};
+const json goSelector = {{"path", {{{"role", ax::AXButton}, {"title", "Go"}}}}, {"windowTitle", "Main"}};
 
 json goMatch(bool enabled) {
   return {{"found", true},
           {"score", 61},
           {"frame", {{"x", 5}, {"y", 6}, {"w", 7}, {"h", 8}}},
           {"enabled", enabled},
-          {"role", "AXButton"}};
+          {"role", ax::AXButton}};
 }
 
 json at(double ms, json step) {
@@ -49,7 +50,7 @@ json at(double ms, json step) {
 
 TEST(Find, TriesEvery150MsUntilAnEnabledMatchOrTheDeadline) {
   const json notFound = {{"found", false}};
-  const json enable = {{"set", {{"go", {{"AXEnabled", true}}}}}};
+  const json enable = {{"set", {{"go", {{ax::AXEnabled, true}}}}}};
   const json add = {{"add", true}};
   const std::int64_t never = std::numeric_limits<std::int64_t>::min();
   struct Case {

@@ -1,3 +1,4 @@
+#include "accessibility/AXNames.h"
 #include "app/Dispatcher.h"
 #include "commands/FingerprintCommand.h"
 #include "support/SimDesktopFixture.h"
@@ -15,8 +16,8 @@ using testing::SimDesktopFixture;
 // Children are given as json::array(...): a braced list holding one json value
 // would be taken as a copy of that value by some compilers.
 json element(std::string role, json title, json children = nullptr) {
-  json node = {{"attrs", {{"AXRole", std::move(role)}}}};
-  if (!title.is_null()) node["attrs"]["AXTitle"] = std::move(title);
+  json node = {{"attrs", {{ax::AXRole, std::move(role)}}}};
+  if (!title.is_null()) node["attrs"][ax::AXTitle] = std::move(title);
   if (!children.is_null()) node["children"] = std::move(children);
   return node;
 }
@@ -42,17 +43,17 @@ std::string axDigestOf(const json& window) {
 }
 
 TEST(DumpAXTree, WritesOneIndentedRoleTitleLinePerElement) {
-  EXPECT_EQ(dumpOf(element("AXWindow", "Inbox", json::array({element("AXToolbar", nullptr)}))), "AXWindow:Inbox\n AXToolbar:");
-  EXPECT_EQ(dumpOf(element("AXWindow", "Solo")), "AXWindow:Solo");
-  EXPECT_EQ(dumpOf(element("AXWindow", "Empty", json::array())), "AXWindow:Empty");
+  EXPECT_EQ(dumpOf(element(ax::AXWindow, "Inbox", json::array({element(ax::AXToolbar, nullptr)}))), "AXWindow:Inbox\n AXToolbar:");
+  EXPECT_EQ(dumpOf(element(ax::AXWindow, "Solo")), "AXWindow:Solo");
+  EXPECT_EQ(dumpOf(element(ax::AXWindow, "Empty", json::array())), "AXWindow:Empty");
 
-  json unreadableRole = {{"attrs", {{"AXRole", {{"error", "gone"}}}, {"AXTitle", "x"}}}};
+  json unreadableRole = {{"attrs", {{ax::AXRole, {{"error", "gone"}}}, {ax::AXTitle, "x"}}}};
   json window = element(
-      "AXWindow", "Form",
-      json::array({element("AXGroup", nullptr,
-                           json::array({unreadableRole, element("AXStaticText", 42), element("AXStaticText", 2.5)})),
-                   element("AXButton", "Save\nAll"), element("AXTextField", {{"other", "attributed"}}),
-                   element("AXCheckBox", "")}));
+      ax::AXWindow, "Form",
+      json::array({element(ax::AXGroup, nullptr,
+                           json::array({unreadableRole, element(ax::AXStaticText, 42), element(ax::AXStaticText, 2.5)})),
+                   element(ax::AXButton, "Save\nAll"), element(ax::AXTextField, {{"other", "attributed"}}),
+                   element(ax::AXCheckBox, "")}));
   EXPECT_EQ(dumpOf(window),
             "AXWindow:Form\n"
             " AXGroup:\n"
@@ -66,7 +67,7 @@ TEST(DumpAXTree, WritesOneIndentedRoleTitleLinePerElement) {
 
 TEST(DumpAXTree, StartDepthIndentsAndBoundsTheWalk) {
   SimDesktopFixture fixture(desktopWith(
-      element("AXWindow", "W", json::array({element("AXGroup", "g", json::array({element("AXButton", "b")}))}))));
+      element(ax::AXWindow, "W", json::array({element(ax::AXGroup, "g", json::array({element(ax::AXButton, "b")}))}))));
   const ax::Element window = fixture.element("window");
   EXPECT_EQ(dumpAXTree(fixture.ax(), window, 2, 3, 12), "  AXWindow:W\n   AXGroup:g");
   EXPECT_EQ(dumpAXTree(fixture.ax(), window, 0, 0, 12), "AXWindow:W");
@@ -75,20 +76,20 @@ TEST(DumpAXTree, StartDepthIndentsAndBoundsTheWalk) {
 
 // A chain window > depth 1 > depth 2 > depth 3 > depth 4.
 json chain(const std::string& depth3Title, const std::string& depth4Title) {
-  json depth4 = element("AXButton", depth4Title);
-  json depth3 = element("AXGroup", depth3Title, json::array({depth4}));
-  json depth2 = element("AXGroup", "2", json::array({depth3}));
-  json depth1 = element("AXGroup", "1", json::array({depth2}));
-  return element("AXWindow", "Deep", json::array({depth1}));
+  json depth4 = element(ax::AXButton, depth4Title);
+  json depth3 = element(ax::AXGroup, depth3Title, json::array({depth4}));
+  json depth2 = element(ax::AXGroup, "2", json::array({depth3}));
+  json depth1 = element(ax::AXGroup, "1", json::array({depth2}));
+  return element(ax::AXWindow, "Deep", json::array({depth1}));
 }
 
 // A window with `count` children titled by position, child `changed` retitled.
 json wideWindow(int count, int changed) {
   json children = json::array();
   for (int index = 0; index < count; ++index) {
-    children.push_back(element("AXButton", index == changed ? "changed" : std::to_string(index)));
+    children.push_back(element(ax::AXButton, index == changed ? "changed" : std::to_string(index)));
   }
-  return element("AXWindow", "Wide", children);
+  return element(ax::AXWindow, "Wide", children);
 }
 
 TEST(FingerprintBounds, DigestCoversDepthThreeAndTwelveChildrenOnly) {
@@ -107,13 +108,13 @@ TEST(FingerprintBounds, DigestCoversDepthThreeAndTwelveChildrenOnly) {
 }
 
 TEST(FingerprintCommand, ReportsTheWindowItDigestedOrTheDigestOfNoWindow) {
-  SimDesktopFixture fixture(desktopWith(element("AXWindow", "Inbox", json::array({element("AXToolbar", nullptr)}))));
+  SimDesktopFixture fixture(desktopWith(element(ax::AXWindow, "Inbox", json::array({element(ax::AXToolbar, nullptr)}))));
   json reply = cmdFingerprint(fixture.platform(), std::nullopt);
   EXPECT_EQ(reply, json({{"axDigest", sha256Hex("AXWindow:Inbox\n AXToolbar:")},
                          {"windowTitle", "Inbox"},
                          {"appBundleId", "com.example.mail"}}));
 
-  SimDesktopFixture untitled(desktopWith(element("AXWindow", nullptr)));
+  SimDesktopFixture untitled(desktopWith(element(ax::AXWindow, nullptr)));
   reply = cmdFingerprint(untitled.platform(), std::nullopt);
   EXPECT_FALSE(reply.contains("windowTitle"));
   EXPECT_EQ(reply["axDigest"], sha256Hex("AXWindow:"));
@@ -137,7 +138,7 @@ TEST(FingerprintCommand, AWholeRegionAddsTheDigestOfItsRecognisedTextAPartialOne
   json screen = {{"lines",
                   {{{"text", "Name"}, {"confidence", 0.3}, {"rect", {10, 10, 40, 12}}},
                    {{"text", "Email"}, {"rect", {10, 30, 40, 12}}}}}};
-  SimDesktopFixture fixture(desktopWith(element("AXWindow", "Inbox"), screen));
+  SimDesktopFixture fixture(desktopWith(element(ax::AXWindow, "Inbox"), screen));
 
   json reply = handle(fingerprintRequest(0, 0, 100, 100), fixture.platform());
   EXPECT_EQ(reply["ok"], true);

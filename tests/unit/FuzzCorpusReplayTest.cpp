@@ -1,6 +1,7 @@
 // The fuzzers' committed corpora replayed through the same checks, so that every
 // build runs them; and the hostile inputs at sizes the fuzzers do not reach.
 
+#include "accessibility/AXNames.h"
 #include "fuzz/RequestPathCheck.h"
 #include "fuzz/SceneLoadCheck.h"
 
@@ -102,9 +103,9 @@ TEST(SceneLoadCheck, HostileScenesAtFullSize) {
   const std::string deepValue = "{\"elements\":[{\"attrs\":{\"AXValue\":" + std::string(100000, '[') +
                                 std::string(100000, ']') + "}}]}";
   json wide = {{"frontmost", {{"pid", 1}}}, {"applications", {{{"pid", 1}, {"windows", json::array()}}}}};
-  json window = {{"attrs", {{"AXRole", "AXWindow"}, {"AXFrame", {{"rect", {0, 0, 500, 500}}}}}}, {"children", json::array()}};
+  json window = {{"attrs", {{ax::AXRole, ax::AXWindow}, {ax::AXFrame, {{"rect", {0, 0, 500, 500}}}}}}, {"children", json::array()}};
   for (int i = 0; i < 20000; ++i) {
-    window["children"].push_back({{"attrs", {{"AXRole", i % 2 ? "AXTextField" : "AXStaticText"}, {"AXValue", std::to_string(i)}}}});
+    window["children"].push_back({{"attrs", {{ax::AXRole, i % 2 ? ax::AXTextField : ax::AXStaticText}, {ax::AXValue, std::to_string(i)}}}});
   }
   wide["applications"][0]["windows"].push_back(window);
   for (const std::string& scene : {deepChildren, deepValue, wide.dump()}) {

@@ -2,6 +2,7 @@
 // time-out): each answers after about one time-out plus its own work, measured
 // exactly on virtual time, and the answer is an empty one, never an error.
 
+#include "accessibility/AXNames.h"
 #include "app/Dispatcher.h"
 #include "support/SimDesktopFixture.h"
 
@@ -42,7 +43,7 @@ TEST(HungApplication, EveryCommandWaitsAtMostOneTimeOutAndAnswersEmpty) {
   // The front window is looked up before "find" sets its own time-outs, so the
   // first attempt waits the platform's; it outlasts a short deadline, and a
   // longer one is polled to its end: the hung application costs nothing more.
-  const json selector = {{"path", {{{"role", "AXButton"}, {"title", "Add"}}}}, {"windowTitle", "People"}};
+  const json selector = {{"path", {{{"role", ax::AXButton}, {"title", "Add"}}}}, {"windowTitle", "People"}};
   struct Case {
     json request;
     json reply;  // null: checked below

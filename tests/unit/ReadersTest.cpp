@@ -1,5 +1,6 @@
 // Typed attribute reads and the two "where is the user" lookups.
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "support/SimDesktopFixture.h"
@@ -35,12 +36,12 @@ TEST(Readers, ChildrenKeepOnlyElementItemsInOrder) {
   SimDesktopFixture sim(json::parse(R"({"elements": [
       {"id": "p", "attrs": {"AXChildren": [{"ref": "a"}, "text", 3, {"ref": "b"}], "notArray": {"ref": "a"}}},
       {"id": "a"}, {"id": "b"}]})"));
-  auto children = ax::axChildren(sim.ax(), sim.element("p"), "AXChildren");
+  auto children = ax::axChildren(sim.ax(), sim.element("p"), ax::AXChildren);
   ASSERT_EQ(children.size(), 2u);
   EXPECT_TRUE(sim.ax().isSameElement(children[0], sim.element("a")));
   EXPECT_TRUE(sim.ax().isSameElement(children[1], sim.element("b")));
   EXPECT_TRUE(ax::axChildren(sim.ax(), sim.element("p"), "notArray").empty());
-  EXPECT_TRUE(ax::axChildren(sim.ax(), sim.element("p"), "AXRows").empty());
+  EXPECT_TRUE(ax::axChildren(sim.ax(), sim.element("p"), ax::AXRows).empty());
 }
 
 TEST(Readers, FrameFromRectangleElsePositionAndSizeNeverPartial) {
@@ -76,15 +77,15 @@ bool same(SimDesktopFixture& sim, const std::optional<ax::Element>& element, con
 
 TEST(ResolveFocusedElement, TriesSystemWideThenFocusedApplicationThenFrontmost) {
   json scene = focusScene;
-  scene["systemWide"] = {{"attrs", {{"AXFocusedUIElement", {{"ref", "notes-field"}}}}}};
+  scene["systemWide"] = {{"attrs", {{ax::AXFocusedUIElement, {{"ref", "notes-field"}}}}}};
   SimDesktopFixture systemWide(scene);
   EXPECT_TRUE(same(systemWide, ax::resolveFocusedElement(systemWide.ax()), "notes-field"));  // other app is fine
 
-  scene["systemWide"] = {{"attrs", {{"AXFocusedUIElement", {{"error", "x"}}}, {"AXFocusedApplication", {{"ref", "notes"}}}}}};
+  scene["systemWide"] = {{"attrs", {{ax::AXFocusedUIElement, {{"error", "x"}}}, {ax::AXFocusedApplication, {{"ref", "notes"}}}}}};
   SimDesktopFixture focusedApplication(scene);
   EXPECT_TRUE(same(focusedApplication, ax::resolveFocusedElement(focusedApplication.ax()), "notes-field"));
 
-  scene["systemWide"] = {{"attrs", {{"AXFocusedApplication", "not an element"}}}};
+  scene["systemWide"] = {{"attrs", {{ax::AXFocusedApplication, "not an element"}}}};
   SimDesktopFixture frontmost(scene);
   EXPECT_TRUE(same(frontmost, ax::resolveFocusedElement(frontmost.ax()), "mail-field"));
 
@@ -101,7 +102,7 @@ TEST(FrontmostWindow, PrefersTheFocusedWindowThenTheFirstWithItsTitleIfText) {
   EXPECT_EQ(front.title, "Inbox");
   EXPECT_EQ(front.bundleId, "com.example.mail");
 
-  scene["applications"][0]["attrs"]["AXFocusedWindow"] = {{"ref", "draft"}};
+  scene["applications"][0]["attrs"][ax::AXFocusedWindow] = {{"ref", "draft"}};
   SimDesktopFixture focused(scene);
   front = ax::frontmostWindow(focused.ax());
   EXPECT_TRUE(same(focused, front.window, "draft"));
@@ -110,8 +111,8 @@ TEST(FrontmostWindow, PrefersTheFocusedWindowThenTheFirstWithItsTitleIfText) {
   // A title that is no text is none; the window still counts. (Without a window or
   // an application: the commands' own tests.)
   scene = focusScene;
-  scene["applications"][0]["windows"][0]["attrs"]["AXTitle"] = true;
-  scene["applications"][0]["windows"][1]["attrs"]["AXRole"] = "AXSheet";
+  scene["applications"][0]["windows"][0]["attrs"][ax::AXTitle] = true;
+  scene["applications"][0]["windows"][1]["attrs"][ax::AXRole] = ax::AXSheet;
   SimDesktopFixture untitled(scene);
   front = ax::frontmostWindow(untitled.ax());
   EXPECT_TRUE(same(untitled, front.window, "inbox"));

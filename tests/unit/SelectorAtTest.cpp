@@ -1,6 +1,7 @@
 // "selector-at": the descriptor of each element on the path, its index among
 // siblings of its role, and the path up to the window.
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Descriptor.h"
 #include "commands/SelectorCommands.h"
 #include "support/Scenes.h"
@@ -21,19 +22,19 @@ json node(const std::string& id, json attrs) { return {{"id", id}, {"attrs", std
 
 TEST(ElementDescriptor, CarriesEveryReadableTextExactlyAndTheValueOnlyOnRequest) {
   SimDesktopFixture fixture(windowScene({
-      node("box", {{"AXRole", "AXCheckBox"},
-                      {"AXSubrole", "AXToggle"},
-                      {"AXIdentifier", "remember"},
-                      {"AXTitle", ""},
-                      {"AXDescription", " Remember me "},
-                      {"AXRoleDescription", {{"error", "unsupported"}}},
-                      {"AXValue", 1}}),
+      node("box", {{ax::AXRole, ax::AXCheckBox},
+                      {ax::AXSubrole, ax::AXToggle},
+                      {ax::AXIdentifier, "remember"},
+                      {ax::AXTitle, ""},
+                      {ax::AXDescription, " Remember me "},
+                      {ax::AXRoleDescription, {{"error", "unsupported"}}},
+                      {ax::AXValue, 1}}),
       node("bare", json::object()),
   }));
 
   json withValue = ax::elementDescriptor(fixture.ax(), fixture.element("box"), true);
-  EXPECT_EQ(withValue, (json{{"role", "AXCheckBox"},
-                             {"subrole", "AXToggle"},
+  EXPECT_EQ(withValue, (json{{"role", ax::AXCheckBox},
+                             {"subrole", ax::AXToggle},
                              {"identifier", "remember"},
                              {"title", ""},
                              {"description", " Remember me "},
@@ -52,14 +53,14 @@ TEST(ElementDescriptor, CarriesEveryReadableTextExactlyAndTheValueOnlyOnRequest)
 
 TEST(SiblingIndex, CountsOnlyChildrenOfTheSameRoleInChildOrderReadingEachRoleOnce) {
   SimDesktopFixture fixture(windowScene({
-      node("b0", {{"AXRole", "AXButton"}}),
-      node("t0", {{"AXRole", "AXStaticText"}}),
-      node("b1", {{"AXRole", "AXButton"}}),
-      node("t1", {{"AXRole", "AXStaticText"}}),
-      node("b2", {{"AXRole", "AXButton"}}),
-      node("n0", {{"AXTitle", "no role"}}),
-      node("n1", {{"AXRole", {{"error", "gone"}}}}),
-      node("lower", {{"AXRole", "axbutton"}}),
+      node("b0", {{ax::AXRole, ax::AXButton}}),
+      node("t0", {{ax::AXRole, ax::AXStaticText}}),
+      node("b1", {{ax::AXRole, ax::AXButton}}),
+      node("t1", {{ax::AXRole, ax::AXStaticText}}),
+      node("b2", {{ax::AXRole, ax::AXButton}}),
+      node("n0", {{ax::AXTitle, "no role"}}),
+      node("n1", {{ax::AXRole, {{"error", "gone"}}}}),
+      node("lower", {{ax::AXRole, "axbutton"}}),
   }));
   ax::Accessibility& ax = fixture.ax();
   EXPECT_EQ(ax::siblingIndex(ax, fixture.element("b0")), 0);
@@ -80,14 +81,14 @@ TEST(SiblingIndex, CountsOnlyChildrenOfTheSameRoleInChildOrderReadingEachRoleOnc
 
 TEST(SiblingIndex, IsZeroWithoutParentOrWhenTheParentDoesNotListTheElement) {
   json scene = windowScene({
-      node("listed", {{"AXRole", "AXButton"}}),
-      node("hidden", {{"AXRole", "AXButton"}}),
+      node("listed", {{ax::AXRole, ax::AXButton}}),
+      node("hidden", {{ax::AXRole, ax::AXButton}}),
   });
   // The window lists only the first button; the second still names it as parent.
-  scene["applications"][0]["windows"][0]["attrs"]["AXChildren"] = json::array({{{"ref", "listed"}}});
+  scene["applications"][0]["windows"][0]["attrs"][ax::AXChildren] = json::array({{{"ref", "listed"}}});
   scene["applications"][0]["windows"].push_back(
-      {{"id", "second-window"}, {"attrs", {{"AXRole", "AXWindow"}, {"AXTitle", "Other"}}}});
-  scene["elements"] = {node("orphan", {{"AXRole", "AXButton"}})};
+      {{"id", "second-window"}, {"attrs", {{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "Other"}}}});
+  scene["elements"] = {node("orphan", {{ax::AXRole, ax::AXButton}})};
   SimDesktopFixture fixture(scene);
   ax::Accessibility& ax = fixture.ax();
 
@@ -99,7 +100,7 @@ TEST(SiblingIndex, IsZeroWithoutParentOrWhenTheParentDoesNotListTheElement) {
 }
 
 json framed(json attrs, double x, double y, double w, double h) {
-  attrs["AXFrame"] = {{"rect", {x, y, w, h}}};
+  attrs[ax::AXFrame] = {{"rect", {x, y, w, h}}};
   return attrs;
 }
 
@@ -108,15 +109,15 @@ json framed(json attrs, double x, double y, double w, double h) {
 // at x 1000.
 json mailDesktop() {
   json sendButton = {{"id", "send"},
-                     {"attrs", framed({{"AXRole", "AXButton"}, {"AXTitle", "Send"}, {"AXValue", "v"}}, 20, 20, 50, 20)}};
-  json otherButton = {{"attrs", framed({{"AXRole", "AXButton"}}, 100, 100, 10, 10)}};
+                     {"attrs", framed({{ax::AXRole, ax::AXButton}, {ax::AXTitle, "Send"}, {ax::AXValue, "v"}}, 20, 20, 50, 20)}};
+  json otherButton = {{"attrs", framed({{ax::AXRole, ax::AXButton}}, 100, 100, 10, 10)}};
   json group = {{"id", "group"},
-                {"attrs", framed({{"AXRole", "AXGroup"}, {"AXValue", "group value"}}, 10, 10, 200, 200)},
+                {"attrs", framed({{ax::AXRole, ax::AXGroup}, {ax::AXValue, "group value"}}, 10, 10, 200, 200)},
                 {"children", {otherButton, sendButton}}};
   json inbox = {{"id", "inbox"},
-                {"attrs", framed({{"AXRole", "AXWindow"}, {"AXTitle", "Inbox"}}, 0, 0, 500, 500)},
+                {"attrs", framed({{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "Inbox"}}, 0, 0, 500, 500)},
                 {"children", {group}}};
-  json notes = {{"id", "notes"}, {"attrs", framed({{"AXRole", "AXWindow"}, {"AXTitle", "Notes"}}, 1000, 0, 100, 100)}};
+  json notes = {{"id", "notes"}, {"attrs", framed({{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "Notes"}}, 1000, 0, 100, 100)}};
   return {{"frontmost", {{"pid", 7}, {"bundleId", "com.example.mail"}}},
           {"applications",
            {{{"pid", 7}, {"id", "mail"}, {"windows", {inbox}}}, {{"pid", 8}, {"id", "notes-app"}, {"windows", {notes}}}}}};
@@ -127,20 +128,20 @@ TEST(SelectorAt, PathRunsFromTheElementUpToItsWindowWithTheValueOfTheFirstOnly) 
   json reply = cmdSelectorAt(fixture.platform(), 25, 25);
   EXPECT_EQ(reply, (json{{"found", true},
                          {"path",
-                          {{{"role", "AXButton"}, {"title", "Send"}, {"value", "v"}, {"index", 1}},
-                           {{"role", "AXGroup"}, {"index", 0}},
-                           {{"role", "AXWindow"}, {"title", "Inbox"}, {"index", 0}}}},
+                          {{{"role", ax::AXButton}, {"title", "Send"}, {"value", "v"}, {"index", 1}},
+                           {{"role", ax::AXGroup}, {"index", 0}},
+                           {{"role", ax::AXWindow}, {"title", "Inbox"}, {"index", 0}}}},
                          {"windowTitle", "Inbox"},
                          {"appName", "Inbox"},
                          {"appBundleId", "com.example.mail"}}));
 
   // The window itself under the point: a path of one.
   EXPECT_EQ(cmdSelectorAt(fixture.platform(), 400, 400)["path"],
-            (json{{{"role", "AXWindow"}, {"title", "Inbox"}, {"index", 0}}}));
+            (json{{{"role", ax::AXWindow}, {"title", "Inbox"}, {"index", 0}}}));
 
   // Another application's window: its path, but the front window's keys.
   json other = cmdSelectorAt(fixture.platform(), 1050, 50);
-  EXPECT_EQ(other["path"], (json{{{"role", "AXWindow"}, {"title", "Notes"}, {"index", 0}}}));
+  EXPECT_EQ(other["path"], (json{{{"role", ax::AXWindow}, {"title", "Notes"}, {"index", 0}}}));
   EXPECT_EQ(other["windowTitle"], "Inbox");
 
   EXPECT_EQ(cmdSelectorAt(fixture.platform(), 700, 700), (json{{"found", false}}));
@@ -150,12 +151,12 @@ TEST(SelectorAt, PathRunsFromTheElementUpToItsWindowWithTheValueOfTheFirstOnly) 
 
 // `count` nested groups below a window, titled by their depth, all under (50, 50).
 json nestedGroups(int count) {
-  json node = {{"attrs", framed({{"AXRole", "AXGroup"}, {"AXTitle", std::to_string(count)}}, 0, 0, 100, 100)}};
+  json node = {{"attrs", framed({{ax::AXRole, ax::AXGroup}, {ax::AXTitle, std::to_string(count)}}, 0, 0, 100, 100)}};
   for (int level = count - 1; level >= 1; --level) {
-    node = {{"attrs", framed({{"AXRole", "AXGroup"}, {"AXTitle", std::to_string(level)}}, 0, 0, 100, 100)},
+    node = {{"attrs", framed({{ax::AXRole, ax::AXGroup}, {ax::AXTitle, std::to_string(level)}}, 0, 0, 100, 100)},
             {"children", {node}}};
   }
-  json window = {{"attrs", framed({{"AXRole", "AXWindow"}, {"AXTitle", "0"}}, 0, 0, 100, 100)}, {"children", {node}}};
+  json window = {{"attrs", framed({{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "0"}}, 0, 0, 100, 100)}, {"children", {node}}};
   return {{"frontmost", {{"pid", 7}}}, {"applications", {{{"pid", 7}, {"windows", {window}}}}}};
 }
 
@@ -165,13 +166,13 @@ TEST(SelectorAt, PathHoldsTwelveDescriptorsAtMost) {
   ASSERT_EQ(path.size(), 12u);
   EXPECT_EQ(path.front()["title"], "15");
   EXPECT_EQ(path.back()["title"], "4");
-  for (const json& entry : path) EXPECT_NE(entry["role"], "AXWindow");
+  for (const json& entry : path) EXPECT_NE(entry["role"], ax::AXWindow);
 
   // Eleven groups: the window is just reached as the twelfth entry.
   SimDesktopFixture eleven(nestedGroups(11));
   path = cmdSelectorAt(eleven.platform(), 50, 50)["path"];
   ASSERT_EQ(path.size(), 12u);
-  EXPECT_EQ(path.back()["role"], "AXWindow");
+  EXPECT_EQ(path.back()["role"], ax::AXWindow);
   SimDesktopFixture twelve(nestedGroups(12));
   path = cmdSelectorAt(twelve.platform(), 50, 50)["path"];
   ASSERT_EQ(path.size(), 12u);
@@ -185,24 +186,24 @@ TEST(SelectorAt, PathEndsAtTheApplicationOrWhereTheParentCannotBeRead) {
        {{{"pid", 7},
          {"id", "app"},
          // An application that names a parent: the path still ends at it.
-         {"attrs", {{"AXTitle", "Mail"}, {"AXParent", {{"ref", "stray"}}}}},
+         {"attrs", {{ax::AXTitle, "Mail"}, {ax::AXParent, {{"ref", "stray"}}}}},
          {"children",
           {{{"id", "menu-bar"},
-            {"attrs", {{"AXRole", "AXMenuBar"}}},
-            {"children", {{{"id", "menu-item"}, {"attrs", {{"AXRole", "AXMenuBarItem"}, {"AXValue", 3}}}}}}}}}}}},
-      {"elements", {{{"id", "stray"}, {"attrs", {{"AXRole", "AXButton"}, {"AXParent", "not an element"}}}}}},
+            {"attrs", {{ax::AXRole, ax::AXMenuBar}}},
+            {"children", {{{"id", "menu-item"}, {"attrs", {{ax::AXRole, ax::AXMenuBarItem}, {ax::AXValue, 3}}}}}}}}}}}},
+      {"elements", {{{"id", "stray"}, {"attrs", {{ax::AXRole, ax::AXButton}, {ax::AXParent, "not an element"}}}}}},
       {"hitTest",
        {{{"rect", {0, 0, 10, 10}}, {"element", "menu-item"}},
         {{"rect", {10, 0, 10, 10}}, {"element", "stray"}},
         {{"rect", {20, 0, 10, 10}}, {"fail", true}}}}};
   SimDesktopFixture fixture(scene);
   EXPECT_EQ(cmdSelectorAt(fixture.platform(), 5, 5)["path"],
-            (json{{{"role", "AXMenuBarItem"}, {"value", "3"}, {"index", 0}},
-                  {{"role", "AXMenuBar"}, {"index", 0}},
-                  {{"role", "AXApplication"}, {"title", "Mail"}, {"index", 0}}}));
+            (json{{{"role", ax::AXMenuBarItem}, {"value", "3"}, {"index", 0}},
+                  {{"role", ax::AXMenuBar}, {"index", 0}},
+                  {{"role", ax::AXApplication}, {"title", "Mail"}, {"index", 0}}}));
   // Without a window the front-window keys are left out; there is no bundle either.
   json stray = cmdSelectorAt(fixture.platform(), 15, 5);
-  EXPECT_EQ(stray, (json{{"found", true}, {"path", {{{"role", "AXButton"}, {"index", 0}}}}}));
+  EXPECT_EQ(stray, (json{{"found", true}, {"path", {{{"role", ax::AXButton}, {"index", 0}}}}}));
   EXPECT_EQ(cmdSelectorAt(fixture.platform(), 25, 5), (json{{"found", false}}));
 }
 

@@ -1,6 +1,7 @@
 // How a selector finds its element: the score of one candidate, the window to
 // search and the walk through it.
 
+#include "accessibility/AXNames.h"
 #include "commands/SelectorResolution.h"
 #include "commands/SelectorScoring.h"
 #include "support/Scenes.h"
@@ -24,22 +25,22 @@ class SelectorScoring : public ::testing::Test {
  protected:
   SelectorScoring()
       : fixture_(json{{"elements",
-                   {{{"id", "save"}, {"attrs", {{"AXRole", "AXButton"}, {"AXTitle", "Save"}}}},
-                    {{"id", "save-lower"}, {"attrs", {{"AXRole", "AXButton"}, {"AXTitle", "save"}}}},
-                    {{"id", "save-field"}, {"attrs", {{"AXRole", "AXTextField"}, {"AXTitle", "Save"}}}},
-                    {{"id", "cafe-composed"}, {"attrs", {{"AXRole", "AXButton"}, {"AXTitle", "Caf\u00E9"}}}},
-                    {{"id", "untitled"}, {"attrs", {{"AXRole", "AXButton"}, {"AXTitle", {{"error", "x"}}}}}},
-                    {{"id", "empty-role"}, {"attrs", {{"AXRole", ""}}}},
-                    {{"id", "no-role"}, {"attrs", {{"AXTitle", "Save"}}}},
-                    {{"id", "box"}, {"attrs", {{"AXRole", "AXCheckBox"}, {"AXValue", 1}}}},
+                   {{{"id", "save"}, {"attrs", {{ax::AXRole, ax::AXButton}, {ax::AXTitle, "Save"}}}},
+                    {{"id", "save-lower"}, {"attrs", {{ax::AXRole, ax::AXButton}, {ax::AXTitle, "save"}}}},
+                    {{"id", "save-field"}, {"attrs", {{ax::AXRole, ax::AXTextField}, {ax::AXTitle, "Save"}}}},
+                    {{"id", "cafe-composed"}, {"attrs", {{ax::AXRole, ax::AXButton}, {ax::AXTitle, "Caf\u00E9"}}}},
+                    {{"id", "untitled"}, {"attrs", {{ax::AXRole, ax::AXButton}, {ax::AXTitle, {{"error", "x"}}}}}},
+                    {{"id", "empty-role"}, {"attrs", {{ax::AXRole, ""}}}},
+                    {{"id", "no-role"}, {"attrs", {{ax::AXTitle, "Save"}}}},
+                    {{"id", "box"}, {"attrs", {{ax::AXRole, ax::AXCheckBox}, {ax::AXValue, 1}}}},
                     {{"id", "full"},
                      {"attrs",
-                      {{"AXRole", "AXButton"},
-                       {"AXIdentifier", "save-id"},
-                       {"AXTitle", "Save"},
-                       {"AXDescription", "Saves"},
-                       {"AXRoleDescription", "button"},
-                       {"AXValue", "v"}}}}}}}) {}
+                      {{ax::AXRole, ax::AXButton},
+                       {ax::AXIdentifier, "save-id"},
+                       {ax::AXTitle, "Save"},
+                       {ax::AXDescription, "Saves"},
+                       {ax::AXRoleDescription, "button"},
+                       {ax::AXValue, "v"}}}}}}}) {}
 
   int score(const std::string& id, const json& target) {
     return scoreAgainstTarget(fixture_.ax(), fixture_.element(id), target);
@@ -48,26 +49,26 @@ class SelectorScoring : public ::testing::Test {
 };
 
 TEST_F(SelectorScoring, RoleMustMatchExactlyAndTitlesOnlyAddPoints) {
-  const json target = {{"role", "AXButton"}, {"title", "Save"}};
+  const json target = {{"role", ax::AXButton}, {"title", "Save"}};
   EXPECT_EQ(score("save", target), 61);
   EXPECT_EQ(score("save-lower", target), 1);
   EXPECT_EQ(score("save-field", target), -1);
   EXPECT_EQ(score("untitled", target), 1);  // an unreadable title withholds points, nothing more
   EXPECT_EQ(score("no-role", target), -1);
   // Canonically equivalent spellings are the same title.
-  EXPECT_EQ(score("cafe-composed", {{"role", "AXButton"}, {"title", "Cafe\u0301"}}), 61);
-  EXPECT_EQ(score("save", {{"role", "AXButton"}, {"title", "Save "}}), 1);
+  EXPECT_EQ(score("cafe-composed", {{"role", ax::AXButton}, {"title", "Cafe\u0301"}}), 61);
+  EXPECT_EQ(score("save", {{"role", ax::AXButton}, {"title", "Save "}}), 1);
 }
 
 TEST_F(SelectorScoring, IdentifierRulesOutUnlessEqualAndEmptyNamesAreIgnored) {
-  EXPECT_EQ(score("save", {{"role", "AXButton"}, {"identifier", "save-id"}, {"title", "Save"}}), -1);
-  EXPECT_EQ(score("full", {{"role", "AXButton"}, {"identifier", "save-id"}}), 201);
-  EXPECT_EQ(score("full", {{"role", "AXButton"}, {"identifier", "other"}, {"title", "Save"}}), -1);
-  EXPECT_EQ(score("save", {{"role", "AXButton"}, {"identifier", ""}, {"title", ""}}), 1);
+  EXPECT_EQ(score("save", {{"role", ax::AXButton}, {"identifier", "save-id"}, {"title", "Save"}}), -1);
+  EXPECT_EQ(score("full", {{"role", ax::AXButton}, {"identifier", "save-id"}}), 201);
+  EXPECT_EQ(score("full", {{"role", ax::AXButton}, {"identifier", "other"}, {"title", "Save"}}), -1);
+  EXPECT_EQ(score("save", {{"role", ax::AXButton}, {"identifier", ""}, {"title", ""}}), 1);
 
   // An empty identifier is not asked of the element at all.
   fixture_.stats();
-  score("save", {{"role", "AXButton"}, {"identifier", ""}});
+  score("save", {{"role", ax::AXButton}, {"identifier", ""}});
   EXPECT_EQ(fixture_.stats()["reads"], 1);
 }
 
@@ -78,13 +79,13 @@ TEST_F(SelectorScoring, EmptyRoleMatchesOnlyAnEmptyRoleAndNonTextKeysAreIgnored)
   EXPECT_EQ(score("no-role", {{"role", 5}, {"title", "Save"}}), 61);
   EXPECT_EQ(score("save", {{"role", nullptr}, {"title", {"Save"}}, {"identifier", 3}}), 1);
   EXPECT_EQ(score("save", json::object()), 1);
-  EXPECT_EQ(score("save", json::array({"AXButton"})), 1);
+  EXPECT_EQ(score("save", json::array({ax::AXButton})), 1);
 }
 
 TEST_F(SelectorScoring, ValueComparesAsTextAndEveryKeyMatchingGivesTheMaximum) {
-  EXPECT_EQ(score("box", {{"role", "AXCheckBox"}, {"value", "1"}}), 11);
-  EXPECT_EQ(score("box", {{"role", "AXCheckBox"}, {"value", "1.0"}}), 1);
-  const json everything = {{"role", "AXButton"},       {"identifier", "save-id"}, {"title", "Save"},
+  EXPECT_EQ(score("box", {{"role", ax::AXCheckBox}, {"value", "1"}}), 11);
+  EXPECT_EQ(score("box", {{"role", ax::AXCheckBox}, {"value", "1.0"}}), 1);
+  const json everything = {{"role", ax::AXButton},       {"identifier", "save-id"}, {"title", "Save"},
                            {"description", "Saves"},  {"roleDescription", "button"}, {"value", "v"},
                            {"subrole", "ignored"},    {"index", 4}};
   EXPECT_EQ(score("full", everything), 336);
@@ -100,18 +101,18 @@ TEST_F(SelectorScoring, ValueComparesAsTextAndEveryKeyMatchingGivesTheMaximum) {
 json rect(double x, double y, double w = 10, double h = 10) { return {{"rect", {x, y, w, h}}}; }
 
 json button(const std::string& id, const std::string& title, double x, json more = json::object()) {
-  json attrs = {{"AXRole", "AXButton"}, {"AXTitle", title}, {"AXFrame", rect(x, 0)}};
+  json attrs = {{ax::AXRole, ax::AXButton}, {ax::AXTitle, title}, {ax::AXFrame, rect(x, 0)}};
   attrs.update(more);
   return {{"id", id}, {"attrs", attrs}};
 }
 
 json window(const std::string& id, json title, json children) {
-  return {{"id", id}, {"attrs", {{"AXRole", "AXWindow"}, {"AXTitle", std::move(title)}}}, {"children", std::move(children)}};
+  return {{"id", id}, {"attrs", {{ax::AXRole, ax::AXWindow}, {ax::AXTitle, std::move(title)}}}, {"children", std::move(children)}};
 }
 
 json desktop(json windows, const std::string& focused) {
   json application = {{"pid", 7}, {"id", "app"}, {"windows", std::move(windows)}};
-  if (!focused.empty()) application["attrs"] = {{"AXFocusedWindow", {{"ref", focused}}}};
+  if (!focused.empty()) application["attrs"] = {{ax::AXFocusedWindow, {{"ref", focused}}}};
   return {{"frontmost", {{"pid", 7}, {"bundleId", "com.example.mail"}}}, {"applications", {application}}};
 }
 
@@ -135,7 +136,7 @@ json selectorFor(json target, json windowTitle = nullptr) {
 }
 
 bool chooses(SimDesktopFixture& fixture, json windowTitle, const std::string& windowId) {
-  auto chosen = windowForSelector(fixture.ax(), selectorFor({{"role", "AXButton"}}, std::move(windowTitle)));
+  auto chosen = windowForSelector(fixture.ax(), selectorFor({{"role", ax::AXButton}}, std::move(windowTitle)));
   return chosen && fixture.ax().isSameElement(*chosen, fixture.element(windowId));
 }
 
@@ -159,21 +160,21 @@ TEST(WindowForSelector, NothingWithoutAFrontmostApplication) {
   json scene = reportDesktop();
   scene["frontmost"] = nullptr;
   SimDesktopFixture fixture(scene);
-  EXPECT_EQ(windowForSelector(fixture.ax(), selectorFor({{"role", "AXButton"}}, "Report")), std::nullopt);
-  EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", "AXButton"}})), (json{{"found", false}}));
+  EXPECT_EQ(windowForSelector(fixture.ax(), selectorFor({{"role", ax::AXButton}}, "Report")), std::nullopt);
+  EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}})), (json{{"found", false}}));
 }
 
 TEST(ResolveSelectorOnce, SearchesTheChosenWindowAndDescribesTheMatch) {
   SimDesktopFixture fixture(reportDesktop());
-  EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", "AXButton"}, {"title", "OK"}}, "Report")),
+  EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"title", "OK"}}, "Report")),
             (json{{"found", true},
                   {"score", 61},
                   {"frame", {{"x", 40}, {"y", 0}, {"w", 10}, {"h", 10}}},
                   {"enabled", true},
-                  {"role", "AXButton"}}));
+                  {"role", ax::AXButton}}));
   // Other keys of the selector and of later path entries play no part.
-  json whole = selectorFor({{"role", "AXButton"}, {"title", "OK"}});
-  whole["path"].push_back({{"role", "AXWindow"}, {"title", "Report"}});
+  json whole = selectorFor({{"role", ax::AXButton}, {"title", "OK"}});
+  whole["path"].push_back({{"role", ax::AXWindow}, {"title", "Report"}});
   whole["found"] = true;
   whole["appName"] = "Report";
   EXPECT_EQ(resolveSelectorOnce(fixture.ax(), whole)["frame"]["x"], 20);
@@ -182,8 +183,8 @@ TEST(ResolveSelectorOnce, SearchesTheChosenWindowAndDescribesTheMatch) {
 TEST(ResolveSelectorOnce, UnusablePathsAreNotFound) {
   SimDesktopFixture fixture(reportDesktop());
   const json notFound = {{"found", false}};
-  for (const json& selector : {json::object(), json{{"path", json::array()}}, json{{"path", {{"role", "AXButton"}}}},
-                               json{{"path", "AXButton"}}, json{{"path", {{{"role", "AXButton"}}, 3}}},
+  for (const json& selector : {json::object(), json{{"path", json::array()}}, json{{"path", {{"role", ax::AXButton}}}},
+                               json{{"path", ax::AXButton}}, json{{"path", {{{"role", ax::AXButton}}, 3}}},
                                json{{"path", {json::object()}}}, json{{"path", {{{"title", "OK"}}}}},
                                json{{"path", {{{"role", 5}}}}}, json::array()}) {
     EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selector), notFound) << selector;
@@ -205,28 +206,28 @@ double chosenX(SimDesktopFixture& fixture, json target) {
 
 TEST(ResolveSelectorOnce, EqualScoresGoToTheCandidateNearestTheWantedIndex) {
   SimDesktopFixture equal(desktop({window("w", "W", buttonRow({"Go", "Go", "Go"}))}, ""));
-  EXPECT_EQ(chosenX(equal, {{"role", "AXButton"}, {"title", "Go"}, {"index", 2}}), 200);
-  EXPECT_EQ(chosenX(equal, {{"role", "AXButton"}, {"title", "Go"}}), 0);
-  EXPECT_EQ(chosenX(equal, {{"role", "AXButton"}, {"index", 1}}), 100);
-  EXPECT_EQ(chosenX(equal, {{"role", "AXButton"}, {"index", 2.0}}), 0);  // not an integer
-  EXPECT_EQ(chosenX(equal, {{"role", "AXButton"}, {"index", "2"}}), 0);
-  EXPECT_EQ(chosenX(equal, {{"role", "AXButton"}, {"index", -5}}), 0);
-  EXPECT_EQ(chosenX(equal, {{"role", "AXButton"}, {"index", std::numeric_limits<std::int64_t>::min()}}), 0);
-  EXPECT_EQ(chosenX(equal, {{"role", "AXButton"}, {"index", std::numeric_limits<std::uint64_t>::max()}}), 200);
+  EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"title", "Go"}, {"index", 2}}), 200);
+  EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"title", "Go"}}), 0);
+  EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"index", 1}}), 100);
+  EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"index", 2.0}}), 0);  // not an integer
+  EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"index", "2"}}), 0);
+  EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"index", -5}}), 0);
+  EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"index", std::numeric_limits<std::int64_t>::min()}}), 0);
+  EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"index", std::numeric_limits<std::uint64_t>::max()}}), 200);
 
   // Equally far on both sides: the earlier one in document order.
   SimDesktopFixture sides(desktop({window("w", "W", buttonRow({"x", "Go", "x", "Go"}))}, ""));
-  EXPECT_EQ(chosenX(sides, {{"role", "AXButton"}, {"title", "Go"}, {"index", 2}}), 100);
+  EXPECT_EQ(chosenX(sides, {{"role", ax::AXButton}, {"title", "Go"}, {"index", 2}}), 100);
 
   // A higher score wins however far it is from the wanted index.
   SimDesktopFixture far(desktop({window("w", "W", buttonRow({"x", "x", "x", "x", "x", "x", "x", "x", "x", "Go"}))}, ""));
-  EXPECT_EQ(chosenX(far, {{"role", "AXButton"}, {"title", "Go"}, {"index", 0}}), 900);
+  EXPECT_EQ(chosenX(far, {{"role", ax::AXButton}, {"title", "Go"}, {"index", 0}}), 900);
 }
 
 TEST(ResolveSelectorOnce, ReadsEachCandidatesRoleOnceAndOnlyTheTextsTheTargetNames) {
   SimDesktopFixture fixture(desktop({window("w", "W", buttonRow({"Go", "Stop", "Go"}))}, ""));
   fixture.stats();
-  EXPECT_EQ(chosenX(fixture, {{"role", "AXButton"}, {"title", "Go"}, {"index", 2}}), 200);
+  EXPECT_EQ(chosenX(fixture, {{"role", ax::AXButton}, {"title", "Go"}, {"index", 2}}), 200);
   const int frontWindow = 3;        // focused window (none), list of windows, title
   const int walk = 2 + 3 * 2;       // role and children of the window and of each button
   const int scoring = 3;            // one title per candidate
@@ -235,27 +236,27 @@ TEST(ResolveSelectorOnce, ReadsEachCandidatesRoleOnceAndOnlyTheTextsTheTargetNam
 }
 
 TEST(ResolveSelectorOnce, TheChosenElementAloneDecidesFrameAndEnabled) {
-  json buttons = buttonRow({"Go", "Go"}, {{"AXEnabled", {{"other", "not a boolean"}}}, {"AXValue", 3}});
-  buttons[1]["attrs"]["AXFrame"] = {{"error", "no frame"}};
+  json buttons = buttonRow({"Go", "Go"}, {{ax::AXEnabled, {{"other", "not a boolean"}}}, {ax::AXValue, 3}});
+  buttons[1]["attrs"][ax::AXFrame] = {{"error", "no frame"}};
   SimDesktopFixture fixture(desktop({window("w", "W", buttons)}, ""));
   // The chosen element has no frame: no fallback to the other candidate.
-  EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", "AXButton"}, {"index", 1}})),
+  EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"index", 1}})),
             (json{{"found", false}}));
-  json reply = resolveSelectorOnce(fixture.ax(), selectorFor({{"role", "AXButton"}, {"index", 0}}));
+  json reply = resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"index", 0}}));
   EXPECT_EQ(reply["enabled"], true);
   EXPECT_EQ(reply["value"], "3");
   EXPECT_EQ(reply["score"], 1);
 
   // No candidate with a positive score.
-  EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", "AXButton"}, {"identifier", "none"}})),
+  EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"identifier", "none"}})),
             (json{{"found", false}}));
-  EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", "AXSlider"}})), (json{{"found", false}}));
+  EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXSlider}})), (json{{"found", false}}));
 }
 
 TEST(ResolveSelectorOnce, FindsCandidates35LevelsDownAndAmongTheFirst9000ElementsOnly) {
   auto found = [](json windowChildren) {
     SimDesktopFixture fixture(desktop({window("w", "W", std::move(windowChildren))}, ""));
-    return chosenX(fixture, {{"role", "AXButton"}, {"title", "Late"}}) == 5;
+    return chosenX(fixture, {{"role", ax::AXButton}, {"title", "Late"}}) == 5;
   };
   // The window is at depth 0: 34 groups put the button at depth 35.
   EXPECT_TRUE(found(json::array({nestedBelow(34, button("target", "Late", 5))})));
@@ -263,7 +264,7 @@ TEST(ResolveSelectorOnce, FindsCandidates35LevelsDownAndAmongTheFirst9000Element
   // The window and `before - 1` static texts come before the button in pre-order.
   auto buttonAfter = [](int before) {
     json children = json::array();
-    for (int i = 1; i < before; ++i) children.push_back(element("AXStaticText"));
+    for (int i = 1; i < before; ++i) children.push_back(element(ax::AXStaticText));
     children.push_back(button("target", "Late", 5));
     return children;
   };
@@ -280,11 +281,11 @@ TEST(ResolveSelectorOnce, GivesUpOnAnApplicationThatTakesOverTwoSeconds) {
     json scene = reportDesktop();
     scene["applications"][0]["responseDelayMs"] = 1500;
     SimDesktopFixture answering(scene);
-    EXPECT_EQ(resolveSelectorOnce(answering.ax(), selectorFor({{"role", "AXButton"}}, windowTitle))["frame"]["x"],
+    EXPECT_EQ(resolveSelectorOnce(answering.ax(), selectorFor({{"role", ax::AXButton}}, windowTitle))["frame"]["x"],
               windowTitle.is_null() ? 20 : 40);
     scene["applications"][0]["responseDelayMs"] = 2500;
     SimDesktopFixture hanging(scene);
-    EXPECT_EQ(resolveSelectorOnce(hanging.ax(), selectorFor({{"role", "AXButton"}}, windowTitle)),
+    EXPECT_EQ(resolveSelectorOnce(hanging.ax(), selectorFor({{"role", ax::AXButton}}, windowTitle)),
               (json{{"found", false}}));
     EXPECT_EQ(hanging.elapsedMs(), 2500 + 2500 + 2000) << windowTitle;
   }

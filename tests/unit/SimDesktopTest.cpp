@@ -1,6 +1,7 @@
 // The simulated desktop: scene loading, values, derived attributes, the screen;
 // and over time: hit tests, response delays and time-outs, the timeline.
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Readers.h"
 #include "support/SimDesktopFixture.h"
 
@@ -91,32 +92,32 @@ TEST(SimTree, DerivesChildrenParentsWindowsAndTheApplicationRole) {
   ax::Accessibility& ax = sim.ax();
   const ax::Element app = ax.createApplication(7);
 
-  EXPECT_EQ(ax::axString(ax, app, "AXRole"), "AXApplication");
-  auto children = ax::axChildren(ax, app, "AXChildren");
+  EXPECT_EQ(ax::axString(ax, app, ax::AXRole), ax::AXApplication);
+  auto children = ax::axChildren(ax, app, ax::AXChildren);
   ASSERT_EQ(children.size(), 2u);  // windows first, then children
   EXPECT_TRUE(ax.isSameElement(children[1], sim.element("menu")));
-  auto windows = ax::axChildren(ax, app, "AXWindows");
+  auto windows = ax::axChildren(ax, app, ax::AXWindows);
   ASSERT_EQ(windows.size(), 1u);
   EXPECT_TRUE(ax.isSameElement(windows[0], sim.element("w")));
-  EXPECT_TRUE(ax.isSameElement(*ax::axElementAttr(ax, sim.element("w"), "AXParent"), app));
-  EXPECT_TRUE(ax.isSameElement(*ax::axElementAttr(ax, sim.element("b"), "AXParent"), sim.element("w")));
-  EXPECT_FALSE(ax::axElementAttr(ax, sim.element("c"), "AXParent"));  // explicit null wins
-  EXPECT_FALSE(ax.copyAttributeValue(sim.element("b"), "AXChildren"));  // no children key
-  EXPECT_FALSE(ax.copyAttributeValue(sim.element("b"), "AXRole"));     // roles have no default
+  EXPECT_TRUE(ax.isSameElement(*ax::axElementAttr(ax, sim.element("w"), ax::AXParent), app));
+  EXPECT_TRUE(ax.isSameElement(*ax::axElementAttr(ax, sim.element("b"), ax::AXParent), sim.element("w")));
+  EXPECT_FALSE(ax::axElementAttr(ax, sim.element("c"), ax::AXParent));  // explicit null wins
+  EXPECT_FALSE(ax.copyAttributeValue(sim.element("b"), ax::AXChildren));  // no children key
+  EXPECT_FALSE(ax.copyAttributeValue(sim.element("b"), ax::AXRole));     // roles have no default
 
   // An explicit "AXChildren" replaces what the attribute reads, not the tree's parent links.
-  auto listed = ax::axChildren(ax, sim.element("free"), "AXChildren");
+  auto listed = ax::axChildren(ax, sim.element("free"), ax::AXChildren);
   ASSERT_EQ(listed.size(), 1u);
   EXPECT_TRUE(ax.isSameElement(listed[0], sim.element("b")));
-  EXPECT_TRUE(ax.isSameElement(*ax::axElementAttr(ax, sim.element("inner"), "AXParent"), sim.element("free")));
+  EXPECT_TRUE(ax.isSameElement(*ax::axElementAttr(ax, sim.element("inner"), ax::AXParent), sim.element("free")));
 }
 
 // (A described system-wide element and frontmost application: ResolveFocusedElement
 // and FrontmostWindow in ReadersTest.)
 TEST(SimTree, UnknownProcessesAndTheSystemWideElementFailReadsUnlessDescribed) {
   SimDesktopFixture bare(json::object());
-  EXPECT_FALSE(bare.ax().copyAttributeValue(bare.ax().createSystemWide(), "AXFocusedUIElement"));
-  EXPECT_FALSE(bare.ax().copyAttributeValue(bare.ax().createApplication(99), "AXRole"));
+  EXPECT_FALSE(bare.ax().copyAttributeValue(bare.ax().createSystemWide(), ax::AXFocusedUIElement));
+  EXPECT_FALSE(bare.ax().copyAttributeValue(bare.ax().createApplication(99), ax::AXRole));
   EXPECT_TRUE(bare.ax().isSameElement(bare.ax().createApplication(99), bare.ax().createApplication(99)));
   EXPECT_FALSE(bare.ax().isSameElement(bare.ax().createApplication(99), bare.ax().createSystemWide()));
   EXPECT_FALSE(bare.ax().frontmostApplication());
@@ -202,24 +203,24 @@ const json slowApplication = json::parse(R"({
 
 TEST(SimDelays, AReadWithinTheTimeOutTakesTheDelayAndAHungApplicationOneTimeOutPerRequest) {
   SimDesktopFixture within(slowApplication);
-  EXPECT_EQ(ax::axString(within.ax(), within.element("w"), "AXTitle"), "Slow");
+  EXPECT_EQ(ax::axString(within.ax(), within.element("w"), ax::AXTitle), "Slow");
   EXPECT_EQ(within.elapsedMs(), 3000);  // the default time-out is 6000 ms
-  EXPECT_EQ(ax::axString(within.ax(), within.element("free"), "AXTitle"), "Free");
+  EXPECT_EQ(ax::axString(within.ax(), within.element("free"), ax::AXTitle), "Free");
   EXPECT_EQ(within.elapsedMs(), 3000);  // free elements answer at once
 
   SimDesktopFixture sim(slowApplication);
   sim.ax().setMessagingTimeout(sim.element("w"), 2.0);
-  EXPECT_FALSE(ax::axString(sim.ax(), sim.element("w"), "AXTitle"));
+  EXPECT_FALSE(ax::axString(sim.ax(), sim.element("w"), ax::AXTitle));
   EXPECT_EQ(sim.elapsedMs(), 2000);
   // Every later read on that application fails at once, on any of its elements.
-  EXPECT_FALSE(ax::axString(sim.ax(), sim.element("w"), "AXTitle"));
-  EXPECT_FALSE(ax::axString(sim.ax(), sim.ax().createApplication(1), "AXRole"));
+  EXPECT_FALSE(ax::axString(sim.ax(), sim.element("w"), ax::AXTitle));
+  EXPECT_FALSE(ax::axString(sim.ax(), sim.ax().createApplication(1), ax::AXRole));
   EXPECT_EQ(sim.elapsedMs(), 2000);
-  EXPECT_EQ(ax::axString(sim.ax(), sim.element("other"), "AXTitle"), "Quick");
+  EXPECT_EQ(ax::axString(sim.ax(), sim.element("other"), ax::AXTitle), "Quick");
 
   sim.endRequest();
   // The next request waits again: the application element has the default 6000 ms, enough.
-  EXPECT_EQ(ax::axString(sim.ax(), sim.ax().createApplication(1), "AXRole"), "AXApplication");
+  EXPECT_EQ(ax::axString(sim.ax(), sim.ax().createApplication(1), ax::AXRole), ax::AXApplication);
   EXPECT_EQ(sim.elapsedMs(), 5000);
 }
 
@@ -227,13 +228,13 @@ TEST(SimDelays, TheSystemWideTimeOutHoldsForElementsWithoutTheirOwnAndForHitTest
   SimDesktopFixture sim(slowApplication);
   sim.ax().setMessagingTimeout(sim.ax().createSystemWide(), 1.0);
   sim.ax().setMessagingTimeout(sim.element("w"), 5.0);
-  EXPECT_TRUE(ax::axString(sim.ax(), sim.element("w"), "AXTitle"));  // its own 5 s
-  EXPECT_FALSE(ax::axString(sim.ax(), sim.ax().createApplication(1), "AXRole"));  // 1 s, system-wide
+  EXPECT_TRUE(ax::axString(sim.ax(), sim.element("w"), ax::AXTitle));  // its own 5 s
+  EXPECT_FALSE(ax::axString(sim.ax(), sim.ax().createApplication(1), ax::AXRole));  // 1 s, system-wide
   EXPECT_EQ(sim.elapsedMs(), 4000);
 
   // A hit test is answered by the application under the point.
   json scene = slowApplication;
-  scene["applications"][0]["windows"][0]["attrs"] = {{"AXRole", "AXWindow"}, {"AXFrame", {{"rect", {0, 0, 100, 100}}}}};
+  scene["applications"][0]["windows"][0]["attrs"] = {{ax::AXRole, ax::AXWindow}, {ax::AXFrame, {{"rect", {0, 0, 100, 100}}}}};
   SimDesktopFixture hitTest(scene);
   hitTest.ax().setMessagingTimeout(hitTest.ax().createSystemWide(), 2.0);
   EXPECT_FALSE(hitTest.ax().copyElementAtPosition(hitTest.ax().createSystemWide(), 10, 10));
@@ -253,22 +254,22 @@ TEST(SimTimeline, StepsTakeEffectWhenDue) {
       {"atMs": 1500, "frontmost": {"pid": 2, "bundleId": "b"}}]})"));
   ax::Accessibility& ax = sim.ax();
   const ax::Element save = sim.element("save");
-  EXPECT_EQ(ax::axBool(ax, save, "AXEnabled"), false);
-  EXPECT_FALSE(ax::axString(ax, sim.element("new"), "AXParent"));  // not added yet: reads fail
-  EXPECT_EQ(ax::axChildren(ax, sim.element("w"), "AXChildren").size(), 2u);
+  EXPECT_EQ(ax::axBool(ax, save, ax::AXEnabled), false);
+  EXPECT_FALSE(ax::axString(ax, sim.element("new"), ax::AXParent));  // not added yet: reads fail
+  EXPECT_EQ(ax::axChildren(ax, sim.element("w"), ax::AXChildren).size(), 2u);
 
   sim.clock().advance(std::chrono::milliseconds(400));
-  EXPECT_EQ(ax::axBool(ax, save, "AXEnabled"), true);
+  EXPECT_EQ(ax::axBool(ax, save, ax::AXEnabled), true);
 
   sim.clock().advance(std::chrono::milliseconds(500));
-  auto children = ax::axChildren(ax, sim.element("w"), "AXChildren");
+  auto children = ax::axChildren(ax, sim.element("w"), ax::AXChildren);
   ASSERT_EQ(children.size(), 3u);
   EXPECT_TRUE(ax.isSameElement(children[0], sim.element("new")));
-  EXPECT_TRUE(ax.isSameElement(*ax::axElementAttr(ax, sim.element("new-child"), "AXParent"), sim.element("new")));
+  EXPECT_TRUE(ax.isSameElement(*ax::axElementAttr(ax, sim.element("new-child"), ax::AXParent), sim.element("new")));
 
   sim.clock().advance(std::chrono::milliseconds(300));
-  EXPECT_EQ(ax::axChildren(ax, sim.element("w"), "AXChildren").size(), 2u);
-  EXPECT_FALSE(ax::axElementAttr(ax, sim.element("cell"), "AXParent"));  // handles to removed elements fail
+  EXPECT_EQ(ax::axChildren(ax, sim.element("w"), ax::AXChildren).size(), 2u);
+  EXPECT_FALSE(ax::axElementAttr(ax, sim.element("cell"), ax::AXParent));  // handles to removed elements fail
 
   EXPECT_EQ(ax.frontmostApplication()->pid, 1);
   sim.clock().advance(std::chrono::milliseconds(300));
@@ -285,15 +286,15 @@ TEST(SimTimeline, StartsWithTheFirstRequest) {
   clock.advance(std::chrono::milliseconds(5000));  // time before the first request does not count
   desktop->requestStarted();
   const auto e = *desktop->elementWithId("e");
-  EXPECT_EQ(ax::axString(*desktop, e, "AXTitle"), "old");
+  EXPECT_EQ(ax::axString(*desktop, e, ax::AXTitle), "old");
   clock.advance(std::chrono::milliseconds(100));
-  EXPECT_EQ(ax::axString(*desktop, e, "AXTitle"), "new");
+  EXPECT_EQ(ax::axString(*desktop, e, ax::AXTitle), "new");
 }
 
 TEST(SimStats, CountsSleepsOfTheCoreAndResetsOnRead) {
   SimDesktopFixture sim(slowApplication);
   sim.platform().clock.sleepFor(std::chrono::milliseconds(150));
-  ax::axString(sim.ax(), sim.element("w"), "AXTitle");  // the delay itself is no sleep of the core
+  ax::axString(sim.ax(), sim.element("w"), ax::AXTitle);  // the delay itself is no sleep of the core
   auto stats = sim.stats();
   EXPECT_EQ(stats["sleeps"], 1);
   EXPECT_EQ(stats["reads"], 1);

@@ -1,6 +1,7 @@
 // "structure": the add control of a window, its rows as records, the rows of
 // recognised text, and the command that chooses between them.
 
+#include "accessibility/AXNames.h"
 #include "commands/AddAffordance.h"
 #include "commands/RowSerialization.h"
 #include "commands/StructureCommand.h"
@@ -19,7 +20,7 @@ namespace {
 using namespace testing;  // the scene builders
 
 // An element of `role` whose only text is its title, without children.
-json titled(const std::string& role, const std::string& title) { return element(role, {{"AXTitle", title}}); }
+json titled(const std::string& role, const std::string& title) { return element(role, {{ax::AXTitle, title}}); }
 
 std::optional<json> affordanceIn(json windowChildren) {
   SimDesktopFixture fixture(windowScene(std::move(windowChildren)));
@@ -27,12 +28,12 @@ std::optional<json> affordanceIn(json windowChildren) {
 }
 
 // The "title" found for one button with these attributes, "-" when it does not match.
-std::string titleFor(json attrs, const std::string& role = "AXButton") {
+std::string titleFor(json attrs, const std::string& role = ax::AXButton) {
   auto found = affordanceIn(json::array({element(role, std::move(attrs))}));
   return found ? found->at("title").get<std::string>() : "-";
 }
 
-bool titleMatches(const std::string& title) { return titleFor({{"AXTitle", title}}) != "-"; }
+bool titleMatches(const std::string& title) { return titleFor({{ax::AXTitle, title}}) != "-"; }
 
 TEST(FindAddAffordance, MatchesTheFourWordsWholeAnyPlusAndALonePlusSign) {
   for (const char* text : {"New Item", "Add Contact", "ADD", "Insert", "create", "new-entry", "new.entry", "PLUS",
@@ -47,53 +48,53 @@ TEST(FindAddAffordance, MatchesTheFourWordsWholeAnyPlusAndALonePlusSign) {
 
 TEST(FindAddAffordance, SearchesTitleDescriptionAndHelpJoinedBySingleSpaces) {
   // No title: the joined text of those present is the title, without a separator for the absent one.
-  EXPECT_EQ(titleFor({{"AXDescription", "Create"}}), "Create");
-  EXPECT_EQ(titleFor({{"AXDescription", "Tool"}, {"AXHelp", "Adds a new row"}}), "Tool Adds a new row");
-  EXPECT_EQ(titleFor({{"AXHelp", "Insert"}}), "Insert");
-  EXPECT_EQ(titleFor({{"AXDescription", ""}, {"AXHelp", "New"}}), " New");
-  EXPECT_EQ(titleFor({{"AXDescription", "New"}, {"AXHelp", ""}}), "New ");
+  EXPECT_EQ(titleFor({{ax::AXDescription, "Create"}}), "Create");
+  EXPECT_EQ(titleFor({{ax::AXDescription, "Tool"}, {ax::AXHelp, "Adds a new row"}}), "Tool Adds a new row");
+  EXPECT_EQ(titleFor({{ax::AXHelp, "Insert"}}), "Insert");
+  EXPECT_EQ(titleFor({{ax::AXDescription, ""}, {ax::AXHelp, "New"}}), " New");
+  EXPECT_EQ(titleFor({{ax::AXDescription, "New"}, {ax::AXHelp, ""}}), "New ");
   // A present title wins even when empty; it still takes its place in the joined text.
-  EXPECT_EQ(titleFor({{"AXTitle", ""}, {"AXDescription", "Add"}}), "");
-  EXPECT_EQ(titleFor({{"AXTitle", ""}, {"AXDescription", "+"}}), "");
-  EXPECT_EQ(titleFor({{"AXTitle", "Add"}, {"AXHelp", "Adds a row"}}), "Add");
-  EXPECT_EQ(titleFor({{"AXTitle", "Go"}, {"AXHelp", "Plus"}}), "Go");
-  EXPECT_EQ(titleFor({{"AXTitle", 5}, {"AXHelp", "new"}}), "5");
+  EXPECT_EQ(titleFor({{ax::AXTitle, ""}, {ax::AXDescription, "Add"}}), "");
+  EXPECT_EQ(titleFor({{ax::AXTitle, ""}, {ax::AXDescription, "+"}}), "");
+  EXPECT_EQ(titleFor({{ax::AXTitle, "Add"}, {ax::AXHelp, "Adds a row"}}), "Add");
+  EXPECT_EQ(titleFor({{ax::AXTitle, "Go"}, {ax::AXHelp, "Plus"}}), "Go");
+  EXPECT_EQ(titleFor({{ax::AXTitle, 5}, {ax::AXHelp, "new"}}), "5");
   // Joined, a lone plus sign no longer stands alone.
-  EXPECT_EQ(titleFor({{"AXTitle", "Go"}, {"AXDescription", "+"}}), "-");
-  EXPECT_EQ(titleFor({{"AXDescription", "Tool"}, {"AXHelp", "+"}}), "-");
-  EXPECT_EQ(titleFor({{"AXTitle", {{"error", "unreadable"}}}, {"AXDescription", "Delete"}}), "-");
+  EXPECT_EQ(titleFor({{ax::AXTitle, "Go"}, {ax::AXDescription, "+"}}), "-");
+  EXPECT_EQ(titleFor({{ax::AXDescription, "Tool"}, {ax::AXHelp, "+"}}), "-");
+  EXPECT_EQ(titleFor({{ax::AXTitle, {{"error", "unreadable"}}}, {ax::AXDescription, "Delete"}}), "-");
 }
 
 TEST(FindAddAffordance, DescribesTheFirstMatchingButtonInPreOrderWithItsFrame) {
   auto found = affordanceIn(json::array({
-      element("AXStaticText", {{"AXValue", "Add"}, {"AXTitle", "Add"}}),
-      element("AXLink", {{"AXTitle", "Add"}}),
-      element("axbutton", {{"AXTitle", "Add"}}),
-      group(json::array({element("AXMenuButton", {{"AXTitle", "Save"}}),
-                         element("AXPopUpButton", {{"AXTitle", "New"}, {"AXFrame", rectValue(10, 20, 30, 40)}})})),
-      element("AXButton", {{"AXTitle", "Add"}, {"AXFrame", rectValue(0, 0, 5, 5)}}),
+      element(ax::AXStaticText, {{ax::AXValue, "Add"}, {ax::AXTitle, "Add"}}),
+      element(ax::AXLink, {{ax::AXTitle, "Add"}}),
+      element("axbutton", {{ax::AXTitle, "Add"}}),
+      group(json::array({element(ax::AXMenuButton, {{ax::AXTitle, "Save"}}),
+                         element(ax::AXPopUpButton, {{ax::AXTitle, "New"}, {ax::AXFrame, rectValue(10, 20, 30, 40)}})})),
+      element(ax::AXButton, {{ax::AXTitle, "Add"}, {ax::AXFrame, rectValue(0, 0, 5, 5)}}),
   }));
   ASSERT_TRUE(found);
   EXPECT_EQ(*found, json({{"title", "New"}, {"frame", {{"x", 10.0}, {"y", 20.0}, {"w", 30.0}, {"h", 40.0}}}}));
 
-  EXPECT_EQ(titleFor({{"AXTitle", "New"}}, "AXMenuButton"), "New");
-  EXPECT_EQ(affordanceIn(json::array({element("AXButton", {{"AXTitle", "Add"}})})), json({{"title", "Add"}}));
-  EXPECT_FALSE(affordanceIn(json::array({element("AXButton", {{"AXTitle", "Save"}}),
-                                         element("AXButton", {{"AXTitle", "Cancel"}})})));
+  EXPECT_EQ(titleFor({{ax::AXTitle, "New"}}, ax::AXMenuButton), "New");
+  EXPECT_EQ(affordanceIn(json::array({element(ax::AXButton, {{ax::AXTitle, "Add"}})})), json({{"title", "Add"}}));
+  EXPECT_FALSE(affordanceIn(json::array({element(ax::AXButton, {{ax::AXTitle, "Save"}}),
+                                         element(ax::AXButton, {{ax::AXTitle, "Cancel"}})})));
   EXPECT_FALSE(affordanceIn(json::array()));
 }
 
 TEST(FindAddAffordance, LooksOnly20LevelsDeepAndAtTheFirst4000Elements) {
   // The window is at depth 0; 19 groups put a button at depth 20.
   auto deep = [](int groups) {
-    return affordanceIn(json::array({nestedBelow(groups, element("AXButton", {{"AXTitle", "Add"}}))}));
+    return affordanceIn(json::array({nestedBelow(groups, element(ax::AXButton, {{ax::AXTitle, "Add"}}))}));
   };
   EXPECT_TRUE(deep(19));
   EXPECT_FALSE(deep(20));
 
   // Examined in pre-order: the window, the group, the filler, then the button.
   auto afterFiller = [](int filler) {
-    return affordanceIn(json::array({fillerGroup(filler), element("AXButton", {{"AXTitle", "Add"}})}));
+    return affordanceIn(json::array({fillerGroup(filler), element(ax::AXButton, {{ax::AXTitle, "Add"}})}));
   };
   EXPECT_TRUE(afterFiller(4000 - 3));
   EXPECT_FALSE(afterFiller(4000 - 2));
@@ -105,7 +106,7 @@ json refTo(const std::string& id) { return {{"ref", id}}; }
 // The rows of a table with `tableAttrs` and `children` in the front window;
 // `freeElements` belong to no tree.
 json rowsOf(json tableAttrs, json children, json freeElements = json::array()) {
-  json table = withId(withChildren(element("AXTable", std::move(tableAttrs)), std::move(children)), "table");
+  json table = withId(withChildren(element(ax::AXTable, std::move(tableAttrs)), std::move(children)), "table");
   SimDesktopFixture fixture(windowScene(json::array({std::move(table)}), std::move(freeElements)));
   return serializeRows(fixture.ax(), fixture.element("table"));
 }
@@ -124,90 +125,90 @@ std::vector<int> indices(const json& rows) {
 }
 
 TEST(SerializeRows, TakesTheRowsAttributeAsItStandsBeforeAnyChild) {
-  const json rows = rowsOf({{"AXRows", json::array({refTo("b"), refTo("a")})}},
-                           json::array({withId(titled("AXRow", "Child row"), "a")}),
-                           json::array({withId(titled("AXGroup", "Listed group"), "b")}));
+  const json rows = rowsOf({{ax::AXRows, json::array({refTo("b"), refTo("a")})}},
+                           json::array({withId(titled(ax::AXRow, "Child row"), "a")}),
+                           json::array({withId(titled(ax::AXGroup, "Listed group"), "b")}));
   EXPECT_EQ(firstValues(rows), (std::vector<std::string>{"Listed group", "Child row"}));
   EXPECT_EQ(indices(rows), (std::vector<int>{0, 1}));
 }
 
 TEST(SerializeRows, TakesOnlyChildrenWhoseRoleReadsExactlyAXRowWhenRowsAreMissingOrEmpty) {
   const json children = json::array({
-      titled("AXRow", "first"),
-      titled("AXCell", "cell"),
+      titled(ax::AXRow, "first"),
+      titled(ax::AXCell, "cell"),
       titled("axrow", "lower case"),
-      {{"attrs", {{"AXRole", {{"error", "unreadable"}}}, {"AXTitle", "no role"}}}},
-      titled("AXRow", "second"),
+      {{"attrs", {{ax::AXRole, {{"error", "unreadable"}}}, {ax::AXTitle, "no role"}}}},
+      titled(ax::AXRow, "second"),
   });
   const json withoutRows = rowsOf(json::object(), children);
   EXPECT_EQ(firstValues(withoutRows), (std::vector<std::string>{"first", "second"}));
   EXPECT_EQ(indices(withoutRows), (std::vector<int>{0, 1}));
-  EXPECT_EQ(firstValues(rowsOf({{"AXRows", json::array()}}, children)), (std::vector<std::string>{"first", "second"}));
+  EXPECT_EQ(firstValues(rowsOf({{ax::AXRows, json::array()}}, children)), (std::vector<std::string>{"first", "second"}));
   // An "AXRows" that is no array counts as empty too.
-  EXPECT_EQ(firstValues(rowsOf({{"AXRows", "rows"}}, children)), (std::vector<std::string>{"first", "second"}));
+  EXPECT_EQ(firstValues(rowsOf({{ax::AXRows, "rows"}}, children)), (std::vector<std::string>{"first", "second"}));
 }
 
 TEST(SerializeRows, TakesAllChildrenWhenNoneIsARow) {
   const json rows = rowsOf(json::object(), json::array({titled("axrow", "one"), titled("AXRow ", "two"),
-                                                        element("AXCell", {{"AXValue", 3}}), element("AXGroup")}));
+                                                        element(ax::AXCell, {{ax::AXValue, 3}}), element(ax::AXGroup)}));
   EXPECT_EQ(firstValues(rows), (std::vector<std::string>{"one", "two", "3", "-"}));
   EXPECT_EQ(indices(rows), (std::vector<int>{0, 1, 2, 3}));
 
   EXPECT_EQ(rowsOf(json::object(), json::array()), json::array());
-  SimDesktopFixture bare(windowScene(json::array({withId(element("AXList"), "list")})));
+  SimDesktopFixture bare(windowScene(json::array({withId(element(ax::AXList), "list")})));
   EXPECT_EQ(serializeRows(bare.ax(), bare.element("list")), json::array());
 }
 
 TEST(SerializeRows, DescribesARowWithoutChildrenAsItsOwnSingleCell) {
   const json frame = rectValue(0, 24, 400, 24);
   const json rows = rowsOf(json::object(), json::array({
-      element("AXRow", {{"AXValue", "Inbox"}, {"AXFrame", frame}}),
-      withChildren(element("AXRow", {{"AXTitle", "Empty children"}}), json::array()),
+      element(ax::AXRow, {{ax::AXValue, "Inbox"}, {ax::AXFrame, frame}}),
+      withChildren(element(ax::AXRow, {{ax::AXTitle, "Empty children"}}), json::array()),
   }));
   const json frameRecord = {{"x", 0.0}, {"y", 24.0}, {"w", 400.0}, {"h", 24.0}};
   EXPECT_EQ(rows[0], json({{"index", 0},
-                           {"cells", json::array({{{"role", "AXRow"}, {"value", "Inbox"}, {"frame", frameRecord}}})},
+                           {"cells", json::array({{{"role", ax::AXRow}, {"value", "Inbox"}, {"frame", frameRecord}}})},
                            {"frame", frameRecord}}));
-  EXPECT_EQ(rows[1], json({{"index", 1}, {"cells", json::array({{{"role", "AXRow"}, {"value", "Empty children"}}})}}));
+  EXPECT_EQ(rows[1], json({{"index", 1}, {"cells", json::array({{{"role", ax::AXRow}, {"value", "Empty children"}}})}}));
 }
 
 TEST(SerializeRows, DescribesEachCellByRoleValueAndFrameLeavingOutWhatCannotBeRead) {
-  const json rows = rowsOf(json::object(), json::array({withChildren(element("AXRow"), json::array({
-      element("AXCell", {{"AXPosition", {{"point", {10, 20}}}}, {"AXSize", {{"size", {30, 40}}}}}),
+  const json rows = rowsOf(json::object(), json::array({withChildren(element(ax::AXRow), json::array({
+      element(ax::AXCell, {{ax::AXPosition, {{"point", {10, 20}}}}, {ax::AXSize, {{"size", {30, 40}}}}}),
       json::object(),
-      element("AXCell", {{"AXFrame", "not a rectangle"}}),
+      element(ax::AXCell, {{ax::AXFrame, "not a rectangle"}}),
   }))}));
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_FALSE(rows[0].contains("frame"));
   EXPECT_EQ(rows[0]["cells"], json::array({
-      {{"role", "AXCell"}, {"frame", {{"x", 10.0}, {"y", 20.0}, {"w", 30.0}, {"h", 40.0}}}},
+      {{"role", ax::AXCell}, {"frame", {{"x", 10.0}, {"y", 20.0}, {"w", 30.0}, {"h", 40.0}}}},
       json::object(),
-      {{"role", "AXCell"}},
+      {{"role", ax::AXCell}},
   }));
 }
 
 // One cell: `blanks` children without any text, then a child titled "late".
 json cellWithTextAfter(int blanks) {
   json children = json::array();
-  for (int i = 0; i < blanks; ++i) children.push_back(element("AXImage"));
-  children.push_back(titled("AXStaticText", "late"));
-  return withChildren(element("AXCell"), std::move(children));
+  for (int i = 0; i < blanks; ++i) children.push_back(element(ax::AXImage));
+  children.push_back(titled(ax::AXStaticText, "late"));
+  return withChildren(element(ax::AXCell), std::move(children));
 }
 
 TEST(SerializeRows, GivesEachCellTheFirstValueOrTitleOfItsSubtree) {
   const json cells = json::array({
-      element("AXCell", {{"AXValue", "value"}, {"AXTitle", "title"}}),
-      element("AXCell", {{"AXValue", ""}, {"AXTitle", "Name"}}),
-      withChildren(element("AXCell", {{"AXValue", " "}}), json::array({titled("AXStaticText", "deeper")})),
-      element("AXCell", {{"AXValue", 0}}),
-      withChildren(element("AXCell"), json::array({nestedBelow(3, titled("AXStaticText", "four down"))})),
-      withChildren(element("AXCell"), json::array({nestedBelow(4, titled("AXStaticText", "five down"))})),
+      element(ax::AXCell, {{ax::AXValue, "value"}, {ax::AXTitle, "title"}}),
+      element(ax::AXCell, {{ax::AXValue, ""}, {ax::AXTitle, "Name"}}),
+      withChildren(element(ax::AXCell, {{ax::AXValue, " "}}), json::array({titled(ax::AXStaticText, "deeper")})),
+      element(ax::AXCell, {{ax::AXValue, 0}}),
+      withChildren(element(ax::AXCell), json::array({nestedBelow(3, titled(ax::AXStaticText, "four down"))})),
+      withChildren(element(ax::AXCell), json::array({nestedBelow(4, titled(ax::AXStaticText, "five down"))})),
       // The cell itself and 59 blanks spend the budget of 60 before "late" is reached...
       cellWithTextAfter(59),
       // ...which is set afresh for the next cell, where "late" is the 60th element examined.
       cellWithTextAfter(58),
   });
-  const json rows = rowsOf(json::object(), json::array({withChildren(element("AXRow"), cells)}));
+  const json rows = rowsOf(json::object(), json::array({withChildren(element(ax::AXRow), cells)}));
   std::vector<std::string> values;
   for (const json& cell : rows[0]["cells"]) values.push_back(cell.value("value", "-"));
   EXPECT_EQ(values, (std::vector<std::string>{"value", "Name", " ", "0", "four down", "-", "-", "late"}));
@@ -218,11 +219,11 @@ TEST(SerializeRows, KeepsTheFirst200RowsAndTheFirst40CellsOfEachRow) {
   json freeRows = json::array();
   for (int i = 0; i < 250; ++i) {
     json cells = json::array();
-    for (int c = 0; c < 50; ++c) cells.push_back(titled("AXCell", std::to_string(i) + "." + std::to_string(c)));
-    freeRows.push_back(withId(withChildren(element("AXRow"), std::move(cells)), "row-" + std::to_string(i)));
+    for (int c = 0; c < 50; ++c) cells.push_back(titled(ax::AXCell, std::to_string(i) + "." + std::to_string(c)));
+    freeRows.push_back(withId(withChildren(element(ax::AXRow), std::move(cells)), "row-" + std::to_string(i)));
     rowRefs.push_back(refTo("row-" + std::to_string(i)));
   }
-  const json rows = rowsOf({{"AXRows", rowRefs}}, json::array(), freeRows);
+  const json rows = rowsOf({{ax::AXRows, rowRefs}}, json::array(), freeRows);
   ASSERT_EQ(rows.size(), 200u);
   EXPECT_EQ(rows[199]["index"], 199);
   ASSERT_EQ(rows[199]["cells"].size(), 40u);
@@ -232,8 +233,8 @@ TEST(SerializeRows, KeepsTheFirst200RowsAndTheFirst40CellsOfEachRow) {
 TEST(SerializeRows, StopsReadingRoleOfChildrenOnceItHas200Rows) {
   auto readsFor = [](int children) {
     json rows = json::array();
-    for (int i = 0; i < children; ++i) rows.push_back(titled("AXRow", std::to_string(i)));
-    json table = withId(withChildren(element("AXTable"), std::move(rows)), "table");
+    for (int i = 0; i < children; ++i) rows.push_back(titled(ax::AXRow, std::to_string(i)));
+    json table = withId(withChildren(element(ax::AXTable), std::move(rows)), "table");
     SimDesktopFixture fixture(windowScene(json::array({std::move(table)})));
     fixture.stats();
     const json serialized = serializeRows(fixture.ax(), fixture.element("table"));
@@ -289,7 +290,7 @@ TEST(StructureViaOcr, GivesOneRowOfOneStaticTextCellPerLineInScreenPoints) {
   ASSERT_EQ(reply["rows"].size(), 3u);
   EXPECT_EQ(reply["rows"][0],
             json({{"index", 0},
-                  {"cells", json::array({{{"role", "AXStaticText"}, {"value", "  Inbox  "}, {"frame", frame}}})},
+                  {"cells", json::array({{{"role", ax::AXStaticText}, {"value", "  Inbox  "}, {"frame", frame}}})},
                   {"frame", frame}}));
   EXPECT_EQ(reply["rows"][1]["frame"], json({{"x", 0.0}, {"y", 400.0}, {"w", 125.0}, {"h", 100.0}}));
   EXPECT_EQ(reply["rows"][2]["index"], 2);
@@ -323,7 +324,7 @@ TEST(StructureViaOcr, TakesTheFirstLineWithOneOfTheFourWordsOrALonePlusSign) {
 TEST(StructureViaOcr, CapturesNothingForAWindowOfFourPointsOrLessOrWithoutAFrame) {
   auto withWindowFrame = [](const json& frame) {
     json scene = sceneWithLines(stackedLines({"Add"}));
-    scene["applications"][0]["windows"][0]["attrs"]["AXFrame"] = frame;
+    scene["applications"][0]["windows"][0]["attrs"][ax::AXFrame] = frame;
     return scene;
   };
   for (const json& frame : {rectValue(0, 0, 300, 4), rectValue(0, 0, 4, 300), rectValue(0, 0, -300, 300),
@@ -349,7 +350,7 @@ TEST(StructureViaOcr, AnswersFoundFalseWhenNoTextIsRecognised) {
 // A container of `role` whose rows are plain items titled by these texts.
 json container(const std::string& role, const std::vector<std::string>& items, json attrs = json::object()) {
   json rows = json::array();
-  for (const std::string& item : items) rows.push_back(titled("AXRow", item));
+  for (const std::string& item : items) rows.push_back(titled(ax::AXRow, item));
   return withChildren(element(role, std::move(attrs)), std::move(rows));
 }
 
@@ -366,39 +367,39 @@ TEST(StructureCommand, AnswersOnlyFoundFalseWithoutAFrontWindow) {
 
 TEST(StructureCommand, ReadsTheFirstContainerInPreOrderWithTheWindowsAddButton) {
   const json reply = structureOf(windowScene(json::array({
-      group(json::array({container("AXOutline", {"Favourites", "Recents"}, {{"AXFrame", rectValue(0, 40, 200, 700)}}),
-                         titled("AXButton", "New Folder")})),
-      container("AXTable", {"Ada", "Alan", "Grace"}),
+      group(json::array({container(ax::AXOutline, {"Favourites", "Recents"}, {{ax::AXFrame, rectValue(0, 40, 200, 700)}}),
+                         titled(ax::AXButton, "New Folder")})),
+      container(ax::AXTable, {"Ada", "Alan", "Grace"}),
   })));
   EXPECT_EQ(reply["found"], true);
-  EXPECT_EQ(reply["containerRole"], "AXOutline");
+  EXPECT_EQ(reply["containerRole"], ax::AXOutline);
   EXPECT_EQ(reply["rowCount"], 2);
   EXPECT_EQ(reply["rows"][1],
-            json({{"index", 1}, {"cells", json::array({{{"role", "AXRow"}, {"value", "Recents"}}})}}));
+            json({{"index", 1}, {"cells", json::array({{{"role", ax::AXRow}, {"value", "Recents"}}})}}));
   EXPECT_EQ(reply["containerFrame"], json({{"x", 0.0}, {"y", 40.0}, {"w", 200.0}, {"h", 700.0}}));
   EXPECT_EQ(reply["addAffordance"], json({{"title", "New Folder"}}));
 
   // A list inside a table: the outer one.
   const json nested = structureOf(windowScene(json::array({withChildren(
-      element("AXTable"), json::array({container("AXList", {"inner"}), element("AXRow", {{"AXTitle", "outer"}})}))})));
-  EXPECT_EQ(nested["containerRole"], "AXTable");
+      element(ax::AXTable), json::array({container(ax::AXList, {"inner"}), element(ax::AXRow, {{ax::AXTitle, "outer"}})}))})));
+  EXPECT_EQ(nested["containerRole"], ax::AXTable);
   EXPECT_EQ(nested["rowCount"], 1);
   EXPECT_EQ(nested["rows"][0]["cells"][0]["value"], "outer");
   EXPECT_FALSE(nested.contains("containerFrame"));
   EXPECT_FALSE(nested.contains("addAffordance"));
 
-  const json empty = structureOf(windowScene(json::array({element("AXGrid")})));
-  EXPECT_EQ(empty, json({{"found", true}, {"containerRole", "AXGrid"}, {"rowCount", 0}, {"rows", json::array()}}));
+  const json empty = structureOf(windowScene(json::array({element(ax::AXGrid)})));
+  EXPECT_EQ(empty, json({{"found", true}, {"containerRole", ax::AXGrid}, {"rowCount", 0}, {"rows", json::array()}}));
 }
 
 TEST(StructureCommand, NamesTheContainerRoleUnknownWhenItCannotBeReadAgain) {
   // Every read takes 1 ms; the table's role turns unreadable after the walk has
   // collected it, while its 50 rows are being read.
-  json table = withId(container("AXTable", std::vector<std::string>(50, "row")), "table");
+  json table = withId(container(ax::AXTable, std::vector<std::string>(50, "row")), "table");
   json scene = windowScene(json::array({std::move(table)}));
   scene["applications"][0]["responseDelayMs"] = 1;
   // The walk also reads the 50 rows' roles and children: about 110 reads.
-  scene["timeline"] = json::array({{{"atMs", 150}, {"set", {{"table", {{"AXRole", {{"error", "gone"}}}}}}}}});
+  scene["timeline"] = json::array({{{"atMs", 150}, {"set", {{"table", {{ax::AXRole, {{"error", "gone"}}}}}}}}});
   SimDesktopFixture fixture(scene);
   const json reply = cmdStructure(fixture.platform());
   EXPECT_EQ(reply["containerRole"], "unknown");
@@ -409,20 +410,20 @@ TEST(StructureCommand, SearchesForContainers25LevelsDeepAndAtTheFirst5000Element
   auto roleFound = [](const json& windowChildren) {
     return structureOf(windowScene(windowChildren)).value("containerRole", "-");
   };
-  EXPECT_EQ(roleFound(json::array({nestedBelow(24, element("AXList"))})), "AXList");
-  EXPECT_EQ(roleFound(json::array({nestedBelow(25, element("AXList"))})), "-");
+  EXPECT_EQ(roleFound(json::array({nestedBelow(24, element(ax::AXList))})), ax::AXList);
+  EXPECT_EQ(roleFound(json::array({nestedBelow(25, element(ax::AXList))})), "-");
 
   // Examined in pre-order: the window, the group, the filler, then the table.
-  auto afterFiller = [&](int filler) { return roleFound(json::array({fillerGroup(filler), element("AXTable")})); };
-  EXPECT_EQ(afterFiller(5000 - 3), "AXTable");
+  auto afterFiller = [&](int filler) { return roleFound(json::array({fillerGroup(filler), element(ax::AXTable)})); };
+  EXPECT_EQ(afterFiller(5000 - 3), ax::AXTable);
   EXPECT_EQ(afterFiller(5000 - 2), "-");
 }
 
 TEST(StructureCommand, ReturnsRecognisedRowsUnchangedWithoutSearchingForAnAddButton) {
-  json scene = windowScene(json::array({titled("AXButton", "Add")}));
+  json scene = windowScene(json::array({titled(ax::AXButton, "Add")}));
   scene["screen"] = {{"lines", json::array({{{"text", "Inbox"}, {"rect", {0, 0, 500, 400}}}})}};
   const json frame = {{"x", 0.0}, {"y", 0.0}, {"w", 500.0}, {"h", 400.0}};
-  const json cell = {{"role", "AXStaticText"}, {"value", "Inbox"}, {"frame", frame}};
+  const json cell = {{"role", ax::AXStaticText}, {"value", "Inbox"}, {"frame", frame}};
   const json row = {{"index", 0}, {"cells", json::array({cell})}, {"frame", frame}};
   EXPECT_EQ(structureOf(scene), json({{"found", true},
                                       {"source", "ocr"},
@@ -436,17 +437,17 @@ TEST(StructureCommand, ReturnsRecognisedRowsUnchangedWithoutSearchingForAnAddBut
 }
 
 TEST(StructureCommand, AddsTheAccessibleAddButtonWhenNothingIsRecognised) {
-  SimDesktopFixture fixture(windowScene(json::array({group(json::array({titled("AXButton", "Create")}))})));
+  SimDesktopFixture fixture(windowScene(json::array({group(json::array({titled(ax::AXButton, "Create")}))})));
   EXPECT_EQ(cmdStructure(fixture.platform()), json({{"found", false}, {"addAffordance", {{"title", "Create"}}}}));
   EXPECT_EQ(fixture.stats()["captures"], 1);
 
-  EXPECT_EQ(structureOf(windowScene(json::array({titled("AXButton", "Save")}))), json({{"found", false}}));
+  EXPECT_EQ(structureOf(windowScene(json::array({titled(ax::AXButton, "Save")}))), json({{"found", false}}));
 }
 
 TEST(StructureCommand, ReadsTheExampleContactsTableWithItsAddButton) {
   SimDesktopFixture fixture(exampleScene());
   const json reply = cmdStructure(fixture.platform());
-  EXPECT_EQ(reply["containerRole"], "AXTable");
+  EXPECT_EQ(reply["containerRole"], ax::AXTable);
   EXPECT_EQ(reply["rowCount"], 3);
   EXPECT_EQ(reply["containerFrame"], json({{"x", 100.0}, {"y", 120.0}, {"w", 420.0}, {"h", 560.0}}));
   EXPECT_EQ(reply["addAffordance"],

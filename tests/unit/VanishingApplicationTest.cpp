@@ -2,6 +2,7 @@
 // with less ("found": false, fewer rows, fields or path entries, another digest),
 // never with an error or a crash.
 
+#include "accessibility/AXNames.h"
 #include "app/Dispatcher.h"
 #include "support/SimDesktopFixture.h"
 
@@ -28,28 +29,28 @@ json contactsQuittingAt(std::optional<double> quitsAtMs) {
   json rows = json::array();
   for (int i = 0; i < rowCount; ++i) {
     const double y = 40 + 20 * i;
-    rows.push_back({{"attrs", {{"AXRole", "AXRow"}, {"AXFrame", rect(0, y, 400, 20)}}},
+    rows.push_back({{"attrs", {{ax::AXRole, ax::AXRow}, {ax::AXFrame, rect(0, y, 400, 20)}}},
                     {"children",
-                     {{{"attrs", {{"AXRole", "AXCell"}, {"AXValue", "name " + std::to_string(i)}, {"AXFrame", rect(0, y, 200, 20)}}}},
-                      {{"attrs", {{"AXRole", "AXCell"}, {"AXValue", "mail " + std::to_string(i)}, {"AXFrame", rect(200, y, 200, 20)}}}}}}});
+                     {{{"attrs", {{ax::AXRole, ax::AXCell}, {ax::AXValue, "name " + std::to_string(i)}, {ax::AXFrame, rect(0, y, 200, 20)}}}},
+                      {{"attrs", {{ax::AXRole, ax::AXCell}, {ax::AXValue, "mail " + std::to_string(i)}, {ax::AXFrame, rect(200, y, 200, 20)}}}}}}});
   }
   json form = json::array();
   for (int i = 0; i < fieldCount; ++i) {
     const double y = 40 + 30 * i;
-    form.push_back({{"attrs", {{"AXRole", "AXStaticText"}, {"AXValue", "Label " + std::to_string(i)}, {"AXFrame", rect(420, y, 80, 20)}}}});
+    form.push_back({{"attrs", {{ax::AXRole, ax::AXStaticText}, {ax::AXValue, "Label " + std::to_string(i)}, {ax::AXFrame, rect(420, y, 80, 20)}}}});
     form.push_back({{"id", "field-" + std::to_string(i)},
-                    {"attrs", {{"AXRole", "AXTextField"}, {"AXValue", std::to_string(i)}, {"AXFrame", rect(510, y, 200, 20)}}}});
+                    {"attrs", {{ax::AXRole, ax::AXTextField}, {ax::AXValue, std::to_string(i)}, {ax::AXFrame, rect(510, y, 200, 20)}}}});
   }
   json window = {{"id", "window"},
-                 {"attrs", {{"AXRole", "AXWindow"}, {"AXTitle", "People"}, {"AXFrame", rect(0, 0, 800, 1300)}}},
+                 {"attrs", {{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "People"}, {ax::AXFrame, rect(0, 0, 800, 1300)}}},
                  {"children",
-                  {{{"attrs", {{"AXRole", "AXButton"}, {"AXTitle", "Add"}, {"AXFrame", rect(10, 10, 60, 20)}}}},
-                   {{"attrs", {{"AXRole", "AXTable"}, {"AXFrame", rect(0, 40, 400, 1260)}}}, {"children", rows}},
-                   {{"attrs", {{"AXRole", "AXGroup"}, {"AXFrame", rect(410, 40, 390, 1260)}}}, {"children", form}}}}};
+                  {{{"attrs", {{ax::AXRole, ax::AXButton}, {ax::AXTitle, "Add"}, {ax::AXFrame, rect(10, 10, 60, 20)}}}},
+                   {{"attrs", {{ax::AXRole, ax::AXTable}, {ax::AXFrame, rect(0, 40, 400, 1260)}}}, {"children", rows}},
+                   {{"attrs", {{ax::AXRole, ax::AXGroup}, {ax::AXFrame, rect(410, 40, 390, 1260)}}}, {"children", form}}}}};
   json scene = {{"frontmost", {{"pid", 3}, {"bundleId", "com.example.people"}}},
-                {"systemWide", {{"attrs", {{"AXFocusedUIElement", {{"ref", "field-" + std::to_string(fieldCount - 1)}}}}}}},
+                {"systemWide", {{"attrs", {{ax::AXFocusedUIElement, {{"ref", "field-" + std::to_string(fieldCount - 1)}}}}}}},
                 {"applications",
-                 {{{"pid", 3}, {"id", "app"}, {"responseDelayMs", 1}, {"attrs", {{"AXTitle", "People"}}}, {"windows", {window}}}}}};
+                 {{{"pid", 3}, {"id", "app"}, {"responseDelayMs", 1}, {"attrs", {{ax::AXTitle, "People"}}}, {"windows", {window}}}}}};
   if (quitsAtMs) scene["timeline"] = {{{"atMs", *quitsAtMs}, {"remove", "app"}}};
   return scene;
 }
@@ -119,7 +120,7 @@ TEST(VanishingApplication, FingerprintDigestsWhatItCouldRead) {
 }
 
 TEST(VanishingApplication, FindGivesUpOnAnElementThatWentWithItsApplication) {
-  const json selector = {{"path", {{{"role", "AXTextField"}, {"value", "29"}, {"index", 29}}}}, {"windowTitle", "People"}};
+  const json selector = {{"path", {{{"role", ax::AXTextField}, {"value", "29"}, {"index", 29}}}}, {"windowTitle", "People"}};
   const auto [stays, quits] = quittingHalfway({{"cmd", "find"}, {"selector", selector}, {"timeoutMs", 1000}});
   EXPECT_EQ(stays.reply["found"], true);
   EXPECT_EQ(quits.reply, (json{{"ok", true}, {"found", false}}));

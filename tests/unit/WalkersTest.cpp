@@ -1,6 +1,7 @@
 // The bounded walks below an element. Their limits as each command sets them are
 // checked with the commands; here, what a walk examines and reads.
 
+#include "accessibility/AXNames.h"
 #include "accessibility/Walkers.h"
 #include "support/Scenes.h"
 #include "support/SimDesktopFixture.h"
@@ -38,11 +39,11 @@ std::vector<std::string> idsOf(SimDesktopFixture& fixture, const std::vector<Ele
 }
 
 TEST(CollectFirstByRole, EndsTheWalkAtItsLimitWithTheSameFirstMatches) {
-  SimDesktopFixture fixture(windowScene({node("a", "AXButton"),
-                                         node("group", "AXGroup", {node("b", "AXButton"), node("c", "AXButton")}),
-                                         node("d", "AXButton")}));
+  SimDesktopFixture fixture(windowScene({node("a", ax::AXButton),
+                                         node("group", ax::AXGroup, {node("b", ax::AXButton), node("c", ax::AXButton)}),
+                                         node("d", ax::AXButton)}));
   const Element window = fixture.element("window");
-  const ax::RoleSet buttons = {"AXButton"};
+  const ax::RoleSet buttons = {ax::AXButton};
   fixture.stats();
   auto firstTwo = ax::collectFirstByRole(fixture.ax(), window, buttons, 35, 9000, 2);
   EXPECT_EQ(idsOf(fixture, firstTwo, {"a", "b", "c", "d"}), (std::vector<std::string>{"a", "b"}));
@@ -56,13 +57,13 @@ TEST(CollectFirstByRole, EndsTheWalkAtItsLimitWithTheSameFirstMatches) {
 
 TEST(CollectByRole, WalksInDocumentOrderAndStillDescendsBelowUnreadableRoles) {
   const json mystery = {{"id", "mystery"},
-                        {"attrs", {{"AXRole", {{"error", "gone"}}}}},
-                        {"children", json::array({node("inner-grid", "AXGrid")})}};
-  SimDesktopFixture fixture(windowScene({node("table", "AXTable", {node("list", "AXList"), node("cell", "AXCell")}),
-                                         mystery, node("outline", "AXOutline")}));
+                        {"attrs", {{ax::AXRole, {{"error", "gone"}}}}},
+                        {"children", json::array({node("inner-grid", ax::AXGrid)})}};
+  SimDesktopFixture fixture(windowScene({node("table", ax::AXTable, {node("list", ax::AXList), node("cell", ax::AXCell)}),
+                                         mystery, node("outline", ax::AXOutline)}));
   std::vector<Element> found;
   int budget = 100;
-  ax::collectByRole(fixture.ax(), fixture.element("window"), {"AXTable", "AXList", "AXGrid", "AXOutline"}, 0, 25,
+  ax::collectByRole(fixture.ax(), fixture.element("window"), {ax::AXTable, ax::AXList, ax::AXGrid, ax::AXOutline}, 0, 25,
                     budget, found);
   EXPECT_EQ(idsOf(fixture, found, {"table", "list", "inner-grid", "outline", "cell", "mystery"}),
             (std::vector<std::string>{"table", "list", "inner-grid", "outline"}));
@@ -71,8 +72,8 @@ TEST(CollectByRole, WalksInDocumentOrderAndStillDescendsBelowUnreadableRoles) {
 
 TEST(CollectByRole, SpendsOneUnitPerElementInPreOrderAndStopsAtTheDepthLimit) {
   SimDesktopFixture fixture(windowScene({
-      node("big", "AXGroup", {node("g1", "AXGroup"), node("g2", "AXGroup"), node("g3", "AXGroup")}),
-      node("late-table", "AXTable"),
+      node("big", ax::AXGroup, {node("g1", ax::AXGroup), node("g2", ax::AXGroup), node("g3", ax::AXGroup)}),
+      node("late-table", ax::AXTable),
   }));
   const Element window = fixture.element("window");
   auto collect = [&](const ax::RoleSet& roles, int depth, int maxDepth, int& budget) {
@@ -83,25 +84,25 @@ TEST(CollectByRole, SpendsOneUnitPerElementInPreOrderAndStopsAtTheDepthLimit) {
   // A budget of one examines the start alone and reads nothing below it.
   int budget = 1;
   fixture.stats();
-  EXPECT_EQ(collect({"AXWindow", "AXTable"}, 0, 25, budget), std::vector<std::string>{"window"});
+  EXPECT_EQ(collect({ax::AXWindow, ax::AXTable}, 0, 25, budget), std::vector<std::string>{"window"});
   EXPECT_EQ(budget, 0);
   EXPECT_EQ(fixture.stats()["reads"], 1);
   // The window and the first subtree use five units; the shallow table needs a sixth.
   budget = 5;
-  EXPECT_TRUE(collect({"AXTable"}, 0, 25, budget).empty());
+  EXPECT_TRUE(collect({ax::AXTable}, 0, 25, budget).empty());
   budget = 6;
-  EXPECT_EQ(collect({"AXTable"}, 0, 25, budget), std::vector<std::string>{"late-table"});
+  EXPECT_EQ(collect({ax::AXTable}, 0, 25, budget), std::vector<std::string>{"late-table"});
   // An element at the depth limit is examined; its children are not read.
   budget = 100;
   fixture.stats();
-  EXPECT_EQ(collect({"AXGroup", "AXTable"}, 0, 1, budget), (std::vector<std::string>{"big", "late-table"}));
+  EXPECT_EQ(collect({ax::AXGroup, ax::AXTable}, 0, 1, budget), (std::vector<std::string>{"big", "late-table"}));
   EXPECT_EQ(budget, 100 - 3);
   EXPECT_EQ(fixture.stats()["reads"], 2 + 1 + 1);  // role and children of the window, the roles below
   // Nothing at all is read with an empty budget or a start beyond the depth limit.
   budget = 0;
-  EXPECT_TRUE(collect({"AXWindow"}, 0, 25, budget).empty());
+  EXPECT_TRUE(collect({ax::AXWindow}, 0, 25, budget).empty());
   budget = 10;
-  EXPECT_TRUE(collect({"AXWindow"}, 26, 25, budget).empty());
+  EXPECT_TRUE(collect({ax::AXWindow}, 26, 25, budget).empty());
   EXPECT_EQ(budget, 10);
   EXPECT_EQ(fixture.stats()["reads"], 0);
 }
@@ -110,9 +111,9 @@ TEST(FirstValueInSubtree, GoesInPreOrderAndReadsNothingWithoutBudgetOrBelowItsDe
   // The cell's own value is unreadable; the first text in pre-order is deeper than
   // a later sibling's. (Values, titles, depth and budget: SerializeRows in StructureTest.)
   const json deeper =
-      withChildren(element("AXGroup"), json::array({element("AXStaticText", {{"AXTitle", "first, deeper"}})}));
-  json cell = withChildren(withId(element("AXCell", {{"AXValue", {{"error", "no"}}}}), "cell"),
-                           {deeper, element("AXStaticText", {{"AXValue", "second, shallower"}})});
+      withChildren(element(ax::AXGroup), json::array({element(ax::AXStaticText, {{ax::AXTitle, "first, deeper"}})}));
+  json cell = withChildren(withId(element(ax::AXCell, {{ax::AXValue, {{"error", "no"}}}}), "cell"),
+                           {deeper, element(ax::AXStaticText, {{ax::AXValue, "second, shallower"}})});
   SimDesktopFixture fixture(windowScene(json::array({cell})));
   int budget = 60;
   EXPECT_EQ(ax::firstValueInSubtree(fixture.ax(), fixture.element("cell"), 0, budget), "first, deeper");

@@ -1,5 +1,7 @@
 #include "platform/linux/atspi/ElementAttributes.h"
 
+#include "accessibility/AXNames.h"
+
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -73,7 +75,7 @@ Reading value(AttributeSources& sources, AtspiAccessible* accessible) {
   auto mapped = axRoleOf(reader, accessible);
   if (!role || !mapped) return std::nullopt;
   if (isCheckValued(mapped->role)) return checkState(sources, accessible, *role);
-  if (mapped->role == "AXPopUpButton") {
+  if (mapped->role == ax::AXPopUpButton) {
     // A closed combo box names itself after its chosen item.
     if (auto chosen = reader.name(accessible)) return AttrValue(*chosen);
     return std::nullopt;
@@ -94,7 +96,7 @@ Reading title(AttributeSources& sources, AtspiAccessible* accessible) {
     // A closed combo box's name is its chosen item, which is its value; as a
     // title it would hide the label beside it and change with every choice.
     auto mapped = axRoleOf(sources.reader, accessible);
-    if (mapped && mapped->role == "AXPopUpButton") return AttrValue(std::string());
+    if (mapped && mapped->role == ax::AXPopUpButton) return AttrValue(std::string());
   }
   auto name = sources.reader.name(accessible);
   if (name && !name->empty()) return AttrValue(*name);
@@ -133,7 +135,7 @@ Reading childrenOf(AttributeSources& sources, AtspiAccessible* accessible) {
 }
 
 bool isRowContainer(const std::string& axRole) {
-  return axRole == "AXTable" || axRole == "AXOutline" || axRole == "AXList" || axRole == "AXGrid";
+  return axRole == ax::AXTable || axRole == ax::AXOutline || axRole == ax::AXList || axRole == ax::AXGrid;
 }
 
 // Rows through the Table interface: the row objects that hold each row's first
@@ -175,7 +177,7 @@ Reading rowsOf(AttributeSources& sources, AtspiAccessible* accessible) {
   std::vector<AccessibleRef> rows;
   for (AccessibleRef& child : *children) {
     auto childRole = axRoleOf(reader, child.get());
-    if (childRole && childRole->role == "AXRow") rows.push_back(std::move(child));
+    if (childRole && childRole->role == ax::AXRow) rows.push_back(std::move(child));
   }
   return elementList(std::move(rows));
 }
@@ -232,42 +234,42 @@ using ElementReader = std::function<Reading(AttributeSources&, AtspiAccessible*)
 
 const std::map<std::string, ElementReader, std::less<>>& elementReaders() {
   static const std::map<std::string, ElementReader, std::less<>> readers = {
-      {"AXRole",
+      {ax::AXRole,
        [](AttributeSources& s, AtspiAccessible* a) -> Reading {
          auto mapped = axRoleOf(s.reader, a);
          if (!mapped) return std::nullopt;
          return AttrValue(mapped->role);
        }},
-      {"AXSubrole",
+      {ax::AXSubrole,
        [](AttributeSources& s, AtspiAccessible* a) -> Reading {
          auto mapped = axRoleOf(s.reader, a);
          if (!mapped || !mapped->subrole) return std::nullopt;
          return AttrValue(*mapped->subrole);
        }},
-      {"AXTitle", title},
-      {"AXDescription", [](AttributeSources& s, AtspiAccessible* a) { return nonEmptyText(s.reader.description(a)); }},
-      {"AXValue", value},
-      {"AXEnabled", enabled},
-      {"AXSelectedText", [](AttributeSources& s, AtspiAccessible* a) { return text(s.reader.selectedText(a)); }},
-      {"AXIdentifier", [](AttributeSources& s, AtspiAccessible* a) { return text(s.reader.accessibleId(a)); }},
-      {"AXRoleDescription",
+      {ax::AXTitle, title},
+      {ax::AXDescription, [](AttributeSources& s, AtspiAccessible* a) { return nonEmptyText(s.reader.description(a)); }},
+      {ax::AXValue, value},
+      {ax::AXEnabled, enabled},
+      {ax::AXSelectedText, [](AttributeSources& s, AtspiAccessible* a) { return text(s.reader.selectedText(a)); }},
+      {ax::AXIdentifier, [](AttributeSources& s, AtspiAccessible* a) { return text(s.reader.accessibleId(a)); }},
+      {ax::AXRoleDescription,
        [](AttributeSources& s, AtspiAccessible* a) { return text(s.reader.localizedRoleName(a)); }},
-      {"AXHelp", help},
-      {"AXPlaceholderValue",
+      {ax::AXHelp, help},
+      {ax::AXPlaceholderValue,
        [](AttributeSources& s, AtspiAccessible* a) { return text(s.reader.objectAttribute(a, "placeholder-text")); }},
-      {"AXTitleUIElement",
+      {ax::AXTitleUIElement,
        [](AttributeSources& s, AtspiAccessible* a) {
          return elementOrNothing(s.reader.firstRelationTarget(a, ATSPI_RELATION_LABELLED_BY));
        }},
-      {"AXParent", parentOf},
-      {"AXChildren", childrenOf},
-      {"AXRows", rowsOf},
-      {"AXWindows", windowsOf},
-      {"AXFocusedWindow", focusedWindowOf},
-      {"AXFocusedUIElement", focusedElementOf},
-      {"AXFrame", [](AttributeSources& s, AtspiAccessible* a) { return geometryOf(s, a, Geometry::Frame); }},
-      {"AXPosition", [](AttributeSources& s, AtspiAccessible* a) { return geometryOf(s, a, Geometry::Position); }},
-      {"AXSize", [](AttributeSources& s, AtspiAccessible* a) { return geometryOf(s, a, Geometry::Size); }},
+      {ax::AXParent, parentOf},
+      {ax::AXChildren, childrenOf},
+      {ax::AXRows, rowsOf},
+      {ax::AXWindows, windowsOf},
+      {ax::AXFocusedWindow, focusedWindowOf},
+      {ax::AXFocusedUIElement, focusedElementOf},
+      {ax::AXFrame, [](AttributeSources& s, AtspiAccessible* a) { return geometryOf(s, a, Geometry::Frame); }},
+      {ax::AXPosition, [](AttributeSources& s, AtspiAccessible* a) { return geometryOf(s, a, Geometry::Position); }},
+      {ax::AXSize, [](AttributeSources& s, AtspiAccessible* a) { return geometryOf(s, a, Geometry::Size); }},
   };
   return readers;
 }
@@ -319,33 +321,33 @@ std::optional<ax::AttrValue> readElementAttribute(AttributeSources& sources, Ats
 }
 
 std::optional<ax::AttrValue> readSystemWideAttribute(AttributeSources& sources, std::string_view attribute) {
-  if (attribute == "AXRole") return AttrValue("AXSystemWide");
-  if (attribute == "AXFocusedApplication" || attribute == "AXFocusedUIElement") {
+  if (attribute == ax::AXRole) return AttrValue(ax::AXSystemWide);
+  if (attribute == ax::AXFocusedApplication || attribute == ax::AXFocusedUIElement) {
     auto front = sources.applications.frontmost();
     if (!front || !front->application) return std::nullopt;
-    if (attribute == "AXFocusedApplication") return elementOrNothing(front->application);
+    if (attribute == ax::AXFocusedApplication) return elementOrNothing(front->application);
     return elementOrNothing(
         sources.reader.firstDescendantWithState(front->application.get(), ATSPI_STATE_FOCUSED));
   }
-  if (attribute == "AXChildren") return elementList(sources.applications.all());
+  if (attribute == ax::AXChildren) return elementList(sources.applications.all());
   return std::nullopt;
 }
 
 std::optional<ax::AttrValue> readRowAttribute(AttributeSources& sources, const TableRowNode& row,
                                               std::string_view attribute) {
   AtspiReader& reader = sources.reader;
-  if (attribute == "AXRole") return AttrValue("AXRow");
-  if (attribute == "AXParent") return elementOrNothing(AccessibleRef::share(row.table()));
-  if (attribute == "AXChildren") return elementList(rowCells(reader, row));
-  if (attribute != "AXFrame" && attribute != "AXPosition" && attribute != "AXSize") return std::nullopt;
+  if (attribute == ax::AXRole) return AttrValue(ax::AXRow);
+  if (attribute == ax::AXParent) return elementOrNothing(AccessibleRef::share(row.table()));
+  if (attribute == ax::AXChildren) return elementList(rowCells(reader, row));
+  if (attribute != ax::AXFrame && attribute != ax::AXPosition && attribute != ax::AXSize) return std::nullopt;
 
   std::optional<ax::Rect> frame;
   for (const AccessibleRef& cell : rowCells(reader, row)) {
     if (auto extents = reader.screenExtents(cell.get())) frame = unionOf(frame, *extents);
   }
   if (!frame) return std::nullopt;
-  if (attribute == "AXFrame") return AttrValue(*frame);
-  if (attribute == "AXPosition") return AttrValue(ax::Point{frame->x, frame->y});
+  if (attribute == ax::AXFrame) return AttrValue(*frame);
+  if (attribute == ax::AXPosition) return AttrValue(ax::Point{frame->x, frame->y});
   return AttrValue(ax::Size{frame->width, frame->height});
 }
 

@@ -1,5 +1,7 @@
 #include "platform/linux/atspi/RoleMapping.h"
 
+#include "accessibility/AXNames.h"
+
 #include <unordered_map>
 
 namespace morvel::linux_ax {
@@ -9,71 +11,71 @@ namespace {
 // in mapRole is "AXUnknown".
 const std::unordered_map<int, AxRole>& plainRoles() {
   static const std::unordered_map<int, AxRole> table = {
-      {ATSPI_ROLE_PUSH_BUTTON, {"AXButton", std::nullopt}},
-      {ATSPI_ROLE_PUSH_BUTTON_MENU, {"AXMenuButton", std::nullopt}},
-      {ATSPI_ROLE_CHECK_BOX, {"AXCheckBox", std::nullopt}},
-      {ATSPI_ROLE_TOGGLE_BUTTON, {"AXCheckBox", "AXToggle"}},
-      {ATSPI_ROLE_RADIO_BUTTON, {"AXRadioButton", std::nullopt}},
-      {ATSPI_ROLE_ENTRY, {"AXTextField", std::nullopt}},
-      {ATSPI_ROLE_SPIN_BUTTON, {"AXTextField", std::nullopt}},
-      {ATSPI_ROLE_PASSWORD_TEXT, {"AXTextField", "AXSecureTextField"}},
-      {ATSPI_ROLE_LABEL, {"AXStaticText", std::nullopt}},
-      {ATSPI_ROLE_STATIC, {"AXStaticText", std::nullopt}},
-      {ATSPI_ROLE_ACCELERATOR_LABEL, {"AXStaticText", std::nullopt}},
-      {ATSPI_ROLE_CAPTION, {"AXStaticText", std::nullopt}},
-      {ATSPI_ROLE_TABLE, {"AXTable", std::nullopt}},
-      {ATSPI_ROLE_TREE_TABLE, {"AXOutline", std::nullopt}},
-      {ATSPI_ROLE_TREE, {"AXOutline", std::nullopt}},
-      {ATSPI_ROLE_LIST, {"AXList", std::nullopt}},
-      {ATSPI_ROLE_LIST_BOX, {"AXList", std::nullopt}},
-      {ATSPI_ROLE_TABLE_ROW, {"AXRow", std::nullopt}},
-      {ATSPI_ROLE_LIST_ITEM, {"AXRow", std::nullopt}},
-      {ATSPI_ROLE_TREE_ITEM, {"AXRow", std::nullopt}},
-      {ATSPI_ROLE_TABLE_CELL, {"AXCell", std::nullopt}},
-      {ATSPI_ROLE_TABLE_COLUMN_HEADER, {"AXCell", std::nullopt}},
-      {ATSPI_ROLE_COLUMN_HEADER, {"AXCell", std::nullopt}},
-      {ATSPI_ROLE_TABLE_ROW_HEADER, {"AXCell", std::nullopt}},
-      {ATSPI_ROLE_ROW_HEADER, {"AXCell", std::nullopt}},
-      {ATSPI_ROLE_FRAME, {"AXWindow", "AXStandardWindow"}},
-      {ATSPI_ROLE_WINDOW, {"AXWindow", std::nullopt}},
-      {ATSPI_ROLE_APPLICATION, {"AXApplication", std::nullopt}},
-      {ATSPI_ROLE_DESKTOP_FRAME, {"AXSystemWide", std::nullopt}},
-      {ATSPI_ROLE_SCROLL_PANE, {"AXScrollArea", std::nullopt}},
-      {ATSPI_ROLE_DOCUMENT_WEB, {"AXWebArea", std::nullopt}},
-      {ATSPI_ROLE_PANEL, {"AXGroup", std::nullopt}},
-      {ATSPI_ROLE_FILLER, {"AXGroup", std::nullopt}},
-      {ATSPI_ROLE_GROUPING, {"AXGroup", std::nullopt}},
-      {ATSPI_ROLE_SECTION, {"AXGroup", std::nullopt}},
-      {ATSPI_ROLE_FORM, {"AXGroup", std::nullopt}},
-      {ATSPI_ROLE_VIEWPORT, {"AXGroup", std::nullopt}},
-      {ATSPI_ROLE_LAYERED_PANE, {"AXGroup", std::nullopt}},
-      {ATSPI_ROLE_ROOT_PANE, {"AXGroup", std::nullopt}},
-      {ATSPI_ROLE_INTERNAL_FRAME, {"AXGroup", std::nullopt}},
-      {ATSPI_ROLE_OPTION_PANE, {"AXGroup", std::nullopt}},
-      {ATSPI_ROLE_SPLIT_PANE, {"AXSplitGroup", std::nullopt}},
-      {ATSPI_ROLE_MENU, {"AXMenu", std::nullopt}},
-      {ATSPI_ROLE_POPUP_MENU, {"AXMenu", std::nullopt}},
-      {ATSPI_ROLE_MENU_BAR, {"AXMenuBar", std::nullopt}},
-      {ATSPI_ROLE_MENU_ITEM, {"AXMenuItem", std::nullopt}},
-      {ATSPI_ROLE_CHECK_MENU_ITEM, {"AXMenuItem", std::nullopt}},
-      {ATSPI_ROLE_RADIO_MENU_ITEM, {"AXMenuItem", std::nullopt}},
-      {ATSPI_ROLE_TEAROFF_MENU_ITEM, {"AXMenuItem", std::nullopt}},
-      {ATSPI_ROLE_TOOL_BAR, {"AXToolbar", std::nullopt}},
-      {ATSPI_ROLE_PAGE_TAB_LIST, {"AXTabGroup", std::nullopt}},
-      {ATSPI_ROLE_PAGE_TAB, {"AXRadioButton", "AXTabButton"}},
-      {ATSPI_ROLE_SLIDER, {"AXSlider", std::nullopt}},
-      {ATSPI_ROLE_SCROLL_BAR, {"AXScrollBar", std::nullopt}},
-      {ATSPI_ROLE_PROGRESS_BAR, {"AXProgressIndicator", std::nullopt}},
-      {ATSPI_ROLE_LEVEL_BAR, {"AXLevelIndicator", std::nullopt}},
-      {ATSPI_ROLE_IMAGE, {"AXImage", std::nullopt}},
-      {ATSPI_ROLE_ICON, {"AXImage", std::nullopt}},
-      {ATSPI_ROLE_LINK, {"AXLink", std::nullopt}},
-      {ATSPI_ROLE_HEADING, {"AXHeading", std::nullopt}},
-      {ATSPI_ROLE_SEPARATOR, {"AXSplitter", std::nullopt}},
-      {ATSPI_ROLE_TOOL_TIP, {"AXHelpTag", std::nullopt}},
-      {ATSPI_ROLE_STATUS_BAR, {"AXGroup", std::nullopt}},
-      {ATSPI_ROLE_CANVAS, {"AXGroup", std::nullopt}},
-      {ATSPI_ROLE_DRAWING_AREA, {"AXGroup", std::nullopt}},
+      {ATSPI_ROLE_PUSH_BUTTON, {ax::AXButton, std::nullopt}},
+      {ATSPI_ROLE_PUSH_BUTTON_MENU, {ax::AXMenuButton, std::nullopt}},
+      {ATSPI_ROLE_CHECK_BOX, {ax::AXCheckBox, std::nullopt}},
+      {ATSPI_ROLE_TOGGLE_BUTTON, {ax::AXCheckBox, ax::AXToggle}},
+      {ATSPI_ROLE_RADIO_BUTTON, {ax::AXRadioButton, std::nullopt}},
+      {ATSPI_ROLE_ENTRY, {ax::AXTextField, std::nullopt}},
+      {ATSPI_ROLE_SPIN_BUTTON, {ax::AXTextField, std::nullopt}},
+      {ATSPI_ROLE_PASSWORD_TEXT, {ax::AXTextField, ax::AXSecureTextField}},
+      {ATSPI_ROLE_LABEL, {ax::AXStaticText, std::nullopt}},
+      {ATSPI_ROLE_STATIC, {ax::AXStaticText, std::nullopt}},
+      {ATSPI_ROLE_ACCELERATOR_LABEL, {ax::AXStaticText, std::nullopt}},
+      {ATSPI_ROLE_CAPTION, {ax::AXStaticText, std::nullopt}},
+      {ATSPI_ROLE_TABLE, {ax::AXTable, std::nullopt}},
+      {ATSPI_ROLE_TREE_TABLE, {ax::AXOutline, std::nullopt}},
+      {ATSPI_ROLE_TREE, {ax::AXOutline, std::nullopt}},
+      {ATSPI_ROLE_LIST, {ax::AXList, std::nullopt}},
+      {ATSPI_ROLE_LIST_BOX, {ax::AXList, std::nullopt}},
+      {ATSPI_ROLE_TABLE_ROW, {ax::AXRow, std::nullopt}},
+      {ATSPI_ROLE_LIST_ITEM, {ax::AXRow, std::nullopt}},
+      {ATSPI_ROLE_TREE_ITEM, {ax::AXRow, std::nullopt}},
+      {ATSPI_ROLE_TABLE_CELL, {ax::AXCell, std::nullopt}},
+      {ATSPI_ROLE_TABLE_COLUMN_HEADER, {ax::AXCell, std::nullopt}},
+      {ATSPI_ROLE_COLUMN_HEADER, {ax::AXCell, std::nullopt}},
+      {ATSPI_ROLE_TABLE_ROW_HEADER, {ax::AXCell, std::nullopt}},
+      {ATSPI_ROLE_ROW_HEADER, {ax::AXCell, std::nullopt}},
+      {ATSPI_ROLE_FRAME, {ax::AXWindow, ax::AXStandardWindow}},
+      {ATSPI_ROLE_WINDOW, {ax::AXWindow, std::nullopt}},
+      {ATSPI_ROLE_APPLICATION, {ax::AXApplication, std::nullopt}},
+      {ATSPI_ROLE_DESKTOP_FRAME, {ax::AXSystemWide, std::nullopt}},
+      {ATSPI_ROLE_SCROLL_PANE, {ax::AXScrollArea, std::nullopt}},
+      {ATSPI_ROLE_DOCUMENT_WEB, {ax::AXWebArea, std::nullopt}},
+      {ATSPI_ROLE_PANEL, {ax::AXGroup, std::nullopt}},
+      {ATSPI_ROLE_FILLER, {ax::AXGroup, std::nullopt}},
+      {ATSPI_ROLE_GROUPING, {ax::AXGroup, std::nullopt}},
+      {ATSPI_ROLE_SECTION, {ax::AXGroup, std::nullopt}},
+      {ATSPI_ROLE_FORM, {ax::AXGroup, std::nullopt}},
+      {ATSPI_ROLE_VIEWPORT, {ax::AXGroup, std::nullopt}},
+      {ATSPI_ROLE_LAYERED_PANE, {ax::AXGroup, std::nullopt}},
+      {ATSPI_ROLE_ROOT_PANE, {ax::AXGroup, std::nullopt}},
+      {ATSPI_ROLE_INTERNAL_FRAME, {ax::AXGroup, std::nullopt}},
+      {ATSPI_ROLE_OPTION_PANE, {ax::AXGroup, std::nullopt}},
+      {ATSPI_ROLE_SPLIT_PANE, {ax::AXSplitGroup, std::nullopt}},
+      {ATSPI_ROLE_MENU, {ax::AXMenu, std::nullopt}},
+      {ATSPI_ROLE_POPUP_MENU, {ax::AXMenu, std::nullopt}},
+      {ATSPI_ROLE_MENU_BAR, {ax::AXMenuBar, std::nullopt}},
+      {ATSPI_ROLE_MENU_ITEM, {ax::AXMenuItem, std::nullopt}},
+      {ATSPI_ROLE_CHECK_MENU_ITEM, {ax::AXMenuItem, std::nullopt}},
+      {ATSPI_ROLE_RADIO_MENU_ITEM, {ax::AXMenuItem, std::nullopt}},
+      {ATSPI_ROLE_TEAROFF_MENU_ITEM, {ax::AXMenuItem, std::nullopt}},
+      {ATSPI_ROLE_TOOL_BAR, {ax::AXToolbar, std::nullopt}},
+      {ATSPI_ROLE_PAGE_TAB_LIST, {ax::AXTabGroup, std::nullopt}},
+      {ATSPI_ROLE_PAGE_TAB, {ax::AXRadioButton, ax::AXTabButton}},
+      {ATSPI_ROLE_SLIDER, {ax::AXSlider, std::nullopt}},
+      {ATSPI_ROLE_SCROLL_BAR, {ax::AXScrollBar, std::nullopt}},
+      {ATSPI_ROLE_PROGRESS_BAR, {ax::AXProgressIndicator, std::nullopt}},
+      {ATSPI_ROLE_LEVEL_BAR, {ax::AXLevelIndicator, std::nullopt}},
+      {ATSPI_ROLE_IMAGE, {ax::AXImage, std::nullopt}},
+      {ATSPI_ROLE_ICON, {ax::AXImage, std::nullopt}},
+      {ATSPI_ROLE_LINK, {ax::AXLink, std::nullopt}},
+      {ATSPI_ROLE_HEADING, {ax::AXHeading, std::nullopt}},
+      {ATSPI_ROLE_SEPARATOR, {ax::AXSplitter, std::nullopt}},
+      {ATSPI_ROLE_TOOL_TIP, {ax::AXHelpTag, std::nullopt}},
+      {ATSPI_ROLE_STATUS_BAR, {ax::AXGroup, std::nullopt}},
+      {ATSPI_ROLE_CANVAS, {ax::AXGroup, std::nullopt}},
+      {ATSPI_ROLE_DRAWING_AREA, {ax::AXGroup, std::nullopt}},
   };
   return table;
 }
@@ -90,31 +92,31 @@ bool needsToplevelProbe(AtspiRole role) {
 AxRole mapRole(AtspiRole role, const RoleContext& context) {
   switch (role) {
     case ATSPI_ROLE_TEXT:
-      return {context.multiLine ? "AXTextArea" : "AXTextField", std::nullopt};
+      return {context.multiLine ? ax::AXTextArea : ax::AXTextField, std::nullopt};
     case ATSPI_ROLE_COMBO_BOX:
-      return {context.holdsEditableText ? "AXComboBox" : "AXPopUpButton", std::nullopt};
+      return {context.holdsEditableText ? ax::AXComboBox : ax::AXPopUpButton, std::nullopt};
     case ATSPI_ROLE_DIALOG:
     case ATSPI_ROLE_ALERT:
     case ATSPI_ROLE_FILE_CHOOSER:
     case ATSPI_ROLE_COLOR_CHOOSER:
     case ATSPI_ROLE_FONT_CHOOSER:
       // A dialog (or chooser) inside a page is a group of controls, not a window of its own.
-      if (context.toplevel) return {"AXWindow", "AXDialog"};
-      return {"AXGroup", std::nullopt};
+      if (context.toplevel) return {ax::AXWindow, ax::AXDialog};
+      return {ax::AXGroup, std::nullopt};
     default:
       break;
   }
   const auto& table = plainRoles();
   if (auto row = table.find(role); row != table.end()) return row->second;
-  return {"AXUnknown", std::nullopt};
+  return {ax::AXUnknown, std::nullopt};
 }
 
 bool isTextValued(const std::string& axRole) {
-  return axRole == "AXTextField" || axRole == "AXTextArea" || axRole == "AXComboBox" || axRole == "AXStaticText" ||
-         axRole == "AXCell" || axRole == "AXHeading";
+  return axRole == ax::AXTextField || axRole == ax::AXTextArea || axRole == ax::AXComboBox || axRole == ax::AXStaticText ||
+         axRole == ax::AXCell || axRole == ax::AXHeading;
 }
 
-bool isCheckValued(const std::string& axRole) { return axRole == "AXCheckBox" || axRole == "AXRadioButton"; }
+bool isCheckValued(const std::string& axRole) { return axRole == ax::AXCheckBox || axRole == ax::AXRadioButton; }
 
 bool isWindowRole(AtspiRole role) {
   return role == ATSPI_ROLE_FRAME || role == ATSPI_ROLE_WINDOW || needsToplevelProbe(role);
