@@ -3,6 +3,9 @@
 # the manual pages.
 include(GNUInstallDirs)
 
+# Packaging follows a build (scripts/package.sh builds first); it does not start one.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
 set(MORVEL_PACKAGE_NAME morvel-ax-helper)
 set(MORVEL_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/${MORVEL_PACKAGE_NAME})
 

@@ -32,11 +32,11 @@ std::variant<ocr::GreyPixels, std::string> cmdScreenshot(Platform& platform, dou
   }
   auto image = platform.screen.capture(ax::Rect{x, y, w, h});
   if (!image) return std::string("the screen could not be captured");
-  // A capture may be denser than one pixel per point, never by more than a display's scale.
-  constexpr double maxCaptureScale = 4;
-  if (!(image->widthPx() >= 1 && image->heightPx() >= 1 && image->widthPx() <= width * maxCaptureScale &&
-        image->heightPx() <= height * maxCaptureScale)) {
-    return std::string("the screen could not be captured");
+  // A dense display may capture more pixels than the picture has; the capture is
+  // held whole in memory, so it is bounded like the picture.
+  constexpr double maxCapturePixels = double{maxScreenshotSide} * maxScreenshotSide;
+  if (!(image->widthPx() >= 1 && image->heightPx() >= 1 && image->widthPx() * image->heightPx() <= maxCapturePixels)) {
+    return std::string("the screen could not be captured at this size");
   }
   return resampled(image->greyPixels(), static_cast<int>(width), static_cast<int>(height));
 }
