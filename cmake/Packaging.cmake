@@ -38,10 +38,10 @@ set(CPACK_PACKAGE_CONTACT "morvel_ax_helper developers <morvel-ax-helper@localho
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "look into the user interface of the frontmost application")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "A long-running helper that lets automation tools and AI agents read the
- accessibility tree of the application in front, the text on its screen (OCR)
- and digests that tell whether a window changed. JSON requests and replies one
- per line on standard input and output, or a Model Context Protocol server
- with --mcp. morvel_ax_sim serves the same protocol over a simulated desktop.")
+accessibility tree of the application in front, the text on its screen (OCR)
+and digests that tell whether a window changed. JSON requests and replies one
+per line on standard input and output, or a Model Context Protocol server
+with --mcp. morvel_ax_sim serves the same protocol over a simulated desktop.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
