@@ -4,7 +4,6 @@
 // accessibility tree and workspace. Backends (the simulated desktop, AT-SPI2 on
 // Linux) implement `Accessibility`; the core never sees their types.
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -128,24 +127,9 @@ class Accessibility {
   // applications stopped answering during the request.
   virtual void requestStarted() {}
   virtual void replyWritten() {}
-};
-
-using Microseconds = std::chrono::microseconds;
-
-// Time as the core sees it; tests replace it with a virtual clock.
-class Clock {
- public:
-  virtual ~Clock() = default;
-  // A monotonic instant; only differences carry meaning.
-  virtual Microseconds now() = 0;
-  virtual void sleepFor(Microseconds duration) = 0;
-};
-
-// The process's monotonic clock and real sleeps.
-class SystemClock final : public Clock {
- public:
-  Microseconds now() override;
-  void sleepFor(Microseconds duration) override;
+  // A command has paused to let the desktop change (between the attempts of a
+  // wait): nothing read before the pause may be served again.
+  virtual void desktopMayHaveChanged() {}
 };
 
 }  // namespace morvel::ax

@@ -1,18 +1,13 @@
 #pragma once
 
-// The portable name of an element: its identifying texts and its position among
-// the same-role children of its parent. Clients store descriptors in selectors
-// and send them back, so the keys are a wire format.
+// Where an element stands among its siblings: the part of an element's portable
+// name that no attribute holds.
 
 #include "accessibility/Accessibility.h"
 
-#include <nlohmann/json.hpp>
+#include <cstdint>
 
 namespace morvel::ax {
-
-// "role", "subrole", "identifier", "title", "description", "roleDescription"
-// when readable as text, "value" too when `includeValue`, and always "index".
-nlohmann::json elementDescriptor(Accessibility& ax, const Element& element, bool includeValue);
 
 // The element's 0-based position among its parent's children whose role reads the
 // same as its own; 0 without a parent or when the parent does not list it.

@@ -61,8 +61,4 @@ std::optional<Element> axElementAttr(Accessibility& ax, const Element& element, 
   return std::nullopt;
 }
 
-nlohmann::json frameDictionary(const Rect& rect) {
-  return {{"x", rect.x}, {"y", rect.y}, {"w", rect.width}, {"h", rect.height}};
-}
-
 }  // namespace morvel::ax

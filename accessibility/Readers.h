@@ -5,8 +5,6 @@
 
 #include "accessibility/Accessibility.h"
 
-#include <nlohmann/json.hpp>
-
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,8 +24,5 @@ std::optional<Element> axElementAttr(Accessibility& ax, const Element& element, 
 
 // The text of a value by the rule of `axString`.
 std::optional<std::string> textOf(const AttrValue& value);
-
-// The frame dictionary of replies: exactly "x", "y", "w", "h", unrounded.
-nlohmann::json frameDictionary(const Rect& rect);
 
 }  // namespace morvel::ax

@@ -1,4 +1,4 @@
-#include "accessibility/Accessibility.h"
+#include "accessibility/Clock.h"
 
 #include <thread>
 

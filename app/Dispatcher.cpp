@@ -3,9 +3,9 @@
 #include "commands/ElementCommands.h"
 #include "commands/FieldsCommand.h"
 #include "commands/FingerprintCommand.h"
+#include "commands/OcrRegionCommand.h"
 #include "commands/SelectorCommands.h"
 #include "commands/StructureCommand.h"
-#include "ocr/OcrRegionCommand.h"
 
 #include <cmath>
 #include <cstdint>

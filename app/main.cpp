@@ -2,10 +2,10 @@
 // machine runs (AT-SPI2 and X11 on Linux). Replies on stdout; with --mcp, the
 // commands as tools of a Model Context Protocol server.
 
+#include "accessibility/Clock.h"
 #include "app/CommandLine.h"
 #include "app/McpServer.h"
 #include "app/RequestLoop.h"
-#include "platform/linux/atspi/DesktopClock.h"
 #include "platform/linux/atspi/LinuxAccessibility.h"
 #include "platform/linux/x11/X11Workspace.h"
 #include "platform/linux/LinuxScreen.h"
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
   morvel::linux_ax::X11Workspace windows;
   morvel::linux_ax::LinuxAccessibility accessibility(windows);
   morvel::linux_ax::LinuxScreen screen(windows);
-  morvel::linux_ax::DesktopClock clock(accessibility);
+  morvel::ax::SystemClock clock;
   morvel::Platform platform{accessibility, screen, clock};
   if (options.mcp) {
     return morvel::runMcpServer(STDIN_FILENO, STDOUT_FILENO, platform, helperProgram.name, options.maxLineBytes);

@@ -23,12 +23,18 @@ namespace ax = morvel::ax;
 
 using morvel::Json;
 
-// The most elements a dump may cover: 1 + 12 + 144 + 1728. Each costs a read of
-// "AXRole" and "AXTitle"; the 157 above depth 3 also a read of "AXChildren".
-constexpr long dumpElementBound = 1885;
-constexpr long dumpReadBound = 2 * dumpElementBound + (1 + 12 + 144);
-constexpr int dumpMaxDepth = 3;
-constexpr int dumpMaxBreadth = 12;
+// Elements of a full tree of the dump's breadth, from the top down to `depth`.
+constexpr long dumpElementsDownTo(int depth) {
+  long count = 0;
+  long level = 1;
+  for (int d = 0; d <= depth; ++d, level *= morvel::windowDumpMaxBreadth) count += level;
+  return count;
+}
+
+// The most elements a dump may cover (1 + 12 + 144 + 1728). Each costs a read of
+// "AXRole" and "AXTitle"; those above its deepest level also a read of "AXChildren".
+constexpr long dumpElementBound = dumpElementsDownTo(morvel::windowDumpMaxDepth);
+constexpr long dumpReadBound = 2 * dumpElementBound + dumpElementsDownTo(morvel::windowDumpMaxDepth - 1);
 constexpr int timedRuns = 101;
 
 struct WindowShape {
@@ -83,7 +89,7 @@ Measurement measure(const WindowShape& shape) {
   const auto front = morvel::ax::frontmostWindow(*desktop);
   const long lookupReads = desktop->takeStats()["reads"].get<long>();
   const long dumpedElements =
-      linesOf(morvel::dumpAXTree(*desktop, front.window.value(), 0, dumpMaxDepth, dumpMaxBreadth));
+      linesOf(morvel::dumpAXTree(*desktop, front.window.value(), 0, morvel::windowDumpMaxDepth, morvel::windowDumpMaxBreadth));
 
   desktop->takeStats();
   desktop->requestStarted();

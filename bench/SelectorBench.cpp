@@ -8,6 +8,7 @@
 #include "accessibility/AXNames.h"
 #include "app/Dispatcher.h"
 #include "bench/Timing.h"
+#include "commands/WalkBounds.h"
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/VirtualClock.h"
 
@@ -270,7 +271,7 @@ int main(int argc, char** argv) {
     // windows, title, title again), two reads per examined element, per candidate
     // its role and each text the target names, then the match's frame (up to three
     // reads), enabled state, role and value.
-    constexpr int budget = 9000;
+    constexpr int budget = morvel::windowWalk.budget;
     const int examined = std::min(budget, scene.elementCount());
     int namedTexts = 0;
     for (const char* key : {"identifier", "title", "description", "roleDescription", "value"}) {

@@ -33,10 +33,7 @@ using morvel::bench::millisecondsOf;
 using morvel::ax::Element;
 using nlohmann::json;
 
-// The same bounds as the command's.
-constexpr int containerWalkMaxDepth = 25;
-constexpr int containerWalkBudget = 5000;
-constexpr long long rowLimit = 200;
+using morvel::containerWalk;
 constexpr int timedRuns = 11;
 constexpr double rowHeight = 20;
 constexpr double columnWidth = 60;
@@ -125,8 +122,8 @@ Measurement measure(const TableShape& shape) {
   result.cellsInLastRow = static_cast<int>(reply["rows"].back()["cells"].size());
 
   // The command's own walk ends at the first container, as this one does.
-  morvel::ax::collectFirstByRole(ax, window, {ax::AXTable, ax::AXOutline, ax::AXGrid, ax::AXList}, containerWalkMaxDepth,
-                                 containerWalkBudget, 1);
+  morvel::ax::collectFirstByRole(ax, window, {ax::AXTable, ax::AXOutline, ax::AXGrid, ax::AXList}, containerWalk.maxDepth,
+                                 containerWalk.budget, 1);
   result.walkReads = readsSince(*desktop);
   morvel::serializeRows(ax, table);
   result.rowReads = readsSince(*desktop);
@@ -182,7 +179,7 @@ int main() {
   std::printf("row reads 60 / 40 columns: %.3f x; 60 / 20 columns: %.3f x\n", ratio(mSixty.rowReads, mForty.rowReads),
               ratio(mSixty.rowReads, mFewer.rowReads));
   // Row serialisation reads the roles of the first 200 children only, when all of them are rows.
-  const long long everyRole = mByRole.rowReads - rowLimit + mByRole.allRoleReads;
+  const long long everyRole = mByRole.rowReads - static_cast<long long>(morvel::rowLimit) + mByRole.allRoleReads;
   std::printf("side by side, row reads of 10,000 AXRow children if every child's role were read: %lld instead of %lld"
               " (%.2f x)\n",
               everyRole, mByRole.rowReads, ratio(everyRole, mByRole.rowReads));

@@ -36,10 +36,8 @@ using nlohmann::json;
 constexpr int formRows = 1000;
 constexpr double rowPitch = 30;
 constexpr int runs = 21;
-// What the request cuts to; the same bounds as the command's.
-constexpr std::size_t fieldsConsidered = 120;
-constexpr int fieldWalkMaxDepth = 35;
-constexpr int fieldWalkBudget = 9000;
+using morvel::fieldLimit;
+using morvel::windowWalk;
 
 json rect(double x, double y, double w, double h) { return {{"rect", {x, y, w, h}}}; }
 
@@ -100,7 +98,7 @@ int main() {
   long long requestReads = 0;
   json reply;
   const std::vector<Element> fields = morvel::ax::collectFirstByRole(ax, window, morvel::formFieldRoles(),
-                                                                     fieldWalkMaxDepth, fieldWalkBudget, fieldsConsidered);
+                                                                     windowWalk.maxDepth, windowWalk.budget, fieldLimit);
   readsSince(*desktop);
   long long rebuildingReads = 0;
   for (int run = 0; run < runs; ++run) {
@@ -117,12 +115,12 @@ int main() {
   }
 
   // The parts of one request; the field walk ends at the last field considered.
-  int budget = fieldWalkBudget;
+  int budget = windowWalk.budget;
   std::vector<Element> walked;
-  morvel::ax::collectByRole(ax, window, morvel::formFieldRoles(), 0, fieldWalkMaxDepth, budget, walked);
+  morvel::ax::collectByRole(ax, window, morvel::formFieldRoles(), 0, windowWalk.maxDepth, budget, walked);
   readsSince(*desktop);
-  morvel::ax::collectFirstByRole(ax, window, morvel::formFieldRoles(), fieldWalkMaxDepth, fieldWalkBudget,
-                                 fieldsConsidered);
+  morvel::ax::collectFirstByRole(ax, window, morvel::formFieldRoles(), windowWalk.maxDepth, windowWalk.budget,
+                                 fieldLimit);
   const long long fieldWalkReads = readsSince(*desktop);
 
   std::vector<morvel::LabelCandidate> candidates;

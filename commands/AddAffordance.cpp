@@ -3,6 +3,7 @@
 #include "accessibility/AXNames.h"
 #include "accessibility/Readers.h"
 #include "accessibility/Walkers.h"
+#include "commands/ReplyRecords.h"
 #include "text/TextPattern.h"
 
 #include <array>
@@ -52,7 +53,7 @@ std::string joinedText(Accessibility& ax, const Element& control) {
 Json affordanceRecord(Accessibility& ax, const Element& control, const std::string& matchedText) {
   // A title that reads, even an empty one, names the control better than its help text.
   Json record = {{"title", ax::axString(ax, control, ax::AXTitle).value_or(matchedText)}};
-  if (auto frame = ax::axFrame(ax, control)) record["frame"] = ax::frameDictionary(*frame);
+  if (auto frame = ax::axFrame(ax, control)) record["frame"] = frameDictionary(*frame);
   return record;
 }
 

@@ -3,6 +3,7 @@
 #include "accessibility/AXNames.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
+#include "commands/ReplyRecords.h"
 #include "text/UnicodeText.h"
 
 #include <array>
@@ -27,7 +28,7 @@ void addTexts(Json& reply, Accessibility& ax, const Element& element,
 }
 
 void addFrame(Json& reply, Accessibility& ax, const Element& element) {
-  if (auto frame = ax::axFrame(ax, element)) reply["frame"] = ax::frameDictionary(*frame);
+  if (auto frame = ax::axFrame(ax, element)) reply["frame"] = frameDictionary(*frame);
 }
 
 std::optional<std::string> nameOf(Accessibility& ax, const Element& element) {
@@ -65,7 +66,7 @@ Element enclosingNamed(Accessibility& ax, const Element& element, int maxLevels)
 Json cmdElementAt(Platform& platform, double x, double y) {
   Accessibility& ax = platform.ax;
   auto hit = ax.copyElementAtPosition(ax.createSystemWide(), hitTestCoordinate(x), hitTestCoordinate(y));
-  if (!hit) return {{"found", false}};
+  if (!hit) return notFoundReply();
 
   const Element described = enclosingNamed(ax, *hit, elementAtSearchLevels);
   Json reply = {{"found", true}};
@@ -83,7 +84,7 @@ Json cmdElementAt(Platform& platform, double x, double y) {
 Json cmdFocused(Platform& platform) {
   Accessibility& ax = platform.ax;
   auto focused = ax::resolveFocusedElement(ax);
-  if (!focused) return {{"found", false}};
+  if (!focused) return notFoundReply();
 
   Json reply = {{"found", true}};
   addTexts<6>(reply, ax, *focused,

@@ -17,10 +17,6 @@ using ax::Accessibility;
 using ax::Element;
 using ax::Rect;
 
-// The static-text walk: from the window, deep enough for nested forms, and a budget
-// that keeps it to a few thousand reads on very large windows.
-constexpr int candidateWalkMaxDepth = 35;
-constexpr int candidateWalkBudget = 6000;
 // Only the first static texts of the window may label a field; later ones never do.
 constexpr std::size_t candidateStaticTextLimit = 400;
 // Longer static texts are paragraphs, not labels.
@@ -100,8 +96,8 @@ std::optional<std::string> titleElementLabel(Accessibility& ax, const Element& f
 
 std::vector<LabelCandidate> labelCandidates(Accessibility& ax, const Element& window) {
   const ax::RoleSet staticTextRole = {ax::AXStaticText};
-  const std::vector<Element> staticTexts = ax::collectFirstByRole(ax, window, staticTextRole, candidateWalkMaxDepth,
-                                                                  candidateWalkBudget, candidateStaticTextLimit);
+  const std::vector<Element> staticTexts = ax::collectFirstByRole(ax, window, staticTextRole, labelCandidateWalk.maxDepth,
+                                                                  labelCandidateWalk.budget, candidateStaticTextLimit);
 
   std::vector<LabelCandidate> candidates;
   for (const Element& staticText : staticTexts) {

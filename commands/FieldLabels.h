@@ -5,12 +5,17 @@
 // or above it.
 
 #include "accessibility/Accessibility.h"
+#include "commands/WalkBounds.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace morvel {
+
+// The static-text walk: from the window, as deep as the field walk, and a budget
+// that keeps it to a few thousand reads on very large windows.
+inline constexpr WalkBounds labelCandidateWalk{.maxDepth = windowWalk.maxDepth, .budget = 6000};
 
 // One static text of the window that may label a field: its trimmed text (1 to 80
 // user-perceived characters) and its frame.

@@ -1,10 +1,11 @@
 #include "commands/FieldsCommand.h"
 
 #include "accessibility/AXNames.h"
-#include "accessibility/Descriptor.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "commands/FieldLabels.h"
+#include "commands/ReplyRecords.h"
+#include "commands/WalkBounds.h"
 
 #include <cstddef>
 #include <optional>
@@ -17,12 +18,6 @@ using ax::Accessibility;
 using ax::Element;
 using ax::Rect;
 
-// Bounds how long one read through the window waits for an application that hangs.
-constexpr double windowMessagingTimeoutSeconds = 2.0;
-constexpr int fieldWalkMaxDepth = 35;
-constexpr int fieldWalkBudget = 9000;
-// Fields considered, cut before the size test so that the reply stays bounded.
-constexpr std::size_t fieldLimit = 120;
 // Smaller controls are hidden or decorative and not worth filling in.
 constexpr double smallestFieldSide = 2.0;
 
@@ -36,14 +31,14 @@ Json fieldRecord(Accessibility& ax, const Element& field, const std::optional<Re
   if (subrole) record["subrole"] = *subrole;
   // Reported for secure fields too: the platform decides what a secure value reads as.
   if (auto value = ax::axString(ax, field, ax::AXValue)) record["value"] = *value;
-  if (frame) record["frame"] = ax::frameDictionary(*frame);
+  if (frame) record["frame"] = frameDictionary(*frame);
   record["enabled"] = ax::axBool(ax, field, ax::AXEnabled).value_or(true);
   record["secure"] = subrole == ax::AXSecureTextField;
   if (auto label = fieldLabel(ax, field, candidates, frame)) {
     record["label"] = label->label;
     record["labelSource"] = label->source;
   }
-  record["path"] = Json::array({ax::elementDescriptor(ax, field, false)});
+  record["path"] = Json::array({elementDescriptor(ax, field, false)});
   return record;
 }
 
@@ -58,12 +53,12 @@ const ax::RoleSet& formFieldRoles() {
 Json cmdFields(Platform& platform) {
   Accessibility& ax = platform.ax;
   const ax::FrontWindow front = ax::frontmostWindow(ax);
-  if (!front.window) return {{"found", false}};
+  if (!front.window) return notFoundReply();
   const Element& window = *front.window;
-  ax.setMessagingTimeout(window, windowMessagingTimeoutSeconds);
+  ax.setMessagingTimeout(window, messagingTimeoutSeconds);
 
   const std::vector<Element> fields =
-      ax::collectFirstByRole(ax, window, formFieldRoles(), fieldWalkMaxDepth, fieldWalkBudget, fieldLimit);
+      ax::collectFirstByRole(ax, window, formFieldRoles(), windowWalk.maxDepth, windowWalk.budget, fieldLimit);
   const std::vector<LabelCandidate> candidates = labelCandidates(ax, window);
 
   Json records = Json::array();
@@ -77,7 +72,7 @@ Json cmdFields(Platform& platform) {
   reply["fields"] = std::move(records);
   if (front.title) reply["windowTitle"] = *front.title;
   if (front.bundleId) reply["appBundleId"] = *front.bundleId;
-  if (auto windowFrame = ax::axFrame(ax, window)) reply["windowFrame"] = ax::frameDictionary(*windowFrame);
+  if (auto windowFrame = ax::axFrame(ax, window)) reply["windowFrame"] = frameDictionary(*windowFrame);
   return reply;
 }
 

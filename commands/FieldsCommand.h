@@ -7,7 +7,12 @@
 #include "commands/Platform.h"
 #include "commands/Reply.h"
 
+#include <cstddef>
+
 namespace morvel {
+
+// Fields considered, cut before the size test so that the reply stays bounded.
+inline constexpr std::size_t fieldLimit = 120;
 
 Json cmdFields(Platform& platform);
 

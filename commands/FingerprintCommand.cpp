@@ -14,11 +14,6 @@
 namespace morvel {
 namespace {
 
-// The part of the window a fingerprint covers: at most 1 + 12 + 144 + 1728
-// elements, however large the window.
-constexpr int windowDumpMaxDepth = 3;
-constexpr int windowDumpMaxBreadth = 12;
-
 // What the tree digest covers when there is no front window.
 constexpr std::string_view noWindowText = "no-window";
 

@@ -23,6 +23,11 @@ std::string dumpAXTree(ax::Accessibility& ax, const ax::Element& element, int de
 // The SHA-256 digest of the text's bytes as 64 lower-case hexadecimal characters.
 std::string sha256Hex(std::string_view text);
 
+// The part of the front window's tree the digest covers: at most 1 + 12 + 144 +
+// 1728 elements, however large the window.
+inline constexpr int windowDumpMaxDepth = 3;
+inline constexpr int windowDumpMaxBreadth = 12;
+
 Json cmdFingerprint(Platform& platform, const std::optional<ax::Rect>& region);
 
 }  // namespace morvel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "accessibility/Accessibility.h"
+#include "accessibility/Clock.h"
 #include "ocr/Screen.h"
 
 #include <cmath>
@@ -14,6 +15,10 @@ struct Platform {
   ocr::Screen& screen;
   ax::Clock& clock;
 };
+
+// How long one read may wait on an application that does not answer before the
+// command gives up on it (and the backend counts it as hung).
+inline constexpr double messagingTimeoutSeconds = 2.0;
 
 // A request coordinate as the platform's hit test takes it: single precision,
 // saturating to infinity instead of leaving the float range.

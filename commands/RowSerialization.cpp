@@ -3,6 +3,7 @@
 #include "accessibility/AXNames.h"
 #include "accessibility/Readers.h"
 #include "accessibility/Walkers.h"
+#include "commands/ReplyRecords.h"
 
 #include <cstddef>
 #include <vector>
@@ -15,7 +16,6 @@ using ax::Element;
 
 // Every read is a call into the inspected application: these keep one reply
 // bounded however large the table.
-constexpr std::size_t rowLimit = 200;
 constexpr std::size_t cellLimit = 40;
 // Set afresh for every cell, so that one deep cell never starves the next.
 constexpr int cellValueBudget = 60;
@@ -51,7 +51,7 @@ Json cellRecord(Accessibility& ax, const Element& cell) {
   if (auto role = ax::axString(ax, cell, ax::AXRole)) record["role"] = *role;
   int budget = cellValueBudget;
   if (auto value = ax::firstValueInSubtree(ax, cell, 0, budget)) record["value"] = *value;
-  if (auto frame = ax::axFrame(ax, cell)) record["frame"] = ax::frameDictionary(*frame);
+  if (auto frame = ax::axFrame(ax, cell)) record["frame"] = frameDictionary(*frame);
   return record;
 }
 
@@ -63,7 +63,7 @@ Json rowRecord(Accessibility& ax, const Element& row, std::size_t index) {
   Json cellRecords = Json::array();
   for (const Element& cell : cells) cellRecords.push_back(cellRecord(ax, cell));
   Json record = {{"index", index}, {"cells", std::move(cellRecords)}};
-  if (auto frame = ax::axFrame(ax, row)) record["frame"] = ax::frameDictionary(*frame);
+  if (auto frame = ax::axFrame(ax, row)) record["frame"] = frameDictionary(*frame);
   return record;
 }
 

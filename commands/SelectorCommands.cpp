@@ -1,9 +1,9 @@
 #include "commands/SelectorCommands.h"
 
 #include "accessibility/AXNames.h"
-#include "accessibility/Descriptor.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
+#include "commands/ReplyRecords.h"
 #include "commands/SelectorResolution.h"
 
 #include <algorithm>
@@ -17,8 +17,6 @@ using ax::Accessibility;
 using ax::Element;
 using ax::Microseconds;
 
-// Bounds how long the hit test and the path reads wait on an application that does not answer.
-constexpr double selectorAtMessagingTimeoutSeconds = 2.0;
 constexpr int longestPath = 12;
 constexpr Microseconds pauseBetweenAttempts{150000};
 
@@ -33,7 +31,7 @@ Json pathFrom(Accessibility& ax, const Element& hit) {
   Element current = hit;
   for (int step = 0; step < longestPath; ++step) {
     const bool isHitElement = step == 0;
-    path.push_back(ax::elementDescriptor(ax, current, /*includeValue=*/isHitElement));
+    path.push_back(elementDescriptor(ax, current, /*includeValue=*/isHitElement));
     if (endsPath(ax, current)) break;
     auto parent = ax::axElementAttr(ax, current, ax::AXParent);
     if (!parent) break;
@@ -63,26 +61,14 @@ Microseconds deadlineAfter(Microseconds now, std::int64_t timeoutMs) {
   return now + Microseconds(waitUs);
 }
 
-bool isTrue(const Json& reply, const char* key) {
-  auto found = reply.find(key);
-  return found != reply.end() && found->is_boolean() && found->get<bool>();
-}
-
-// A found element counts as usable unless it says plainly that it is disabled.
-bool isUsableMatch(const Json& reply) {
-  if (!isTrue(reply, "found")) return false;
-  auto enabled = reply.find("enabled");
-  return enabled == reply.end() || !enabled->is_boolean() || enabled->get<bool>();
-}
-
 }  // namespace
 
 Json cmdSelectorAt(Platform& platform, double x, double y) {
   Accessibility& ax = platform.ax;
   const Element systemWide = ax.createSystemWide();
-  ax.setMessagingTimeout(systemWide, selectorAtMessagingTimeoutSeconds);
+  ax.setMessagingTimeout(systemWide, messagingTimeoutSeconds);
   auto hit = ax.copyElementAtPosition(systemWide, hitTestCoordinate(x), hitTestCoordinate(y));
-  if (!hit) return {{"found", false}};
+  if (!hit) return notFoundReply();
 
   Json reply = {{"found", true}, {"path", pathFrom(ax, *hit)}};
   addFrontWindow(reply, ax);
@@ -92,13 +78,15 @@ Json cmdSelectorAt(Platform& platform, double x, double y) {
 Json cmdFind(Platform& platform, const Json& selector, std::int64_t timeoutMs) {
   const Microseconds deadline = deadlineAfter(platform.clock.now(), timeoutMs);
   for (;;) {
-    Json reply = resolveSelectorOnce(platform.ax, selector);
-    if (isUsableMatch(reply)) return reply;
+    const Resolution resolution = resolveSelectorOnce(platform.ax, selector);
+    const auto* match = std::get_if<SelectorMatch>(&resolution);
+    if (match && match->enabled) return matchReply(*match);
     if (platform.clock.now() >= deadline) {
       // At the deadline a disabled match beats nothing, but only a current one.
-      return isTrue(reply, "found") ? reply : Json{{"found", false}};
+      return resolutionReply(resolution);
     }
     platform.clock.sleepFor(pauseBetweenAttempts);
+    platform.ax.desktopMayHaveChanged();
   }
 }
 

@@ -4,7 +4,9 @@
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "accessibility/Walkers.h"
+#include "commands/ReplyRecords.h"
 #include "commands/SelectorScoring.h"
+#include "commands/WalkBounds.h"
 #include "text/UnicodeText.h"
 
 #include <cstdint>
@@ -17,13 +19,6 @@ namespace {
 
 using ax::Accessibility;
 using ax::Element;
-
-// Bounds how long one read may wait on an application that does not answer.
-constexpr double resolutionMessagingTimeoutSeconds = 2.0;
-constexpr int candidateMaxDepth = 35;
-constexpr int candidateBudget = 9000;
-
-Json notFound() { return {{"found", false}}; }
 
 std::optional<std::string> wantedWindowTitle(const Json& selector) {
   if (!selector.is_object()) return std::nullopt;
@@ -44,7 +39,7 @@ std::optional<Element> applicationWindowTitled(Accessibility& ax, const std::str
   auto frontmost = ax.frontmostApplication();
   if (!frontmost) return std::nullopt;
   const Element application = ax.createApplication(frontmost->pid);
-  ax.setMessagingTimeout(application, resolutionMessagingTimeoutSeconds);
+  ax.setMessagingTimeout(application, messagingTimeoutSeconds);
   const auto windows = ax::axChildren(ax, application, ax::AXWindows);
 
   // The exact pass reads every title before the containment pass may begin.
@@ -115,13 +110,13 @@ Choice bestCandidate(Accessibility& ax, const std::vector<Element>& candidates, 
   return best;
 }
 
-Json describeMatch(Accessibility& ax, const Element& element, int score, const ax::Rect& frame) {
-  Json reply = {{"found", true}, {"score", score}, {"frame", ax::frameDictionary(frame)}};
-  // An element that does not say whether it is enabled is taken to be usable.
-  reply["enabled"] = ax::axBool(ax, element, ax::AXEnabled).value_or(true);
-  if (auto role = ax::axString(ax, element, ax::AXRole)) reply["role"] = *role;
-  if (auto value = ax::axString(ax, element, ax::AXValue)) reply["value"] = *value;
-  return reply;
+SelectorMatch describeMatch(Accessibility& ax, const Element& element, int score, const ax::Rect& frame) {
+  return {.element = element,
+          .score = score,
+          .frame = frame,
+          .enabled = ax::axBool(ax, element, ax::AXEnabled).value_or(true),
+          .role = ax::axString(ax, element, ax::AXRole),
+          .value = ax::axString(ax, element, ax::AXValue)};
 }
 
 }  // namespace
@@ -136,25 +131,38 @@ std::optional<Element> windowForSelector(Accessibility& ax, const Json& selector
   return front.window;
 }
 
-Json resolveSelectorOnce(Accessibility& ax, const Json& selector) {
+Resolution resolveSelectorOnce(Accessibility& ax, const Json& selector) {
   auto target = pathTarget(selector);
-  if (!target || target->empty()) return notFound();
+  if (!target || target->empty()) return NoMatch::MalformedSelector;
   auto role = target->find("role");
-  if (role == target->end() || !role->is_string()) return notFound();
+  if (role == target->end() || !role->is_string()) return NoMatch::MalformedSelector;
 
   auto window = windowForSelector(ax, selector);
-  if (!window) return notFound();
-  ax.setMessagingTimeout(*window, resolutionMessagingTimeoutSeconds);
+  if (!window) return NoMatch::NoWindow;
+  ax.setMessagingTimeout(*window, messagingTimeoutSeconds);
 
   std::vector<Element> candidates;
-  int budget = candidateBudget;
-  collectByRole(ax, *window, ax::RoleSet{role->get<std::string>()}, 0, candidateMaxDepth, budget, candidates);
+  int budget = windowWalk.budget;
+  collectByRole(ax, *window, ax::RoleSet{role->get<std::string>()}, 0, windowWalk.maxDepth, budget, candidates);
 
   Choice best = bestCandidate(ax, candidates, *target);
-  if (!best.element) return notFound();
+  if (!best.element) return NoMatch::NoCandidate;
   auto frame = ax::axFrame(ax, *best.element);
-  if (!frame) return notFound();
+  if (!frame) return NoMatch::NoFrame;
   return describeMatch(ax, *best.element, best.score, *frame);
+}
+
+Json matchReply(const SelectorMatch& match) {
+  Json reply = {{"found", true}, {"score", match.score}, {"frame", frameDictionary(match.frame)}};
+  reply["enabled"] = match.enabled;
+  if (match.role) reply["role"] = *match.role;
+  if (match.value) reply["value"] = *match.value;
+  return reply;
+}
+
+Json resolutionReply(const Resolution& resolution) {
+  const auto* match = std::get_if<SelectorMatch>(&resolution);
+  return match ? matchReply(*match) : notFoundReply();
 }
 
 }  // namespace morvel

@@ -5,9 +5,12 @@
 // scored of them.
 
 #include "accessibility/Accessibility.h"
+#include "commands/Platform.h"
 #include "commands/Reply.h"
 
 #include <optional>
+#include <string>
+#include <variant>
 
 namespace morvel {
 
@@ -16,8 +19,32 @@ namespace morvel {
 // containment either way. Nothing when there is no front window and no match.
 std::optional<ax::Element> windowForSelector(ax::Accessibility& ax, const Json& selector);
 
+// The best match for the first entry of the selector's "path".
+struct SelectorMatch {
+  ax::Element element;
+  int score = 0;
+  ax::Rect frame;
+  // An element that does not say whether it is enabled is taken to be usable.
+  bool enabled = true;
+  std::optional<std::string> role;
+  std::optional<std::string> value;
+};
+
+// Why a selector named no element.
+enum class NoMatch {
+  MalformedSelector,  // no "path" of objects, or a first entry without a text "role"
+  NoWindow,           // neither the named window nor a front window
+  NoCandidate,        // nothing of the role in the window scored above 0
+  NoFrame,            // the best candidate has no readable frame
+};
+
+using Resolution = std::variant<SelectorMatch, NoMatch>;
+
+Resolution resolveSelectorOnce(ax::Accessibility& ax, const Json& selector);
+
 // {"found": false}, or "found": true with "score", "frame", "enabled" and, when
-// readable, "role" and "value" of the best match for the first entry of "path".
-Json resolveSelectorOnce(ax::Accessibility& ax, const Json& selector);
+// readable, "role" and "value".
+Json resolutionReply(const Resolution& resolution);
+Json matchReply(const SelectorMatch& match);
 
 }  // namespace morvel

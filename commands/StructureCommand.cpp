@@ -5,6 +5,7 @@
 #include "accessibility/Readers.h"
 #include "accessibility/Walkers.h"
 #include "commands/AddAffordance.h"
+#include "commands/ReplyRecords.h"
 #include "commands/RowSerialization.h"
 #include "commands/StructureViaOcr.h"
 
@@ -15,8 +16,6 @@ namespace {
 using ax::Accessibility;
 using ax::Element;
 
-constexpr int containerWalkMaxDepth = 25;
-constexpr int containerWalkBudget = 5000;
 
 const ax::RoleSet& containerRoles() {
   static const ax::RoleSet roles = {ax::AXTable, ax::AXOutline, ax::AXGrid, ax::AXList};
@@ -27,8 +26,8 @@ const ax::RoleSet& containerRoles() {
 // The walk ends there.
 std::optional<Element> firstContainer(Accessibility& ax, const Element& window) {
   std::optional<Element> container;
-  int budget = containerWalkBudget;
-  ax::visitByRole(ax, window, containerRoles(), 0, containerWalkMaxDepth, budget, [&container](const Element& found) {
+  int budget = containerWalk.budget;
+  ax::visitByRole(ax, window, containerRoles(), 0, containerWalk.maxDepth, budget, [&container](const Element& found) {
     container = found;
     return ax::WalkOn::Stop;
   });
@@ -41,7 +40,7 @@ Json containerStructure(Accessibility& ax, const Element& window, const Element&
                 {"containerRole", ax::axString(ax, container, ax::AXRole).value_or("unknown")},
                 {"rowCount", rows.size()}};
   reply["rows"] = std::move(rows);
-  if (auto frame = ax::axFrame(ax, container)) reply["containerFrame"] = ax::frameDictionary(*frame);
+  if (auto frame = ax::axFrame(ax, container)) reply["containerFrame"] = frameDictionary(*frame);
   // The window, not the container: add buttons usually sit in a toolbar beside the list.
   if (auto affordance = findAddAffordance(ax, window)) reply["addAffordance"] = std::move(*affordance);
   return reply;
@@ -57,7 +56,7 @@ bool foundIsTrue(const Json& reply) {
 Json cmdStructure(Platform& platform) {
   Accessibility& ax = platform.ax;
   const ax::FrontWindow front = ax::frontmostWindow(ax);
-  if (!front.window) return {{"found", false}};
+  if (!front.window) return notFoundReply();
   const Element& window = *front.window;
 
   if (auto container = firstContainer(ax, window)) return containerStructure(ax, window, *container);

@@ -6,8 +6,12 @@
 
 #include "commands/Platform.h"
 #include "commands/Reply.h"
+#include "commands/WalkBounds.h"
 
 namespace morvel {
+
+// The walk through the front window for its main container.
+inline constexpr WalkBounds containerWalk{.maxDepth = 25, .budget = 5000};
 
 Json cmdStructure(Platform& platform);
 

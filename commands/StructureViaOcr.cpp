@@ -2,6 +2,7 @@
 
 #include "accessibility/AXNames.h"
 #include "accessibility/Readers.h"
+#include "commands/ReplyRecords.h"
 #include "ocr/VisionOCR.h"
 #include "text/TextPattern.h"
 
@@ -32,10 +33,8 @@ bool largeEnough(const ax::Rect& frame) {
   return frame.width > smallestWindowSide && frame.height > smallestWindowSide;
 }
 
-Json notFound() { return {{"found", false}}; }
-
 Json lineRow(const ocr::OCRLine& line, std::size_t index) {
-  const Json frame = ax::frameDictionary(line.frame);
+  const Json frame = frameDictionary(line.frame);
   Json cell = {{"role", ax::AXStaticText}, {"value", line.text}, {"frame", frame}};
   return {{"index", index}, {"cells", Json::array({std::move(cell)})}, {"frame", frame}};
 }
@@ -44,9 +43,9 @@ Json lineRow(const ocr::OCRLine& line, std::size_t index) {
 
 Json structureViaOCR(Platform& platform, const ax::Element& window) {
   const auto frame = ax::axFrame(platform.ax, window);
-  if (!frame || !largeEnough(*frame)) return notFound();
+  if (!frame || !largeEnough(*frame)) return notFoundReply();
   const std::vector<ocr::OCRLine> lines = ocr::ocrScreenLines(platform.screen, *frame);
-  if (lines.empty()) return notFound();
+  if (lines.empty()) return notFoundReply();
 
   Json rows = Json::array();
   const std::size_t shown = std::min(lines.size(), rowLimit);
@@ -59,7 +58,7 @@ Json structureViaOCR(Platform& platform, const ax::Element& window) {
   auto matching =
       std::find_if(lines.begin(), lines.end(), [&](const ocr::OCRLine& line) { return pattern.foundIn(line.text); });
   if (matching != lines.end()) {
-    reply["addAffordance"] = {{"title", matching->text}, {"frame", ax::frameDictionary(matching->frame)}};
+    reply["addAffordance"] = {{"title", matching->text}, {"frame", frameDictionary(matching->frame)}};
   }
   return reply;
 }

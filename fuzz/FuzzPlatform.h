@@ -6,6 +6,7 @@
 // beyond all patience is sent to the end of time, so that a "find" told to wait
 // for centuries gives up at its next look at the clock instead of polling on.
 
+#include "accessibility/ForwardingAccessibility.h"
 #include "commands/Platform.h"
 #include "platform/sim/SimDesktop.h"
 
@@ -40,36 +41,23 @@ class FastForwardClock final : public ax::Clock {
 
 // Hands every call to the desktop behind it, and notes the virtual duration of
 // each request between the loop's two lifecycle calls.
-class TimedAccessibility final : public ax::Accessibility {
+class TimedAccessibility final : public ax::ForwardingAccessibility {
  public:
-  TimedAccessibility(ax::Accessibility& desktop, FastForwardClock& clock) : desktop_(desktop), clock_(clock) {}
+  TimedAccessibility(ax::Accessibility& desktop, FastForwardClock& clock)
+      : ForwardingAccessibility(desktop), clock_(clock) {}
 
   const std::vector<Microseconds>& requestTimes() const { return requestTimes_; }
 
-  ax::Element createSystemWide() override { return desktop_.createSystemWide(); }
-  ax::Element createApplication(std::int32_t pid) override { return desktop_.createApplication(pid); }
-  std::optional<ax::AttrValue> copyAttributeValue(const ax::Element& element, std::string_view attribute) override {
-    return desktop_.copyAttributeValue(element, attribute);
-  }
-  std::optional<ax::Element> copyElementAtPosition(const ax::Element& systemWide, float x, float y) override {
-    return desktop_.copyElementAtPosition(systemWide, x, y);
-  }
-  void setMessagingTimeout(const ax::Element& element, double seconds) override {
-    desktop_.setMessagingTimeout(element, seconds);
-  }
-  bool isSameElement(const ax::Element& a, const ax::Element& b) override { return desktop_.isSameElement(a, b); }
-  std::optional<ax::RunningApplication> frontmostApplication() override { return desktop_.frontmostApplication(); }
   void requestStarted() override {
     clock_.startRequest();
-    desktop_.requestStarted();
+    ForwardingAccessibility::requestStarted();
   }
   void replyWritten() override {
     requestTimes_.push_back(clock_.requestElapsed());
-    desktop_.replyWritten();
+    ForwardingAccessibility::replyWritten();
   }
 
  private:
-  ax::Accessibility& desktop_;
   FastForwardClock& clock_;
   std::vector<Microseconds> requestTimes_;
 };

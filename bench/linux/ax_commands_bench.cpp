@@ -11,10 +11,10 @@
 // when it is preloaded ("-" without it). Benchmarks report; they never fail on a
 // time.
 
+#include "accessibility/Clock.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "app/Dispatcher.h"
-#include "platform/linux/atspi/DesktopClock.h"
 #include "platform/linux/atspi/LinuxAccessibility.h"
 #include "platform/linux/LinuxScreen.h"
 #include "platform/linux/x11/X11Workspace.h"
@@ -113,7 +113,7 @@ int main() {
   morvel::linux_ax::X11Workspace windows;
   morvel::linux_ax::LinuxAccessibility ax(windows);
   morvel::linux_ax::LinuxScreen screen(windows);
-  morvel::linux_ax::DesktopClock clock(ax);
+  morvel::ax::SystemClock clock;
   morvel::Platform platform{ax, screen, clock};
   if (!ax.connected()) {
     std::puts("no accessibility bus");

@@ -5,6 +5,7 @@
 // counts the platform calls made on it.
 
 #include "accessibility/Accessibility.h"
+#include "accessibility/Clock.h"
 #include "ocr/Screen.h"
 
 #include <nlohmann/json.hpp>

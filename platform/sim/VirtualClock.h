@@ -1,6 +1,6 @@
 #pragma once
 
-#include "accessibility/Accessibility.h"
+#include "accessibility/Clock.h"
 
 namespace morvel::sim {
 

@@ -5,6 +5,8 @@
 #include "accessibility/AXNames.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
+#include "commands/ReplyRecords.h"
+#include "commands/WalkBounds.h"
 #include "platform/linux/atspi/ElementNodes.h"
 #include "platform/linux/atspi/LinuxAccessibility.h"
 #include "platform/linux/x11/X11Workspace.h"
@@ -19,7 +21,7 @@ using ax::Element;
 using linux_ax::LinuxAccessibility;
 
 // Walks below the window are bounded like the helper's own.
-constexpr int walkDepth = 35;
+constexpr int walkDepth = windowWalk.maxDepth;
 
 class BackendOnFixture : public OnSampleApp {
  protected:
@@ -71,7 +73,7 @@ TEST_F(BackendOnFixture, FrontmostApplicationIsTheFixtureWithItsWindowClassAsBun
   auto frame = ax::axFrame(ax_, *window);
   auto framed = framedWindowOf(fixture_->pid());
   ASSERT_TRUE(frame && framed);
-  EXPECT_EQ(ax::frameDictionary(*frame), frameJson(*framed));
+  EXPECT_EQ(frameDictionary(*frame), frameJson(*framed));
 }
 
 TEST_F(BackendOnFixture, FormControlsGiveStatesAndValuesOfTheirOwnKinds) {

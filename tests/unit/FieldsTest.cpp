@@ -160,17 +160,17 @@ TEST(LabelCandidates, ComeOnlyFromTheFirst400StaticTexts) {
   EXPECT_EQ(candidateTexts(400), (std::vector<std::string>{}));
 }
 
-TEST(LabelCandidates, ComeFromAWalk35LevelsDeepWithABudgetOf6000Elements) {
+TEST(LabelCandidates, ComeFromAWalkWithinItsDepthAndBudget) {
   const json frame = rectValue(0, 0, 10, 10);
   SimDesktopFixture deep(windowScene(json::array({
-      nestedBelow(34, staticText("Depth 35", frame)),
-      nestedBelow(35, staticText("Depth 36", frame)),
+      nestedBelow(labelCandidateWalk.maxDepth - 1, staticText("Deepest", frame)),
+      nestedBelow(labelCandidateWalk.maxDepth, staticText("Too deep", frame)),
   })));
-  EXPECT_EQ(textsOf(labelCandidates(deep.ax(), deep.element("window"))), (std::vector<std::string>{"Depth 35"}));
+  EXPECT_EQ(textsOf(labelCandidates(deep.ax(), deep.element("window"))), (std::vector<std::string>{"Deepest"}));
 
-  // The window, a group and 5997 plain elements leave budget for one more element.
+  // The window, a group and the filler leave budget for one more element.
   SimDesktopFixture wide(windowScene(json::array({
-      fillerGroup(5997),
+      fillerGroup(labelCandidateWalk.budget - 3),
       staticText("Last examined", frame),
       staticText("Beyond the budget", frame),
   })));
@@ -279,18 +279,19 @@ TEST(FieldsCommand, CutsToTheFirst120FieldsBeforeDroppingSmallOnes) {
   EXPECT_EQ(reply["fields"][109]["label"], "Field 119");
 }
 
-TEST(FieldsCommand, WalksFieldsOnly35LevelsDeepWithABudgetOf9000Elements) {
-  // Examined before the filler: the window, 34 groups and a field, 35 groups; then
-  // the filler's group.
-  constexpr int examinedBeforeFiller = 1 + 35 + 35 + 1;
+TEST(FieldsCommand, WalksFieldsOnlyWithinTheWindowWalksDepthAndBudget) {
+  // Examined before the filler: the window, the groups and the field at the deepest
+  // level, the groups above the field too deep; then the filler's group.
+  constexpr int depth = windowWalk.maxDepth;
+  constexpr int examinedBeforeFiller = 1 + depth + depth + 1;
   SimDesktopFixture fixture(windowScene(json::array({
-      nestedBelow(34, textField("Depth 35", rectValue(0, 0, 10, 10))),
-      nestedBelow(35, textField("Depth 36", rectValue(0, 0, 10, 10))),
-      fillerGroup(9000 - examinedBeforeFiller - 1),
+      nestedBelow(depth - 1, textField("Deepest", rectValue(0, 0, 10, 10))),
+      nestedBelow(depth, textField("Too deep", rectValue(0, 0, 10, 10))),
+      fillerGroup(windowWalk.budget - examinedBeforeFiller - 1),
       textField("Last examined", rectValue(0, 0, 10, 10)),
       textField("Beyond the budget", rectValue(0, 0, 10, 10)),
   })));
-  EXPECT_EQ(labelsOf(cmdFields(fixture.platform())), json({"Depth 35 / title", "Last examined / title"}));
+  EXPECT_EQ(labelsOf(cmdFields(fixture.platform())), json({"Deepest / title", "Last examined / title"}));
 }
 
 TEST(FieldsCommand, BoundsReadsOnAHungWindowByTwoSeconds) {

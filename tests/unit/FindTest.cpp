@@ -1,4 +1,5 @@
 #include "accessibility/AXNames.h"
+#include "accessibility/ForwardingAccessibility.h"
 #include "app/Dispatcher.h"
 #include "commands/SelectorCommands.h"
 #include "support/Scenes.h"
@@ -43,6 +44,19 @@ json goMatch(bool enabled) {
           {"role", ax::AXButton}};
 }
 
+// Passes every call through and counts the "desktop may have changed" hooks, which
+// a backend relies on to stop serving what it read before a pause.
+class PauseCounter final : public ax::ForwardingAccessibility {
+ public:
+  using ForwardingAccessibility::ForwardingAccessibility;
+  int pauses = 0;
+
+  void desktopMayHaveChanged() override {
+    ++pauses;
+    ForwardingAccessibility::desktopMayHaveChanged();
+  }
+};
+
 json at(double ms, json step) {
   step["atMs"] = ms;
   return json::array({step});
@@ -78,9 +92,12 @@ TEST(Find, TriesEvery150MsUntilAnEnabledMatchOrTheDeadline) {
   };
   for (const Case& c : cases) {
     SimDesktopFixture fixture(c.scene);
-    EXPECT_EQ(cmdFind(fixture.platform(), goSelector, c.timeoutMs), c.reply) << c.scene["timeline"] << c.timeoutMs;
+    PauseCounter counter(fixture.ax());
+    Platform platform{counter, fixture.platform().screen, fixture.platform().clock};
+    EXPECT_EQ(cmdFind(platform, goSelector, c.timeoutMs), c.reply) << c.scene["timeline"] << c.timeoutMs;
     EXPECT_EQ(fixture.elapsedMs(), c.tookMs) << c.scene["timeline"] << c.timeoutMs;
     EXPECT_EQ(fixture.stats()["sleeps"], c.sleeps) << c.scene["timeline"] << c.timeoutMs;
+    EXPECT_EQ(counter.pauses, c.sleeps) << c.scene["timeline"] << c.timeoutMs;
   }
 
   // A deadline beyond the clock's range waits like any long one, a year into the run too.

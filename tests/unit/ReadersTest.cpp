@@ -3,6 +3,7 @@
 #include "accessibility/AXNames.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
+#include "commands/ReplyRecords.h"
 #include "support/SimDesktopFixture.h"
 
 #include <gtest/gtest.h>
@@ -53,9 +54,9 @@ TEST(Readers, FrameFromRectangleElsePositionAndSizeNeverPartial) {
       {"id": "swapped", "attrs": {"AXPosition": {"size": [5, 6]}, "AXSize": {"point": [7, 8]}}}]})"));
   auto frame = [&](const char* id) { return ax::axFrame(sim.ax(), sim.element(id)); };
 
-  EXPECT_EQ(ax::frameDictionary(*frame("rect")), json::parse(R"({"x": 1.0, "y": 2.0, "w": 3.0, "h": 4.0})"));
+  EXPECT_EQ(frameDictionary(*frame("rect")), json::parse(R"({"x": 1.0, "y": 2.0, "w": 3.0, "h": 4.0})"));
   sim.stats();
-  EXPECT_EQ(ax::frameDictionary(*frame("pair")), json::parse(R"({"x": 5.0, "y": 6.0, "w": -7.0, "h": 8.5})"));
+  EXPECT_EQ(frameDictionary(*frame("pair")), json::parse(R"({"x": 5.0, "y": 6.0, "w": -7.0, "h": 8.5})"));
   EXPECT_EQ(sim.stats()["reads"], 3);
   EXPECT_EQ(frame("pointFrame")->width, 7);
   EXPECT_FALSE(frame("positionOnly"));

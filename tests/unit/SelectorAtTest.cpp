@@ -3,6 +3,7 @@
 
 #include "accessibility/AXNames.h"
 #include "accessibility/Descriptor.h"
+#include "commands/ReplyRecords.h"
 #include "commands/SelectorCommands.h"
 #include "support/Scenes.h"
 #include "support/SimDesktopFixture.h"
@@ -32,7 +33,7 @@ TEST(ElementDescriptor, CarriesEveryReadableTextExactlyAndTheValueOnlyOnRequest)
       node("bare", json::object()),
   }));
 
-  json withValue = ax::elementDescriptor(fixture.ax(), fixture.element("box"), true);
+  json withValue = elementDescriptor(fixture.ax(), fixture.element("box"), true);
   EXPECT_EQ(withValue, (json{{"role", ax::AXCheckBox},
                              {"subrole", ax::AXToggle},
                              {"identifier", "remember"},
@@ -41,14 +42,14 @@ TEST(ElementDescriptor, CarriesEveryReadableTextExactlyAndTheValueOnlyOnRequest)
                              {"value", "1"},
                              {"index", 0}}));
 
-  json withoutValue = ax::elementDescriptor(fixture.ax(), fixture.element("box"), false);
+  json withoutValue = elementDescriptor(fixture.ax(), fixture.element("box"), false);
   EXPECT_FALSE(withoutValue.contains("value"));
   withValue.erase("value");
   EXPECT_EQ(withoutValue, withValue);
-  EXPECT_EQ(ax::elementDescriptor(fixture.ax(), fixture.element("box"), false), withoutValue);
+  EXPECT_EQ(elementDescriptor(fixture.ax(), fixture.element("box"), false), withoutValue);
 
   // Nothing readable but the parent: only the index is left.
-  EXPECT_EQ(ax::elementDescriptor(fixture.ax(), fixture.element("bare"), true), (json{{"index", 0}}));
+  EXPECT_EQ(elementDescriptor(fixture.ax(), fixture.element("bare"), true), (json{{"index", 0}}));
 }
 
 TEST(SiblingIndex, CountsOnlyChildrenOfTheSameRoleInChildOrderReadingEachRoleOnce) {

@@ -4,6 +4,7 @@
 #include "accessibility/AXNames.h"
 #include "commands/SelectorResolution.h"
 #include "commands/SelectorScoring.h"
+#include "commands/WalkBounds.h"
 #include "support/Scenes.h"
 #include "support/SimDesktopFixture.h"
 
@@ -11,7 +12,9 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
+#include <variant>
 
 namespace morvel {
 namespace {
@@ -20,6 +23,12 @@ using testing::element;
 using testing::json;
 using testing::nestedBelow;
 using testing::SimDesktopFixture;
+
+// Why a resolution failed; nothing for a match.
+std::optional<NoMatch> whyNot(const Resolution& resolution) {
+  const auto* noMatch = std::get_if<NoMatch>(&resolution);
+  return noMatch ? std::optional(*noMatch) : std::nullopt;
+}
 
 class SelectorScoring : public ::testing::Test {
  protected:
@@ -161,12 +170,14 @@ TEST(WindowForSelector, NothingWithoutAFrontmostApplication) {
   scene["frontmost"] = nullptr;
   SimDesktopFixture fixture(scene);
   EXPECT_EQ(windowForSelector(fixture.ax(), selectorFor({{"role", ax::AXButton}}, "Report")), std::nullopt);
-  EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}})), (json{{"found", false}}));
+  const Resolution resolution = resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}}));
+  EXPECT_EQ(whyNot(resolution), NoMatch::NoWindow);
+  EXPECT_EQ(resolutionReply(resolution), (json{{"found", false}}));
 }
 
 TEST(ResolveSelectorOnce, SearchesTheChosenWindowAndDescribesTheMatch) {
   SimDesktopFixture fixture(reportDesktop());
-  EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"title", "OK"}}, "Report")),
+  EXPECT_EQ(resolutionReply(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"title", "OK"}}, "Report"))),
             (json{{"found", true},
                   {"score", 61},
                   {"frame", {{"x", 40}, {"y", 0}, {"w", 10}, {"h", 10}}},
@@ -177,17 +188,16 @@ TEST(ResolveSelectorOnce, SearchesTheChosenWindowAndDescribesTheMatch) {
   whole["path"].push_back({{"role", ax::AXWindow}, {"title", "Report"}});
   whole["found"] = true;
   whole["appName"] = "Report";
-  EXPECT_EQ(resolveSelectorOnce(fixture.ax(), whole)["frame"]["x"], 20);
+  EXPECT_EQ(resolutionReply(resolveSelectorOnce(fixture.ax(), whole))["frame"]["x"], 20);
 }
 
 TEST(ResolveSelectorOnce, UnusablePathsAreNotFound) {
   SimDesktopFixture fixture(reportDesktop());
-  const json notFound = {{"found", false}};
   for (const json& selector : {json::object(), json{{"path", json::array()}}, json{{"path", {{"role", ax::AXButton}}}},
                                json{{"path", ax::AXButton}}, json{{"path", {{{"role", ax::AXButton}}, 3}}},
                                json{{"path", {json::object()}}}, json{{"path", {{{"title", "OK"}}}}},
                                json{{"path", {{{"role", 5}}}}}, json::array()}) {
-    EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selector), notFound) << selector;
+    EXPECT_EQ(whyNot(resolveSelectorOnce(fixture.ax(), selector)), NoMatch::MalformedSelector) << selector;
   }
 }
 
@@ -200,8 +210,9 @@ json buttonRow(const std::vector<std::string>& titles, json more = json::object(
 }
 
 double chosenX(SimDesktopFixture& fixture, json target) {
-  json reply = resolveSelectorOnce(fixture.ax(), selectorFor(std::move(target)));
-  return reply.value("found", false) ? reply["frame"]["x"].get<double>() : -1;
+  const Resolution resolution = resolveSelectorOnce(fixture.ax(), selectorFor(std::move(target)));
+  const auto* match = std::get_if<SelectorMatch>(&resolution);
+  return match ? match->frame.x : -1;
 }
 
 TEST(ResolveSelectorOnce, EqualScoresGoToTheCandidateNearestTheWantedIndex) {
@@ -240,27 +251,27 @@ TEST(ResolveSelectorOnce, TheChosenElementAloneDecidesFrameAndEnabled) {
   buttons[1]["attrs"][ax::AXFrame] = {{"error", "no frame"}};
   SimDesktopFixture fixture(desktop({window("w", "W", buttons)}, ""));
   // The chosen element has no frame: no fallback to the other candidate.
-  EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"index", 1}})),
-            (json{{"found", false}}));
-  json reply = resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"index", 0}}));
+  EXPECT_EQ(whyNot(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"index", 1}}))),
+            NoMatch::NoFrame);
+  json reply = resolutionReply(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"index", 0}})));
   EXPECT_EQ(reply["enabled"], true);
   EXPECT_EQ(reply["value"], "3");
   EXPECT_EQ(reply["score"], 1);
 
   // No candidate with a positive score.
-  EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"identifier", "none"}})),
-            (json{{"found", false}}));
-  EXPECT_EQ(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXSlider}})), (json{{"found", false}}));
+  EXPECT_EQ(whyNot(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"identifier", "none"}}))),
+            NoMatch::NoCandidate);
+  EXPECT_EQ(whyNot(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXSlider}}))), NoMatch::NoCandidate);
 }
 
-TEST(ResolveSelectorOnce, FindsCandidates35LevelsDownAndAmongTheFirst9000ElementsOnly) {
+TEST(ResolveSelectorOnce, FindsCandidatesWithinTheWindowWalksDepthAndBudgetOnly) {
   auto found = [](json windowChildren) {
     SimDesktopFixture fixture(desktop({window("w", "W", std::move(windowChildren))}, ""));
     return chosenX(fixture, {{"role", ax::AXButton}, {"title", "Late"}}) == 5;
   };
-  // The window is at depth 0: 34 groups put the button at depth 35.
-  EXPECT_TRUE(found(json::array({nestedBelow(34, button("target", "Late", 5))})));
-  EXPECT_FALSE(found(json::array({nestedBelow(35, button("target", "Late", 5))})));
+  // The window is at depth 0: one group fewer than the walk's depth puts the button at its deepest level.
+  EXPECT_TRUE(found(json::array({nestedBelow(windowWalk.maxDepth - 1, button("target", "Late", 5))})));
+  EXPECT_FALSE(found(json::array({nestedBelow(windowWalk.maxDepth, button("target", "Late", 5))})));
   // The window and `before - 1` static texts come before the button in pre-order.
   auto buttonAfter = [](int before) {
     json children = json::array();
@@ -268,8 +279,8 @@ TEST(ResolveSelectorOnce, FindsCandidates35LevelsDownAndAmongTheFirst9000Element
     children.push_back(button("target", "Late", 5));
     return children;
   };
-  EXPECT_TRUE(found(buttonAfter(8999)));
-  EXPECT_FALSE(found(buttonAfter(9000)));
+  EXPECT_TRUE(found(buttonAfter(windowWalk.budget - 1)));
+  EXPECT_FALSE(found(buttonAfter(windowWalk.budget)));
 }
 
 TEST(ResolveSelectorOnce, GivesUpOnAnApplicationThatTakesOverTwoSeconds) {
@@ -281,13 +292,14 @@ TEST(ResolveSelectorOnce, GivesUpOnAnApplicationThatTakesOverTwoSeconds) {
     json scene = reportDesktop();
     scene["applications"][0]["responseDelayMs"] = 1500;
     SimDesktopFixture answering(scene);
-    EXPECT_EQ(resolveSelectorOnce(answering.ax(), selectorFor({{"role", ax::AXButton}}, windowTitle))["frame"]["x"],
+    EXPECT_EQ(resolutionReply(resolveSelectorOnce(answering.ax(), selectorFor({{"role", ax::AXButton}}, windowTitle)))
+                  ["frame"]["x"],
               windowTitle.is_null() ? 20 : 40);
     scene["applications"][0]["responseDelayMs"] = 2500;
     SimDesktopFixture hanging(scene);
-    EXPECT_EQ(resolveSelectorOnce(hanging.ax(), selectorFor({{"role", ax::AXButton}}, windowTitle)),
-              (json{{"found", false}}));
-    EXPECT_EQ(hanging.elapsedMs(), 2500 + 2500 + 2000) << windowTitle;
+    EXPECT_EQ(whyNot(resolveSelectorOnce(hanging.ax(), selectorFor({{"role", ax::AXButton}}, windowTitle))),
+              NoMatch::NoCandidate);
+    EXPECT_EQ(hanging.elapsedMs(), 2500 + 2500 + messagingTimeoutSeconds * 1000) << windowTitle;
   }
 }
 

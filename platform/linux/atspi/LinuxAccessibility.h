@@ -40,9 +40,7 @@ class LinuxAccessibility final : public ax::Accessibility {
   std::optional<ax::RunningApplication> frontmostApplication() override;
   void requestStarted() override;
   void replyWritten() override;
-  // The command has paused (see DesktopClock): what was read before may have
-  // changed, so nothing read so far is served again.
-  void desktopMayHaveChanged();
+  void desktopMayHaveChanged() override;
 
  private:
   bool connected_ = false;

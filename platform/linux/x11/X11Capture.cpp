@@ -1,5 +1,7 @@
 #include "platform/linux/x11/X11Capture.h"
 
+#include "platform/linux/x11/X11Ownership.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
@@ -69,14 +71,17 @@ GreyImage toGrey(XImage& image) {
   return grey;
 }
 
-// A shared-memory image and its segment, released in the right order.
+// A shared-memory image and its segment, released in the right order: the
+// server's attachment, then ours (members are destroyed in reverse), then the
+// image.
 class SharedImage {
  public:
   SharedImage(Display* display, int width, int height) : display_(display) {
     const int screen = DefaultScreen(display);
-    image_ = XShmCreateImage(display, DefaultVisual(display, screen), static_cast<unsigned>(DefaultDepth(display, screen)),
-                             ZPixmap, nullptr, &segment_, static_cast<unsigned>(width), static_cast<unsigned>(height));
-    if (image_ == nullptr) return;
+    image_.reset(XShmCreateImage(display, DefaultVisual(display, screen),
+                                 static_cast<unsigned>(DefaultDepth(display, screen)), ZPixmap, nullptr, &segment_,
+                                 static_cast<unsigned>(width), static_cast<unsigned>(height)));
+    if (!image_) return;
     segment_.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(image_->bytes_per_line) * image_->height,
                             IPC_CREAT | 0600);
     if (segment_.shmid < 0) return;
@@ -84,6 +89,7 @@ class SharedImage {
     // Marked for removal at once: the kernel frees it when the last user detaches.
     shmctl(segment_.shmid, IPC_RMID, nullptr);
     if (address == reinterpret_cast<void*>(-1)) return;
+    attachment_.reset(address);
     segment_.shmaddr = image_->data = static_cast<char*>(address);
     segment_.readOnly = False;
     const std::uint64_t errorsBefore = X11Connection::errorCount();
@@ -99,19 +105,15 @@ class SharedImage {
       XShmDetach(display_, &segment_);
       XSync(display_, False);
     }
-    if (segment_.shmaddr != nullptr) shmdt(segment_.shmaddr);
-    if (image_ != nullptr) {
-      image_->data = nullptr;  // the segment is not XDestroyImage's to free
-      XDestroyImage(image_);
-    }
   }
   bool ready() const { return attached_; }
   bool refusedByServer() const { return refused_; }
-  XImage* image() const { return image_; }
+  XImage* image() const { return image_.get(); }
 
  private:
   Display* display_;
-  XImage* image_ = nullptr;
+  BorrowedPixelsImagePtr image_;
+  ShmAttachment attachment_;
   XShmSegmentInfo segment_{};
   bool attached_ = false;
   bool refused_ = false;
@@ -183,12 +185,11 @@ std::optional<GreyImage> X11Capture::grabShared(const PixelRect& area) {
 std::optional<GreyImage> X11Capture::grabPlain(const PixelRect& area) {
   Display* display = connection_.display();
   if (display == nullptr) return std::nullopt;
-  XImage* image = XGetImage(display, DefaultRootWindow(display), area.x, area.y, static_cast<unsigned>(area.width),
-                            static_cast<unsigned>(area.height), AllPlanes, ZPixmap);
-  if (image == nullptr) return std::nullopt;
-  GreyImage grey = toGrey(*image);
-  XDestroyImage(image);
-  return grey;
+  const XImagePtr image(XGetImage(display, DefaultRootWindow(display), area.x, area.y,
+                                  static_cast<unsigned>(area.width), static_cast<unsigned>(area.height), AllPlanes,
+                                  ZPixmap));
+  if (!image) return std::nullopt;
+  return toGrey(*image);
 }
 
 }  // namespace morvel::linux_ax

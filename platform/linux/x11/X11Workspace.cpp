@@ -1,5 +1,6 @@
 #include "platform/linux/x11/X11Workspace.h"
 
+#include "platform/linux/x11/X11Ownership.h"
 #include "text/UnicodeText.h"
 
 #include <X11/Xatom.h>
@@ -27,22 +28,19 @@ std::optional<Property> readProperty(Display* display, WindowId window, Atom nam
   int format = 0;
   unsigned long count = 0;
   unsigned long remaining = 0;
-  unsigned char* data = nullptr;
+  unsigned char* received = nullptr;
   const int status = XGetWindowProperty(display, window, name, 0, maxPropertyLongs, False, wantedType, &actualType,
-                                        &format, &count, &remaining, &data);
-  if (status != Success || data == nullptr) {
-    if (data != nullptr) XFree(data);
-    return std::nullopt;
-  }
+                                        &format, &count, &remaining, &received);
+  const XPtr<unsigned char> data(received);
+  if (status != Success || !data) return std::nullopt;
   Property property;
   property.type = actualType;
   if (format == 8) {
-    property.bytes.assign(data, data + count);
+    property.bytes.assign(data.get(), data.get() + count);
   } else if (format == 32) {
-    const auto* longs = reinterpret_cast<const unsigned long*>(data);
+    const auto* longs = reinterpret_cast<const unsigned long*>(data.get());
     property.items.assign(longs, longs + count);
   }
-  XFree(data);
   if (actualType == None) return std::nullopt;
   return property;
 }
@@ -114,13 +112,12 @@ std::vector<WindowId> X11Workspace::stackingBottomFirst(Display* connection) {
   // No window manager: the root's children are the top-level windows, bottom first.
   Window rootReturn = 0;
   Window parentReturn = 0;
-  Window* children = nullptr;
+  Window* received = nullptr;
   unsigned int count = 0;
+  const int queried = XQueryTree(connection, root, &rootReturn, &parentReturn, &received, &count);
+  const XPtr<Window> children(received);
   std::vector<WindowId> windows;
-  if (XQueryTree(connection, root, &rootReturn, &parentReturn, &children, &count) != 0 && children != nullptr) {
-    windows.assign(children, children + count);
-  }
-  if (children != nullptr) XFree(children);
+  if (queried != 0 && children) windows.assign(children.get(), children.get() + count);
   return windows;
 }
 
