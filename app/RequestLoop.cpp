@@ -1,11 +1,9 @@
 #include "app/RequestLoop.h"
 
+#include "app/LineReader.h"
 #include "app/ReplyWriter.h"
 #include "text/UnicodeText.h"
 
-#include <array>
-#include <cerrno>
-#include <unistd.h>
 
 namespace morvel {
 namespace {
@@ -40,65 +38,17 @@ class DepthLimitedDomBuilder : public nlohmann::detail::json_sax_dom_parser<Json
   int depth_ = 0;
 };
 
-std::optional<Json> parseObject(std::string_view text) {
+// One JSON text of any kind, or nothing.
+std::optional<Json> parseJson(std::string_view text) {
   // A raw NUL is never valid JSON text, and the parser would take it for the end.
   if (text.find('\0') != std::string_view::npos) return std::nullopt;
   Json parsed;
   DepthLimitedDomBuilder builder(parsed);
   const bool complete = Json::sax_parse(text.begin(), text.end(), &builder, nlohmann::detail::input_format_t::json,
                                         /*strict=*/true);
-  if (!complete || builder.is_errored() || !parsed.is_object()) return std::nullopt;
+  if (!complete || builder.is_errored()) return std::nullopt;
   return parsed;
 }
-
-// Splits input into lines at line feeds; the last line may end at end of input.
-class LineReader {
- public:
-  explicit LineReader(int fd) : fd_(fd) {}
-
-  // The next line without its line feed, valid until the following call.
-  std::optional<std::string_view> next() {
-    for (;;) {
-      if (auto newline = buffer_.find('\n', scanned_); newline != std::string::npos) {
-        std::string_view line(buffer_.data() + lineStart_, newline - lineStart_);
-        lineStart_ = scanned_ = newline + 1;
-        return line;
-      }
-      scanned_ = buffer_.size();
-      if (!fill()) {
-        if (lineStart_ == buffer_.size()) return std::nullopt;
-        std::string_view last(buffer_.data() + lineStart_, buffer_.size() - lineStart_);
-        lineStart_ = scanned_ = buffer_.size();
-        return last;
-      }
-    }
-  }
-
- private:
-  bool fill() {
-    if (atEnd_) return false;
-    buffer_.erase(0, lineStart_);  // drop the lines already handed out
-    scanned_ -= lineStart_;
-    lineStart_ = 0;
-    std::array<char, 65536> chunk{};
-    for (;;) {
-      ssize_t count = ::read(fd_, chunk.data(), chunk.size());
-      if (count < 0 && errno == EINTR) continue;
-      if (count <= 0) {
-        atEnd_ = true;
-        return false;
-      }
-      buffer_.append(chunk.data(), static_cast<std::size_t>(count));
-      return true;
-    }
-  }
-
-  int fd_;
-  std::string buffer_;
-  std::size_t lineStart_ = 0;  // where the next line begins in buffer_
-  std::size_t scanned_ = 0;    // buffer_ holds no line feed between lineStart_ and here
-  bool atEnd_ = false;
-};
 
 }  // namespace
 
@@ -107,8 +57,9 @@ ParsedLine parseRequestLine(std::string_view rawLine) {
   const std::string repaired = wellFormed ? std::string() : repairUtf8(rawLine);
   const std::string_view trimmed = trimBlank(wellFormed ? rawLine : std::string_view(repaired));
   if (trimmed.empty()) return {ParsedLine::Kind::Blank, nullptr};
-  auto request = parseObject(trimmed);
+  auto request = parseJson(trimmed);
   if (!request) return {ParsedLine::Kind::BadJson, nullptr};
+  if (!request->is_object()) return {ParsedLine::Kind::NotAnObject, nullptr};
   return {ParsedLine::Kind::Request, std::move(*request)};
 }
 
@@ -120,13 +71,13 @@ Json answerRequest(const Json& request, Platform& platform, const ExtraCommands&
   return reply;
 }
 
-int runRequestLoop(int inFd, int outFd, Platform& platform, const ExtraCommands& extras) {
-  LineReader lines(inFd);
+int runRequestLoop(int inFd, int outFd, Platform& platform, const ExtraCommands& extras, std::size_t maxLineBytes) {
+  LineReader lines(inFd, maxLineBytes);
   while (auto line = lines.next()) {
-    ParsedLine parsed = parseRequestLine(*line);
+    ParsedLine parsed = line->tooLong ? ParsedLine{ParsedLine::Kind::BadJson, nullptr} : parseRequestLine(line->text);
     if (parsed.kind == ParsedLine::Kind::Blank) continue;
     platform.ax.requestStarted();
-    if (parsed.kind == ParsedLine::Kind::BadJson) {
+    if (parsed.kind != ParsedLine::Kind::Request) {
       emit(outFd, badJsonReply());
     } else {
       emit(outFd, answerRequest(parsed.request, platform, extras));

@@ -6,6 +6,7 @@
 
 #include "accessibility/Accessibility.h"
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,13 +14,23 @@
 
 namespace morvel::ocr {
 
-// A captured image. Backends derive from it to carry their pixels; the core reads
-// only its size in pixels.
+// Eight-bit grey pixels, row after row without padding, for images shown to people
+// and agents.
+struct GreyPixels {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> bytes;
+};
+
+// A captured image. Backends derive from it to carry their pixels; recognition
+// reads only its size in pixels, the screenshot its pixels.
 class CapturedImage {
  public:
   virtual ~CapturedImage() = default;
   virtual double widthPx() const = 0;
   virtual double heightPx() const = 0;
+  // The whole captured rectangle, black where it lay off the screen.
+  virtual GreyPixels greyPixels() const = 0;
 };
 
 // A box normalised to the image: 0 to 1, origin at the bottom-left corner, y upward.

@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config dpkg-dev
   # core libraries
-  nlohmann-json3-dev libicu-dev libssl-dev
+  nlohmann-json3-dev libicu-dev libssl-dev libpng-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev python3
   # fuzzing (libFuzzer comes with clang's runtime libraries)
@@ -23,6 +23,10 @@ packages=(
   # tests (Xwayland, a virtual keyboard, grim to compare captures with)
   libwayland-dev sway xwayland wtype grim
 )
+
+# Node.js and npm for the test-only MCP client (scripts/install-test-clients.sh),
+# unless the machine has them already from elsewhere.
+command -v npm >/dev/null || packages+=(nodejs npm)
 
 missing=()
 for package in "${packages[@]}"; do

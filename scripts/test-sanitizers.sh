@@ -25,10 +25,12 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:log_path=$reports/ubsan
 export LSAN_OPTIONS="suppressions=$top/scripts/lsan-third-party.supp:print_suppressions=0"
 
 status=0
-ctest --test-dir "$build_dir" --output-on-failure -j2 -LE 'integration|wayland' || status=1
+# The MCP client tests run the same server code as the protocol tests, through
+# Node; the sway session tests run once, in scripts/test.sh.
+ctest --test-dir "$build_dir" --output-on-failure -j2 -LE 'integration|wayland|mcp-client' || status=1
 # The fast unwinder: with the slow one (which sees through the desktop's libraries,
 # built without frame pointers) recognition runs past the tests' reply time-outs.
-"$top/scripts/with-virtual-desktop.sh" ctest --test-dir "$build_dir" --output-on-failure -L integration || status=1
+"$top/scripts/with-virtual-desktop.sh" ctest --test-dir "$build_dir" --output-on-failure -L integration -LE mcp-client || status=1
 
 if compgen -G "$reports/*" >/dev/null; then
   for report in "$reports"/*; do

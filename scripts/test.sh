@@ -7,7 +7,9 @@ top="$(cd "$(dirname "$0")/.." && pwd)"
 build_dir="${BUILD_DIR:-$top/build}"
 
 "$top/scripts/build.sh"
+"$top/scripts/install-test-clients.sh"
 ctest --test-dir "$build_dir" --output-on-failure -j2 -LE 'integration|wayland'
+"$top/scripts/package.sh" >/dev/null
 # The helper on a real desktop: a throw-away one, torn down afterwards.
 "$top/scripts/with-virtual-desktop.sh" ctest --test-dir "$build_dir" --output-on-failure -L integration
 # The same helper in a throw-away sway session; once, not again under the sanitizers.

@@ -2,6 +2,7 @@
 
 #include "support/ChildProcess.h"
 
+#include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -10,6 +11,8 @@ namespace morvel {
 namespace {
 
 using nlohmann::json;
+using namespace std::chrono_literals;
+using testing::ChildProcess;
 using testing::lines;
 using testing::ProcessResult;
 using testing::runProcess;
@@ -82,6 +85,86 @@ TEST(RequestProtocol, RefusesNestingTooDeepToAnswer) {
   ASSERT_EQ(answered.size(), 2u);
   EXPECT_EQ(answered[0]["error"], "bad json");
   EXPECT_EQ(answered[1]["pong"], true);
+}
+
+TEST(RequestProtocol, ALineLongerThanTheLimitIsBadJsonAndTheNextLineIsServed) {
+  const std::string ping = R"({"cmd":"ping"})";
+  const std::string limit = "64";
+  const std::string atLimit = ping + std::string(64 - ping.size(), ' ');
+  const json pong = json::parse(R"({"id": 0, "ok": true, "pong": true})");
+  const json badJson = json::parse(R"({"id": 0, "ok": false, "error": "bad json"})");
+  const struct {
+    std::string input;
+    std::vector<json> expected;
+  } cases[] = {
+      {atLimit + "\n", {pong}},
+      {atLimit + " \n" + ping + "\n", {badJson, pong}},
+      {std::string(300000, 'x') + ping + "\n" + ping, {badJson, pong}},
+      {std::string(300000, '{') + "\n", {badJson}},
+      {ping + "\n" + std::string(300000, ' '), {pong, badJson}},
+  };
+  for (const auto& [input, expected] : cases) {
+    ProcessResult result = runProcess({MORVEL_AX_SIM_PATH, "--max-line-bytes", limit, exampleScene}, input);
+    EXPECT_EQ(result.exitStatus, 0);
+    std::vector<json> answered;
+    for (const auto& line : lines(result.out)) answered.push_back(json::parse(line));
+    EXPECT_EQ(answered, expected) << input.substr(0, 80);
+  }
+}
+
+long peakResidentKilobytes(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("VmHWM:")) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+TEST(RequestProtocol, AnswersAnOverlongLineBeforeItEndsAndDoesNotKeepIt) {
+  ChildProcess sim({MORVEL_AX_SIM_PATH, exampleScene});
+  sim.writeLine(R"({"cmd":"ping"})");
+  ASSERT_TRUE(sim.readLine(30s));
+  const long peakBefore = peakResidentKilobytes(sim.pid());
+
+  // The default limit is 16 MiB; the line goes on for ten times that.
+  const std::string block(1 << 20, 'x');
+  for (int i = 0; i <= 16; ++i) ASSERT_TRUE(sim.write(block));
+  auto early = sim.readLine(60s);
+  ASSERT_TRUE(early) << "answered while the line is still open";
+  EXPECT_EQ(json::parse(*early)["error"], "bad json");
+  for (int i = 0; i < 143; ++i) ASSERT_TRUE(sim.write(block));
+  sim.writeLine(R"(x"}{"id":1,"cmd":"ping"})");
+  sim.writeLine(R"({"id":2,"cmd":"ping"})");
+  auto next = sim.readLine(60s);
+  ASSERT_TRUE(next);
+  EXPECT_EQ(json::parse(*next), json::parse(R"({"id": 2, "ok": true, "pong": true})"));
+  // What the line cost is a few times the limit (buffer growth, a sanitizer's
+  // quarantine), never its length.
+  constexpr long limitKilobytes = 16 << 10;
+  EXPECT_LT(peakResidentKilobytes(sim.pid()) - peakBefore, 4 * limitKilobytes);
+  EXPECT_EQ(sim.closeAndWait(30s), 0);
+}
+
+TEST(CommandLine, VersionHelpAndRefusedOptions) {
+  ProcessResult version = runProcess({MORVEL_AX_SIM_PATH, "--version"}, "");
+  EXPECT_EQ(version.exitStatus, 0);
+  EXPECT_EQ(version.out, "morvel_ax_sim " MORVEL_VERSION "\n");
+  ProcessResult help = runProcess({MORVEL_AX_SIM_PATH, "--help"}, "");
+  EXPECT_EQ(help.exitStatus, 0);
+  EXPECT_THAT(help.out, HasSubstr("--mcp"));
+  EXPECT_THAT(help.out, HasSubstr("protocol.md"));
+  EXPECT_EQ(help.err, "");
+  for (const std::vector<std::string>& refused :
+       {std::vector<std::string>{MORVEL_AX_SIM_PATH, "--bogus", exampleScene},
+        {MORVEL_AX_SIM_PATH, "--max-line-bytes", "0", exampleScene},
+        {MORVEL_AX_SIM_PATH, "--max-line-bytes=12k", exampleScene},
+        {MORVEL_AX_SIM_PATH, exampleScene, "--max-line-bytes"},
+        {MORVEL_AX_SIM_PATH, exampleScene, exampleScene}}) {
+    ProcessResult result = runProcess(refused, "{\"cmd\":\"ping\"}\n");
+    EXPECT_EQ(result.exitStatus, 2) << refused[1];
+    EXPECT_EQ(result.out, "");
+    EXPECT_THAT(result.err, HasSubstr("usage: morvel_ax_sim"));
+  }
 }
 
 TEST(SimulatorFrontEnd, RefusesAMissingOrBrokenSceneBeforeReadingRequests) {

@@ -81,6 +81,7 @@ TEST(RequestLoop, SetsTheRequestIdLast) {
 
 TEST(RequestLoop, ParsesLinesAsTheProtocolSays) {
   EXPECT_EQ(parseRequestLine("{\"a\":1}\r").kind, ParsedLine::Kind::Request);
+  EXPECT_EQ(parseRequestLine("[]").kind, ParsedLine::Kind::NotAnObject);
   EXPECT_EQ(parseRequestLine("{} {}").kind, ParsedLine::Kind::BadJson);
   ParsedLine duplicate = parseRequestLine(R"({"cmd": "a", "cmd": "ping"})");
   EXPECT_EQ(duplicate.request["cmd"], "ping");  // the last of duplicate keys wins

@@ -11,6 +11,16 @@ constexpr double largestScreenSide = 32767;
 
 }  // namespace
 
+ocr::GreyPixels GreyCapture::greyPixels() const {
+  ocr::GreyPixels whole{fullWidth_, fullHeight_, std::vector<std::uint8_t>(static_cast<std::size_t>(fullWidth_) * fullHeight_)};
+  for (int row = 0; row < visible_.height; ++row) {
+    const auto from = visible_.pixels.begin() + static_cast<std::ptrdiff_t>(row) * visible_.width;
+    std::copy(from, from + visible_.width,
+              whole.bytes.begin() + static_cast<std::ptrdiff_t>(clipY_ + row) * fullWidth_ + clipX_);
+  }
+  return whole;
+}
+
 std::optional<PixelRect> pixelRectOf(const ax::Rect& region) {
   const double left = std::floor(region.x);
   const double top = std::floor(region.y);

@@ -19,6 +19,7 @@ class GreyCapture final : public ocr::CapturedImage {
 
   double widthPx() const override { return fullWidth_; }
   double heightPx() const override { return fullHeight_; }
+  ocr::GreyPixels greyPixels() const override;
   // The part of the rectangle that was on screen, and where it starts in it.
   const GreyImage& visible() const { return visible_; }
   int clipX() const { return clipX_; }
