@@ -35,7 +35,7 @@ ax::Element LinuxAccessibility::createApplication(std::int32_t pid) {
   if (application) return makeElement(std::move(application));
   // A process with windows but no accessibility is still an application; one
   // that may be on the bus but does not answer is left to fail.
-  if (connected_ && applications_.mayBeOnBus(pid)) return makeElement({});
+  if (bus_.connected() && applications_.mayBeOnBus(pid)) return makeElement({});
   const auto& clients = applications_.clients();
   if (std::any_of(clients.begin(), clients.end(), [&](const ClientWindow& client) { return client.pid == pid; })) {
     return makeWindowSystemElement(pid, std::nullopt);
