@@ -11,8 +11,7 @@ namespace morvel::linux_ax {
 
 class LinuxScreen final : public ocr::Screen {
  public:
-  // Reads MORVEL_OCR_CACHE_MB, the bound of the recognition cache, once.
-  explicit LinuxScreen(WindowSystem& windows);
+  explicit LinuxScreen(WindowSystem& windows) : windows_(windows) {}
 
   std::unique_ptr<ocr::CapturedImage> capture(const ax::Rect& region) override;
   std::optional<std::vector<ocr::Observation>> recognize(const ocr::CapturedImage& image) override;
