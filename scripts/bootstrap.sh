@@ -14,7 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   # the Linux platform: accessibility, capture, recognition
   libatspi2.0-dev at-spi2-core libglib2.0-dev libx11-dev libxext-dev libxres-dev
-  libtesseract-dev libleptonica-dev tesseract-ocr tesseract-ocr-eng
+  libtesseract-dev libleptonica-dev tesseract-ocr tesseract-ocr-eng libxxhash-dev
   # the virtual desktop and the sample applications
   xvfb xauth dbus dbus-x11 openbox libgtk-3-dev x11-utils
   # real applications and a pyatspi client for the integration tests and benchmarks

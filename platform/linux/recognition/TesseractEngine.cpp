@@ -16,6 +16,9 @@ namespace {
 // The density X reports for ordinary screens; the recogniser wants a figure.
 constexpr int screenDotsPerInch = 96;
 constexpr float percent = 100.0F;
+constexpr const char* languages = "eng";
+constexpr auto engineMode = tesseract::OEM_LSTM_ONLY;
+constexpr auto pageMode = tesseract::PSM_SPARSE_TEXT;
 
 // The LSTM code opens an OpenMP team of several threads for every time step of
 // every line (its thread counts are written into the code, so a lower default
@@ -58,10 +61,15 @@ bool TesseractEngine::load() {
   auto api = std::make_unique<tesseract::TessBaseAPI>();
   // Its diagnostics would otherwise go to standard error.
   api->SetVariable("debug_file", "/dev/null");
-  if (api->Init(MORVEL_TESSDATA_DIR, "eng", tesseract::OEM_LSTM_ONLY) != 0) return false;
-  api->SetPageSegMode(tesseract::PSM_SPARSE_TEXT);
+  if (api->Init(MORVEL_TESSDATA_DIR, languages, engineMode) != 0) return false;
+  api->SetPageSegMode(pageMode);
   api_ = std::move(api);
   return true;
+}
+
+std::string TesseractEngine::settings() {
+  return std::string(languages) + " " + std::to_string(engineMode) + " " + std::to_string(pageMode) + " " +
+         std::to_string(screenDotsPerInch) + " " + MORVEL_TESSDATA_DIR;
 }
 
 std::optional<std::vector<FoundLine>> TesseractEngine::read(const GreyImage& image, int scale) {

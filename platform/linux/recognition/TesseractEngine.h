@@ -36,6 +36,9 @@ class TesseractEngine {
 
   // Loads the English model; false when it cannot be loaded.
   bool load();
+  // The model and modes every engine reads with: what besides the pixels
+  // decides what is read.
+  static std::string settings();
   // The lines of `image`, which shows the screen at `scale` times its size.
   // Nothing when recognition fails. Nothing of the image is kept.
   std::optional<std::vector<FoundLine>> read(const GreyImage& image, int scale);
