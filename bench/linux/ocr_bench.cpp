@@ -175,7 +175,7 @@ Result measureTool(const Workload& work, const std::vector<PaintedLine>& painted
 // The recogniser alone, in this process, on one capture: one engine against
 // one per core, to show what reading bands side by side gains on this machine.
 double medianRecognitionMs(const morvel::linux_ax::GreyCapture& image, unsigned engines, int rounds) {
-  morvel::linux_ax::TesseractRecognizer recognizer(engines);
+  morvel::linux_ax::TesseractRecognizer recognizer(engines, 0);
   recognizer.recognize(image);  // loads the engines
   std::vector<double> wall;
   for (int round = 0; round < rounds; ++round) {
@@ -339,6 +339,8 @@ int main() {
   // Every round reads afresh, as on a screen that changed since the last one.
   const std::map<std::string, std::optional<std::string>> freshReads{{"MORVEL_OCR_CACHE_MB", "0"}};
   HelperProcess helper(freshReads);
+  // The same reads with the Western European languages: what they cost on English text.
+  HelperProcess western({{"MORVEL_OCR_CACHE_MB", "0"}, {"MORVEL_OCR_LANGUAGES", morvel::linux_ax::westernEuropeanLanguages}});
   const Workload workloads[] = {{"800x600", {0, 0, 800, 600}, 9, 5},
                                 {"1920x1080", {0, 0, screenWidth, screenHeight}, 5, 3}};
   for (const Workload& work : workloads) {
@@ -346,7 +348,13 @@ int main() {
     const Result ours = measureHelper(helper, work, painted);
     const Result tool = measureTool(work, painted, folder, {});
     const Result toolOneThread = measureTool(work, painted, folder, {"OMP_THREAD_LIMIT=1"});
+    const Result westernRead = measureHelper(western, work, painted);
     report("morvel_ax_helper ocr-region", ours);
+    report("morvel_ax_helper, W. European languages", westernRead);
+    if (ours.medianMs > 0) {
+      std::printf("  cost of the Western European languages over English alone: %.2fx (wall), %.2fx (cpu)\n",
+                  westernRead.medianMs / ours.medianMs, westernRead.medianCpuMs / std::max(ours.medianCpuMs, 1.0));
+    }
     report("tesseract CLI (its defaults)", tool);
     report("tesseract CLI (OMP_THREAD_LIMIT=1)", toolOneThread);
     if (ours.medianMs > 0) {
@@ -355,7 +363,9 @@ int main() {
     }
     reportBands(work);
   }
-  std::printf("helper peak resident memory (VmHWM):%s\n", statusField(helper.process().pid(), "VmHWM").c_str());
+  std::printf("helper peak resident memory (VmHWM):%s; with the Western European languages:%s\n",
+              statusField(helper.process().pid(), "VmHWM").c_str(),
+              statusField(western.process().pid(), "VmHWM").c_str());
   reportCache(painted);
   std::filesystem::remove_all(folder);
   return 0;

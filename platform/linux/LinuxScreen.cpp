@@ -24,9 +24,17 @@ std::size_t cacheBytesFromEnvironment() {
   return megabytes << 20U;
 }
 
+// The languages read, from MORVEL_OCR_LANGUAGES ("eng+deu"); by default when
+// it is unset or empty.
+std::string languagesFromEnvironment() {
+  const char* text = std::getenv("MORVEL_OCR_LANGUAGES");
+  return installedLanguages(text == nullptr || *text == '\0' ? defaultLanguages : text);
+}
+
 }  // namespace
 
-LinuxScreen::LinuxScreen(WindowSystem& windows) : windows_(windows), recognizer_(0, cacheBytesFromEnvironment()) {}
+LinuxScreen::LinuxScreen(WindowSystem& windows)
+    : windows_(windows), recognizer_(0, cacheBytesFromEnvironment(), languagesFromEnvironment()) {}
 
 std::unique_ptr<ocr::CapturedImage> LinuxScreen::capture(const ax::Rect& region) { return windows_.capture(region); }
 

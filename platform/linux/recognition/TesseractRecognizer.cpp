@@ -33,14 +33,15 @@ unsigned enginesForThisMachine() {
 
 }  // namespace
 
-TesseractRecognizer::TesseractRecognizer(unsigned engines, std::size_t cacheBytes)
+TesseractRecognizer::TesseractRecognizer(unsigned engines, std::size_t cacheBytes, std::string languages)
     : mostEngines_(engines == 0 ? enginesForThisMachine() : std::min(engines, mostEnginesEver)),
       cache_(cacheBytes),
-      settings_(TesseractEngine::settings()) {}
+      languages_(std::move(languages)),
+      settings_(TesseractEngine(languages_).settings()) {}
 
 std::size_t TesseractRecognizer::loadEngines(std::size_t wanted) {
   while (engines_.size() < wanted && !loadFailed_) {
-    auto engine = std::make_unique<TesseractEngine>();
+    auto engine = std::make_unique<TesseractEngine>(languages_);
     if (!engine->load()) {
       loadFailed_ = true;  // a missing model stays missing; no second try per request
       break;

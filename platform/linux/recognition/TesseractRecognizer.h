@@ -26,7 +26,9 @@ class TesseractRecognizer {
  public:
   // `engines` caps how many bands are read side by side; by default one per
   // core, at most two. `cacheBytes` bounds the recognition cache; 0 turns it off.
-  explicit TesseractRecognizer(unsigned engines = 0, std::size_t cacheBytes = RecognitionCache::defaultBytes);
+  // `languages` as TesseractEngine takes them.
+  explicit TesseractRecognizer(unsigned engines = 0, std::size_t cacheBytes = RecognitionCache::defaultBytes,
+                               std::string languages = defaultLanguages);
 
   std::optional<std::vector<ocr::Observation>> recognize(const GreyCapture& capture);
 
@@ -40,6 +42,7 @@ class TesseractRecognizer {
 
   std::size_t mostEngines_;
   RecognitionCache cache_;
+  std::string languages_;
   std::string settings_;
   std::vector<std::unique_ptr<TesseractEngine>> engines_;
   bool loadFailed_ = false;
