@@ -144,6 +144,15 @@ TEST_F(ScaledDesktop, AQtWindowAtOneAndAHalfTimesTheScaleAnswersInScreenPixels) 
 
   const Json text = ask(regionOf(hit["frame"]));
   EXPECT_NE(text.value("text", "").find("File"), std::string::npos) << text;
+
+  // The editor spans the window's width; the search bar's fields lie in it too.
+  const Json fields = ask({{"cmd", "fields"}});
+  ASSERT_FALSE(fields["fields"].empty()) << fields;
+  const Json& editor = fields["fields"][0];
+  EXPECT_EQ(editor["role"], ax::AXTextArea);
+  EXPECT_NEAR(editor["frame"]["x"].get<double>(), client->x, edgeSlack) << editor;
+  EXPECT_NEAR(editor["frame"]["w"].get<double>(), client->width, edgeSlack) << editor;
+  for (const Json& field : fields["fields"]) EXPECT_TRUE(inside(field["frame"], *client)) << field;
 }
 
 TEST_F(ScaledDesktop, AnUnscaledWindowBesideScaledOnesAnswersExactlyAsAlone) {

@@ -275,7 +275,7 @@ Applications::ApplicationMapping Applications::findMapping(std::int32_t pid) {
     if (inScreenPixels) {
       anyInScreenPixels = true;
       windows.emplace_back(std::move(window), std::nullopt);
-    } else if (auto scaled = scaledMapping(*extents, pid)) {
+    } else if (auto scaled = scaledMapping(*extents, pid, active)) {
       windows.emplace_back(std::move(window), scaled);
     }
   }
@@ -294,8 +294,8 @@ Applications::ApplicationMapping Applications::findMapping(std::int32_t pid) {
   return {common, std::move(windows)};
 }
 
-std::optional<ExtentsMapping> Applications::scaledMapping(const PixelRect& extents, std::int32_t pid) {
-  const std::optional<WindowId> active = workspace_.activeWindow();
+std::optional<ExtentsMapping> Applications::scaledMapping(const PixelRect& extents, std::int32_t pid,
+                                                          std::optional<WindowId> active) {
   std::optional<ExtentsMapping> found;
   for (const ClientWindow& client : clients()) {
     if (client.pid != pid || (found && client.id != active)) continue;

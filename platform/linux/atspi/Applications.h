@@ -93,7 +93,10 @@ class Applications final : public ExtentsOrigin {
     std::vector<std::pair<AccessibleRef, std::optional<ExtentsMapping>>> perWindow;
   };
   ApplicationMapping findMapping(std::int32_t pid);
-  std::optional<ExtentsMapping> scaledMapping(const PixelRect& extents, std::int32_t pid);
+  // The toolkit's window `extents` scaled onto a client window of `pid` (the
+  // active one where several fit).
+  std::optional<ExtentsMapping> scaledMapping(const PixelRect& extents, std::int32_t pid,
+                                              std::optional<WindowId> active);
   std::optional<ExtentsMapping> mappingInWindow(const ApplicationMapping& mapping, AtspiAccessible* accessible);
 
   AtspiReader& reader_;
