@@ -70,6 +70,8 @@ class FixtureApplication {
 std::optional<ScreenRect> clientWindowOf(pid_t pid, std::chrono::milliseconds timeout = startupTimeout);
 // The same window with the decorations the window manager puts around it.
 std::optional<ScreenRect> framedWindowOf(pid_t pid, std::chrono::milliseconds timeout = startupTimeout);
+// The client area of the window manager's active window.
+std::optional<ScreenRect> activeClientWindow();
 // The process that owns the window manager's active window.
 std::optional<std::int32_t> activeWindowPid();
 
