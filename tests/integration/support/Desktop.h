@@ -77,6 +77,8 @@ class FixtureApplication {
 std::optional<ScreenRect> clientWindowOf(pid_t pid, std::chrono::milliseconds timeout = startupTimeout);
 // The same window with the decorations the window manager puts around it.
 std::optional<ScreenRect> framedWindowOf(pid_t pid, std::chrono::milliseconds timeout = startupTimeout);
+// The client area of the window manager's active window.
+std::optional<ScreenRect> activeClientWindow();
 // Asks the window manager to put the client window of a process at x, y of
 // the screen and waits until it is there.
 bool moveWindowOf(pid_t pid, int x, int y);
