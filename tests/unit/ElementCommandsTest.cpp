@@ -209,9 +209,7 @@ TEST(SelectorAt, PathEndsAtTheApplicationOrWhereTheParentCannotBeRead) {
 
 // A window whose hit tests are explicit, so that each case names the hit element.
 json sceneWithHits(const json& windowChildren, const json& hits) {
-  json scene = json::parse(R"({"frontmost": {"pid": 1}, "applications": [{"pid": 1, "windows": [
-      {"id": "window", "attrs": {"AXRole": "AXWindow", "AXTitle": "Main", "AXFrame": {"rect": [0, 0, 400, 400]}}}]}]})");
-  scene["applications"][0]["windows"][0]["children"] = windowChildren;
+  json scene = windowScene(windowChildren);
   scene["hitTest"] = hits;
   return scene;
 }
@@ -255,8 +253,8 @@ TEST(ElementAt, ClimbsAtMostFourLevelsToANamedElementButNeverIntoAContainer) {
       // Containers are never chosen, however they are titled...
       {chainBelow(scroll, 1, cell), "hit", {{"found", true}, {"role", ax::AXCell}, {"enabled", false}}},
       // ...but a hit on one is described: the start is never tested against them.
-      {json::array(), "window", {{"found", true}, {"role", ax::AXWindow}, {"title", "Main"}, {"enabled", false},
-                                 {"frame", {{"x", 0.0}, {"y", 0.0}, {"w", 400.0}, {"h", 400.0}}}}},
+      {json::array(), "window", {{"found", true}, {"role", ax::AXWindow}, {"title", "Form"}, {"enabled", false},
+                                 {"frame", {{"x", 0.0}, {"y", 0.0}, {"w", 1000.0}, {"h", 800.0}}}}},
   };
   for (const auto& c : cases) {
     SimDesktopFixture sim(sceneWithHits(c.children, hitAt(c.hit)));
@@ -267,7 +265,7 @@ TEST(ElementAt, ClimbsAtMostFourLevelsToANamedElementButNeverIntoAContainer) {
 TEST(ElementAt, NothingUnderThePointIsNotFound) {
   SimDesktopFixture sim(sceneWithHits(json::array(), json::parse(R"([{"rect": [0, 0, 10, 10], "fail": true}])")));
   EXPECT_EQ(cmdElementAt(sim.platform(), 5, 5), json::parse(R"({"found": false})"));
-  EXPECT_EQ(cmdElementAt(sim.platform(), 500, 500), json::parse(R"({"found": false})"));
+  EXPECT_EQ(cmdElementAt(sim.platform(), 1500, 500), json::parse(R"({"found": false})"));
   // Coordinates beyond single precision saturate instead of overflowing.
   EXPECT_EQ(cmdElementAt(sim.platform(), 1e300, -1e300), json::parse(R"({"found": false})"));
 }
