@@ -13,7 +13,7 @@ using nlohmann::json;
 
 // Elements met outside the tree are recorded up to this many; a reference to any
 // further one reads as failing.
-constexpr std::size_t freeElementLimit = 64;
+constexpr std::size_t freeElementLimit = 256;
 
 bool finite(std::initializer_list<double> numbers) {
   return std::ranges::all_of(numbers, [](double n) { return std::isfinite(n); });
@@ -84,7 +84,7 @@ class TreeWriter {
     if (freeCount_ == freeElementLimit) return std::nullopt;
     const std::size_t added =
         recorder_.recordFreeElement(tree_, element, "free." + std::to_string(freeCount_++));
-    addToIndex(index_, tree_, added);
+    for (std::size_t index = added; index < tree_.nodes.size(); ++index) addToIndex(index_, tree_, index);
     return tree_.nodes[added].id;
   }
 

@@ -17,6 +17,10 @@ using namespace std::chrono_literals;
 // However slowly an application answers, its recording ends after this long.
 constexpr ax::Microseconds applicationRecordingTimeout = 60s;
 
+// Below an element met outside the tree (a table's row that is not among its
+// children): deep and wide enough for the row's cells and the texts in them.
+constexpr WalkBounds freeElementWalk{.maxDepth = 5, .budget = 200};
+
 const ax::Microseconds readTimeout{static_cast<std::int64_t>(messagingTimeoutSeconds * 1e6)};
 
 // Every attribute the commands read of an element. "AXSubrole" comes before the
@@ -92,9 +96,12 @@ std::size_t TreeRecorder::addNode(RecordedTree& tree, const ax::Element& element
   return index;
 }
 
-void TreeRecorder::walkBelow(RecordedTree& tree, std::size_t index, int depth, int& budget) {
-  if (depth >= windowWalk.maxDepth) return;
-  const auto children = elementItems(read(tree.nodes[index].element, ax::AXChildren));
+void TreeRecorder::walkBelow(RecordedTree& tree, std::size_t index, int depth, int maxDepth, int& budget) {
+  if (depth >= maxDepth) return;
+  // Children that do not read stay unread in the scene too.
+  const auto value = read(tree.nodes[index].element, ax::AXChildren);
+  if (!value) return;
+  const auto children = elementItems(value);
   tree.nodes[index].children.emplace();
   for (std::size_t position = 0; position < children.size(); ++position) {
     if (budget < 1) {
@@ -106,7 +113,7 @@ void TreeRecorder::walkBelow(RecordedTree& tree, std::size_t index, int depth, i
     const std::size_t child = addNode(tree, children[position], tree.nodes[index].id + "." + std::to_string(position), false);
     tree.nodes[child].parent = index;
     tree.nodes[index].children->push_back(child);
-    walkBelow(tree, child, depth + 1, budget);
+    walkBelow(tree, child, depth + 1, maxDepth, budget);
   }
 }
 
@@ -131,14 +138,14 @@ RecordedTree TreeRecorder::recordApplication(const ax::RunningApplication& appli
     if (isFront) tree.frontWindow = window;
     if (isFront || allWindows) {
       int budget = windowWalk.budget - 1;  // the window itself is the walk's first element
-      walkBelow(tree, window, 0, budget);
+      walkBelow(tree, window, 0, windowWalk.maxDepth, budget);
     }
   }
   if (front && !tree.frontWindow) {
     tree.frontWindow = tree.nodes.size();
-    recordFreeElement(tree, *front, "front");
+    addNode(tree, *front, "front", false);
     int budget = windowWalk.budget - 1;
-    walkBelow(tree, *tree.frontWindow, 0, budget);
+    walkBelow(tree, *tree.frontWindow, 0, windowWalk.maxDepth, budget);
   }
   if (budgetSpent_) {
     notes_.push_back("a window has more elements than the commands examine; the scene holds the first " +
@@ -151,7 +158,10 @@ RecordedTree TreeRecorder::recordApplication(const ax::RunningApplication& appli
 }
 
 std::size_t TreeRecorder::recordFreeElement(RecordedTree& tree, const ax::Element& element, std::string id) {
-  return addNode(tree, element, std::move(id), false);
+  const std::size_t index = addNode(tree, element, std::move(id), false);
+  int budget = freeElementWalk.budget - 1;
+  walkBelow(tree, index, 0, freeElementWalk.maxDepth, budget);
+  return index;
 }
 
 const ax::AttrValue* RecordedNode::attribute(std::string_view name) const {

@@ -18,7 +18,8 @@ class TreeRecorder {
 
   RecordedTree recordApplication(const ax::RunningApplication& application, bool allWindows);
   // Records one more element met outside the tree (a focused element elsewhere, a
-  // title element); its element attributes are resolved like everyone else's.
+  // title element, a table's row) and a little of its subtree; its element
+  // attributes are resolved like everyone else's.
   std::size_t recordFreeElement(RecordedTree& tree, const ax::Element& element, std::string id);
 
   // Why the recording is incomplete, one sentence each; empty when it is whole.
@@ -28,7 +29,7 @@ class TreeRecorder {
  private:
   std::optional<ax::AttrValue> read(const ax::Element& element, std::string_view attribute);
   std::size_t addNode(RecordedTree& tree, const ax::Element& element, std::string id, bool isApplication);
-  void walkBelow(RecordedTree& tree, std::size_t index, int depth, int& budget);
+  void walkBelow(RecordedTree& tree, std::size_t index, int depth, int maxDepth, int& budget);
   bool mustStop();
   // A read that failed after the whole time-out: the application no longer answers.
   void noteIfStoppedAnswering(ax::Microseconds askedAt);
