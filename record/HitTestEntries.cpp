@@ -17,10 +17,11 @@ namespace {
 using nlohmann::json;
 
 // Grid cells are at least this many points wide, and a window gets at most this
-// many of them: enough to follow the widgets of a window, few enough to record
-// a large one in seconds.
+// many of them (and this many along its longer side): enough to follow the
+// widgets of a window, few enough to record a large one in seconds.
 constexpr double smallestCell = 6.0;
 constexpr double mostCells = 4096.0;
+constexpr double mostCellsAlongASide = 256.0;
 
 // What a hit test answered at one point, in the scene's terms.
 struct Failed {
@@ -97,7 +98,8 @@ class HitGrid {
  public:
   HitGrid(const ax::Rect& area, Identifier& desktop, Identifier& replay, const ax::Element& desktopSystemWide,
           const ax::Element& replaySystemWide)
-      : area_(area), cell_(std::max(smallestCell, std::ceil(std::sqrt(area.width * area.height / mostCells)))),
+      : area_(area), cell_(std::max({smallestCell, std::ceil(std::sqrt(area.width * area.height / mostCells)),
+                          std::ceil(std::max(area.width, area.height) / mostCellsAlongASide)})),
         columns_(static_cast<int>(std::ceil(area.width / cell_))), rows_(static_cast<int>(std::ceil(area.height / cell_))) {
     for (int row = 0; row < rows_; ++row) {
       for (int column = 0; column < columns_; ++column) {
@@ -169,7 +171,8 @@ class HitGrid {
 
 json hitTestEntries(ax::Accessibility& desktop, const RecordedTree& tree, const json& scene, const ax::Rect& area) {
   json entries = json::array();
-  if (!(area.width > 0 && area.height > 0)) return entries;
+  const bool measurable = std::isfinite(area.x) && std::isfinite(area.y) && std::isfinite(area.width * area.height);
+  if (!measurable || !(area.width > 0 && area.height > 0)) return entries;
   sim::VirtualClock replayClock;
   auto replay = sim::SimDesktop::fromJson(scene, replayClock);
   replay->requestStarted();

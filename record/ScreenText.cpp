@@ -30,7 +30,8 @@ std::array<double, 4> pointsRect(const ocr::NormalizedBox& box, const ax::Rect& 
 }  // namespace
 
 std::optional<json> recordScreenText(ocr::Screen& screen, const ax::Rect& window) {
-  if (!(window.width > 0 && window.height > 0)) return std::nullopt;
+  const bool measurable = std::isfinite(window.x) && std::isfinite(window.y) && std::isfinite(window.width * window.height);
+  if (!measurable || !(window.width > 0 && window.height > 0)) return std::nullopt;
   auto image = screen.capture(window);
   if (!image) return std::nullopt;
   auto observations = screen.recognize(*image);
