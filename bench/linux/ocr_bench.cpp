@@ -340,7 +340,9 @@ int main() {
   const std::map<std::string, std::optional<std::string>> freshReads{{"MORVEL_OCR_CACHE_MB", "0"}};
   HelperProcess helper(freshReads);
   // The same reads with the Western European languages: what they cost on English text.
-  HelperProcess western({{"MORVEL_OCR_CACHE_MB", "0"}, {"MORVEL_OCR_LANGUAGES", morvel::linux_ax::westernEuropeanLanguages}});
+  const std::map<std::string, std::optional<std::string>> westernReads{
+      {"MORVEL_OCR_CACHE_MB", "0"}, {"MORVEL_OCR_LANGUAGES", morvel::linux_ax::westernEuropeanLanguages}};
+  HelperProcess western(westernReads);
   const Workload workloads[] = {{"800x600", {0, 0, 800, 600}, 9, 5},
                                 {"1920x1080", {0, 0, screenWidth, screenHeight}, 5, 3}};
   for (const Workload& work : workloads) {
