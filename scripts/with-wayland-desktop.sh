@@ -13,6 +13,10 @@
 # sway refuses to run as root: when started by root, the compositor runs as
 # MORVEL_WAYLAND_USER (default nobody), which owns the runtime directory.
 # Logs go to $XDG_RUNTIME_DIR/logs; set MORVEL_DESKTOP_LOGS=DIR to keep them.
+#
+# Each service's process group and the command that starts it again are kept in
+# $XDG_RUNTIME_DIR/services, so that a test can stop a service and bring it back
+# (scripts/desktop-service.sh); the teardown stops whatever runs then.
 set -euo pipefail
 
 if [ "$#" -eq 0 ]; then
@@ -27,7 +31,9 @@ runtime_dir="$(mktemp -d /tmp/morvel-wayland.XXXXXX)"
 chmod 700 "$runtime_dir"
 log_dir="${MORVEL_DESKTOP_LOGS:-$runtime_dir/logs}"
 mkdir -p "$log_dir"
-service_groups=()
+services_dir="$runtime_dir/services"
+mkdir -p "$services_dir"
+service_names=()
 
 as_compositor_user=()
 if [ "$(id -u)" -eq 0 ]; then
@@ -42,17 +48,23 @@ start_service() {
   local name="$1"
   shift
   setsid "$@" </dev/null >>"$log_dir/$name.log" 2>&1 &
-  service_groups+=("$!")
+  echo "$!" >"$services_dir/$name.pgid"
+  printf '%q ' "$@" >"$services_dir/$name.cmd"
+  service_names+=("$name")
 }
 
 teardown() {
   local status=$?
-  local group
-  for ((i = ${#service_groups[@]} - 1; i >= 0; i--)); do
-    group="${service_groups[$i]}"
+  local group name
+  local groups=()
+  for ((i = ${#service_names[@]} - 1; i >= 0; i--)); do
+    name="${service_names[$i]}"
+    group="$(cat "$services_dir/$name.pgid" 2>/dev/null || true)"
+    [ -n "$group" ] || continue
+    groups+=("$group")
     kill -TERM -- "-$group" 2>/dev/null || true
   done
-  for group in "${service_groups[@]}"; do
+  for group in "${groups[@]}"; do
     for _ in $(seq 1 50); do
       kill -0 -- "-$group" 2>/dev/null || break
       sleep 0.1
