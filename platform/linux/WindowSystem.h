@@ -54,6 +54,8 @@ class WindowSystem {
   // back: its applications went with it, and the accessibility registry, which
   // needs the display, cannot answer until it is back.
   virtual bool gone() { return false; }
+  // Forgets what was read for the request so far: the desktop may have changed.
+  virtual void forgetReads() {}
 };
 
 }  // namespace morvel::linux_ax

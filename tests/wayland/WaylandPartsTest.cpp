@@ -8,6 +8,7 @@
 #include "platform/linux/wayland/ScreencopyCapture.h"
 #include "platform/linux/wayland/SwayIpc.h"
 #include "platform/linux/wayland/SwaySocket.h"
+#include "platform/linux/wayland/SwayWindowSystem.h"
 #include "platform/linux/wayland/SwayTree.h"
 
 #include <gtest/gtest.h>
@@ -201,6 +202,20 @@ TEST(SwayIpc, ASwayStartedAgainIsFoundOnTheSocketItNamedAfterItself) {
     EXPECT_EQ(ipc.request(SwayMessage::GetVersion), "{}");
   }
   std::filesystem::remove_all(runtime);
+}
+
+TEST(SwayWindowSystem, TheLayoutIsAskedOncePerRequest) {
+  const std::string tree = treeWith(json::array(), {view(7, 42, "contacts", {10, 20, 300, 200})}).dump();
+  ScriptedSway sway({frameSwayMessage(SwayMessage::GetTree, tree), frameSwayMessage(SwayMessage::GetTree, "{}")});
+  SwayWindowSystem windows(sway.path());
+  EXPECT_EQ(windows.windowPid(7), 42);
+  EXPECT_EQ(windows.applicationId(7), "contacts");
+  EXPECT_EQ(windows.windowTitle(7), "title contacts");
+  EXPECT_EQ(sway.requests_.size(), 1u);
+  // The next request sees the window gone.
+  windows.forgetReads();
+  EXPECT_EQ(windows.windowPid(7), std::nullopt);
+  EXPECT_EQ(sway.requests_.size(), 2u);
 }
 
 TEST(ScreencopyFrame, FormatsRowOrderAndScaleAllGiveTheSameGrey) {

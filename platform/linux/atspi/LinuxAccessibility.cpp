@@ -99,6 +99,7 @@ void LinuxAccessibility::requestStarted() {
   // starts it in vain, and libatspi, seeing the registry's name change hands,
   // registers every event listener with it again, each call waiting out its
   // time-out. So the tree is left unasked until the display is back.
+  workspace_.forgetReads();
   windowSystemGone_ = workspace_.gone();
   if (bus_.connected()) {
     // Events that arrived between requests (the cache updates among them) are
@@ -127,6 +128,7 @@ void LinuxAccessibility::forgetConnection() {
 }
 
 void LinuxAccessibility::desktopMayHaveChanged() {
+  workspace_.forgetReads();
   guard_.endAttempt();
   memo_.endAttempt();
   placement_.forget();
