@@ -95,11 +95,11 @@ std::optional<ax::RunningApplication> LinuxAccessibility::frontmostApplication()
 }
 
 void LinuxAccessibility::requestStarted() {
+  workspace_.forgetReads();
   // While the display is gone the registry cannot run: asked then, the bus
   // starts it in vain, and libatspi, seeing the registry's name change hands,
   // registers every event listener with it again, each call waiting out its
   // time-out. So the tree is left unasked until the display is back.
-  workspace_.forgetReads();
   windowSystemGone_ = workspace_.gone();
   if (bus_.connected()) {
     // Events that arrived between requests (the cache updates among them) are
