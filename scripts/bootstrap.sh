@@ -19,6 +19,9 @@ packages=(
   xvfb xauth dbus dbus-x11 openbox libgtk-3-dev x11-utils
   # real applications and a pyatspi client for the integration tests and benchmarks
   gtk-3-examples tk python3-pyatspi
+  # a Qt 5 application, scaled on its own in the tests of scaled desktops, on
+  # X11 and as a Wayland client
+  featherpad qtwayland5
   # Wayland sessions: the client library, and a headless sway session for the
   # tests (Xwayland, a virtual keyboard, grim to compare captures with)
   libwayland-dev sway xwayland wtype grim

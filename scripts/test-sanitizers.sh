@@ -30,7 +30,7 @@ status=0
 ctest --test-dir "$build_dir" --output-on-failure -j2 -LE 'integration|wayland|mcp-client' || status=1
 # The fast unwinder: with the slow one (which sees through the desktop's libraries,
 # built without frame pointers) recognition runs past the tests' reply time-outs.
-"$top/scripts/with-virtual-desktop.sh" ctest --test-dir "$build_dir" --output-on-failure -L integration -LE mcp-client || status=1
+"$top/scripts/with-virtual-desktop.sh" ctest --test-dir "$build_dir" --output-on-failure -L integration -LE 'mcp-client|thirdparty' || status=1
 
 if compgen -G "$reports/*" >/dev/null; then
   for report in "$reports"/*; do

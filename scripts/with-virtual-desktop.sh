@@ -10,6 +10,8 @@
 #
 # Logs of the desktop's services go to $XDG_RUNTIME_DIR/logs while it runs;
 # set MORVEL_DESKTOP_LOGS=DIR to keep them in DIR instead.
+# MORVEL_SCREEN_GEOMETRY=WxHxDEPTH sizes the screen (default 1920x1080x24), for
+# tests that need room for windows of scaled applications.
 #
 # Each service's process group and the command that starts it again are kept in
 # $XDG_RUNTIME_DIR/services, so that a test can stop a service and bring it back
@@ -21,7 +23,7 @@ if [ "$#" -eq 0 ]; then
   exit 2
 fi
 
-screen_geometry="1920x1080x24"
+screen_geometry="${MORVEL_SCREEN_GEOMETRY:-1920x1080x24}"
 service_control="$(cd "$(dirname "$0")" && pwd)/desktop-service.sh"
 startup_deadline_s=20
 

@@ -24,7 +24,10 @@ if [ "$#" -eq 0 ]; then
   exit 2
 fi
 
-output_mode="1920x1080"
+# MORVEL_OUTPUT_SCALE=N gives the output N pixels per point, with the same
+# logical size (1920x1080 points).
+output_scale="${MORVEL_OUTPUT_SCALE:-1}"
+output_mode="$((1920 * output_scale))x$((1080 * output_scale))"
 startup_deadline_s=20
 
 runtime_dir="$(mktemp -d /tmp/morvel-wayland.XXXXXX)"
@@ -113,7 +116,7 @@ wait_for "the accessibility bus" dbus-send --session --dest=org.a11y.Bus --type=
 # (a tiled GTK 3 window drops its client-side shadow).
 sway_config="$runtime_dir/sway.config"
 cat >"$sway_config" <<CONFIG
-output * mode $output_mode position 0 0 background #3a3a3a solid_color
+output * mode $output_mode scale $output_scale position 0 0 background #3a3a3a solid_color
 xwayland enable
 for_window [app_id=".*"] floating enable
 for_window [class=".*"] floating enable

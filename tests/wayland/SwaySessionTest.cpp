@@ -198,6 +198,32 @@ TEST_F(ContactsOnSway, AWindowDrawingItsOwnShadowIsPlacedWhereItsTitleBarBegins)
   expectHas(ask({{"cmd", "element-at"}, {"x", view.content.x - 3}, {"y", view.content.y + 40}}), {{"found", false}});
 }
 
+TEST_F(ContactsOnSway, AQtWindowScaledOnItsOwnIsPlacedInSwaysCoordinates) {
+  // FeatherPad (Qt 5) as a native Wayland client at 1.5 of sway's scale: it
+  // reports its extents in its own units, two thirds of sway's.
+  ChildProcess featherPad({"featherpad"}, {{"QT_QPA_PLATFORM", "wayland"},
+                                           {"QT_SCALE_FACTOR", "1.5"},
+                                           {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"},
+                                           {"QT_ACCESSIBILITY", "1"}});
+  ASSERT_TRUE(focusedOnSway(featherPad)) << "FeatherPad did not come up focused";
+  const Rect window = swayViewOf(featherPad.pid()).value_or(SwayView{}).content;
+  std::optional<Json> fields;
+  ASSERT_TRUE(eventually([&] { return (fields = ask({{"cmd", "fields"}})) && !(*fields)["fields"].empty(); },
+                         startupTimeout));
+  // The editor spans the window's width.
+  const Json& editor = (*fields)["fields"][0];
+  EXPECT_EQ(editor["role"], ax::AXTextArea);
+  constexpr double roundingSlack = 2;
+  EXPECT_NEAR(editor["frame"]["x"].get<double>(), window.x, roundingSlack) << editor;
+  EXPECT_NEAR(editor["frame"]["w"].get<double>(), window.width, roundingSlack) << editor;
+  // Its centre hits the editor (or the viewport Qt lays over it).
+  const Json& frame = editor["frame"];
+  expectHas(ask({{"cmd", "element-at"},
+                 {"x", frame["x"].get<double>() + frame["w"].get<double>() / 2},
+                 {"y", frame["y"].get<double>() + frame["h"].get<double>() / 2}}),
+            {{"found", true}, {"frame", frame}});
+}
+
 // sway killed and started again under the same helper, in a session of its
 // own (see CMakeLists.txt): the new sway listens on a socket named after its
 // process, since the old one's is left over where SWAYSOCK points.

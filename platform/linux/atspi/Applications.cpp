@@ -1,6 +1,8 @@
 #include "platform/linux/atspi/Applications.h"
 
+#include "platform/linux/atspi/ElementNodes.h"
 #include "platform/linux/atspi/LibraryCache.h"
+#include "platform/linux/atspi/TreeShape.h"
 
 #include <algorithm>
 
@@ -227,39 +229,85 @@ std::optional<std::string> Applications::xTitleOf(AtspiAccessible* window) {
   return std::nullopt;
 }
 
-std::optional<PixelPoint> Applications::windowOriginOf(AtspiAccessible* accessible) {
+std::optional<ExtentsMapping> Applications::mappingOf(AtspiAccessible* accessible) {
   const std::string* busName = CallGuard::applicationOf(accessible);
   if (busName == nullptr || inScreenCoordinates_.contains(*busName)) return std::nullopt;
-  if (auto known = origins_.find(*busName); known != origins_.end()) return known->second;
-  // Nothing found while looking: the search itself reads extents of windows.
-  origins_.emplace(*busName, std::nullopt);
-  const std::string application = *busName;
-  auto pid = reader_.processId(accessible);
-  std::optional<PixelPoint> origin = pid ? findWindowOrigin(*pid) : std::nullopt;
-  origins_[application] = origin;
-  return origin;
+  auto known = mappings_.find(*busName);
+  if (known == mappings_.end()) {
+    // Nothing found while looking: the search itself reads extents of windows.
+    const std::string application = *busName;
+    mappings_.emplace(application, ApplicationMapping{});
+    auto pid = reader_.processId(accessible);
+    ApplicationMapping found = pid ? findMapping(*pid) : ApplicationMapping{};
+    known = mappings_.insert_or_assign(application, std::move(found)).first;
+  }
+  if (known->second.perWindow.empty()) return known->second.common;
+  return mappingInWindow(known->second, accessible);
 }
 
-std::optional<PixelPoint> Applications::findWindowOrigin(std::int32_t pid) {
+std::optional<ExtentsMapping> Applications::mappingInWindow(const ApplicationMapping& mapping,
+                                                            AtspiAccessible* accessible) {
+  AccessibleRef window = topLevelWindowOf(reader_, accessible);
+  for (const auto& [known, windowMapping] : mapping.perWindow) {
+    if (window && sameAccessible(window.get(), known.get())) return windowMapping;
+  }
+  return mapping.common;
+}
+
+Applications::ApplicationMapping Applications::findMapping(std::int32_t pid) {
   AccessibleRef application = byPid(pid);
-  if (!application) return std::nullopt;
+  if (!application) return {};
   const std::optional<WindowId> active = workspace_.activeWindow();
-  std::optional<PixelPoint> origin;
+  std::optional<ExtentsMapping> shifted;
+  std::vector<std::pair<AccessibleRef, std::optional<ExtentsMapping>>> windows;
+  bool anyInScreenPixels = false;
   for (AccessibleRef& window : visibleTopLevels(application.get())) {
     auto extents = reader_.toolkitExtents(window.get());
     if (!extents) continue;
+    bool inScreenPixels = false;
     for (const ClientWindow& client : clients()) {
       if (client.pid != pid) continue;
-      if (standsFor(*extents, client)) {
-        if (const std::string* busName = CallGuard::applicationOf(application.get())) inScreenCoordinates_.insert(*busName);
-        return std::nullopt;
-      }
+      inScreenPixels = inScreenPixels || standsFor(*extents, client);
       const bool atWindowOrigin = extents->x == 0 && extents->y == 0 && extents->width == client.client.width &&
                                   extents->height == client.client.height;
-      if (atWindowOrigin && (!origin || client.id == active)) origin = PixelPoint{client.client.x, client.client.y};
+      if (atWindowOrigin && (!shifted || client.id == active)) shifted = shiftedTo({client.client.x, client.client.y});
+    }
+    if (inScreenPixels) {
+      anyInScreenPixels = true;
+      windows.emplace_back(std::move(window), std::nullopt);
+    } else if (auto scaled = scaledMapping(*extents, pid, active)) {
+      windows.emplace_back(std::move(window), scaled);
     }
   }
-  return origin;
+  const auto scaledWindow = std::find_if(windows.begin(), windows.end(), [](const auto& w) { return w.second.has_value(); });
+  if (scaledWindow == windows.end()) {
+    if (anyInScreenPixels) {
+      if (const std::string* busName = CallGuard::applicationOf(application.get())) inScreenCoordinates_.insert(*busName);
+      return {};
+    }
+    return {shifted, {}};
+  }
+  // One window needs no walk up from an element to learn which it is in; with
+  // more, each is mapped onto its own place, at its own scale.
+  std::optional<ExtentsMapping> common = scaledWindow->second;
+  if (windows.size() == 1) return {common, {}};
+  return {common, std::move(windows)};
+}
+
+std::optional<ExtentsMapping> Applications::scaledMapping(const PixelRect& extents, std::int32_t pid,
+                                                          std::optional<WindowId> active) {
+  std::optional<ExtentsMapping> found;
+  for (const ClientWindow& client : clients()) {
+    if (client.pid != pid || (found && client.id != active)) continue;
+    // Toolkits measure a window with the window manager's frame or without.
+    for (const PixelRect& onScreen : {client.client, client.frame}) {
+      if (auto scale = consistentScale(extents, onScreen)) {
+        found = scaledOnto(extents, onScreen, *scale);
+        break;
+      }
+    }
+  }
+  return found;
 }
 
 }  // namespace morvel::linux_ax

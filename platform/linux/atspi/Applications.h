@@ -13,6 +13,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace morvel::linux_ax {
@@ -30,8 +31,11 @@ class Applications final : public ExtentsOrigin {
   // A toolkit that reports a top-level window at 0,0 with the size of one of
   // its client windows elsewhere reports every extent relative to that window:
   // its origin is the client area of the application's active window (or its
-  // topmost one of that size).
-  std::optional<PixelPoint> windowOriginOf(AtspiAccessible* accessible) override;
+  // topmost one of that size). One that reports its windows consistently
+  // smaller or larger than the window system's is scaled: its extents are
+  // scaled onto the window system's pixels, per window when its windows
+  // disagree.
+  std::optional<ExtentsMapping> mappingOf(AtspiAccessible* accessible) override;
 
   AccessibleRef desktop();
   // The applications registered on the bus, read once per request.
@@ -66,7 +70,7 @@ class Applications final : public ExtentsOrigin {
   void endRequest() {
     applications_.reset();
     clients_.reset();
-    origins_.clear();
+    mappings_.clear();
   }
   // The connection these applications came through has broken.
   void forgetConnection() {
@@ -82,14 +86,25 @@ class Applications final : public ExtentsOrigin {
   // The client window of `pid` that a top-level accessible stands for, by its extents.
   const ClientWindow* clientFor(AtspiAccessible* window, std::optional<std::int32_t> pid);
   std::optional<FrontApplication> frontByState();
-  std::optional<PixelPoint> findWindowOrigin(std::int32_t pid);
+  // How one application's extents map: alike for all its windows, or window
+  // by window (`common` then serves what lies in none of them: pop-ups).
+  struct ApplicationMapping {
+    std::optional<ExtentsMapping> common;
+    std::vector<std::pair<AccessibleRef, std::optional<ExtentsMapping>>> perWindow;
+  };
+  ApplicationMapping findMapping(std::int32_t pid);
+  // The toolkit's window `extents` scaled onto a client window of `pid` (the
+  // active one where several fit).
+  std::optional<ExtentsMapping> scaledMapping(const PixelRect& extents, std::int32_t pid,
+                                              std::optional<WindowId> active);
+  std::optional<ExtentsMapping> mappingInWindow(const ApplicationMapping& mapping, AtspiAccessible* accessible);
 
   AtspiReader& reader_;
   WindowSystem& workspace_;
   std::optional<std::vector<AccessibleRef>> applications_;
   std::optional<std::vector<ClientWindow>> clients_;
-  // Origins found in this request, by bus name.
-  std::map<std::string, std::optional<PixelPoint>, std::less<>> origins_;
+  // Mappings found in this request, by bus name.
+  std::map<std::string, ApplicationMapping, std::less<>> mappings_;
   // Applications seen to report screen coordinates: a toolkit does not change its mind.
   std::set<std::string, std::less<>> inScreenCoordinates_;
   // The list as an earlier request read it: asked first when looking up a process.

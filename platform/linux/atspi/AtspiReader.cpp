@@ -244,10 +244,7 @@ std::optional<PixelRect> AtspiReader::screenExtents(AtspiAccessible* accessible)
   // On Wayland every toolkit measures from its window's surface.
   if (placement_ != nullptr) return placement_->toScreen(accessible, *extents);
   if (origin_ == nullptr) return extents;
-  if (auto origin = origin_->windowOriginOf(accessible)) {
-    extents->x += origin->x;
-    extents->y += origin->y;
-  }
+  if (auto mapping = origin_->mappingOf(accessible)) return mapping->toScreen(*extents);
   return extents;
 }
 
@@ -275,9 +272,10 @@ AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x,
   auto component = IfaceRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
   if (!component) return {};
   if (origin_ != nullptr) {
-    if (auto origin = origin_->windowOriginOf(accessible)) {
-      x -= origin->x;
-      y -= origin->y;
+    if (auto mapping = origin_->mappingOf(accessible)) {
+      const PixelPoint inToolkit = mapping->toToolkit(x, y);
+      x = inToolkit.x;
+      y = inToolkit.y;
     }
   }
   auto hit = guard_.run(accessible, [&](GError** error) {

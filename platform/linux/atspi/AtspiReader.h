@@ -5,6 +5,7 @@
 // absent value, never an error.
 
 #include "platform/linux/atspi/CallGuard.h"
+#include "platform/linux/atspi/ExtentsMapping.h"
 #include "platform/linux/atspi/GlibOwnership.h"
 #include "platform/linux/atspi/RequestMemo.h"
 #include "platform/linux/atspi/SurfacePlacement.h"
@@ -17,25 +18,21 @@
 
 namespace morvel::linux_ax {
 
-struct PixelPoint {
-  int x = 0;
-  int y = 0;
-};
-
-// Where an application's extents have their origin. Most toolkits report them
-// in screen coordinates as asked; some (GTK 4) relative to their window.
+// How an application's extents lie on the screen. Most toolkits report them in
+// screen pixels as asked; some (GTK 4) relative to their window, and scaled
+// ones in their own logical units.
 class ExtentsOrigin {
  public:
   virtual ~ExtentsOrigin() = default;
-  // The screen position of the origin of the extents of `accessible`; absent
-  // when they are in screen coordinates already.
-  virtual std::optional<PixelPoint> windowOriginOf(AtspiAccessible* accessible) = 0;
+  // How the extents of `accessible` map onto the screen; absent when they are
+  // in screen pixels already.
+  virtual std::optional<ExtentsMapping> mappingOf(AtspiAccessible* accessible) = 0;
 };
 
 class AtspiReader {
  public:
   AtspiReader(CallGuard& guard, RequestMemo& memo) : guard_(guard), memo_(memo) {}
-  // Extents and hit-test points are translated through `origin` from now on.
+  // Extents and hit-test points are mapped through `origin` from now on.
   void setExtentsOrigin(ExtentsOrigin* origin) { origin_ = origin; }
 
   std::optional<AtspiRole> role(AtspiAccessible* accessible);

@@ -3,6 +3,7 @@
 #include "platform/linux/atspi/AtspiReader.h"
 #include "platform/linux/atspi/ElementNodes.h"
 #include "platform/linux/atspi/RoleMapping.h"
+#include "platform/linux/atspi/TreeShape.h"
 
 #include <algorithm>
 
@@ -12,13 +13,14 @@ namespace {
 // Bounds on what one lookup reads, whatever the application holds.
 constexpr int mostTopLevelWindows = 256;
 constexpr int mostWindowChildren = 64;
-constexpr int deepestElement = 64;
 
 bool sameSize(const PixelRect& a, const PixelRect& b) { return a.width == b.width && a.height == b.height; }
 
-// A surface that could hold the visible window: as large, or larger by a shadow.
+// A surface that could hold the visible window: as large, or larger by a
+// shadow, or the same window in a toolkit's own scale.
 bool couldHold(const PixelRect& surface, const PixelRect& visible) {
-  return surface.width >= visible.width && surface.height >= visible.height;
+  return (surface.width >= visible.width && surface.height >= visible.height) ||
+         consistentScale(surface, visible).has_value();
 }
 
 }  // namespace
@@ -55,15 +57,15 @@ std::optional<PixelRect> SurfacePlacement::toScreen(AtspiAccessible* accessible,
   if (placement == nullptr) return std::nullopt;
   if (!placement->fromSurface) return extents;
   if (sameAccessible(accessible, placement->window.get())) return placement->visible;
-  return PixelRect{placement->visible.x + extents.x - placement->surfaceX,
-                   placement->visible.y + extents.y - placement->surfaceY, extents.width, extents.height};
+  return placement->onScreen.toScreen(extents);
 }
 
 std::optional<std::pair<int, int>> SurfacePlacement::toSurface(AtspiAccessible* accessible, int x, int y) {
   const Placement* placement = placementOf(accessible);
   if (placement == nullptr) return std::nullopt;
   if (!placement->fromSurface) return std::pair{x, y};
-  return std::pair{x - placement->visible.x + placement->surfaceX, y - placement->visible.y + placement->surfaceY};
+  const PixelPoint onSurface = placement->onScreen.toToolkit(x, y);
+  return std::pair{onSurface.x, onSurface.y};
 }
 
 const SurfacePlacement::Placement* SurfacePlacement::placementOf(AtspiAccessible* accessible) {
@@ -89,7 +91,7 @@ const SurfacePlacement::Placement* SurfacePlacement::placementOf(AtspiAccessible
     }
     return known->second ? &*known->second : nullptr;
   }
-  AccessibleRef window = topLevelOf(accessible);
+  AccessibleRef window = topLevelWindowOf(reader_, accessible);
   if (!window) return nullptr;
   auto known = byWindow_.find(window.get());
   if (known == byWindow_.end()) {
@@ -109,9 +111,13 @@ const SurfacePlacement::Placement* SurfacePlacement::placementOf(AtspiAccessible
 }
 
 std::optional<SurfacePlacement::Placement> SurfacePlacement::place(AccessibleRef window, const ClientWindow& client) {
-  if (!client.extentsFromSurface) return Placement{std::move(window), client.client, 0, 0, false};
+  if (!client.extentsFromSurface) return Placement{std::move(window), client.client, {}, false};
   auto surface = reader_.toolkitExtents(window.get());
   if (!surface) return std::nullopt;
+  // A toolkit that scales on its own draws no shadow of its own size around it.
+  if (auto scale = consistentScale(*surface, client.client)) {
+    return Placement{std::move(window), client.client, scaledOnto(*surface, client.client, *scale)};
+  }
   std::vector<PixelRect> children;
   // Without a shadow the surface is the visible window: no child need be asked.
   const bool shadowed = !sameSize(*surface, client.client);
@@ -123,19 +129,7 @@ std::optional<SurfacePlacement::Placement> SurfacePlacement::place(AccessibleRef
     }
   }
   const auto [surfaceX, surfaceY] = visibleOriginOnSurface(*surface, children, client.client);
-  return Placement{std::move(window), client.client, surfaceX, surfaceY};
-}
-
-AccessibleRef SurfacePlacement::topLevelOf(AtspiAccessible* accessible) {
-  AccessibleRef current = AccessibleRef::share(accessible);
-  for (int depth = 0; depth < deepestElement && current; ++depth) {
-    AccessibleRef parent = reader_.parent(current.get());
-    if (!parent) return {};
-    auto role = reader_.role(parent.get());
-    if (role == ATSPI_ROLE_APPLICATION) return current;
-    current = std::move(parent);
-  }
-  return {};
+  return Placement{std::move(window), client.client, shiftedTo({client.client.x - surfaceX, client.client.y - surfaceY})};
 }
 
 AccessibleRef SurfacePlacement::showingWindowFitting(AtspiAccessible* application, const ClientWindow& client) {

@@ -4,9 +4,12 @@
 // their window's own surface (Wayland). The window system places each window's
 // visible area; the toolkit's surface may be larger by a shadow it draws
 // around it (GTK 3), which the window's own extents and its children's tell.
-// Hit-test points go the other way, from the screen onto the surface.
+// A toolkit scaled on its own (QT_SCALE_FACTOR) measures in its own units,
+// which are scaled onto the compositor's. Hit-test points go the other way,
+// from the screen onto the surface.
 
 #include "platform/linux/WindowSystem.h"
+#include "platform/linux/atspi/ExtentsMapping.h"
 #include "platform/linux/atspi/GlibOwnership.h"
 #include "platform/linux/image/PixelRect.h"
 
@@ -43,13 +46,11 @@ class SurfacePlacement {
   struct Placement {
     AccessibleRef window;
     PixelRect visible;
-    int surfaceX = 0;  // where `visible` starts on the surface
-    int surfaceY = 0;
+    ExtentsMapping onScreen;  // from the surface onto the screen
     bool fromSurface = true;  // false: the toolkit already measures from the screen
   };
   const Placement* placementOf(AtspiAccessible* accessible);
   std::optional<Placement> place(AccessibleRef window, const ClientWindow& client);
-  AccessibleRef topLevelOf(AtspiAccessible* accessible);
   AccessibleRef showingWindowFitting(AtspiAccessible* application, const ClientWindow& client);
   const std::vector<ClientWindow>& clients();
 

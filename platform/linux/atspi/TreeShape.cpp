@@ -3,6 +3,12 @@
 #include "platform/linux/atspi/Showing.h"
 
 namespace morvel::linux_ax {
+namespace {
+
+// No toolkit nests this deep; the bound stops a tree that answers with a cycle.
+constexpr int deepestElement = 64;
+
+}  // namespace
 
 std::optional<std::vector<AccessibleRef>> presentedChildren(AtspiReader& reader, AtspiAccessible* accessible, int limit) {
   const auto role = reader.role(accessible);
@@ -25,6 +31,17 @@ AccessibleRef presentedParent(AtspiReader& reader, AtspiAccessible* accessible) 
   AccessibleRef parent = reader.parent(accessible);
   if (parent && reader.role(parent.get()) == ATSPI_ROLE_PAGE_TAB) return reader.parent(parent.get());
   return parent;
+}
+
+AccessibleRef topLevelWindowOf(AtspiReader& reader, AtspiAccessible* accessible) {
+  AccessibleRef current = AccessibleRef::share(accessible);
+  for (int depth = 0; depth < deepestElement && current; ++depth) {
+    AccessibleRef parent = reader.parent(current.get());
+    if (!parent) return {};
+    if (reader.role(parent.get()) == ATSPI_ROLE_APPLICATION) return current;
+    current = std::move(parent);
+  }
+  return {};
 }
 
 }  // namespace morvel::linux_ax

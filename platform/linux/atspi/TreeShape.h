@@ -14,5 +14,7 @@ namespace morvel::linux_ax {
 
 std::optional<std::vector<AccessibleRef>> presentedChildren(AtspiReader& reader, AtspiAccessible* accessible, int limit);
 AccessibleRef presentedParent(AtspiReader& reader, AtspiAccessible* accessible);
+// The application's top-level child that holds `accessible` (or is it).
+AccessibleRef topLevelWindowOf(AtspiReader& reader, AtspiAccessible* accessible);
 
 }  // namespace morvel::linux_ax

@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <cstdlib>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -70,7 +71,9 @@ std::optional<Json> HelperProcess::ask(const Json& request, std::chrono::millise
   return Json::parse(*line, nullptr, /*allow_exceptions=*/false);
 }
 
-FixtureApplication::FixtureApplication(std::vector<std::string> argv) : process_(std::move(argv)) {
+FixtureApplication::FixtureApplication(std::vector<std::string> argv,
+                                       const std::map<std::string, std::optional<std::string>>& environment)
+    : process_(std::move(argv), environment) {
   auto line = process_.readLine(startupTimeout);
   started_ = line == "ready" && clientWindowOf(process_.pid()).has_value();
 }
@@ -96,7 +99,7 @@ std::vector<std::string> FixtureApplication::commandLines(const std::string& lin
   return lines;
 }
 
-ScreenRect FixtureApplication::frameOf(const std::string& widget) {
+ScreenRect FixtureApplication::frameOf(const std::string& widget, int scale) {
   std::istringstream place(command("geometry " + widget));
   ScreenRect inWindow;
   if (!(place >> inWindow.x >> inWindow.y >> inWindow.width >> inWindow.height)) {
@@ -104,7 +107,8 @@ ScreenRect FixtureApplication::frameOf(const std::string& widget) {
   }
   auto client = clientWindowOf(process_.pid());
   if (!client) throw std::runtime_error("application window not on screen");
-  return {client->x + inWindow.x, client->y + inWindow.y, inWindow.width, inWindow.height};
+  return {client->x + inWindow.x * scale, client->y + inWindow.y * scale, inWindow.width * scale,
+          inWindow.height * scale};
 }
 
 std::optional<ScreenRect> clientWindowOf(pid_t pid, std::chrono::milliseconds timeout) {
@@ -131,6 +135,44 @@ std::optional<ScreenRect> framedWindowOf(pid_t pid, std::chrono::milliseconds ti
   const int top = static_cast<int>(extents[2]);
   const int bottom = static_cast<int>(extents[3]);
   return ScreenRect{client->x - left, client->y - top, client->width + left + right, client->height + top + bottom};
+}
+
+bool moveWindowOf(pid_t pid, int x, int y) {
+  DisplayPtr display(XOpenDisplay(nullptr));
+  if (!display) return false;
+  XSetErrorHandler(ignoreErrors);
+  auto window = viewableWindowOf(display.get(), pid);
+  if (!window) return false;
+  XMoveWindow(display.get(), *window, x, y);
+  XFlush(display.get());
+  // The window manager puts its frame there, the client window inside it.
+  constexpr int decorationSlack = 40;
+  return eventually(
+      [&] {
+        auto client = viewableClientOf(display.get(), pid);
+        return client && std::abs(client->x - x) <= decorationSlack && std::abs(client->y - y) <= decorationSlack;
+      },
+      startupTimeout);
+}
+
+bool activateWindowOf(pid_t pid) {
+  DisplayPtr display(XOpenDisplay(nullptr));
+  if (!display) return false;
+  XSetErrorHandler(ignoreErrors);
+  auto window = viewableWindowOf(display.get(), pid);
+  if (!window) return false;
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = *window;
+  event.xclient.message_type = XInternAtom(display.get(), "_NET_ACTIVE_WINDOW", False);
+  event.xclient.format = 32;
+  constexpr long fromAPager = 2;  // a source the window manager obeys without second thoughts
+  event.xclient.data.l[0] = fromAPager;
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display.get(), DefaultRootWindow(display.get()), False, SubstructureRedirectMask | SubstructureNotifyMask,
+             &event);
+  XFlush(display.get());
+  return eventually([&] { return activeWindowPid() == pid; }, startupTimeout);
 }
 
 std::optional<std::int32_t> activeWindowPid() {

@@ -48,15 +48,18 @@ inline Json frameJson(const ScreenRect& rect) {
 // A sample application the tests drive over its standard input.
 class FixtureApplication {
  public:
-  // The contacts application, or another program that speaks the same protocol.
-  explicit FixtureApplication(std::vector<std::string> argv = {MORVEL_CONTACTS_APP_PATH});
+  // The contacts application, or another program that speaks the same protocol,
+  // with `environment` set on top of ours (GDK_SCALE...).
+  explicit FixtureApplication(std::vector<std::string> argv = {MORVEL_CONTACTS_APP_PATH},
+                              const std::map<std::string, std::optional<std::string>>& environment = {});
   // The application's answer to one command line.
   std::string command(const std::string& line);
   // The answer to a command that replies with a count N and then N lines.
   std::vector<std::string> commandLines(const std::string& line);
   // A widget's frame on screen: the X server's position of the window's client
-  // area plus the widget's place in it as the toolkit laid it out.
-  ScreenRect frameOf(const std::string& widget);
+  // area plus the widget's place in it as the toolkit laid it out, in the
+  // toolkit's units that are `scale` pixels each.
+  ScreenRect frameOf(const std::string& widget, int scale = 1);
   pid_t pid() const { return process_.pid(); }
   bool started() const { return started_; }
 
@@ -70,6 +73,12 @@ class FixtureApplication {
 std::optional<ScreenRect> clientWindowOf(pid_t pid, std::chrono::milliseconds timeout = startupTimeout);
 // The same window with the decorations the window manager puts around it.
 std::optional<ScreenRect> framedWindowOf(pid_t pid, std::chrono::milliseconds timeout = startupTimeout);
+// Asks the window manager to put the client window of a process at x, y of
+// the screen and waits until it is there.
+bool moveWindowOf(pid_t pid, int x, int y);
+// Asks the window manager to make the client window of a process active and
+// waits until it is.
+bool activateWindowOf(pid_t pid);
 // The process that owns the window manager's active window.
 std::optional<std::int32_t> activeWindowPid();
 
