@@ -14,7 +14,8 @@ packages=(
   clang libclang-rt-14-dev
   # the Linux platform: accessibility, capture, recognition
   libatspi2.0-dev at-spi2-core libglib2.0-dev libx11-dev libxext-dev libxres-dev
-  libtesseract-dev libleptonica-dev tesseract-ocr tesseract-ocr-eng
+  libtesseract-dev libleptonica-dev tesseract-ocr tesseract-ocr-eng libxxhash-dev
+  tesseract-ocr-deu tesseract-ocr-fra tesseract-ocr-spa tesseract-ocr-ita tesseract-ocr-por
   # the virtual desktop and the sample applications
   xvfb xauth dbus dbus-x11 openbox libgtk-3-dev x11-utils
   # real applications and a pyatspi client for the integration tests and benchmarks
@@ -22,6 +23,8 @@ packages=(
   # a Qt 5 application, scaled on its own in the tests of scaled desktops, on
   # X11 and as a Wayland client
   featherpad qtwayland5
+  # applications of other toolkits for the compatibility tests
+  chromium gtk-4-examples
   # Wayland sessions: the client library, and a headless sway session for the
   # tests (Xwayland, a virtual keyboard, grim to compare captures with)
   libwayland-dev sway xwayland wtype grim

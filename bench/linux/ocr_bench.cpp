@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -174,7 +175,7 @@ Result measureTool(const Workload& work, const std::vector<PaintedLine>& painted
 // The recogniser alone, in this process, on one capture: one engine against
 // one per core, to show what reading bands side by side gains on this machine.
 double medianRecognitionMs(const morvel::linux_ax::GreyCapture& image, unsigned engines, int rounds) {
-  morvel::linux_ax::TesseractRecognizer recognizer(engines);
+  morvel::linux_ax::TesseractRecognizer recognizer(engines, 0);
   recognizer.recognize(image);  // loads the engines
   std::vector<double> wall;
   for (int round = 0; round < rounds; ++round) {
@@ -207,22 +208,25 @@ void reportCriticalPath(const morvel::linux_ax::GreyCapture& image, unsigned eng
   makeTextDark(prepared);
   const int scale = worthEnlarging(prepared) ? 2 : 1;
   if (scale == 2) prepared = upscaleTwice(prepared);
-  constexpr int shortestBandRows = 160;
+  constexpr int shortestBandRows = 120;
+  constexpr int mostBands = 24;
   constexpr int bandMarginRows = 10;
-  const auto bands = rowBands(prepared, static_cast<int>(engines), shortestBandRows * scale);
+  const auto bands = rowBands(prepared, mostBands, shortestBandRows * scale);
   std::vector<BandImage> cuts;
   for (const RowBand& band : bands) cuts.push_back(bandImage(prepared, band, bandMarginRows * scale));
   const double preparing = threadCpuMillis() - start;
-  double longest = 0;
+  // Each engine takes the next band when it is done, as the recogniser does.
+  std::vector<double> busy(readers.size());
   std::printf("  critical path: preparing %.0f ms (scale %d), bands", preparing, scale);
   for (std::size_t index = 0; index < cuts.size(); ++index) {
     const double before = threadCpuMillis();
     readers[index % readers.size()]->read(cuts[index].image, scale);
     const double took = threadCpuMillis() - before;
-    longest = std::max(longest, took);
+    *std::min_element(busy.begin(), busy.end()) += took;
     std::printf(" %.0f", took);
   }
-  std::printf(" ms -> %.0f ms on %zu free cores\n", preparing + longest, cuts.size());
+  std::printf(" ms -> %.0f ms on %zu free cores\n", preparing + *std::max_element(busy.begin(), busy.end()),
+              readers.size());
 }
 
 void reportBands(const Workload& work) {
@@ -236,6 +240,69 @@ void reportBands(const Workload& work) {
   std::printf("  recogniser in-process: 1 engine %.0f ms, %u engines %.0f ms (%.2fx)\n", one, cores, all,
               all > 0 ? one / all : 0.0);
   reportCriticalPath(*image, std::min(cores, 2U));
+}
+
+double medianMsOf(std::size_t rounds, const std::function<void()>& work) {
+  std::vector<double> wall;
+  for (std::size_t round = 0; round < rounds; ++round) {
+    const auto start = Clock::now();
+    work();
+    wall.push_back(millisSince(start));
+  }
+  return median(wall);
+}
+
+// The capture with one line of text changed: the rows of the line below
+// copied over it, within one panel's width.
+morvel::linux_ax::GreyCapture withOneLineChanged(const morvel::linux_ax::GreyCapture& capture, const PaintedLine& line,
+                                                 const PaintedLine& below) {
+  morvel::linux_ax::GreyImage image = capture.visible();
+  for (int row = 0; row < line.box.height; ++row) {
+    const auto from = image.pixels.begin() + static_cast<std::ptrdiff_t>(below.box.y + row) * image.width + line.box.x;
+    const auto to = image.pixels.begin() + static_cast<std::ptrdiff_t>(line.box.y + row) * image.width + line.box.x;
+    std::copy_n(from, std::max(line.box.width, below.box.width), to);
+  }
+  return {image.width, image.height, 0, 0, std::move(image)};
+}
+
+// What the recognition cache saves when a client polls: in process on a
+// 1150x900 capture, and through the helper for "fingerprint" over it.
+void reportCache(const std::vector<PaintedLine>& painted) {
+  using namespace morvel::linux_ax;
+  constexpr std::size_t rounds = 5;
+  const ScreenRect wall{0, 0, 1150, 900};
+  X11Capture capture;
+  auto image = capture.capture({0, 0, double(wall.width), double(wall.height)});
+  if (!image || painted.size() < rounds + 1) return;
+  // Each round a different line changes, so that no changed capture is seen twice.
+  std::vector<GreyCapture> changed;
+  for (std::size_t round = 0; round < rounds; ++round) {
+    changed.push_back(withOneLineChanged(*image, painted[round], painted[round + 1]));
+  }
+
+  std::size_t lines = 0;
+  for (const PaintedLine& one : painted) lines += one.box.x + one.box.width <= wall.width && one.box.y + one.box.height <= wall.height;
+  std::printf("== recognition cache, %dx%d region, %zu text lines\n", wall.width, wall.height, lines);
+  TesseractRecognizer fresh(0, 0);
+  fresh.recognize(*image);  // loads the engines
+  const double full = medianMsOf(rounds, [&] { fresh.recognize(*image); });
+  TesseractRecognizer keeping;
+  keeping.recognize(*image);
+  const double repeat = medianMsOf(rounds, [&] { keeping.recognize(*image); });
+  std::size_t round = 0;
+  const double oneLine = medianMsOf(rounds, [&] { keeping.recognize(changed[round++]); });
+  std::printf("  full read %.0f ms; repeat on the unchanged screen %.1f ms (%.1f %%); one line changed %.0f ms (%.1f %%)\n",
+              full, repeat, 100.0 * repeat / full, oneLine, 100.0 * oneLine / full);
+
+  HelperProcess helper;
+  const Json request = {{"cmd", "fingerprint"}, {"x", wall.x}, {"y", wall.y}, {"w", wall.width}, {"h", wall.height}};
+  helper.ask({{"cmd", "ocr-region"}, {"x", 0}, {"y", 0}, {"w", 40}, {"h", 40}}, std::chrono::minutes(2));  // loads
+  std::optional<Json> first;
+  const double firstMs = medianMsOf(1, [&] { first = helper.ask(request, std::chrono::minutes(2)); });
+  std::optional<Json> again;
+  const double againMs = medianMsOf(rounds, [&] { again = helper.ask(request, std::chrono::minutes(2)); });
+  std::printf("  fingerprint over the region: first %.0f ms, repeated %.1f ms (%.1f %%), same digests: %s\n", firstMs,
+              againMs, 100.0 * againMs / firstMs, first && again && *first == *again ? "yes" : "no");
 }
 
 void report(const char* who, const Result& result) {
@@ -269,7 +336,11 @@ int main() {
   std::getline(loadFile, load);
   std::printf("processors: %u, load average at start: %s\n", std::thread::hardware_concurrency(), load.c_str());
 
-  HelperProcess helper;
+  // Every round reads afresh, as on a screen that changed since the last one.
+  const std::map<std::string, std::optional<std::string>> freshReads{{"MORVEL_OCR_CACHE_MB", "0"}};
+  HelperProcess helper(freshReads);
+  // The same reads with the Western European languages: what they cost on English text.
+  HelperProcess western({{"MORVEL_OCR_CACHE_MB", "0"}, {"MORVEL_OCR_LANGUAGES", morvel::linux_ax::westernEuropeanLanguages}});
   const Workload workloads[] = {{"800x600", {0, 0, 800, 600}, 9, 5},
                                 {"1920x1080", {0, 0, screenWidth, screenHeight}, 5, 3}};
   for (const Workload& work : workloads) {
@@ -277,7 +348,13 @@ int main() {
     const Result ours = measureHelper(helper, work, painted);
     const Result tool = measureTool(work, painted, folder, {});
     const Result toolOneThread = measureTool(work, painted, folder, {"OMP_THREAD_LIMIT=1"});
+    const Result westernRead = measureHelper(western, work, painted);
     report("morvel_ax_helper ocr-region", ours);
+    report("morvel_ax_helper, W. European languages", westernRead);
+    if (ours.medianMs > 0) {
+      std::printf("  cost of the Western European languages over English alone: %.2fx (wall), %.2fx (cpu)\n",
+                  westernRead.medianMs / ours.medianMs, westernRead.medianCpuMs / std::max(ours.medianCpuMs, 1.0));
+    }
     report("tesseract CLI (its defaults)", tool);
     report("tesseract CLI (OMP_THREAD_LIMIT=1)", toolOneThread);
     if (ours.medianMs > 0) {
@@ -286,7 +363,10 @@ int main() {
     }
     reportBands(work);
   }
-  std::printf("helper peak resident memory (VmHWM):%s\n", statusField(helper.process().pid(), "VmHWM").c_str());
+  std::printf("helper peak resident memory (VmHWM):%s; with the Western European languages:%s\n",
+              statusField(helper.process().pid(), "VmHWM").c_str(),
+              statusField(western.process().pid(), "VmHWM").c_str());
+  reportCache(painted);
   std::filesystem::remove_all(folder);
   return 0;
 }

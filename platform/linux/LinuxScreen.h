@@ -11,7 +11,9 @@ namespace morvel::linux_ax {
 
 class LinuxScreen final : public ocr::Screen {
  public:
-  explicit LinuxScreen(WindowSystem& windows) : windows_(windows) {}
+  // Reads MORVEL_OCR_CACHE_MB, the bound of the recognition cache, and
+  // MORVEL_OCR_LANGUAGES, the languages read, once.
+  explicit LinuxScreen(WindowSystem& windows);
 
   std::unique_ptr<ocr::CapturedImage> capture(const ax::Rect& region) override;
   std::optional<std::vector<ocr::Observation>> recognize(const ocr::CapturedImage& image) override;

@@ -4,6 +4,7 @@
 
 #include "platform/linux/image/GreyImage.h"
 #include "platform/linux/LinuxScreen.h"
+#include "platform/linux/recognition/TesseractEngine.h"
 #include "platform/linux/x11/X11Workspace.h"
 
 #include <gtest/gtest.h>
@@ -59,6 +60,16 @@ TEST(CaptureGeometry, BoxesAreNormalisedToTheWholeRectangleFromTheBottomLeft) {
   EXPECT_DOUBLE_EQ(box.width, 10.0 / 100);
   EXPECT_DOUBLE_EQ(box.height, 5.0 / 50);
   EXPECT_DOUBLE_EQ(box.minY, (50.0 - 7.0) / 50);
+}
+
+// One missing model fails every language given with it, so missing ones are
+// left out; a name is never a path.
+TEST(LinuxScreen, OnlyLanguagesWithAnInstalledModelAreRead) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"eng+deu+fra", "eng+deu+fra"}, {"deu+klingon+por", "deu+por"}, {"klingon", "eng"},
+      {"", "eng"},                    {"eng++deu+", "eng+deu"},       {"../tessdata/eng", "eng"},
+      {"osd/../deu", "eng"}};
+  for (const auto& [wanted, read] : cases) EXPECT_EQ(linux_ax::installedLanguages(wanted), read) << wanted;
 }
 
 }  // namespace

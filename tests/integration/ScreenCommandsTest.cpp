@@ -57,7 +57,7 @@ TEST_F(ScreenCommandsOnFixture, OcrRegionReadsLabelsAndCellsWithFramesInTheRegio
   // corner or the window's would show.
   constexpr int inset = 6;
   const ScreenRect region{window.x + inset, window.y + inset, window.width - inset, window.height - inset};
-  auto reply = helper_.ask(request("ocr-region", regionJson(region)));
+  auto reply = helper_.ask(request("ocr-region", regionJson(region)), untilReplied);
   ASSERT_TRUE(reply);
   EXPECT_EQ((*reply)["ok"], true);
 
@@ -84,7 +84,7 @@ TEST_F(ScreenCommandsOnFixture, OcrRegionReadsLabelsAndCellsWithFramesInTheRegio
   // A region that starts above the screen keeps its size: lines stay where they are in it.
   constexpr int aboveTheScreen = 200;
   const ScreenRect tall{window.x, -aboveTheScreen, window.width, window.y + window.height + aboveTheScreen};
-  reply = helper_.ask(request("ocr-region", regionJson(tall)));
+  reply = helper_.ask(request("ocr-region", regionJson(tall)), untilReplied);
   ASSERT_TRUE(reply);
   add = lineWith(*reply, "Add");
   ASSERT_NE(add, nullptr) << (*reply)["text"];
@@ -115,8 +115,8 @@ TEST_F(ScreenCommandsOnFixture, RectanglesOffScreenNegativeOrEmptyGiveEmptyResul
 
 TEST_F(ScreenCommandsOnFixture, FingerprintDigestsFollowTheTextAndTheTitle) {
   const Json region = regionJson(fixture_->frameOf("table"));
-  auto first = helper_.ask(request("fingerprint", region));
-  auto second = helper_.ask(request("fingerprint", region));
+  auto first = helper_.ask(request("fingerprint", region), untilReplied);
+  auto second = helper_.ask(request("fingerprint", region), untilReplied);
   ASSERT_TRUE(first && second);
   EXPECT_EQ((*first)["windowTitle"], "Contacts");
   EXPECT_EQ((*second)["ocrDigest"], (*first)["ocrDigest"]);
@@ -185,7 +185,7 @@ TEST_F(ScreenCommandsOnFixture, RecognitionLeavesNoThreadsBehind) {
   ASSERT_TRUE(helper_.ask(request("focused")));
   const int before = threadsOf(helper_.process().pid());
   ASSERT_GT(before, 0);
-  ASSERT_TRUE(helper_.ask(request("ocr-region", regionJson(fixture_->frameOf("window")))));
+  ASSERT_TRUE(helper_.ask(request("ocr-region", regionJson(fixture_->frameOf("window"))), untilReplied));
   // Recognition threads (OpenMP's, or the engines' own) are gone once it is done.
   EXPECT_EQ(threadsOf(helper_.process().pid()), before);
 }

@@ -4,11 +4,13 @@
 
 #include "platform/linux/recognition/DarkText.h"
 #include "platform/linux/image/GreyImage.h"
+#include "platform/linux/recognition/RecognitionCache.h"
 #include "platform/linux/recognition/RecognitionPlan.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
+#include <utility>
 
 namespace morvel::testing {
 namespace {
@@ -81,11 +83,18 @@ TEST(DarkText, TextIsJudgedAgainstItsOwnGroundNotByBrightness) {
 }
 
 TEST(DarkText, ThickStrokesStayInkAndPicturesFollowTheirCommonestShade) {
-  GreyImage image = filled(80, 60, 240);
+  GreyImage image = filled(100, 60, 240);
   paint(image, 10, 10, 6, 40, 20);  // the stem of a large bold letter
+  // A bold "O": its flat core rings 30 by 40 pixels but is 4 pixels wide.
+  paint(image, 50, 10, 30, 40, 20);
+  paint(image, 56, 16, 18, 28, 240);
   linux_ax::makeTextDark(image);
   EXPECT_LT(at(image, 12, 30), nearlyBlack);
-  EXPECT_EQ(at(image, 40, 30), 255);
+  EXPECT_EQ(at(image, 30, 30), 255);
+  for (const auto& [x, y] : {std::pair{52, 30}, std::pair{65, 12}, std::pair{77, 30}, std::pair{65, 47}}) {
+    EXPECT_LT(at(image, x, y), nearlyBlack) << x << "," << y;
+  }
+  EXPECT_EQ(at(image, 65, 30), 255);  // its counter
 
   // No flat area at all: a dark, noisy picture is inverted as a whole.
   GreyImage picture = filled(8, 8, 0);
@@ -142,13 +151,14 @@ TEST(RecognitionPlan, TextHeightIsTheTypicalInkRunAndDecidesEnlarging) {
   EXPECT_FALSE(linux_ax::worthEnlarging(filled(50, 50, 255)));
 }
 
-bool rowsEqual(const GreyImage& image, int first, int second) {
-  return std::memcmp(&image.pixels[static_cast<std::size_t>(first) * image.width],
-                     &image.pixels[static_cast<std::size_t>(second) * image.width], image.width) == 0;
+bool blankRows(const GreyImage& image, int first, int last) {
+  return std::all_of(image.pixels.begin() + static_cast<std::ptrdiff_t>(first) * image.width,
+                     image.pixels.begin() + static_cast<std::ptrdiff_t>(last + 1) * image.width,
+                     [](std::uint8_t pixel) { return pixel == 255; });
 }
 
-TEST(RecognitionPlan, BandsAreCutInTheMiddleOfGapsBetweenLines) {
-  const GreyImage page = linesOfText(300, 600, 12, 30);  // gaps of 18 identical rows
+TEST(RecognitionPlan, BandsAreCutInTheMiddleOfGapsBetweenLinesAndBoxes) {
+  const GreyImage page = linesOfText(300, 600, 12, 30);  // gaps of 18 blank rows
   const auto bands = linux_ax::rowBands(page, 2, 160);
   ASSERT_EQ(bands.size(), 2u);
   EXPECT_EQ(bands[0].top, 0);
@@ -157,22 +167,29 @@ TEST(RecognitionPlan, BandsAreCutInTheMiddleOfGapsBetweenLines) {
   const int cut = bands[1].top;
   EXPECT_GE(cut, 160);
   EXPECT_LE(cut, 600 - 160);
-  // Nine identical rows on either side of the cut: the middle of the gap.
-  for (int row = cut - 8; row <= cut + 8; ++row) EXPECT_TRUE(rowsEqual(page, row, cut)) << row;
+  EXPECT_TRUE(blankRows(page, cut - 8, cut + 8)) << cut;  // the middle of the gap
 
   EXPECT_EQ(linux_ax::rowBands(page, 4, 160).size(), 3u);  // 600 rows hold three bands of 160
   EXPECT_EQ(linux_ax::rowBands(page, 1, 160).size(), 1u);
   EXPECT_EQ(linux_ax::rowBands(linesOfText(300, 300, 12, 30), 2, 160).size(), 1u);
 
+  // Identical rows inside a box are no gap: its sides would be cut into stubs.
+  GreyImage boxed = filled(300, 600, 255);
+  paint(boxed, 10, 100, 280, 1, 200);
+  paint(boxed, 10, 500, 280, 1, 200);
+  paint(boxed, 10, 100, 1, 400, 200);
+  paint(boxed, 289, 100, 1, 400, 200);
   // Every row different: nowhere to cut without splitting something.
   GreyImage noise = filled(64, 600, 0);
   for (std::size_t index = 0; index < noise.pixels.size(); ++index) {
     noise.pixels[index] = static_cast<std::uint8_t>((index * 2654435761u) >> 24);
   }
-  const auto whole = linux_ax::rowBands(noise, 2, 160);
-  ASSERT_EQ(whole.size(), 1u);
-  EXPECT_EQ(whole[0].top, 0);
-  EXPECT_EQ(whole[0].bottom, 600);
+  for (const GreyImage* uncut : {&boxed, &noise}) {
+    const auto whole = linux_ax::rowBands(*uncut, 2, 160);
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_EQ(whole[0].top, 0);
+    EXPECT_EQ(whole[0].bottom, 600);
+  }
 }
 
 TEST(RecognitionPlan, BandImagesRepeatTheirCutRowsAsMargins) {
@@ -198,6 +215,47 @@ TEST(RecognitionPlan, BandImagesRepeatTheirCutRowsAsMargins) {
   EXPECT_EQ(last.firstRow, 190);
   EXPECT_EQ(last.image.height, 110);
   EXPECT_EQ(at(last.image, 0, 109), 299 % 256);
+}
+
+TEST(RecognitionCache, KeysCoverPixelsSizeAndSettings) {
+  const GreyImage image = filled(6, 4, 200);
+  GreyImage onePixelOff = image;
+  onePixelOff.pixels[13] = 201;
+  const GreyImage sameBytesOtherShape = filled(4, 6, 200);
+  const auto key = linux_ax::pixelKey(image, "eng scale 1");
+  EXPECT_EQ(key, linux_ax::pixelKey(filled(6, 4, 200), "eng scale 1"));
+  EXPECT_NE(key, linux_ax::pixelKey(onePixelOff, "eng scale 1"));
+  EXPECT_NE(key, linux_ax::pixelKey(sameBytesOtherShape, "eng scale 1"));
+  EXPECT_NE(key, linux_ax::pixelKey(image, "eng scale 2"));
+}
+
+TEST(RecognitionCache, TheLeastRecentlyUsedLeaveFirstAndNothingStaysBeyondTheBound) {
+  auto reading = [](const std::string& text) {
+    return linux_ax::Reading{{linux_ax::FoundLine{text, 0.9F, 1, 2, 3, 4}}, 1};
+  };
+  auto key = [](std::uint64_t number) { return linux_ax::PixelKey{number, ~number}; };
+  linux_ax::RecognitionCache probe;
+  probe.store(key(0), reading("Save"));
+  const std::size_t oneEntry = probe.bytes();
+
+  linux_ax::RecognitionCache cache(2 * oneEntry);
+  cache.store(key(1), reading("Save"));
+  cache.store(key(2), reading("Open"));
+  ASSERT_TRUE(cache.find(key(1)));  // now the most recently used
+  cache.store(key(3), reading("Quit"));
+  EXPECT_FALSE(cache.find(key(2)));
+  ASSERT_TRUE(cache.find(key(1)));
+  EXPECT_EQ(cache.find(key(1))->lines.at(0).text, "Save");
+  EXPECT_EQ(cache.find(key(3))->lines.at(0).text, "Quit");
+  cache.store(key(3), reading("Close"));  // a key stored again replaces its reading
+  EXPECT_EQ(cache.find(key(3))->lines.at(0).text, "Close");
+  EXPECT_EQ(cache.size(), 2u);
+  EXPECT_LE(cache.bytes(), 2 * oneEntry);
+
+  linux_ax::RecognitionCache off(0);
+  off.store(key(1), reading("Save"));
+  EXPECT_FALSE(off.find(key(1)));
+  EXPECT_EQ(off.bytes(), 0u);
 }
 
 }  // namespace

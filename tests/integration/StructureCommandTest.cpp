@@ -58,7 +58,7 @@ class StructureOnPaintedList : public OnSampleApp {
 };
 
 TEST_F(StructureOnPaintedList, RowsComeFromRecognisedLinesInScreenPoints) {
-  auto reply = helper_.ask({{"cmd", "structure"}});
+  auto reply = helper_.ask({{"cmd", "structure"}}, untilReplied);
   ASSERT_TRUE(reply);
   EXPECT_EQ((*reply)["found"], true) << *reply;
   EXPECT_EQ((*reply)["source"], "ocr");

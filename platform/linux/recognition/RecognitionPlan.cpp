@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 namespace morvel::linux_ax {
 namespace {
@@ -20,13 +19,18 @@ constexpr int tallestTextRun = 48;
 // nearly twice the cost. An ink run of 8 rows is typical of 11-pixel text.
 constexpr int smallestInkHeightReadAsIs = 8;
 
-bool rowsEqual(const GreyImage& image, int first, int second) {
-  const auto* pixels = image.pixels.data();
-  return std::memcmp(pixels + static_cast<std::size_t>(first) * image.width,
-                     pixels + static_cast<std::size_t>(second) * image.width, static_cast<std::size_t>(image.width)) == 0;
+// Lighter than this is ground: every ground is white once the text is dark.
+// The borders of fields and lists stay darker, so that no band is cut through a
+// box: a cut through one leaves stubs of its sides beside the text of both
+// bands, and the recogniser reads stubs as letters.
+constexpr std::uint8_t blankShade = 224;
+
+bool blankRow(const GreyImage& image, int row) {
+  const auto* first = image.pixels.data() + static_cast<std::size_t>(row) * image.width;
+  return std::all_of(first, first + image.width, [](std::uint8_t pixel) { return pixel >= blankShade; });
 }
 
-// A gap between text lines is at least this many identical rows.
+// A gap between text lines is at least this many blank rows.
 constexpr int narrowestGap = 3;
 
 // The gap whose middle is nearest to `ideal`, within `reach` rows of it and
@@ -37,10 +41,10 @@ int gapNear(const GreyImage& image, int ideal, int after, int shortestBand, int 
   int bestMiddle = -1;
   int runStart = first;
   for (int row = first; row <= last + 1; ++row) {
-    if (row <= last && rowsEqual(image, row - 1, row)) continue;
-    // Rows runStart - 1 .. row - 1 are all the same.
-    const int length = row - runStart + 1;
-    const int middle = runStart - 1 + length / 2;
+    if (row <= last && blankRow(image, row)) continue;
+    // Rows runStart .. row - 1 are all blank.
+    const int length = row - runStart;
+    const int middle = runStart + length / 2;
     if (length >= narrowestGap && (bestMiddle < 0 || std::abs(middle - ideal) < std::abs(bestMiddle - ideal))) {
       bestMiddle = middle;
     }

@@ -25,8 +25,8 @@ int typicalInkHeight(const GreyImage& darkOnLight);
 bool worthEnlarging(const GreyImage& darkOnLight);
 
 // At most `most` bands, each at least `shortestBand` rows tall, cut only in the
-// middle of a run of identical rows (a gap between text lines), so that no line
-// is split. A single band when the image cannot be cut so.
+// middle of a run of blank rows (a gap between text lines, outside any box), so
+// that no line or box is split. A single band when the image cannot be cut so.
 std::vector<RowBand> rowBands(const GreyImage& image, int most, int shortestBand);
 
 // The rows of one band as an image of their own, and the row of the whole image

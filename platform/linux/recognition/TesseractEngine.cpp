@@ -2,6 +2,9 @@
 
 #include "text/UnicodeText.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <omp.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
@@ -16,6 +19,10 @@ namespace {
 // The density X reports for ordinary screens; the recogniser wants a figure.
 constexpr int screenDotsPerInch = 96;
 constexpr float percent = 100.0F;
+// Installed with the recogniser itself.
+constexpr const char* fallbackLanguage = "eng";
+constexpr auto engineMode = tesseract::OEM_LSTM_ONLY;
+constexpr auto pageMode = tesseract::PSM_SPARSE_TEXT;
 
 // The LSTM code opens an OpenMP team of several threads for every time step of
 // every line (its thread counts are written into the code, so a lower default
@@ -49,19 +56,43 @@ std::vector<FoundLine> linesOf(tesseract::TessBaseAPI& api) {
   return lines;
 }
 
+bool modelInstalled(const std::string& language) {
+  const bool plainName = !language.empty() && language.find_first_of("./") == std::string::npos;
+  std::error_code error;
+  return plainName &&
+         std::filesystem::is_regular_file(std::string(MORVEL_TESSDATA_DIR) + "/" + language + ".traineddata", error);
+}
+
 }  // namespace
 
-TesseractEngine::TesseractEngine() = default;
+std::string installedLanguages(const std::string& wanted) {
+  std::string usable;
+  std::size_t start = 0;
+  while (start <= wanted.size()) {
+    const std::size_t end = std::min(wanted.find('+', start), wanted.size());
+    const std::string language = wanted.substr(start, end - start);
+    if (modelInstalled(language)) usable += (usable.empty() ? "" : "+") + language;
+    start = end + 1;
+  }
+  return usable.empty() ? fallbackLanguage : usable;
+}
+
+TesseractEngine::TesseractEngine(std::string languages) : languages_(std::move(languages)) {}
 TesseractEngine::~TesseractEngine() = default;
 
 bool TesseractEngine::load() {
   auto api = std::make_unique<tesseract::TessBaseAPI>();
   // Its diagnostics would otherwise go to standard error.
   api->SetVariable("debug_file", "/dev/null");
-  if (api->Init(MORVEL_TESSDATA_DIR, "eng", tesseract::OEM_LSTM_ONLY) != 0) return false;
-  api->SetPageSegMode(tesseract::PSM_SPARSE_TEXT);
+  if (api->Init(MORVEL_TESSDATA_DIR, languages_.c_str(), engineMode) != 0) return false;
+  api->SetPageSegMode(pageMode);
   api_ = std::move(api);
   return true;
+}
+
+std::string TesseractEngine::settings() const {
+  return languages_ + " " + std::to_string(engineMode) + " " + std::to_string(pageMode) + " " +
+         std::to_string(screenDotsPerInch) + " " + MORVEL_TESSDATA_DIR;
 }
 
 std::optional<std::vector<FoundLine>> TesseractEngine::read(const GreyImage& image, int scale) {

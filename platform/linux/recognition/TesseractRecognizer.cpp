@@ -4,6 +4,7 @@
 #include "platform/linux/recognition/RecognitionPlan.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <system_error>
 #include <thread>
@@ -17,8 +18,11 @@ constexpr long long mostUpscaledPixels = 4096LL * 4096LL;
 // full screen of small text (enlarged twice) peaked at 99 MB with one engine,
 // 118 MB with two and 146 MB with four: two keep the helper well under 150 MB.
 constexpr unsigned mostEnginesEver = 2;
-// Thinner bands cost more in per-read overhead than reading side by side saves.
-constexpr int shortestBandRows = 160;
+// Bands are what the cache keeps: after one line of a screen changed, only its
+// band is read again. Thinner bands cost more in per-read overhead than they
+// save.
+constexpr int shortestBandRows = 120;
+constexpr int mostBands = 24;
 // Ground rows added where a band was cut from its neighbour.
 constexpr int bandMarginRows = 10;
 
@@ -29,12 +33,15 @@ unsigned enginesForThisMachine() {
 
 }  // namespace
 
-TesseractRecognizer::TesseractRecognizer(unsigned engines)
-    : mostEngines_(engines == 0 ? enginesForThisMachine() : std::min(engines, mostEnginesEver)) {}
+TesseractRecognizer::TesseractRecognizer(unsigned engines, std::size_t cacheBytes, std::string languages)
+    : mostEngines_(engines == 0 ? enginesForThisMachine() : std::min(engines, mostEnginesEver)),
+      cache_(cacheBytes),
+      languages_(std::move(languages)),
+      settings_(TesseractEngine(languages_).settings()) {}
 
 std::size_t TesseractRecognizer::loadEngines(std::size_t wanted) {
   while (engines_.size() < wanted && !loadFailed_) {
-    auto engine = std::make_unique<TesseractEngine>();
+    auto engine = std::make_unique<TesseractEngine>(languages_);
     if (!engine->load()) {
       loadFailed_ = true;  // a missing model stays missing; no second try per request
       break;
@@ -55,49 +62,47 @@ ocr::NormalizedBox normalizedBox(const GreyCapture& capture, int scale, int left
                             (y1 - y0) / fullHeight};
 }
 
-std::optional<std::vector<FoundLine>> TesseractRecognizer::readBands(const GreyImage& image,
-                                                                     const std::vector<RowBand>& bands, int scale) {
-  if (bands.size() == 1) return engines_[0]->read(image, scale);
-
-  std::vector<BandImage> cuts;
-  for (const RowBand& band : bands) cuts.push_back(bandImage(image, band, bandMarginRows * scale));
-  std::vector<std::optional<std::vector<FoundLine>>> read(bands.size());
+bool TesseractRecognizer::readCuts(const std::vector<BandImage>& cuts, const std::vector<std::size_t>& wanted,
+                                   int scale, std::vector<std::optional<Reading>>& readings) {
+  const std::size_t engines = loadEngines(std::min(wanted.size(), mostEngines_));
+  if (engines == 0) return false;
+  std::atomic<std::size_t> next = 0;
+  std::atomic<bool> failed = false;
+  // Each engine takes the next unread cut until none is left.
+  auto readWith = [&](TesseractEngine& engine) {
+    for (std::size_t taken = next++; taken < wanted.size() && !failed; taken = next++) {
+      const std::size_t cut = wanted[taken];
+      auto lines = engine.read(cuts[cut].image, scale);
+      if (!lines) {
+        failed = true;
+        return;
+      }
+      readings[cut] = Reading{std::move(*lines), scale};
+    }
+  };
   {
     std::vector<std::jthread> helpers;
-    for (std::size_t band = 1; band < bands.size(); ++band) {
-      auto readBand = [&, band] {
+    for (std::size_t engine = 1; engine < engines; ++engine) {
+      auto readOnHelper = [&, engine] {
         // An exception must not leave a thread of its own: it would end the process.
         try {
-          read[band] = engines_[band]->read(cuts[band].image, scale);
+          readWith(*engines_[engine]);
         } catch (const std::exception&) {
-          read[band].reset();
+          failed = true;
         }
       };
       try {
-        helpers.emplace_back(readBand);
+        helpers.emplace_back(readOnHelper);
       } catch (const std::system_error&) {
-        readBand();  // no thread to be had: read it here
+        break;  // no thread to be had: this thread reads the rest
       }
     }
-    read[0] = engines_[0]->read(cuts[0].image, scale);
+    readWith(*engines_[0]);
   }  // the helpers are joined here
-
-  std::vector<FoundLine> lines;
-  for (std::size_t band = 0; band < bands.size(); ++band) {
-    if (!read[band]) return std::nullopt;
-    for (FoundLine& line : *read[band]) {
-      line.top += cuts[band].firstRow;
-      line.bottom += cuts[band].firstRow;
-      lines.push_back(std::move(line));
-    }
-  }
-  return lines;
+  return !failed;
 }
 
-std::optional<std::vector<ocr::Observation>> TesseractRecognizer::recognize(const GreyCapture& capture) {
-  const GreyImage& visible = capture.visible();
-  if (visible.width <= 0 || visible.height <= 0 || loadEngines(1) == 0) return std::nullopt;
-
+std::optional<Reading> TesseractRecognizer::readPrepared(const GreyImage& visible) {
   GreyImage prepared = visible;
   makeTextDark(prepared);
   int scale = 1;
@@ -105,17 +110,47 @@ std::optional<std::vector<ocr::Observation>> TesseractRecognizer::recognize(cons
     prepared = upscaleTwice(prepared);
     scale = 2;
   }
-  std::vector<RowBand> bands = rowBands(prepared, static_cast<int>(mostEngines_), shortestBandRows * scale);
-  bands.resize(std::min(bands.size(), loadEngines(bands.size())), RowBand{});
-  bands.back().bottom = prepared.height;  // fewer engines than bands: the last one reads the rest
+  const std::string bandSettings = settings_ + " band scale " + std::to_string(scale);
+  std::vector<BandImage> cuts;
+  std::vector<PixelKey> keys;
+  std::vector<std::optional<Reading>> readings;
+  std::vector<std::size_t> unread;
+  for (const RowBand& band : rowBands(prepared, mostBands, shortestBandRows * scale)) {
+    cuts.push_back(bandImage(prepared, band, bandMarginRows * scale));
+    keys.push_back(pixelKey(cuts.back().image, bandSettings));
+    readings.push_back(cache_.find(keys.back()));
+    if (!readings.back()) unread.push_back(cuts.size() - 1);
+  }
+  if (!unread.empty() && !readCuts(cuts, unread, scale, readings)) return std::nullopt;
 
-  auto lines = readBands(prepared, bands, scale);
-  if (!lines) return std::nullopt;
+  Reading whole{{}, scale};
+  for (std::size_t cut = 0; cut < cuts.size(); ++cut) {
+    cache_.store(keys[cut], *readings[cut]);
+    for (FoundLine& line : readings[cut]->lines) {
+      line.top += cuts[cut].firstRow;
+      line.bottom += cuts[cut].firstRow;
+      whole.lines.push_back(std::move(line));
+    }
+  }
+  return whole;
+}
+
+std::optional<std::vector<ocr::Observation>> TesseractRecognizer::recognize(const GreyCapture& capture) {
+  const GreyImage& visible = capture.visible();
+  if (visible.width <= 0 || visible.height <= 0 || loadEngines(1) == 0) return std::nullopt;
+
+  const PixelKey key = pixelKey(visible, settings_ + " capture");
+  std::optional<Reading> reading = cache_.find(key);
+  if (!reading) {
+    reading = readPrepared(visible);
+    if (!reading) return std::nullopt;
+    cache_.store(key, *reading);
+  }
   std::vector<ocr::Observation> observations;
-  observations.reserve(lines->size());
-  for (FoundLine& line : *lines) {
-    observations.push_back(
-        {std::move(line.text), line.confidence, normalizedBox(capture, scale, line.left, line.top, line.right, line.bottom)});
+  observations.reserve(reading->lines.size());
+  for (FoundLine& line : reading->lines) {
+    observations.push_back({std::move(line.text), line.confidence,
+                            normalizedBox(capture, reading->scale, line.left, line.top, line.right, line.bottom)});
   }
   return observations;
 }

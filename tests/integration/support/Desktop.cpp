@@ -46,8 +46,7 @@ std::optional<Window> viewableWindowOf(Display* display, pid_t pid) {
   return std::nullopt;
 }
 
-std::optional<ScreenRect> viewableClientOf(Display* display, pid_t pid) {
-  const auto window = viewableWindowOf(display, pid);
+std::optional<ScreenRect> placeOf(Display* display, std::optional<Window> window) {
   XWindowAttributes attributes;
   int x = 0;
   int y = 0;
@@ -57,6 +56,10 @@ std::optional<ScreenRect> viewableClientOf(Display* display, pid_t pid) {
     return std::nullopt;
   }
   return ScreenRect{x, y, attributes.width, attributes.height};
+}
+
+std::optional<ScreenRect> viewableClientOf(Display* display, pid_t pid) {
+  return placeOf(display, viewableWindowOf(display, pid));
 }
 
 }  // namespace
@@ -135,6 +138,15 @@ std::optional<ScreenRect> framedWindowOf(pid_t pid, std::chrono::milliseconds ti
   const int top = static_cast<int>(extents[2]);
   const int bottom = static_cast<int>(extents[3]);
   return ScreenRect{client->x - left, client->y - top, client->width + left + right, client->height + top + bottom};
+}
+
+std::optional<ScreenRect> activeClientWindow() {
+  DisplayPtr display(XOpenDisplay(nullptr));
+  if (!display) return std::nullopt;
+  XSetErrorHandler(ignoreErrors);
+  auto active = windowProperty(display.get(), DefaultRootWindow(display.get()), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+  if (active.empty() || active.front() == 0) return std::nullopt;
+  return placeOf(display.get(), active.front());
 }
 
 bool moveWindowOf(pid_t pid, int x, int y) {

@@ -19,6 +19,10 @@ using Json = nlohmann::json;
 
 // Generous bound for one reply of a healthy helper on a loaded machine.
 constexpr auto replyTimeout = 10000ms;
+// For replies whose work no bound fits on every machine (recognising a page
+// under the sanitizers on a loaded machine): the wait ends with the reply or
+// with the helper's exit, and ctest's time-out of the test is the backstop.
+constexpr auto untilReplied = std::chrono::milliseconds(std::chrono::hours(24));
 // How long an application may take to show its window and settle.
 constexpr auto startupTimeout = 20000ms;
 
@@ -73,6 +77,8 @@ class FixtureApplication {
 std::optional<ScreenRect> clientWindowOf(pid_t pid, std::chrono::milliseconds timeout = startupTimeout);
 // The same window with the decorations the window manager puts around it.
 std::optional<ScreenRect> framedWindowOf(pid_t pid, std::chrono::milliseconds timeout = startupTimeout);
+// The client area of the window manager's active window.
+std::optional<ScreenRect> activeClientWindow();
 // Asks the window manager to put the client window of a process at x, y of
 // the screen and waits until it is there.
 bool moveWindowOf(pid_t pid, int x, int y);
