@@ -67,6 +67,8 @@ std::optional<ScreenRect> viewableClientOf(Display* display, pid_t pid) {
 HelperProcess::HelperProcess(const std::map<std::string, std::optional<std::string>>& environment)
     : process_({MORVEL_AX_HELPER_PATH}, environment) {}
 
+HelperProcess::HelperProcess(std::vector<std::string> argv) : process_(std::move(argv)) {}
+
 std::optional<Json> HelperProcess::ask(const Json& request, std::chrono::milliseconds timeout) {
   process_.writeLine(request.dump());
   auto line = process_.readLine(timeout);

@@ -29,6 +29,8 @@ constexpr auto startupTimeout = 20000ms;
 class HelperProcess {
  public:
   explicit HelperProcess(const std::map<std::string, std::optional<std::string>>& environment = {});
+  // Another program that speaks the helper's protocol (the simulator over a scene).
+  explicit HelperProcess(std::vector<std::string> argv);
   // Sends one request and returns its reply, or nothing if none came in time.
   std::optional<Json> ask(const Json& request, std::chrono::milliseconds timeout = replyTimeout);
   ChildProcess& process() { return process_; }
