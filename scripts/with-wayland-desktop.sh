@@ -13,6 +13,8 @@
 # sway refuses to run as root: when started by root, the compositor runs as
 # MORVEL_WAYLAND_USER (default nobody), which owns the runtime directory.
 # Logs go to $XDG_RUNTIME_DIR/logs; set MORVEL_DESKTOP_LOGS=DIR to keep them.
+# A test can stop a service (sway, keyboard, ...) and bring it back through
+# scripts/desktop-service.sh.
 set -euo pipefail
 
 # MORVEL_OUTPUT_SCALE=N gives the output N pixels per point, with the same
