@@ -340,7 +340,8 @@ int main() {
   HelperProcess helper({{"MORVEL_OCR_CACHE_MB", "0"}, {"MORVEL_OCR_LANGUAGES", "eng"}});
   // The same reads with the default languages (English, then the Western
   // European languages for lines English reads poorly): what they cost on English text.
-  HelperProcess western({{"MORVEL_OCR_CACHE_MB", "0"}});
+  const std::map<std::string, std::optional<std::string>> freshReads{{"MORVEL_OCR_CACHE_MB", "0"}};
+  HelperProcess western(freshReads);
   const Workload workloads[] = {{"800x600", {0, 0, 800, 600}, 9, 5},
                                 {"1920x1080", {0, 0, screenWidth, screenHeight}, 5, 3}};
   for (const Workload& work : workloads) {

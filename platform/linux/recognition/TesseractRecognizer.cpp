@@ -42,6 +42,10 @@ TesseractRecognizer::TesseractRecognizer(unsigned engines, std::size_t cacheByte
       cache_(cacheBytes),
       languages_(firstLanguage(languages)),
       settings_(TesseractEngine(languages_).settings()),
+      // The first language last: an engine of several reads each word in its
+      // first language and tries the others only where that one reads poorly,
+      // and English read "Menú" as "Menü" and "Señor" as "Sefior" confidently.
+      // With English first the accented page lost 6.9 % of its characters, last 3.6 %.
       allLanguages_(languages == languages_ ? "" : languages.substr(languages_.size() + 1) + "+" + languages_) {
   settings_ += " then " + allLanguages_;
 }
@@ -60,6 +64,9 @@ void TesseractRecognizer::rereadDoubtfulLines(const GreyImage& band, int scale, 
       }
     }
     if (!allLanguagesEngine_) return;
+    // Taken whatever its confidence: the engine of all languages rates words
+    // by other measures, and keeping the more confident reading lost more
+    // accents (8.1 % of the page's characters against 6.9 %).
     const auto again = allLanguagesEngine_->read(pixels, scale, Layout::oneLine);
     if (!again || again->size() != 1 || !again->front().text) continue;
     line.text = again->front().text;

@@ -46,7 +46,7 @@ class TesseractRecognizer {
   bool readCuts(const std::vector<BandImage>& cuts, const std::vector<std::size_t>& wanted, int scale,
                 std::vector<std::optional<Reading>>& readings);
   // Reads again, in all the languages, the lines of `band` read poorly in the
-  // first, and keeps the more confident reading of each. Safe from any thread.
+  // first. Safe from any thread.
   void rereadDoubtfulLines(const GreyImage& band, int scale, std::vector<FoundLine>& lines);
 
   std::size_t mostEngines_;
