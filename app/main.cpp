@@ -14,11 +14,13 @@
 
 namespace {
 
-constexpr morvel::ProgramInfo helperProgram = {
+const morvel::ProgramInfo helperProgram = {
     "morvel_ax_helper", "",
     "Looks into the user interface of the frontmost application of this desktop: its accessibility\n"
     "tree, the text on its screen, and digests that tell whether a window changed.",
-    0};
+    0,
+    morvel::serverOptions,
+    morvel::serverDetails};
 
 }  // namespace
 

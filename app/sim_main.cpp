@@ -14,11 +14,13 @@ namespace {
 
 constexpr int unreadableSceneStatus = 2;
 
-constexpr morvel::ProgramInfo simProgram = {
+const morvel::ProgramInfo simProgram = {
     "morvel_ax_sim", "SCENE.json",
     "The same requests and commands over a simulated desktop held in memory, described by a scene\n"
     "file, so that clients can test their automation deterministically.",
-    1};
+    1,
+    morvel::serverOptions,
+    morvel::serverDetails};
 
 }  // namespace
 

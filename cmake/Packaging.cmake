@@ -1,5 +1,5 @@
 # Installation (cmake --install) and the Debian package (cpack -G DEB, through
-# scripts/package.sh): both executables, the example scene, the references and
+# scripts/package.sh): the executables, the example scene, the references and
 # the manual pages.
 include(GNUInstallDirs)
 
@@ -11,15 +11,15 @@ set(MORVEL_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/${MORVEL_PACKAGE_NAME})
 
 install(TARGETS morvel_ax_sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET morvel_ax_helper)
-  install(TARGETS morvel_ax_helper RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS morvel_ax_helper morvel_ax_record RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 install(FILES README.md docs/protocol.md docs/scene-format.md DESTINATION ${MORVEL_DOC_DIR})
-install(FILES examples/contacts.json DESTINATION ${MORVEL_DOC_DIR}/examples)
+install(FILES examples/contacts.json examples/recorded-contacts-app.json DESTINATION ${MORVEL_DOC_DIR}/examples)
 
 # Manual pages are installed compressed, as Debian keeps them.
 find_program(GZIP_EXECUTABLE gzip REQUIRED)
 set(compressed_pages)
-foreach(page morvel_ax_helper.1 morvel_ax_sim.1)
+foreach(page morvel_ax_helper.1 morvel_ax_record.1 morvel_ax_sim.1)
   set(source ${PROJECT_SOURCE_DIR}/docs/man/${page})
   set(compressed ${PROJECT_BINARY_DIR}/man/${page}.gz)
   add_custom_command(OUTPUT ${compressed}
@@ -41,7 +41,8 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 accessibility tree of the application in front, the text on its screen (OCR)
 and digests that tell whether a window changed. JSON requests and replies one
 per line on standard input and output, or a Model Context Protocol server
-with --mcp. morvel_ax_sim serves the same protocol over a simulated desktop.")
+with --mcp. morvel_ax_sim serves the same protocol over a simulated desktop;
+morvel_ax_record records the application in front as a scene it replays.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

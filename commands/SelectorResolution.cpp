@@ -1,6 +1,7 @@
 #include "commands/SelectorResolution.h"
 
 #include "accessibility/AXNames.h"
+#include "accessibility/Descriptor.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "accessibility/Walkers.h"
@@ -9,6 +10,7 @@
 #include "commands/WalkBounds.h"
 #include "text/UnicodeText.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -55,15 +57,15 @@ std::optional<Element> applicationWindowTitled(Accessibility& ax, const std::str
   return std::nullopt;
 }
 
-// The first entry of an array of objects under "path"; none for any other shape.
-const Json* pathTarget(const Json& selector) {
+// The array of objects under "path"; none for any other shape.
+const Json* selectorPath(const Json& selector) {
   if (!selector.is_object()) return nullptr;
   auto path = selector.find("path");
   if (path == selector.end() || !path->is_array() || path->empty()) return nullptr;
   for (const Json& entry : *path) {
     if (!entry.is_object()) return nullptr;
   }
-  return &path->front();
+  return &*path;
 }
 
 // The target's "index"; 0 unless it is an integer. Larger than any position, a huge
@@ -90,24 +92,63 @@ struct Choice {
   int score = 0;
 };
 
-// The highest score wins; between equal scores, the candidate nearest the wanted
-// position, and between equally near ones the first in document order.
-Choice bestCandidate(Accessibility& ax, const std::vector<Element>& candidates, const Json& target) {
-  const std::int64_t wanted = wantedPosition(target);
+// The most tied candidates placed by their path (each costs a few reads per
+// ancestor compared).
+constexpr std::size_t mostTiesPlaced = 256;
+
+bool standsAt(Accessibility& ax, const Element& element, const Json& entry) {
+  const auto role = entry.find("role");
+  return role != entry.end() && role->is_string() && ax::axString(ax, element, ax::AXRole) == role->get<std::string>() &&
+         ax::siblingIndex(ax, element) == wantedPosition(entry);
+}
+
+// How far the element stands where the path says: its own sibling index, then
+// its ancestors' roles and sibling indices one after the other, as far as they
+// agree. Rows that share their cells' texts, and untitled controls, differ only
+// there.
+std::size_t placeAlongPath(Accessibility& ax, const Element& element, const Json& path) {
+  if (ax::siblingIndex(ax, element) != wantedPosition(path.front())) return 0;
+  std::size_t matched = 1;
+  std::optional<Element> current = element;
+  for (; matched < path.size(); ++matched) {
+    current = ax::axElementAttr(ax, *current, ax::AXParent);
+    if (!current || !standsAt(ax, *current, path[matched])) break;
+  }
+  return matched;
+}
+
+// The highest score wins; between equal scores, the candidate that stands
+// furthest where a path of more than one entry says, then the one nearest the
+// wanted position, and between equally near ones the first in document order.
+Choice bestCandidate(Accessibility& ax, const std::vector<Element>& candidates, const Json& path) {
+  const Json& target = path.front();
   const ScoringTarget scoring = scoringTargetOf(target);
-  Choice best;
-  std::uint64_t bestDistance = std::numeric_limits<std::uint64_t>::max();
+  // Candidates were collected by the target's role, so their role is not read twice.
+  std::vector<int> scores;
+  scores.reserve(candidates.size());
+  for (const Element& candidate : candidates) scores.push_back(scoreWithMatchingRole(ax, candidate, scoring));
+  const int bestScore = scores.empty() ? 0 : *std::max_element(scores.begin(), scores.end());
+  if (bestScore <= 0) return {};
+
+  std::vector<std::size_t> tied;
   for (std::size_t i = 0; i < candidates.size(); ++i) {
-    // Candidates were collected by the target's role, so their role is not read twice.
-    const int score = scoreWithMatchingRole(ax, candidates[i], scoring);
-    if (score <= 0) continue;
-    const std::uint64_t distance = distanceBetween(static_cast<std::int64_t>(i), wanted);
-    if (score > best.score || (score == best.score && distance < bestDistance)) {
-      best = {candidates[i], score};
-      bestDistance = distance;
+    if (scores[i] == bestScore) tied.push_back(i);
+  }
+  if (tied.size() > 1 && tied.size() <= mostTiesPlaced && path.size() > 1) {
+    std::vector<std::size_t> inPlace(candidates.size(), 0);
+    std::size_t mostInPlace = 0;
+    for (std::size_t i : tied) mostInPlace = std::max(mostInPlace, inPlace[i] = placeAlongPath(ax, candidates[i], path));
+    std::erase_if(tied, [&](std::size_t i) { return inPlace[i] < mostInPlace; });
+  }
+
+  const std::int64_t wanted = wantedPosition(target);
+  std::size_t chosen = tied.front();
+  for (std::size_t i : tied) {
+    if (distanceBetween(static_cast<std::int64_t>(i), wanted) < distanceBetween(static_cast<std::int64_t>(chosen), wanted)) {
+      chosen = i;
     }
   }
-  return best;
+  return {candidates[chosen], bestScore};
 }
 
 SelectorMatch describeMatch(Accessibility& ax, const Element& element, int score, const ax::Rect& frame) {
@@ -132,8 +173,9 @@ std::optional<Element> windowForSelector(Accessibility& ax, const Json& selector
 }
 
 Resolution resolveSelectorOnce(Accessibility& ax, const Json& selector) {
-  auto target = pathTarget(selector);
-  if (!target || target->empty()) return NoMatch::MalformedSelector;
+  const Json* path = selectorPath(selector);
+  if (!path || path->front().empty()) return NoMatch::MalformedSelector;
+  const Json* target = &path->front();
   auto role = target->find("role");
   if (role == target->end() || !role->is_string()) return NoMatch::MalformedSelector;
 
@@ -145,7 +187,7 @@ Resolution resolveSelectorOnce(Accessibility& ax, const Json& selector) {
   int budget = windowWalk.budget;
   collectByRole(ax, *window, ax::RoleSet{role->get<std::string>()}, 0, windowWalk.maxDepth, budget, candidates);
 
-  Choice best = bestCandidate(ax, candidates, *target);
+  Choice best = bestCandidate(ax, candidates, *path);
   if (!best.element) return NoMatch::NoCandidate;
   auto frame = ax::axFrame(ax, *best.element);
   if (!frame) return NoMatch::NoFrame;

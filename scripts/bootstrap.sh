@@ -23,6 +23,8 @@ packages=(
   # a Qt 5 application, scaled on its own in the tests of scaled desktops, on
   # X11 and as a Wayland client
   featherpad qtwayland5
+  # applications of other toolkits for the compatibility tests
+  chromium gtk-4-examples
   # Wayland sessions: the client library, and a headless sway session for the
   # tests (Xwayland, a virtual keyboard, grim to compare captures with)
   libwayland-dev sway xwayland wtype grim

@@ -2,9 +2,10 @@
 # desktop-service.sh ACTION SERVICE [NAME]
 #
 # Controls one service of the virtual desktop that scripts/with-virtual-desktop.sh
-# runs (the desktop's environment must be in force: XDG_RUNTIME_DIR, DISPLAY,
-# DBUS_SESSION_BUS_ADDRESS). SERVICE is one of xvfb, session-bus, a11y-bus,
-# openbox.
+# or scripts/with-wayland-desktop.sh runs (the desktop's environment must be in
+# force: XDG_RUNTIME_DIR, DISPLAY or WAYLAND_DISPLAY, DBUS_SESSION_BUS_ADDRESS).
+# SERVICE is one of xvfb, session-bus, a11y-bus, openbox; in the Wayland
+# session sway and keyboard (the virtual keyboard on sway's seat).
 #
 #   ready SERVICE          succeeds when the service answers
 #   kill SERVICE [NAME]    kills the service's process group at once, as a crash
@@ -13,7 +14,9 @@
 #                          (org.a11y.atspi.Registry: the registry alone)
 #   start SERVICE          starts it again with the command it was first started
 #                          with (Xvfb on the same display number) and waits until
-#                          it answers
+#                          it answers; a sway started again listens on a socket
+#                          of its own (sway-ipc.UID.PID.sock in the runtime
+#                          directory) while the one in SWAYSOCK is left over
 set -euo pipefail
 
 readiness_deadline_s=20
@@ -28,7 +31,21 @@ service="$2"
 services_dir="${XDG_RUNTIME_DIR:?run inside scripts/with-virtual-desktop.sh}/services"
 log_dir="${MORVEL_DESKTOP_LOGS:-$XDG_RUNTIME_DIR/logs}"
 
+# The sway socket that answers: SWAYSOCK's, or one a sway started again made.
+live_sway_socket() {
+  local socket
+  for socket in "${SWAYSOCK:-}" "$XDG_RUNTIME_DIR"/sway-ipc.*.sock; do
+    [ -S "$socket" ] || continue
+    if SWAYSOCK="$socket" swaymsg -t get_version >/dev/null 2>&1; then
+      echo "$socket"
+      return 0
+    fi
+  done
+  return 1
+}
+
 is_ready() {
+  local socket
   case "$service" in
     xvfb) xprop -root -len 0 _NET_SUPPORTED >/dev/null 2>&1 ;;
     session-bus)
@@ -39,6 +56,10 @@ is_ready() {
         /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1 &&
         xprop -root AT_SPI_BUS 2>/dev/null | grep -q unix: ;;
     openbox) xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" ;;
+    sway) live_sway_socket >/dev/null ;;
+    keyboard)
+      socket="$(live_sway_socket)" &&
+        SWAYSOCK="$socket" swaymsg -t get_inputs 2>/dev/null | grep -q '"type": "keyboard"' ;;
     *) usage ;;
   esac
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package morvel-ax-helper_VERSION_ARCH.deb into build/package/
 # (or BUILD_DIR/package) from the build of scripts/build.sh, and checks what it
-# holds: both executables, the references, the example scene, the manual pages
+# holds: the executables, the references, the example scene, the manual pages
 # and the declared run-time dependencies. Install it with
 #   apt-get install ./build/package/morvel-ax-helper_*.deb
 set -euo pipefail
@@ -17,8 +17,9 @@ rm -rf "$out_dir/_CPack_Packages"
 deb=$(ls "$out_dir"/morvel-ax-helper_*.deb)
 
 contents=$(dpkg-deb --contents "$deb")
-for path in ./usr/bin/morvel_ax_helper ./usr/bin/morvel_ax_sim \
+for path in ./usr/bin/morvel_ax_helper ./usr/bin/morvel_ax_sim ./usr/bin/morvel_ax_record \
             ./usr/share/man/man1/morvel_ax_helper.1.gz ./usr/share/man/man1/morvel_ax_sim.1.gz \
+            ./usr/share/man/man1/morvel_ax_record.1.gz \
             ./usr/share/doc/morvel-ax-helper/protocol.md ./usr/share/doc/morvel-ax-helper/scene-format.md \
             ./usr/share/doc/morvel-ax-helper/examples/contacts.json; do
   grep -q " $path\$" <<<"$contents" || { echo "package: $deb lacks $path" >&2; exit 1; }

@@ -13,24 +13,16 @@
 # sway refuses to run as root: when started by root, the compositor runs as
 # MORVEL_WAYLAND_USER (default nobody), which owns the runtime directory.
 # Logs go to $XDG_RUNTIME_DIR/logs; set MORVEL_DESKTOP_LOGS=DIR to keep them.
+# A test can stop a service (sway, keyboard, ...) and bring it back through
+# scripts/desktop-service.sh.
 set -euo pipefail
-
-if [ "$#" -eq 0 ]; then
-  echo "usage: $0 CMD [ARG...]" >&2
-  exit 2
-fi
 
 # MORVEL_OUTPUT_SCALE=N gives the output N pixels per point, with the same
 # logical size (1920x1080 points).
 output_scale="${MORVEL_OUTPUT_SCALE:-1}"
 output_mode="$((1920 * output_scale))x$((1080 * output_scale))"
-startup_deadline_s=20
-
-runtime_dir="$(mktemp -d /tmp/morvel-wayland.XXXXXX)"
-chmod 700 "$runtime_dir"
-log_dir="${MORVEL_DESKTOP_LOGS:-$runtime_dir/logs}"
-mkdir -p "$log_dir"
-service_groups=()
+runtime_prefix=morvel-wayland
+source "$(dirname "$0")/desktop-common.sh"
 
 as_compositor_user=()
 if [ "$(id -u)" -eq 0 ]; then
@@ -39,66 +31,11 @@ if [ "$(id -u)" -eq 0 ]; then
   as_compositor_user=(setpriv "--reuid=$compositor_user" "--regid=$(id -g "$compositor_user")" --clear-groups)
 fi
 
-# Every service runs in a session (and process group) of its own, so that the
-# children it spawns (Xwayland, the accessibility bus daemon) go down with it.
-start_service() {
-  local name="$1"
-  shift
-  setsid "$@" </dev/null >>"$log_dir/$name.log" 2>&1 &
-  service_groups+=("$!")
-}
-
-teardown() {
-  local status=$?
-  local group
-  for ((i = ${#service_groups[@]} - 1; i >= 0; i--)); do
-    group="${service_groups[$i]}"
-    kill -TERM -- "-$group" 2>/dev/null || true
-  done
-  for group in "${service_groups[@]}"; do
-    for _ in $(seq 1 50); do
-      kill -0 -- "-$group" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill -KILL -- "-$group" 2>/dev/null || true
-  done
-  rm -rf "$runtime_dir"
-  exit "$status"
-}
-trap teardown EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-# Polls CHECK (a command) every 100 ms until it succeeds or the deadline passes.
-wait_for() {
-  local what="$1"
-  shift
-  local tries=$((startup_deadline_s * 10))
-  for _ in $(seq 1 "$tries"); do
-    if "$@" >/dev/null 2>&1; then return 0; fi
-    sleep 0.1
-  done
-  echo "with-wayland-desktop: $what did not come up within ${startup_deadline_s}s (logs in $log_dir)" >&2
-  return 1
-}
-
-export XDG_RUNTIME_DIR="$runtime_dir"
-export XDG_CACHE_HOME="$runtime_dir/cache"
-export XDG_CONFIG_HOME="$runtime_dir/config"
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime_dir/bus"
+export_session_environment
 export SWAYSOCK="$runtime_dir/sway-ipc.sock"
-export GSETTINGS_BACKEND=memory
-export NO_AT_BRIDGE=0
-export GTK_A11Y=atspi
-unset DISPLAY WAYLAND_DISPLAY AT_SPI_BUS_ADDRESS SESSION_MANAGER GDK_BACKEND QT_QPA_PLATFORM
+unset DISPLAY GDK_BACKEND QT_QPA_PLATFORM
 
-start_service session-bus dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
-wait_for "the session bus" dbus-send --session --dest=org.freedesktop.DBus --type=method_call --print-reply \
-  /org/freedesktop/DBus org.freedesktop.DBus.ListNames
-
-start_service a11y-bus /usr/libexec/at-spi-bus-launcher --launch-immediately
-wait_for "the accessibility bus" dbus-send --session --dest=org.a11y.Bus --type=method_call --print-reply \
-  /org/a11y/bus org.a11y.Bus.GetAddress
+start_buses
 
 # Windows float at the size they ask for, as on a desktop, rather than tiling
 # (a tiled GTK 3 window drops its client-side shadow).
@@ -128,8 +65,4 @@ export DISPLAY="$(head -n1 "$display_file")"
 start_service keyboard wtype -s 2147483647
 wait_for "the virtual keyboard" sh -c 'swaymsg -t get_inputs | grep -q "\"type\": \"keyboard\""'
 
-set +e
-"$@"
-status=$?
-set -e
-exit "$status"
+run_in_desktop "$@"

@@ -337,7 +337,9 @@ int main() {
   std::printf("processors: %u, load average at start: %s\n", std::thread::hardware_concurrency(), load.c_str());
 
   // Every round reads afresh, as on a screen that changed since the last one.
-  HelperProcess helper({{"MORVEL_OCR_CACHE_MB", "0"}, {"MORVEL_OCR_LANGUAGES", "eng"}});
+  const std::map<std::string, std::optional<std::string>> englishReads{{"MORVEL_OCR_CACHE_MB", "0"},
+                                                                       {"MORVEL_OCR_LANGUAGES", "eng"}};
+  HelperProcess helper(englishReads);
   // The same reads with the default languages (English, then the Western
   // European languages for lines English reads poorly): what they cost on English text.
   const std::map<std::string, std::optional<std::string>> freshReads{{"MORVEL_OCR_CACHE_MB", "0"}};

@@ -87,6 +87,18 @@ struct Session {
     auto reply = helper.readLine(replyTimeout);
     return reply && reply->find("\"ok\":true") != std::string::npos;
   }
+  // Whether the helper finds the application's focused field, asking until the
+  // window is up and active or the time is out.
+  bool findsTheFocus() {
+    const auto deadline = std::chrono::steady_clock::now() + replyTimeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+      helper.writeLine(R"({"cmd":"focused"})");
+      const auto reply = helper.readLine(replyTimeout);
+      if (reply && reply->find("\"found\":true") != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+  }
   // The screen point of the Add button's centre, from the helper's own answer.
   std::string elementAtAdd() {
     const nlohmann::json addButton = {{"role", morvel::ax::AXButton}, {"title", "Add"}};
@@ -103,14 +115,19 @@ struct Session {
 };
 
 void compareCommands(const Environment& swayEnvironment) {
-  Session x11(Environment{{"GDK_BACKEND", "x11"}});
+  // This process names the sway session's display for its own capture: the
+  // X11 side must not inherit it, or its helper would serve sway's windows.
+  Session x11(Environment{{"GDK_BACKEND", "x11"}, {"WAYLAND_DISPLAY", std::nullopt}, {"SWAYSOCK", std::nullopt}});
   Session sway(swayEnvironment);
   if (!x11.ready || !sway.ready) {
     std::printf("commands: the contacts application did not come up\n");
     return;
   }
-  // Let both settle and become the active window.
-  std::this_thread::sleep_for(std::chrono::seconds(2));
+  // Both timed on the same work: each window up, active and found.
+  if (!x11.findsTheFocus() || !sway.findsTheFocus()) {
+    std::printf("commands: the helper did not find the focus on %s\n", x11.findsTheFocus() ? "sway" : "X11");
+    return;
+  }
   std::printf("tree commands on the contacts application, median of %d rounds taking turns\n", rounds);
   std::printf("  %-12s %10s %10s %8s\n", "command", "X11 ms", "sway ms", "ratio");
   std::vector<std::pair<std::string, std::pair<std::string, std::string>>> requests = {

@@ -50,6 +50,12 @@ class WindowSystem {
   // Wayland, where no client knows where its windows are. `ClientWindow::client`
   // then places each window's visible area on the screen.
   virtual bool extentsAreWindowRelative() { return false; }
+  // Whether the window system the helper was using has gone away and is not
+  // back: its applications went with it, and the accessibility registry, which
+  // needs the display, cannot answer until it is back.
+  virtual bool gone() { return false; }
+  // Forgets what was read for the request so far: the desktop may have changed.
+  virtual void forgetReads() {}
 };
 
 }  // namespace morvel::linux_ax

@@ -99,10 +99,7 @@ TEST_F(HelperOutlivingServices, RegistryRestartedAloneKeepsTheApplicationInReach
   EXPECT_EQ(errors(), "");
 }
 
-// Off for now: with the focus listener registered, a request made while the X
-// server is gone stalls for tens of seconds inside libatspi, which re-registers
-// its event listeners with a registry that cannot start without the display.
-TEST_F(HelperOutlivingServices, DISABLED_DisplayRestartedOnTheSameNumber) {
+TEST_F(HelperOutlivingServices, DisplayRestartedOnTheSameNumber) {
   ASSERT_TRUE(findsTheFocus());
 
   // The application and the window manager end with the server; the

@@ -55,28 +55,15 @@ async function simulatedDesktop(client) {
   assert.deepEqual(required["ocr-region"], ["x", "y", "w", "h"]);
   assert.deepEqual(required["fingerprint"], []);
 
+  // A selector from one tool resolves through another. (Replies and refusals of
+  // single tools: the documented examples, which ProtocolReferenceTest runs.)
   const button = structured(await client.callTool({ name: "element-at", arguments: { x: 150, y: 100 } }));
-  assert.equal(button.found, true);
-  assert.equal(button.role, "AXButton");
-  assert.equal(button.title, "Add Contact");
-  assert.equal("ok" in button || "id" in button, false);
-
-  // A selector from one tool resolves through another.
   const selector = structured(await client.callTool({ name: "selector-at", arguments: { x: 150, y: 100 } }));
   const found = structured(
     await client.callTool({ name: "find", arguments: { selector: { path: selector.path, windowTitle: selector.windowTitle }, timeoutMs: 0 } }),
   );
   assert.equal(found.found, true);
   assert.deepEqual(found.frame, button.frame);
-
-  const text = structured(await client.callTool({ name: "ocr-region", arguments: { x: 100, y: 120, w: 200, h: 60 } }));
-  assert.match(text.text, /Ada Lovelace/);
-
-  const refused = await client.callTool({ name: "element-at", arguments: { x: 150 } });
-  assert.equal(refused.isError, true);
-  assert.deepEqual(refused.content, [{ type: "text", text: "element-at requires numeric x,y" }]);
-
-  await assert.rejects(client.callTool({ name: "sim-stats", arguments: {} }), (error) => error.code === -32602);
 
   // The scene's display has two pixels per point; the picture has one.
   assert.deepEqual(await screenshotSize(client, { x: 100, y: 80, w: 320, h: 97 }), { width: 320, height: 97 });

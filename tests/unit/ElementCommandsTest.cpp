@@ -1,22 +1,215 @@
-// "element-at" and "focused", with the upward search for a named element.
+// The element under a point or with the focus: "element-at" with its upward
+// search for a named element, "focused", and "selector-at" (the descriptor of
+// each element on the path, its index among siblings of its role, and the path
+// up to the window).
 
 #include "accessibility/AXNames.h"
+#include "accessibility/Descriptor.h"
 #include "commands/ElementCommands.h"
+#include "commands/ReplyRecords.h"
+#include "commands/SelectorCommands.h"
+#include "support/Scenes.h"
 #include "support/SimDesktopFixture.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace morvel {
 namespace {
 
-using nlohmann::json;
-using testing::SimDesktopFixture;
+using namespace testing;  // the scene builders
+
+json node(const std::string& id, json attrs) { return {{"id", id}, {"attrs", std::move(attrs)}}; }
+
+TEST(ElementDescriptor, CarriesEveryReadableTextExactlyAndTheValueOnlyOnRequest) {
+  SimDesktopFixture fixture(windowScene({
+      node("box", {{ax::AXRole, ax::AXCheckBox},
+                      {ax::AXSubrole, ax::AXToggle},
+                      {ax::AXIdentifier, "remember"},
+                      {ax::AXTitle, ""},
+                      {ax::AXDescription, " Remember me "},
+                      {ax::AXRoleDescription, {{"error", "unsupported"}}},
+                      {ax::AXValue, 1}}),
+      node("bare", json::object()),
+  }));
+
+  json withValue = elementDescriptor(fixture.ax(), fixture.element("box"), true);
+  EXPECT_EQ(withValue, (json{{"role", ax::AXCheckBox},
+                             {"subrole", ax::AXToggle},
+                             {"identifier", "remember"},
+                             {"title", ""},
+                             {"description", " Remember me "},
+                             {"value", "1"},
+                             {"index", 0}}));
+
+  json withoutValue = elementDescriptor(fixture.ax(), fixture.element("box"), false);
+  EXPECT_FALSE(withoutValue.contains("value"));
+  withValue.erase("value");
+  EXPECT_EQ(withoutValue, withValue);
+  EXPECT_EQ(elementDescriptor(fixture.ax(), fixture.element("box"), false), withoutValue);
+
+  // Nothing readable but the parent: only the index is left.
+  EXPECT_EQ(elementDescriptor(fixture.ax(), fixture.element("bare"), true), (json{{"index", 0}}));
+}
+
+TEST(SiblingIndex, CountsOnlyChildrenOfTheSameRoleInChildOrderReadingEachRoleOnce) {
+  SimDesktopFixture fixture(windowScene({
+      node("b0", {{ax::AXRole, ax::AXButton}}),
+      node("t0", {{ax::AXRole, ax::AXStaticText}}),
+      node("b1", {{ax::AXRole, ax::AXButton}}),
+      node("t1", {{ax::AXRole, ax::AXStaticText}}),
+      node("b2", {{ax::AXRole, ax::AXButton}}),
+      node("n0", {{ax::AXTitle, "no role"}}),
+      node("n1", {{ax::AXRole, {{"error", "gone"}}}}),
+      node("lower", {{ax::AXRole, "axbutton"}}),
+  }));
+  ax::Accessibility& ax = fixture.ax();
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("b0")), 0);
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("b2")), 2);
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("t1")), 1);
+  // Unreadable roles are counted among each other, whatever made them unreadable.
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("n1")), 1);
+  // Role comparison is case-sensitive.
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("lower")), 0);
+  // The parent, the own role, the parent's children, then one role per child; no
+  // more than the parent where there is none.
+  fixture.stats();
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("b0")), 0);
+  EXPECT_EQ(fixture.stats()["reads"], 3 + 8);
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("app")), 0);
+  EXPECT_EQ(fixture.stats()["reads"], 1);
+}
+
+TEST(SiblingIndex, IsZeroWithoutParentOrWhenTheParentDoesNotListTheElement) {
+  json scene = windowScene({
+      node("listed", {{ax::AXRole, ax::AXButton}}),
+      node("hidden", {{ax::AXRole, ax::AXButton}}),
+  });
+  // The window lists only the first button; the second still names it as parent.
+  scene["applications"][0]["windows"][0]["attrs"][ax::AXChildren] = json::array({{{"ref", "listed"}}});
+  scene["applications"][0]["windows"].push_back(
+      {{"id", "second-window"}, {"attrs", {{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "Other"}}}});
+  scene["elements"] = {node("orphan", {{ax::AXRole, ax::AXButton}})};
+  SimDesktopFixture fixture(scene);
+  ax::Accessibility& ax = fixture.ax();
+
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("hidden")), 0);
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("orphan")), 0);
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("app")), 0);
+  // A window is counted among the application's windows.
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("second-window")), 1);
+}
+
+json framed(json attrs, double x, double y, double w, double h) {
+  attrs[ax::AXFrame] = rectValue(x, y, w, h);
+  return attrs;
+}
+
+// An "Inbox" window (0,0 500x500) holding a group (10,10 200x200) that holds a
+// button at (20,20 50x20) after another button; another application's window lies
+// at x 1000.
+json mailDesktop() {
+  const json group = withChildren(
+      node("group", framed({{ax::AXRole, ax::AXGroup}, {ax::AXValue, "group value"}}, 10, 10, 200, 200)),
+      {element(ax::AXButton, framed({}, 100, 100, 10, 10)),
+       node("send", framed({{ax::AXRole, ax::AXButton}, {ax::AXTitle, "Send"}, {ax::AXValue, "v"}}, 20, 20, 50, 20))});
+  json scene = windowScene(json::array({group}));
+  scene["frontmost"]["bundleId"] = "com.example.mail";
+  scene["applications"][0]["windows"][0]["attrs"] = framed({{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "Inbox"}}, 0, 0, 500, 500);
+  scene["applications"][0]["attrs"] = json::object();
+  scene["applications"].push_back(
+      {{"pid", 8}, {"windows", json::array({node("notes", framed({{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "Notes"}}, 1000, 0, 100, 100))})}});
+  return scene;
+}
+
+TEST(SelectorAt, PathRunsFromTheElementUpToItsWindowWithTheValueOfTheFirstOnly) {
+  SimDesktopFixture fixture(mailDesktop());
+  json reply = cmdSelectorAt(fixture.platform(), 25, 25);
+  EXPECT_EQ(reply, (json{{"found", true},
+                         {"path",
+                          {{{"role", ax::AXButton}, {"title", "Send"}, {"value", "v"}, {"index", 1}},
+                           {{"role", ax::AXGroup}, {"index", 0}},
+                           {{"role", ax::AXWindow}, {"title", "Inbox"}, {"index", 0}}}},
+                         {"windowTitle", "Inbox"},
+                         {"appName", "Inbox"},
+                         {"appBundleId", "com.example.mail"}}));
+
+  // The window itself under the point: a path of one.
+  EXPECT_EQ(cmdSelectorAt(fixture.platform(), 400, 400)["path"],
+            (json{{{"role", ax::AXWindow}, {"title", "Inbox"}, {"index", 0}}}));
+
+  // Another application's window: its path, but the front window's keys.
+  json other = cmdSelectorAt(fixture.platform(), 1050, 50);
+  EXPECT_EQ(other["path"], (json{{{"role", ax::AXWindow}, {"title", "Notes"}, {"index", 0}}}));
+  EXPECT_EQ(other["windowTitle"], "Inbox");
+
+  EXPECT_EQ(cmdSelectorAt(fixture.platform(), 700, 700), (json{{"found", false}}));
+  // Coordinates beyond single precision saturate instead of overflowing.
+  EXPECT_EQ(cmdSelectorAt(fixture.platform(), -5, 1e300), (json{{"found", false}}));
+}
+
+// `count` nested groups below a window, titled by their depth, all under (50, 50).
+json nestedGroups(int count) {
+  json groups = element(ax::AXGroup, framed({{ax::AXTitle, std::to_string(count)}}, 0, 0, 100, 100));
+  for (int level = count - 1; level >= 1; --level) {
+    groups = withChildren(element(ax::AXGroup, framed({{ax::AXTitle, std::to_string(level)}}, 0, 0, 100, 100)), json::array({groups}));
+  }
+  json scene = windowScene(json::array({groups}));
+  scene["applications"][0]["windows"][0]["attrs"] = framed({{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "0"}}, 0, 0, 100, 100);
+  return scene;
+}
+
+TEST(SelectorAt, PathHoldsTwelveDescriptorsAtMost) {
+  SimDesktopFixture deep(nestedGroups(15));
+  json path = cmdSelectorAt(deep.platform(), 50, 50)["path"];
+  ASSERT_EQ(path.size(), 12u);
+  EXPECT_EQ(path.front()["title"], "15");
+  EXPECT_EQ(path.back()["title"], "4");
+  for (const json& entry : path) EXPECT_NE(entry["role"], ax::AXWindow);
+
+  // Eleven groups: the window is just reached as the twelfth entry.
+  SimDesktopFixture eleven(nestedGroups(11));
+  path = cmdSelectorAt(eleven.platform(), 50, 50)["path"];
+  ASSERT_EQ(path.size(), 12u);
+  EXPECT_EQ(path.back()["role"], ax::AXWindow);
+  SimDesktopFixture twelve(nestedGroups(12));
+  path = cmdSelectorAt(twelve.platform(), 50, 50)["path"];
+  ASSERT_EQ(path.size(), 12u);
+  EXPECT_EQ(path.back()["title"], "1");
+}
+
+TEST(SelectorAt, PathEndsAtTheApplicationOrWhereTheParentCannotBeRead) {
+  json scene = {
+      {"frontmost", {{"pid", 7}}},
+      {"applications",
+       {{{"pid", 7},
+         {"id", "app"},
+         // An application that names a parent: the path still ends at it.
+         {"attrs", {{ax::AXTitle, "Mail"}, {ax::AXParent, {{"ref", "stray"}}}}},
+         {"children",
+          {{{"id", "menu-bar"},
+            {"attrs", {{ax::AXRole, ax::AXMenuBar}}},
+            {"children", {{{"id", "menu-item"}, {"attrs", {{ax::AXRole, ax::AXMenuBarItem}, {ax::AXValue, 3}}}}}}}}}}}},
+      {"elements", {{{"id", "stray"}, {"attrs", {{ax::AXRole, ax::AXButton}, {ax::AXParent, "not an element"}}}}}},
+      {"hitTest",
+       {{{"rect", {0, 0, 10, 10}}, {"element", "menu-item"}},
+        {{"rect", {10, 0, 10, 10}}, {"element", "stray"}},
+        {{"rect", {20, 0, 10, 10}}, {"fail", true}}}}};
+  SimDesktopFixture fixture(scene);
+  EXPECT_EQ(cmdSelectorAt(fixture.platform(), 5, 5)["path"],
+            (json{{{"role", ax::AXMenuBarItem}, {"value", "3"}, {"index", 0}},
+                  {{"role", ax::AXMenuBar}, {"index", 0}},
+                  {{"role", ax::AXApplication}, {"title", "Mail"}, {"index", 0}}}));
+  // Without a window the front-window keys are left out; there is no bundle either.
+  json stray = cmdSelectorAt(fixture.platform(), 15, 5);
+  EXPECT_EQ(stray, (json{{"found", true}, {"path", {{{"role", ax::AXButton}, {"index", 0}}}}}));
+  EXPECT_EQ(cmdSelectorAt(fixture.platform(), 25, 5), (json{{"found", false}}));
+}
 
 // A window whose hit tests are explicit, so that each case names the hit element.
 json sceneWithHits(const json& windowChildren, const json& hits) {
-  json scene = json::parse(R"({"frontmost": {"pid": 1}, "applications": [{"pid": 1, "windows": [
-      {"id": "window", "attrs": {"AXRole": "AXWindow", "AXTitle": "Main", "AXFrame": {"rect": [0, 0, 400, 400]}}}]}]})");
-  scene["applications"][0]["windows"][0]["children"] = windowChildren;
+  json scene = windowScene(windowChildren);
   scene["hitTest"] = hits;
   return scene;
 }
@@ -60,8 +253,8 @@ TEST(ElementAt, ClimbsAtMostFourLevelsToANamedElementButNeverIntoAContainer) {
       // Containers are never chosen, however they are titled...
       {chainBelow(scroll, 1, cell), "hit", {{"found", true}, {"role", ax::AXCell}, {"enabled", false}}},
       // ...but a hit on one is described: the start is never tested against them.
-      {json::array(), "window", {{"found", true}, {"role", ax::AXWindow}, {"title", "Main"}, {"enabled", false},
-                                 {"frame", {{"x", 0.0}, {"y", 0.0}, {"w", 400.0}, {"h", 400.0}}}}},
+      {json::array(), "window", {{"found", true}, {"role", ax::AXWindow}, {"title", "Form"}, {"enabled", false},
+                                 {"frame", {{"x", 0.0}, {"y", 0.0}, {"w", 1000.0}, {"h", 800.0}}}}},
   };
   for (const auto& c : cases) {
     SimDesktopFixture sim(sceneWithHits(c.children, hitAt(c.hit)));
@@ -72,17 +265,9 @@ TEST(ElementAt, ClimbsAtMostFourLevelsToANamedElementButNeverIntoAContainer) {
 TEST(ElementAt, NothingUnderThePointIsNotFound) {
   SimDesktopFixture sim(sceneWithHits(json::array(), json::parse(R"([{"rect": [0, 0, 10, 10], "fail": true}])")));
   EXPECT_EQ(cmdElementAt(sim.platform(), 5, 5), json::parse(R"({"found": false})"));
-  EXPECT_EQ(cmdElementAt(sim.platform(), 500, 500), json::parse(R"({"found": false})"));
+  EXPECT_EQ(cmdElementAt(sim.platform(), 1500, 500), json::parse(R"({"found": false})"));
   // Coordinates beyond single precision saturate instead of overflowing.
   EXPECT_EQ(cmdElementAt(sim.platform(), 1e300, -1e300), json::parse(R"({"found": false})"));
-}
-
-TEST(EnclosingNamed, NegativeLevelsReadNothing) {
-  SimDesktopFixture sim(sceneWithHits(json::array(), json::array()));
-  sim.stats();
-  ax::Element window = sim.element("window");
-  EXPECT_TRUE(sim.ax().isSameElement(enclosingNamed(sim.ax(), window, -1), window));
-  EXPECT_EQ(sim.stats()["reads"], 0);
 }
 
 TEST(Focused, DescribesTheFocusedElementWithItsSelection) {

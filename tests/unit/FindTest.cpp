@@ -146,7 +146,7 @@ json overTheWire(const json& reply) { return json::parse(reply.dump()); }
 // title has changed (to "Save Contact" at 60 s) every button of the window scores
 // 1, and the save button's index (0 in its group) breaks the tie as a position in
 // the whole window: the first button.
-TEST(Find, FindsAButtonAgainFromTheWholeSelectorAtReplyAndByPositionAfterATitleChange) {
+TEST(Find, FindsAButtonAgainFromTheWholeSelectorAtReplyAndByItsPlaceAfterATitleChange) {
   SimDesktopFixture fixture(exampleScene());
   json selector = overTheWire(handle({{"cmd", "selector-at"}, {"id", 3}, {"x", 785}, {"y", 385}}, fixture.platform()));
   ASSERT_EQ(selector["path"][0]["title"], "Save");
@@ -159,9 +159,14 @@ TEST(Find, FindsAButtonAgainFromTheWholeSelectorAtReplyAndByPositionAfterATitleC
   EXPECT_EQ(found["score"], 61);
   EXPECT_EQ(found["frame"]["x"], 780);
 
+  // Renamed, the button only ties with the others: it still stands where the
+  // path says, and a single-entry path falls back to the position.
   fixture.clock().advance(std::chrono::seconds(60));
   found = handle({{"cmd", "find"}, {"selector", selector}}, fixture.platform());
   EXPECT_EQ(found["score"], 1);
+  EXPECT_EQ(found["frame"]["x"], 780);
+  selector["path"] = json::array({selector["path"][0]});
+  found = handle({{"cmd", "find"}, {"selector", selector}}, fixture.platform());
   EXPECT_EQ(found["frame"], json({{"x", 120}, {"y", 88}, {"w", 110}, {"h", 24}}));
 }
 

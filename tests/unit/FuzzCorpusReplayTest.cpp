@@ -60,16 +60,16 @@ TEST(RequestPathCheck, FlagsMissingRepliesWrongIdsMisjudgedLinesAndLongWaits) {
   const std::vector<fuzz::Microseconds> quick(3, seconds(1));
 
   EXPECT_THAT(fuzz::requestPathProblems(input, {ping + badJson + "{\"id\":2,\"ok\":true}\n", quick}), IsEmpty());
-  EXPECT_THAT(fuzz::requestPathProblems(input, {ping + badJson, quick}),
-              ElementsAre(HasSubstr("3 non-blank lines got 2 replies")));
-  EXPECT_THAT(fuzz::requestPathProblems(input, {ping + badJson + "{\"id\":3,\"ok\":true}\n", quick}),
-              ElementsAre(HasSubstr("echoes the id 3, not 2")));
-  EXPECT_THAT(fuzz::requestPathProblems(input, {ping + badJson + badJson, quick}),
-              ElementsAre(HasSubstr("bad json for a JSON object")));
-  EXPECT_THAT(fuzz::requestPathProblems(input, {ping + ping + "{\"id\":2,\"ok\":true}\n", quick}),
-              ElementsAre(HasSubstr("should be the bad json reply")));
-  EXPECT_THAT(fuzz::requestPathProblems(input, {ping + badJson + "{\"id\":2}\n", quick}),
-              ElementsAre(HasSubstr("no boolean \"ok\"")));
+  const std::pair<std::string, const char*> faults[] = {
+      {ping + badJson, "3 non-blank lines got 2 replies"},
+      {ping + badJson + "{\"id\":3,\"ok\":true}\n", "echoes the id 3, not 2"},
+      {ping + badJson + badJson, "bad json for a JSON object"},
+      {ping + ping + "{\"id\":2,\"ok\":true}\n", "should be the bad json reply"},
+      {ping + badJson + "{\"id\":2}\n", "no boolean \"ok\""},
+  };
+  for (const auto& [output, problem] : faults) {
+    EXPECT_THAT(fuzz::requestPathProblems(input, {output, quick}), ElementsAre(HasSubstr(problem))) << output;
+  }
   EXPECT_THAT(fuzz::requestPathProblems(input, {ping + badJson + "{\"id\":2,\"ok\":true}", quick}),
               ElementsAre(HasSubstr("does not end with a line feed"), HasSubstr("got 2 replies")));
   EXPECT_THAT(fuzz::requestPathProblems(input, {ping + badJson + "{\"id\":2,\"ok\":true}\n",

@@ -1,9 +1,14 @@
+// Recognition through the screen boundary: boxes and lines, "ocr-region", and
+// the pictures "screenshot" takes.
+
 #include "app/Dispatcher.h"
+#include "commands/ScreenshotCommand.h"
 #include "ocr/VisionOCR.h"
 #include "support/SimDesktopFixture.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -30,28 +35,22 @@ json boxExampleScreen(double scale) {
 constexpr ax::Rect boxExampleRegion{500, 300, 100, 50};
 
 TEST(RunOCR, FramesAreInImagePixelsFromTheRegionCorner) {
-  SimDesktopFixture retina(screenScene(boxExampleScreen(2)));
-  auto result = ocr::runOCR(retina.platform().screen, boxExampleRegion);
-  ASSERT_EQ(result.lines.size(), 1u);
-  EXPECT_EQ(result.text, "Total");
-  expectFrame(result.lines[0].frame, 20, 50, 100, 30);
-  // A region with a negative size counts as its standardised form.
-  result = ocr::runOCR(retina.platform().screen, {600, 350, -100, -50});
-  ASSERT_EQ(result.lines.size(), 1u);
-  expectFrame(result.lines[0].frame, 20, 50, 100, 30);
-
+  // (At two pixels a point: OcrRegionCommand below.)
   SimDesktopFixture plain(screenScene(boxExampleScreen(1)));
-  result = ocr::runOCR(plain.platform().screen, boxExampleRegion);
-  ASSERT_EQ(result.lines.size(), 1u);
-  expectFrame(result.lines[0].frame, 10, 25, 50, 15);
+  // A region with a negative size counts as its standardised form.
+  for (const ax::Rect& region : {boxExampleRegion, ax::Rect{600, 350, -100, -50}}) {
+    auto result = ocr::runOCR(plain.platform().screen, region);
+    ASSERT_EQ(result.lines.size(), 1u);
+    expectFrame(result.lines[0].frame, 10, 25, 50, 15);
+  }
 }
 
-TEST(RunOCR, KeepsEveryCandidateInRecognizerOrderUntrimmed) {
+TEST(RunOCR, KeepsEveryCandidateInRecognizerOrderUntrimmedAndScreenLinesToo) {
   SimDesktopFixture fixture(screenScene({{"lines",
-                                          {{{"text", "Name"}, {"confidence", 0.3}, {"rect", {0, 60, 10, 10}}},
+                                          {{{"text", "Name"}, {"confidence", 0.3}, {"rect", {60, 60, 10, 10}}},
                                            {{"noCandidate", true}, {"rect", {0, 20, 10, 10}}},
                                            {{"text", ""}, {"confidence", 0.5}, {"rect", {0, 40, 10, 10}}},
-                                           {{"text", " Email "}, {"rect", {0, 0, 10, 10}}}}}}));
+                                           {{"text", " Email "}, {"rect", {0, 60, 10, 10}}}}}}));
   auto result = ocr::runOCR(fixture.platform().screen, {0, 0, 100, 100});
   // Not sorted by position; no line and no empty segment for the observation without candidate.
   EXPECT_EQ(result.text, "Name\n\n Email ");
@@ -62,6 +61,13 @@ TEST(RunOCR, KeepsEveryCandidateInRecognizerOrderUntrimmed) {
   EXPECT_EQ(result.lines[0].confidence, 0.30000001192092896);
   EXPECT_EQ(result.lines[1].confidence, 0.5);
   EXPECT_EQ(result.lines[2].confidence, 1.0);
+  // Words on one visual line stay lines of their own, in the same order.
+  auto lines = ocr::ocrScreenLines(fixture.platform().screen, {0, 0, 100, 100});
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].text, "Name");
+  EXPECT_EQ(lines[0].confidence, 0.30000001192092896);
+  EXPECT_EQ(lines[2].text, " Email ");
+  expectFrame(lines[2].frame, 0, 60, 10, 10);
 }
 
 TEST(RunOCR, RegionWithoutAreaIsNeverCaptured) {
@@ -125,19 +131,6 @@ TEST(OcrScreenLines, FramesAreInScreenPointsWhateverThePixelDensityOrTheRegionsC
   }
 }
 
-TEST(OcrScreenLines, WordsOnOneVisualLineStayTwoLinesWithoutCandidatelessOnes) {
-  SimDesktopFixture fixture(screenScene({{"lines",
-                                          {{{"text", "Last"}, {"confidence", 0.3}, {"rect", {60, 10, 30, 10}}},
-                                           {{"noCandidate", true}, {"rect", {40, 10, 10, 10}}},
-                                           {{"text", "First"}, {"rect", {10, 10, 30, 10}}}}}}));
-  auto lines = ocr::ocrScreenLines(fixture.platform().screen, {0, 0, 100, 40});
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0].text, "Last");
-  EXPECT_EQ(lines[0].confidence, 0.30000001192092896);
-  EXPECT_EQ(lines[1].text, "First");
-  expectFrame(lines[1].frame, 10, 10, 30, 10);
-}
-
 TEST(OcrRegionCommand, RepliesWithTheJoinedTextAndPixelLinesOrEmptyWithoutAnArea) {
   SimDesktopFixture fixture(screenScene(boxExampleScreen(2)));
   auto request = [](json h) { return json{{"cmd", "ocr-region"}, {"x", 500}, {"y", 300}, {"w", 100}, {"h", std::move(h)}}; };
@@ -148,6 +141,40 @@ TEST(OcrRegionCommand, RepliesWithTheJoinedTextAndPixelLinesOrEmptyWithoutAnArea
                                      {"frame", {{"x", 20.0}, {"y", 50.0}, {"w", 100.0}, {"h", 30.0}}}}}}}));
   EXPECT_EQ(handle(request(false), fixture.platform()), json({{"ok", true}, {"text", ""}, {"lines", json::array()}}));
   EXPECT_EQ(fixture.stats()["captures"], 1);
+}
+
+// One line of text at (510, 305), 40 by 10 points, on a display with three pixels per point.
+json sceneWithOneLine(bool captureFails = false) {
+  return {{"screen",
+           {{"scale", 3}, {"captureFails", captureFails}, {"lines", {{{"text", "Name"}, {"rect", {510, 305, 40, 10}}}}}}}};
+}
+
+TEST(ScreenshotCommand, APictureOfOnePixelPerPointShowingWhatIsWhere) {
+  SimDesktopFixture fixture(sceneWithOneLine());
+  auto picture = cmdScreenshot(fixture.platform(), 500, 300, 60.4, 20);
+  ASSERT_TRUE(std::holds_alternative<ocr::GreyPixels>(picture));
+  const auto& grey = std::get<ocr::GreyPixels>(picture);
+  ASSERT_EQ(grey.width, 60);
+  ASSERT_EQ(grey.height, 20);
+  ASSERT_EQ(grey.bytes.size(), 60u * 20u);
+  auto at = [&grey](int x, int y) { return grey.bytes[static_cast<std::size_t>(y) * grey.width + x]; };
+  const std::uint8_t background = at(0, 0);
+  // The line's corners are inside it, the points just outside are not.
+  for (auto [x, y] : {std::pair{10, 5}, {49, 5}, {10, 14}, {49, 14}}) EXPECT_LT(at(x, y), background) << x << "," << y;
+  for (auto [x, y] : {std::pair{9, 5}, {50, 5}, {10, 4}, {10, 15}}) EXPECT_EQ(at(x, y), background) << x << "," << y;
+}
+
+TEST(ScreenshotCommand, RefusesRectanglesItCannotPictureAndFailedCaptures) {
+  SimDesktopFixture fixture(sceneWithOneLine());
+  const double nan = std::nan("");
+  for (auto [x, y, w, h] : {std::array{0.0, 0.0, 0.4, 10.0}, {0.0, 0.0, 10.0, -10.0}, {nan, 0.0, 10.0, 10.0},
+                            {0.0, 0.0, 8193.0, 1.0}, {0.0, 0.0, 10.0, std::numeric_limits<double>::infinity()}}) {
+    EXPECT_TRUE(std::holds_alternative<std::string>(cmdScreenshot(fixture.platform(), x, y, w, h))) << w << "x" << h;
+  }
+  // Three pixels per point: the largest picture would hold too many captured pixels.
+  EXPECT_TRUE(std::holds_alternative<std::string>(cmdScreenshot(fixture.platform(), 0, 0, 8192, 8192)));
+  SimDesktopFixture failing(sceneWithOneLine(true));
+  EXPECT_EQ(std::get<std::string>(cmdScreenshot(failing.platform(), 0, 0, 10, 10)), "the screen could not be captured");
 }
 
 }  // namespace

@@ -170,20 +170,26 @@ TEST(WindowForSelector, NothingWithoutAFrontmostApplication) {
   EXPECT_EQ(resolutionReply(resolution), (json{{"found", false}}));
 }
 
-TEST(ResolveSelectorOnce, SearchesTheChosenWindowAndDescribesTheMatch) {
+// The x of the match's frame, which tells the buttons apart; -1 for none.
+double matchX(const Resolution& resolution) {
+  const auto* match = std::get_if<SelectorMatch>(&resolution);
+  return match ? match->frame.x : -1;
+}
+
+double chosenX(SimDesktopFixture& fixture, json target) {
+  return matchX(resolveSelectorOnce(fixture.ax(), selectorFor(std::move(target))));
+}
+
+TEST(ResolveSelectorOnce, SearchesTheChosenWindowForTheFirstPathEntryOnly) {
   SimDesktopFixture fixture(reportDesktop());
-  EXPECT_EQ(resolutionReply(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"title", "OK"}}, "Report"))),
-            (json{{"found", true},
-                  {"score", 61},
-                  {"frame", {{"x", 40}, {"y", 0}, {"w", 10}, {"h", 10}}},
-                  {"enabled", true},
-                  {"role", ax::AXButton}}));
-  // Other keys of the selector and of later path entries play no part.
+  // (The whole reply of a match: the documented examples.)
+  EXPECT_EQ(matchX(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"title", "OK"}}, "Report"))), 40);
+  // Other keys of the selector, and later path entries where nothing ties, play no part.
   json whole = selectorFor({{"role", ax::AXButton}, {"title", "OK"}});
   whole["path"].push_back({{"role", ax::AXWindow}, {"title", "Report"}});
   whole["found"] = true;
   whole["appName"] = "Report";
-  EXPECT_EQ(resolutionReply(resolveSelectorOnce(fixture.ax(), whole))["frame"]["x"], 20);
+  EXPECT_EQ(matchX(resolveSelectorOnce(fixture.ax(), whole)), 20);
 }
 
 TEST(ResolveSelectorOnce, UnusablePathsAreNotFound) {
@@ -204,12 +210,6 @@ json buttonRow(const std::vector<std::string>& titles, json more = json::object(
   return buttons;
 }
 
-double chosenX(SimDesktopFixture& fixture, json target) {
-  const Resolution resolution = resolveSelectorOnce(fixture.ax(), selectorFor(std::move(target)));
-  const auto* match = std::get_if<SelectorMatch>(&resolution);
-  return match ? match->frame.x : -1;
-}
-
 TEST(ResolveSelectorOnce, EqualScoresGoToTheCandidateNearestTheWantedIndex) {
   SimDesktopFixture equal(desktop({window("w", "W", buttonRow({"Go", "Go", "Go"}))}, ""));
   EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"title", "Go"}, {"index", 2}}), 200);
@@ -228,6 +228,41 @@ TEST(ResolveSelectorOnce, EqualScoresGoToTheCandidateNearestTheWantedIndex) {
   // A higher score wins however far it is from the wanted index.
   SimDesktopFixture far(desktop({window("w", "W", buttonRow({"x", "x", "x", "x", "x", "x", "x", "x", "x", "Go"}))}, ""));
   EXPECT_EQ(chosenX(far, {{"role", ax::AXButton}, {"title", "Go"}, {"index", 0}}), 900);
+}
+
+TEST(ResolveSelectorOnce, EqualScoresGoFirstToTheCandidateWhoseAncestorsStandWhereThePathSays) {
+  // Three rows with the same two texts, then one more row in another table: only
+  // the path's row (and table) tell the second cell of each row apart.
+  auto row = [](double y) {
+    return json{{"attrs", {{ax::AXRole, ax::AXRow}}},
+                {"children",
+                 {button("name" + std::to_string(int(y)), "name", 0, {{ax::AXFrame, rect(0, y)}}),
+                  button("size" + std::to_string(int(y)), "7 bytes", 100, {{ax::AXFrame, rect(100, y)}})}}};
+  };
+  json table = {{"attrs", {{ax::AXRole, ax::AXTable}}}, {"children", {row(0), row(20), row(40)}}};
+  json otherTable = {{"attrs", {{ax::AXRole, ax::AXTable}}}, {"children", {row(60)}}};
+  SimDesktopFixture fixture(desktop({window("w", "W", {table, otherTable})}, ""));
+  auto chosenY = [&](json path) {
+    const Resolution resolution = resolveSelectorOnce(fixture.ax(), {{"path", std::move(path)}});
+    const auto* match = std::get_if<SelectorMatch>(&resolution);
+    return match ? match->frame.y : -1;
+  };
+  const json cell = {{"role", ax::AXButton}, {"title", "7 bytes"}, {"index", 1}};
+  auto rowAt = [](int index) { return json{{"role", ax::AXRow}, {"index", index}}; };
+  const json secondTable = {{"role", ax::AXTable}, {"index", 1}};
+  const struct {
+    json path;
+    double y;
+  } cases[] = {
+      {{cell, rowAt(1), {{"role", ax::AXTable}, {"index", 0}}}, 20},
+      {{cell, rowAt(2)}, 40},
+      {{cell, rowAt(0), secondTable}, 60},
+      {{cell, rowAt(0)}, 0},      // the first in document order of those in place
+      {{cell, rowAt(7)}, 0},      // no row there: the wanted index decides
+      {{cell, {{"role", ax::AXGroup}, {"index", 2}}}, 0},
+      {{cell}, 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(chosenY(c.path), c.y) << c.path;
 }
 
 
@@ -277,8 +312,7 @@ TEST(ResolveSelectorOnce, GivesUpOnAnApplicationThatTakesOverTwoSeconds) {
     json scene = reportDesktop();
     scene["applications"][0]["responseDelayMs"] = 1500;
     SimDesktopFixture answering(scene);
-    EXPECT_EQ(resolutionReply(resolveSelectorOnce(answering.ax(), selectorFor({{"role", ax::AXButton}}, windowTitle)))
-                  ["frame"]["x"],
+    EXPECT_EQ(matchX(resolveSelectorOnce(answering.ax(), selectorFor({{"role", ax::AXButton}}, windowTitle))),
               windowTitle.is_null() ? 20 : 40);
     scene["applications"][0]["responseDelayMs"] = 2500;
     SimDesktopFixture hanging(scene);

@@ -103,7 +103,6 @@ TEST(FindAddAffordance, LooksOnly20LevelsDeepAndAtTheFirst4000Elements) {
 
 json refTo(const std::string& id) { return {{"ref", id}}; }
 
-
 // The rows of a table with `tableAttrs` and `children` in the front window;
 // `freeElements` belong to no tree.
 json rowsOf(json tableAttrs, json children, json freeElements = json::array()) {
@@ -160,32 +159,27 @@ TEST(SerializeRows, TakeTheRowsAttributeElseChildrenReadingExactlyAXRowElseAllCh
   EXPECT_EQ(serializeRows(bare.ax(), bare.element("list")), json::array());
 }
 
-TEST(SerializeRows, DescribesARowWithoutChildrenAsItsOwnSingleCell) {
+TEST(SerializeRows, DescribesCellsByRoleValueAndFrameAndAChildlessRowAsItsOwnCell) {
   const json frame = rectValue(0, 24, 400, 24);
   const json rows = rowsOf(json::object(), json::array({
       element(ax::AXRow, {{ax::AXValue, "Inbox"}, {ax::AXFrame, frame}}),
       withChildren(element(ax::AXRow, {{ax::AXTitle, "Empty children"}}), json::array()),
+      withChildren(element(ax::AXRow), json::array({
+          element(ax::AXCell, {{ax::AXPosition, {{"point", {10, 20}}}}, {ax::AXSize, {{"size", {30, 40}}}}}),
+          json::object(),
+          element(ax::AXCell, {{ax::AXFrame, "not a rectangle"}}),
+      })),
   }));
   const json frameRecord = {{"x", 0.0}, {"y", 24.0}, {"w", 400.0}, {"h", 24.0}};
-  EXPECT_EQ(rows[0], json({{"index", 0},
-                           {"cells", json::array({{{"role", ax::AXRow}, {"value", "Inbox"}, {"frame", frameRecord}}})},
-                           {"frame", frameRecord}}));
-  EXPECT_EQ(rows[1], json({{"index", 1}, {"cells", json::array({{{"role", ax::AXRow}, {"value", "Empty children"}}})}}));
-}
-
-TEST(SerializeRows, DescribesEachCellByRoleValueAndFrameLeavingOutWhatCannotBeRead) {
-  const json rows = rowsOf(json::object(), json::array({withChildren(element(ax::AXRow), json::array({
-      element(ax::AXCell, {{ax::AXPosition, {{"point", {10, 20}}}}, {ax::AXSize, {{"size", {30, 40}}}}}),
-      json::object(),
-      element(ax::AXCell, {{ax::AXFrame, "not a rectangle"}}),
-  }))}));
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_FALSE(rows[0].contains("frame"));
-  EXPECT_EQ(rows[0]["cells"], json::array({
-      {{"role", ax::AXCell}, {"frame", {{"x", 10.0}, {"y", 20.0}, {"w", 30.0}, {"h", 40.0}}}},
-      json::object(),
-      {{"role", ax::AXCell}},
-  }));
+  const json expected = json::array({
+      {{"index", 0}, {"cells", json::array({{{"role", ax::AXRow}, {"value", "Inbox"}, {"frame", frameRecord}}})}, {"frame", frameRecord}},
+      {{"index", 1}, {"cells", json::array({{{"role", ax::AXRow}, {"value", "Empty children"}}})}},
+      {{"index", 2},
+       {"cells", json::array({{{"role", ax::AXCell}, {"frame", {{"x", 10.0}, {"y", 20.0}, {"w", 30.0}, {"h", 40.0}}}},
+                              json::object(),
+                              {{"role", ax::AXCell}}})}},
+  });
+  EXPECT_EQ(rows, expected);
 }
 
 // One cell: `blanks` children without any text, then a child titled "late".
@@ -215,35 +209,30 @@ TEST(SerializeRows, GivesEachCellTheFirstValueOrTitleOfItsSubtree) {
   EXPECT_EQ(values, (std::vector<std::string>{"value", "Name", " ", "0", "four down", "-", "-", "late"}));
 }
 
-TEST(SerializeRows, KeepsTheFirst200RowsAndTheFirst40CellsOfEachRow) {
-  json rowRefs = json::array();
-  json freeRows = json::array();
-  for (int i = 0; i < 250; ++i) {
-    json cells = json::array();
-    for (int c = 0; c < 50; ++c) cells.push_back(titled(ax::AXCell, std::to_string(i) + "." + std::to_string(c)));
-    freeRows.push_back(withId(withChildren(element(ax::AXRow), std::move(cells)), "row-" + std::to_string(i)));
-    rowRefs.push_back(refTo("row-" + std::to_string(i)));
-  }
-  const json rows = rowsOf({{ax::AXRows, rowRefs}}, json::array(), freeRows);
-  ASSERT_EQ(rows.size(), 200u);
-  EXPECT_EQ(rows[199]["index"], 199);
-  ASSERT_EQ(rows[199]["cells"].size(), 40u);
-  EXPECT_EQ(rows[199]["cells"][39]["value"], "199.39");
-}
-
-TEST(SerializeRows, StopsReadingRoleOfChildrenOnceItHas200Rows) {
-  auto readsFor = [](int children) {
+TEST(SerializeRows, KeepsTheFirst200RowsAndTheFirst40CellsOfEachRowReadingNoFurtherRows) {
+  // Rows listed by the table's rows attribute, or its children of the row role.
+  auto serialized = [](int count, bool listed) {
+    json rowRefs = json::array();
     json rows = json::array();
-    for (int i = 0; i < children; ++i) rows.push_back(titled(ax::AXRow, std::to_string(i)));
-    json table = withId(withChildren(element(ax::AXTable), std::move(rows)), "table");
-    SimDesktopFixture fixture(windowScene(json::array({std::move(table)})));
+    for (int i = 0; i < count; ++i) {
+      json cells = json::array();
+      for (int c = 0; c < 50; ++c) cells.push_back(titled(ax::AXCell, std::to_string(i) + "." + std::to_string(c)));
+      rows.push_back(withId(withChildren(element(ax::AXRow), std::move(cells)), "row-" + std::to_string(i)));
+      rowRefs.push_back(refTo("row-" + std::to_string(i)));
+    }
+    json table = withId(element(ax::AXTable, {{ax::AXRows, listed ? rowRefs : json::array()}}), "table");
+    table["children"] = listed ? json::array() : rows;
+    SimDesktopFixture fixture(windowScene(json::array({std::move(table)}), listed ? rows : json::array()));
     fixture.stats();
-    const json serialized = serializeRows(fixture.ax(), fixture.element("table"));
-    EXPECT_EQ(serialized.size(), 200u);
-    EXPECT_EQ(serialized.back()["cells"][0]["value"], "199");
+    const json result = serializeRows(fixture.ax(), fixture.element("table"));
+    EXPECT_EQ(result.size(), 200u);
+    EXPECT_EQ(result.back()["index"], 199);
+    EXPECT_EQ(result.back()["cells"].size(), 40u);
+    EXPECT_EQ(result.back()["cells"].back()["value"], "199.39");
     return fixture.stats()["reads"].get<int>();
   };
-  EXPECT_EQ(readsFor(300), readsFor(201));
+  serialized(250, true);
+  EXPECT_EQ(serialized(300, false), serialized(201, false));
 }
 
 // The front window ("window", at 0, 0, 1000 × 800 points) with `lines` on screen.
@@ -313,16 +302,13 @@ TEST(StructureViaOcr, ShowsTheFirst80LinesButSearchesAllForTheAddLine) {
 
 TEST(StructureViaOcr, TakesTheFirstLineWithOneOfTheFourWordsOrALonePlusSign) {
   EXPECT_EQ(addLineOf({"Inbox", "Add contact", "New"}), "Add contact");
-  EXPECT_EQ(addLineOf({"NEW"}), "NEW");
-  EXPECT_EQ(addLineOf({"Create a folder"}), "Create a folder");
-  EXPECT_EQ(addLineOf({"+"}), "+");
-  EXPECT_EQ(addLineOf({"  +  "}), "  +  ");
+  for (const char* text : {"NEW", "Create a folder", "+", "  +  "}) EXPECT_EQ(addLineOf({text}), text);
   for (const char* text : {"Address", "Added", "Renew", "Adder", "Addition", "++", "+ more", "plus", "Surplus"}) {
     EXPECT_EQ(addLineOf({text}), "-") << text;
   }
 }
 
-TEST(StructureViaOcr, CapturesNothingForAWindowOfFourPointsOrLessOrWithoutAFrame) {
+TEST(StructureViaOcr, AnswersFoundFalseWithoutRecognisedTextCapturingNothingForAWindowOfFourPointsOrLess) {
   auto withWindowFrame = [](const json& frame) {
     json scene = sceneWithLines(stackedLines({"Add"}));
     scene["applications"][0]["windows"][0]["attrs"][ax::AXFrame] = frame;
@@ -337,15 +323,13 @@ TEST(StructureViaOcr, CapturesNothingForAWindowOfFourPointsOrLessOrWithoutAFrame
   SimDesktopFixture justLarger(withWindowFrame(rectValue(0, 0, 4.5, 4.5)));
   structureViaOCR(justLarger.platform(), justLarger.element("window"));
   EXPECT_EQ(justLarger.stats()["captures"], 1);
-}
 
-TEST(StructureViaOcr, AnswersFoundFalseWhenNoTextIsRecognised) {
-  EXPECT_EQ(ocrStructureOf(windowScene(json::array())), json({{"found", false}}));  // no screen: no image
-  EXPECT_EQ(ocrStructureOf(sceneWithLines(json::array())), json({{"found", false}}));
-  EXPECT_EQ(ocrStructureOf(sceneWithLines(json::array({line("Outside", 990, 0, 20, 8)}))), json({{"found", false}}));
   json failing = sceneWithLines(stackedLines({"Add"}));
   failing["screen"]["recognizerFails"] = true;
-  EXPECT_EQ(ocrStructureOf(failing), json({{"found", false}}));
+  for (const json& scene : {windowScene(json::array()), sceneWithLines(json::array()), failing,
+                            sceneWithLines(json::array({line("Outside", 990, 0, 20, 8)}))}) {
+    EXPECT_EQ(ocrStructureOf(scene), json({{"found", false}}));
+  }
 }
 
 // A container of `role` whose rows are plain items titled by these texts.
@@ -358,12 +342,6 @@ json container(const std::string& role, const std::vector<std::string>& items, j
 json structureOf(const json& scene) {
   SimDesktopFixture fixture(scene);
   return cmdStructure(fixture.platform());
-}
-
-
-TEST(StructureCommand, AnswersOnlyFoundFalseWithoutAFrontWindow) {
-  EXPECT_EQ(structureOf(json::object()), json({{"found", false}}));
-  EXPECT_EQ(structureOf({{"frontmost", {{"pid", 1}}}, {"applications", {{{"pid", 1}}}}}), json({{"found", false}}));
 }
 
 TEST(StructureCommand, ReadsTheFirstContainerInPreOrderWithTheWindowsAddButton) {
@@ -430,14 +408,15 @@ TEST(StructureCommand, ReturnsRecognisedRowsUnchangedWithoutSearchingForAnAddBut
   EXPECT_EQ(structureOf(scene)["addAffordance"]["title"], "+");
 }
 
-TEST(StructureCommand, AddsTheAccessibleAddButtonWhenNothingIsRecognised) {
+TEST(StructureCommand, AnswersFoundFalseWithTheAccessibleAddButtonWhenNothingIsRecognised) {
+  EXPECT_EQ(structureOf(json::object()), json({{"found", false}}));
+  EXPECT_EQ(structureOf({{"frontmost", {{"pid", 1}}}, {"applications", {{{"pid", 1}}}}}), json({{"found", false}}));
   SimDesktopFixture fixture(windowScene(json::array({group(json::array({titled(ax::AXButton, "Create")}))})));
   EXPECT_EQ(cmdStructure(fixture.platform()), json({{"found", false}, {"addAffordance", {{"title", "Create"}}}}));
   EXPECT_EQ(fixture.stats()["captures"], 1);
 
   EXPECT_EQ(structureOf(windowScene(json::array({titled(ax::AXButton, "Save")}))), json({{"found", false}}));
 }
-
 
 }  // namespace
 }  // namespace morvel

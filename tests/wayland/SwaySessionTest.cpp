@@ -4,6 +4,7 @@
 // the window. Run inside scripts/with-wayland-desktop.sh.
 
 #include "accessibility/AXNames.h"
+#include "platform/linux/wayland/SwaySocket.h"
 #include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>
@@ -221,6 +222,48 @@ TEST_F(ContactsOnSway, AQtWindowScaledOnItsOwnIsPlacedInSwaysCoordinates) {
                  {"x", frame["x"].get<double>() + frame["w"].get<double>() / 2},
                  {"y", frame["y"].get<double>() + frame["h"].get<double>() / 2}}),
             {{"found", true}, {"frame", frame}});
+}
+
+// sway killed and started again under the same helper, in a session of its
+// own (see CMakeLists.txt): the new sway listens on a socket named after its
+// process, since the old one's is left over where SWAYSOCK points.
+class ContactsOnRestartedSway : public ContactsOnSway {
+ protected:
+  static void controlService(const std::string& action, const std::string& service) {
+    ASSERT_EQ(runProcess({MORVEL_DESKTOP_SERVICE_PATH, action, service}, "").exitStatus, 0) << action << " " << service;
+  }
+  static int occurrences(const std::string& text, const std::string& line) {
+    int count = 0;
+    for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++count;
+    return count;
+  }
+};
+
+TEST_F(ContactsOnRestartedSway, TheHelperFindsTheNewCompositorAndCapturesFromIt) {
+  expectHas(ask({{"cmd", "focused"}}), {{"found", true}});
+  controlService("kill", "keyboard");
+  controlService("kill", "sway");
+  expectHas(ask({{"cmd", "focused"}}), {{"found", false}});
+  expectHas(ask({{"cmd", "element-at"}, {"x", 400}, {"y", 300}}), {{"found", false}});
+
+  controlService("start", "sway");
+  controlService("start", "keyboard");
+  const std::vector<std::string> sockets = linux_ax::swaySocketsIn(std::getenv("XDG_RUNTIME_DIR"));
+  ASSERT_FALSE(sockets.empty()) << "sway came back on SWAYSOCK's own path: nothing to find";
+  setenv("SWAYSOCK", sockets.front().c_str(), 1);  // for swaymsg
+  app_ = startContacts({});
+  ASSERT_TRUE(app_ && focusedOnSway(*app_)) << "the contacts window did not come back";
+
+  const Rect button = frameOf("add");
+  expectHas(ask(centreOf(button, "element-at")), {{"found", true}, {"title", "Add"}, {"frame", frameJson(button)}});
+  constexpr int margin = 8;
+  auto text = ask({{"cmd", "ocr-region"}, {"x", button.x - margin}, {"y", button.y - margin},
+                   {"w", button.width + 2 * margin}, {"h", button.height + 2 * margin}});
+  ASSERT_TRUE(text);
+  EXPECT_NE(text->value("text", std::string()).find("Add"), std::string::npos) << *text;
+  const std::string errors = helper_->standardError();
+  EXPECT_EQ(occurrences(errors, "the sway compositor went away"), 1) << errors;
+  EXPECT_EQ(occurrences(errors, "the sway compositor is back"), 1) << errors;
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include "platform/linux/atspi/SurfacePlacement.h"
 #include "platform/linux/wayland/ScreencopyCapture.h"
 #include "platform/linux/wayland/SwayIpc.h"
+#include "platform/linux/wayland/SwaySocket.h"
+#include "platform/linux/wayland/SwayWindowSystem.h"
 #include "platform/linux/wayland/SwayTree.h"
 
 #include <gtest/gtest.h>
@@ -111,17 +113,26 @@ TEST(SwayTree, OutputsAreTheActiveOnesWithTheirLayout) {
   EXPECT_TRUE(swayOutputs("{}").empty());
 }
 
+std::filesystem::path scratchPath(const std::string& name) {
+  return std::filesystem::temp_directory_path() / (name + "-" + std::to_string(getpid()));
+}
+
+sockaddr_un addressOf(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  return address;
+}
+
 // A peer on a Unix socket that answers each connection with the given bytes.
 class ScriptedSway {
  public:
-  explicit ScriptedSway(std::vector<std::string> answers) {
-    path_ = (std::filesystem::temp_directory_path() / ("morvel-sway-" + std::to_string(getpid()))).string();
+  explicit ScriptedSway(std::vector<std::string> answers, std::string path = scratchPath("morvel-sway"))
+      : path_(std::move(path)) {
     unlink(path_.c_str());
     listener_ = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path_.c_str(), sizeof address.sun_path - 1);
-    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    const sockaddr_un address = addressOf(path_);
+    bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
     listen(listener_, 4);
     server_ = std::thread([this, answers = std::move(answers)] {
       for (const std::string& answer : answers) {
@@ -164,7 +175,47 @@ TEST(SwayIpc, RepliesAreFramedCheckedAndTheConnectionIsOpenedAgainWhenSwayClosed
   for (int bad = 0; bad < 4; ++bad) EXPECT_EQ(ipc.request(SwayMessage::GetTree), std::nullopt) << bad;
   ASSERT_GE(sway.requests_.size(), 2u);
   EXPECT_EQ(sway.requests_[0], frameSwayMessage(SwayMessage::GetTree, ""));
-  EXPECT_EQ(SwayIpc("/nonexistent/sway.sock").request(SwayMessage::GetTree), std::nullopt);
+  EXPECT_EQ(SwayIpc("/nonexistent/sway.sock", "/nonexistent").request(SwayMessage::GetTree), std::nullopt);
+}
+
+TEST(SwayIpc, ASwayStartedAgainIsFoundOnTheSocketItNamedAfterItself) {
+  for (const auto& [name, isSways] : std::vector<std::pair<std::string, bool>>{{"sway-ipc.1000.4242.sock", true},
+                                                                              {"sway-ipc.sock", false},
+                                                                              {"sway-ipc.1000.sock", false},
+                                                                              {"sway-ipc.x.4242.sock", false},
+                                                                              {"sway-ipc.1000.4242.sock.lock", false}}) {
+    EXPECT_EQ(isSwaySocketName(name), isSways) << name;
+  }
+  const std::filesystem::path runtime = scratchPath("morvel-runtime");
+  std::filesystem::remove_all(runtime);
+  std::filesystem::create_directory(runtime);
+  // The socket the killed sway left behind: nobody listens on it.
+  const std::filesystem::path leftOver = runtime / "sway-ipc.sock";
+  const int abandoned = socket(AF_UNIX, SOCK_STREAM, 0);
+  const sockaddr_un address = addressOf(leftOver.string());
+  ASSERT_EQ(bind(abandoned, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  close(abandoned);
+  {
+    const std::string reply = frameSwayMessage(SwayMessage::GetVersion, "{}");
+    ScriptedSway restarted({reply}, (runtime / "sway-ipc.1000.4242.sock").string());
+    SwayIpc ipc(leftOver.string(), runtime);
+    EXPECT_EQ(ipc.request(SwayMessage::GetVersion), "{}");
+  }
+  std::filesystem::remove_all(runtime);
+}
+
+TEST(SwayWindowSystem, TheLayoutIsAskedOncePerRequest) {
+  const std::string tree = treeWith(json::array(), {view(7, 42, "contacts", {10, 20, 300, 200})}).dump();
+  ScriptedSway sway({frameSwayMessage(SwayMessage::GetTree, tree), frameSwayMessage(SwayMessage::GetTree, "{}")});
+  SwayWindowSystem windows(sway.path());
+  EXPECT_EQ(windows.windowPid(7), 42);
+  EXPECT_EQ(windows.applicationId(7), "contacts");
+  EXPECT_EQ(windows.windowTitle(7), "title contacts");
+  EXPECT_EQ(sway.requests_.size(), 1u);
+  // The next request sees the window gone.
+  windows.forgetReads();
+  EXPECT_EQ(windows.windowPid(7), std::nullopt);
+  EXPECT_EQ(sway.requests_.size(), 2u);
 }
 
 TEST(ScreencopyFrame, FormatsRowOrderAndScaleAllGiveTheSameGrey) {

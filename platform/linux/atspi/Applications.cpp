@@ -12,6 +12,10 @@ namespace {
 // Bounds on what one lookup reads, whatever the desktop holds.
 constexpr int mostApplications = 512;
 constexpr int mostTopLevelWindows = 256;
+// Where a window's menu bar and its menus are looked for: a window's own children
+// and a bar's items.
+constexpr int mostWindowParts = 64;
+constexpr int mostMenuBarItems = 64;
 
 // Toolkits report a top-level window either with the window manager's frame
 // (GTK 3) or as its client area alone.
@@ -175,6 +179,33 @@ AccessibleRef Applications::popupAt(AtspiAccessible* application, double x, doub
       return client.pid == pid && standsFor(*extents, client);
     });
     if (!managed) return window;
+  }
+  for (AccessibleRef& window : visibleTopLevels(application)) {
+    if (AccessibleRef menu = menuOpenFromBarAt(window.get(), x, y)) return menu;
+  }
+  return {};
+}
+
+// Qt hangs a menu opened from the menu bar below the bar's item rather than
+// among the application's top-level windows, and its hit test does not see it.
+AccessibleRef Applications::menuOpenFromBarAt(AtspiAccessible* window, double x, double y) {
+  auto children = reader_.children(window, mostWindowParts);
+  if (!children) return {};
+  for (const AccessibleRef& bar : *children) {
+    if (reader_.role(bar.get()) != ATSPI_ROLE_MENU_BAR) continue;
+    for (const AccessibleRef& item : reader_.children(bar.get(), mostMenuBarItems).value_or(std::vector<AccessibleRef>{})) {
+      // Qt sends no event when the popup shows: the library's states of it are stale.
+      reader_.dropLibraryCache(item.get());
+      for (AccessibleRef& menu : reader_.children(item.get(), 1).value_or(std::vector<AccessibleRef>{})) {
+        auto role = reader_.role(menu.get());
+        if (role != ATSPI_ROLE_POPUP_MENU && role != ATSPI_ROLE_MENU) continue;
+        auto states = reader_.states(menu.get());
+        // Qt's open popup is SHOWING but not always VISIBLE.
+        if (!states || !hasState(*states, ATSPI_STATE_SHOWING)) continue;
+        auto extents = reader_.screenExtents(menu.get());
+        if (extents && extents->width > 0 && extents->height > 0 && extents->contains(x, y)) return std::move(menu);
+      }
+    }
   }
   return {};
 }

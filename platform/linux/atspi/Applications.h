@@ -82,6 +82,8 @@ class Applications final : public ExtentsOrigin {
  private:
   AccessibleRef firstWithPid(const std::vector<AccessibleRef>& applications, std::int32_t pid);
   std::vector<AccessibleRef> visibleTopLevels(AtspiAccessible* application);
+  // An open menu of the window's menu bar holding the point.
+  AccessibleRef menuOpenFromBarAt(AtspiAccessible* window, double x, double y);
   AccessibleRef activeByState(AtspiAccessible* application);
   // The client window of `pid` that a top-level accessible stands for, by its extents.
   const ClientWindow* clientFor(AtspiAccessible* window, std::optional<std::int32_t> pid);

@@ -84,6 +84,10 @@ class AtspiReader {
   // the application in one round trip through the Collection interface.
   AccessibleRef firstDescendantWithState(AtspiAccessible* root, AtspiStateType state);
 
+  // Forgets what libatspi holds of `accessible` and below, for parts that change
+  // without the events the library listens for (a menu's popup).
+  void dropLibraryCache(AtspiAccessible* accessible) { atspi_accessible_clear_cache(accessible); }
+
   CallGuard& guard() { return guard_; }
 
  private:

@@ -47,8 +47,9 @@ AccessibleRef shownChildAt(AtspiReader& reader, AtspiAccessible* container, int 
 }
 
 // The toolkit's hit test from `from` down, and where it stops at a container
-// (a notebook, a stack) or answers with something not shown, the shown child
-// under the point by extents.
+// (a notebook, a stack) or answers with something not shown or without a
+// frame (a browser's invisible text node), the shown child under the point by
+// extents.
 AccessibleRef descend(AtspiReader& reader, AccessibleRef from, int x, int y) {
   AccessibleRef current = std::move(from);
   for (int depth = 0; depth < deepestHit; ++depth) {
@@ -56,7 +57,8 @@ AccessibleRef descend(AtspiReader& reader, AccessibleRef from, int x, int y) {
     AccessibleRef deeper = reader.role(current.get()) == ATSPI_ROLE_PAGE_TAB
                                ? AccessibleRef()
                                : reader.accessibleAtPoint(current.get(), x, y);
-    if (!deeper || sameAccessible(deeper.get(), current.get()) || !isShown(reader, deeper.get())) {
+    if (!deeper || sameAccessible(deeper.get(), current.get()) || !isShown(reader, deeper.get()) ||
+        hasEmptyFrame(reader, deeper.get())) {
       deeper = shownChildAt(reader, current.get(), x, y);
     }
     if (!deeper || sameAccessible(deeper.get(), current.get())) break;

@@ -26,16 +26,16 @@ LinuxAccessibility::LinuxAccessibility(WindowSystem& windows)
 LinuxAccessibility::~LinuxAccessibility() = default;
 
 ax::Element LinuxAccessibility::createSystemWide() {
-  if (!bus_.connected()) return makeSystemWideElement({});
+  if (!treeReachable()) return makeSystemWideElement({});
   return makeSystemWideElement(applications_.desktop());
 }
 
 ax::Element LinuxAccessibility::createApplication(std::int32_t pid) {
-  AccessibleRef application = bus_.connected() ? applications_.byPid(pid) : AccessibleRef();
+  AccessibleRef application = treeReachable() ? applications_.byPid(pid) : AccessibleRef();
   if (application) return makeElement(std::move(application));
   // A process with windows but no accessibility is still an application; one
   // that may be on the bus but does not answer is left to fail.
-  if (bus_.connected() && applications_.mayBeOnBus(pid)) return makeElement({});
+  if (treeReachable() && applications_.mayBeOnBus(pid)) return makeElement({});
   const auto& clients = applications_.clients();
   if (std::any_of(clients.begin(), clients.end(), [&](const ClientWindow& client) { return client.pid == pid; })) {
     return makeWindowSystemElement(pid, std::nullopt);
@@ -48,7 +48,7 @@ std::optional<ax::AttrValue> LinuxAccessibility::copyAttributeValue(const ax::El
   if (const auto* node = element.nodeAs<WindowSystemNode>()) {
     return readWindowSystemAttribute(applications_, workspace_, *node, attribute);
   }
-  if (!bus_.connected()) return std::nullopt;
+  if (!treeReachable()) return std::nullopt;
   AttributeSources sources{reader_, applications_, focus_};
   if (const auto* node = element.nodeAs<AccessibleNode>()) {
     if (node->isSystemWide()) return readSystemWideAttribute(sources, attribute);
@@ -59,7 +59,7 @@ std::optional<ax::AttrValue> LinuxAccessibility::copyAttributeValue(const ax::El
 }
 
 std::optional<ax::Element> LinuxAccessibility::copyElementAtPosition(const ax::Element& systemWide, float x, float y) {
-  if (!bus_.connected()) return std::nullopt;
+  if (!treeReachable()) return std::nullopt;
   const auto* node = systemWide.nodeAs<AccessibleNode>();
   if (node == nullptr || !node->isSystemWide()) return std::nullopt;
   AccessibleRef hit = hitTest(applications_, reader_, x, y);
@@ -82,7 +82,7 @@ void LinuxAccessibility::setMessagingTimeout(const ax::Element& element, double 
 bool LinuxAccessibility::isSameElement(const ax::Element& a, const ax::Element& b) { return sameElement(a, b); }
 
 std::optional<ax::RunningApplication> LinuxAccessibility::frontmostApplication() {
-  if (!bus_.connected()) {
+  if (!treeReachable()) {
     // Without the bus, the window system alone still tells what is in front.
     auto active = workspace_.activeWindow();
     auto pid = active ? workspace_.windowPid(*active) : std::nullopt;
@@ -95,6 +95,12 @@ std::optional<ax::RunningApplication> LinuxAccessibility::frontmostApplication()
 }
 
 void LinuxAccessibility::requestStarted() {
+  workspace_.forgetReads();
+  // While the display is gone the registry cannot run: asked then, the bus
+  // starts it in vain, and libatspi, seeing the registry's name change hands,
+  // registers every event listener with it again, each call waiting out its
+  // time-out. So the tree is left unasked until the display is back.
+  windowSystemGone_ = workspace_.gone();
   if (bus_.connected()) {
     // Events that arrived between requests (the cache updates among them) are
     // handled first, so that nothing stale is served; a broken connection shows
@@ -122,6 +128,7 @@ void LinuxAccessibility::forgetConnection() {
 }
 
 void LinuxAccessibility::desktopMayHaveChanged() {
+  workspace_.forgetReads();
   guard_.endAttempt();
   memo_.endAttempt();
   placement_.forget();

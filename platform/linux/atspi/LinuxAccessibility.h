@@ -23,7 +23,7 @@ class LinuxAccessibility final : public ax::Accessibility {
   // the backend stays usable and every read fails; a request connects when the
   // bus is there again, and one that finds the connection broken lets go of
   // everything read through it. The window system tells which window is in
-  // front and where windows are.
+  // front and where windows are; while it is gone, nothing is read at all.
   explicit LinuxAccessibility(WindowSystem& windows);
   ~LinuxAccessibility() override;
   LinuxAccessibility(const LinuxAccessibility&) = delete;
@@ -47,6 +47,8 @@ class LinuxAccessibility final : public ax::Accessibility {
   void desktopMayHaveChanged() override;
 
  private:
+  // Whether the accessibility tree may be asked in this request.
+  bool treeReachable() const { return bus_.connected() && !windowSystemGone_; }
   void useConnection();
   // Everything that came through the connection, before it is left.
   void forgetConnection();
@@ -59,6 +61,7 @@ class LinuxAccessibility final : public ax::Accessibility {
   SurfacePlacement placement_;
   Applications applications_;
   FocusTracker focus_;
+  bool windowSystemGone_ = false;
 };
 
 }  // namespace morvel::linux_ax

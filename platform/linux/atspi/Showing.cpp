@@ -3,16 +3,53 @@
 #include <algorithm>
 
 namespace morvel::linux_ax {
+namespace {
+
+// Roles the commands pick out of a walk: tables and lists ("structure") and form
+// controls ("fields"). Toolkits leave such an element SHOWING with an empty frame
+// when it is collapsed or was never laid out (Qt's closed combo list, Chromium's
+// address bar in an application window), so their frames are asked too. Other
+// roles are not: one more round trip per element would slow every walk.
+bool mayBeLeftEmpty(std::optional<AtspiRole> role) {
+  switch (role.value_or(ATSPI_ROLE_INVALID)) {
+    case ATSPI_ROLE_TABLE:
+    case ATSPI_ROLE_TREE_TABLE:
+    case ATSPI_ROLE_TREE:
+    case ATSPI_ROLE_LIST:
+    case ATSPI_ROLE_LIST_BOX:
+    case ATSPI_ROLE_ENTRY:
+    case ATSPI_ROLE_TEXT:
+    case ATSPI_ROLE_PASSWORD_TEXT:
+    case ATSPI_ROLE_SPIN_BUTTON:
+    case ATSPI_ROLE_COMBO_BOX:
+    case ATSPI_ROLE_CHECK_BOX:
+    case ATSPI_ROLE_TOGGLE_BUTTON:
+    case ATSPI_ROLE_RADIO_BUTTON:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
 
 bool isShown(AtspiReader& reader, AtspiAccessible* accessible) {
   auto states = reader.states(accessible);
   return states && hasState(*states, ATSPI_STATE_SHOWING) && hasState(*states, ATSPI_STATE_VISIBLE);
 }
 
+bool hasEmptyFrame(AtspiReader& reader, AtspiAccessible* accessible) {
+  auto extents = reader.toolkitExtents(accessible);
+  return extents && (extents->width <= 0 || extents->height <= 0);
+}
+
 std::optional<std::vector<AccessibleRef>> shownChildren(AtspiReader& reader, AtspiAccessible* accessible, int limit) {
   auto children = reader.children(accessible, limit);
   if (!children) return std::nullopt;
-  std::erase_if(*children, [&](const AccessibleRef& child) { return !isShown(reader, child.get()); });
+  std::erase_if(*children, [&](const AccessibleRef& child) {
+    return !isShown(reader, child.get()) ||
+           (mayBeLeftEmpty(reader.role(child.get())) && hasEmptyFrame(reader, child.get()));
+  });
   return children;
 }
 

@@ -4,6 +4,8 @@
 // while it is both SHOWING and VISIBLE. Hidden notebook pages, closed popups and
 // collapsed lists keep their accessibles (and often their last extents); the
 // states are what tells them apart, and libatspi usually holds them already.
+// Some toolkits leave a collapsed list or a hidden field SHOWING with an empty
+// frame: such tables, lists and fields are not children either.
 
 #include "platform/linux/atspi/AtspiReader.h"
 
@@ -12,6 +14,8 @@
 namespace morvel::linux_ax {
 
 bool isShown(AtspiReader& reader, AtspiAccessible* accessible);
+// The toolkit reports a frame for `accessible`, and it is empty (0 wide or high).
+bool hasEmptyFrame(AtspiReader& reader, AtspiAccessible* accessible);
 
 // The children of `accessible` that are shown, in order, from at most `limit` children.
 std::optional<std::vector<AccessibleRef>> shownChildren(AtspiReader& reader, AtspiAccessible* accessible, int limit);

@@ -298,7 +298,20 @@ bool ScreencopyCapture::grabFromOutput(wl_output* output, const PixelRect& piece
 }
 
 std::optional<GreyImage> ScreencopyCapture::grab(const PixelRect& area, const std::vector<OutputPlacement>& outputs) {
-  if (area.width <= 0 || area.height <= 0 || !connect()) return std::nullopt;
+  if (area.width <= 0 || area.height <= 0) return std::nullopt;
+  // A connection to a compositor that has since been started again breaks on
+  // first use: the new one is bound afresh and asked once more.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!connect()) return std::nullopt;
+    auto image = grabFromOutputs(area, outputs);
+    if (image || wl_display_get_error(display_) == 0) return image;
+    disconnect();
+  }
+  return std::nullopt;
+}
+
+std::optional<GreyImage> ScreencopyCapture::grabFromOutputs(const PixelRect& area,
+                                                            const std::vector<OutputPlacement>& outputs) {
   GreyImage image;
   image.width = area.width;
   image.height = area.height;
@@ -313,11 +326,7 @@ std::optional<GreyImage> ScreencopyCapture::grab(const PixelRect& area, const st
     if (right <= left || bottom <= top) continue;
     wl_output* output = outputFor(placement, outputs.size());
     if (output == nullptr) continue;
-    if (!grabFromOutput(output, {left, top, right - left, bottom - top}, shown, area, image)) {
-      // A broken connection is opened afresh on the next capture.
-      if (wl_display_get_error(display_) != 0) disconnect();
-      return std::nullopt;
-    }
+    if (!grabFromOutput(output, {left, top, right - left, bottom - top}, shown, area, image)) return std::nullopt;
     anyPiece = true;
   }
   if (!anyPiece) return std::nullopt;

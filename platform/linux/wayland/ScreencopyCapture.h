@@ -3,8 +3,9 @@
 // Capture of a rectangle of the global layout from a wlroots compositor, in
 // process, over the screencopy protocol: one frame per output the rectangle
 // touches, copied into shared memory and turned grey. The connection to the
-// compositor is opened on first use and again after it broke. Nothing here
-// waits on the compositor longer than a fixed deadline.
+// compositor is opened on first use and again after it broke (a compositor
+// started again is bound afresh). Nothing here waits on the compositor longer
+// than a fixed deadline.
 
 #include "platform/linux/image/GreyImage.h"
 #include "platform/linux/image/PixelRect.h"
@@ -63,6 +64,7 @@ class ScreencopyCapture {
  private:
   bool connect();
   void disconnect();
+  std::optional<GreyImage> grabFromOutputs(const PixelRect& area, const std::vector<OutputPlacement>& outputs);
   bool grabFromOutput(wl_output* output, const PixelRect& piece, const PixelRect& outputRect, const PixelRect& area,
                       GreyImage& into);
   static void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,

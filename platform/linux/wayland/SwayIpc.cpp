@@ -1,5 +1,7 @@
 #include "platform/linux/wayland/SwayIpc.h"
 
+#include "platform/linux/ServiceNotice.h"
+
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -13,6 +15,10 @@ namespace morvel::linux_ax {
 namespace {
 
 constexpr std::string_view swayMagic = "i3-ipc";
+constexpr std::string_view serviceName = "the sway compositor";
+// While sway is away a request looks for its socket no more often than this:
+// a request asks sway several times.
+constexpr auto retryInterval = std::chrono::milliseconds(250);
 // A compositor that has not answered in this long is not going to.
 constexpr auto replyDeadline = std::chrono::seconds(2);
 // Far above the tree of any desktop; a larger length is a broken stream.
@@ -88,12 +94,11 @@ std::optional<std::uint32_t> swayReplyLength(std::string_view header, SwayMessag
 
 SwayIpc::~SwayIpc() { disconnect(); }
 
-bool SwayIpc::connect() {
-  if (socket_ >= 0) return true;
+bool SwayIpc::connectTo(const std::string& path) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  if (socketPath_.empty() || socketPath_.size() >= sizeof address.sun_path) return false;
-  std::memcpy(address.sun_path, socketPath_.c_str(), socketPath_.size() + 1);
+  if (path.empty() || path.size() >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
   socket_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (socket_ < 0) return false;
   // A local socket connects at once or not at all.
@@ -101,6 +106,30 @@ bool SwayIpc::connect() {
     disconnect();
     return false;
   }
+  return true;
+}
+
+bool SwayIpc::connectToAnySwaySocket() {
+  for (const std::string& path : swaySocketsIn(searchDirectory_)) {
+    if (path != socketPath_ && connectTo(path)) {
+      socketPath_ = path;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool SwayIpc::connect() {
+  if (socket_ >= 0) return true;
+  if (lost_ && Clock::now() - lastFailedAttempt_ < retryInterval) return false;
+  if (!connectTo(socketPath_) && !connectToAnySwaySocket()) {
+    lastFailedAttempt_ = Clock::now();
+    if (!lost_) noticeServiceLost(serviceName);
+    lost_ = true;
+    return false;
+  }
+  if (lost_) noticeServiceBack(serviceName);
+  lost_ = false;
   return true;
 }
 

@@ -4,16 +4,19 @@
 
 namespace morvel::linux_ax {
 
-std::vector<SwayWindow> SwayWindowSystem::windows() {
-  auto tree = ipc_.request(SwayMessage::GetTree);
-  return tree ? swayWindowsTopFirst(*tree) : std::vector<SwayWindow>{};
+const std::vector<SwayWindow>& SwayWindowSystem::windows() {
+  if (!windows_) {
+    auto tree = ipc_.request(SwayMessage::GetTree);
+    windows_ = tree ? swayWindowsTopFirst(*tree) : std::vector<SwayWindow>{};
+  }
+  return *windows_;
 }
 
-std::optional<SwayWindow> SwayWindowSystem::window(WindowId id) {
-  for (SwayWindow& shown : windows()) {
-    if (shown.id == id) return std::move(shown);
+const SwayWindow* SwayWindowSystem::window(WindowId id) {
+  for (const SwayWindow& shown : windows()) {
+    if (shown.id == id) return &shown;
   }
-  return std::nullopt;
+  return nullptr;
 }
 
 bool SwayWindowSystem::reachable() { return ipc_.request(SwayMessage::GetVersion).has_value(); }
@@ -26,18 +29,18 @@ std::optional<WindowId> SwayWindowSystem::activeWindow() {
 }
 
 std::optional<std::int32_t> SwayWindowSystem::windowPid(WindowId id) {
-  auto shown = window(id);
-  return shown ? shown->pid : std::nullopt;
+  const SwayWindow* shown = window(id);
+  return shown != nullptr ? shown->pid : std::nullopt;
 }
 
 std::optional<std::string> SwayWindowSystem::applicationId(WindowId id) {
-  auto shown = window(id);
-  return shown ? shown->appId : std::nullopt;
+  const SwayWindow* shown = window(id);
+  return shown != nullptr ? shown->appId : std::nullopt;
 }
 
 std::optional<std::string> SwayWindowSystem::windowTitle(WindowId id) {
-  auto shown = window(id);
-  return shown ? shown->title : std::nullopt;
+  const SwayWindow* shown = window(id);
+  return shown != nullptr ? shown->title : std::nullopt;
 }
 
 std::vector<ClientWindow> SwayWindowSystem::clientsTopFirst() {

@@ -28,16 +28,20 @@ class SwayWindowSystem final : public WindowSystem {
   std::vector<ClientWindow> clientsTopFirst() override;
   std::unique_ptr<GreyCapture> capture(const ax::Rect& region) override;
   bool extentsAreWindowRelative() override { return true; }
+  void forgetReads() override { windows_.reset(); }
 
   // Whether a sway answers on the socket.
   bool reachable();
 
  private:
-  std::vector<SwayWindow> windows();
-  std::optional<SwayWindow> window(WindowId id);
+  // sway's windows, asked once per request: a request asks about windows many
+  // times, and each answer is the whole layout tree.
+  const std::vector<SwayWindow>& windows();
+  const SwayWindow* window(WindowId id);
 
   SwayIpc ipc_;
   ScreencopyCapture capture_;
+  std::optional<std::vector<SwayWindow>> windows_;
 };
 
 }  // namespace morvel::linux_ax

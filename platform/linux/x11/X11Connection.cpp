@@ -3,6 +3,7 @@
 #include "platform/linux/ServiceNotice.h"
 
 #include <X11/Xlib.h>
+#include <poll.h>
 
 namespace morvel::linux_ax {
 namespace {
@@ -82,6 +83,19 @@ Display* X11Connection::display() {
   if (broken_) closeBroken();
   if (display_ == nullptr) open();
   return display_;
+}
+
+void X11Connection::noticeHangUp() {
+  pollfd socket{ConnectionNumber(display_), POLLIN, 0};
+  if (poll(&socket, 1, 0) <= 0) return;
+  // Reads what is there without waiting; an end of stream is Xlib's I/O error,
+  // which marks this connection broken.
+  XEventsQueued(display_, QueuedAfterReading);
+}
+
+bool X11Connection::serverGone() {
+  if (display_ != nullptr && !broken_) noticeHangUp();
+  return display() == nullptr && serverLost;
 }
 
 std::uint64_t X11Connection::errorCount() { return errorsSeen; }

@@ -23,6 +23,10 @@ class X11Connection {
 
   // The open display, or null when there is no X server to reach.
   Display* display();
+  // Whether the server this process was using has gone away and none is back
+  // under its name yet; a hang-up is noticed from the socket alone, without a
+  // round trip. A process that never reached a server has lost none.
+  bool serverGone();
   // Connections opened so far: a new one may be another server with other
   // extensions.
   std::uint64_t openCount() const { return opens_; }
@@ -32,6 +36,7 @@ class X11Connection {
 
  private:
   static void markBroken(Display* display, void* connection);
+  void noticeHangUp();
   void closeBroken();
   void open();
 

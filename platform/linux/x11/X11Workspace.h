@@ -27,6 +27,7 @@ class X11Workspace final : public WindowSystem {
   // Viewable client windows, the topmost first.
   std::vector<ClientWindow> clientsTopFirst() override;
   std::unique_ptr<GreyCapture> capture(const ax::Rect& region) override { return capture_.capture(region); }
+  bool gone() override { return connection_.serverGone(); }
 
  private:
   Display* display();

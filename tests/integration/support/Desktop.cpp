@@ -46,8 +46,7 @@ std::optional<Window> viewableWindowOf(Display* display, pid_t pid) {
   return std::nullopt;
 }
 
-std::optional<ScreenRect> viewableClientOf(Display* display, pid_t pid) {
-  const auto window = viewableWindowOf(display, pid);
+std::optional<ScreenRect> placeOf(Display* display, std::optional<Window> window) {
   XWindowAttributes attributes;
   int x = 0;
   int y = 0;
@@ -59,10 +58,16 @@ std::optional<ScreenRect> viewableClientOf(Display* display, pid_t pid) {
   return ScreenRect{x, y, attributes.width, attributes.height};
 }
 
+std::optional<ScreenRect> viewableClientOf(Display* display, pid_t pid) {
+  return placeOf(display, viewableWindowOf(display, pid));
+}
+
 }  // namespace
 
 HelperProcess::HelperProcess(const std::map<std::string, std::optional<std::string>>& environment)
     : process_({MORVEL_AX_HELPER_PATH}, environment) {}
+
+HelperProcess::HelperProcess(std::vector<std::string> argv) : process_(std::move(argv)) {}
 
 std::optional<Json> HelperProcess::ask(const Json& request, std::chrono::milliseconds timeout) {
   process_.writeLine(request.dump());
@@ -135,6 +140,15 @@ std::optional<ScreenRect> framedWindowOf(pid_t pid, std::chrono::milliseconds ti
   const int top = static_cast<int>(extents[2]);
   const int bottom = static_cast<int>(extents[3]);
   return ScreenRect{client->x - left, client->y - top, client->width + left + right, client->height + top + bottom};
+}
+
+std::optional<ScreenRect> activeClientWindow() {
+  DisplayPtr display(XOpenDisplay(nullptr));
+  if (!display) return std::nullopt;
+  XSetErrorHandler(ignoreErrors);
+  auto active = windowProperty(display.get(), DefaultRootWindow(display.get()), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+  if (active.empty() || active.front() == 0) return std::nullopt;
+  return placeOf(display.get(), active.front());
 }
 
 bool moveWindowOf(pid_t pid, int x, int y) {

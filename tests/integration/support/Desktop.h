@@ -29,6 +29,8 @@ constexpr auto startupTimeout = 20000ms;
 class HelperProcess {
  public:
   explicit HelperProcess(const std::map<std::string, std::optional<std::string>>& environment = {});
+  // Another program that speaks the helper's protocol (the simulator over a scene).
+  explicit HelperProcess(std::vector<std::string> argv);
   // Sends one request and returns its reply, or nothing if none came in time.
   std::optional<Json> ask(const Json& request, std::chrono::milliseconds timeout = replyTimeout);
   ChildProcess& process() { return process_; }
@@ -77,6 +79,8 @@ class FixtureApplication {
 std::optional<ScreenRect> clientWindowOf(pid_t pid, std::chrono::milliseconds timeout = startupTimeout);
 // The same window with the decorations the window manager puts around it.
 std::optional<ScreenRect> framedWindowOf(pid_t pid, std::chrono::milliseconds timeout = startupTimeout);
+// The client area of the window manager's active window.
+std::optional<ScreenRect> activeClientWindow();
 // Asks the window manager to put the client window of a process at x, y of
 // the screen and waits until it is there.
 bool moveWindowOf(pid_t pid, int x, int y);

@@ -1,0 +1,417 @@
+// The helper on applications nobody here wrote, one per toolkit: every command
+// is tried on each, and what it does is recorded as "works" or how it degrades
+// (scripts/compatibility.sh turns the records into docs/compatibility.md). Each
+// application states what its toolkit allows; a command that does less fails.
+
+#include "accessibility/AXNames.h"
+#include "support/Desktop.h"
+
+#include <atspi/atspi.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+namespace morvel::testing {
+namespace {
+
+using Outcomes = std::map<std::string, std::string>;
+constexpr const char* works = "works";
+constexpr const char* notFound = "found:false";
+
+// Points of a grid over the window, away from its edges.
+constexpr int gridSteps = 8;
+
+bool holds(const Json& frame, double x, double y, double slack = 1.0) {
+  auto edge = [&](const char* key) { return frame[key].get<double>(); };
+  return x >= edge("x") - slack && y >= edge("y") - slack && x <= edge("x") + edge("w") + slack &&
+         y <= edge("y") + edge("h") + slack;
+}
+
+bool within(const Json& inner, const Json& outer) {
+  return holds(outer, inner["x"].get<double>(), inner["y"].get<double>()) &&
+         holds(outer, inner["x"].get<double>() + inner["w"].get<double>(),
+               inner["y"].get<double>() + inner["h"].get<double>());
+}
+
+std::filesystem::path scratchDirectory() {
+  static const auto path = std::filesystem::temp_directory_path() / ("morvel-apps-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(path);
+  return path;
+}
+
+std::string writeScratchFile(const std::string& name, const std::string& content) {
+  const auto path = scratchDirectory() / name;
+  std::ofstream(path) << content;
+  return path.string();
+}
+
+// What an application is, how it starts, and what each command does on it.
+struct Application {
+  std::string name;
+  std::string toolkit;
+  std::vector<std::string> argv;
+  std::map<std::string, std::optional<std::string>> environment;
+  // A part of its window's title.
+  std::string titlePart;
+  // Per command, what it does; "a|b" where the toolkit behaves either way from run to run.
+  Outcomes expected;
+  // The title of a menu of its menu bar, to open; none when it has no menu bar.
+  std::string menu;
+};
+
+struct Featherpad {
+  static constexpr const char* id = "featherpad";
+  static Application describe() {
+    return {"FeatherPad",
+            "Qt 5",
+            {"featherpad", "--standalone", writeScratchFile("notes.txt", "Notes from Qt\nsecond line\n")},
+            {{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}, {"QT_QPA_PLATFORM", "xcb"}},
+            "notes.txt",
+            {{"element-at", works},
+             {"selector-at then find", works},
+             {"focused", works},
+             {"fields", works},
+             {"structure", "screen text (no table)"},
+             {"fingerprint", works}},
+            "File"};
+  }
+};
+
+struct Chromium {
+  static constexpr const char* id = "chromium";
+  static Application describe() {
+    return {"Chromium (a local page)",
+            "Chromium",
+            {"chromium", "--no-sandbox", "--force-renderer-accessibility", "--no-first-run", "--disable-gpu",
+             "--user-data-dir=" + (scratchDirectory() / "chromium-profile").string(),
+             "--app=file://" MORVEL_TEST_PAGES_PATH "/form.html"},
+            // Chromium's browser side joins the accessibility bus only when told to.
+            {{"ACCESSIBILITY_ENABLED", "1"}},
+            "Morvel web form",
+            {{"element-at", works},
+             {"selector-at then find", works},
+             {"focused", works},
+             {"fields", works},
+             {"structure", works},
+             {"fingerprint", works}},
+            ""};
+  }
+};
+
+struct Gtk4WidgetFactory {
+  static constexpr const char* id = "gtk4_widget_factory";
+  static Application describe() {
+    return {"gtk4-widget-factory",
+            "GTK 4",
+            {"gtk4-widget-factory"},
+            {},
+            "Widget Factory",
+            // GTK 4 may or may not get its window onto the bus: the helper then
+            // answers with the window or with nothing, never with another's.
+            {{"element-at", "found:false|the window only"},
+             {"selector-at then find", notFound},
+             {"focused", notFound},
+             {"fields", notFound},
+             {"structure", "screen text (no table)"},
+             {"fingerprint", works}},
+            ""};
+  }
+};
+
+struct Gtk3WidgetFactory {
+  static constexpr const char* id = "gtk3_widget_factory";
+  static Application describe() {
+    return {"gtk3-widget-factory",
+            "GTK 3",
+            {"gtk3-widget-factory"},
+            {},
+            "widget-factory",
+            {{"element-at", works},
+             {"selector-at then find", works},
+             {"focused", works},
+             {"fields", works},
+             {"structure", works},
+             {"fingerprint", works}},
+            ""};
+  }
+};
+
+struct TkWindow {
+  static constexpr const char* id = "tk";
+  static Application describe() {
+    return {"wish (a Tk window)",
+            "Tk (no accessibility)",
+            {"wish", writeScratchFile("window.tcl",
+                                      "wm title . {Morvel Tk window}\n"
+                                      "label .text -text {Hello from Tk} -font {Sans 24}\n"
+                                      "pack .text -padx 60 -pady 60\n")},
+            {},
+            "Morvel Tk window",
+            {{"element-at", notFound},
+             {"selector-at then find", notFound},
+             {"focused", notFound},
+             {"fields", notFound},
+             {"structure", "screen text (no table)"},
+             {"fingerprint", works}},
+            ""};
+  }
+};
+
+struct GObjectUnref {
+  void operator()(void* object) const { g_object_unref(object); }
+};
+using Accessible = std::unique_ptr<AtspiAccessible, GObjectUnref>;
+
+std::string nameOf(AtspiAccessible* accessible) {
+  gchar* name = atspi_accessible_get_name(accessible, nullptr);
+  std::string text = name != nullptr ? name : "";
+  g_free(name);
+  return text;
+}
+
+// The first element below `root` (breadth first, at most `budget` of them)
+// that `wanted` accepts.
+template <class Wanted>
+Accessible firstBelow(AtspiAccessible* root, Wanted wanted, int budget = 2000) {
+  std::vector<Accessible> queue;
+  queue.emplace_back(static_cast<AtspiAccessible*>(g_object_ref(root)));
+  for (std::size_t next = 0; next < queue.size() && budget-- > 0; ++next) {
+    AtspiAccessible* current = queue[next].get();
+    const int count = atspi_accessible_get_child_count(current, nullptr);
+    for (int index = 0; index < count; ++index) {
+      Accessible child(atspi_accessible_get_child_at_index(current, index, nullptr));
+      if (!child) continue;
+      if (wanted(child.get())) return child;
+      queue.push_back(std::move(child));
+    }
+  }
+  return nullptr;
+}
+
+Accessible applicationOf(pid_t pid) {
+  Accessible desktop(atspi_get_desktop(0));
+  return firstBelow(desktop.get(), [&](AtspiAccessible* app) { return atspi_accessible_get_process_id(app, nullptr) == guint(pid); }, 1);
+}
+
+std::optional<AtspiRect> extentsOf(AtspiAccessible* accessible) {
+  AtspiComponent* component = atspi_accessible_get_component_iface(accessible);
+  if (component == nullptr) return std::nullopt;
+  AtspiRect* rect = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr);
+  g_object_unref(component);
+  if (rect == nullptr) return std::nullopt;
+  AtspiRect copy = *rect;
+  g_free(rect);
+  return copy;
+}
+
+template <class App>
+class OnThirdPartyApp : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    atspi_init();
+    app_ = App::describe();
+    process_ = std::make_unique<ChildProcess>(app_.argv, app_.environment);
+  }
+  static void TearDownTestSuite() {
+    process_.reset();
+    std::filesystem::remove_all(scratchDirectory());
+  }
+  void SetUp() override {
+    // Not every toolkit states its process on its window (Tk does not): the
+    // helper's front window tells when the application is in front.
+    std::string frontTitle;
+    ASSERT_TRUE(eventually(
+        [&] {
+          frontTitle = ask({{"cmd", "fingerprint"}}).value("windowTitle", "");
+          return frontTitle.find(app_.titlePart) != std::string::npos;
+        },
+        startupTimeout))
+        << app_.name << " never came in front; the front window: " << frontTitle;
+    window_ = activeClientWindow();
+    ASSERT_TRUE(window_);
+    // An accessible application's tree comes up after its window.
+    if (app_.expected.at("focused") == works) {
+      eventually([&] { return ask({{"cmd", "focused"}})["found"] == true; }, startupTimeout);
+    }
+  }
+
+  Json ask(const Json& request) { return helper_.ask(request).value_or(Json::object()); }
+
+  std::vector<std::pair<double, double>> grid() const {
+    std::vector<std::pair<double, double>> points;
+    for (int row = 1; row < gridSteps; ++row) {
+      for (int column = 1; column < gridSteps; ++column) {
+        points.emplace_back(window_->x + window_->width * column / double(gridSteps),
+                            window_->y + window_->height * row / double(gridSteps));
+      }
+    }
+    return points;
+  }
+
+  // element-at and selector-at then find over the grid: every hit holds its
+  // point, and every element below the window is found again by its selector.
+  std::pair<std::string, std::string> pointOutcomes() {
+    int hits = 0;
+    int inner = 0;
+    int roundTrips = 0;
+    std::vector<std::string> misses;
+    for (const auto& [x, y] : grid()) {
+      Json described = ask({{"cmd", "element-at"}, {"x", x}, {"y", y}});
+      if (described["found"] != true) continue;
+      ++hits;
+      if (!described.contains("frame") || !holds(described["frame"], x, y)) {
+        misses.push_back("element-at " + described.dump());
+        continue;
+      }
+      if (described.value("role", "") == ax::AXWindow) continue;
+      ++inner;
+      Json selector = ask({{"cmd", "selector-at"}, {"x", x}, {"y", y}});
+      if (selector["found"] != true) continue;
+      Json found = ask({{"cmd", "find"}, {"selector", selector}, {"timeoutMs", 0}});
+      if (found["found"] == true && found["frame"] == described["frame"] && found["role"] == described["role"]) {
+        ++roundTrips;
+      } else {
+        misses.push_back(described.dump() + " -> " + found.dump());
+      }
+    }
+    for (const std::string& miss : misses) ADD_FAILURE() << miss;
+    const std::string elementAt = hits == 0 ? notFound : inner == 0 ? "the window only" : works;
+    const std::string selector = !misses.empty()  ? "find answers another element"
+                                 : roundTrips > 0 ? works
+                                 : inner > 0      ? "no selector"
+                                                  : notFound;
+    return {elementAt, selector};
+  }
+
+  std::string focusedOutcome() {
+    Json focused = ask({{"cmd", "focused"}});
+    if (focused["found"] != true) return notFound;
+    if (!focused.contains("frame") || !within(focused["frame"], frameJson(*window_))) {
+      return "outside the window: " + focused.dump();
+    }
+    return works;
+  }
+
+  std::string fieldsOutcome() {
+    Json fields = ask({{"cmd", "fields"}});
+    if (fields["found"] != true) return notFound;
+    for (const Json& field : fields["fields"]) {
+      if (field.contains("frame") && !within(field["frame"], fields["windowFrame"])) {
+        return "a field outside the window: " + field.dump();
+      }
+    }
+    return works;
+  }
+
+  std::string structureOutcome() {
+    // Reading a whole window's text from the screen takes long on a loaded machine.
+    constexpr auto recognitionTimeout = 120000ms;
+    auto reply = helper_.ask({{"cmd", "structure"}}, recognitionTimeout);
+    if (!reply) return "no reply";
+    Json structure = *reply;
+    if (structure["found"] != true) return notFound;
+    if (structure["rows"].empty()) return "no rows";
+    return structure.value("source", "") == "ocr" ? "screen text (no table)" : works;
+  }
+
+  std::string fingerprintOutcome() {
+    Json fingerprint = ask({{"cmd", "fingerprint"}});
+    if (fingerprint.value("windowTitle", "").find(app_.titlePart) == std::string::npos) {
+      return "another window: " + fingerprint.value("windowTitle", "none");
+    }
+    return fingerprint.value("appBundleId", "").empty() ? "no bundle id" : works;
+  }
+
+  static inline Application app_;
+  static inline std::unique_ptr<ChildProcess> process_;
+  std::optional<ScreenRect> window_;
+  HelperProcess helper_;
+};
+
+class ApplicationNames {
+ public:
+  template <class App>
+  static std::string GetName(int) {
+    return App::id;
+  }
+};
+
+using Applications = ::testing::Types<Featherpad, Chromium, Gtk4WidgetFactory, Gtk3WidgetFactory, TkWindow>;
+TYPED_TEST_SUITE(OnThirdPartyApp, Applications, ApplicationNames);
+
+TYPED_TEST(OnThirdPartyApp, EveryCommandWorksOrDegradesAsItsToolkitAllows) {
+  const auto [elementAt, selector] = this->pointOutcomes();
+  const Outcomes outcomes = {{"element-at", elementAt},
+                             {"selector-at then find", selector},
+                             {"focused", this->focusedOutcome()},
+                             {"fields", this->fieldsOutcome()},
+                             {"structure", this->structureOutcome()},
+                             {"fingerprint", this->fingerprintOutcome()}};
+  this->RecordProperty("application", this->app_.name);
+  this->RecordProperty("toolkit", this->app_.toolkit);
+  for (const auto& [command, outcome] : outcomes) {
+    this->RecordProperty(command, outcome);
+    const std::string& allowed = this->app_.expected.at(command);
+    bool expected = false;
+    for (std::size_t start = 0; start <= allowed.size();) {
+      const std::size_t end = std::min(allowed.find('|', start), allowed.size());
+      expected = expected || allowed.compare(start, end - start, outcome) == 0;
+      start = end + 1;
+    }
+    EXPECT_TRUE(expected) << command << ": " << outcome << ", expected " << allowed;
+  }
+}
+
+TYPED_TEST(OnThirdPartyApp, ElementAtReachesTheItemsOfAnOpenMenu) {
+  if (this->app_.menu.empty()) GTEST_SKIP() << "no menu bar";
+  Accessible application = applicationOf(this->process_->pid());
+  ASSERT_TRUE(application);
+  auto isMenu = [&](AtspiAccessible* candidate) {
+    const AtspiRole role = atspi_accessible_get_role(candidate, nullptr);
+    return (role == ATSPI_ROLE_MENU_ITEM || role == ATSPI_ROLE_MENU) && nameOf(candidate) == this->app_.menu;
+  };
+  Accessible menu = firstBelow(application.get(), isMenu);
+  ASSERT_TRUE(menu) << "no menu " << this->app_.menu;
+  AtspiAction* action = atspi_accessible_get_action_iface(menu.get());
+  ASSERT_NE(action, nullptr);
+  EXPECT_TRUE(atspi_action_do_action(action, 0, nullptr));
+  g_object_unref(action);
+
+  // The popup's first named item once it is on screen, below the menu bar.
+  const auto menuBar = extentsOf(menu.get());
+  ASSERT_TRUE(menuBar);
+  Accessible item;
+  std::optional<AtspiRect> place;
+  ASSERT_TRUE(eventually(
+      [&] {
+        item = firstBelow(menu.get(), [&](AtspiAccessible* candidate) {
+          if (atspi_accessible_get_role(candidate, nullptr) != ATSPI_ROLE_MENU_ITEM || nameOf(candidate).empty()) return false;
+          AtspiStateSet* states = atspi_accessible_get_state_set(candidate);
+          const bool showing = atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
+          g_object_unref(states);
+          if (!showing) return false;
+          place = extentsOf(candidate);
+          return place && place->width > 0 && place->height > 0 && place->y >= menuBar->y + menuBar->height;
+        });
+        return item != nullptr;
+      },
+      startupTimeout))
+      << "the menu did not open";
+  const double x = place->x + place->width / 2.0;
+  const double y = place->y + place->height / 2.0;
+  Json hit;
+  EXPECT_TRUE(eventually(
+      [&] {
+        hit = this->ask({{"cmd", "element-at"}, {"x", x}, {"y", y}});
+        return hit.value("role", "") == ax::AXMenuItem;
+      },
+      replyTimeout))
+      << hit;
+  EXPECT_EQ(hit.value("title", ""), nameOf(item.get())) << hit;
+}
+
+}  // namespace
+}  // namespace morvel::testing
