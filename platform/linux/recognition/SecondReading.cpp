@@ -7,7 +7,7 @@ namespace morvel::linux_ax {
 namespace {
 
 // Below this confidence a line is read again whatever its letters.
-constexpr float leastTrustedConfidence = 0.92F;
+constexpr float leastTrustedConfidence = 0.85F;
 
 bool isAsciiLetter(char character) { return std::isalpha(static_cast<unsigned char>(character)) != 0; }
 bool isAsciiDigit(char character) { return std::isdigit(static_cast<unsigned char>(character)) != 0; }
