@@ -30,7 +30,8 @@ struct FoundLine {
 // What a Western European desktop reads with: every line in English first,
 // and again with all of them when English reads it poorly (TesseractRecognizer).
 inline constexpr const char* westernEuropeanLanguages = "eng+deu+fra+spa+ita+por";
-inline constexpr const char* defaultLanguages = westernEuropeanLanguages;
+// English alone: the second reading doubles the cost of English screens.
+inline constexpr const char* defaultLanguages = "eng";
 
 // How the lines of an image are found: scattered over it (a window's labels,
 // cells and buttons), or the image holding one line.
