@@ -4,12 +4,16 @@
 
 #include "platform/linux/image/GreyImage.h"
 #include "platform/linux/LinuxScreen.h"
+#include "platform/linux/recognition/SecondReading.h"
 #include "platform/linux/recognition/TesseractEngine.h"
 #include "platform/linux/x11/X11Workspace.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
+#include <tuple>
+#include <vector>
 
 namespace morvel::testing {
 namespace {
@@ -70,6 +74,33 @@ TEST(LinuxScreen, OnlyLanguagesWithAnInstalledModelAreRead) {
       {"", "eng"},                    {"eng++deu+", "eng+deu"},       {"../tessdata/eng", "eng"},
       {"osd/../deu", "eng"}};
   for (const auto& [wanted, read] : cases) EXPECT_EQ(linux_ax::installedLanguages(wanted), read) << wanted;
+}
+
+// What English makes of accented letters sends a line to the second reading;
+// plain English read confidently does not.
+TEST(SecondReading, LinesWithStandInsForAccentsAreReadAgain) {
+  const std::tuple<const char*, float, bool> cases[] = {
+      {"Gré®e Uber Café", 0.95F, true}, {"Sefor ©", 0.95F, true}, {"Gr6e", 0.95F, true},
+      {"Sefor", 0.5F, true},            {"TOTAL 4567", 0.95F, false}, {"A4 paper, 10x", 0.95F, false}};
+  for (const auto& [text, confidence, again] : cases) {
+    EXPECT_EQ(linux_ax::worthReadingAgain({text, confidence}), again) << text;
+  }
+  EXPECT_FALSE(linux_ax::worthReadingAgain({std::nullopt, 0.1F}));
+  EXPECT_EQ(linux_ax::firstLanguage("eng+deu+fra"), "eng");
+  EXPECT_EQ(linux_ax::firstLanguage("deu"), "deu");
+}
+
+// The line's pixels with what margin the image has: none beyond its edges.
+TEST(SecondReading, LineImageKeepsItsMarginInsideTheImage) {
+  GreyImage image{4, 3, {0, 1, 2, 3, 10, 11, 12, 13, 20, 21, 22, 23}};
+  const GreyImage inner = linux_ax::lineImage(image, {"x", 1, 1, 1, 3, 2}, 0);
+  EXPECT_EQ(inner.width, 2);
+  EXPECT_EQ(inner.height, 1);
+  EXPECT_EQ(inner.pixels, (std::vector<std::uint8_t>{11, 12}));
+  const GreyImage widened = linux_ax::lineImage(image, {"x", 1, 1, 1, 3, 2}, 5);
+  EXPECT_EQ(widened.width, 4);
+  EXPECT_EQ(widened.height, 3);
+  EXPECT_EQ(widened.pixels, image.pixels);
 }
 
 }  // namespace

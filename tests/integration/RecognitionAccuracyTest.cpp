@@ -107,12 +107,12 @@ TEST(RecognitionAccuracy, LargeAndBoldTextIsReadAsWell) {
   EXPECT_LT(score.rate(), mostCharacterErrors) << score.report;
 }
 
-// Words of German, French, Spanish, Italian and Portuguese, read with those
-// languages configured. English alone lost 15 % of such a page's characters,
-// these languages 3.6 %: mostly one accent for another (ú for ü, é for ê).
+// Words of German, French, Spanish, Italian and Portuguese, read with their
+// languages. English alone lost 15 % of such a page's characters.
 TEST(RecognitionAccuracy, WesternEuropeanAccentsAreReadWithTheirLanguages) {
   constexpr double mostAccentedCharacterErrors = 0.06;
-  Page page("640", "270", {"11", "14", "accented"}, {{"MORVEL_OCR_LANGUAGES", linux_ax::westernEuropeanLanguages}});
+  Page page("640", "270", {"11", "14", "accented"},
+            {{"MORVEL_OCR_LANGUAGES", linux_ax::westernEuropeanLanguages}});
   ASSERT_TRUE(page.ready()) << "the painted page did not come up";
   const auto read = page.read(page.window());
   const TextScore score = scoreReading(page.painted(), read, page.window());

@@ -23,6 +23,7 @@ constexpr float percent = 100.0F;
 constexpr const char* fallbackLanguage = "eng";
 constexpr auto engineMode = tesseract::OEM_LSTM_ONLY;
 constexpr auto pageMode = tesseract::PSM_SPARSE_TEXT;
+constexpr auto oneLineMode = tesseract::PSM_SINGLE_LINE;
 
 // The LSTM code opens an OpenMP team of several threads for every time step of
 // every line (its thread counts are written into the code, so a lower default
@@ -85,7 +86,6 @@ bool TesseractEngine::load() {
   // Its diagnostics would otherwise go to standard error.
   api->SetVariable("debug_file", "/dev/null");
   if (api->Init(MORVEL_TESSDATA_DIR, languages_.c_str(), engineMode) != 0) return false;
-  api->SetPageSegMode(pageMode);
   api_ = std::move(api);
   return true;
 }
@@ -95,9 +95,10 @@ std::string TesseractEngine::settings() const {
          std::to_string(screenDotsPerInch) + " " + MORVEL_TESSDATA_DIR;
 }
 
-std::optional<std::vector<FoundLine>> TesseractEngine::read(const GreyImage& image, int scale) {
+std::optional<std::vector<FoundLine>> TesseractEngine::read(const GreyImage& image, int scale, Layout layout) {
   if (!api_ || image.width <= 0 || image.height <= 0) return std::nullopt;
   keepOpenMpToThisThread();
+  api_->SetPageSegMode(layout == Layout::oneLine ? oneLineMode : pageMode);
   api_->SetImage(image.pixels.data(), image.width, image.height, 1, image.width);
   api_->SetSourceResolution(screenDotsPerInch * scale);
   std::optional<std::vector<FoundLine>> lines;

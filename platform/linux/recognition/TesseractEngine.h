@@ -27,14 +27,15 @@ struct FoundLine {
   int bottom = 0;
 };
 
-// The languages read when none are configured. Adding German, French, Spanish,
-// Italian and Portuguese (each word is read in English first, in the others
-// when English reads it poorly) cut the errors on such text from 15 % to 3.6 %,
-// but cost English text 1.6 to 2 times the processor time, and two engines
-// then peaked at 228 MB against 92 MB: over the helper's bound of 200 MB.
-inline constexpr const char* defaultLanguages = "eng";
-// What a Western European desktop reads with, configured.
+// What a Western European desktop reads with: every line in English first,
+// and again with all of them when English reads it poorly (TesseractRecognizer).
 inline constexpr const char* westernEuropeanLanguages = "eng+deu+fra+spa+ita+por";
+// English alone: the second reading doubles the cost of English screens.
+inline constexpr const char* defaultLanguages = "eng";
+
+// How the lines of an image are found: scattered over it (a window's labels,
+// cells and buttons), or the image holding one line.
+enum class Layout { sparse, oneLine };
 
 // `wanted` ("deu+fra": Tesseract's names joined by "+") without the languages
 // whose model is not installed (one missing model would fail them all); English
@@ -55,7 +56,7 @@ class TesseractEngine {
   std::string settings() const;
   // The lines of `image`, which shows the screen at `scale` times its size.
   // Nothing when recognition fails. Nothing of the image is kept.
-  std::optional<std::vector<FoundLine>> read(const GreyImage& image, int scale);
+  std::optional<std::vector<FoundLine>> read(const GreyImage& image, int scale, Layout layout = Layout::sparse);
 
  private:
   std::string languages_;

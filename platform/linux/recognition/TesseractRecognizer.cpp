@@ -2,6 +2,7 @@
 
 #include "platform/linux/recognition/DarkText.h"
 #include "platform/linux/recognition/RecognitionPlan.h"
+#include "platform/linux/recognition/SecondReading.h"
 
 #include <algorithm>
 #include <atomic>
@@ -25,6 +26,9 @@ constexpr int shortestBandRows = 120;
 constexpr int mostBands = 24;
 // Ground rows added where a band was cut from its neighbour.
 constexpr int bandMarginRows = 10;
+// Ground kept around a line read again: the recogniser reads text touching the
+// image's edge poorly.
+constexpr int lineMarginPixels = 6;
 
 unsigned enginesForThisMachine() {
   const unsigned cores = std::thread::hardware_concurrency();
@@ -36,8 +40,39 @@ unsigned enginesForThisMachine() {
 TesseractRecognizer::TesseractRecognizer(unsigned engines, std::size_t cacheBytes, std::string languages)
     : mostEngines_(engines == 0 ? enginesForThisMachine() : std::min(engines, mostEnginesEver)),
       cache_(cacheBytes),
-      languages_(std::move(languages)),
-      settings_(TesseractEngine(languages_).settings()) {}
+      languages_(firstLanguage(languages)),
+      settings_(TesseractEngine(languages_).settings()),
+      // The first language last: an engine of several reads each word in its
+      // first language and tries the others only where that one reads poorly,
+      // and English read "Menú" as "Menü" and "Señor" as "Sefior" confidently.
+      // With English first the accented page lost 6.9 % of its characters, last 3.6 %.
+      allLanguages_(languages == languages_ ? "" : languages.substr(languages_.size() + 1) + "+" + languages_) {
+  settings_ += " then " + allLanguages_;
+}
+
+void TesseractRecognizer::rereadDoubtfulLines(const GreyImage& band, int scale, std::vector<FoundLine>& lines) {
+  if (allLanguages_.empty()) return;
+  for (FoundLine& line : lines) {
+    if (!worthReadingAgain(line)) continue;
+    const GreyImage pixels = lineImage(band, line, lineMarginPixels * scale);
+    const std::lock_guard lock(allLanguagesLock_);
+    if (!allLanguagesEngine_ && !allLanguagesLoadFailed_) {
+      allLanguagesEngine_ = std::make_unique<TesseractEngine>(allLanguages_);
+      if (!allLanguagesEngine_->load()) {
+        allLanguagesEngine_.reset();
+        allLanguagesLoadFailed_ = true;  // the first reading stands
+      }
+    }
+    if (!allLanguagesEngine_) return;
+    // Taken whatever its confidence: the engine of all languages rates words
+    // by other measures, and keeping the more confident reading lost more
+    // accents (8.1 % of the page's characters against 6.9 %).
+    const auto again = allLanguagesEngine_->read(pixels, scale, Layout::oneLine);
+    if (!again || again->size() != 1 || !again->front().text) continue;
+    line.text = again->front().text;
+    line.confidence = again->front().confidence;
+  }
+}
 
 std::size_t TesseractRecognizer::loadEngines(std::size_t wanted) {
   while (engines_.size() < wanted && !loadFailed_) {
@@ -77,6 +112,7 @@ bool TesseractRecognizer::readCuts(const std::vector<BandImage>& cuts, const std
         failed = true;
         return;
       }
+      rereadDoubtfulLines(cuts[cut].image, scale, *lines);
       readings[cut] = Reading{std::move(*lines), scale};
     }
   };

@@ -8,6 +8,10 @@
 // left for the next. Whole captures and bands read before are taken from the
 // recognition cache: the bands depend on the pixels alone, never on how many
 // engines read them, so a reading from the cache is the one a fresh read gives.
+// Lines that the first language reads poorly are read again by one engine of
+// all the configured languages, shared by the band readers and loaded only when
+// a line first needs it: an engine of them all weighs about as much as the
+// band readers together.
 
 #include "ocr/Screen.h"
 #include "platform/linux/image/GreyCapture.h"
@@ -16,6 +20,7 @@
 #include "platform/linux/recognition/TesseractEngine.h"
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,7 +31,8 @@ class TesseractRecognizer {
  public:
   // `engines` caps how many bands are read side by side; by default one per
   // core, at most two. `cacheBytes` bounds the recognition cache; 0 turns it off.
-  // `languages` as TesseractEngine takes them.
+  // `languages` as TesseractEngine takes them: every line is read in the first,
+  // lines read poorly in it again in all of them.
   explicit TesseractRecognizer(unsigned engines = 0, std::size_t cacheBytes = RecognitionCache::defaultBytes,
                                std::string languages = defaultLanguages);
 
@@ -39,6 +45,9 @@ class TesseractRecognizer {
   // Reads the given cuts side by side into `readings`; false when any fails.
   bool readCuts(const std::vector<BandImage>& cuts, const std::vector<std::size_t>& wanted, int scale,
                 std::vector<std::optional<Reading>>& readings);
+  // Reads again, in all the languages, the lines of `band` read poorly in the
+  // first. Safe from any thread.
+  void rereadDoubtfulLines(const GreyImage& band, int scale, std::vector<FoundLine>& lines);
 
   std::size_t mostEngines_;
   RecognitionCache cache_;
@@ -46,6 +55,11 @@ class TesseractRecognizer {
   std::string settings_;
   std::vector<std::unique_ptr<TesseractEngine>> engines_;
   bool loadFailed_ = false;
+  // Empty when only one language is configured.
+  std::string allLanguages_;
+  std::mutex allLanguagesLock_;  // guards the two below and every read of the engine
+  std::unique_ptr<TesseractEngine> allLanguagesEngine_;
+  bool allLanguagesLoadFailed_ = false;
 };
 
 // Where a line found in the prepared (possibly enlarged) image lies in the whole
