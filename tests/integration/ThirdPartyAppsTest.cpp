@@ -107,7 +107,10 @@ struct Gtk4WidgetFactory {
     return {"gtk4-widget-factory",
             "GTK 4",
             {"gtk4-widget-factory"},
-            {},
+            // GTK 4 draws with OpenGL, which on the virtual desktop's software
+            // renderer can take tens of seconds for a first frame on a busy
+            // machine (the window is black until then); cairo draws at once.
+            {{"GSK_RENDERER", "cairo"}},
             "Widget Factory",
             // GTK 4 may or may not get its window onto the bus: the helper then
             // answers with the window or with nothing, never with another's.

@@ -196,10 +196,18 @@ TEST_F(ContactsOnSway, AQtWindowScaledOnItsOwnIsPlacedInSwaysCoordinates) {
                                            {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"},
                                            {"QT_ACCESSIBILITY", "1"}});
   ASSERT_TRUE(focusedOnSway(featherPad)) << "FeatherPad did not come up focused";
-  const Rect window = swayViewOf(featherPad.pid()).value_or(SwayView{}).content;
+  // Qt lays its window out again after it is shown (its tool bar arrives
+  // late and moves the editor down): wait until two readings agree.
   std::optional<Json> fields;
-  ASSERT_TRUE(eventually([&] { return (fields = ask({{"cmd", "fields"}})) && !(*fields)["fields"].empty(); },
-                         startupTimeout));
+  ASSERT_TRUE(eventually(
+      [&] {
+        std::optional<Json> previous = std::move(fields);
+        fields = ask({{"cmd", "fields"}});
+        return fields && !(*fields)["fields"].empty() && previous && !(*previous)["fields"].empty() &&
+               (*previous)["fields"][0]["frame"] == (*fields)["fields"][0]["frame"];
+      },
+      startupTimeout));
+  const Rect window = swayViewOf(featherPad.pid()).value_or(SwayView{}).content;
   // The editor spans the window's width.
   const Json& editor = (*fields)["fields"][0];
   EXPECT_EQ(editor["role"], ax::AXTextArea);
