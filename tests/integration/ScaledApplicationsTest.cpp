@@ -24,10 +24,6 @@ constexpr int unscaledTop = 900;
 
 Json atPoint(const char* command, double x, double y) { return {{"cmd", command}, {"x", x}, {"y", y}}; }
 
-Json atCentreOf(const char* command, const ScreenRect& rect) {
-  return atPoint(command, rect.x + rect.width / 2.0, rect.y + rect.height / 2.0);
-}
-
 void expectNear(const Json& frame, const ScreenRect& rect) {
   ASSERT_TRUE(frame.is_object()) << frame;
   EXPECT_NEAR(frame["x"].get<double>(), rect.x, edgeSlack) << frame;

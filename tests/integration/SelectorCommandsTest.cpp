@@ -9,15 +9,6 @@
 namespace morvel::testing {
 namespace {
 
-// The pause between two tries of "find", and what one try may take on a loaded
-// two-core machine.
-constexpr auto findPause = 150ms;
-constexpr auto findSlack = 2500ms;
-
-Json atCentreOf(const char* command, const ScreenRect& rect) {
-  return {{"cmd", command}, {"x", rect.x + rect.width / 2.0}, {"y", rect.y + rect.height / 2.0}};
-}
-
 Json findRequest(const Json& selector, std::chrono::milliseconds timeout) {
   return {{"cmd", "find"}, {"selector", selector}, {"timeoutMs", timeout.count()}};
 }
@@ -29,14 +20,6 @@ class SelectorsOnFixture : public OnSampleApp {
     auto selector = helper_.ask(atCentreOf("selector-at", fixture_->frameOf("add")));
     if (!selector || (*selector)["found"] != true) return Json::object();
     return *selector;
-  }
-
-  // "find" with its time-out, and how long the reply took.
-  std::pair<Json, std::chrono::milliseconds> timedFind(const Json& selector, std::chrono::milliseconds timeout) {
-    const auto started = std::chrono::steady_clock::now();
-    auto reply = helper_.ask(findRequest(selector, timeout), timeout + findPause + replyTimeout);
-    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-    return {reply.value_or(Json::object()), took};
   }
 
   HelperProcess helper_;
@@ -96,7 +79,7 @@ TEST_F(SelectorsOnFixture, AfterTheTitleChangesFindStillResolvesInTheFrontWindow
   ASSERT_TRUE(fingerprint);
   EXPECT_EQ((*fingerprint)["windowTitle"], "Address book");
 
-  auto [found, took] = timedFind(selector, 0ms);
+  auto found = helper_.ask(findRequest(selector, 0ms)).value_or(Json::object());
   EXPECT_EQ(found["found"], true) << found;
   EXPECT_EQ(found["frame"], frameJson(fixture_->frameOf("add")));
 }
@@ -112,23 +95,23 @@ TEST_F(SelectorsOnFixture, FindWaitsForAGoneOrDisabledControlUntilItsTimeOut) {
     FixtureRestorer restore{*fixture_, {undo}};
     ASSERT_EQ(fixture_->command(change), "ok");
     constexpr auto timeout = 500ms;
-    auto [atTimeOut, took] = timedFind(selector, timeout);
+    const auto started = std::chrono::steady_clock::now();
+    const Json atTimeOut = helper_.ask(findRequest(selector, timeout)).value_or(Json::object());
+    // Only a lower bound: a loaded machine makes the wait longer, never shorter.
+    EXPECT_GE(std::chrono::steady_clock::now() - started, timeout);
     if (std::string(change) == "remove add") {
       EXPECT_EQ(atTimeOut, (Json{{"id", 0}, {"ok", true}, {"found", false}}));
     } else {
       EXPECT_EQ(atTimeOut["found"], true) << atTimeOut;
       EXPECT_EQ(atTimeOut["enabled"], false);
     }
-    EXPECT_GE(took, timeout);
-    EXPECT_LT(took, timeout + findPause + findSlack);
 
     constexpr auto undoneAfter = 500ms;
     ASSERT_EQ(fixture_->command("later " + std::to_string(undoneAfter.count()) + " " + undo), "ok");
-    auto [back, tookBack] = timedFind(selector, 8000ms);
+    // A "find" that waited out its time-out would still be waiting when the reply is given up on.
+    const Json back = helper_.ask(findRequest(selector, 3 * replyTimeout)).value_or(Json::object());
     EXPECT_EQ(back["found"], true) << back;
     EXPECT_EQ(back["enabled"], true);
-    EXPECT_GE(tookBack, undoneAfter / 2);
-    EXPECT_LT(tookBack, 8000ms);
     EXPECT_EQ(back["frame"], frameJson(fixture_->frameOf("add")));
   }
 }

@@ -6,6 +6,7 @@
 #include "accessibility/AXNames.h"
 #include "platform/linux/wayland/SwaySocket.h"
 #include "support/ChildProcess.h"
+#include "support/Eventually.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -13,7 +14,6 @@
 #include <cstdlib>
 #include <memory>
 #include <sstream>
-#include <thread>
 
 namespace morvel::testing {
 namespace {
@@ -39,16 +39,6 @@ Json frameJson(const Rect& rect) {
 
 Json centreOf(const Rect& rect, const char* cmd) {
   return {{"cmd", cmd}, {"x", rect.x + rect.width / 2.0}, {"y", rect.y + rect.height / 2.0}};
-}
-
-template <class Condition>
-bool eventually(Condition condition, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(50ms);
-  }
-  return true;
 }
 
 // The window of `pid` as sway reports it: its content area and whether it has the focus.

@@ -4,6 +4,7 @@
 // process, the sample applications, and what the X server says about windows.
 
 #include "support/ChildProcess.h"
+#include "support/Eventually.h"
 
 #include <nlohmann/json.hpp>
 
@@ -11,7 +12,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 
 namespace morvel::testing {
 
@@ -49,6 +49,11 @@ struct ScreenRect {
 // A rectangle as the commands' replies give frames.
 inline Json frameJson(const ScreenRect& rect) {
   return {{"x", double(rect.x)}, {"y", double(rect.y)}, {"w", double(rect.width)}, {"h", double(rect.height)}};
+}
+
+// A request of `command` at the centre of `rect`.
+inline Json atCentreOf(const char* command, const ScreenRect& rect) {
+  return {{"cmd", command}, {"x", rect.x + rect.width / 2.0}, {"y", rect.y + rect.height / 2.0}};
 }
 
 // A sample application the tests drive over its standard input.
@@ -89,16 +94,5 @@ bool moveWindowOf(pid_t pid, int x, int y);
 bool activateWindowOf(pid_t pid);
 // The process that owns the window manager's active window.
 std::optional<std::int32_t> activeWindowPid();
-
-// Polls `condition` every 50 ms until it holds or the deadline passes.
-template <class Condition>
-bool eventually(Condition condition, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-}
 
 }  // namespace morvel::testing
