@@ -21,6 +21,11 @@ using Outcomes = std::map<std::string, std::string>;
 constexpr const char* works = "works";
 constexpr const char* notFound = "found:false";
 
+Outcomes everyCommandWorks() {
+  return {{"element-at", works}, {"selector-at then find", works}, {"focused", works},
+          {"fields", works},     {"structure", works},             {"fingerprint", works}};
+}
+
 // Points of a grid over the window, away from its edges.
 constexpr int gridSteps = 8;
 
@@ -91,12 +96,7 @@ struct Chromium {
             // Chromium's browser side joins the accessibility bus only when told to.
             {{"ACCESSIBILITY_ENABLED", "1"}},
             "Morvel web form",
-            {{"element-at", works},
-             {"selector-at then find", works},
-             {"focused", works},
-             {"fields", works},
-             {"structure", works},
-             {"fingerprint", works}},
+            everyCommandWorks(),
             ""};
   }
 };
@@ -132,12 +132,7 @@ struct Gtk3WidgetFactory {
             {"gtk3-widget-factory"},
             {},
             "widget-factory",
-            {{"element-at", works},
-             {"selector-at then find", works},
-             {"focused", works},
-             {"fields", works},
-             {"structure", works},
-             {"fingerprint", works}},
+            everyCommandWorks(),
             ""};
   }
 };
