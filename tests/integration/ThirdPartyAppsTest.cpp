@@ -90,7 +90,10 @@ struct Chromium {
   static Application describe() {
     return {"Chromium (a local page)",
             "Chromium",
-            {"chromium", "--no-sandbox", "--force-renderer-accessibility", "--no-first-run", "--disable-gpu",
+            // --test-type: no infobar about --no-sandbox, which would arrive late
+            // and move the page down under the test.
+            {"chromium", "--no-sandbox", "--test-type", "--force-renderer-accessibility", "--no-first-run",
+             "--disable-gpu",
              "--user-data-dir=" + (scratchDirectory() / "chromium-profile").string(),
              "--app=file://" MORVEL_TEST_PAGES_PATH "/form.html"},
             // Chromium's browser side joins the accessibility bus only when told to.
@@ -305,9 +308,13 @@ class OnThirdPartyApp : public ::testing::Test {
   }
 
   std::string structureOutcome() {
-    // Reading a whole window's text from the screen takes long on a loaded machine.
+    // Reading a whole window's text from the screen takes long on a loaded
+    // machine, and a window may be mapped before its first frame is drawn
+    // (GTK 4's is black until then): asked again until it is found.
     constexpr auto recognitionTimeout = 120000ms;
-    auto reply = helper_.ask({{"cmd", "structure"}}, recognitionTimeout);
+    std::optional<Json> reply;
+    eventually([&] { return (reply = helper_.ask({{"cmd", "structure"}}, recognitionTimeout)) && (*reply)["found"] == true; },
+               recognitionTimeout);
     if (!reply) return "no reply";
     Json structure = *reply;
     if (structure["found"] != true) return notFound;
