@@ -2,13 +2,10 @@
 // machine runs (AT-SPI2 with X11 or sway on Linux). Replies on stdout; with
 // --mcp, the commands as tools of a Model Context Protocol server.
 
-#include "accessibility/Clock.h"
 #include "app/CommandLine.h"
+#include "app/LinuxDesktop.h"
 #include "app/McpServer.h"
 #include "app/RequestLoop.h"
-#include "platform/linux/atspi/LinuxAccessibility.h"
-#include "platform/linux/LinuxScreen.h"
-#include "platform/linux/SessionWindowSystem.h"
 
 #include <unistd.h>
 
@@ -29,11 +26,8 @@ int main(int argc, char** argv) {
   if (const int* exitStatus = std::get_if<int>(&parsed)) return *exitStatus;
   const auto& options = std::get<morvel::CommandLine>(parsed);
 
-  auto windows = morvel::linux_ax::openSessionWindowSystem(morvel::linux_ax::SessionEnvironment::fromProcess());
-  morvel::linux_ax::LinuxAccessibility accessibility(*windows);
-  morvel::linux_ax::LinuxScreen screen(*windows);
-  morvel::ax::SystemClock clock;
-  morvel::Platform platform{accessibility, screen, clock};
+  morvel::LinuxDesktop desktop;
+  morvel::Platform& platform = desktop.platform();
   if (options.mcp) {
     return morvel::runMcpServer(STDIN_FILENO, STDOUT_FILENO, platform, helperProgram.name, options.maxLineBytes);
   }

@@ -1,11 +1,8 @@
 // morvel_ax_record: writes the frontmost application of this desktop as a scene
 // file, so that morvel_ax_sim can answer later what the desktop answers now.
 
-#include "accessibility/Clock.h"
 #include "app/CommandLine.h"
-#include "platform/linux/atspi/LinuxAccessibility.h"
-#include "platform/linux/LinuxScreen.h"
-#include "platform/linux/SessionWindowSystem.h"
+#include "app/LinuxDesktop.h"
 #include "record/SceneRecorder.h"
 
 #include <array>
@@ -61,11 +58,8 @@ int main(int argc, char** argv) {
   if (const int* exitStatus = std::get_if<int>(&parsed)) return *exitStatus;
   const auto& options = std::get<morvel::ParsedOptions>(parsed);
 
-  auto windows = morvel::linux_ax::openSessionWindowSystem(morvel::linux_ax::SessionEnvironment::fromProcess());
-  morvel::linux_ax::LinuxAccessibility accessibility(*windows);
-  morvel::linux_ax::LinuxScreen screen(*windows);
-  morvel::ax::SystemClock clock;
-  morvel::Platform platform{accessibility, screen, clock};
+  morvel::LinuxDesktop desktop;
+  morvel::Platform& platform = desktop.platform();
   const auto recording = morvel::record::recordFrontmost(
       platform, {.allWindows = options.has(allWindowsOption), .screenText = !options.has(noScreenTextOption)});
   for (const auto& note : recording.notes) std::fprintf(stderr, "morvel_ax_record: %s\n", note.c_str());
