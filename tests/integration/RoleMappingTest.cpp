@@ -22,7 +22,10 @@ TEST(RoleMapping, ContextDecidesTextComboAndDialogRoles) {
   EXPECT_EQ(topDialog.subrole, ax::AXDialog);
   EXPECT_EQ(mapRole(ATSPI_ROLE_ALERT, {.toplevel = false}).role, ax::AXGroup);
   EXPECT_TRUE(needsToplevelProbe(ATSPI_ROLE_ALERT));
-  EXPECT_FALSE(needsToplevelProbe(ATSPI_ROLE_FRAME));
+  EXPECT_EQ(mapRole(ATSPI_ROLE_FRAME, {.toplevel = true}).subrole, ax::AXStandardWindow);
+  EXPECT_EQ(mapRole(ATSPI_ROLE_FRAME, {.toplevel = false}).role, ax::AXGroup);
+  EXPECT_TRUE(needsToplevelProbe(ATSPI_ROLE_FRAME));
+  EXPECT_FALSE(needsToplevelProbe(ATSPI_ROLE_PUSH_BUTTON));
 }
 
 TEST(RoleMapping, OutlinesListItemsAndTogglesTakeTheRolesTheCommandsLookFor) {

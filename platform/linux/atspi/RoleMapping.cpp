@@ -36,7 +36,6 @@ const std::unordered_map<int, AxRole>& plainRoles() {
       {ATSPI_ROLE_COLUMN_HEADER, {ax::AXCell, std::nullopt}},
       {ATSPI_ROLE_TABLE_ROW_HEADER, {ax::AXCell, std::nullopt}},
       {ATSPI_ROLE_ROW_HEADER, {ax::AXCell, std::nullopt}},
-      {ATSPI_ROLE_FRAME, {ax::AXWindow, ax::AXStandardWindow}},
       {ATSPI_ROLE_WINDOW, {ax::AXWindow, std::nullopt}},
       {ATSPI_ROLE_APPLICATION, {ax::AXApplication, std::nullopt}},
       {ATSPI_ROLE_DESKTOP_FRAME, {ax::AXSystemWide, std::nullopt}},
@@ -87,7 +86,7 @@ bool needsEditableTextProbe(AtspiRole role) { return role == ATSPI_ROLE_COMBO_BO
 bool needsToplevelProbe(AtspiRole role) {
   return role == ATSPI_ROLE_DIALOG || role == ATSPI_ROLE_ALERT || role == ATSPI_ROLE_FILE_CHOOSER ||
          role == ATSPI_ROLE_COLOR_CHOOSER || role == ATSPI_ROLE_FONT_CHOOSER || role == ATSPI_ROLE_FILLER ||
-         role == ATSPI_ROLE_PANEL;
+         role == ATSPI_ROLE_PANEL || role == ATSPI_ROLE_FRAME;
 }
 
 AxRole mapRole(AtspiRole role, const RoleContext& context) {
@@ -104,9 +103,11 @@ AxRole mapRole(AtspiRole role, const RoleContext& context) {
       // A dialog (or chooser) inside a page is a group of controls, not a window of its own.
       if (context.toplevel) return {ax::AXWindow, ax::AXDialog};
       return {ax::AXGroup, std::nullopt};
+    case ATSPI_ROLE_FRAME:
     case ATSPI_ROLE_FILLER:
     case ATSPI_ROLE_PANEL:
-      // Qt gives a plain top-level widget one of these roles; it is a window all the same.
+      // Qt gives a plain top-level widget a filler's or a panel's role: a window
+      // all the same. A frame inside a window is a bordered box (Qt's QFrame).
       if (context.toplevel) return {ax::AXWindow, ax::AXStandardWindow};
       return {ax::AXGroup, std::nullopt};
     default:
