@@ -16,6 +16,9 @@ constexpr int mostTopLevelWindows = 256;
 // and a bar's items.
 constexpr int mostWindowParts = 64;
 constexpr int mostMenuBarItems = 64;
+constexpr int mostMenuItems = 128;
+// Menus opened from menus: no one nests them deeper.
+constexpr int deepestSubmenu = 8;
 
 // Toolkits report a top-level window either with the window manager's frame
 // (GTK 3) or as its client area alone.
@@ -196,16 +199,28 @@ AccessibleRef Applications::menuOpenFromBarAt(AtspiAccessible* window, double x,
     for (const AccessibleRef& item : reader_.children(bar.get(), mostMenuBarItems).value_or(std::vector<AccessibleRef>{})) {
       // Qt sends no event when the popup shows: the library's states of it are stale.
       reader_.dropLibraryCache(item.get());
-      for (AccessibleRef& menu : reader_.children(item.get(), 1).value_or(std::vector<AccessibleRef>{})) {
-        auto role = reader_.role(menu.get());
-        if (role != ATSPI_ROLE_POPUP_MENU && role != ATSPI_ROLE_MENU) continue;
-        auto states = reader_.states(menu.get());
-        // Qt's open popup is SHOWING but not always VISIBLE.
-        if (!states || !hasState(*states, ATSPI_STATE_SHOWING)) continue;
-        auto extents = reader_.screenExtents(menu.get());
-        if (extents && extents->width > 0 && extents->height > 0 && extents->contains(x, y)) return std::move(menu);
-      }
+      if (AccessibleRef menu = menuOpenFromItemAt(item.get(), x, y, 0)) return menu;
     }
+  }
+  return {};
+}
+
+// The open menu of `item`, or of one of its items' submenus, holding the point:
+// a submenu lies above the menu it opened from, so it is asked first.
+AccessibleRef Applications::menuOpenFromItemAt(AtspiAccessible* item, double x, double y, int depth) {
+  if (depth >= deepestSubmenu) return {};
+  for (AccessibleRef& menu : reader_.children(item, 1).value_or(std::vector<AccessibleRef>{})) {
+    auto role = reader_.role(menu.get());
+    if (role != ATSPI_ROLE_POPUP_MENU && role != ATSPI_ROLE_MENU) continue;
+    auto states = reader_.states(menu.get());
+    // Qt's open popup is SHOWING but not always VISIBLE.
+    if (!states || !hasState(*states, ATSPI_STATE_SHOWING)) continue;
+    for (const AccessibleRef& entry : reader_.children(menu.get(), mostMenuItems).value_or(std::vector<AccessibleRef>{})) {
+      if (reader_.childCount(entry.get()).value_or(0) == 0) continue;
+      if (AccessibleRef submenu = menuOpenFromItemAt(entry.get(), x, y, depth + 1)) return submenu;
+    }
+    auto extents = reader_.screenExtents(menu.get());
+    if (extents && extents->width > 0 && extents->height > 0 && extents->contains(x, y)) return std::move(menu);
   }
   return {};
 }
