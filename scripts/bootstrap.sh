@@ -24,7 +24,7 @@ packages=(
   # X11 and as a Wayland client
   featherpad qtwayland5
   # applications of other toolkits for the compatibility tests
-  chromium gtk-4-examples
+  chromium gtk-4-examples firefox-esr qt6ct
   # Wayland sessions: the client library, and a headless sway session for the
   # tests (Xwayland, a virtual keyboard, grim to compare captures with)
   libwayland-dev sway xwayland wtype grim
