@@ -193,6 +193,19 @@ struct Gtk3WidgetFactory {
   }
 };
 
+struct Gtk3DemoApplication {
+  static constexpr const char* id = "gtk3_demo_application";
+  static Application describe() {
+    return {"gtk3-demo-application (menus)",
+            "GTK 3",
+            {"gtk3-demo-application"},
+            {},
+            "Application Class",
+            worksExcept({{"structure", screenText}}),
+            {"Preferences", "Color"}};
+  }
+};
+
 struct TkWindow {
   static constexpr const char* id = "tk";
   static Application describe() {
@@ -399,7 +412,7 @@ class ApplicationNames {
   }
 };
 
-using Applications = ::testing::Types<Featherpad, Qt6ConfigurationTool, Chromium, FirefoxEsr, Gtk4WidgetFactory, Gtk3WidgetFactory, TkWindow>;
+using Applications = ::testing::Types<Featherpad, Qt6ConfigurationTool, Chromium, FirefoxEsr, Gtk4WidgetFactory, Gtk3WidgetFactory, Gtk3DemoApplication, TkWindow>;
 TYPED_TEST_SUITE(OnThirdPartyApp, Applications, ApplicationNames);
 
 TYPED_TEST(OnThirdPartyApp, EveryCommandWorksOrDegradesAsItsToolkitAllows) {
@@ -453,7 +466,9 @@ TYPED_TEST(OnThirdPartyApp, ElementAtReachesTheItemsOfOpenMenusAndSubmenus) {
     ASSERT_TRUE(eventually(
         [&] {
           item = firstBelow(menu.get(), [&](AtspiAccessible* candidate) {
-            if (atspi_accessible_get_role(candidate, nullptr) != ATSPI_ROLE_MENU_ITEM || nameOf(candidate).empty()) return false;
+            const AtspiRole role = atspi_accessible_get_role(candidate, nullptr);
+            const bool isItem = role == ATSPI_ROLE_MENU_ITEM || role == ATSPI_ROLE_CHECK_MENU_ITEM || role == ATSPI_ROLE_RADIO_MENU_ITEM;
+            if (!isItem || nameOf(candidate).empty()) return false;
             AtspiStateSet* states = atspi_accessible_get_state_set(candidate);
             const bool showing = atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
             g_object_unref(states);

@@ -31,6 +31,20 @@ bool isApplicationRoot(AtspiAccessible* accessible) {
   return application != nullptr && application->root == accessible;
 }
 
+bool isMenuPart(std::optional<AtspiRole> role) {
+  switch (role.value_or(ATSPI_ROLE_INVALID)) {
+    case ATSPI_ROLE_MENU:
+    case ATSPI_ROLE_POPUP_MENU:
+    case ATSPI_ROLE_MENU_ITEM:
+    case ATSPI_ROLE_CHECK_MENU_ITEM:
+    case ATSPI_ROLE_RADIO_MENU_ITEM:
+    case ATSPI_ROLE_TEAROFF_MENU_ITEM:
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool isManagedWindowRole(AtspiRole role) {
   return role == ATSPI_ROLE_FRAME || role == ATSPI_ROLE_DIALOG || role == ATSPI_ROLE_ALERT ||
          role == ATSPI_ROLE_FILE_CHOOSER || role == ATSPI_ROLE_COLOR_CHOOSER || role == ATSPI_ROLE_FONT_CHOOSER;
@@ -189,40 +203,38 @@ AccessibleRef Applications::popupAt(AtspiAccessible* application, double x, doub
   return {};
 }
 
-// Qt hangs a menu opened from the menu bar below the bar's item rather than
-// among the application's top-level windows, and its hit test does not see it.
+// The toolkits' hit tests do not see a menu opened from the menu bar, nor does
+// it stand among the application's top-level windows: Qt hangs the open popup
+// below the bar's item, GTK 3 the menu's items themselves.
 AccessibleRef Applications::menuOpenFromBarAt(AtspiAccessible* window, double x, double y) {
   auto children = reader_.children(window, mostWindowParts);
   if (!children) return {};
   for (const AccessibleRef& bar : *children) {
     if (reader_.role(bar.get()) != ATSPI_ROLE_MENU_BAR) continue;
     for (const AccessibleRef& item : reader_.children(bar.get(), mostMenuBarItems).value_or(std::vector<AccessibleRef>{})) {
-      // Qt sends no event when the popup shows: the library's states of it are stale.
-      reader_.dropLibraryCache(item.get());
-      if (AccessibleRef menu = menuOpenFromItemAt(item.get(), x, y, 0)) return menu;
+      // Qt sends no event when its popup shows: the library's states of it are stale.
+      if (reader_.role(item.get()) == ATSPI_ROLE_MENU_ITEM) reader_.dropLibraryCache(item.get());
+      if (AccessibleRef part = openMenuPartAt(item.get(), x, y, 0)) return part;
     }
   }
   return {};
 }
 
-// The open menu of `item`, or of one of its items' submenus, holding the point:
-// a submenu lies above the menu it opened from, so it is asked first.
-AccessibleRef Applications::menuOpenFromItemAt(AtspiAccessible* item, double x, double y, int depth) {
+// The showing part below `opener` (a popup, an item) holding the point. A
+// submenu lies above the menu it opened from, so it is asked first.
+AccessibleRef Applications::openMenuPartAt(AtspiAccessible* opener, double x, double y, int depth) {
   if (depth >= deepestSubmenu) return {};
-  for (AccessibleRef& menu : reader_.children(item, 1).value_or(std::vector<AccessibleRef>{})) {
-    auto role = reader_.role(menu.get());
-    if (role != ATSPI_ROLE_POPUP_MENU && role != ATSPI_ROLE_MENU) continue;
-    auto states = reader_.states(menu.get());
+  AccessibleRef found;
+  for (AccessibleRef& part : reader_.children(opener, mostMenuItems).value_or(std::vector<AccessibleRef>{})) {
+    if (!isMenuPart(reader_.role(part.get()))) continue;
+    auto states = reader_.states(part.get());
     // Qt's open popup is SHOWING but not always VISIBLE.
     if (!states || !hasState(*states, ATSPI_STATE_SHOWING)) continue;
-    for (const AccessibleRef& entry : reader_.children(menu.get(), mostMenuItems).value_or(std::vector<AccessibleRef>{})) {
-      if (reader_.childCount(entry.get()).value_or(0) == 0) continue;
-      if (AccessibleRef submenu = menuOpenFromItemAt(entry.get(), x, y, depth + 1)) return submenu;
-    }
-    auto extents = reader_.screenExtents(menu.get());
-    if (extents && extents->width > 0 && extents->height > 0 && extents->contains(x, y)) return std::move(menu);
+    if (AccessibleRef submenu = openMenuPartAt(part.get(), x, y, depth + 1)) return submenu;
+    auto extents = reader_.screenExtents(part.get());
+    if (!found && extents && extents->width > 0 && extents->height > 0 && extents->contains(x, y)) found = std::move(part);
   }
-  return {};
+  return found;
 }
 
 std::optional<FrontApplication> Applications::frontByState() {

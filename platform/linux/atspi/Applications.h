@@ -84,7 +84,7 @@ class Applications final : public ExtentsOrigin {
   std::vector<AccessibleRef> visibleTopLevels(AtspiAccessible* application);
   // An open menu of the window's menu bar holding the point.
   AccessibleRef menuOpenFromBarAt(AtspiAccessible* window, double x, double y);
-  AccessibleRef menuOpenFromItemAt(AtspiAccessible* item, double x, double y, int depth);
+  AccessibleRef openMenuPartAt(AtspiAccessible* opener, double x, double y, int depth);
   AccessibleRef activeByState(AtspiAccessible* application);
   // The client window of `pid` that a top-level accessible stands for, by its extents.
   const ClientWindow* clientFor(AtspiAccessible* window, std::optional<std::int32_t> pid);
