@@ -24,12 +24,16 @@ import xml.etree.ElementTree as ElementTree
 results, report = sys.argv[1], sys.argv[2]
 commands = ["element-at", "selector-at then find", "focused", "fields", "structure", "fingerprint"]
 rows = []
+menus = []
 for case in ElementTree.parse(results).iter("testcase"):
     recorded = {p.get("name"): p.get("value") for p in case.iter("property")}
     # gtest writes a test's recorded properties as attributes of its case.
-    recorded.update({k: v for k, v in case.attrib.items() if k in commands or k in ("application", "toolkit")})
+    recorded.update({k: v for k, v in case.attrib.items() if k in commands or k in ("application", "toolkit", "menus")})
+    if "menus" in recorded:
+        outcome = "works" if case.find("failure") is None else "fails"
+        menus.append(f"{recorded['application']} ({recorded['menus']}): {outcome}")
     if not all(key in recorded for key in commands):
-        continue  # another test of the application (the open menu), or one that did not run
+        continue  # another test of the application, or one that did not run
     failed = case.find("failure") is not None
     cells = [recorded.get(command, "?") for command in commands]
     if failed:
@@ -49,5 +53,8 @@ with open(report, "w") as out:
     out.write("|" + "---|" * (len(commands) + 2) + "\n")
     for row in rows:
         out.write("| " + " | ".join(row) + " |\n")
+    if menus:
+        out.write("\n`element-at` on the items of menus opened from the menu bar, then of their\n"
+                  "submenus, each answering the item with its frame: " + "; ".join(menus) + ".\n")
 PYTHON
 echo "compatibility: wrote $report"

@@ -287,17 +287,17 @@ class OnThirdPartyApp : public ::testing::Test {
   }
   void SetUp() override {
     // Not every toolkit states its process on its window (Tk does not): the
-    // helper's front window tells when the application is in front.
+    // helper's front window tells when the application is in front. A toolkit
+    // may mark its window active before the window manager does.
     std::string frontTitle;
     ASSERT_TRUE(eventually(
         [&] {
           frontTitle = ask({{"cmd", "fingerprint"}}).value("windowTitle", "");
-          return frontTitle.find(app_.titlePart) != std::string::npos;
+          window_ = activeClientWindow();
+          return frontTitle.find(app_.titlePart) != std::string::npos && window_;
         },
         startupTimeout))
         << app_.name << " never came in front; the front window: " << frontTitle;
-    window_ = activeClientWindow();
-    ASSERT_TRUE(window_);
     // An accessible application's tree comes up after its window.
     if (app_.expected.at("focused") == works) {
       eventually([&] { return ask({{"cmd", "focused"}})["found"] == true; }, startupTimeout);
@@ -444,6 +444,10 @@ bool overlaps(const AtspiRect& a, const AtspiRect& b) {
 
 TYPED_TEST(OnThirdPartyApp, ElementAtReachesTheItemsOfOpenMenusAndSubmenus) {
   if (this->app_.menus.empty()) GTEST_SKIP() << "no menu bar";
+  this->RecordProperty("application", this->app_.name);
+  std::string opened;
+  for (const std::string& title : this->app_.menus) opened += (opened.empty() ? "" : " > ") + title;
+  this->RecordProperty("menus", opened);
   Accessible opener = applicationOf(this->process_->pid());
   ASSERT_TRUE(opener);
   for (const std::string& title : this->app_.menus) {
