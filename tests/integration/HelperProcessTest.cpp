@@ -45,19 +45,15 @@ TEST_F(HelperOnFixture, FocusedIsTheNameEntryWithItsSelection) {
 
 // One request of every command, pointed at the fixture window.
 std::vector<Json> everyCommand(const ScreenRect& button, const ScreenRect& window) {
-  const Json region = {{"x", window.x}, {"y", window.y}, {"w", window.width}, {"h", window.height / 4}};
-  auto with = [](Json arguments, const char* cmd) {
-    arguments["cmd"] = cmd;
-    return arguments;
-  };
+  const ScreenRect region = {window.x, window.y, window.width, window.height / 4};
   const Json addButton = {{"path", {{{"role", ax::AXButton}, {"title", "Add"}}}}};
-  return {with(Json::object(), "ping"),
+  return {{{"cmd", "ping"}},
           atCentreOf("element-at", button),
-          with(Json::object(), "focused"),
-          with(region, "ocr-region"),
-          with(region, "fingerprint"),
-          with(Json::object(), "structure"),
-          with(Json::object(), "fields"),
+          {{"cmd", "focused"}},
+          regionRequest("ocr-region", region),
+          regionRequest("fingerprint", region),
+          {{"cmd", "structure"}},
+          {{"cmd", "fields"}},
           atCentreOf("selector-at", button),
           {{"cmd", "find"}, {"selector", addButton}, {"timeoutMs", 500}}};
 }
