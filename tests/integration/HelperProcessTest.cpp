@@ -19,15 +19,6 @@ class HelperOnFixture : public OnSampleApp {
   HelperProcess helper_;
 };
 
-TEST_F(HelperOnFixture, ElementAtDescribesTheAddButtonWhereXPlacesItAndNothingOutsideTheWindow) {
-  const ScreenRect button = fixture_->frameOf("add");
-  expectHas(helper_.ask(atCentreOf("element-at", button)),
-            {{"found", true}, {"role", ax::AXButton}, {"title", "Add"}, {"enabled", true}, {"frame", frameJson(button)}});
-  // The screen is larger than the window; its far corner is bare root window.
-  EXPECT_EQ(helper_.ask({{"cmd", "element-at"}, {"x", 1919}, {"y", 1079}}),
-            (Json{{"id", 0}, {"ok", true}, {"found", false}}));
-}
-
 TEST_F(HelperOnFixture, FocusedIsTheNameEntryWithItsSelection) {
   ASSERT_EQ(fixture_->command("select-name 4 12"), "ok");
   const ScreenRect entry = fixture_->frameOf("name");
