@@ -82,7 +82,8 @@ class Applications final : public ExtentsOrigin {
  private:
   AccessibleRef firstWithPid(const std::vector<AccessibleRef>& applications, std::int32_t pid);
   std::vector<AccessibleRef> visibleTopLevels(AtspiAccessible* application);
-  // An open menu of the window's menu bar holding the point.
+  // The part of a menu opened from the window's menu bar, or from one of its
+  // items, holding the point: a popup or an item.
   AccessibleRef menuOpenFromBarAt(AtspiAccessible* window, double x, double y);
   AccessibleRef openMenuPartAt(AtspiAccessible* opener, double x, double y, int depth);
   AccessibleRef activeByState(AtspiAccessible* application);
