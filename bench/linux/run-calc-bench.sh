@@ -23,6 +23,7 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
   "$top/bench/linux/calc-sheet.sh" start "$out"
   trap "\"$top/bench/linux/calc-sheet.sh\" stop \"$out\"; rm -rf \"$out\"" EXIT
   read -r b4x b4y < <("$top/bench/linux/calc-sheet.sh" centre B4)
+  echo "load average after the start: $(cut -d" " -f1-3 /proc/loadavg)"
   echo "== morvel_ax_helper (in-process, libatspi) on the sheet, $rounds rounds =="
   LD_PRELOAD="$build_dir/bench/linux/libmorvel_bus_call_counter.so" \
     "$build_dir/bench/linux/morvel_ax_bench" --rounds "$rounds" --point B4 "$b4x" "$b4y"
