@@ -28,6 +28,10 @@ std::optional<TableSize> tableSizeOf(AtspiReader& reader, AtspiAccessible* table
 }
 
 bool isHugeTable(AtspiReader& reader, AtspiAccessible* table) {
+  // A table whose cells exist before they are asked for is read as it stands;
+  // only one that makes them on demand says so, and only it is asked its size.
+  auto states = reader.states(table);
+  if (!states || !hasState(*states, ATSPI_STATE_MANAGES_DESCENDANTS)) return false;
   auto size = tableSizeOf(reader, table);
   return size && (size->rows > mostRowsRead || size->columns > mostColumnsRead);
 }

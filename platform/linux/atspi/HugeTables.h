@@ -18,6 +18,8 @@ inline constexpr int mostRowsRead = 10000;
 inline constexpr int mostColumnsRead = 256;
 
 std::optional<TableSize> tableSizeOf(AtspiReader& reader, AtspiAccessible* table);
+// A table that makes its cells on demand and has more rows or columns than are
+// read whole.
 bool isHugeTable(AtspiReader& reader, AtspiAccessible* table);
 // The cells of `table` on screen; nothing when its corners show no cell.
 std::optional<CellRange> showingCellsOf(AtspiReader& reader, AtspiAccessible* table);
