@@ -2,8 +2,8 @@
 // by 16,384 columns, whose cells exist only when asked for: the commands read it
 // where it shows. One Calc for the suite (bench/linux/calc-sheet.sh brings it up).
 
-#include "support/AppSuite.h"
 #include "support/Desktop.h"
+#include "support/ReplyChecks.h"
 
 #include <gtest/gtest.h>
 
