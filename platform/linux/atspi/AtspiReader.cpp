@@ -136,6 +136,23 @@ std::optional<std::int32_t> AtspiReader::processId(AtspiAccessible* accessible) 
   return static_cast<std::int32_t>(*pid);
 }
 
+bool AtspiReader::marksShowing(AtspiAccessible* accessible) {
+  const std::string* busName = CallGuard::applicationOf(accessible);
+  if (busName == nullptr) return true;
+  if (auto known = marksShowing_.find(*busName); known != marksShowing_.end()) return known->second;
+  // The application's root answers for the toolkit: its elements need not.
+  AtspiApplication* application = accessible->parent.app;
+  if (application == nullptr || application->root == nullptr) return true;
+  AtspiAccessible* root = application->root;
+  auto toolkit = guard_.run(root, [&](GError** error) { return GCharPtr(atspi_accessible_get_toolkit_name(root, error)); });
+  auto version = guard_.run(root, [&](GError** error) { return GCharPtr(atspi_accessible_get_toolkit_version(root, error)); });
+  // Unreadable now is not an answer for good: asked again next time.
+  if (!toolkit || !*toolkit || !version || !*version) return true;
+  const bool marks = std::string_view(toolkit->get()) != "GTK" || !std::string_view(version->get()).starts_with("4.");
+  marksShowing_.emplace(*busName, marks);
+  return marks;
+}
+
 AccessibleRef AtspiReader::parent(AtspiAccessible* accessible) {
   ElementFacts& facts = memo_.factsOf(accessible);
   if (facts.parent) return guard_.isHung(accessible) ? AccessibleRef() : *facts.parent;
