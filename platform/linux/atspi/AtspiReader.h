@@ -47,7 +47,8 @@ class AtspiReader {
   std::optional<std::string> objectAttribute(AtspiAccessible* accessible, const char* key);
   std::optional<std::int32_t> processId(AtspiAccessible* accessible);
   // Whether the element's application marks the elements it has on screen
-  // SHOWING; GTK 4 (4.8 at least) marks its windows only.
+  // SHOWING; GTK 4 (4.8 at least) marks its windows only. Taken as marked on
+  // X11 (see the definition).
   bool marksShowing(AtspiAccessible* accessible);
 
   AccessibleRef parent(AtspiAccessible* accessible);
