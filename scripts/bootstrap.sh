@@ -25,6 +25,9 @@ packages=(
   featherpad qtwayland5
   # applications of other toolkits for the compatibility tests
   chromium gtk-4-examples
+  # a spreadsheet of a million rows for the huge-table tests and benchmark
+  # (about 150 MB; its GTK 3 plugin puts it on the accessibility bus)
+  libreoffice-calc libreoffice-gtk3
   # Wayland sessions: the client library, and a headless sway session for the
   # tests (Xwayland and xhost to let the tests' X clients in, a virtual
   # keyboard, grim to compare captures with)
