@@ -42,6 +42,8 @@ section "\"fields\" on a large simulated form" "$bench/fields_bench"
 section "\"fingerprint\" on simulated windows of growing size" "$bench/fingerprint_bench"
 section "Real desktop: commands on gtk3-widget-factory beside a pyatspi client" \
   "$top/bench/linux/run-ax-bench.sh" "$build_dir"
+section "Real desktop: commands on a LibreOffice Calc sheet that reports 1,048,576 rows" \
+  "$top/bench/linux/run-calc-bench.sh" "$build_dir"
 section "Real screen: \"ocr-region\" beside the tesseract command-line tool" \
   "$top/bench/linux/run-ocr-bench.sh" "$build_dir"
 

@@ -10,6 +10,11 @@
 // the method calls sent on the bus, counted by libmorvel_bus_call_counter.so
 // when it is preloaded ("-" without it). Benchmarks report; they never fail on a
 // time.
+//
+//   morvel_ax_bench [--rounds N] [--point NAME X Y]...
+// --rounds sets the measured rounds per command; each --point adds a screen
+// point, named NAME in the output, to those probed by element-at, selector-at
+// and find.
 
 #include "accessibility/Clock.h"
 #include "accessibility/Focus.h"
@@ -23,6 +28,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -32,7 +38,7 @@ namespace {
 using morvel::Json;
 
 constexpr int warmupRounds = 1;
-constexpr int measuredRounds = 9;
+constexpr int defaultMeasuredRounds = 9;
 
 // Points over the front window, as fractions of its frame; the pyatspi script
 // uses the same ones.
@@ -57,8 +63,8 @@ struct Measure {
 
 class Bench {
  public:
-  Bench(morvel::linux_ax::LinuxAccessibility& ax, morvel::Platform& platform)
-      : ax_(ax), platform_(platform), counter_(roundTripCounter()) {}
+  Bench(morvel::linux_ax::LinuxAccessibility& ax, morvel::Platform& platform, int measuredRounds)
+      : ax_(ax), platform_(platform), counter_(roundTripCounter()), measuredRounds_(measuredRounds) {}
 
   Json ask(const Json& request) {
     ax_.requestStarted();
@@ -70,7 +76,7 @@ class Bench {
   Measure measure(const Json& request) {
     std::vector<double> micros;
     Measure result;
-    for (int round = 0; round < warmupRounds + measuredRounds; ++round) {
+    for (int round = 0; round < warmupRounds + measuredRounds_; ++round) {
       const auto callsBefore = ax_.callCount();
       const auto tripsBefore = roundTrips();
       const auto started = std::chrono::steady_clock::now();
@@ -94,6 +100,7 @@ class Bench {
   morvel::linux_ax::LinuxAccessibility& ax_;
   morvel::Platform& platform_;
   RoundTripCounter counter_;
+  int measuredRounds_;
 };
 
 void report(const std::string& name, const Measure& m) {
@@ -103,13 +110,43 @@ void report(const std::string& name, const Measure& m) {
   std::fflush(stdout);
 }
 
-Json atPoint(const char* command, const morvel::ax::Rect& frame, const double (&point)[2]) {
-  return {{"cmd", command}, {"x", frame.x + frame.width * point[0]}, {"y", frame.y + frame.height * point[1]}};
+struct Probe {
+  std::string name;
+  double x = 0;
+  double y = 0;
+};
+
+Json atProbe(const char* command, const Probe& probe) { return {{"cmd", command}, {"x", probe.x}, {"y", probe.y}}; }
+
+struct Options {
+  int measuredRounds = defaultMeasuredRounds;
+  std::vector<Probe> namedPoints;
+};
+
+std::optional<Options> parseOptions(int argc, char** argv) {
+  Options options;
+  for (int index = 1; index < argc; ++index) {
+    const std::string argument = argv[index];
+    if (argument == "--rounds" && index + 1 < argc) {
+      options.measuredRounds = std::max(1, std::atoi(argv[++index]));
+    } else if (argument == "--point" && index + 3 < argc) {
+      options.namedPoints.push_back({argv[index + 1], std::atof(argv[index + 2]), std::atof(argv[index + 3])});
+      index += 3;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return options;
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  auto options = parseOptions(argc, argv);
+  if (!options) {
+    std::puts("usage: morvel_ax_bench [--rounds N] [--point NAME X Y]...");
+    return 2;
+  }
   morvel::linux_ax::X11Workspace windows;
   morvel::linux_ax::LinuxAccessibility ax(windows);
   morvel::linux_ax::LinuxScreen screen(windows);
@@ -128,22 +165,27 @@ int main() {
     return 1;
   }
 
-  Bench bench(ax, platform);
+  std::vector<Probe> probes;
+  for (std::size_t index = 0; index < std::size(probePoints); ++index) {
+    probes.push_back({"#" + std::to_string(index), frame->x + frame->width * probePoints[index][0],
+                      frame->y + frame->height * probePoints[index][1]});
+  }
+  for (const Probe& named : options->namedPoints) probes.push_back({"@" + named.name, named.x, named.y});
+
+  Bench bench(ax, platform, options->measuredRounds);
   report("ping", bench.measure({{"cmd", "ping"}}));
   report("focused", bench.measure({{"cmd", "focused"}}));
-  for (std::size_t index = 0; index < std::size(probePoints); ++index) {
-    report("element-at#" + std::to_string(index), bench.measure(atPoint("element-at", *frame, probePoints[index])));
-  }
+  for (const Probe& probe : probes) report("element-at" + probe.name, bench.measure(atProbe("element-at", probe)));
   std::vector<Json> selectors;
-  for (std::size_t index = 0; index < std::size(probePoints); ++index) {
-    Measure selectorAt = bench.measure(atPoint("selector-at", *frame, probePoints[index]));
-    report("selector-at#" + std::to_string(index), selectorAt);
+  for (const Probe& probe : probes) {
+    Measure selectorAt = bench.measure(atProbe("selector-at", probe));
+    report("selector-at" + probe.name, selectorAt);
     selectors.push_back(std::move(selectorAt.reply));
   }
   for (std::size_t index = 0; index < selectors.size(); ++index) {
     // The whole selector-at reply goes back, as a client would send it.
     const Json request = {{"cmd", "find"}, {"selector", selectors[index]}, {"timeoutMs", findTimeoutMs}};
-    report("find#" + std::to_string(index), bench.measure(request));
+    report("find" + probes[index].name, bench.measure(request));
   }
   report("structure", bench.measure({{"cmd", "structure"}}));
   report("fields", bench.measure({{"cmd", "fields"}}));

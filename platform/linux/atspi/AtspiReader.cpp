@@ -136,6 +136,30 @@ std::optional<std::int32_t> AtspiReader::processId(AtspiAccessible* accessible) 
   return static_cast<std::int32_t>(*pid);
 }
 
+bool AtspiReader::marksShowing(AtspiAccessible* accessible) {
+  const std::string* busName = CallGuard::applicationOf(accessible);
+  if (busName == nullptr) return true;
+  // On X11, GTK 4 measures from its window too, and its frames are not yet
+  // placed there reliably: its widgets stay unseen rather than misplaced.
+  if (placement_ == nullptr) return true;
+  if (auto known = marksShowing_.find(*busName); known != marksShowing_.end()) return known->second;
+  // The application's root answers for the toolkit: its elements need not.
+  AtspiApplication* application = accessible->parent.app;
+  if (application == nullptr || application->root == nullptr) return true;
+  AtspiAccessible* root = application->root;
+  auto toolkit = guard_.run(root, [&](GError** error) { return GCharPtr(atspi_accessible_get_toolkit_name(root, error)); });
+  auto version = guard_.run(root, [&](GError** error) { return GCharPtr(atspi_accessible_get_toolkit_version(root, error)); });
+  // An application that does not say is taken to mark them, as toolkits do.
+  const bool saysGtk4 = toolkit && *toolkit && version && *version && std::string_view(toolkit->get()) == "GTK" &&
+                        std::string_view(version->get()).starts_with("4.");
+  const bool marks = !saysGtk4;
+  // Applications come and go over a long session: what is forgotten is asked again.
+  constexpr std::size_t mostApplicationsRemembered = 1024;
+  if (marksShowing_.size() >= mostApplicationsRemembered) marksShowing_.clear();
+  marksShowing_.emplace(*busName, marks);
+  return marks;
+}
+
 AccessibleRef AtspiReader::parent(AtspiAccessible* accessible) {
   ElementFacts& facts = memo_.factsOf(accessible);
   if (facts.parent) return guard_.isHung(accessible) ? AccessibleRef() : *facts.parent;
@@ -377,13 +401,44 @@ std::optional<int> AtspiReader::tableColumnCount(AtspiAccessible* table) {
 }
 
 AccessibleRef AtspiReader::tableCell(AtspiAccessible* table, int row, int column) {
+  // A row's cells are asked for by the walk that finds the table and again by
+  // the reads of its rows.
+  auto& known = memo_.factsOf(table).cells;
+  if (auto found = known.find({row, column}); found != known.end()) return found->second;
   if (!hasTable(table)) return {};
   auto tableIface = IfaceRef<AtspiTable>::adopt(atspi_accessible_get_table_iface(table));
   if (!tableIface) return {};
   auto cell = guard_.run(table, [&](GError** error) {
     return AccessibleRef::adopt(atspi_table_get_accessible_at(tableIface.get(), row, column, error));
   });
-  return cell ? *cell : AccessibleRef();
+  if (!cell || !*cell) return {};
+  memo_.factsOf(table).cells.emplace(std::pair{row, column}, *cell);
+  return *cell;
+}
+
+std::optional<int> AtspiReader::indexInParent(AtspiAccessible* accessible) {
+  auto index = guard_.run(accessible, [&](GError** error) { return atspi_accessible_get_index_in_parent(accessible, error); });
+  if (!index || *index < 0) return std::nullopt;
+  return *index;
+}
+
+std::optional<int> AtspiReader::tableRowAtIndex(AtspiAccessible* table, int index) {
+  if (!hasTable(table)) return std::nullopt;
+  auto tableIface = IfaceRef<AtspiTable>::adopt(atspi_accessible_get_table_iface(table));
+  if (!tableIface) return std::nullopt;
+  auto row = guard_.run(table, [&](GError** error) { return atspi_table_get_row_at_index(tableIface.get(), index, error); });
+  if (!row || *row < 0) return std::nullopt;
+  return *row;
+}
+
+std::optional<int> AtspiReader::tableColumnAtIndex(AtspiAccessible* table, int index) {
+  if (!hasTable(table)) return std::nullopt;
+  auto tableIface = IfaceRef<AtspiTable>::adopt(atspi_accessible_get_table_iface(table));
+  if (!tableIface) return std::nullopt;
+  auto column =
+      guard_.run(table, [&](GError** error) { return atspi_table_get_column_at_index(tableIface.get(), index, error); });
+  if (!column || *column < 0) return std::nullopt;
+  return *column;
 }
 
 AccessibleRef AtspiReader::firstDescendantWithState(AtspiAccessible* root, AtspiStateType state) {

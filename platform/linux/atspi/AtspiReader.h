@@ -12,6 +12,7 @@
 #include "platform/linux/image/PixelRect.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,6 +46,10 @@ class AtspiReader {
   // One object attribute ("placeholder-text"...).
   std::optional<std::string> objectAttribute(AtspiAccessible* accessible, const char* key);
   std::optional<std::int32_t> processId(AtspiAccessible* accessible);
+  // Whether the element's application marks the elements it has on screen
+  // SHOWING; GTK 4 (4.8 at least) marks its windows only. Taken as marked on
+  // X11 (see the definition).
+  bool marksShowing(AtspiAccessible* accessible);
 
   AccessibleRef parent(AtspiAccessible* accessible);
   // The children in order, at most `limit`; absent when the count is unreadable.
@@ -79,6 +84,10 @@ class AtspiReader {
   std::optional<int> tableRowCount(AtspiAccessible* table);
   std::optional<int> tableColumnCount(AtspiAccessible* table);
   AccessibleRef tableCell(AtspiAccessible* table, int row, int column);
+  std::optional<int> indexInParent(AtspiAccessible* accessible);
+  // The row and the column of the child at `index` of `table`.
+  std::optional<int> tableRowAtIndex(AtspiAccessible* table, int index);
+  std::optional<int> tableColumnAtIndex(AtspiAccessible* table, int index);
 
   // The first element below `root` (itself excluded) holding `state`, asked of
   // the application in one round trip through the Collection interface.
@@ -89,6 +98,7 @@ class AtspiReader {
   void dropLibraryCache(AtspiAccessible* accessible) { atspi_accessible_clear_cache(accessible); }
 
   CallGuard& guard() { return guard_; }
+  RequestMemo& memo() { return memo_; }
 
  private:
   bool hasInterface(AtspiAccessible* accessible, const char* name);
@@ -106,6 +116,8 @@ class AtspiReader {
   RequestMemo& memo_;
   ExtentsOrigin* origin_ = nullptr;
   SurfacePlacement* placement_ = nullptr;
+  // By application bus name, which the bus never gives to another.
+  std::map<std::string, bool> marksShowing_;
 };
 
 // Text from a library, repaired to well-formed UTF-8.
