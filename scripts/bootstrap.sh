@@ -25,6 +25,8 @@ packages=(
   featherpad qtwayland5
   # applications of other toolkits for the compatibility tests
   chromium gtk-4-examples
+  # a second browser for the benchmark of a page of thousands of elements
+  firefox-esr
   # Wayland sessions: the client library, and a headless sway session for the
   # tests (Xwayland, a virtual keyboard, grim to compare captures with)
   libwayland-dev sway xwayland wtype grim

@@ -1,8 +1,12 @@
 // morvel_ax_bench: per-command median latency, libatspi calls and D-Bus round
 // trips of the helper's accessibility commands on whatever application is in
-// front (the benchmark script puts gtk3-widget-factory there). Each request is
-// handled as the request loop does, between requestStarted and replyWritten, in
-// this process.
+// front (the benchmark script puts it there). Each request is handled as the
+// request loop does, between requestStarted and replyWritten, in this process.
+//
+//   morvel_ax_bench [--rounds=N] [--find-button=TITLE]
+// --rounds sets the measured rounds per command (a huge tree takes fewer);
+// --find-button adds "find-button", a "find" of the button with that title, as a
+// client that knows the button's name asks it.
 //
 // Output, one line per command:
 //   "<command> median_us=<n> calls=<n> round_trips=<n> found=<bool>"
@@ -12,6 +16,7 @@
 // time.
 
 #include "accessibility/Clock.h"
+#include "accessibility/AXNames.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "app/Dispatcher.h"
@@ -24,6 +29,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,7 +39,7 @@ namespace {
 using morvel::Json;
 
 constexpr int warmupRounds = 1;
-constexpr int measuredRounds = 9;
+constexpr int defaultMeasuredRounds = 9;
 
 // Points over the front window, as fractions of its frame; the pyatspi script
 // uses the same ones.
@@ -57,8 +64,8 @@ struct Measure {
 
 class Bench {
  public:
-  Bench(morvel::linux_ax::LinuxAccessibility& ax, morvel::Platform& platform)
-      : ax_(ax), platform_(platform), counter_(roundTripCounter()) {}
+  Bench(morvel::linux_ax::LinuxAccessibility& ax, morvel::Platform& platform, int measuredRounds)
+      : ax_(ax), platform_(platform), measuredRounds_(measuredRounds), counter_(roundTripCounter()) {}
 
   Json ask(const Json& request) {
     ax_.requestStarted();
@@ -70,7 +77,7 @@ class Bench {
   Measure measure(const Json& request) {
     std::vector<double> micros;
     Measure result;
-    for (int round = 0; round < warmupRounds + measuredRounds; ++round) {
+    for (int round = 0; round < warmupRounds + measuredRounds_; ++round) {
       const auto callsBefore = ax_.callCount();
       const auto tripsBefore = roundTrips();
       const auto started = std::chrono::steady_clock::now();
@@ -93,6 +100,7 @@ class Bench {
 
   morvel::linux_ax::LinuxAccessibility& ax_;
   morvel::Platform& platform_;
+  int measuredRounds_;
   RoundTripCounter counter_;
 };
 
@@ -107,9 +115,22 @@ Json atPoint(const char* command, const morvel::ax::Rect& frame, const double (&
   return {{"cmd", command}, {"x", frame.x + frame.width * point[0]}, {"y", frame.y + frame.height * point[1]}};
 }
 
+// The value of `--name=VALUE` among the arguments, if given.
+std::optional<std::string> option(int argc, char** argv, const std::string& name) {
+  const std::string prefix = "--" + name + "=";
+  for (int index = 1; index < argc; ++index) {
+    const std::string argument = argv[index];
+    if (argument.starts_with(prefix)) return argument.substr(prefix.size());
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const auto rounds = option(argc, argv, "rounds");
+  const int measuredRounds = rounds ? std::max(1, std::atoi(rounds->c_str())) : defaultMeasuredRounds;
+  const std::optional<std::string> buttonTitle = option(argc, argv, "find-button");
   morvel::linux_ax::X11Workspace windows;
   morvel::linux_ax::LinuxAccessibility ax(windows);
   morvel::linux_ax::LinuxScreen screen(windows);
@@ -120,7 +141,8 @@ int main() {
     return 1;
   }
   ax.requestStarted();
-  auto window = morvel::ax::frontmostWindow(ax).window;
+  const morvel::ax::FrontWindow front = morvel::ax::frontmostWindow(ax);
+  const auto& window = front.window;
   auto frame = window ? morvel::ax::axFrame(ax, *window) : std::nullopt;
   ax.replyWritten();
   if (!frame) {
@@ -128,7 +150,7 @@ int main() {
     return 1;
   }
 
-  Bench bench(ax, platform);
+  Bench bench(ax, platform, measuredRounds);
   report("ping", bench.measure({{"cmd", "ping"}}));
   report("focused", bench.measure({{"cmd", "focused"}}));
   for (std::size_t index = 0; index < std::size(probePoints); ++index) {
@@ -144,6 +166,11 @@ int main() {
     // The whole selector-at reply goes back, as a client would send it.
     const Json request = {{"cmd", "find"}, {"selector", selectors[index]}, {"timeoutMs", findTimeoutMs}};
     report("find#" + std::to_string(index), bench.measure(request));
+  }
+  if (buttonTitle) {
+    const Json target = {{"role", morvel::ax::AXButton}, {"title", *buttonTitle}};
+    const Json selector = {{"path", Json::array({target})}, {"windowTitle", front.title.value_or("")}};
+    report("find-button", bench.measure({{"cmd", "find"}, {"selector", selector}, {"timeoutMs", findTimeoutMs}}));
   }
   report("structure", bench.measure({{"cmd", "structure"}}));
   report("fields", bench.measure({{"cmd", "fields"}}));
