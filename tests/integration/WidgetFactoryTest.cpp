@@ -133,6 +133,18 @@ TEST_F(HelperOnWidgetFactory, FieldsListTheFormControlsWithTheLabelsTheFactoryGi
   EXPECT_GE(resolved, 1);
 }
 
+TEST_F(HelperOnWidgetFactory, ConcurrentReadsAnswerExactlyAsReadsOneByOne) {
+  HelperProcess oneByOne({{"MORVEL_AX_SERIAL_READS", "1"}});
+  const Json fields = ask({{"cmd", "fields"}});
+  ASSERT_EQ(fields["found"], true) << fields;
+  const Json& field = fields["fields"].back();
+  const Json selector = {{"path", field["path"]}, {"windowTitle", fields["windowTitle"]}};
+  for (const Json& request : {Json{{"cmd", "structure"}}, Json{{"cmd", "fields"}}, Json{{"cmd", "fingerprint"}},
+                              Json{{"cmd", "find"}, {"selector", selector}, {"timeoutMs", 0}}}) {
+    EXPECT_EQ(ask(request), oneByOne.ask(request).value_or(Json::object())) << request;
+  }
+}
+
 TEST_F(HelperOnWidgetFactory, EveryControlOfTheTreeIsShownAndHitAtItsCentre) {
   // The factory's pages are a stack and its controls sit in notebooks: the
   // controls of hidden pages must not be children, and a point on a shown
