@@ -52,7 +52,15 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
       ;;
   esac
   app=$!
-  trap "kill $app 2>/dev/null || true; wait $app 2>/dev/null || true; rm -rf $out" EXIT
+  cleanup() {
+    local status=$?
+    kill "$app" 2>/dev/null || true
+    wait "$app" 2>/dev/null || true
+    # A side that could not start (no front window) says why.
+    [ "$status" -eq 0 ] || tail -n 3 "$out"/*.* 2>/dev/null || true
+    rm -rf "$out"
+  }
+  trap cleanup EXIT
   for _ in $(seq 1 300); do
     xprop -root _NET_ACTIVE_WINDOW | grep -q "window id # 0x[1-9a-f]" && break
     sleep 0.1
@@ -60,7 +68,7 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
   # Until the front window is titled after the page (the first window of a browser
   # may come up before the page), then a little longer for the layout to settle.
   for _ in $(seq 1 600); do
-    window="$(xprop -root _NET_ACTIVE_WINDOW | sed -n "s/.*window id # \(0x[0-9a-f]*\).*/\1/p")"
+    window="$(xprop -root _NET_ACTIVE_WINDOW 2>/dev/null | sed -n "s/.*window id # \(0x[0-9a-f]*\).*/\1/p" || true)"
     [ "$application" = gtk3 ] && break
     [ -n "$window" ] && xprop -id "$window" _NET_WM_NAME 2>/dev/null | grep -q "Morvel web-scale page" && break
     sleep 0.1

@@ -38,7 +38,7 @@ std::filesystem::path HelperOnLargeWebPage::profile_;
 
 TEST_F(HelperOnLargeWebPage, AnswersExactlyAsWithEveryReadAskedOnItsOwn) {
   HelperProcess helper;
-  HelperProcess oneByOne({{"MORVEL_AX_SERIAL_READS", "1"}});
+  HelperProcess oneByOne(std::map<std::string, std::optional<std::string>>{{"MORVEL_AX_SERIAL_READS", "1"}});
   // The page has been built and drawn once every row of the table is there.
   Json structure;
   ASSERT_TRUE(eventually(

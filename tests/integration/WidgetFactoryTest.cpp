@@ -134,7 +134,7 @@ TEST_F(HelperOnWidgetFactory, FieldsListTheFormControlsWithTheLabelsTheFactoryGi
 }
 
 TEST_F(HelperOnWidgetFactory, ConcurrentReadsAnswerExactlyAsReadsOneByOne) {
-  HelperProcess oneByOne({{"MORVEL_AX_SERIAL_READS", "1"}});
+  HelperProcess oneByOne(std::map<std::string, std::optional<std::string>>{{"MORVEL_AX_SERIAL_READS", "1"}});
   const Json fields = ask({{"cmd", "fields"}});
   ASSERT_EQ(fields["found"], true) << fields;
   const Json& field = fields["fields"].back();
