@@ -67,7 +67,7 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
   done
   # Until the front window is titled after the page (the first window of a browser
   # may come up before the page), then a little longer for the layout to settle.
-  for _ in $(seq 1 600); do
+  for _ in $(seq 1 1800); do
     window="$(xprop -root _NET_ACTIVE_WINDOW 2>/dev/null | sed -n "s/.*window id # \(0x[0-9a-f]*\).*/\1/p" || true)"
     [ "$application" = gtk3 ] && break
     [ -n "$window" ] && xprop -id "$window" _NET_WM_NAME 2>/dev/null | grep -q "Morvel web-scale page" && break

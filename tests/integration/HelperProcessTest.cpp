@@ -19,15 +19,6 @@ class HelperOnFixture : public OnSampleApp {
   HelperProcess helper_;
 };
 
-TEST_F(HelperOnFixture, ElementAtDescribesTheAddButtonWhereXPlacesItAndNothingOutsideTheWindow) {
-  const ScreenRect button = fixture_->frameOf("add");
-  expectHas(helper_.ask(atCentreOf("element-at", button)),
-            {{"found", true}, {"role", ax::AXButton}, {"title", "Add"}, {"enabled", true}, {"frame", frameJson(button)}});
-  // The screen is larger than the window; its far corner is bare root window.
-  EXPECT_EQ(helper_.ask({{"cmd", "element-at"}, {"x", 1919}, {"y", 1079}}),
-            (Json{{"id", 0}, {"ok", true}, {"found", false}}));
-}
-
 TEST_F(HelperOnFixture, FocusedIsTheNameEntryWithItsSelection) {
   ASSERT_EQ(fixture_->command("select-name 4 12"), "ok");
   const ScreenRect entry = fixture_->frameOf("name");
@@ -45,19 +36,15 @@ TEST_F(HelperOnFixture, FocusedIsTheNameEntryWithItsSelection) {
 
 // One request of every command, pointed at the fixture window.
 std::vector<Json> everyCommand(const ScreenRect& button, const ScreenRect& window) {
-  const Json region = {{"x", window.x}, {"y", window.y}, {"w", window.width}, {"h", window.height / 4}};
-  auto with = [](Json arguments, const char* cmd) {
-    arguments["cmd"] = cmd;
-    return arguments;
-  };
+  const ScreenRect region = {window.x, window.y, window.width, window.height / 4};
   const Json addButton = {{"path", {{{"role", ax::AXButton}, {"title", "Add"}}}}};
-  return {with(Json::object(), "ping"),
+  return {{{"cmd", "ping"}},
           atCentreOf("element-at", button),
-          with(Json::object(), "focused"),
-          with(region, "ocr-region"),
-          with(region, "fingerprint"),
-          with(Json::object(), "structure"),
-          with(Json::object(), "fields"),
+          {{"cmd", "focused"}},
+          regionRequest("ocr-region", region),
+          regionRequest("fingerprint", region),
+          {{"cmd", "structure"}},
+          {{"cmd", "fields"}},
           atCentreOf("selector-at", button),
           {{"cmd", "find"}, {"selector", addButton}, {"timeoutMs", 500}}};
 }

@@ -4,8 +4,8 @@
 // each leaving every service running again.
 
 #include "support/AppSuite.h"
+#include "support/DesktopServices.h"
 
-#include <cstdlib>
 #include <string>
 
 namespace morvel::testing {
@@ -15,17 +15,6 @@ constexpr const char* busGone = "the accessibility bus went away";
 constexpr const char* busBack = "the accessibility bus is back";
 constexpr const char* displayGone = "the X display went away";
 constexpr const char* displayBack = "the X display is back";
-
-void controlService(const std::string& action, const std::string& service, const std::string& busName = "") {
-  const std::string command = std::string(MORVEL_DESKTOP_SERVICE_PATH) + " " + action + " " + service + " " + busName;
-  ASSERT_EQ(std::system(command.c_str()), 0) << command;
-}
-
-int occurrences(const std::string& text, const std::string& line) {
-  int count = 0;
-  for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++count;
-  return count;
-}
 
 class HelperOutlivingServices : public ::testing::Test {
  protected:
@@ -117,8 +106,7 @@ TEST_F(HelperOutlivingServices, DisplayRestartedOnTheSameNumber) {
   // The screen is captured from the new server: the window's text is read.
   const auto window = clientWindowOf(application_->pid());
   ASSERT_TRUE(window);
-  auto text = helper_.ask(
-      {{"cmd", "ocr-region"}, {"x", window->x}, {"y", window->y}, {"w", window->width}, {"h", window->height}});
+  auto text = helper_.ask(regionRequest("ocr-region", *window));
   ASSERT_TRUE(text);
   EXPECT_NE(text->value("text", ""), "") << text->dump();
   EXPECT_EQ(occurrences(errors(), displayGone), 1) << errors();

@@ -32,17 +32,8 @@ void expectNear(const Json& frame, const ScreenRect& rect) {
   EXPECT_NEAR(frame["h"].get<double>(), rect.height, edgeSlack) << frame;
 }
 
-bool holds(const Json& frame, double x, double y) {
-  const double left = frame["x"].get<double>();
-  const double top = frame["y"].get<double>();
-  return x >= left && y >= top && x < left + frame["w"].get<double>() && y < top + frame["h"].get<double>();
-}
-
-bool inside(const Json& frame, const ScreenRect& rect) {
-  return frame["x"].get<double>() >= rect.x - edgeSlack && frame["y"].get<double>() >= rect.y - edgeSlack &&
-         frame["x"].get<double>() + frame["w"].get<double>() <= rect.x + rect.width + edgeSlack &&
-         frame["y"].get<double>() + frame["h"].get<double>() <= rect.y + rect.height + edgeSlack;
-}
+// The frame lies within `rect`, give or take the rounding.
+bool inside(const Json& frame, const ScreenRect& rect) { return within(frame, frameJson(rect), edgeSlack); }
 
 Json regionOf(const Json& frame) {
   return {{"cmd", "ocr-region"}, {"x", frame["x"]}, {"y", frame["y"]}, {"w", frame["w"]}, {"h", frame["h"]}};
@@ -129,7 +120,7 @@ TEST_F(ScaledDesktop, AQtWindowAtOneAndAHalfTimesTheScaleAnswersInScreenPixels) 
   ASSERT_TRUE(eventually([&] { return (hit = ask(atPoint("element-at", x, y)))["found"] == true; }, startupTimeout))
       << hit;
   EXPECT_EQ(hit.value("title", ""), "File") << hit;
-  EXPECT_TRUE(holds(hit["frame"], x, y)) << hit;
+  EXPECT_TRUE(holds(hit["frame"], x, y, 0)) << hit;
   EXPECT_TRUE(inside(hit["frame"], *client)) << hit;
 
   const Json selector = ask(atPoint("selector-at", x, y));

@@ -8,10 +8,6 @@
 namespace morvel::testing {
 namespace {
 
-Json regionJson(const ScreenRect& rect) {
-  return {{"x", rect.x}, {"y", rect.y}, {"w", rect.width}, {"h", rect.height}};
-}
-
 Json request(const std::string& command, const Json& arguments = Json::object()) {
   Json line = arguments;
   line["cmd"] = command;
@@ -26,12 +22,7 @@ const Json* lineWith(const Json& reply, const std::string& text) {
 }
 
 // The line's frame lies inside `rect`, both in pixels of the captured region.
-void expectInside(const Json& frame, const ScreenRect& rect) {
-  EXPECT_GE(frame["x"].get<double>(), rect.x) << frame;
-  EXPECT_GE(frame["y"].get<double>(), rect.y) << frame;
-  EXPECT_LE(frame["x"].get<double>() + frame["w"].get<double>(), rect.x + rect.width) << frame;
-  EXPECT_LE(frame["y"].get<double>() + frame["h"].get<double>(), rect.y + rect.height) << frame;
-}
+void expectInside(const Json& frame, const ScreenRect& rect) { EXPECT_TRUE(within(frame, frameJson(rect), 0)) << frame; }
 
 ScreenRect relativeTo(const ScreenRect& rect, const ScreenRect& region) {
   return {rect.x - region.x, rect.y - region.y, rect.width, rect.height};
@@ -57,7 +48,7 @@ TEST_F(ScreenCommandsOnFixture, OcrRegionReadsLabelsAndCellsWithFramesInTheRegio
   // corner or the window's would show.
   constexpr int inset = 6;
   const ScreenRect region{window.x + inset, window.y + inset, window.width - inset, window.height - inset};
-  auto reply = helper_.ask(request("ocr-region", regionJson(region)), untilReplied);
+  auto reply = helper_.ask(regionRequest("ocr-region", region), untilReplied);
   ASSERT_TRUE(reply);
   EXPECT_EQ((*reply)["ok"], true);
 
@@ -84,7 +75,7 @@ TEST_F(ScreenCommandsOnFixture, OcrRegionReadsLabelsAndCellsWithFramesInTheRegio
   // A region that starts above the screen keeps its size: lines stay where they are in it.
   constexpr int aboveTheScreen = 200;
   const ScreenRect tall{window.x, -aboveTheScreen, window.width, window.y + window.height + aboveTheScreen};
-  reply = helper_.ask(request("ocr-region", regionJson(tall)), untilReplied);
+  reply = helper_.ask(regionRequest("ocr-region", tall), untilReplied);
   ASSERT_TRUE(reply);
   add = lineWith(*reply, "Add");
   ASSERT_NE(add, nullptr) << (*reply)["text"];
@@ -114,9 +105,9 @@ TEST_F(ScreenCommandsOnFixture, RectanglesOffScreenNegativeOrEmptyGiveEmptyResul
 }
 
 TEST_F(ScreenCommandsOnFixture, FingerprintDigestsFollowTheTextAndTheTitle) {
-  const Json region = regionJson(fixture_->frameOf("table"));
-  auto first = helper_.ask(request("fingerprint", region), untilReplied);
-  auto second = helper_.ask(request("fingerprint", region), untilReplied);
+  const Json fingerprint = regionRequest("fingerprint", fixture_->frameOf("table"));
+  auto first = helper_.ask(fingerprint, untilReplied);
+  auto second = helper_.ask(fingerprint, untilReplied);
   ASSERT_TRUE(first && second);
   EXPECT_EQ((*first)["windowTitle"], "Contacts");
   EXPECT_EQ((*second)["ocrDigest"], (*first)["ocrDigest"]);
@@ -128,7 +119,7 @@ TEST_F(ScreenCommandsOnFixture, FingerprintDigestsFollowTheTextAndTheTitle) {
   std::optional<Json> afterRow;
   EXPECT_TRUE(eventually(
       [&] {
-        afterRow = helper_.ask(request("fingerprint", region));
+        afterRow = helper_.ask(fingerprint);
         return afterRow && (*afterRow)["ocrDigest"] != (*first)["ocrDigest"];
       },
       replyTimeout));
@@ -140,7 +131,7 @@ TEST_F(ScreenCommandsOnFixture, FingerprintDigestsFollowTheTextAndTheTitle) {
   std::optional<Json> afterTitle;
   EXPECT_TRUE(eventually(
       [&] {
-        afterTitle = helper_.ask(request("fingerprint", region));
+        afterTitle = helper_.ask(fingerprint);
         return afterTitle && (*afterTitle)["axDigest"] != (*first)["axDigest"];
       },
       replyTimeout));
@@ -185,7 +176,7 @@ TEST_F(ScreenCommandsOnFixture, RecognitionLeavesNoThreadsBehind) {
   ASSERT_TRUE(helper_.ask(request("focused")));
   const int before = threadsOf(helper_.process().pid());
   ASSERT_GT(before, 0);
-  ASSERT_TRUE(helper_.ask(request("ocr-region", regionJson(fixture_->frameOf("window"))), untilReplied));
+  ASSERT_TRUE(helper_.ask(regionRequest("ocr-region", fixture_->frameOf("window")), untilReplied));
   // Recognition threads (OpenMP's, or the engines' own) are gone once it is done.
   EXPECT_EQ(threadsOf(helper_.process().pid()), before);
 }

@@ -1,7 +1,8 @@
-// "selector-at" and "find" of morvel_ax_helper as a client uses them against the
-// sample contacts application: a selector taken from a point and sent back whole finds the
-// same control, after the window's title changed too, waits for a control that
-// comes back or becomes enabled, and gives up on one that is gone.
+// "element-at", "selector-at" and "find" of morvel_ax_helper as a client uses them
+// against the sample contacts application: a point names the control X shows
+// there, and a selector taken from it and sent back whole finds the same
+// control, after the window's title changed too, waits for a control that comes
+// back or becomes enabled, and gives up on one that is gone.
 
 #include "accessibility/AXNames.h"
 #include "support/AppSuite.h"
@@ -34,7 +35,7 @@ struct FixtureRestorer {
   }
 };
 
-TEST_F(SelectorsOnFixture, ASelectorTakenFromAPointFindsTheSameControlWhenSentBackWhole) {
+TEST_F(SelectorsOnFixture, APointNamesTheControlThereAndItsSelectorSentBackWholeFindsIt) {
   struct Control {
     const char* widget;
     const char* role;
@@ -43,6 +44,8 @@ TEST_F(SelectorsOnFixture, ASelectorTakenFromAPointFindsTheSameControlWhenSentBa
   for (const Control& control : {Control{"add", ax::AXButton, "Add"}, Control{"name", ax::AXTextField, ""}}) {
     SCOPED_TRACE(control.widget);
     const ScreenRect rect = fixture_->frameOf(control.widget);
+    expectHas(helper_.ask(atCentreOf("element-at", rect)),
+              {{"found", true}, {"role", control.role}, {"enabled", true}, {"frame", frameJson(rect)}});
     auto selector = helper_.ask(atCentreOf("selector-at", rect));
     ASSERT_TRUE(selector);
     ASSERT_EQ((*selector)["found"], true) << *selector;
@@ -67,6 +70,8 @@ TEST_F(SelectorsOnFixture, ASelectorTakenFromAPointFindsTheSameControlWhenSentBa
   auto entry = helper_.ask(atCentreOf("selector-at", fixture_->frameOf("name")));
   ASSERT_TRUE(entry);
   EXPECT_EQ((*entry)["path"][0]["value"], "Ada Lovelace");
+  // The screen is larger than the window; its far corner is bare root window.
+  EXPECT_EQ(helper_.ask({{"cmd", "element-at"}, {"x", 1919}, {"y", 1079}}), (Json{{"id", 0}, {"ok", true}, {"found", false}}));
 }
 
 TEST_F(SelectorsOnFixture, AfterTheTitleChangesFindStillResolvesInTheFrontWindow) {

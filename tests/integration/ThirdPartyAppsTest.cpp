@@ -4,6 +4,11 @@
 // application states what its toolkit allows; a command that does less fails.
 
 #include "accessibility/AXNames.h"
+#include "accessibility/Focus.h"
+#include "accessibility/Readers.h"
+#include "commands/WalkBounds.h"
+#include "platform/linux/atspi/LinuxAccessibility.h"
+#include "platform/linux/x11/X11Workspace.h"
 #include "support/Desktop.h"
 
 #include <atspi/atspi.h>
@@ -11,8 +16,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
+#include <type_traits>
 
 namespace morvel::testing {
 namespace {
@@ -33,18 +40,6 @@ Outcomes worksExcept(const Outcomes& degraded = {}) {
 
 // Points of a grid over the window, away from its edges.
 constexpr int gridSteps = 8;
-
-bool holds(const Json& frame, double x, double y, double slack = 1.0) {
-  auto edge = [&](const char* key) { return frame[key].get<double>(); };
-  return x >= edge("x") - slack && y >= edge("y") - slack && x <= edge("x") + edge("w") + slack &&
-         y <= edge("y") + edge("h") + slack;
-}
-
-bool within(const Json& inner, const Json& outer) {
-  return holds(outer, inner["x"].get<double>(), inner["y"].get<double>()) &&
-         holds(outer, inner["x"].get<double>() + inner["w"].get<double>(),
-               inner["y"].get<double>() + inner["h"].get<double>());
-}
 
 std::filesystem::path scratchDirectory() {
   static const auto path = std::filesystem::temp_directory_path() / ("morvel-apps-" + std::to_string(::getpid()));
@@ -366,6 +361,71 @@ TYPED_TEST(OnThirdPartyApp, EveryCommandWorksOrDegradesAsItsToolkitAllows) {
     }
     EXPECT_TRUE(expected) << command << ": " << outcome << ", expected " << allowed;
   }
+}
+
+// GTK keeps the widget factory's pages in a stack and its controls in
+// notebooks: the controls of hidden pages are no children, a point on a shown
+// control reaches it rather than stopping at its notebook, and the path
+// "fields" gives a field finds that field again.
+TYPED_TEST(OnThirdPartyApp, ShownControlsAreHitAtTheirCentresAndFieldsFoundByTheirPaths) {
+  if (!std::is_same_v<TypeParam, Gtk3WidgetFactory>) GTEST_SKIP() << "stacked pages and notebooks: GTK 3's factory";
+  constexpr int walkDepth = windowWalk.maxDepth;
+  constexpr double smallest = 6;
+  const std::set<std::string> controlRoles = {ax::AXButton, ax::AXCheckBox, ax::AXRadioButton, ax::AXTextField, ax::AXSlider};
+  linux_ax::X11Workspace windows;
+  linux_ax::LinuxAccessibility backend(windows);
+  backend.requestStarted();
+  auto window = ax::frontmostWindow(backend).window;
+  ASSERT_TRUE(window);
+  std::vector<std::pair<ax::Element, ax::Rect>> controls;
+  std::function<void(const ax::Element&, int)> visit = [&](const ax::Element& element, int depth) {
+    auto role = ax::axString(backend, element, ax::AXRole);
+    auto frame = ax::axFrame(backend, element);
+    if (role && controlRoles.contains(*role) && frame && frame->width >= smallest && frame->height >= smallest) {
+      controls.emplace_back(element, *frame);
+    }
+    if (depth >= walkDepth) return;
+    for (const ax::Element& child : ax::axChildren(backend, element, ax::AXChildren)) visit(child, depth + 1);
+  };
+  visit(*window, 0);
+  int hit = 0;
+  for (const auto& [control, frame] : controls) {
+    const double x = frame.x + frame.width / 2;
+    const double y = frame.y + frame.height / 2;
+    // A control scrolled out of its view is shown but not under its centre.
+    if (!holds(frameJson(*this->window_), x, y, 0)) continue;
+    SCOPED_TRACE(ax::axString(backend, control, ax::AXRole).value_or("?") + " " +
+                 ax::axString(backend, control, ax::AXTitle).value_or("") + " at " + std::to_string(x) + "," + std::to_string(y));
+    // The hit is the control or lies inside it.
+    bool reached = false;
+    std::optional<ax::Element> current = backend.copyElementAtPosition(backend.createSystemWide(), float(x), float(y));
+    for (int level = 0; current && level < walkDepth && !reached; ++level) {
+      reached = backend.isSameElement(*current, control);
+      current = ax::axElementAttr(backend, *current, ax::AXParent);
+    }
+    EXPECT_TRUE(reached);
+    ++hit;
+  }
+  EXPECT_GE(hit, 5);
+  backend.replyWritten();
+
+  // Fields whose title no other field shares.
+  Json fields = this->ask({{"cmd", "fields"}});
+  std::map<std::string, int> titles;
+  for (const Json& field : fields["fields"]) {
+    if (field.value("labelSource", "") == "title") ++titles[field.value("label", "")];
+  }
+  int found = 0;
+  for (const Json& field : fields["fields"]) {
+    ASSERT_EQ(field["path"].size(), 1u) << field;
+    EXPECT_EQ(field["path"][0]["role"], field["role"]) << field;
+    if (field.value("labelSource", "") != "title" || titles[field.value("label", "")] != 1 || !field.contains("frame")) continue;
+    const Json selector = {{"path", field["path"]}, {"windowTitle", fields["windowTitle"]}};
+    Json again = this->ask({{"cmd", "find"}, {"selector", selector}, {"timeoutMs", 0}});
+    EXPECT_EQ(again["frame"], field["frame"]) << field << again;
+    ++found;
+  }
+  EXPECT_GE(found, 1) << fields;
 }
 
 TYPED_TEST(OnThirdPartyApp, ElementAtReachesTheItemsOfAnOpenMenu) {

@@ -6,10 +6,11 @@
 #include "accessibility/AXNames.h"
 #include "platform/linux/wayland/SwaySocket.h"
 #include "support/ChildProcess.h"
+#include "support/DesktopServices.h"
 #include "support/Eventually.h"
+#include "support/ReplyChecks.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <cstdlib>
 #include <memory>
@@ -18,32 +19,15 @@
 namespace morvel::testing {
 namespace {
 
-using Json = nlohmann::json;
-
 // Generous: recognition of a whole window on a loaded two-core machine.
 constexpr auto replyTimeout = 30000ms;
 constexpr auto startupTimeout = 20000ms;
 // The digest of no text at all.
 constexpr const char* emptyDigest = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
 
-struct Rect {
-  int x = 0;
-  int y = 0;
-  int width = 0;
-  int height = 0;
-};
-
-Json frameJson(const Rect& rect) {
-  return {{"x", double(rect.x)}, {"y", double(rect.y)}, {"w", double(rect.width)}, {"h", double(rect.height)}};
-}
-
-Json centreOf(const Rect& rect, const char* cmd) {
-  return {{"cmd", cmd}, {"x", rect.x + rect.width / 2.0}, {"y", rect.y + rect.height / 2.0}};
-}
-
 // The window of `pid` as sway reports it: its content area and whether it has the focus.
 struct SwayView {
-  Rect content;
+  ScreenRect content;
   bool focused = false;
 };
 
@@ -109,18 +93,24 @@ class ContactsOnSway : public ::testing::Test {
   // A widget's frame: sway's place of the visible window plus the widget's
   // place in it as the toolkit laid it out. A window with its own title bar
   // starts where the title bar does; around it lies the toolkit's shadow.
-  static Rect frameOf(ChildProcess& app, const std::string& widget) {
-    const Rect inWindow = geometryOf(app, widget);
-    const Rect shadow = geometryOf(app, "titlebar");
-    const Rect window = swayViewOf(app.pid()).value_or(SwayView{}).content;
+  static ScreenRect frameOf(ChildProcess& app, const std::string& widget) {
+    const ScreenRect inWindow = geometryOf(app, widget);
+    const ScreenRect shadow = geometryOf(app, "titlebar");
+    const ScreenRect window = swayViewOf(app.pid()).value_or(SwayView{}).content;
     return {window.x + inWindow.x - shadow.x, window.y + inWindow.y - shadow.y, inWindow.width, inWindow.height};
   }
-  static Rect frameOf(const std::string& widget) { return frameOf(*app_, widget); }
+  static ScreenRect frameOf(const std::string& widget) { return frameOf(*app_, widget); }
 
-  static Rect geometryOf(ChildProcess& app, const std::string& widget) {
+  // The text read off the screen around `rect`.
+  static std::string textAround(const ScreenRect& rect) {
+    constexpr int margin = 8;
+    return ask(regionRequest("ocr-region", rect, margin)).value_or(Json::object()).value("text", "");
+  }
+
+  static ScreenRect geometryOf(ChildProcess& app, const std::string& widget) {
     app.writeLine("geometry " + widget);
     std::istringstream place(app.readLine(replyTimeout).value_or(""));
-    Rect inWindow;
+    ScreenRect inWindow;
     place >> inWindow.x >> inWindow.y >> inWindow.width >> inWindow.height;
     return inWindow;  // all zero for a widget the window does not have
   }
@@ -130,41 +120,26 @@ class ContactsOnSway : public ::testing::Test {
   static inline bool started_ = false;
 };
 
-void expectHas(const std::optional<Json>& reply, const Json& expected) {
-  ASSERT_TRUE(reply) << "no reply";
-  for (const auto& [key, value] : expected.items()) EXPECT_EQ(reply->value(key, Json()), value) << key << " in " << *reply;
-}
-
 TEST_F(ContactsOnSway, ElementAtAndFocusedAnswerInGlobalCoordinates) {
-  const Rect button = frameOf("add");
-  expectHas(ask(centreOf(button, "element-at")),
+  const ScreenRect button = frameOf("add");
+  expectHas(ask(atCentreOf("element-at", button)),
             {{"found", true}, {"role", ax::AXButton}, {"title", "Add"}, {"frame", frameJson(button)}});
-  expectHas(ask(centreOf(frameOf("name"), "element-at")), {{"found", true}, {"role", ax::AXTextField}});
+  expectHas(ask(atCentreOf("element-at", frameOf("name"))), {{"found", true}, {"role", ax::AXTextField}});
   // Bare background of the output, outside every window.
   expectHas(ask({{"cmd", "element-at"}, {"x", 1919}, {"y", 1079}}), {{"found", false}});
   expectHas(ask({{"cmd", "focused"}}), {{"found", true}, {"role", ax::AXTextField}, {"frame", frameJson(frameOf("name"))}});
 }
 
 TEST_F(ContactsOnSway, WindowCommandsNameTheFrontWindowAndScreenTextComesFromItsPixels) {
-  const Rect window = frameOf("window");
+  const ScreenRect window = frameOf("window");
   auto fields = ask({{"cmd", "fields"}});
   expectHas(fields, {{"found", true}, {"windowTitle", "Contacts"}, {"fieldCount", 6}});
   expectHas(ask({{"cmd", "selector-at"}, {"x", frameOf("add").x + 5}, {"y", frameOf("add").y + 5}}), {{"found", true}});
 
-  const Json region = {{"x", window.x}, {"y", window.y}, {"w", window.width}, {"h", window.height}};
-  Json request = region;
-  request["cmd"] = "fingerprint";
-  auto fingerprint = ask(request);
+  auto fingerprint = ask(regionRequest("fingerprint", window));
   expectHas(fingerprint, {{"windowTitle", "Contacts"}});
   EXPECT_NE(fingerprint->value("ocrDigest", std::string(emptyDigest)), emptyDigest);
-
-  const Rect button = frameOf("add");
-  constexpr int margin = 8;
-  request = {{"cmd", "ocr-region"}, {"x", button.x - margin}, {"y", button.y - margin},
-             {"w", button.width + 2 * margin}, {"h", button.height + 2 * margin}};
-  auto text = ask(request);
-  ASSERT_TRUE(text);
-  EXPECT_NE(text->value("text", std::string()).find("Add"), std::string::npos) << *text;
+  EXPECT_NE(textAround(frameOf("add")).find("Add"), std::string::npos);
 }
 
 TEST_F(ContactsOnSway, AWindowDrawingItsOwnShadowIsPlacedWhereItsTitleBarBegins) {
@@ -176,13 +151,13 @@ TEST_F(ContactsOnSway, AWindowDrawingItsOwnShadowIsPlacedWhereItsTitleBarBegins)
   runProcess({"swaymsg", criteria, "move", "position", std::to_string(left), "60"}, "");
   ASSERT_TRUE(eventually([&] { return swayViewOf(drawn->pid()).value_or(SwayView{}).content.x == left; }, replyTimeout));
   ASSERT_GT(geometryOf(*drawn, "titlebar").x, 0) << "no shadow around the window: nothing to place";
-  const Rect button = frameOf(*drawn, "add");
-  expectHas(ask(centreOf(button, "element-at")),
+  const ScreenRect button = frameOf(*drawn, "add");
+  expectHas(ask(atCentreOf("element-at", button)),
             {{"found", true}, {"role", ax::AXButton}, {"title", "Add"}, {"frame", frameJson(button)}});
   expectHas(ask({{"cmd", "focused"}}), {{"found", true}, {"frame", frameJson(frameOf(*drawn, "name"))}});
   // The window is its visible part, without the shadow.
   const SwayView view = swayViewOf(drawn->pid()).value_or(SwayView{});
-  const Rect titlebar = frameOf(*drawn, "titlebar");
+  const ScreenRect titlebar = frameOf(*drawn, "titlebar");
   expectHas(ask({{"cmd", "element-at"}, {"x", titlebar.x + 1}, {"y", view.content.y + view.content.height - 1}}),
             {{"found", true}});
   expectHas(ask({{"cmd", "element-at"}, {"x", view.content.x - 3}, {"y", view.content.y + 40}}), {{"found", false}});
@@ -207,7 +182,7 @@ TEST_F(ContactsOnSway, AQtWindowScaledOnItsOwnIsPlacedInSwaysCoordinates) {
                (*previous)["fields"][0]["frame"] == (*fields)["fields"][0]["frame"];
       },
       startupTimeout));
-  const Rect window = swayViewOf(featherPad.pid()).value_or(SwayView{}).content;
+  const ScreenRect window = swayViewOf(featherPad.pid()).value_or(SwayView{}).content;
   // The editor spans the window's width.
   const Json& editor = (*fields)["fields"][0];
   EXPECT_EQ(editor["role"], ax::AXTextArea);
@@ -225,17 +200,7 @@ TEST_F(ContactsOnSway, AQtWindowScaledOnItsOwnIsPlacedInSwaysCoordinates) {
 // sway killed and started again under the same helper, in a session of its
 // own (see CMakeLists.txt): the new sway listens on a socket named after its
 // process, since the old one's is left over where SWAYSOCK points.
-class ContactsOnRestartedSway : public ContactsOnSway {
- protected:
-  static void controlService(const std::string& action, const std::string& service) {
-    ASSERT_EQ(runProcess({MORVEL_DESKTOP_SERVICE_PATH, action, service}, "").exitStatus, 0) << action << " " << service;
-  }
-  static int occurrences(const std::string& text, const std::string& line) {
-    int count = 0;
-    for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++count;
-    return count;
-  }
-};
+using ContactsOnRestartedSway = ContactsOnSway;
 
 TEST_F(ContactsOnRestartedSway, TheHelperFindsTheNewCompositorAndCapturesFromIt) {
   expectHas(ask({{"cmd", "focused"}}), {{"found", true}});
@@ -252,13 +217,9 @@ TEST_F(ContactsOnRestartedSway, TheHelperFindsTheNewCompositorAndCapturesFromIt)
   app_ = startContacts({});
   ASSERT_TRUE(app_ && focusedOnSway(*app_)) << "the contacts window did not come back";
 
-  const Rect button = frameOf("add");
-  expectHas(ask(centreOf(button, "element-at")), {{"found", true}, {"title", "Add"}, {"frame", frameJson(button)}});
-  constexpr int margin = 8;
-  auto text = ask({{"cmd", "ocr-region"}, {"x", button.x - margin}, {"y", button.y - margin},
-                   {"w", button.width + 2 * margin}, {"h", button.height + 2 * margin}});
-  ASSERT_TRUE(text);
-  EXPECT_NE(text->value("text", std::string()).find("Add"), std::string::npos) << *text;
+  const ScreenRect button = frameOf("add");
+  expectHas(ask(atCentreOf("element-at", button)), {{"found", true}, {"title", "Add"}, {"frame", frameJson(button)}});
+  EXPECT_NE(textAround(button).find("Add"), std::string::npos);
   const std::string errors = helper_->standardError();
   EXPECT_EQ(occurrences(errors, "the sway compositor went away"), 1) << errors;
   EXPECT_EQ(occurrences(errors, "the sway compositor is back"), 1) << errors;

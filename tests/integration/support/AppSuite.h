@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <optional>
 
 namespace morvel::testing {
 
@@ -24,13 +23,5 @@ class OnSampleApp : public ::testing::Test {
 
   static inline std::unique_ptr<FixtureApplication> fixture_;
 };
-
-// Every key of `expected` is in `reply` with the same value.
-inline void expectHas(const std::optional<Json>& reply, const Json& expected) {
-  ASSERT_TRUE(reply) << "no reply";
-  for (const auto& [key, value] : expected.items()) {
-    EXPECT_EQ(reply->value(key, Json()), value) << key << " in " << *reply;
-  }
-}
 
 }  // namespace morvel::testing

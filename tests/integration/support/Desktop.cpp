@@ -35,6 +35,20 @@ std::vector<unsigned long> windowProperty(Display* display, Window window, const
 
 int ignoreErrors(Display*, XErrorEvent*) { return 0; }
 
+// A connection to the test's X server on which a window that went meanwhile is
+// no error.
+DisplayPtr openDisplay() {
+  DisplayPtr display(XOpenDisplay(nullptr));
+  if (display) XSetErrorHandler(ignoreErrors);
+  return display;
+}
+
+std::optional<Window> activeWindow(Display* display) {
+  auto active = windowProperty(display, DefaultRootWindow(display), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+  if (active.empty() || active.front() == 0) return std::nullopt;
+  return active.front();
+}
+
 std::optional<Window> viewableWindowOf(Display* display, pid_t pid) {
   const Window root = DefaultRootWindow(display);
   for (unsigned long window : windowProperty(display, root, "_NET_CLIENT_LIST", XA_WINDOW)) {
@@ -117,9 +131,8 @@ ScreenRect FixtureApplication::frameOf(const std::string& widget, int scale) {
 }
 
 std::optional<ScreenRect> clientWindowOf(pid_t pid, std::chrono::milliseconds timeout) {
-  DisplayPtr display(XOpenDisplay(nullptr));
+  DisplayPtr display = openDisplay();
   if (!display) return std::nullopt;
-  XSetErrorHandler(ignoreErrors);
   std::optional<ScreenRect> found;
   eventually([&] { return (found = viewableClientOf(display.get(), pid)).has_value(); }, timeout);
   return found;
@@ -128,7 +141,7 @@ std::optional<ScreenRect> clientWindowOf(pid_t pid, std::chrono::milliseconds ti
 std::optional<ScreenRect> framedWindowOf(pid_t pid, std::chrono::milliseconds timeout) {
   auto client = clientWindowOf(pid, timeout);
   if (!client) return std::nullopt;
-  DisplayPtr display(XOpenDisplay(nullptr));
+  DisplayPtr display = openDisplay();
   if (!display) return std::nullopt;
   auto window = viewableWindowOf(display.get(), pid);
   if (!window) return std::nullopt;
@@ -143,18 +156,14 @@ std::optional<ScreenRect> framedWindowOf(pid_t pid, std::chrono::milliseconds ti
 }
 
 std::optional<ScreenRect> activeClientWindow() {
-  DisplayPtr display(XOpenDisplay(nullptr));
+  DisplayPtr display = openDisplay();
   if (!display) return std::nullopt;
-  XSetErrorHandler(ignoreErrors);
-  auto active = windowProperty(display.get(), DefaultRootWindow(display.get()), "_NET_ACTIVE_WINDOW", XA_WINDOW);
-  if (active.empty() || active.front() == 0) return std::nullopt;
-  return placeOf(display.get(), active.front());
+  return placeOf(display.get(), activeWindow(display.get()));
 }
 
 bool moveWindowOf(pid_t pid, int x, int y) {
-  DisplayPtr display(XOpenDisplay(nullptr));
+  DisplayPtr display = openDisplay();
   if (!display) return false;
-  XSetErrorHandler(ignoreErrors);
   auto window = viewableWindowOf(display.get(), pid);
   if (!window) return false;
   XMoveWindow(display.get(), *window, x, y);
@@ -170,9 +179,8 @@ bool moveWindowOf(pid_t pid, int x, int y) {
 }
 
 bool activateWindowOf(pid_t pid) {
-  DisplayPtr display(XOpenDisplay(nullptr));
+  DisplayPtr display = openDisplay();
   if (!display) return false;
-  XSetErrorHandler(ignoreErrors);
   auto window = viewableWindowOf(display.get(), pid);
   if (!window) return false;
   XEvent event{};
@@ -190,12 +198,11 @@ bool activateWindowOf(pid_t pid) {
 }
 
 std::optional<std::int32_t> activeWindowPid() {
-  DisplayPtr display(XOpenDisplay(nullptr));
+  DisplayPtr display = openDisplay();
   if (!display) return std::nullopt;
-  XSetErrorHandler(ignoreErrors);
-  auto active = windowProperty(display.get(), DefaultRootWindow(display.get()), "_NET_ACTIVE_WINDOW", XA_WINDOW);
-  if (active.empty() || active.front() == 0) return std::nullopt;
-  auto owner = windowProperty(display.get(), active.front(), "_NET_WM_PID", XA_CARDINAL);
+  auto active = activeWindow(display.get());
+  if (!active) return std::nullopt;
+  auto owner = windowProperty(display.get(), *active, "_NET_WM_PID", XA_CARDINAL);
   if (owner.empty()) return std::nullopt;
   return static_cast<std::int32_t>(owner.front());
 }

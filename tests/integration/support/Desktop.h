@@ -5,8 +5,7 @@
 
 #include "support/ChildProcess.h"
 #include "support/Eventually.h"
-
-#include <nlohmann/json.hpp>
+#include "support/ReplyChecks.h"
 
 #include <cstdint>
 #include <memory>
@@ -14,8 +13,6 @@
 #include <string>
 
 namespace morvel::testing {
-
-using Json = nlohmann::json;
 
 // Generous bound for one reply of a healthy helper on a loaded machine.
 constexpr auto replyTimeout = 10000ms;
@@ -38,23 +35,6 @@ class HelperProcess {
  private:
   ChildProcess process_;
 };
-
-struct ScreenRect {
-  int x = 0;
-  int y = 0;
-  int width = 0;
-  int height = 0;
-};
-
-// A rectangle as the commands' replies give frames.
-inline Json frameJson(const ScreenRect& rect) {
-  return {{"x", double(rect.x)}, {"y", double(rect.y)}, {"w", double(rect.width)}, {"h", double(rect.height)}};
-}
-
-// A request of `command` at the centre of `rect`.
-inline Json atCentreOf(const char* command, const ScreenRect& rect) {
-  return {{"cmd", command}, {"x", rect.x + rect.width / 2.0}, {"y", rect.y + rect.height / 2.0}};
-}
 
 // A sample application the tests drive over its standard input.
 class FixtureApplication {
