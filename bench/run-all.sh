@@ -46,6 +46,8 @@ section "Real desktop: commands on Chromium showing a page of about 4,000 elemen
   "$top/bench/linux/run-ax-bench.sh" "$build_dir" chromium
 section "Real desktop: commands on Firefox ESR showing the same page, beside a pyatspi client" \
   "$top/bench/linux/run-ax-bench.sh" "$build_dir" firefox
+section "Real desktop: commands on a LibreOffice Calc sheet that reports 1,048,576 rows" \
+  "$top/bench/linux/run-calc-bench.sh" "$build_dir"
 section "Real screen: \"ocr-region\" beside the tesseract command-line tool" \
   "$top/bench/linux/run-ocr-bench.sh" "$build_dir"
 

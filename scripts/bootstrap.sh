@@ -27,6 +27,9 @@ packages=(
   chromium gtk-4-examples
   # a second browser for the benchmark of a page of thousands of elements
   firefox-esr
+  # a spreadsheet of a million rows for the huge-table tests and benchmark
+  # (about 150 MB; its GTK 3 plugin puts it on the accessibility bus)
+  libreoffice-calc libreoffice-gtk3
   # Wayland sessions: the client library, and a headless sway session for the
   # tests (Xwayland, a virtual keyboard, grim to compare captures with)
   libwayland-dev sway xwayland wtype grim

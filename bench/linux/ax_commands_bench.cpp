@@ -1,12 +1,8 @@
 // morvel_ax_bench: per-command median latency, libatspi calls and D-Bus round
 // trips of the helper's accessibility commands on whatever application is in
-// front (the benchmark script puts it there). Each request is handled as the
-// request loop does, between requestStarted and replyWritten, in this process.
-//
-//   morvel_ax_bench [--rounds=N] [--find-button=TITLE]
-// --rounds sets the measured rounds per command (a huge tree takes fewer);
-// --find-button adds "find-button", a "find" of the button with that title, as a
-// client that knows the button's name asks it.
+// front (the benchmark script puts gtk3-widget-factory there). Each request is
+// handled as the request loop does, between requestStarted and replyWritten, in
+// this process.
 //
 // Output, one line per command:
 //   "<command> median_us=<n> calls=<n> round_trips=<n> found=<bool>"
@@ -14,6 +10,12 @@
 // the method calls sent on the bus, counted by libmorvel_bus_call_counter.so
 // when it is preloaded ("-" without it). Benchmarks report; they never fail on a
 // time.
+//
+//   morvel_ax_bench [--rounds N] [--point NAME X Y]... [--find-button TITLE]
+// --rounds sets the measured rounds per command; each --point adds a screen
+// point, named NAME in the output, to those probed by element-at, selector-at
+// and find; --find-button adds "find-button", a "find" of the button with that
+// title, as a client that knows the button's name asks it.
 
 #include "accessibility/Clock.h"
 #include "accessibility/AXNames.h"
@@ -28,9 +30,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <optional>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -65,7 +66,7 @@ struct Measure {
 class Bench {
  public:
   Bench(morvel::linux_ax::LinuxAccessibility& ax, morvel::Platform& platform, int measuredRounds)
-      : ax_(ax), platform_(platform), measuredRounds_(measuredRounds), counter_(roundTripCounter()) {}
+      : ax_(ax), platform_(platform), counter_(roundTripCounter()), measuredRounds_(measuredRounds) {}
 
   Json ask(const Json& request) {
     ax_.requestStarted();
@@ -100,8 +101,8 @@ class Bench {
 
   morvel::linux_ax::LinuxAccessibility& ax_;
   morvel::Platform& platform_;
-  int measuredRounds_;
   RoundTripCounter counter_;
+  int measuredRounds_;
 };
 
 void report(const std::string& name, const Measure& m) {
@@ -111,26 +112,46 @@ void report(const std::string& name, const Measure& m) {
   std::fflush(stdout);
 }
 
-Json atPoint(const char* command, const morvel::ax::Rect& frame, const double (&point)[2]) {
-  return {{"cmd", command}, {"x", frame.x + frame.width * point[0]}, {"y", frame.y + frame.height * point[1]}};
-}
+struct Probe {
+  std::string name;
+  double x = 0;
+  double y = 0;
+};
 
-// The value of `--name=VALUE` among the arguments, if given.
-std::optional<std::string> option(int argc, char** argv, const std::string& name) {
-  const std::string prefix = "--" + name + "=";
+Json atProbe(const char* command, const Probe& probe) { return {{"cmd", command}, {"x", probe.x}, {"y", probe.y}}; }
+
+struct Options {
+  int measuredRounds = defaultMeasuredRounds;
+  std::vector<Probe> namedPoints;
+  std::optional<std::string> buttonTitle;
+};
+
+std::optional<Options> parseOptions(int argc, char** argv) {
+  Options options;
   for (int index = 1; index < argc; ++index) {
     const std::string argument = argv[index];
-    if (argument.starts_with(prefix)) return argument.substr(prefix.size());
+    if (argument == "--rounds" && index + 1 < argc) {
+      options.measuredRounds = std::max(1, std::atoi(argv[++index]));
+    } else if (argument == "--find-button" && index + 1 < argc) {
+      options.buttonTitle = argv[++index];
+    } else if (argument == "--point" && index + 3 < argc) {
+      options.namedPoints.push_back({argv[index + 1], std::atof(argv[index + 2]), std::atof(argv[index + 3])});
+      index += 3;
+    } else {
+      return std::nullopt;
+    }
   }
-  return std::nullopt;
+  return options;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const auto rounds = option(argc, argv, "rounds");
-  const int measuredRounds = rounds ? std::max(1, std::atoi(rounds->c_str())) : defaultMeasuredRounds;
-  const std::optional<std::string> buttonTitle = option(argc, argv, "find-button");
+  auto options = parseOptions(argc, argv);
+  if (!options) {
+    std::puts("usage: morvel_ax_bench [--rounds N] [--point NAME X Y]... [--find-button TITLE]");
+    return 2;
+  }
   morvel::linux_ax::X11Workspace windows;
   morvel::linux_ax::LinuxAccessibility ax(windows);
   morvel::linux_ax::LinuxScreen screen(windows);
@@ -150,27 +171,31 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  Bench bench(ax, platform, measuredRounds);
+  std::vector<Probe> probes;
+  // Points over the window need its frame (some browsers' windows have none).
+  for (std::size_t index = 0; frame && index < std::size(probePoints); ++index) {
+    probes.push_back({"#" + std::to_string(index), frame->x + frame->width * probePoints[index][0],
+                      frame->y + frame->height * probePoints[index][1]});
+  }
+  for (const Probe& named : options->namedPoints) probes.push_back({"@" + named.name, named.x, named.y});
+
+  Bench bench(ax, platform, options->measuredRounds);
   report("ping", bench.measure({{"cmd", "ping"}}));
   report("focused", bench.measure({{"cmd", "focused"}}));
-  // Points over the window need its frame (some browsers' windows have none).
-  const std::size_t points = frame ? std::size(probePoints) : 0;
-  for (std::size_t index = 0; index < points; ++index) {
-    report("element-at#" + std::to_string(index), bench.measure(atPoint("element-at", *frame, probePoints[index])));
-  }
+  for (const Probe& probe : probes) report("element-at" + probe.name, bench.measure(atProbe("element-at", probe)));
   std::vector<Json> selectors;
-  for (std::size_t index = 0; index < points; ++index) {
-    Measure selectorAt = bench.measure(atPoint("selector-at", *frame, probePoints[index]));
-    report("selector-at#" + std::to_string(index), selectorAt);
+  for (const Probe& probe : probes) {
+    Measure selectorAt = bench.measure(atProbe("selector-at", probe));
+    report("selector-at" + probe.name, selectorAt);
     selectors.push_back(std::move(selectorAt.reply));
   }
   for (std::size_t index = 0; index < selectors.size(); ++index) {
     // The whole selector-at reply goes back, as a client would send it.
     const Json request = {{"cmd", "find"}, {"selector", selectors[index]}, {"timeoutMs", findTimeoutMs}};
-    report("find#" + std::to_string(index), bench.measure(request));
+    report("find" + probes[index].name, bench.measure(request));
   }
-  if (buttonTitle) {
-    const Json target = {{"role", morvel::ax::AXButton}, {"title", *buttonTitle}};
+  if (options->buttonTitle) {
+    const Json target = {{"role", morvel::ax::AXButton}, {"title", *options->buttonTitle}};
     const Json selector = {{"path", Json::array({target})}, {"windowTitle", front.title.value_or("")}};
     report("find-button", bench.measure({{"cmd", "find"}, {"selector", selector}, {"timeoutMs", findTimeoutMs}}));
   }

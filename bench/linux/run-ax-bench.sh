@@ -32,7 +32,7 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
       ACCESSIBILITY_ENABLED=1 chromium --no-sandbox --test-type --force-renderer-accessibility \
         --no-first-run --disable-gpu --user-data-dir="$out/profile" --app="$page" >/dev/null 2>&1 &
       turns=3
-      options=(--rounds=3 --find-button="Open 200")
+      options=(--rounds 3 --find-button "Open 200")
       ;;
     firefox)
       # A fresh profile that forces accessibility on, drawing on the X display.
@@ -44,7 +44,7 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
         "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");" >"$out/profile/user.js"
       GNOME_ACCESSIBILITY=1 MOZ_HEADLESS= firefox-esr --no-remote --profile "$out/profile" "$page" >/dev/null 2>&1 &
       turns=3
-      options=(--rounds=3 --find-button="Open 200")
+      options=(--rounds 3 --find-button "Open 200")
       ;;
     *)
       echo "unknown application: $application (gtk3, chromium or firefox)" >&2

@@ -268,10 +268,12 @@ TEST_F(BackendOnFixture, AWindowIsWalkedWithOneCallPerElementAndTheSameChildrenA
   // One call per child list; roles, names and states come from libatspi's cache
   // once the application has answered one question, table cells excepted. Form
   // controls and tables are asked their frames as well (an empty one hides them):
-  // the window has seven.
+  // the window has seven. A table that makes its cells on demand is asked its row
+  // and column counts, to tell whether it is too large to read but where it shows.
   constexpr std::uint64_t cellsAndSync = 24;
   constexpr std::uint64_t controlAndTableFrames = 7;
-  EXPECT_LE(calls, walked + cellsAndSync + controlAndTableFrames) << walked << " elements";
+  constexpr std::uint64_t tableSize = 2;
+  EXPECT_LE(calls, walked + cellsAndSync + controlAndTableFrames + tableSize) << walked << " elements";
 
   // The one call gives the children that one call per child would give.
   asOneRequest([&] {

@@ -458,13 +458,44 @@ std::optional<int> AtspiReader::tableColumnCount(AtspiAccessible* table) {
 }
 
 AccessibleRef AtspiReader::tableCell(AtspiAccessible* table, int row, int column) {
+  // A row's cells are asked for by the walk that finds the table and again by
+  // the reads of its rows.
+  auto& known = memo_.factsOf(table).cells;
+  if (auto found = known.find({row, column}); found != known.end()) return found->second;
   if (!hasTable(table)) return {};
   auto tableIface = IfaceRef<AtspiTable>::adopt(atspi_accessible_get_table_iface(table));
   if (!tableIface) return {};
   auto cell = guard_.run(table, [&](GError** error) {
     return AccessibleRef::adopt(atspi_table_get_accessible_at(tableIface.get(), row, column, error));
   });
-  return cell ? *cell : AccessibleRef();
+  if (!cell || !*cell) return {};
+  memo_.factsOf(table).cells.emplace(std::pair{row, column}, *cell);
+  return *cell;
+}
+
+std::optional<int> AtspiReader::indexInParent(AtspiAccessible* accessible) {
+  auto index = guard_.run(accessible, [&](GError** error) { return atspi_accessible_get_index_in_parent(accessible, error); });
+  if (!index || *index < 0) return std::nullopt;
+  return *index;
+}
+
+std::optional<int> AtspiReader::tableRowAtIndex(AtspiAccessible* table, int index) {
+  if (!hasTable(table)) return std::nullopt;
+  auto tableIface = IfaceRef<AtspiTable>::adopt(atspi_accessible_get_table_iface(table));
+  if (!tableIface) return std::nullopt;
+  auto row = guard_.run(table, [&](GError** error) { return atspi_table_get_row_at_index(tableIface.get(), index, error); });
+  if (!row || *row < 0) return std::nullopt;
+  return *row;
+}
+
+std::optional<int> AtspiReader::tableColumnAtIndex(AtspiAccessible* table, int index) {
+  if (!hasTable(table)) return std::nullopt;
+  auto tableIface = IfaceRef<AtspiTable>::adopt(atspi_accessible_get_table_iface(table));
+  if (!tableIface) return std::nullopt;
+  auto column =
+      guard_.run(table, [&](GError** error) { return atspi_table_get_column_at_index(tableIface.get(), index, error); });
+  if (!column || *column < 0) return std::nullopt;
+  return *column;
 }
 
 AccessibleRef AtspiReader::firstDescendantWithState(AtspiAccessible* root, AtspiStateType state) {

@@ -92,6 +92,10 @@ class AtspiReader {
   std::optional<int> tableRowCount(AtspiAccessible* table);
   std::optional<int> tableColumnCount(AtspiAccessible* table);
   AccessibleRef tableCell(AtspiAccessible* table, int row, int column);
+  std::optional<int> indexInParent(AtspiAccessible* accessible);
+  // The row and the column of the child at `index` of `table`.
+  std::optional<int> tableRowAtIndex(AtspiAccessible* table, int index);
+  std::optional<int> tableColumnAtIndex(AtspiAccessible* table, int index);
 
   // The first element below `root` (itself excluded) holding `state`, asked of
   // the application in one round trip through the Collection interface.
@@ -102,6 +106,7 @@ class AtspiReader {
   void dropLibraryCache(AtspiAccessible* accessible) { atspi_accessible_clear_cache(accessible); }
 
   CallGuard& guard() { return guard_; }
+  RequestMemo& memo() { return memo_; }
 
  private:
   bool hasInterface(AtspiAccessible* accessible, const char* name);

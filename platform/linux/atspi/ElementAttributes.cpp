@@ -2,6 +2,7 @@
 
 #include "accessibility/AXNames.h"
 #include "platform/linux/atspi/FocusedElement.h"
+#include "platform/linux/atspi/HugeTables.h"
 #include "platform/linux/atspi/Showing.h"
 #include "platform/linux/atspi/TreeShape.h"
 
@@ -16,10 +17,8 @@ using ax::AttrArray;
 using ax::AttrValue;
 using Reading = std::optional<AttrValue>;
 
-// Bounds on one list attribute: a huge table answers with a long but finite list.
+// Bound on one list of children.
 constexpr int mostChildren = 10000;
-constexpr int mostRows = 10000;
-constexpr int mostCellsPerRow = 256;
 // A combo box shows whether it is editable by an entry among its first children.
 constexpr int comboChildrenProbed = 4;
 // Check states as numbers: unchecked, checked, mixed.
@@ -125,13 +124,46 @@ Reading help(AttributeSources& sources, AtspiAccessible* accessible) {
   return std::nullopt;
 }
 
+bool isHugeTableElement(AtspiReader& reader, AtspiAccessible* accessible) {
+  const auto role = reader.role(accessible);
+  return (role == ATSPI_ROLE_TABLE || role == ATSPI_ROLE_TREE_TABLE) && isHugeTable(reader, accessible);
+}
+
+// The rows a huge table shows, each read in the columns that show.
+AttrArray showingRows(AtspiReader& reader, AtspiAccessible* table) {
+  AttrArray rows;
+  auto cells = showingCellsOf(reader, table);
+  if (!cells) return rows;
+  const ColumnSpan columns{cells->firstColumn, cells->columnCount};
+  for (int row = cells->firstRow; row < cells->firstRow + cells->rowCount; ++row) {
+    rows.emplace_back(makeRowElement(AccessibleRef::share(table), row, columns));
+  }
+  return rows;
+}
+
+// The row of a huge table that holds `cell`: the rows of such a table stand
+// between it and its cells, as its children.
+Reading rowHolding(AtspiReader& reader, AtspiAccessible* table, AtspiAccessible* cell) {
+  auto position = cellPositionIn(reader, table, cell);
+  if (!position) return std::nullopt;
+  auto cells = showingCellsOf(reader, table);
+  const ColumnSpan columns = cells ? ColumnSpan{cells->firstColumn, cells->columnCount} : ColumnSpan{position->column, 1};
+  return AttrValue(makeRowElement(AccessibleRef::share(table), position->row, columns));
+}
+
 Reading parentOf(AttributeSources& sources, AtspiAccessible* accessible) {
-  auto role = sources.reader.role(accessible);
+  AtspiReader& reader = sources.reader;
+  auto role = reader.role(accessible);
   if (role == ATSPI_ROLE_APPLICATION) return std::nullopt;  // an application is a root of its own
-  return elementOrNothing(presentedParent(sources.reader, accessible));
+  AccessibleRef parent = presentedParent(reader, accessible);
+  if (parent && isHugeTableElement(reader, parent.get())) {
+    if (auto row = rowHolding(reader, parent.get(), accessible)) return row;
+  }
+  return elementOrNothing(std::move(parent));
 }
 
 Reading childrenOf(AttributeSources& sources, AtspiAccessible* accessible) {
+  if (isHugeTableElement(sources.reader, accessible)) return AttrValue(showingRows(sources.reader, accessible));
   auto children = presentedChildren(sources.reader, accessible, mostChildren);
   if (!children) return std::nullopt;
   return elementList(std::move(*children));
@@ -146,7 +178,7 @@ bool isRowContainer(const std::string& axRole) {
 std::optional<AttrArray> tableRows(AtspiReader& reader, AtspiAccessible* table) {
   auto rowCount = reader.tableRowCount(table);
   if (!rowCount) return std::nullopt;
-  const int rows = std::min(*rowCount, mostRows);
+  const int rows = std::min(*rowCount, mostRowsRead);
   AttrArray items;
   if (rows == 0) return items;
   AccessibleRef firstCell = reader.tableCell(table, 0, 0);
@@ -173,6 +205,7 @@ Reading rowsOf(AttributeSources& sources, AtspiAccessible* accessible) {
   auto mapped = axRoleOf(reader, accessible);
   if (!mapped || !isRowContainer(mapped->role)) return std::nullopt;
   if (reader.hasTable(accessible)) {
+    if (isHugeTable(reader, accessible)) return AttrValue(showingRows(reader, accessible));
     if (auto rows = tableRows(reader, accessible)) return AttrValue(std::move(*rows));
   }
   auto children = shownChildren(reader, accessible, mostChildren);
@@ -288,12 +321,28 @@ std::optional<ax::Rect> unionOf(const std::optional<ax::Rect>& a, const PixelRec
   return ax::Rect{left, top, right - left, bottom - top};
 }
 
+ColumnSpan columnsOf(AtspiReader& reader, const TableRowNode& row) {
+  if (auto shown = row.columns()) return *shown;
+  auto columns = reader.tableColumnCount(row.table());
+  return ColumnSpan{0, columns ? std::min(*columns, mostColumnsRead) : 0};
+}
+
 std::vector<AccessibleRef> rowCells(AtspiReader& reader, const TableRowNode& row) {
   std::vector<AccessibleRef> cells;
-  auto columns = reader.tableColumnCount(row.table());
-  if (!columns) return cells;
-  const int wanted = std::min(*columns, mostCellsPerRow);
-  for (int column = 0; column < wanted; ++column) {
+  const ColumnSpan columns = columnsOf(reader, row);
+  for (int column = columns.first; column < columns.first + columns.count; ++column) {
+    if (AccessibleRef cell = reader.tableCell(row.table(), row.row(), column)) cells.push_back(std::move(cell));
+  }
+  return cells;
+}
+
+// The cells whose extents make up the row's: every one, or in a huge table,
+// where the cells line up on a grid, the first and the last.
+std::vector<AccessibleRef> framingCells(AtspiReader& reader, const TableRowNode& row) {
+  auto shown = row.columns();
+  if (!shown || shown->count <= 2) return rowCells(reader, row);
+  std::vector<AccessibleRef> cells;
+  for (int column : {shown->first, shown->first + shown->count - 1}) {
     if (AccessibleRef cell = reader.tableCell(row.table(), row.row(), column)) cells.push_back(std::move(cell));
   }
   return cells;
@@ -344,7 +393,7 @@ std::optional<ax::AttrValue> readRowAttribute(AttributeSources& sources, const T
   if (attribute != ax::AXFrame && attribute != ax::AXPosition && attribute != ax::AXSize) return std::nullopt;
 
   std::optional<ax::Rect> frame;
-  for (const AccessibleRef& cell : rowCells(reader, row)) {
+  for (const AccessibleRef& cell : framingCells(reader, row)) {
     if (auto extents = reader.screenExtents(cell.get())) frame = unionOf(frame, *extents);
   }
   if (!frame) return std::nullopt;

@@ -21,8 +21,8 @@ ax::Element makeSystemWideElement(AccessibleRef desktop) {
   return ax::Element(std::make_shared<const AccessibleNode>(std::move(desktop), /*systemWide=*/true));
 }
 
-ax::Element makeRowElement(AccessibleRef table, int row) {
-  return ax::Element(std::make_shared<const TableRowNode>(std::move(table), row));
+ax::Element makeRowElement(AccessibleRef table, int row, std::optional<ColumnSpan> columns) {
+  return ax::Element(std::make_shared<const TableRowNode>(std::move(table), row, columns));
 }
 
 ax::Element makeWindowSystemElement(std::int32_t pid, std::optional<WindowId> window) {

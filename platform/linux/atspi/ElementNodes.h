@@ -28,17 +28,28 @@ class AccessibleNode final : public ax::ElementNode {
   bool systemWide_;
 };
 
+// The columns of a row that are read: those a huge table shows.
+struct ColumnSpan {
+  int first = 0;
+  int count = 0;
+};
+
 // A table row that the toolkit exposes only through the Table interface (GTK 3
-// tree views have cells but no row objects): the table and the row's index.
+// tree views and spreadsheets have cells but no row objects): the table, the
+// row's index and, in a huge table, the columns that show.
 class TableRowNode final : public ax::ElementNode {
  public:
-  TableRowNode(AccessibleRef table, int row) : table_(std::move(table)), row_(row) {}
+  TableRowNode(AccessibleRef table, int row, std::optional<ColumnSpan> columns)
+      : table_(std::move(table)), row_(row), columns_(columns) {}
   AtspiAccessible* table() const { return table_.get(); }
   int row() const { return row_; }
+  // Absent: every column, up to a bound.
+  std::optional<ColumnSpan> columns() const { return columns_; }
 
  private:
   AccessibleRef table_;
   int row_;
+  std::optional<ColumnSpan> columns_;
 };
 
 // An application that is not on the accessibility bus (xterm, Tk, most games),
@@ -57,7 +68,7 @@ class WindowSystemNode final : public ax::ElementNode {
 
 ax::Element makeElement(AccessibleRef accessible);
 ax::Element makeSystemWideElement(AccessibleRef desktop);
-ax::Element makeRowElement(AccessibleRef table, int row);
+ax::Element makeRowElement(AccessibleRef table, int row, std::optional<ColumnSpan> columns = std::nullopt);
 ax::Element makeWindowSystemElement(std::int32_t pid, std::optional<WindowId> window);
 
 bool sameElement(const ax::Element& a, const ax::Element& b);

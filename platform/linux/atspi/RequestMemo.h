@@ -9,6 +9,7 @@
 // the command pauses to let the desktop change ("find" between its tries):
 // everything but the process ids is forgotten then.
 
+#include "platform/linux/atspi/CellRange.h"
 #include "platform/linux/atspi/GlibOwnership.h"
 #include "platform/linux/image/PixelRect.h"
 
@@ -56,6 +57,11 @@ struct ElementFacts {
   // The first `childrenLimit` children (all of them when there are fewer).
   std::optional<std::vector<AccessibleRef>> children;
   int childrenLimit = 0;
+  // Of a table: its row and column counts, the cells it shows, and the cells
+  // asked for by (row, column).
+  std::optional<TableSize> tableSize;
+  std::optional<CellRange> showingCells;
+  std::map<std::pair<int, int>, AccessibleRef> cells;
 };
 
 class RequestMemo {
