@@ -31,8 +31,9 @@ packages=(
   # (about 150 MB; its GTK 3 plugin puts it on the accessibility bus)
   libreoffice-calc libreoffice-gtk3
   # Wayland sessions: the client library, and a headless sway session for the
-  # tests (Xwayland, a virtual keyboard, grim to compare captures with)
-  libwayland-dev sway xwayland wtype grim
+  # tests (Xwayland and xhost to let the tests' X clients in, a virtual
+  # keyboard, grim to compare captures with)
+  libwayland-dev sway xwayland x11-xserver-utils wtype grim
 )
 
 # Node.js and npm for the test-only MCP client (scripts/install-test-clients.sh),

@@ -59,6 +59,12 @@ display_file="$runtime_dir/xwayland-display"
 swaymsg exec "printenv DISPLAY > $display_file" >/dev/null
 wait_for "Xwayland's display" test -s "$display_file"
 export DISPLAY="$(head -n1 "$display_file")"
+# Xwayland belongs to the compositor's user and lets no one else in: the
+# session's own user is let in, as on a desktop where both are one.
+if [ "${#as_compositor_user[@]}" -gt 0 ]; then
+  swaymsg exec "xhost +si:localuser:$(id -un) > $runtime_dir/xhost.done" >/dev/null
+  wait_for "X clients let into Xwayland" test -s "$runtime_dir/xhost.done"
+fi
 
 # A held virtual keyboard: without a keyboard on the seat no toolkit marks its
 # window active. The sleep is the longest wtype accepts (milliseconds).

@@ -12,7 +12,6 @@
 
 #include <cmath>
 #include <optional>
-#include <tuple>
 #include <vector>
 
 namespace morvel::testing {
@@ -76,31 +75,56 @@ TEST(LinuxScreen, OnlyLanguagesWithAnInstalledModelAreRead) {
   for (const auto& [wanted, read] : cases) EXPECT_EQ(linux_ax::installedLanguages(wanted), read) << wanted;
 }
 
-// What English makes of accented letters sends a line to the second reading;
-// plain English read confidently does not.
-TEST(SecondReading, LinesWithStandInsForAccentsAreReadAgain) {
-  const std::tuple<const char*, float, bool> cases[] = {
-      {"Gré®e Uber Café", 0.95F, true}, {"Sefor ©", 0.95F, true}, {"Gr6e", 0.95F, true},
-      {"Sefor", 0.5F, true},            {"TOTAL 4567", 0.95F, false}, {"A4 paper, 10x", 0.95F, false}};
-  for (const auto& [text, confidence, again] : cases) {
-    EXPECT_EQ(linux_ax::worthReadingAgain({text, confidence}), again) << text;
+// What English makes of accented letters sends a word to the second reading,
+// stand-ins its whole line; plain English read confidently does not.
+TEST(SecondReading, WordsWithSignsOfAccentsAreReadAgain) {
+  struct Case {
+    const char* text;
+    float confidence;
+    bool inDictionary;
+    bool again;
+    bool standIns;
+  };
+  const Case cases[] = {{"Gré®e", 0.95F, true, true, true},   {"©", 0.95F, true, true, true},
+                        {"Gr6e", 0.95F, true, true, true},    {"Sefor", 0.5F, true, true, false},
+                        {"Andern", 0.93F, false, true, false}, {"Total", 0.93F, true, false, false},
+                        {"4567", 0.95F, false, false, false},  {"A4", 0.95F, false, false, false},
+                        {"10x", 0.95F, false, false, false},   {"", 0.1F, false, false, false}};
+  for (const Case& word : cases) {
+    const linux_ax::FoundWord found{.text = word.text, .confidence = word.confidence, .inDictionary = word.inDictionary};
+    EXPECT_EQ(linux_ax::worthReadingAgain(found), word.again) << word.text;
+    EXPECT_EQ(linux_ax::showsStandIns(found), word.standIns) << word.text;
   }
-  EXPECT_FALSE(linux_ax::worthReadingAgain({std::nullopt, 0.1F}));
   EXPECT_EQ(linux_ax::firstLanguage("eng+deu+fra"), "eng");
   EXPECT_EQ(linux_ax::firstLanguage("deu"), "deu");
 }
 
-// The line's pixels with what margin the image has: none beyond its edges.
-TEST(SecondReading, LineImageKeepsItsMarginInsideTheImage) {
+// The box's pixels framed in white, whatever lies around them in the image.
+TEST(SecondReading, BoxImageIsFramedInWhite) {
   GreyImage image{4, 3, {0, 1, 2, 3, 10, 11, 12, 13, 20, 21, 22, 23}};
-  const GreyImage inner = linux_ax::lineImage(image, {"x", 1, 1, 1, 3, 2}, 0);
+  const GreyImage inner = linux_ax::boxImage(image, 1, 1, 3, 2, 0);
   EXPECT_EQ(inner.width, 2);
   EXPECT_EQ(inner.height, 1);
   EXPECT_EQ(inner.pixels, (std::vector<std::uint8_t>{11, 12}));
-  const GreyImage widened = linux_ax::lineImage(image, {"x", 1, 1, 1, 3, 2}, 5);
-  EXPECT_EQ(widened.width, 4);
-  EXPECT_EQ(widened.height, 3);
-  EXPECT_EQ(widened.pixels, image.pixels);
+  const GreyImage framed = linux_ax::boxImage(image, -1, 1, 3, 9, 1);
+  EXPECT_EQ(framed.width, 5);
+  EXPECT_EQ(framed.height, 4);
+  EXPECT_EQ(framed.pixels, (std::vector<std::uint8_t>{255, 255, 255, 255, 255, 255, 10, 11, 12, 255, 255, 20, 21, 22,
+                                                      255, 255, 255, 255, 255, 255}));
+}
+
+// A line whose words were read again says what they say now, with their mean
+// confidence; a line the engine gave no words keeps its own reading.
+TEST(SecondReading, ALineIsMadeOfItsWordsAsTheyReadNow) {
+  linux_ax::FoundLine line{.text = "Grö8e Uber", .confidence = 0.7F};
+  line.words = {{.text = "Größe", .confidence = 0.9F}, {.text = "Über", .confidence = 0.8F}};
+  linux_ax::rejoinWords(line);
+  EXPECT_EQ(line.text, "Größe Über");
+  EXPECT_FLOAT_EQ(line.confidence, 0.85F);
+  linux_ax::FoundLine wordless{.text = "as read", .confidence = 0.7F};
+  linux_ax::rejoinWords(wordless);
+  EXPECT_EQ(wordless.text, "as read");
+  EXPECT_FLOAT_EQ(wordless.confidence, 0.7F);
 }
 
 }  // namespace

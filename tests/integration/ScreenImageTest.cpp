@@ -231,7 +231,7 @@ TEST(RecognitionCache, KeysCoverPixelsSizeAndSettings) {
 
 TEST(RecognitionCache, TheLeastRecentlyUsedLeaveFirstAndNothingStaysBeyondTheBound) {
   auto reading = [](const std::string& text) {
-    return linux_ax::Reading{{linux_ax::FoundLine{text, 0.9F, 1, 2, 3, 4}}, 1};
+    return linux_ax::Reading{{linux_ax::FoundLine{.text = text, .confidence = 0.9F, .left = 1, .top = 2, .right = 3, .bottom = 4}}, 1};
   };
   auto key = [](std::uint64_t number) { return linux_ax::PixelKey{number, ~number}; };
   linux_ax::RecognitionCache probe;

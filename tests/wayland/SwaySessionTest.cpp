@@ -1,7 +1,8 @@
 // morvel_ax_helper in a sway session, against the sample contacts application
-// as a native Wayland client: frames, hit tests, focus, window names and screen
-// text must agree with where sway (asked on its own, through swaymsg) has put
-// the window. Run inside scripts/with-wayland-desktop.sh.
+// as a native Wayland client (or, with MORVEL_SAMPLE_GDK_BACKEND=x11, as an X
+// client through Xwayland), GTK 4 and Qt: frames, hit tests, focus, window
+// names and screen text must agree with where sway (asked on its own, through
+// swaymsg) has put the window. Run inside scripts/with-wayland-desktop.sh.
 
 #include "accessibility/AXNames.h"
 #include "platform/linux/wayland/SwaySocket.h"
@@ -77,9 +78,11 @@ class ContactsOnSway : public ::testing::Test {
 
   static std::unique_ptr<ChildProcess> startContacts(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), MORVEL_CONTACTS_APP_PATH);
-    // A native Wayland client, whatever the session also offers through Xwayland.
+    // A native Wayland client unless told otherwise, whatever the session also
+    // offers through Xwayland.
+    const char* backend = std::getenv("MORVEL_SAMPLE_GDK_BACKEND");
     auto app = std::make_unique<ChildProcess>(arguments, std::map<std::string, std::optional<std::string>>{
-                                                             {"GDK_BACKEND", "wayland"}});
+                                                             {"GDK_BACKEND", backend != nullptr ? backend : "wayland"}});
     return app->readLine(startupTimeout) == "ready" ? std::move(app) : nullptr;
   }
 
@@ -142,6 +145,38 @@ TEST_F(ContactsOnSway, WindowCommandsNameTheFrontWindowAndScreenTextComesFromIts
   EXPECT_NE(textAround(frameOf("add")).find("Add"), std::string::npos);
 }
 
+// Menus are surfaces of their own, which sway's tree does not list.
+TEST_F(ContactsOnSway, AnOpenMenusItemsAreHitAndFramedWhereTheyAreDrawn) {
+  const ScreenRect combo = frameOf("group");
+  app_->writeLine("popup group");
+  ASSERT_EQ(app_->readLine(replyTimeout), "ok");
+  struct ClosesMenu {
+    ~ClosesMenu() {
+      app_->writeLine("popdown group");
+      app_->readLine(replyTimeout);
+    }
+  } closesMenu;
+  // The menu lays its chosen item over the combo box.
+  std::optional<Json> item;
+  ASSERT_TRUE(eventually(
+      [&] {
+        item = ask(atCentreOf("element-at", combo));
+        return item && item->value("role", "") == ax::AXMenuItem;
+      },
+      startupTimeout))
+      << item.value_or(Json());
+  const Json& frame = (*item)["frame"];
+  EXPECT_TRUE(holds(frame, combo.x + combo.width / 2.0, combo.y + combo.height / 2.0, 0)) << *item;
+  const ScreenRect itemRect{frame["x"].get<int>(), frame["y"].get<int>(), frame["w"].get<int>(), frame["h"].get<int>()};
+  // The pixels at its frame are its own.
+  auto text = ask(regionRequest("ocr-region", itemRect));
+  ASSERT_TRUE(text);
+  EXPECT_NE(text->value("text", std::string()).find(item->value("title", "?")), std::string::npos) << *text << *item;
+  // The next item down is the next choice.
+  expectHas(ask({{"cmd", "element-at"}, {"x", combo.x + combo.width / 2}, {"y", itemRect.y + itemRect.height * 3 / 2}}),
+            {{"found", true}, {"role", ax::AXMenuItem}, {"title", item->value("title", "") == "Friends" ? "Family" : "Work"}});
+}
+
 TEST_F(ContactsOnSway, AWindowDrawingItsOwnShadowIsPlacedWhereItsTitleBarBegins) {
   auto drawn = startContacts({"--header-bar"});
   ASSERT_TRUE(drawn && focusedOnSway(*drawn)) << "the second window did not come up focused";
@@ -195,6 +230,52 @@ TEST_F(ContactsOnSway, AQtWindowScaledOnItsOwnIsPlacedInSwaysCoordinates) {
                  {"x", frame["x"].get<double>() + frame["w"].get<double>() / 2},
                  {"y", frame["y"].get<double>() + frame["h"].get<double>() / 2}}),
             {{"found", true}, {"frame", frame}});
+}
+
+// gtk4-widget-factory as a native Wayland client: its surface is its visible
+// window. The factory says nothing of where its widgets are, so frames are
+// checked against sway's window, against each other and against the pixels.
+TEST(Gtk4OnSway, FramesAreGlobalAndHitTestsFindThem) {
+  if (std::getenv("SWAYSOCK") == nullptr) GTEST_SKIP() << "not in a sway session (scripts/with-wayland-desktop.sh)";
+  // cairo draws the first frame at once; GL on a software renderer takes long.
+  ChildProcess factory({"gtk4-widget-factory"}, {{"GDK_BACKEND", "wayland"}, {"GSK_RENDERER", "cairo"}});
+  ChildProcess helper({MORVEL_AX_HELPER_PATH});
+  const auto askHelper = [&](const Json& request) -> std::optional<Json> {
+    helper.writeLine(request.dump());
+    auto line = helper.readLine(replyTimeout);
+    return line ? std::optional<Json>(Json::parse(*line, nullptr, false)) : std::nullopt;
+  };
+  ASSERT_TRUE(eventually([&] { return swayViewOf(factory.pid()).value_or(SwayView{}).focused; }, startupTimeout));
+  const ScreenRect window = swayViewOf(factory.pid()).value_or(SwayView{}).content;
+  ASSERT_GT(window.x + window.y, 0) << "the window sits at the origin: window-relative frames would pass";
+  std::optional<Json> fields;
+  ASSERT_TRUE(eventually(
+      [&] {
+        fields = askHelper({{"cmd", "fields"}});
+        return fields && fields->value("fieldCount", 0) > 0;
+      },
+      startupTimeout))
+      << fields.value_or(Json());
+  expectHas(fields, {{"windowTitle", "GTK Widget Factory"}, {"windowFrame", frameJson(window)}});
+  for (const Json& field : (*fields)["fields"]) EXPECT_TRUE(within(field["frame"], frameJson(window), 0)) << field;
+
+  // The first page's tab: a hit inside it answers the tab or its label, and its
+  // pixels are its label's.
+  const Json& tab = (*fields)["fields"][0];
+  const Json& tabFrame = tab["frame"];
+  Json request = {{"x", tabFrame["x"].get<double>() + tabFrame["w"].get<double>() / 2},
+                  {"y", tabFrame["y"].get<double>() + tabFrame["h"].get<double>() / 2}};
+  request["cmd"] = "element-at";
+  auto hit = askHelper(request);
+  ASSERT_TRUE(hit && hit->value("found", false)) << hit.value_or(Json());
+  EXPECT_TRUE(within((*hit)["frame"], tabFrame, 0)) << *hit << tab;
+  request["cmd"] = "selector-at";
+  auto selector = askHelper(request);
+  ASSERT_TRUE(selector && selector->value("found", false)) << selector.value_or(Json());
+  expectHas(askHelper({{"cmd", "find"}, {"selector", *selector}}), {{"found", true}, {"frame", (*hit)["frame"]}});
+  auto text = askHelper({{"cmd", "ocr-region"}, {"x", tabFrame["x"]}, {"y", tabFrame["y"]}, {"w", tabFrame["w"]}, {"h", tabFrame["h"]}});
+  ASSERT_TRUE(text);
+  EXPECT_EQ(text->value("text", ""), "Page 1") << *text << tab;
 }
 
 // sway killed and started again under the same helper, in a session of its

@@ -139,6 +139,30 @@ std::optional<std::int32_t> AtspiReader::processId(AtspiAccessible* accessible) 
   return static_cast<std::int32_t>(*pid);
 }
 
+bool AtspiReader::marksShowing(AtspiAccessible* accessible) {
+  const std::string* busName = CallGuard::applicationOf(accessible);
+  if (busName == nullptr) return true;
+  // On X11, GTK 4 measures from its window too, and its frames are not yet
+  // placed there reliably: its widgets stay unseen rather than misplaced.
+  if (placement_ == nullptr) return true;
+  if (auto known = marksShowing_.find(*busName); known != marksShowing_.end()) return known->second;
+  // The application's root answers for the toolkit: its elements need not.
+  AtspiApplication* application = accessible->parent.app;
+  if (application == nullptr || application->root == nullptr) return true;
+  AtspiAccessible* root = application->root;
+  auto toolkit = guard_.run(root, [&](GError** error) { return GCharPtr(atspi_accessible_get_toolkit_name(root, error)); });
+  auto version = guard_.run(root, [&](GError** error) { return GCharPtr(atspi_accessible_get_toolkit_version(root, error)); });
+  // An application that does not say is taken to mark them, as toolkits do.
+  const bool saysGtk4 = toolkit && *toolkit && version && *version && std::string_view(toolkit->get()) == "GTK" &&
+                        std::string_view(version->get()).starts_with("4.");
+  const bool marks = !saysGtk4;
+  // Applications come and go over a long session: what is forgotten is asked again.
+  constexpr std::size_t mostApplicationsRemembered = 1024;
+  if (marksShowing_.size() >= mostApplicationsRemembered) marksShowing_.clear();
+  marksShowing_.emplace(*busName, marks);
+  return marks;
+}
+
 AccessibleRef AtspiReader::parent(AtspiAccessible* accessible) {
   ElementFacts& facts = memo_.factsOf(accessible);
   if (facts.parent) return guard_.isHung(accessible) ? AccessibleRef() : *facts.parent;

@@ -13,6 +13,7 @@
 #include "platform/linux/image/PixelRect.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +47,10 @@ class AtspiReader {
   // One object attribute ("placeholder-text"...).
   std::optional<std::string> objectAttribute(AtspiAccessible* accessible, const char* key);
   std::optional<std::int32_t> processId(AtspiAccessible* accessible);
+  // Whether the element's application marks the elements it has on screen
+  // SHOWING; GTK 4 (4.8 at least) marks its windows only. Taken as marked on
+  // X11 (see the definition).
+  bool marksShowing(AtspiAccessible* accessible);
 
   AccessibleRef parent(AtspiAccessible* accessible);
   // The children in order, at most `limit`; absent when the count is unreadable.
@@ -133,6 +138,8 @@ class AtspiReader {
   ExtentsOrigin* origin_ = nullptr;
   SurfacePlacement* placement_ = nullptr;
   bool concurrentReads_ = true;
+  // By application bus name, which the bus never gives to another.
+  std::map<std::string, bool> marksShowing_;
 };
 
 // Text from a library, repaired to well-formed UTF-8.

@@ -35,7 +35,13 @@ bool mayBeLeftEmpty(std::optional<AtspiRole> role) {
 
 bool isShown(AtspiReader& reader, AtspiAccessible* accessible) {
   auto states = reader.states(accessible);
-  return states && hasState(*states, ATSPI_STATE_SHOWING) && hasState(*states, ATSPI_STATE_VISIBLE);
+  if (!states || !hasState(*states, ATSPI_STATE_VISIBLE)) return false;
+  if (hasState(*states, ATSPI_STATE_SHOWING)) return true;
+  // Where the toolkit never says, what is on screen has a frame: a widget it
+  // has not laid out (a hidden page) has none.
+  if (reader.marksShowing(accessible)) return false;
+  auto extents = reader.toolkitExtents(accessible);
+  return extents && extents->width > 0 && extents->height > 0;
 }
 
 bool hasEmptyFrame(AtspiReader& reader, AtspiAccessible* accessible) {

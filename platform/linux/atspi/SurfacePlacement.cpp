@@ -84,9 +84,12 @@ const SurfacePlacement::Placement* SurfacePlacement::placementOf(AtspiAccessible
     auto known = byProcess_.find(*pid);
     if (known == byProcess_.end()) {
       const ClientWindow& client = *shown.front();
-      AccessibleRef window = client.extentsFromSurface ? showingWindowFitting(application->root, client) : AccessibleRef();
       std::optional<Placement> placement;
-      if (window || !client.extentsFromSurface) placement = place(std::move(window), client);
+      if (!client.extentsFromSurface) {
+        placement = place({}, std::nullopt, client);
+      } else if (auto [window, surface] = showingWindowFitting(application->root, client); window) {
+        placement = place(std::move(window), surface, client);
+      }
       known = byProcess_.emplace(*pid, std::move(placement)).first;
     }
     return known->second ? &*known->second : nullptr;
@@ -101,7 +104,7 @@ const SurfacePlacement::Placement* SurfacePlacement::placementOf(AtspiAccessible
     // Among the process's windows, the one with the window's title that its surface could hold.
     for (const ClientWindow* client : shown) {
       if (surface && couldHold(*surface, client->client) && windows_.windowTitle(client->id) == title) {
-        placement = place(window, *client);
+        placement = place(window, surface, *client);
         break;
       }
     }
@@ -110,9 +113,10 @@ const SurfacePlacement::Placement* SurfacePlacement::placementOf(AtspiAccessible
   return known->second ? &*known->second : nullptr;
 }
 
-std::optional<SurfacePlacement::Placement> SurfacePlacement::place(AccessibleRef window, const ClientWindow& client) {
+std::optional<SurfacePlacement::Placement> SurfacePlacement::place(AccessibleRef window,
+                                                                   const std::optional<PixelRect>& surface,
+                                                                   const ClientWindow& client) {
   if (!client.extentsFromSurface) return Placement{std::move(window), client.client, {}, false};
-  auto surface = reader_.toolkitExtents(window.get());
   if (!surface) return std::nullopt;
   // A toolkit that scales on its own draws no shadow of its own size around it.
   if (auto scale = consistentScale(*surface, client.client)) {
@@ -132,10 +136,12 @@ std::optional<SurfacePlacement::Placement> SurfacePlacement::place(AccessibleRef
   return Placement{std::move(window), client.client, shiftedTo({client.client.x - surfaceX, client.client.y - surfaceY})};
 }
 
-AccessibleRef SurfacePlacement::showingWindowFitting(AtspiAccessible* application, const ClientWindow& client) {
+std::pair<AccessibleRef, std::optional<PixelRect>> SurfacePlacement::showingWindowFitting(AtspiAccessible* application,
+                                                                                          const ClientWindow& client) {
   auto children = reader_.children(application, mostTopLevelWindows);
   if (!children) return {};
   AccessibleRef best;
+  std::optional<PixelRect> bestSurface;
   int bestArea = 0;
   // The smallest showing window that could hold the visible area: menus and
   // other pop-ups are smaller, nothing else of the process is on screen.
@@ -148,10 +154,11 @@ AccessibleRef SurfacePlacement::showingWindowFitting(AtspiAccessible* applicatio
     const int area = surface->width * surface->height;
     if (!best || area < bestArea) {
       best = std::move(child);
+      bestSurface = surface;
       bestArea = area;
     }
   }
-  return best;
+  return {std::move(best), bestSurface};
 }
 
 }  // namespace morvel::linux_ax

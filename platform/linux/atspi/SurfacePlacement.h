@@ -50,8 +50,12 @@ class SurfacePlacement {
     bool fromSurface = true;  // false: the toolkit already measures from the screen
   };
   const Placement* placementOf(AtspiAccessible* accessible);
-  std::optional<Placement> place(AccessibleRef window, const ClientWindow& client);
-  AccessibleRef showingWindowFitting(AtspiAccessible* application, const ClientWindow& client);
+  // `surface`: the window's extents, as already read.
+  std::optional<Placement> place(AccessibleRef window, const std::optional<PixelRect>& surface,
+                                 const ClientWindow& client);
+  // The window with its extents.
+  std::pair<AccessibleRef, std::optional<PixelRect>> showingWindowFitting(AtspiAccessible* application,
+                                                                         const ClientWindow& client);
   const std::vector<ClientWindow>& clients();
 
   AtspiReader& reader_;

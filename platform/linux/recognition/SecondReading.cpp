@@ -6,7 +6,8 @@
 namespace morvel::linux_ax {
 namespace {
 
-// Below this confidence a line is read again whatever its letters.
+constexpr std::uint8_t white = 255;
+// Below this confidence a word is read again whatever its letters.
 constexpr float leastTrustedConfidence = 0.85F;
 
 bool isAsciiLetter(char character) { return std::isalpha(static_cast<unsigned char>(character)) != 0; }
@@ -26,29 +27,49 @@ bool holdsDigitAmidLetters(const std::string& text) {
   return false;
 }
 
+bool lettersOnly(const std::string& text) { return std::all_of(text.begin(), text.end(), isAsciiLetter); }
+
 }  // namespace
 
 std::string firstLanguage(const std::string& languages) { return languages.substr(0, languages.find('+')); }
 
-bool worthReadingAgain(const FoundLine& line) {
-  if (!line.text) return false;
-  return line.confidence < leastTrustedConfidence || holdsNonAscii(*line.text) || holdsDigitAmidLetters(*line.text);
+bool showsStandIns(const FoundWord& word) { return holdsNonAscii(word.text) || holdsDigitAmidLetters(word.text); }
+
+bool worthReadingAgain(const FoundWord& word) {
+  if (word.text.empty()) return false;
+  // English's dictionary took "Andern" and "Gerat" for no word it knows, at
+  // confidences as high as those of its own words.
+  return word.confidence < leastTrustedConfidence || showsStandIns(word) ||
+         (!word.inDictionary && lettersOnly(word.text));
 }
 
-GreyImage lineImage(const GreyImage& image, const FoundLine& line, int margin) {
-  const int left = std::clamp(line.left - margin, 0, image.width);
-  const int right = std::clamp(line.right + margin, left, image.width);
-  const int top = std::clamp(line.top - margin, 0, image.height);
-  const int bottom = std::clamp(line.bottom + margin, top, image.height);
-  GreyImage cut;
-  cut.width = right - left;
-  cut.height = bottom - top;
-  cut.pixels.reserve(static_cast<std::size_t>(cut.width) * cut.height);
+GreyImage boxImage(const GreyImage& image, int left, int top, int right, int bottom, int margin) {
+  left = std::clamp(left, 0, image.width);
+  right = std::clamp(right, left, image.width);
+  top = std::clamp(top, 0, image.height);
+  bottom = std::clamp(bottom, top, image.height);
+  GreyImage framed;
+  framed.width = right - left + 2 * margin;
+  framed.height = bottom - top + 2 * margin;
+  framed.pixels.assign(static_cast<std::size_t>(framed.width) * framed.height, white);
   for (int row = top; row < bottom; ++row) {
-    const auto start = image.pixels.begin() + static_cast<std::ptrdiff_t>(row) * image.width;
-    cut.pixels.insert(cut.pixels.end(), start + left, start + right);
+    const auto from = image.pixels.begin() + static_cast<std::ptrdiff_t>(row) * image.width;
+    const auto to = framed.pixels.begin() + static_cast<std::ptrdiff_t>(row - top + margin) * framed.width + margin;
+    std::copy(from + left, from + right, to);
   }
-  return cut;
+  return framed;
+}
+
+void rejoinWords(FoundLine& line) {
+  if (line.words.empty()) return;
+  std::string text;
+  float confidence = 0;
+  for (const FoundWord& word : line.words) {
+    text += (text.empty() ? "" : " ") + word.text;
+    confidence += word.confidence;
+  }
+  line.text = text;
+  line.confidence = confidence / static_cast<float>(line.words.size());
 }
 
 }  // namespace morvel::linux_ax

@@ -1,12 +1,15 @@
 #pragma once
 
-// Which lines read in the first language are read again with every configured
-// language, and the pixels that second reading sees.
+// Which lines and words read in the first language are read again with every
+// configured language, the pixels that second reading sees, and the line its
+// words make up.
 //
 // Read with English alone, accented words come out with stand-ins: "Gré®e" for
-// "Größe", "Sefor" for "Señor", digits amid letters, and a lower confidence.
-// Reading every line with all the languages costs English text about twice the
-// processor time, so only such lines are read again.
+// "Größe", "Sefor" for "Señor", digits amid letters; or as words its dictionary
+// does not know ("Andern"), or with a lower confidence. Reading every line with
+// all the languages costs English text about twice the processor time, and so
+// did reading again every line with any such word: lines with stand-ins are read
+// again whole, and of the others only the doubtful words.
 
 #include "platform/linux/image/GreyImage.h"
 #include "platform/linux/recognition/TesseractEngine.h"
@@ -18,11 +21,19 @@ namespace morvel::linux_ax {
 // "eng" of "eng+deu+fra": the language every line is read in first.
 std::string firstLanguage(const std::string& languages);
 
-// Whether the first reading of `line` shows signs of letters it does not know.
-bool worthReadingAgain(const FoundLine& line);
+// Whether the first reading of `word` holds what the first language makes of
+// letters it does not know: characters beyond ASCII, digits amid letters.
+bool showsStandIns(const FoundWord& word);
 
-// The pixels of `line` in `image`, with `margin` rows and columns of the image
-// around them where it has them.
-GreyImage lineImage(const GreyImage& image, const FoundLine& line, int margin);
+// Whether the first reading of `word` shows any sign of letters it does not
+// know: stand-ins, a low confidence, letters that make no word of its dictionary.
+bool worthReadingAgain(const FoundWord& word);
+
+// The pixels of the box `left`-`right`, `top`-`bottom` in `image` (dark text
+// on white), framed by `margin` pixels of white.
+GreyImage boxImage(const GreyImage& image, int left, int top, int right, int bottom, int margin);
+
+// The line's text and confidence from its words, as they read now.
+void rejoinWords(FoundLine& line);
 
 }  // namespace morvel::linux_ax

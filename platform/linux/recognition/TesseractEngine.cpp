@@ -23,6 +23,7 @@ constexpr float percent = 100.0F;
 constexpr const char* fallbackLanguage = "eng";
 constexpr auto engineMode = tesseract::OEM_LSTM_ONLY;
 constexpr auto pageMode = tesseract::PSM_SPARSE_TEXT;
+constexpr auto oneWordMode = tesseract::PSM_SINGLE_WORD;
 constexpr auto oneLineMode = tesseract::PSM_SINGLE_LINE;
 
 // The LSTM code opens an OpenMP team of several threads for every time step of
@@ -41,19 +42,44 @@ std::optional<std::string> lineText(const char* raw) {
   return text;
 }
 
+// The line the iterator is in; nothing when it holds no text or box.
+std::optional<FoundLine> lineAt(const tesseract::ResultIterator& at) {
+  FoundLine found;
+  if (at.Empty(tesseract::RIL_TEXTLINE) ||
+      !at.BoundingBox(tesseract::RIL_TEXTLINE, &found.left, &found.top, &found.right, &found.bottom)) {
+    return std::nullopt;
+  }
+  std::unique_ptr<char[]> raw(at.GetUTF8Text(tesseract::RIL_TEXTLINE));
+  found.text = lineText(raw.get());
+  found.confidence = at.Confidence(tesseract::RIL_TEXTLINE) / percent;
+  return found;
+}
+
+FoundWord wordAt(const tesseract::ResultIterator& at) {
+  FoundWord found;
+  at.BoundingBox(tesseract::RIL_WORD, &found.left, &found.top, &found.right, &found.bottom);
+  std::unique_ptr<char[]> raw(at.GetUTF8Text(tesseract::RIL_WORD));
+  if (raw) found.text = repairUtf8(raw.get());
+  found.confidence = at.Confidence(tesseract::RIL_WORD) / percent;
+  found.inDictionary = at.WordIsFromDictionary();
+  return found;
+}
+
+// Each line with its words: the iterator goes word by word, and the first word
+// of a line stands at the line's beginning.
 std::vector<FoundLine> linesOf(tesseract::TessBaseAPI& api) {
   std::vector<FoundLine> lines;
-  std::unique_ptr<tesseract::ResultIterator> line(api.GetIterator());
-  if (!line) return lines;
+  std::unique_ptr<tesseract::ResultIterator> at(api.GetIterator());
+  if (!at) return lines;
+  bool inKeptLine = false;
   do {
-    if (line->Empty(tesseract::RIL_TEXTLINE)) continue;
-    FoundLine found;
-    if (!line->BoundingBox(tesseract::RIL_TEXTLINE, &found.left, &found.top, &found.right, &found.bottom)) continue;
-    std::unique_ptr<char[]> raw(line->GetUTF8Text(tesseract::RIL_TEXTLINE));
-    found.text = lineText(raw.get());
-    found.confidence = line->Confidence(tesseract::RIL_TEXTLINE) / percent;
-    lines.push_back(std::move(found));
-  } while (line->Next(tesseract::RIL_TEXTLINE));
+    if (at->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) {
+      auto line = lineAt(*at);
+      inKeptLine = line.has_value();
+      if (line) lines.push_back(std::move(*line));
+    }
+    if (inKeptLine && !at->Empty(tesseract::RIL_WORD)) lines.back().words.push_back(wordAt(*at));
+  } while (at->Next(tesseract::RIL_WORD));
   return lines;
 }
 
@@ -98,7 +124,7 @@ std::string TesseractEngine::settings() const {
 std::optional<std::vector<FoundLine>> TesseractEngine::read(const GreyImage& image, int scale, Layout layout) {
   if (!api_ || image.width <= 0 || image.height <= 0) return std::nullopt;
   keepOpenMpToThisThread();
-  api_->SetPageSegMode(layout == Layout::oneLine ? oneLineMode : pageMode);
+  api_->SetPageSegMode(layout == Layout::oneWord ? oneWordMode : layout == Layout::oneLine ? oneLineMode : pageMode);
   api_->SetImage(image.pixels.data(), image.width, image.height, 1, image.width);
   api_->SetSourceResolution(screenDotsPerInch * scale);
   std::optional<std::vector<FoundLine>> lines;

@@ -26,9 +26,9 @@ constexpr int shortestBandRows = 120;
 constexpr int mostBands = 24;
 // Ground rows added where a band was cut from its neighbour.
 constexpr int bandMarginRows = 10;
-// Ground kept around a line read again: the recogniser reads text touching the
-// image's edge poorly.
-constexpr int lineMarginPixels = 6;
+// Ground put around a line or word read again: the recogniser reads text
+// touching the image's edge poorly.
+constexpr int marginPixels = 6;
 
 unsigned enginesForThisMachine() {
   const unsigned cores = std::thread::hardware_concurrency();
@@ -50,27 +50,60 @@ TesseractRecognizer::TesseractRecognizer(unsigned engines, std::size_t cacheByte
   settings_ += " then " + allLanguages_;
 }
 
-void TesseractRecognizer::rereadDoubtfulLines(const GreyImage& band, int scale, std::vector<FoundLine>& lines) {
-  if (allLanguages_.empty()) return;
-  for (FoundLine& line : lines) {
-    if (!worthReadingAgain(line)) continue;
-    const GreyImage pixels = lineImage(band, line, lineMarginPixels * scale);
-    const std::lock_guard lock(allLanguagesLock_);
-    if (!allLanguagesEngine_ && !allLanguagesLoadFailed_) {
-      allLanguagesEngine_ = std::make_unique<TesseractEngine>(allLanguages_);
-      if (!allLanguagesEngine_->load()) {
-        allLanguagesEngine_.reset();
-        allLanguagesLoadFailed_ = true;  // the first reading stands
-      }
+TesseractEngine* TesseractRecognizer::allLanguagesEngine() {
+  if (!allLanguagesEngine_ && !allLanguagesLoadFailed_) {
+    allLanguagesEngine_ = std::make_unique<TesseractEngine>(allLanguages_);
+    if (!allLanguagesEngine_->load()) {
+      allLanguagesEngine_.reset();
+      allLanguagesLoadFailed_ = true;  // the first reading stands
     }
-    if (!allLanguagesEngine_) return;
-    // Taken whatever its confidence: the engine of all languages rates words
-    // by other measures, and keeping the more confident reading lost more
-    // accents (8.1 % of the page's characters against 6.9 %).
-    const auto again = allLanguagesEngine_->read(pixels, scale, Layout::oneLine);
-    if (!again || again->size() != 1 || !again->front().text) continue;
-    line.text = again->front().text;
-    line.confidence = again->front().confidence;
+  }
+  return allLanguagesEngine_.get();
+}
+
+std::optional<FoundLine> TesseractRecognizer::readInAllLanguages(const GreyImage& pixels, int scale, Layout layout) {
+  const std::lock_guard lock(allLanguagesLock_);
+  TesseractEngine* engine = allLanguagesEngine();
+  if (engine == nullptr) return std::nullopt;
+  auto again = engine->read(pixels, scale, layout);
+  if (!again || again->size() != 1 || !again->front().text) return std::nullopt;
+  return std::move(again->front());
+}
+
+// Taken whatever their confidence: the engine of all languages rates words by
+// other measures, and keeping the more confident reading lost more accents
+// (8.1 % of the accented page's characters against 6.9 %).
+void TesseractRecognizer::rereadDoubtful(const GreyImage& band, int scale, FoundLine& line) {
+  const int margin = marginPixels * scale;
+  // A stand-in is a sure sign, and words read in their line lose fewer accents
+  // than words read alone: the whole line is read again. Weaker signs are
+  // common in English text (names, figures), so only those words are.
+  if (std::any_of(line.words.begin(), line.words.end(), showsStandIns)) {
+    auto again =
+        readInAllLanguages(boxImage(band, line.left, line.top, line.right, line.bottom, margin), scale, Layout::oneLine);
+    if (!again) return;
+    line.text = std::move(again->text);
+    line.confidence = again->confidence;
+    return;
+  }
+  bool changed = false;
+  for (FoundWord& word : line.words) {
+    if (!worthReadingAgain(word)) continue;
+    // As tall as its line, so that its letters stand as high as they did there.
+    auto again =
+        readInAllLanguages(boxImage(band, word.left, line.top, word.right, line.bottom, margin), scale, Layout::oneWord);
+    if (!again) continue;
+    word.text = std::move(*again->text);
+    word.confidence = again->confidence;
+    changed = true;
+  }
+  if (changed) rejoinWords(line);
+}
+
+void TesseractRecognizer::rereadDoubtfulWords(const GreyImage& band, int scale, std::vector<FoundLine>& lines) {
+  for (FoundLine& line : lines) {
+    if (!allLanguages_.empty()) rereadDoubtful(band, scale, line);
+    line.words = {};  // the cache keeps lines only
   }
 }
 
@@ -112,7 +145,7 @@ bool TesseractRecognizer::readCuts(const std::vector<BandImage>& cuts, const std
         failed = true;
         return;
       }
-      rereadDoubtfulLines(cuts[cut].image, scale, *lines);
+      rereadDoubtfulWords(cuts[cut].image, scale, *lines);
       readings[cut] = Reading{std::move(*lines), scale};
     }
   };

@@ -8,9 +8,9 @@
 // left for the next. Whole captures and bands read before are taken from the
 // recognition cache: the bands depend on the pixels alone, never on how many
 // engines read them, so a reading from the cache is the one a fresh read gives.
-// Lines that the first language reads poorly are read again by one engine of
+// Lines and words that the first language reads poorly are read again by one engine of
 // all the configured languages, shared by the band readers and loaded only when
-// a line first needs it: an engine of them all weighs about as much as the
+// a word first needs it: an engine of them all weighs about as much as the
 // band readers together.
 
 #include "ocr/Screen.h"
@@ -45,9 +45,16 @@ class TesseractRecognizer {
   // Reads the given cuts side by side into `readings`; false when any fails.
   bool readCuts(const std::vector<BandImage>& cuts, const std::vector<std::size_t>& wanted, int scale,
                 std::vector<std::optional<Reading>>& readings);
-  // Reads again, in all the languages, the lines of `band` read poorly in the
-  // first. Safe from any thread.
-  void rereadDoubtfulLines(const GreyImage& band, int scale, std::vector<FoundLine>& lines);
+  // Reads again, in all the languages, the lines or words of `band` read poorly
+  // in the first, and leaves the lines without their words. Safe from any thread.
+  void rereadDoubtfulWords(const GreyImage& band, int scale, std::vector<FoundLine>& lines);
+  // Reads `line` again in all the languages, whole or the words it doubts.
+  void rereadDoubtful(const GreyImage& band, int scale, FoundLine& line);
+  // The one line the engine of all languages reads in `pixels`; nothing when
+  // it cannot be loaded or reads no single line.
+  std::optional<FoundLine> readInAllLanguages(const GreyImage& pixels, int scale, Layout layout);
+  // Loaded on first need; null when it cannot be. Called under allLanguagesLock_.
+  TesseractEngine* allLanguagesEngine();
 
   std::size_t mostEngines_;
   RecognitionCache cache_;
