@@ -5,6 +5,7 @@
 // Linux) implement `Accessibility`; the core never sees their types.
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -130,6 +131,14 @@ class Accessibility {
   // A command has paused to let the desktop change (between the attempts of a
   // wait): nothing read before the pause may be served again.
   virtual void desktopMayHaveChanged() {}
+  // A walk is about to examine up to `budget` elements below `root`: a backend
+  // may read the subtree ahead in bulk. Only a hint: every answer must be what
+  // it would have been without it.
+  virtual void walkAhead(const Element& /*root*/, int /*budget*/) {}
+  // The core is about to read `attributes` of each of `elements`: a backend may
+  // ask for them all at once. A hint too.
+  virtual void readAhead(const std::vector<Element>& /*elements*/,
+                         std::initializer_list<std::string_view> /*attributes*/) {}
 };
 
 }  // namespace morvel::ax

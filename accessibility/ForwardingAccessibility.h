@@ -28,6 +28,10 @@ class ForwardingAccessibility : public Accessibility {
   void requestStarted() override { desktop_.requestStarted(); }
   void replyWritten() override { desktop_.replyWritten(); }
   void desktopMayHaveChanged() override { desktop_.desktopMayHaveChanged(); }
+  void walkAhead(const Element& root, int budget) override { desktop_.walkAhead(root, budget); }
+  void readAhead(const std::vector<Element>& elements, std::initializer_list<std::string_view> attributes) override {
+    desktop_.readAhead(elements, attributes);
+  }
 
  private:
   Accessibility& desktop_;

@@ -20,6 +20,7 @@ std::optional<std::string> nonEmptyText(Accessibility& ax, const Element& elemen
 bool visitByRole(Accessibility& ax, const Element& element, const RoleSet& roles, int depth, int maxDepth,
                  int& budget, const std::function<WalkOn(const Element&)>& visit) {
   if (budget < 1 || depth > maxDepth) return true;
+  if (depth == 0) ax.walkAhead(element, budget);
   --budget;
   if (auto role = axString(ax, element, AXRole); role && roles.contains(*role)) {
     if (visit(element) == WalkOn::Stop) return false;
@@ -56,7 +57,9 @@ std::optional<std::string> firstValueInSubtree(Accessibility& ax, const Element&
   if (auto value = nonEmptyText(ax, element, AXValue)) return value;
   if (auto title = nonEmptyText(ax, element, AXTitle)) return title;
   if (depth >= valueSearchMaxDepth || budget < 1) return std::nullopt;
-  for (const Element& child : axChildren(ax, element, AXChildren)) {
+  const std::vector<Element> children = axChildren(ax, element, AXChildren);
+  ax.readAhead(children, {AXValue, AXTitle});
+  for (const Element& child : children) {
     if (auto found = firstValueInSubtree(ax, child, depth + 1, budget)) return found;
   }
   return std::nullopt;

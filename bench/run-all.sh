@@ -42,6 +42,10 @@ section "\"fields\" on a large simulated form" "$bench/fields_bench"
 section "\"fingerprint\" on simulated windows of growing size" "$bench/fingerprint_bench"
 section "Real desktop: commands on gtk3-widget-factory beside a pyatspi client" \
   "$top/bench/linux/run-ax-bench.sh" "$build_dir"
+section "Real desktop: commands on Chromium showing a page of about 4,000 elements, beside a pyatspi client" \
+  "$top/bench/linux/run-ax-bench.sh" "$build_dir" chromium
+section "Real desktop: commands on Firefox ESR showing the same page, beside a pyatspi client" \
+  "$top/bench/linux/run-ax-bench.sh" "$build_dir" firefox
 section "Real desktop: commands on a LibreOffice Calc sheet that reports 1,048,576 rows" \
   "$top/bench/linux/run-calc-bench.sh" "$build_dir"
 section "Real screen: \"ocr-region\" beside the tesseract command-line tool" \

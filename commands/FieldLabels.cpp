@@ -98,7 +98,7 @@ std::vector<LabelCandidate> labelCandidates(Accessibility& ax, const Element& wi
   const ax::RoleSet staticTextRole = {ax::AXStaticText};
   const std::vector<Element> staticTexts = ax::collectFirstByRole(ax, window, staticTextRole, labelCandidateWalk.maxDepth,
                                                                   labelCandidateWalk.budget, candidateStaticTextLimit);
-
+  ax.readAhead(staticTexts, {ax::AXValue, ax::AXTitle, ax::AXFrame});
   std::vector<LabelCandidate> candidates;
   for (const Element& staticText : staticTexts) {
     auto text = staticTextOf(ax, staticText);

@@ -59,6 +59,7 @@ Json cmdFields(Platform& platform) {
 
   const std::vector<Element> fields =
       ax::collectFirstByRole(ax, window, formFieldRoles(), windowWalk.maxDepth, windowWalk.budget, fieldLimit);
+  ax.readAhead(fields, {ax::AXFrame, ax::AXRole, ax::AXValue, ax::AXEnabled, ax::AXTitle});
   const std::vector<LabelCandidate> candidates = labelCandidates(ax, window);
 
   Json records = Json::array();

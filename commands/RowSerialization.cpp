@@ -55,11 +55,14 @@ Json cellRecord(Accessibility& ax, const Element& cell) {
   return record;
 }
 
-Json rowRecord(Accessibility& ax, const Element& row, std::size_t index) {
+std::vector<Element> cellsOf(Accessibility& ax, const Element& row) {
   std::vector<Element> cells = ax::axChildren(ax, row, ax::AXChildren);
   if (cells.empty()) cells.push_back(row);  // a plain list item carries its own text
   cutTo(cells, cellLimit);
+  return cells;
+}
 
+Json rowRecord(Accessibility& ax, const Element& row, const std::vector<Element>& cells, std::size_t index) {
   Json cellRecords = Json::array();
   for (const Element& cell : cells) cellRecords.push_back(cellRecord(ax, cell));
   Json record = {{"index", index}, {"cells", std::move(cellRecords)}};
@@ -71,8 +74,19 @@ Json rowRecord(Accessibility& ax, const Element& row, std::size_t index) {
 
 Json serializeRows(Accessibility& ax, const Element& container) {
   Json rows = Json::array();
-  std::size_t index = 0;
-  for (const Element& row : rowsOf(ax, container)) rows.push_back(rowRecord(ax, row, index++));
+  const std::vector<Element> containerRows = rowsOf(ax, container);
+  ax.readAhead(containerRows, {ax::AXChildren, ax::AXFrame});
+  std::vector<std::vector<Element>> cellsOfRows;
+  std::vector<Element> allCells;
+  for (const Element& row : containerRows) {
+    cellsOfRows.push_back(cellsOf(ax, row));
+    allCells.insert(allCells.end(), cellsOfRows.back().begin(), cellsOfRows.back().end());
+  }
+  // Everything the records read of the cells, asked of all of them at once.
+  ax.readAhead(allCells, {ax::AXRole, ax::AXValue, ax::AXTitle, ax::AXFrame, ax::AXChildren});
+  for (std::size_t index = 0; index < containerRows.size(); ++index) {
+    rows.push_back(rowRecord(ax, containerRows[index], cellsOfRows[index], index));
+  }
   return rows;
 }
 

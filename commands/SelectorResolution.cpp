@@ -124,6 +124,7 @@ Choice bestCandidate(Accessibility& ax, const std::vector<Element>& candidates, 
   const Json& target = path.front();
   const ScoringTarget scoring = scoringTargetOf(target);
   // Candidates were collected by the target's role, so their role is not read twice.
+  readScoringAhead(ax, candidates, scoring);
   std::vector<int> scores;
   scores.reserve(candidates.size());
   for (const Element& candidate : candidates) scores.push_back(scoreWithMatchingRole(ax, candidate, scoring));

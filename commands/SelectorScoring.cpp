@@ -64,6 +64,13 @@ ScoringTarget scoringTargetOf(const Json& target) {
           .value = nonEmptyTargetText(target, "value")};
 }
 
+void readScoringAhead(Accessibility& ax, const std::vector<Element>& candidates, const ScoringTarget& target) {
+  if (target.identifier) ax.readAhead(candidates, {ax::AXIdentifier});
+  for (const OptionalMatch& match : optionalMatches) {
+    if (target.*match.wanted) ax.readAhead(candidates, {match.attribute});
+  }
+}
+
 int scoreAgainstTarget(Accessibility& ax, const Element& element, const ScoringTarget& target) {
   if (target.role && !attributeEquals(ax, element, ax::AXRole, *target.role)) return ruledOut;
   return scoreWithMatchingRole(ax, element, target);

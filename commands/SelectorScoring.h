@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace morvel {
 
@@ -39,5 +40,7 @@ int scoreAgainstTarget(ax::Accessibility& ax, const ax::Element& element, const 
 // The same score for an element whose role has just been read equal to the
 // target's (a candidate collected by that role): the role is not read again.
 int scoreWithMatchingRole(ax::Accessibility& ax, const ax::Element& element, const ScoringTarget& target);
+// Tells the platform which names the scoring is about to read of every candidate.
+void readScoringAhead(ax::Accessibility& ax, const std::vector<ax::Element>& candidates, const ScoringTarget& target);
 
 }  // namespace morvel

@@ -11,12 +11,14 @@
 // when it is preloaded ("-" without it). Benchmarks report; they never fail on a
 // time.
 //
-//   morvel_ax_bench [--rounds N] [--point NAME X Y]...
+//   morvel_ax_bench [--rounds N] [--point NAME X Y]... [--find-button TITLE]
 // --rounds sets the measured rounds per command; each --point adds a screen
 // point, named NAME in the output, to those probed by element-at, selector-at
-// and find.
+// and find; --find-button adds "find-button", a "find" of the button with that
+// title, as a client that knows the button's name asks it.
 
 #include "accessibility/Clock.h"
+#include "accessibility/AXNames.h"
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "app/Dispatcher.h"
@@ -121,6 +123,7 @@ Json atProbe(const char* command, const Probe& probe) { return {{"cmd", command}
 struct Options {
   int measuredRounds = defaultMeasuredRounds;
   std::vector<Probe> namedPoints;
+  std::optional<std::string> buttonTitle;
 };
 
 std::optional<Options> parseOptions(int argc, char** argv) {
@@ -129,6 +132,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     const std::string argument = argv[index];
     if (argument == "--rounds" && index + 1 < argc) {
       options.measuredRounds = std::max(1, std::atoi(argv[++index]));
+    } else if (argument == "--find-button" && index + 1 < argc) {
+      options.buttonTitle = argv[++index];
     } else if (argument == "--point" && index + 3 < argc) {
       options.namedPoints.push_back({argv[index + 1], std::atof(argv[index + 2]), std::atof(argv[index + 3])});
       index += 3;
@@ -144,7 +149,7 @@ std::optional<Options> parseOptions(int argc, char** argv) {
 int main(int argc, char** argv) {
   auto options = parseOptions(argc, argv);
   if (!options) {
-    std::puts("usage: morvel_ax_bench [--rounds N] [--point NAME X Y]...");
+    std::puts("usage: morvel_ax_bench [--rounds N] [--point NAME X Y]... [--find-button TITLE]");
     return 2;
   }
   morvel::linux_ax::X11Workspace windows;
@@ -157,16 +162,18 @@ int main(int argc, char** argv) {
     return 1;
   }
   ax.requestStarted();
-  auto window = morvel::ax::frontmostWindow(ax).window;
+  const morvel::ax::FrontWindow front = morvel::ax::frontmostWindow(ax);
+  const auto& window = front.window;
   auto frame = window ? morvel::ax::axFrame(ax, *window) : std::nullopt;
   ax.replyWritten();
-  if (!frame) {
+  if (!window) {
     std::puts("no front window");
     return 1;
   }
 
   std::vector<Probe> probes;
-  for (std::size_t index = 0; index < std::size(probePoints); ++index) {
+  // Points over the window need its frame (some browsers' windows have none).
+  for (std::size_t index = 0; frame && index < std::size(probePoints); ++index) {
     probes.push_back({"#" + std::to_string(index), frame->x + frame->width * probePoints[index][0],
                       frame->y + frame->height * probePoints[index][1]});
   }
@@ -186,6 +193,11 @@ int main(int argc, char** argv) {
     // The whole selector-at reply goes back, as a client would send it.
     const Json request = {{"cmd", "find"}, {"selector", selectors[index]}, {"timeoutMs", findTimeoutMs}};
     report("find" + probes[index].name, bench.measure(request));
+  }
+  if (options->buttonTitle) {
+    const Json target = {{"role", morvel::ax::AXButton}, {"title", *options->buttonTitle}};
+    const Json selector = {{"path", Json::array({target})}, {"windowTitle", front.title.value_or("")}};
+    report("find-button", bench.measure({{"cmd", "find"}, {"selector", selector}, {"timeoutMs", findTimeoutMs}}));
   }
   report("structure", bench.measure({{"cmd", "structure"}}));
   report("fields", bench.measure({{"cmd", "fields"}}));

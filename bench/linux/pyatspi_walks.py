@@ -7,8 +7,12 @@ reads what the helper's command reads to build the same reply: the same
 elements, the same attributes, the same bounds; it compares AT-SPI roles
 directly instead of mapping them onto AX names, and keeps nothing between reads
 but the values in hand, as such a client does. Same output format as
-morvel_ax_bench. Reports only; never fails on a time."""
+morvel_ax_bench, and the same options (--rounds=N, --find-button=TITLE). It
+also measures "walk": the whole tree of the front window read the way such a
+client dumps it, role and name of every element, the yardstick for the
+helper's walks on large trees. Reports only; never fails on a time."""
 
+import argparse
 import ctypes
 import hashlib
 import re
@@ -18,7 +22,6 @@ import time
 import pyatspi
 
 WARMUP_ROUNDS = 1
-MEASURED_ROUNDS = 9
 PROBE_POINTS = [(0.25, 0.30), (0.50, 0.50), (0.75, 0.30), (0.30, 0.80), (0.60, 0.70)]
 SEARCH_LEVELS = 4
 STOP_ROLES = {pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW, pyatspi.ROLE_DIALOG, pyatspi.ROLE_SCROLL_PANE,
@@ -492,12 +495,32 @@ def fingerprint():
     return {"found": True, "axDigest": hashlib.sha256("\n".join(lines).encode()).hexdigest()}
 
 
-def measure(name, command):
+def full_walk():
+    _, window = front_window()
+    if window is None:
+        return {"found": False}
+    seen = 0
+    pending = [window]
+    while pending:
+        element = pending.pop()
+        call(element.getRole)
+        call(lambda: element.name)
+        seen += 1
+        pending.extend(reversed(children(element)))
+    return {"found": True, "elements": seen}
+
+
+def find_button(title):
+    target = {"role": pyatspi.ROLE_PUSH_BUTTON, "title": title, "index": 0}
+    return find({"found": True, "path": [target]})
+
+
+def measure(name, command, rounds):
     micros = []
     reply = {}
     calls = 0
     trips = None
-    for round_index in range(WARMUP_ROUNDS + MEASURED_ROUNDS):
+    for round_index in range(WARMUP_ROUNDS + rounds):
         before = Counter.calls
         trips_before = ROUND_TRIPS() if ROUND_TRIPS else 0
         started = time.perf_counter()
@@ -515,23 +538,31 @@ def measure(name, command):
 
 
 def main():
+    options = argparse.ArgumentParser()
+    options.add_argument("--rounds", type=int, default=9)
+    options.add_argument("--find-button")
+    arguments = options.parse_args()
+    rounds = max(1, arguments.rounds)
     _, window = front_window()
     if window is None:
         print("no front window")
         return
     frame = window.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     points = [(frame.x + frame.width * fx, frame.y + frame.height * fy) for fx, fy in PROBE_POINTS]
-    measure("focused", focused)
+    measure("focused", focused, rounds)
     for index, (x, y) in enumerate(points):
-        measure("element-at#%d" % index, lambda: element_at(x, y))
+        measure("element-at#%d" % index, lambda: element_at(x, y), rounds)
     selectors = []
     for index, (x, y) in enumerate(points):
-        selectors.append(measure("selector-at#%d" % index, lambda: selector_at(x, y)))
+        selectors.append(measure("selector-at#%d" % index, lambda: selector_at(x, y), rounds))
     for index, selector in enumerate(selectors):
-        measure("find#%d" % index, lambda: find(selector))
-    measure("structure", structure)
-    measure("fields", fields)
-    measure("fingerprint", fingerprint)
+        measure("find#%d" % index, lambda: find(selector), rounds)
+    if arguments.find_button:
+        measure("find-button", lambda: find_button(arguments.find_button), rounds)
+    measure("structure", structure, rounds)
+    measure("fields", fields, rounds)
+    measure("fingerprint", fingerprint, rounds)
+    measure("walk", full_walk, rounds)
 
 
 if __name__ == "__main__":

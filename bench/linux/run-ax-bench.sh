@@ -1,39 +1,93 @@
 #!/usr/bin/env bash
 # Side-by-side benchmark of the helper's accessibility commands and a pyatspi
-# client doing the same walks, on gtk3-widget-factory in a virtual desktop, in
-# one run. Both sides run with libmorvel_bus_call_counter.so preloaded, which
-# counts the D-Bus round trips each makes. The two sides take turns, five runs
-# each, so that a change in the machine's load falls on both; each figure is the
-# median of a side's five per-run medians.
-#   bench/linux/run-ax-bench.sh [BUILD_DIR]
+# client doing the same walks, on one application in a virtual desktop, in one
+# run. Both sides run with libmorvel_bus_call_counter.so preloaded, which counts
+# the D-Bus round trips each makes. The two sides take turns, so that a change in
+# the machine's load falls on both; each figure is the median of a side's
+# per-turn medians.
+#   bench/linux/run-ax-bench.sh [BUILD_DIR] [APPLICATION]
+# APPLICATION: gtk3 (gtk3-widget-factory, the default), chromium or firefox (a
+# generated page of about 4,000 elements: 60 labelled fields and a 400-row table
+# with a button per row; fewer rounds, for the pyatspi side takes seconds a walk).
 set -euo pipefail
 top="$(cd "$(dirname "$0")/../.." && pwd)"
 build_dir="${1:-$top/build}"
+application="${2:-gtk3}"
 exec "$top/scripts/with-virtual-desktop.sh" bash -c '
   set -euo pipefail
   build_dir="$1"
   top="$2"
-  turns=5
-  gtk3-widget-factory >/dev/null 2>&1 &
-  factory=$!
+  application="$3"
   out="$(mktemp -d)"
-  trap "kill $factory 2>/dev/null || true; wait $factory 2>/dev/null || true; rm -rf $out" EXIT
-  for _ in $(seq 1 100); do
+  page="file://$top/bench/linux/pages/web-scale.html"
+  turns=5
+  options=()
+  case "$application" in
+    gtk3)
+      gtk3-widget-factory >/dev/null 2>&1 &
+      ;;
+    chromium)
+      # Chromium joins the accessibility bus only when told to; --test-type keeps
+      # the late infobar about --no-sandbox off the page.
+      ACCESSIBILITY_ENABLED=1 chromium --no-sandbox --test-type --force-renderer-accessibility \
+        --no-first-run --disable-gpu --user-data-dir="$out/profile" --app="$page" >/dev/null 2>&1 &
+      turns=3
+      options=(--rounds 3 --find-button "Open 200")
+      ;;
+    firefox)
+      # A fresh profile that forces accessibility on, drawing on the X display.
+      mkdir -p "$out/profile"
+      printf "%s\n" "user_pref(\"accessibility.force_disabled\", -1);" \
+        "user_pref(\"browser.shell.checkDefaultBrowser\", false);" \
+        "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);" \
+        "user_pref(\"browser.aboutwelcome.enabled\", false);" \
+        "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");" >"$out/profile/user.js"
+      GNOME_ACCESSIBILITY=1 MOZ_HEADLESS= firefox-esr --no-remote --profile "$out/profile" "$page" >/dev/null 2>&1 &
+      turns=3
+      options=(--rounds 3 --find-button "Open 200")
+      ;;
+    *)
+      echo "unknown application: $application (gtk3, chromium or firefox)" >&2
+      exit 2
+      ;;
+  esac
+  app=$!
+  cleanup() {
+    local status=$?
+    kill "$app" 2>/dev/null || true
+    wait "$app" 2>/dev/null || true
+    # A side that could not start (no front window) says why.
+    [ "$status" -eq 0 ] || tail -n 3 "$out"/*.* 2>/dev/null || true
+    rm -rf "$out"
+  }
+  trap cleanup EXIT
+  for _ in $(seq 1 300); do
     xprop -root _NET_ACTIVE_WINDOW | grep -q "window id # 0x[1-9a-f]" && break
     sleep 0.1
   done
-  sleep 1  # let the first layout settle
+  # Until the front window is titled after the page (the first window of a browser
+  # may come up before the page), then a little longer for the layout to settle.
+  for _ in $(seq 1 1800); do
+    window="$(xprop -root _NET_ACTIVE_WINDOW 2>/dev/null | sed -n "s/.*window id # \(0x[0-9a-f]*\).*/\1/p" || true)"
+    [ "$application" = gtk3 ] && break
+    [ -n "$window" ] && xprop -id "$window" _NET_WM_NAME 2>/dev/null | grep -q "Morvel web-scale page" && break
+    sleep 0.1
+  done
+  sleep 3
   counter="$build_dir/bench/linux/libmorvel_bus_call_counter.so"
   for turn in $(seq 1 "$turns"); do
-    LD_PRELOAD="$counter" "$build_dir/bench/linux/morvel_ax_bench" >"$out/ours.$turn"
-    LD_PRELOAD="$counter" /usr/bin/python3 -u "$top/bench/linux/pyatspi_walks.py" >"$out/pyatspi.$turn"
+    LD_PRELOAD="$counter" "$build_dir/bench/linux/morvel_ax_bench" "${options[@]}" >"$out/ours.$turn"
+    MORVEL_AX_SERIAL_READS=1 LD_PRELOAD="$counter" "$build_dir/bench/linux/morvel_ax_bench" "${options[@]}" \
+      >"$out/serial.$turn"
+    LD_PRELOAD="$counter" /usr/bin/python3 -u "$top/bench/linux/pyatspi_walks.py" "${options[@]}" >"$out/pyatspi.$turn"
   done
   echo "== morvel_ax_helper (in-process, libatspi), last turn =="
   cat "$out/ours.$turns"
   echo "== pyatspi client, last turn =="
   cat "$out/pyatspi.$turns"
   echo
-  echo "== side by side: median of $turns turns (ratio = ours / pyatspi latency; rt = D-Bus round trips) =="
+  echo "== side by side: median of $turns turns (ratio = ours / pyatspi latency; walk = ours / pyatspi full walk;"
+  echo "   serial = ours with every read asked on its own, MORVEL_AX_SERIAL_READS=1; rt = D-Bus round trips) =="
   awk '"'"'
     function field(line, key,    n, parts, i, kv) {
       n = split(line, parts, " ")
@@ -46,7 +100,7 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
       return values[int((n + 1) / 2)]
     }
     {
-      side = (FILENAME ~ /pyatspi/) ? "py" : "ours"
+      side = (FILENAME ~ /pyatspi/) ? "py" : (FILENAME ~ /serial/) ? "serial" : "ours"
       name = $1
       if (side == "ours" && !(name in seen)) { seen[name] = 1; order[++count] = name }
       times[side, name] = times[side, name] " " field($0, "median_us")
@@ -54,13 +108,17 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
       found[side, name] = field($0, "found")
     }
     END {
-      printf "%-14s %10s %10s %6s %8s %8s %6s %6s\n", "command", "ours_us", "py_us", "ratio", "ours_rt", "py_rt", "ours", "py"
+      walk = middle(times["py", "walk"])
+      printf "%-14s %9s %9s %9s %6s %6s %8s %9s %8s %6s %6s\n", "command", "ours_us", "serial_us", "py_us", "ratio", \
+        "walk", "ours_rt", "serial_rt", "py_rt", "ours", "py"
       for (i = 1; i <= count; i++) {
         name = order[i]
         if (!(("py", name) in trips)) continue
-        a = middle(times["ours", name]); b = middle(times["py", name])
-        printf "%-14s %10s %10s %6.2f %8s %8s %6s %6s\n", name, a, b, (b > 0 ? a / b : 0), \
-          trips["ours", name], trips["py", name], found["ours", name], found["py", name]
+        a = middle(times["ours", name]); s = middle(times["serial", name]); b = middle(times["py", name])
+        printf "%-14s %9s %9s %9s %6.2f %6.2f %8s %9s %8s %6s %6s\n", name, a, s, b, (b > 0 ? a / b : 0), \
+          (walk > 0 ? a / walk : 0), trips["ours", name], trips["serial", name], trips["py", name], \
+          found["ours", name], found["py", name]
       }
-    }'"'"' "$out"/ours.* "$out"/pyatspi.*
-' run-ax-bench "$build_dir" "$top"
+      printf "%-14s %9s %9s %9s %6s %6s %8s %9s %8s\n", "walk (py)", "", "", walk, "", "", "", "", trips["py", "walk"]
+    }'"'"' "$out"/ours.* "$out"/serial.* "$out"/pyatspi.*
+' run-ax-bench "$build_dir" "$top" "$application"

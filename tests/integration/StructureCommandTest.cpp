@@ -49,6 +49,20 @@ TEST_F(StructureOnContacts, ReadsTheAccessibleTableAndItsAddButton) {
   EXPECT_EQ((*reply)["addAffordance"]["frame"], frameJson(fixture_->frameOf("add")));
 }
 
+// The reads asked many at once answer exactly as single reads do.
+TEST_F(StructureOnContacts, AnswersAsWithEveryReadAskedOnItsOwn) {
+  HelperProcess helper;
+  HelperProcess oneByOne(std::map<std::string, std::optional<std::string>>{{"MORVEL_AX_SERIAL_READS", "1"}});
+  const Json add = {{"role", ax::AXButton}, {"title", "Add"}};
+  const Json find = {{"cmd", "find"}, {"selector", {{"path", Json::array({add})}}}, {"timeoutMs", 0}};
+  for (const Json& request : {Json{{"cmd", "structure"}}, Json{{"cmd", "fields"}}, Json{{"cmd", "fingerprint"}}, find}) {
+    const auto fast = helper.ask(request);
+    ASSERT_TRUE(fast) << request;
+    EXPECT_EQ(fast->value("found", fast->contains("axDigest")), true) << *fast;
+    EXPECT_EQ(fast, oneByOne.ask(request)) << request;
+  }
+}
+
 class StructureOnPaintedList : public OnSampleApp {
  protected:
   static void SetUpTestSuite() {

@@ -1,10 +1,13 @@
 #include "platform/linux/atspi/AtspiReader.h"
 
+#include "accessibility/PreorderTree.h"
+#include "platform/linux/atspi/ConcurrentReads.h"
 #include "platform/linux/atspi/LibraryCache.h"
 #include "text/UnicodeText.h"
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
 #include <string_view>
 #include <tuple>
 
@@ -171,8 +174,11 @@ AccessibleRef AtspiReader::parent(AtspiAccessible* accessible) {
 }
 
 std::optional<int> AtspiReader::childCount(AtspiAccessible* accessible) {
+  ElementFacts& facts = memo_.factsOf(accessible);
+  if (facts.childCount) return guard_.isHung(accessible) ? std::nullopt : facts.childCount;
   auto count = guard_.run(accessible, [&](GError** error) { return atspi_accessible_get_child_count(accessible, error); });
   if (!count || *count < 0) return std::nullopt;
+  memo_.factsOf(accessible).childCount = *count;
   return *count;
 }
 
@@ -190,7 +196,14 @@ std::optional<std::vector<AccessibleRef>> AtspiReader::children(AtspiAccessible*
     const auto known = std::min(facts.children->size(), static_cast<std::size_t>(std::max(limit, 0)));
     return std::vector<AccessibleRef>(facts.children->begin(), facts.children->begin() + static_cast<std::ptrdiff_t>(known));
   }
-  auto found = childrenInOneCall(accessible, limit);
+  std::optional<std::vector<AccessibleRef>> found;
+  // A known count of none needs no question.
+  if (facts.childCount == 0) {
+    if (guard_.isHung(accessible)) return std::nullopt;
+    found.emplace();
+  } else {
+    found = childrenInOneCall(accessible, limit);
+  }
   if (!found && !guard_.isHung(accessible) && CallGuard::applicationOf(accessible) != nullptr) {
     found = childrenOneByOne(accessible, limit);
   }
@@ -208,16 +221,26 @@ std::optional<std::vector<AccessibleRef>> AtspiReader::children(AtspiAccessible*
 }
 
 std::optional<std::vector<AccessibleRef>> AtspiReader::childrenInOneCall(AtspiAccessible* accessible, int limit) {
+  // Without traversal the matches are the children themselves, in their order.
+  constexpr gboolean childrenOnly = FALSE;
+  return everyMatch(accessible, limit, childrenOnly);
+}
+
+std::optional<std::vector<AccessibleRef>> AtspiReader::descendantsInOneCall(AtspiAccessible* root, int limit) {
+  constexpr gboolean wholeSubtree = TRUE;
+  return everyMatch(root, limit, wholeSubtree);
+}
+
+std::optional<std::vector<AccessibleRef>> AtspiReader::everyMatch(AtspiAccessible* accessible, int limit,
+                                                                  gboolean traverse) {
   // A count of 0 would mean no limit to the application.
   if (limit <= 0 || !hasInterface(accessible, "Collection")) return std::nullopt;
   auto collection = IfaceRef<AtspiCollection>::adopt(atspi_accessible_get_collection_iface(accessible));
   if (!collection) return std::nullopt;
   const GRef<AtspiMatchRule> rule = anyElement();
-  // Without traversal the matches are the children themselves, in their order.
-  constexpr gboolean childrenOnly = FALSE;
   auto matches = guard_.run(accessible, [&](GError** error) {
     return std::make_unique<GObjectArray<AtspiAccessible>>(atspi_collection_get_matches(
-        collection.get(), rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL, limit, childrenOnly, error));
+        collection.get(), rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL, limit, traverse, error));
   });
   if (!matches || !*matches) return std::nullopt;
   const GObjectArray<AtspiAccessible>& found = **matches;
@@ -227,6 +250,52 @@ std::optional<std::vector<AccessibleRef>> AtspiReader::childrenInOneCall(AtspiAc
     if (AtspiAccessible* child = found.at(index)) children.push_back(AccessibleRef::share(child));
   }
   return children;
+}
+
+void AtspiReader::readSubtreeAhead(AtspiAccessible* root, int mostElements) {
+  ElementFacts& rootFacts = memo_.factsOf(root);
+  if (!concurrentReads_ || mostElements <= 0 || rootFacts.subtreeReadAhead) return;
+  rootFacts.subtreeReadAhead = true;
+  // An application that feeds libatspi's cache has its walks read locally but
+  // for the children: listing the whole subtree would cost more questions than
+  // the walk, which descends only into what is shown.
+  if (heldInLibraryCache(root, ATSPI_CACHE_ROLE)) return;
+  // One more than wanted tells whether the subtree was listed whole.
+  auto descendants = descendantsInOneCall(root, mostElements + 1);
+  if (!descendants) return;
+  // Some toolkits list the root itself first.
+  if (!descendants->empty() && descendants->front().get() == root) descendants->erase(descendants->begin());
+  std::vector<AccessibleRef> elements{AccessibleRef::share(root)};
+  elements.insert(elements.end(), std::make_move_iterator(descendants->begin()),
+                  std::make_move_iterator(descendants->end()));
+  readConcurrently(guard_, memo_, elements, RolePart | StatesPart | ChildCountPart);
+  if (static_cast<int>(descendants->size()) <= mostElements) rememberChildrenFromCounts(elements);
+}
+
+void AtspiReader::rememberChildrenFromCounts(const std::vector<AccessibleRef>& elements) {
+  std::vector<int> counts;
+  counts.reserve(elements.size());
+  for (const AccessibleRef& element : elements) {
+    const std::optional<int> count = memo_.factsOf(element.get()).childCount;
+    if (!count) return;
+    counts.push_back(*count);
+  }
+  const auto shape = ax::childrenFromCounts(counts);
+  if (!shape) return;
+  for (std::size_t position = 0; position < elements.size(); ++position) {
+    AtspiAccessible* parent = elements[position].get();
+    ElementFacts& facts = memo_.factsOf(parent);
+    if (facts.children) continue;
+    std::vector<AccessibleRef> children;
+    children.reserve((*shape)[position].size());
+    for (std::size_t child : (*shape)[position]) {
+      children.push_back(elements[child]);
+      ElementFacts& childFacts = memo_.factsOf(elements[child].get());
+      if (!childFacts.parent) childFacts.parent = elements[position];
+    }
+    facts.children = std::move(children);
+    facts.childrenLimit = INT_MAX;
+  }
 }
 
 std::optional<std::vector<AccessibleRef>> AtspiReader::childrenOneByOne(AtspiAccessible* accessible, int limit) {
@@ -274,6 +343,7 @@ std::optional<PixelRect> AtspiReader::screenExtents(AtspiAccessible* accessible)
 
 std::optional<PixelRect> AtspiReader::toolkitExtents(AtspiAccessible* accessible) {
   if (!hasInterface(accessible, "Component")) return std::nullopt;
+  if (const auto& known = memo_.factsOf(accessible).extents) return guard_.isHung(accessible) ? std::nullopt : *known;
   auto component = IfaceRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
   if (!component) return std::nullopt;
   auto rect = guard_.run(accessible, [&](GError** error) {
@@ -309,6 +379,10 @@ AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x,
   return hit ? *hit : AccessibleRef();
 }
 
+void AtspiReader::prefetch(const std::vector<AccessibleRef>& accessibles, ReadParts parts) {
+  if (concurrentReads_) readConcurrently(guard_, memo_, accessibles, parts);
+}
+
 bool AtspiReader::hasInterface(AtspiAccessible* accessible, const char* name) {
   using InterfaceTest = bool (*)(AtspiAccessible*);
   static const std::pair<std::string_view, InterfaceTest> tests[] = {
@@ -325,6 +399,9 @@ bool AtspiReader::hasInterface(AtspiAccessible* accessible, const char* name) {
   // ask once per interface while the application does not answer.
   if ((accessible->cached_properties & ATSPI_CACHE_INTERFACES) != 0) {
     return CallGuard::applicationOf(accessible) != nullptr && test(accessible);
+  }
+  if (const auto& known = memo_.factsOf(accessible).interfaces) {
+    return CallGuard::applicationOf(accessible) != nullptr && (*known & interfaceBitOf(name)) != 0;
   }
   return guard_.run(accessible, [&](GError**) { return test(accessible); }).value_or(false);
 }
@@ -345,6 +422,10 @@ std::string firstCharacters(std::string text, int characters) {
 
 std::optional<std::string> AtspiReader::text(AtspiAccessible* accessible) {
   if (!hasText(accessible)) return std::nullopt;
+  if (const auto& known = memo_.factsOf(accessible).text) {
+    if (guard_.isHung(accessible)) return std::nullopt;
+    return firstCharacters(*known, maxTextCharacters);
+  }
   auto textIface = IfaceRef<AtspiText>::adopt(atspi_accessible_get_text_iface(accessible));
   if (!textIface) return std::nullopt;
   // One round trip: an end offset of -1 means the end of the text.

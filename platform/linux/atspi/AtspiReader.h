@@ -5,6 +5,7 @@
 // absent value, never an error.
 
 #include "platform/linux/atspi/CallGuard.h"
+#include "platform/linux/atspi/ConcurrentReads.h"
 #include "platform/linux/atspi/ExtentsMapping.h"
 #include "platform/linux/atspi/GlibOwnership.h"
 #include "platform/linux/atspi/RequestMemo.h"
@@ -72,6 +73,18 @@ class AtspiReader {
   // Set when toolkits measure from their window's surface (see SurfacePlacement).
   void placeWith(SurfacePlacement* placement) { placement_ = placement; }
 
+  // Asks `parts` of all of `accessibles` at once, ahead of the single reads that
+  // are about to ask them one by one (see ConcurrentReads).
+  void prefetch(const std::vector<AccessibleRef>& accessibles, ReadParts parts);
+  // Reads the role, states and child count of every element below `root`, at
+  // most `mostElements` of them, all at once, and from the counts the children
+  // of each, where they add up to the elements the application listed; for
+  // applications whose elements libatspi does not hold already.
+  void readSubtreeAhead(AtspiAccessible* root, int mostElements);
+  // Off: every read is asked on its own, as a diagnostic of what the concurrent
+  // reads change.
+  void useConcurrentReads(bool enabled) { concurrentReads_ = enabled; }
+
   bool hasCollection(AtspiAccessible* accessible);
   bool hasText(AtspiAccessible* accessible);
   bool hasValue(AtspiAccessible* accessible);
@@ -103,6 +116,14 @@ class AtspiReader {
  private:
   bool hasInterface(AtspiAccessible* accessible, const char* name);
   std::optional<std::vector<AccessibleRef>> childrenInOneCall(AtspiAccessible* accessible, int limit);
+  // The matches of a rule every element matches, from the children alone or the
+  // whole subtree.
+  std::optional<std::vector<AccessibleRef>> everyMatch(AtspiAccessible* accessible, int limit, gboolean traverse);
+  // Every element below `root` in pre-order, at most `limit`, in one round trip.
+  std::optional<std::vector<AccessibleRef>> descendantsInOneCall(AtspiAccessible* root, int limit);
+  // The children lists that the pre-order `elements` (the root first) and their
+  // child counts make; none unless they add up exactly.
+  void rememberChildrenFromCounts(const std::vector<AccessibleRef>& elements);
   // Runs `call` on libatspi's cached `part` when it holds it and the application's
   // earlier events have been handled, else asks the application.
   template <class Call>
@@ -116,6 +137,7 @@ class AtspiReader {
   RequestMemo& memo_;
   ExtentsOrigin* origin_ = nullptr;
   SurfacePlacement* placement_ = nullptr;
+  bool concurrentReads_ = true;
   // By application bus name, which the bus never gives to another.
   std::map<std::string, bool> marksShowing_;
 };

@@ -89,6 +89,11 @@ class CallGuard {
   void setApplicationTimeout(AtspiAccessible* member, double seconds);
 
   bool isHung(AtspiAccessible* member) const;
+  // For calls made outside `run`: how long one may wait, that it was made, and
+  // that it found the application hung.
+  Milliseconds timeoutFor(const std::string& application) const;
+  void countCalls(std::uint64_t calls) { calls_ += calls; }
+  void markHung(const std::string& application) { hung_.insert(application); }
   // The command paused: the applications may have sent events since.
   void endAttempt() { pinged_.clear(); }
   // The reply has been written: forget hung and pinged applications and request
@@ -105,7 +110,6 @@ class CallGuard {
  private:
   static constexpr gint noStartupGrace = 0;
 
-  Milliseconds timeoutFor(const std::string& application) const;
   static bool timedOut(std::chrono::steady_clock::duration elapsed, Milliseconds limit);
   static std::optional<Milliseconds> clampTimeout(double seconds);
 

@@ -1,5 +1,6 @@
 #include "platform/linux/atspi/LinuxAccessibility.h"
 
+#include "accessibility/AXNames.h"
 #include "platform/linux/atspi/ElementAttributes.h"
 #include "platform/linux/atspi/ElementNodes.h"
 #include "platform/linux/atspi/HitTest.h"
@@ -7,8 +8,35 @@
 #include "platform/linux/atspi/WindowSystemElements.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
 namespace morvel::linux_ax {
+namespace {
+
+// MORVEL_AX_SERIAL_READS=1 asks every read on its own, a diagnostic: the answers
+// must be the same as with the concurrent reads.
+// What libatspi is asked to answer an attribute of any element (see
+// ElementAttributes); values depend on the role and are sorted out apart.
+ReadParts readPartsOf(std::string_view attribute) {
+  if (attribute == ax::AXRole || attribute == ax::AXSubrole || attribute == ax::AXEnabled ||
+      attribute == ax::AXValue) {
+    return RolePart | StatesPart;
+  }
+  if (attribute == ax::AXTitle) return RolePart | NamePart;
+  if (attribute == ax::AXDescription) return DescriptionPart;
+  if (attribute == ax::AXFrame || attribute == ax::AXPosition || attribute == ax::AXSize) {
+    return InterfacesPart | ExtentsPart;
+  }
+  return 0;
+}
+
+bool serialReadsWanted() {
+  const char* value = std::getenv("MORVEL_AX_SERIAL_READS");
+  return value != nullptr && std::strcmp(value, "1") == 0;
+}
+
+}  // namespace
 
 LinuxAccessibility::LinuxAccessibility(WindowSystem& windows)
     : workspace_(windows), reader_(guard_, memo_), placement_(reader_, windows), applications_(reader_, workspace_) {
@@ -20,6 +48,7 @@ LinuxAccessibility::LinuxAccessibility(WindowSystem& windows)
   } else {
     reader_.setExtentsOrigin(&applications_);
   }
+  reader_.useConcurrentReads(!serialReadsWanted());
   if (bus_.connected()) useConnection();
 }
 
@@ -133,6 +162,47 @@ void LinuxAccessibility::desktopMayHaveChanged() {
   memo_.endAttempt();
   placement_.forget();
   applications_.endRequest();
+}
+
+void LinuxAccessibility::walkAhead(const ax::Element& root, int budget) {
+  if (!treeReachable()) return;
+  const auto* node = root.nodeAs<AccessibleNode>();
+  if (node == nullptr || node->isSystemWide() || node->get() == nullptr) return;
+  reader_.readSubtreeAhead(node->get(), budget);
+}
+
+void LinuxAccessibility::readAhead(const std::vector<ax::Element>& elements,
+                                   std::initializer_list<std::string_view> attributes) {
+  if (!treeReachable()) return;
+  ReadParts parts = 0;
+  for (std::string_view attribute : attributes) parts |= readPartsOf(attribute);
+  std::vector<AccessibleRef> accessibles;
+  accessibles.reserve(elements.size());
+  for (const ax::Element& element : elements) {
+    const auto* node = element.nodeAs<AccessibleNode>();
+    if (node != nullptr && !node->isSystemWide() && node->get() != nullptr) {
+      accessibles.push_back(AccessibleRef::share(node->get()));
+    }
+  }
+  reader_.prefetch(accessibles, parts);
+  if (std::find(attributes.begin(), attributes.end(), ax::AXValue) != attributes.end()) readValuesAhead(accessibles);
+}
+
+void LinuxAccessibility::readValuesAhead(const std::vector<AccessibleRef>& accessibles) {
+  // The value of a text-valued element is its text; a closed combo box's is its name.
+  std::vector<AccessibleRef> texts;
+  std::vector<AccessibleRef> names;
+  for (const AccessibleRef& accessible : accessibles) {
+    auto mapped = axRoleOf(reader_, accessible.get());
+    if (!mapped || isCheckValued(mapped->role)) continue;
+    if (mapped->role == ax::AXPopUpButton) {
+      names.push_back(accessible);
+    } else if (isTextValued(mapped->role)) {
+      texts.push_back(accessible);
+    }
+  }
+  reader_.prefetch(texts, InterfacesPart | TextPart);
+  reader_.prefetch(names, NamePart);
 }
 
 void LinuxAccessibility::replyWritten() {

@@ -45,6 +45,8 @@ class LinuxAccessibility final : public ax::Accessibility {
   void requestStarted() override;
   void replyWritten() override;
   void desktopMayHaveChanged() override;
+  void walkAhead(const ax::Element& root, int budget) override;
+  void readAhead(const std::vector<ax::Element>& elements, std::initializer_list<std::string_view> attributes) override;
 
  private:
   // Whether the accessibility tree may be asked in this request.
@@ -52,6 +54,7 @@ class LinuxAccessibility final : public ax::Accessibility {
   void useConnection();
   // Everything that came through the connection, before it is left.
   void forgetConnection();
+  void readValuesAhead(const std::vector<AccessibleRef>& accessibles);
 
   AccessibilityBus bus_;
   CallGuard guard_;

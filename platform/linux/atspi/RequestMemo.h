@@ -1,8 +1,8 @@
 #pragma once
 
 // What may be served twice within one attempt of a request without asking the
-// application again: role, name, description and states of an element, its
-// parent and its children, and the localized name of a role in an application
+// application again: role, name, description, states, child count, interfaces,
+// extents and text of an element, its parent and its children, and the localized name of a role in an application
 // (each of them could change only in a way the caller could not tell apart
 // within one attempt); and the process id behind a bus name (fixed for the life
 // of the connection). An attempt ends when the reply has been written or when
@@ -11,6 +11,7 @@
 
 #include "platform/linux/atspi/CellRange.h"
 #include "platform/linux/atspi/GlibOwnership.h"
+#include "platform/linux/image/PixelRect.h"
 
 #include <cstdint>
 #include <map>
@@ -28,11 +29,29 @@ inline bool hasState(StateBits states, AtspiStateType state) {
   return (states & (StateBits{1} << static_cast<unsigned>(state))) != 0;
 }
 
+// The interfaces the readers test for, one bit each.
+enum InterfaceBit : unsigned {
+  CollectionInterface = 1U << 0,
+  ComponentInterface = 1U << 1,
+  TableInterface = 1U << 2,
+  TextInterface = 1U << 3,
+  ValueInterface = 1U << 4,
+};
+using InterfaceBits = unsigned;
+
 struct ElementFacts {
   std::optional<AtspiRole> role;
   std::optional<std::string> name;
   std::optional<std::string> description;
   std::optional<StateBits> states;
+  std::optional<int> childCount;
+  std::optional<InterfaceBits> interfaces;
+  // As the toolkit reports them; an empty inner value: not on screen.
+  std::optional<std::optional<PixelRect>> extents;
+  // The whole text, as the application gave it.
+  std::optional<std::string> text;
+  // The subtree below has been read ahead (AtspiReader::readSubtreeAhead).
+  bool subtreeReadAhead = false;
   // An empty reference: the element has no parent.
   std::optional<AccessibleRef> parent;
   // The first `childrenLimit` children (all of them when there are fewer).

@@ -52,6 +52,8 @@ bool hasEmptyFrame(AtspiReader& reader, AtspiAccessible* accessible) {
 std::optional<std::vector<AccessibleRef>> shownChildren(AtspiReader& reader, AtspiAccessible* accessible, int limit) {
   auto children = reader.children(accessible, limit);
   if (!children) return std::nullopt;
+  // Every child's states and role are read next.
+  reader.prefetch(*children, RolePart | StatesPart);
   std::erase_if(*children, [&](const AccessibleRef& child) {
     return !isShown(reader, child.get()) ||
            (mayBeLeftEmpty(reader.role(child.get())) && hasEmptyFrame(reader, child.get()));

@@ -1,0 +1,40 @@
+#pragma once
+
+// Independent reads of many elements sent at once: each element's question goes
+// out without waiting for the answer to the one before, and the answers are
+// gathered after. One wait instead of one per read, for the facts a walk reads of
+// every child it meets (role, states, child count, interfaces). The answers go
+// into the request's memo, where the single reads find them; a read that fails
+// here is simply left to them.
+
+#include "platform/linux/atspi/CallGuard.h"
+#include "platform/linux/atspi/RequestMemo.h"
+
+#include <string_view>
+#include <vector>
+
+namespace morvel::linux_ax {
+
+enum ReadPart : unsigned {
+  RolePart = 1U << 0,
+  StatesPart = 1U << 1,
+  ChildCountPart = 1U << 2,
+  InterfacesPart = 1U << 3,
+  NamePart = 1U << 4,
+  DescriptionPart = 1U << 7,
+  ExtentsPart = 1U << 5,
+  TextPart = 1U << 6,
+};
+using ReadParts = unsigned;
+
+// The bit of an interface, by its name with or without "org.a11y.atspi."; none
+// for the interfaces the readers do not test.
+InterfaceBits interfaceBitOf(std::string_view name);
+
+// Asks the parts in `parts` that the memo does not hold yet of every element in
+// `accessibles`, all at once. Elements of an application that does not answer
+// are left out.
+void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<AccessibleRef>& accessibles,
+                      ReadParts parts);
+
+}  // namespace morvel::linux_ax
