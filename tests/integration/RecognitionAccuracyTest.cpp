@@ -54,72 +54,6 @@ class Page {
   HelperProcess helper_;
 };
 
-TEST(RecognitionAccuracy, UiTextOnLightAndDarkGroundsIsReadAlmostWithoutErrors) {
-  Page page("960", "540");
-  ASSERT_TRUE(page.ready()) << "the painted page did not come up";
-  const auto read = page.read(page.window());
-
-  const TextScore all = scoreReading(page.painted(), read, page.window());
-  EXPECT_GT(all.characters, 1000u);
-  EXPECT_LT(all.rate(), mostCharacterErrors) << all.report;
-  const TextScore dark = scoreReading(page.painted(), read, page.window(), onDark);
-  const TextScore light = scoreReading(page.painted(), read, page.window(), onLight);
-  EXPECT_GT(dark.characters, 300u);
-  EXPECT_GT(light.characters, 300u);
-  EXPECT_LT(dark.rate(), mostCharacterErrors) << dark.report;
-  EXPECT_LT(light.rate(), mostCharacterErrors) << light.report;
-  for (int size = 11; size <= 14; ++size) {
-    const TextScore ofSize =
-        scoreReading(page.painted(), read, page.window(), [size](const PaintedLine& line) { return line.pixelSize == size; });
-    EXPECT_GT(ofSize.characters, 0u) << size;
-  }
-}
-
-TEST(RecognitionAccuracy, ARectangleThatIsAllDarkGroundIsReadAsWell) {
-  Page page("960", "540");
-  ASSERT_TRUE(page.ready()) << "the painted page did not come up";
-  // The page's second panel on its top row has a dark ground; take it alone.
-  const ScreenRect panel{page.window().x + 320, page.window().y, 320, 270};
-  const auto read = page.read(panel);
-  const TextScore score = scoreReading(page.painted(), read, panel);
-  EXPECT_GT(score.characters, 150u);
-  EXPECT_EQ(scoreReading(page.painted(), read, panel, onLight).characters, 0u);
-  EXPECT_LT(score.rate(), mostCharacterErrors) << score.report;
-}
-
-TEST(RecognitionAccuracy, SmallTextIsEnlargedAndReadAsWell) {
-  Page page("960", "540", {"8", "9"});
-  ASSERT_TRUE(page.ready()) << "the painted page did not come up";
-  const auto read = page.read(page.window());
-  const TextScore score = scoreReading(page.painted(), read, page.window());
-  EXPECT_GT(score.characters, 1000u);
-  EXPECT_LT(score.rate(), mostCharacterErrors) << score.report;
-}
-
-// The flat inside of a bold stroke is ink, not a ground of its own. One panel
-// wide: text this large in panels side by side is read as one line across them.
-TEST(RecognitionAccuracy, LargeAndBoldTextIsReadAsWell) {
-  Page page("320", "810", {"22", "48", "bold"});
-  ASSERT_TRUE(page.ready()) << "the painted page did not come up";
-  const auto read = page.read(page.window());
-  const TextScore score = scoreReading(page.painted(), read, page.window());
-  EXPECT_GT(score.characters, 100u);
-  EXPECT_LT(score.rate(), mostCharacterErrors) << score.report;
-}
-
-// Words of German, French, Spanish, Italian and Portuguese, read with their
-// languages. English alone lost 15 % of such a page's characters.
-TEST(RecognitionAccuracy, WesternEuropeanAccentsAreReadWithTheirLanguages) {
-  constexpr double mostAccentedCharacterErrors = 0.06;
-  Page page("640", "270", {"11", "14", "accented"},
-            {{"MORVEL_OCR_LANGUAGES", linux_ax::westernEuropeanLanguages}});
-  ASSERT_TRUE(page.ready()) << "the painted page did not come up";
-  const auto read = page.read(page.window());
-  const TextScore score = scoreReading(page.painted(), read, page.window());
-  EXPECT_GT(score.characters, 300u);
-  EXPECT_LT(score.rate(), mostAccentedCharacterErrors) << score.report;
-}
-
 bool sameReading(const std::vector<ocr::Observation>& first, const std::vector<ocr::Observation>& second) {
   return std::equal(first.begin(), first.end(), second.begin(), second.end(), [](const auto& one, const auto& other) {
     return one.text == other.text && one.confidence == other.confidence && one.box.minX == other.box.minX &&
@@ -139,9 +73,7 @@ linux_ax::GreyCapture withRowsCopied(const linux_ax::GreyCapture& capture, int f
 // Whatever is kept between reads, and however many engines read side by side,
 // a read gives what one engine reading afresh gives: on a page of varied text,
 // on the same page again, and after some of its lines changed.
-TEST(RecognitionAccuracy, ReadingsAreThoseOfAFreshReadWithOneEngine) {
-  Page page("960", "540");
-  ASSERT_TRUE(page.ready()) << "the painted page did not come up";
+void expectReadingsOfAFreshRead(const Page& page) {
   linux_ax::X11Capture capture;
   auto image = capture.capture({double(page.window().x), double(page.window().y), double(page.window().width),
                                 double(page.window().height)});
@@ -164,6 +96,63 @@ TEST(RecognitionAccuracy, ReadingsAreThoseOfAFreshReadWithOneEngine) {
   ASSERT_TRUE(freshAfterChange);
   EXPECT_TRUE(sameReading(*afterChange, *freshAfterChange));
   EXPECT_FALSE(sameReading(*afterChange, *first));
+}
+
+// One page of varied UI text, read whole, by its all-dark panel, and past the
+// helper straight from the capture.
+TEST(RecognitionAccuracy, UiTextOnLightAndDarkGroundsIsReadAlmostWithoutErrors) {
+  Page page("960", "540");
+  ASSERT_TRUE(page.ready()) << "the painted page did not come up";
+  const auto read = page.read(page.window());
+
+  const TextScore all = scoreReading(page.painted(), read, page.window());
+  EXPECT_GT(all.characters, 1000u);  // its rate is that of its dark and light lines together
+  const TextScore dark = scoreReading(page.painted(), read, page.window(), onDark);
+  const TextScore light = scoreReading(page.painted(), read, page.window(), onLight);
+  EXPECT_GT(dark.characters, 300u);
+  EXPECT_GT(light.characters, 300u);
+  EXPECT_LT(dark.rate(), mostCharacterErrors) << dark.report;
+  EXPECT_LT(light.rate(), mostCharacterErrors) << light.report;
+  for (int size = 11; size <= 14; ++size) {
+    const TextScore ofSize =
+        scoreReading(page.painted(), read, page.window(), [size](const PaintedLine& line) { return line.pixelSize == size; });
+    EXPECT_GT(ofSize.characters, 0u) << size;
+  }
+
+  // The second panel on the top row has a dark ground; a rectangle of it alone.
+  const ScreenRect panel{page.window().x + 320, page.window().y, 320, 270};
+  const auto panelRead = page.read(panel);
+  const TextScore panelScore = scoreReading(page.painted(), panelRead, panel);
+  EXPECT_GT(panelScore.characters, 150u);
+  EXPECT_EQ(scoreReading(page.painted(), panelRead, panel, onLight).characters, 0u);
+  EXPECT_LT(panelScore.rate(), mostCharacterErrors) << panelScore.report;
+
+  expectReadingsOfAFreshRead(page);
+}
+
+// Small text is enlarged; the flat inside of a bold stroke is ink, not a ground
+// of its own (one panel wide: text this large in panels side by side is read as
+// one line across them); accented words are read with their languages (English
+// alone lost 15 % of such a page's characters).
+TEST(RecognitionAccuracy, SmallLargeBoldAndAccentedTextIsReadAsWell) {
+  struct Case {
+    const char* width;
+    const char* height;
+    std::vector<std::string> sizes;
+    std::optional<std::string> languages;
+    std::size_t leastCharacters;
+    double mostErrors;
+  };
+  const Case cases[] = {{"960", "540", {"8", "9"}, std::nullopt, 1000, mostCharacterErrors},
+                        {"320", "810", {"22", "48", "bold"}, std::nullopt, 100, mostCharacterErrors},
+                        {"640", "270", {"11", "14", "accented"}, linux_ax::westernEuropeanLanguages, 300, 0.06}};
+  for (const Case& kind : cases) {
+    Page page(kind.width, kind.height, kind.sizes, {{"MORVEL_OCR_LANGUAGES", kind.languages}});
+    ASSERT_TRUE(page.ready()) << "the painted page did not come up: " << kind.sizes.back();
+    const TextScore score = scoreReading(page.painted(), page.read(page.window()), page.window());
+    EXPECT_GT(score.characters, kind.leastCharacters) << kind.sizes.back();
+    EXPECT_LT(score.rate(), kind.mostErrors) << kind.sizes.back() << score.report;
+  }
 }
 
 }  // namespace

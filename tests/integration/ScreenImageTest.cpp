@@ -196,37 +196,36 @@ TEST(RecognitionPlan, BandImagesRepeatTheirCutRowsAsMargins) {
   GreyImage image = filled(4, 300, 0);
   for (int y = 0; y < 300; ++y) paint(image, 0, y, 4, 1, static_cast<std::uint8_t>(y % 256));
 
-  const auto middle = linux_ax::bandImage(image, RowBand{100, 200}, 10);
-  EXPECT_EQ(middle.firstRow, 90);
-  ASSERT_EQ(middle.image.height, 120);
-  EXPECT_EQ(middle.image.width, 4);
-  EXPECT_EQ(at(middle.image, 0, 0), 100);
-  EXPECT_EQ(at(middle.image, 3, 9), 100);
-  EXPECT_EQ(at(middle.image, 0, 10), 100);
-  EXPECT_EQ(at(middle.image, 0, 109), 199);
-  EXPECT_EQ(at(middle.image, 0, 119), 199);
-
-  // The image's own edges get no margin.
-  const auto first = linux_ax::bandImage(image, RowBand{0, 100}, 10);
-  EXPECT_EQ(first.firstRow, 0);
-  EXPECT_EQ(first.image.height, 110);
-  EXPECT_EQ(at(first.image, 0, 0), 0);
-  const auto last = linux_ax::bandImage(image, RowBand{200, 300}, 10);
-  EXPECT_EQ(last.firstRow, 190);
-  EXPECT_EQ(last.image.height, 110);
-  EXPECT_EQ(at(last.image, 0, 109), 299 % 256);
+  // A band's image starts `margin` rows above it and ends as far below, those
+  // rows repeating its edges; the image's own edges get no margin.
+  struct Case {
+    RowBand band;
+    int firstRow;
+    int height;
+    std::vector<std::pair<int, int>> rowsAndShades;
+  };
+  const Case cases[] = {{{100, 200}, 90, 120, {{0, 100}, {9, 100}, {10, 100}, {109, 199}, {119, 199}}},
+                        {{0, 100}, 0, 110, {{0, 0}}},
+                        {{200, 300}, 190, 110, {{109, 299 % 256}}}};
+  for (const Case& wanted : cases) {
+    const auto band = linux_ax::bandImage(image, wanted.band, 10);
+    EXPECT_EQ(band.firstRow, wanted.firstRow);
+    ASSERT_EQ(band.image.height, wanted.height);
+    EXPECT_EQ(band.image.width, 4);
+    for (const auto& [row, shade] : wanted.rowsAndShades) EXPECT_EQ(at(band.image, 3, row), shade) << wanted.band.top;
+  }
 }
 
 TEST(RecognitionCache, KeysCoverPixelsSizeAndSettings) {
   const GreyImage image = filled(6, 4, 200);
   GreyImage onePixelOff = image;
   onePixelOff.pixels[13] = 201;
-  const GreyImage sameBytesOtherShape = filled(4, 6, 200);
   const auto key = linux_ax::pixelKey(image, "eng scale 1");
   EXPECT_EQ(key, linux_ax::pixelKey(filled(6, 4, 200), "eng scale 1"));
-  EXPECT_NE(key, linux_ax::pixelKey(onePixelOff, "eng scale 1"));
-  EXPECT_NE(key, linux_ax::pixelKey(sameBytesOtherShape, "eng scale 1"));
-  EXPECT_NE(key, linux_ax::pixelKey(image, "eng scale 2"));
+  for (const auto& other : {linux_ax::pixelKey(onePixelOff, "eng scale 1"),
+                            linux_ax::pixelKey(filled(4, 6, 200), "eng scale 1"), linux_ax::pixelKey(image, "eng scale 2")}) {
+    EXPECT_NE(key, other);
+  }
 }
 
 TEST(RecognitionCache, TheLeastRecentlyUsedLeaveFirstAndNothingStaysBeyondTheBound) {
