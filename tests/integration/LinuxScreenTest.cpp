@@ -20,12 +20,13 @@ namespace {
 using linux_ax::GreyCapture;
 using linux_ax::GreyImage;
 
-TEST(LinuxScreen, EmptyAndNegativeRectanglesCaptureNothing) {
+TEST(LinuxScreen, EmptyNegativeAndHugeRectanglesCaptureNothing) {
   linux_ax::X11Workspace windows;
   linux_ax::LinuxScreen screen(windows);
-  // Off-screen ones are asked through "ocr-region" (ScreenCommandsTest).
+  // Off-screen ones are asked through "ocr-region" (ScreenCommandsTest); sizes
+  // past any screen would overflow the pixel rectangle.
   for (const ax::Rect& nothing : {ax::Rect{10, 10, 0, 50}, ax::Rect{10, 10, 50, 0}, ax::Rect{10, 10, -40, 50},
-                                  ax::Rect{std::nan(""), 10, 100, 100}}) {
+                                  ax::Rect{std::nan(""), 10, 100, 100}, ax::Rect{1e300, 10, 1e300, 100}}) {
     EXPECT_FALSE(screen.capture(nothing)) << nothing.x << "," << nothing.width;
   }
   // A one-pixel rectangle is a capture, and recognising it is no failure.
