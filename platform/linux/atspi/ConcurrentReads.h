@@ -21,9 +21,9 @@ enum ReadPart : unsigned {
   ChildCountPart = 1U << 2,
   InterfacesPart = 1U << 3,
   NamePart = 1U << 4,
-  DescriptionPart = 1U << 7,
   ExtentsPart = 1U << 5,
   TextPart = 1U << 6,
+  DescriptionPart = 1U << 7,
 };
 using ReadParts = unsigned;
 
