@@ -97,21 +97,17 @@ struct Qt6ConfigurationTool {
   }
 };
 
-// Chromium showing a page as an application window; started again, it opens
-// the page in the browser already running on the profile.
-std::vector<std::string> chromiumShowing(const std::string& page) {
-  // --test-type: no infobar about --no-sandbox, which would arrive late and
-  // move the page down under the test.
-  return {"chromium", "--no-sandbox", "--test-type", "--force-renderer-accessibility", "--no-first-run", "--disable-gpu",
-          "--user-data-dir=" + (scratchDirectory() / "chromium-profile").string(), "--app=file://" + page};
-}
-
 struct Chromium {
   static constexpr const char* id = "chromium";
   static Application describe() {
     return {"Chromium (a local page)",
             "Chromium",
-            chromiumShowing(MORVEL_TEST_PAGES_PATH "/form.html"),
+            // --test-type: no infobar about --no-sandbox, which would arrive late
+            // and move the page down under the test.
+            {"chromium", "--no-sandbox", "--test-type", "--force-renderer-accessibility", "--no-first-run",
+             "--disable-gpu",
+             "--user-data-dir=" + (scratchDirectory() / "chromium-profile").string(),
+             "--app=file://" MORVEL_TEST_PAGES_PATH "/form.html"},
             // Chromium's browser side joins the accessibility bus only when told to.
             {{"ACCESSIBILITY_ENABLED", "1"}},
             "Morvel web form",
@@ -573,25 +569,6 @@ TYPED_TEST(OnThirdPartyApp, ElementAtReachesTheItemsOfOpenMenusAndSubmenus) {
     EXPECT_EQ(hit.value("frame", Json()), (Json{{"x", double(place->x)}, {"y", double(place->y)}, {"w", double(place->width)}, {"h", double(place->height)}})) << hit;
     opener = std::move(menu);
   }
-}
-
-// The benchmark's page of thousands of elements, opened last in the same
-// browser: its reads in bulk and many at once answer exactly as single reads.
-TYPED_TEST(OnThirdPartyApp, ALargePageAnswersAsWithEveryReadAskedOnItsOwn) {
-  if (!std::is_same_v<TypeParam, Chromium>) GTEST_SKIP() << "the large page: Chromium";
-  ChildProcess opener(chromiumShowing(MORVEL_BENCH_PAGES_PATH "/web-scale.html"), this->app_.environment);
-  // The page has been built and drawn once every row of the table is there.
-  Json structure;
-  ASSERT_TRUE(eventually([&] { return (structure = this->ask({{"cmd", "structure"}})).value("rowCount", 0) == 200; },
-                         startupTimeout))
-      << structure.dump().substr(0, 400);
-  const Json fields = this->ask({{"cmd", "fields"}});
-  EXPECT_EQ(fields.value("fieldCount", 0), 60) << fields.dump().substr(0, 400);
-  const Json button = {{"role", ax::AXButton}, {"title", "Open 200"}};
-  const Json find = {{"cmd", "find"},
-                     {"selector", {{"path", Json::array({button})}, {"windowTitle", fields.value("windowTitle", "")}}},
-                     {"timeoutMs", 0}};
-  expectSameAsSerialReads(this->helper_, {Json{{"cmd", "structure"}}, Json{{"cmd", "fields"}}, find, Json{{"cmd", "fingerprint"}}});
 }
 
 }  // namespace
