@@ -19,10 +19,11 @@ bool isOnScreen(const std::optional<PixelRect>& extents) {
 }
 
 // Which of `candidates` is `cell`: the same object, or the cell on screen where
-// it is (an application may hand out a new object for a cell each time).
+// it is (an application may hand out a new object for a cell each time). Asked
+// one by one: the first is mostly the one, and a spreadsheet is slow to make a
+// cell far from what it shows.
 std::optional<CellPosition> positionAmong(AtspiReader& reader, AtspiAccessible* table, AtspiAccessible* cell,
                                           const std::vector<CellPosition>& candidates) {
-  reader.prefetchCells(table, candidates);
   const std::optional<PixelRect> extents = reader.screenExtents(cell);
   for (CellPosition candidate : candidates) {
     AccessibleRef other = reader.tableCell(table, candidate.row, candidate.column);
