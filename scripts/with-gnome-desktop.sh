@@ -11,12 +11,14 @@
 # every process started here is stopped by its process group id and the
 # runtime directory is removed; the exit status is CMD's.
 #
+# GNOME Shell is installed first when missing (scripts/bootstrap.sh --gnome).
 # MORVEL_GNOME_EXTENSION=DIR is the extension to enable (default: the one in
 # this checkout). Logs go to $XDG_RUNTIME_DIR/logs; set MORVEL_DESKTOP_LOGS=DIR
 # to keep them.
 set -euo pipefail
 
 top="$(cd "$(dirname "$0")/.." && pwd)"
+"$top/scripts/bootstrap.sh" --gnome
 monitor="${MORVEL_GNOME_MONITOR:-1280x800}"
 extension_dir="${MORVEL_GNOME_EXTENSION:-$top/platform/linux/gnome/extension}"
 extension_uuid=morvel-ax-helper@morvel.org
