@@ -36,7 +36,7 @@ packages=(
   libwayland-dev sway xwayland x11-xserver-utils wtype grim
 )
 if [ "${1:-}" = "--gnome" ]; then
-  packages+=(gnome-shell)
+  packages+=(gnome-shell python3-gi)
 fi
 
 # Node.js and npm for the test-only MCP client (scripts/install-test-clients.sh),

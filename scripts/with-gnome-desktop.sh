@@ -4,8 +4,10 @@
 # Runs CMD in a throw-away GNOME Shell session of its own: a private runtime
 # directory, a session bus, a private system bus (the shell asks it for
 # logind, accounts and more, and the machine's own is not ours), the
-# accessibility bus, and gnome-shell as a headless Wayland compositor with one
-# virtual monitor and the helper's extension enabled. CMD gets
+# accessibility bus, gnome-shell as a headless Wayland compositor with one
+# virtual monitor and the helper's extension enabled, and a virtual keyboard on
+# the seat (scripts/gnome-virtual-keyboard.py) so that the focused window is
+# active for the toolkits. CMD gets
 # WAYLAND_DISPLAY, DBUS_SESSION_BUS_ADDRESS, XDG_RUNTIME_DIR and
 # MORVEL_GNOME_SESSION=1. When CMD ends,
 # every process started here is stopped by its process group id and the
@@ -79,6 +81,9 @@ wait_for "gnome-shell" bus_answers org.gnome.Shell /org/gnome/Shell org.freedesk
 wait_for "the helper's extension" bus_answers org.morvel.AxHelper.Shell /org/morvel/AxHelper/Shell \
   org.freedesktop.DBus.Peer.Ping
 export WAYLAND_DISPLAY=wayland-0
+
+start_service keyboard "$top/scripts/gnome-virtual-keyboard.py"
+wait_for "the virtual keyboard" grep -q "keyboard on the seat" "$log_dir/keyboard.log"
 export MORVEL_GNOME_SESSION=1
 
 run_in_desktop "$@"

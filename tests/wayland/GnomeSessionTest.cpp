@@ -116,7 +116,7 @@ TEST_F(ContactsOnGnome, FramesHitTestsAndScreenTextAreWhereTheShellDrawsTheWindo
   const ScreenRect button = frameOf("add");
   expectHas(ask(atCentreOf("element-at", button)),
             {{"found", true}, {"role", ax::AXButton}, {"title", "Add"}, {"frame", frameJson(button)}});
-  // (No `focused` here: the headless shell has no keyboard, so no widget has the focus.)
+  expectHas(ask({{"cmd", "focused"}}), {{"found", true}, {"role", ax::AXTextField}, {"frame", frameJson(frameOf("name"))}});
   // Just outside the visible window, in its shadow.
   expectHas(ask({{"cmd", "element-at"}, {"x", window.x - 3}, {"y", window.y + 40}}), {{"found", false}});
 
