@@ -31,7 +31,7 @@ struct ClientWindow {
   bool extentsFromSurface = false;
   // Where that surface lies on the screen, a shadow the client draws around
   // the window included, when the window system says; else it is inferred.
-  std::optional<PixelRect> surface;
+  std::optional<PixelRect> surface{};
 };
 
 class WindowSystem {
