@@ -31,16 +31,18 @@ AccessibleRef windowWithoutStacking(Applications& applications, AtspiReader& rea
 }
 
 // The topmost shown child of `container` holding the point, by extents. A page
-// tab holds its page, which lies outside the tab's own extents.
-AccessibleRef shownChildAt(AtspiReader& reader, AtspiAccessible* container, int x, int y) {
+// tab holds its page, which lies outside the tab's own extents, and a child
+// with no place of its own (GTK 4's stack page) whatever it holds.
+AccessibleRef shownChildAt(AtspiReader& reader, AtspiAccessible* container, int x, int y, int depth = 0) {
+  if (depth >= deepestHit) return {};
   auto children = shownChildren(reader, container, mostChildrenByExtents);
   if (!children) return {};
   AccessibleRef found;
   for (AccessibleRef& child : *children) {
     if (holds(reader.screenExtents(child.get()), x, y)) {
       found = std::move(child);
-    } else if (reader.role(child.get()) == ATSPI_ROLE_PAGE_TAB) {
-      if (AccessibleRef page = shownChildAt(reader, child.get(), x, y)) found = std::move(page);
+    } else if (reader.role(child.get()) == ATSPI_ROLE_PAGE_TAB || !hasPlace(reader, child.get())) {
+      if (AccessibleRef page = shownChildAt(reader, child.get(), x, y, depth + 1)) found = std::move(page);
     }
   }
   return found;

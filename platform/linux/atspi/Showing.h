@@ -14,6 +14,8 @@
 namespace morvel::linux_ax {
 
 bool isShown(AtspiReader& reader, AtspiAccessible* accessible);
+// Whether the toolkit gives `accessible` a place on screen at all.
+bool hasPlace(AtspiReader& reader, AtspiAccessible* accessible);
 // The toolkit reports a frame for `accessible`, and it is empty (0 wide or high).
 bool hasEmptyFrame(AtspiReader& reader, AtspiAccessible* accessible);
 
