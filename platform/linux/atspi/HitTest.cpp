@@ -39,7 +39,7 @@ AccessibleRef shownChildAt(AtspiReader& reader, AtspiAccessible* container, int 
   if (!children) return {};
   AccessibleRef found;
   for (AccessibleRef& child : *children) {
-    if (holds(reader.screenExtents(child.get()), x, y)) {
+    if (holds(placeOf(reader, child.get()), x, y)) {
       found = std::move(child);
     } else if (reader.role(child.get()) == ATSPI_ROLE_PAGE_TAB || !hasPlace(reader, child.get())) {
       if (AccessibleRef page = shownChildAt(reader, child.get(), x, y, depth + 1)) found = std::move(page);
@@ -49,9 +49,9 @@ AccessibleRef shownChildAt(AtspiReader& reader, AtspiAccessible* container, int 
 }
 
 // The toolkit's hit test from `from` down, and where it stops at a container
-// (a notebook, a stack) or answers with something not shown or without a
-// frame (a browser's invisible text node), the shown child under the point by
-// extents.
+// (a notebook, a stack) or answers with something not shown or not under the
+// point (a browser's invisible text node, a GTK 4 widget beside it), the shown
+// child under the point by extents.
 AccessibleRef descend(AtspiReader& reader, AccessibleRef from, int x, int y) {
   AccessibleRef current = std::move(from);
   for (int depth = 0; depth < deepestHit; ++depth) {
@@ -60,7 +60,7 @@ AccessibleRef descend(AtspiReader& reader, AccessibleRef from, int x, int y) {
                                ? AccessibleRef()
                                : reader.accessibleAtPoint(current.get(), x, y);
     if (!deeper || sameAccessible(deeper.get(), current.get()) || !isShown(reader, deeper.get()) ||
-        hasEmptyFrame(reader, deeper.get())) {
+        !holds(placeOf(reader, deeper.get()), x, y)) {
       deeper = shownChildAt(reader, current.get(), x, y);
     }
     if (!deeper || sameAccessible(deeper.get(), current.get())) break;

@@ -48,6 +48,16 @@ bool isShown(AtspiReader& reader, AtspiAccessible* accessible) {
 
 bool hasPlace(AtspiReader& reader, AtspiAccessible* accessible) { return reader.hasComponent(accessible); }
 
+std::optional<PixelRect> placeOf(AtspiReader& reader, AtspiAccessible* accessible) {
+  if (hasPlace(reader, accessible) || reader.role(accessible) == ATSPI_ROLE_APPLICATION) {
+    return reader.screenExtents(accessible);
+  }
+  if (reader.childCount(accessible) != 1) return std::nullopt;
+  AccessibleRef child = reader.childAt(accessible, 0);
+  if (!child || !hasPlace(reader, child.get())) return std::nullopt;
+  return reader.screenExtents(child.get());
+}
+
 bool hasEmptyFrame(AtspiReader& reader, AtspiAccessible* accessible) {
   auto extents = reader.toolkitExtents(accessible);
   return extents && (extents->width <= 0 || extents->height <= 0);
