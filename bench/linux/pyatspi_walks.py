@@ -171,11 +171,31 @@ def describe(element, with_selection):
     return reply
 
 
+FOCUS_SEARCH_BUDGET = 2000
+
+
+def searched_focus(window):
+    """Without a Collection (Qt, GTK 4): the window's visible elements, breadth first."""
+    pending = [window]
+    for _ in range(FOCUS_SEARCH_BUDGET):
+        if not pending:
+            break
+        current = pending.pop(0)
+        states = call(current.getState)
+        if states.contains(pyatspi.STATE_FOCUSED):
+            return describe(current, True)
+        pending.extend(child for child in children(current) if call(child.getState).contains(pyatspi.STATE_VISIBLE))
+    return {"found": False}
+
+
 def focused():
-    app, _ = front_window()
+    app, window = front_window()
     if app is None:
         return {"found": False}
-    collection = call(app.queryCollection)
+    try:
+        collection = call(app.queryCollection)
+    except NotImplementedError:
+        return searched_focus(window)
     rule = collection.createMatchRule(pyatspi.StateSet(pyatspi.STATE_FOCUSED), collection.MATCH_ALL, "",
                                       collection.MATCH_ALL, [], collection.MATCH_ALL, [], collection.MATCH_ALL, False)
     matches = call(collection.getMatches, rule, collection.SORT_ORDER_CANONICAL, 1, True)

@@ -6,9 +6,10 @@
 # the machine's load falls on both; each figure is the median of a side's
 # per-turn medians.
 #   bench/linux/run-ax-bench.sh [BUILD_DIR] [APPLICATION]
-# APPLICATION: gtk3 (gtk3-widget-factory, the default), chromium or firefox (a
-# generated page of about 4,000 elements: 60 labelled fields and a 400-row table
-# with a button per row; fewer rounds, for the pyatspi side takes seconds a walk).
+# APPLICATION: gtk3 (gtk3-widget-factory, the default), gtk4 (gtk4-widget-factory),
+# featherpad (Qt 5), chromium or firefox (a generated page of about 4,000
+# elements: 60 labelled fields and a 400-row table with a button per row; fewer
+# rounds, for the pyatspi side takes seconds a walk).
 set -euo pipefail
 top="$(cd "$(dirname "$0")/../.." && pwd)"
 build_dir="${1:-$top/build}"
@@ -22,9 +23,23 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
   page="file://$top/bench/linux/pages/web-scale.html"
   turns=5
   options=()
+  title=""
+  on_bus=""
   case "$application" in
     gtk3)
       gtk3-widget-factory >/dev/null 2>&1 &
+      ;;
+    gtk4)
+      # cairo draws the first frame at once; GL on a software renderer takes long.
+      GSK_RENDERER=cairo gtk4-widget-factory >/dev/null 2>&1 &
+      title="Widget Factory"
+      on_bus=1
+      ;;
+    featherpad)
+      printf "Notes from Qt\nsecond line\n" >"$out/notes.txt"
+      QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb featherpad --standalone "$out/notes.txt" >/dev/null 2>&1 &
+      title="notes.txt"
+      on_bus=1
       ;;
     chromium)
       # Chromium joins the accessibility bus only when told to; --test-type keeps
@@ -33,6 +48,7 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
         --no-first-run --disable-gpu --user-data-dir="$out/profile" --app="$page" >/dev/null 2>&1 &
       turns=3
       options=(--rounds 3 --find-button "Open 200")
+      title="Morvel web-scale page"
       ;;
     firefox)
       # A fresh profile that forces accessibility on, drawing on the X display.
@@ -45,9 +61,10 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
       GNOME_ACCESSIBILITY=1 MOZ_HEADLESS= firefox-esr --no-remote --profile "$out/profile" "$page" >/dev/null 2>&1 &
       turns=3
       options=(--rounds 3 --find-button "Open 200")
+      title="Morvel web-scale page"
       ;;
     *)
-      echo "unknown application: $application (gtk3, chromium or firefox)" >&2
+      echo "unknown application: $application (gtk3, gtk4, featherpad, chromium or firefox)" >&2
       exit 2
       ;;
   esac
@@ -65,12 +82,15 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
     xprop -root _NET_ACTIVE_WINDOW | grep -q "window id # 0x[1-9a-f]" && break
     sleep 0.1
   done
-  # Until the front window is titled after the page (the first window of a browser
-  # may come up before the page), then a little longer for the layout to settle.
+  # Until the front window has its title (the first window of a browser may come
+  # up before the page) and the application is on the accessibility bus (GTK 4
+  # joins it late), then a little longer for the layout to settle.
   for _ in $(seq 1 1800); do
     window="$(xprop -root _NET_ACTIVE_WINDOW 2>/dev/null | sed -n "s/.*window id # \(0x[0-9a-f]*\).*/\1/p" || true)"
-    [ "$application" = gtk3 ] && break
-    [ -n "$window" ] && xprop -id "$window" _NET_WM_NAME 2>/dev/null | grep -q "Morvel web-scale page" && break
+    [ -z "$title" ] && break
+    [ -n "$window" ] && xprop -id "$window" _NET_WM_NAME 2>/dev/null | grep -q "$title" &&
+      { [ -z "$on_bus" ] || /usr/bin/python3 -c "import pyatspi, sys; sys.exit(not any(a is not None and a.get_process_id() == $app for a in pyatspi.Registry.getDesktop(0)))" 2>/dev/null; } &&
+      break
     sleep 0.1
   done
   sleep 3

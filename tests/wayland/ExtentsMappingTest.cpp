@@ -2,6 +2,7 @@
 // from window sizes measured both ways, and frames and hit points carried across.
 
 #include "platform/linux/atspi/ExtentsMapping.h"
+#include "platform/linux/atspi/SurfacePlacement.h"
 
 #include <gtest/gtest.h>
 
@@ -64,10 +65,15 @@ TEST(ExtentsMapping, FramesScaleOntoTheScreenAndPointsComeBackIntoThem) {
   const PixelRect right = oneAndAHalf.toScreen({17, 600, 7, 7});
   EXPECT_EQ(left.x + left.width, right.x);
 
-  // Unscaled, a window's origin is an exact shift both ways.
-  const ExtentsMapping shifted = shiftedTo({300, 200});
+  // Unscaled, a window's origin is an exact shift both ways; a window inset
+  // in the window system's by a border it draws (GTK 4 on X11) lies centred.
+  const ExtentsMapping shifted = placedOnto({0, 0, 800, 600}, {}, {300, 200, 800, 600});
   EXPECT_EQ(shifted.toScreen({10, 20, 30, 40}), (PixelRect{310, 220, 30, 40}));
   EXPECT_EQ(shifted.toToolkit(310, 220).x, 10);
+  const ExtentsMapping inset = placedOnto({0, 0, 1666, 868}, {}, {122, 101, 1676, 878});
+  EXPECT_EQ(inset.toScreen({10, 56, 487, 34}), (PixelRect{137, 162, 487, 34}));
+  EXPECT_EQ(inset.toScreen({0, 0, 1666, 868}), (PixelRect{122, 101, 1676, 878}));
+  EXPECT_EQ(inset.toToolkit(137, 162).y, 56);
 
   // Whatever an application reports, the arithmetic stays within bounds.
   const PixelRect huge = mapping.toScreen({INT_MAX - 1, INT_MIN + 1, INT_MAX, INT_MAX});

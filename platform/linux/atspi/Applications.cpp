@@ -26,6 +26,24 @@ bool standsFor(const PixelRect& extents, const ClientWindow& client) {
   return extents == client.frame || extents == client.client;
 }
 
+// How a toolkit's `window` that is not in screen pixels maps onto `client`:
+// scaled (measured with the window manager's frame or without), or measured
+// from the window itself (GTK 4), which is then reported at 0,0 and as large
+// as the client window or smaller by the border and shadow the toolkit draws
+// around it.
+std::optional<ExtentsMapping> mappingOnto(const PixelRect& window, const ClientWindow& client) {
+  for (const PixelRect& onScreen : {client.client, client.frame}) {
+    if (auto scale = consistentScale(window, onScreen)) return scaledOnto(window, onScreen, *scale);
+  }
+  constexpr int widestDrawnBorder = 64;
+  const int wider = client.client.width - window.width;
+  const int taller = client.client.height - window.height;
+  const bool inset = window.x == 0 && window.y == 0 && window.width > 0 && window.height > 0 && wider >= 0 &&
+                     taller >= 0 && wider <= 2 * widestDrawnBorder && taller <= 2 * widestDrawnBorder;
+  if (!inset) return std::nullopt;
+  return placedOnto(window, {}, client.client);
+}
+
 bool isApplicationRoot(AtspiAccessible* accessible) {
   const AtspiApplication* application = accessible->parent.app;
   return application != nullptr && application->root == accessible;
@@ -316,54 +334,40 @@ Applications::ApplicationMapping Applications::findMapping(std::int32_t pid) {
   AccessibleRef application = byPid(pid);
   if (!application) return {};
   const std::optional<WindowId> active = workspace_.activeWindow();
-  std::optional<ExtentsMapping> shifted;
   std::vector<std::pair<AccessibleRef, std::optional<ExtentsMapping>>> windows;
   bool anyInScreenPixels = false;
   for (AccessibleRef& window : visibleTopLevels(application.get())) {
     auto extents = reader_.toolkitExtents(window.get());
     if (!extents) continue;
-    bool inScreenPixels = false;
-    for (const ClientWindow& client : clients()) {
-      if (client.pid != pid) continue;
-      inScreenPixels = inScreenPixels || standsFor(*extents, client);
-      const bool atWindowOrigin = extents->x == 0 && extents->y == 0 && extents->width == client.client.width &&
-                                  extents->height == client.client.height;
-      if (atWindowOrigin && (!shifted || client.id == active)) shifted = shiftedTo({client.client.x, client.client.y});
-    }
-    if (inScreenPixels) {
+    const auto& known = clients();
+    if (std::any_of(known.begin(), known.end(),
+                    [&](const ClientWindow& client) { return client.pid == pid && standsFor(*extents, client); })) {
       anyInScreenPixels = true;
       windows.emplace_back(std::move(window), std::nullopt);
-    } else if (auto scaled = scaledMapping(*extents, pid, active)) {
-      windows.emplace_back(std::move(window), scaled);
+    } else if (auto mapping = mappingOntoClient(*extents, pid, active)) {
+      windows.emplace_back(std::move(window), mapping);
     }
   }
-  const auto scaledWindow = std::find_if(windows.begin(), windows.end(), [](const auto& w) { return w.second.has_value(); });
-  if (scaledWindow == windows.end()) {
+  const auto mapped = std::find_if(windows.begin(), windows.end(), [](const auto& w) { return w.second.has_value(); });
+  if (mapped == windows.end()) {
     if (anyInScreenPixels) {
       if (const std::string* busName = CallGuard::applicationOf(application.get())) inScreenCoordinates_.insert(*busName);
-      return {};
     }
-    return {shifted, {}};
+    return {};
   }
   // One window needs no walk up from an element to learn which it is in; with
-  // more, each is mapped onto its own place, at its own scale.
-  std::optional<ExtentsMapping> common = scaledWindow->second;
+  // more, each is mapped onto its own place.
+  std::optional<ExtentsMapping> common = mapped->second;
   if (windows.size() == 1) return {common, {}};
   return {common, std::move(windows)};
 }
 
-std::optional<ExtentsMapping> Applications::scaledMapping(const PixelRect& extents, std::int32_t pid,
-                                                          std::optional<WindowId> active) {
+std::optional<ExtentsMapping> Applications::mappingOntoClient(const PixelRect& extents, std::int32_t pid,
+                                                              std::optional<WindowId> active) {
   std::optional<ExtentsMapping> found;
   for (const ClientWindow& client : clients()) {
     if (client.pid != pid || (found && client.id != active)) continue;
-    // Toolkits measure a window with the window manager's frame or without.
-    for (const PixelRect& onScreen : {client.client, client.frame}) {
-      if (auto scale = consistentScale(extents, onScreen)) {
-        found = scaledOnto(extents, onScreen, *scale);
-        break;
-      }
-    }
+    if (auto mapping = mappingOnto(extents, client)) found = mapping;
   }
   return found;
 }

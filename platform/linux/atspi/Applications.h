@@ -28,13 +28,12 @@ class Applications final : public ExtentsOrigin {
  public:
   Applications(AtspiReader& reader, WindowSystem& workspace) : reader_(reader), workspace_(workspace) {}
 
-  // A toolkit that reports a top-level window at 0,0 with the size of one of
-  // its client windows elsewhere reports every extent relative to that window:
-  // its origin is the client area of the application's active window (or its
-  // topmost one of that size). One that reports its windows consistently
-  // smaller or larger than the window system's is scaled: its extents are
-  // scaled onto the window system's pixels, per window when its windows
-  // disagree.
+  // A toolkit that reports a top-level window at 0,0 about the size of one of
+  // its client windows elsewhere reports every extent relative to that window
+  // (the active one where several fit). One that reports its windows
+  // consistently smaller or larger than the window system's is scaled: its
+  // extents are scaled onto the window system's pixels. Each window is mapped
+  // onto its own place.
   std::optional<ExtentsMapping> mappingOf(AtspiAccessible* accessible) override;
 
   AccessibleRef desktop();
@@ -97,10 +96,10 @@ class Applications final : public ExtentsOrigin {
     std::vector<std::pair<AccessibleRef, std::optional<ExtentsMapping>>> perWindow;
   };
   ApplicationMapping findMapping(std::int32_t pid);
-  // The toolkit's window `extents` scaled onto a client window of `pid` (the
+  // The toolkit's window `extents` mapped onto a client window of `pid` (the
   // active one where several fit).
-  std::optional<ExtentsMapping> scaledMapping(const PixelRect& extents, std::int32_t pid,
-                                              std::optional<WindowId> active);
+  std::optional<ExtentsMapping> mappingOntoClient(const PixelRect& extents, std::int32_t pid,
+                                                  std::optional<WindowId> active);
   std::optional<ExtentsMapping> mappingInWindow(const ApplicationMapping& mapping, AtspiAccessible* accessible);
 
   AtspiReader& reader_;

@@ -142,9 +142,6 @@ std::optional<std::int32_t> AtspiReader::processId(AtspiAccessible* accessible) 
 bool AtspiReader::marksShowing(AtspiAccessible* accessible) {
   const std::string* busName = CallGuard::applicationOf(accessible);
   if (busName == nullptr) return true;
-  // On X11, GTK 4 measures from its window too, and its frames are not yet
-  // placed there reliably: its widgets stay unseen rather than misplaced.
-  if (placement_ == nullptr) return true;
   if (auto known = marksShowing_.find(*busName); known != marksShowing_.end()) return known->second;
   // The application's root answers for the toolkit: its elements need not.
   AtspiApplication* application = accessible->parent.app;
@@ -411,6 +408,7 @@ bool AtspiReader::hasInterface(AtspiAccessible* accessible, const char* name) {
 }
 
 bool AtspiReader::hasCollection(AtspiAccessible* accessible) { return hasInterface(accessible, "Collection"); }
+bool AtspiReader::hasComponent(AtspiAccessible* accessible) { return hasInterface(accessible, "Component"); }
 bool AtspiReader::hasText(AtspiAccessible* accessible) { return hasInterface(accessible, "Text"); }
 bool AtspiReader::hasValue(AtspiAccessible* accessible) { return hasInterface(accessible, "Value"); }
 bool AtspiReader::hasTable(AtspiAccessible* accessible) { return hasInterface(accessible, "Table"); }

@@ -48,8 +48,7 @@ class AtspiReader {
   std::optional<std::string> objectAttribute(AtspiAccessible* accessible, const char* key);
   std::optional<std::int32_t> processId(AtspiAccessible* accessible);
   // Whether the element's application marks the elements it has on screen
-  // SHOWING; GTK 4 (4.8 at least) marks its windows only. Taken as marked on
-  // X11 (see the definition).
+  // SHOWING; GTK 4 (4.8 at least) marks its windows only.
   bool marksShowing(AtspiAccessible* accessible);
 
   AccessibleRef parent(AtspiAccessible* accessible);
@@ -87,6 +86,7 @@ class AtspiReader {
   // reads change.
   void useConcurrentReads(bool enabled) { concurrentReads_ = enabled; }
 
+  bool hasComponent(AtspiAccessible* accessible);
   bool hasCollection(AtspiAccessible* accessible);
   bool hasText(AtspiAccessible* accessible);
   bool hasValue(AtspiAccessible* accessible);

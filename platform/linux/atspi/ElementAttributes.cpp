@@ -247,7 +247,7 @@ Reading focusedElementOf(AttributeSources& sources, AtspiAccessible* accessible)
 enum class Geometry { Frame, Position, Size };
 
 Reading geometryOf(AttributeSources& sources, AtspiAccessible* accessible, Geometry part) {
-  auto extents = sources.reader.screenExtents(accessible);
+  auto extents = placeOf(sources.reader, accessible);
   if (!extents) return std::nullopt;
   switch (part) {
     case Geometry::Frame:

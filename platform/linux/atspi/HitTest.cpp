@@ -31,25 +31,27 @@ AccessibleRef windowWithoutStacking(Applications& applications, AtspiReader& rea
 }
 
 // The topmost shown child of `container` holding the point, by extents. A page
-// tab holds its page, which lies outside the tab's own extents.
-AccessibleRef shownChildAt(AtspiReader& reader, AtspiAccessible* container, int x, int y) {
+// tab holds its page, which lies outside the tab's own extents, and a child
+// with no place of its own (GTK 4's stack page) whatever it holds.
+AccessibleRef shownChildAt(AtspiReader& reader, AtspiAccessible* container, int x, int y, int depth = 0) {
+  if (depth >= deepestHit) return {};
   auto children = shownChildren(reader, container, mostChildrenByExtents);
   if (!children) return {};
   AccessibleRef found;
   for (AccessibleRef& child : *children) {
-    if (holds(reader.screenExtents(child.get()), x, y)) {
+    if (holds(placeOf(reader, child.get()), x, y)) {
       found = std::move(child);
-    } else if (reader.role(child.get()) == ATSPI_ROLE_PAGE_TAB) {
-      if (AccessibleRef page = shownChildAt(reader, child.get(), x, y)) found = std::move(page);
+    } else if (reader.role(child.get()) == ATSPI_ROLE_PAGE_TAB || !hasPlace(reader, child.get())) {
+      if (AccessibleRef page = shownChildAt(reader, child.get(), x, y, depth + 1)) found = std::move(page);
     }
   }
   return found;
 }
 
 // The toolkit's hit test from `from` down, and where it stops at a container
-// (a notebook, a stack) or answers with something not shown or without a
-// frame (a browser's invisible text node), the shown child under the point by
-// extents.
+// (a notebook, a stack) or answers with something not shown or not under the
+// point (a browser's invisible text node, a GTK 4 widget beside it), the shown
+// child under the point by extents.
 AccessibleRef descend(AtspiReader& reader, AccessibleRef from, int x, int y) {
   AccessibleRef current = std::move(from);
   for (int depth = 0; depth < deepestHit; ++depth) {
@@ -58,7 +60,7 @@ AccessibleRef descend(AtspiReader& reader, AccessibleRef from, int x, int y) {
                                ? AccessibleRef()
                                : reader.accessibleAtPoint(current.get(), x, y);
     if (!deeper || sameAccessible(deeper.get(), current.get()) || !isShown(reader, deeper.get()) ||
-        hasEmptyFrame(reader, deeper.get())) {
+        !holds(placeOf(reader, deeper.get()), x, y)) {
       deeper = shownChildAt(reader, current.get(), x, y);
     }
     if (!deeper || sameAccessible(deeper.get(), current.get())) break;

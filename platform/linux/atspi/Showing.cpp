@@ -38,10 +38,24 @@ bool isShown(AtspiReader& reader, AtspiAccessible* accessible) {
   if (!states || !hasState(*states, ATSPI_STATE_VISIBLE)) return false;
   if (hasState(*states, ATSPI_STATE_SHOWING)) return true;
   // Where the toolkit never says, what is on screen has a frame: a widget it
-  // has not laid out (a hidden page) has none.
+  // has not laid out (a hidden page) has none. What has no place of its own
+  // (GTK 4's stack pages) is as shown as the children it holds.
   if (reader.marksShowing(accessible)) return false;
+  if (!hasPlace(reader, accessible)) return true;
   auto extents = reader.toolkitExtents(accessible);
   return extents && extents->width > 0 && extents->height > 0;
+}
+
+bool hasPlace(AtspiReader& reader, AtspiAccessible* accessible) { return reader.hasComponent(accessible); }
+
+std::optional<PixelRect> placeOf(AtspiReader& reader, AtspiAccessible* accessible) {
+  if (hasPlace(reader, accessible) || reader.role(accessible) == ATSPI_ROLE_APPLICATION) {
+    return reader.screenExtents(accessible);
+  }
+  if (reader.childCount(accessible) != 1) return std::nullopt;
+  AccessibleRef child = reader.childAt(accessible, 0);
+  if (!child || !hasPlace(reader, child.get())) return std::nullopt;
+  return reader.screenExtents(child.get());
 }
 
 bool hasEmptyFrame(AtspiReader& reader, AtspiAccessible* accessible) {

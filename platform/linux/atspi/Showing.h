@@ -14,6 +14,11 @@
 namespace morvel::linux_ax {
 
 bool isShown(AtspiReader& reader, AtspiAccessible* accessible);
+// Whether the toolkit gives `accessible` a place on screen at all.
+bool hasPlace(AtspiReader& reader, AtspiAccessible* accessible);
+// Where `accessible` lies on the screen. What has no place of its own but
+// holds one element (GTK 4's stack and notebook pages) lies where that does.
+std::optional<PixelRect> placeOf(AtspiReader& reader, AtspiAccessible* accessible);
 // The toolkit reports a frame for `accessible`, and it is empty (0 wide or high).
 bool hasEmptyFrame(AtspiReader& reader, AtspiAccessible* accessible);
 

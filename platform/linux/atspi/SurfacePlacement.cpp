@@ -41,6 +41,11 @@ std::pair<int, int> visibleOriginOnSurface(const PixelRect& window, const std::v
   return {left, roomBelow ? top : evenTop};
 }
 
+ExtentsMapping placedOnto(const PixelRect& window, const std::vector<PixelRect>& children, const PixelRect& visible) {
+  const auto [surfaceX, surfaceY] = visibleOriginOnSurface(window, children, visible);
+  return ExtentsMapping{1, {0, 0}, {visible.x - surfaceX, visible.y - surfaceY}, window, visible};
+}
+
 void SurfacePlacement::forget() {
   clients_.reset();
   byProcess_.clear();
@@ -140,8 +145,7 @@ std::optional<SurfacePlacement::Placement> SurfacePlacement::place(AccessibleRef
       if (auto extents = reader_.toolkitExtents(child.get())) children.push_back(*extents);
     }
   }
-  const auto [surfaceX, surfaceY] = visibleOriginOnSurface(*surface, children, client.client);
-  return Placement{std::move(window), client.client, shiftedTo({client.client.x - surfaceX, client.client.y - surfaceY})};
+  return Placement{std::move(window), client.client, placedOnto(*surface, children, client.client)};
 }
 
 std::pair<AccessibleRef, std::optional<PixelRect>> SurfacePlacement::showingWindowFitting(AtspiAccessible* application,

@@ -28,6 +28,11 @@ class AtspiReader;
 // of the visible area the window system reports.
 std::pair<int, int> visibleOriginOnSurface(const PixelRect& window, const std::vector<PixelRect>& children,
                                            const PixelRect& visible);
+// The toolkit's window, measured from its own surface, placed on its visible
+// area; the window itself stands for that area. A surface may also be smaller
+// than what the window system reports, inset by a border the toolkit draws
+// around it (GTK 4 on X11): it is then taken to lie centred in it.
+ExtentsMapping placedOnto(const PixelRect& window, const std::vector<PixelRect>& children, const PixelRect& visible);
 
 class SurfacePlacement {
  public:
