@@ -8,6 +8,12 @@
 // A ground whose text is lighter than itself is inverted, and every ground is
 // stretched to white, because the recogniser separates ink from ground with one
 // threshold for the whole image.
+//
+// Written by hand: every pixel takes the shade and the ground of the nearest
+// ground pixel, and Leptonica's nearest-value spread carries 8-bit values only
+// (a screen has more grounds than that). Its erosion, seed fill and labelling
+// could find the large flat areas, one part of the step (compared in
+// bench/linux/image_bench.cpp).
 
 #include "platform/linux/image/GreyImage.h"
 

@@ -25,6 +25,9 @@ constexpr int smallestInkHeightReadAsIs = 8;
 // bands, and the recogniser reads stubs as letters.
 constexpr std::uint8_t blankShade = 224;
 
+// By hand: Leptonica's threshold and row counts took 8-10x as long for the same
+// rows (copying into its image costs more than the scan, which stops at the
+// first ink of a row).
 bool blankRow(const GreyImage& image, int row) {
   const auto* first = image.pixels.data() + static_cast<std::size_t>(row) * image.width;
   return std::all_of(first, first + image.width, [](std::uint8_t pixel) { return pixel >= blankShade; });

@@ -176,8 +176,11 @@ std::optional<Reading> TesseractRecognizer::readPrepared(const GreyImage& visibl
   makeTextDark(prepared);
   int scale = 1;
   if (4LL * prepared.width * prepared.height <= mostUpscaledPixels && worthEnlarging(prepared)) {
-    prepared = upscaleTwice(prepared);
-    scale = 2;
+    GreyImage larger = upscaleTwice(prepared);
+    if (!larger.pixels.empty()) {
+      prepared = std::move(larger);
+      scale = 2;
+    }
   }
   const std::string bandSettings = settings_ + " band scale " + std::to_string(scale);
   std::vector<BandImage> cuts;
