@@ -9,9 +9,9 @@
 // recognition cache: the bands depend on the pixels alone, never on how many
 // engines read them, so a reading from the cache is the one a fresh read gives.
 // Lines and words that the first language reads poorly are read again by one
-// engine of the other configured languages (by default Latin, the model of every
-// Latin-script language), without their word lists, shared by the band readers
-// and loaded only when a word first needs it.
+// engine of the other configured languages (Latin, the model of every
+// Latin-script language, on Western European desktops), without their word
+// lists, shared by the band readers and loaded only when a word first needs it.
 
 #include "ocr/Screen.h"
 #include "platform/linux/image/GreyCapture.h"
