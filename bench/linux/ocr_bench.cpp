@@ -80,6 +80,17 @@ std::string statusField(pid_t pid, const std::string& key) {
   return "?";
 }
 
+using Environment = std::map<std::string, std::optional<std::string>>;
+
+// Every round reads afresh, as on a screen that changed since the last one.
+Environment englishReads() { return {{"MORVEL_OCR_CACHE_MB", "0"}, {"MORVEL_OCR_LANGUAGES", "eng"}}; }
+
+// The same reads with the Western European languages (English, then Latin for
+// what English reads poorly): what they cost on English text.
+Environment westernReads() {
+  return {{"MORVEL_OCR_CACHE_MB", "0"}, {"MORVEL_OCR_LANGUAGES", morvel::linux_ax::westernEuropeanLanguages}};
+}
+
 // One timed "ocr-region" round: wall and processor time of the helper.
 void timeRound(HelperProcess& helper, const Json& request, std::vector<double>& wall, std::vector<double>& cpu,
                std::optional<Json>& reply) {
@@ -333,9 +344,8 @@ void reportAccents(const std::filesystem::path& folder) {
   const auto painted = paintedLinesOf(page, page.pid());
   if (painted.empty()) return;
   std::printf("== accented page, %dx%d\n", work.region.width, work.region.height);
-  HelperProcess english({{"MORVEL_OCR_CACHE_MB", "0"}, {"MORVEL_OCR_LANGUAGES", "eng"}});
-  HelperProcess western(
-      {{"MORVEL_OCR_CACHE_MB", "0"}, {"MORVEL_OCR_LANGUAGES", morvel::linux_ax::westernEuropeanLanguages}});
+  HelperProcess english(englishReads());
+  HelperProcess western(westernReads());
   const auto [englishRead, westernRead] = measureHelpersInTurns(english, western, work, painted);
   report("morvel_ax_helper, English alone", englishRead);
   report("morvel_ax_helper, eng+Latin", westernRead);
@@ -374,15 +384,8 @@ int main() {
   std::getline(loadFile, load);
   std::printf("processors: %u, load average at start: %s\n", std::thread::hardware_concurrency(), load.c_str());
 
-  // Every round reads afresh, as on a screen that changed since the last one.
-  const std::map<std::string, std::optional<std::string>> englishReads{{"MORVEL_OCR_CACHE_MB", "0"},
-                                                                       {"MORVEL_OCR_LANGUAGES", "eng"}};
-  HelperProcess helper(englishReads);
-  // The same reads with the Western European languages (English, then Latin
-  // for what English reads poorly): what they cost on English text.
-  const std::map<std::string, std::optional<std::string>> westernReads{
-      {"MORVEL_OCR_CACHE_MB", "0"}, {"MORVEL_OCR_LANGUAGES", morvel::linux_ax::westernEuropeanLanguages}};
-  HelperProcess western(westernReads);
+  HelperProcess helper(englishReads());
+  HelperProcess western(westernReads());
   const Workload workloads[] = {{"800x600", {0, 0, 800, 600}, 9, 5},
                                 {"1920x1080", {0, 0, screenWidth, screenHeight}, 5, 3}};
   for (const Workload& work : workloads) {
