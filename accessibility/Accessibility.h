@@ -4,6 +4,7 @@
 // accessibility tree and workspace. Backends (the simulated desktop, AT-SPI2 on
 // Linux) implement `Accessibility`; the core never sees their types.
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -113,6 +114,17 @@ class Accessibility {
   virtual Element createApplication(std::int32_t pid) = 0;
   // One attribute: a value, or nothing when the read fails or has no value.
   virtual std::optional<AttrValue> copyAttributeValue(const Element& element, std::string_view attribute) = 0;
+  // The first `maxCount` items of an array attribute (a table's rows): a backend
+  // may stop reading there. By default the whole value, cut.
+  virtual std::optional<AttrValue> copyAttributeValues(const Element& element, std::string_view attribute,
+                                                       std::size_t maxCount) {
+    auto value = copyAttributeValue(element, attribute);
+    auto* items = value ? value->get<AttrArray>() : nullptr;
+    if (items != nullptr && items->size() > maxCount) {
+      items->erase(items->begin() + static_cast<std::ptrdiff_t>(maxCount), items->end());
+    }
+    return value;
+  }
   // The deepest element of any application at a screen point (global points,
   // origin top-left of the main display), asked of the system-wide element.
   virtual std::optional<Element> copyElementAtPosition(const Element& systemWide, float x, float y) = 0;

@@ -17,6 +17,10 @@ class ForwardingAccessibility : public Accessibility {
   std::optional<AttrValue> copyAttributeValue(const Element& element, std::string_view attribute) override {
     return desktop_.copyAttributeValue(element, attribute);
   }
+  std::optional<AttrValue> copyAttributeValues(const Element& element, std::string_view attribute,
+                                               std::size_t maxCount) override {
+    return desktop_.copyAttributeValues(element, attribute, maxCount);
+  }
   std::optional<Element> copyElementAtPosition(const Element& systemWide, float x, float y) override {
     return desktop_.copyElementAtPosition(systemWide, x, y);
   }

@@ -40,9 +40,10 @@ std::optional<Rect> axFrame(Accessibility& ax, const Element& element) {
   return Rect{point->x, point->y, extent->width, extent->height};
 }
 
-std::vector<Element> axChildren(Accessibility& ax, const Element& element, std::string_view attribute) {
+namespace {
+
+std::vector<Element> elementsOf(std::optional<AttrValue> value) {
   std::vector<Element> children;
-  auto value = ax.copyAttributeValue(element, attribute);
   if (!value) return children;
   auto* items = value->get<AttrArray>();
   if (items == nullptr) return children;
@@ -52,6 +53,17 @@ std::vector<Element> axChildren(Accessibility& ax, const Element& element, std::
     if (auto* child = item.get<Element>()) children.push_back(std::move(*child));
   }
   return children;
+}
+
+}  // namespace
+
+std::vector<Element> axChildren(Accessibility& ax, const Element& element, std::string_view attribute) {
+  return elementsOf(ax.copyAttributeValue(element, attribute));
+}
+
+std::vector<Element> axChildren(Accessibility& ax, const Element& element, std::string_view attribute,
+                                std::size_t limit) {
+  return elementsOf(ax.copyAttributeValues(element, attribute, limit));
 }
 
 std::optional<Element> axElementAttr(Accessibility& ax, const Element& element, std::string_view attribute) {

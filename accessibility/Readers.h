@@ -20,6 +20,9 @@ std::optional<bool> axBool(Accessibility& ax, const Element& element, std::strin
 std::optional<Rect> axFrame(Accessibility& ax, const Element& element);
 // The element items of an array attribute, in order; empty on any failure.
 std::vector<Element> axChildren(Accessibility& ax, const Element& element, std::string_view attribute);
+// The first `limit` of them, read no further than the backend needs.
+std::vector<Element> axChildren(Accessibility& ax, const Element& element, std::string_view attribute,
+                                std::size_t limit);
 std::optional<Element> axElementAttr(Accessibility& ax, const Element& element, std::string_view attribute);
 
 // The text of a value by the rule of `axString`.

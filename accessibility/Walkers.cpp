@@ -3,6 +3,9 @@
 #include "accessibility/AXNames.h"
 #include "accessibility/Readers.h"
 
+#include <algorithm>
+#include <cstddef>
+
 namespace morvel::ax {
 namespace {
 
@@ -26,7 +29,12 @@ bool visitByRole(Accessibility& ax, const Element& element, const RoleSet& roles
     if (visit(element) == WalkOn::Stop) return false;
   }
   if (depth >= maxDepth || budget < 1) return true;  // no child could be examined: skip reading them
-  for (const Element& child : axChildren(ax, element, AXChildren)) {
+  std::vector<Element> children = axChildren(ax, element, AXChildren);
+  // Each child is examined next, as far as the budget goes: its role, then its children.
+  std::vector<Element> examined(children.begin(),
+                                children.begin() + std::min<std::ptrdiff_t>(std::ssize(children), budget));
+  ax.readAhead(examined, {AXRole, AXChildren});
+  for (const Element& child : children) {
     if (!visitByRole(ax, child, roles, depth + 1, maxDepth, budget, visit)) return false;
   }
   return true;

@@ -1,6 +1,7 @@
 # Installation (cmake --install) and the Debian package (cpack -G DEB, through
 # scripts/package.sh): the executables, the example scene, the references and
-# the manual pages.
+# the manual pages, and the GNOME Shell extension the helper needs in a GNOME
+# Wayland session (enabled by each user: gnome-extensions enable).
 include(GNUInstallDirs)
 
 # Packaging follows a build (scripts/package.sh builds first); it does not start one.
@@ -13,6 +14,8 @@ install(TARGETS morvel_ax_sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET morvel_ax_helper)
   install(TARGETS morvel_ax_helper morvel_ax_record RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
+install(FILES platform/linux/gnome/extension/metadata.json platform/linux/gnome/extension/extension.js
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/gnome-shell/extensions/morvel-ax-helper@morvel.org)
 install(FILES README.md docs/protocol.md docs/scene-format.md DESTINATION ${MORVEL_DOC_DIR})
 install(FILES examples/contacts.json examples/recorded-contacts-app.json DESTINATION ${MORVEL_DOC_DIR}/examples)
 
@@ -53,6 +56,7 @@ set(CPACK_STRIP_FILES ON)
 # of the single Western European languages for those who configure them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "tesseract-ocr-eng, at-spi2-core")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-shell (>= 43)")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
   "tesseract-ocr-script-latn, tesseract-ocr-deu, tesseract-ocr-fra, tesseract-ocr-spa, tesseract-ocr-ita, tesseract-ocr-por")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

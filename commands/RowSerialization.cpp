@@ -39,10 +39,9 @@ std::vector<Element> rowChildren(Accessibility& ax, const Element& container) {
 // The container's "AXRows" as they stand; else its children of role "AXRow";
 // else all its children, whatever their roles.
 std::vector<Element> rowsOf(Accessibility& ax, const Element& container) {
-  std::vector<Element> rows = ax::axChildren(ax, container, ax::AXRows);
+  std::vector<Element> rows = ax::axChildren(ax, container, ax::AXRows, rowLimit);
   if (rows.empty()) rows = rowChildren(ax, container);
-  if (rows.empty()) rows = ax::axChildren(ax, container, ax::AXChildren);
-  cutTo(rows, rowLimit);
+  if (rows.empty()) rows = ax::axChildren(ax, container, ax::AXChildren, rowLimit);
   return rows;
 }
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the virtual desktop need.
 # Safe to run again: apt-get only adds what is missing.
+# With --gnome, also GNOME Shell for the GNOME session tests that are run by
+# hand (scripts/with-gnome-desktop.sh): 140 packages, 346 MB, kept out of CI.
 set -euo pipefail
 
 packages=(
@@ -33,6 +35,9 @@ packages=(
   # keyboard, grim to compare captures with)
   libwayland-dev sway xwayland x11-xserver-utils wtype grim
 )
+if [ "${1:-}" = "--gnome" ]; then
+  packages+=(gnome-shell python3-gi)
+fi
 
 # Node.js and npm for the test-only MCP client (scripts/install-test-clients.sh),
 # unless the machine has them already from elsewhere.

@@ -21,7 +21,9 @@ for path in ./usr/bin/morvel_ax_helper ./usr/bin/morvel_ax_sim ./usr/bin/morvel_
             ./usr/share/man/man1/morvel_ax_helper.1.gz ./usr/share/man/man1/morvel_ax_sim.1.gz \
             ./usr/share/man/man1/morvel_ax_record.1.gz \
             ./usr/share/doc/morvel-ax-helper/protocol.md ./usr/share/doc/morvel-ax-helper/scene-format.md \
-            ./usr/share/doc/morvel-ax-helper/examples/contacts.json; do
+            ./usr/share/doc/morvel-ax-helper/examples/contacts.json \
+            ./usr/share/gnome-shell/extensions/morvel-ax-helper@morvel.org/metadata.json \
+            ./usr/share/gnome-shell/extensions/morvel-ax-helper@morvel.org/extension.js; do
   grep -q " $path\$" <<<"$contents" || { echo "package: $deb lacks $path" >&2; exit 1; }
 done
 depends=$(dpkg-deb --field "$deb" Depends)

@@ -27,7 +27,7 @@ export LSAN_OPTIONS="suppressions=$top/scripts/lsan-third-party.supp:print_suppr
 status=0
 # The MCP client tests run the same server code as the protocol tests, through
 # Node; the sway session tests run once, in scripts/test.sh.
-ctest --test-dir "$build_dir" --output-on-failure -j2 -LE 'integration|wayland|mcp-client' || status=1
+ctest --test-dir "$build_dir" --output-on-failure -j2 -LE 'integration|wayland|gnome|mcp-client' || status=1
 # The fast unwinder: with the slow one (which sees through the desktop's libraries,
 # built without frame pointers) recognition runs past the tests' reply time-outs.
 "$top/scripts/with-virtual-desktop.sh" ctest --test-dir "$build_dir" --output-on-failure -L integration -LE 'mcp-client|thirdparty' || status=1

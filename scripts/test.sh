@@ -8,7 +8,7 @@ build_dir="${BUILD_DIR:-$top/build}"
 
 "$top/scripts/build.sh"
 "$top/scripts/install-test-clients.sh"
-ctest --test-dir "$build_dir" --output-on-failure -j2 -LE 'integration|wayland'
+ctest --test-dir "$build_dir" --output-on-failure -j2 -LE 'integration|wayland|gnome'
 "$top/scripts/package.sh" >/dev/null
 # The helper on a real desktop: a throw-away one, torn down afterwards.
 "$top/scripts/with-virtual-desktop.sh" ctest --test-dir "$build_dir" --output-on-failure -L integration

@@ -33,6 +33,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -45,6 +46,10 @@ constexpr int defaultMeasuredRounds = 9;
 // Points over the front window, as fractions of its frame; the pyatspi script
 // uses the same ones.
 constexpr double probePoints[][2] = {{0.25, 0.30}, {0.50, 0.50}, {0.75, 0.30}, {0.30, 0.80}, {0.60, 0.70}};
+
+// How long the front window may take to show with a frame, and how often it is asked.
+constexpr std::chrono::seconds frontWindowWait{90};
+constexpr std::chrono::milliseconds frontWindowPoll{500};
 
 // One resolution per "find", no waiting: the cost of a lookup, not of a pause.
 constexpr int findTimeoutMs = 0;
@@ -161,11 +166,20 @@ int main(int argc, char** argv) {
     std::puts("no accessibility bus");
     return 1;
   }
-  ax.requestStarted();
-  const morvel::ax::FrontWindow front = morvel::ax::frontmostWindow(ax);
+  // A browser's window may be in front a while before it has a frame (Firefox
+  // lays out its page first): wait for both, as a client would.
+  morvel::ax::FrontWindow front;
+  std::optional<morvel::ax::Rect> frame;
+  const auto givingUp = std::chrono::steady_clock::now() + frontWindowWait;
+  do {
+    ax.requestStarted();
+    front = morvel::ax::frontmostWindow(ax);
+    frame = front.window ? morvel::ax::axFrame(ax, *front.window) : std::nullopt;
+    ax.replyWritten();
+    if (frame) break;
+    std::this_thread::sleep_for(frontWindowPoll);
+  } while (std::chrono::steady_clock::now() < givingUp);
   const auto& window = front.window;
-  auto frame = window ? morvel::ax::axFrame(ax, *window) : std::nullopt;
-  ax.replyWritten();
   if (!window) {
     std::puts("no front window");
     return 1;

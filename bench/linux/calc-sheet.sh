@@ -7,6 +7,10 @@
 #                             active and its table is on the accessibility bus
 #   calc-sheet.sh stop DIR    stops that Calc (its process group)
 #   calc-sheet.sh centre CELL prints the screen centre "X Y" of a cell ("B4")
+#   calc-sheet.sh bottom      moves to the sheet's last row (Ctrl+Down twice from
+#                             A1), waits until it shows and prints the cell under
+#                             the table's top-left corner ("A1048528")
+#   calc-sheet.sh top         moves back to A1 (Ctrl+Home) and waits until it shows
 # The sheet: a header row "Id,Name,Quantity,Price", then rows "N,Item N,..." for
 # N from 0 to 28, so that cell B4 holds "Item 2".
 set -euo pipefail
@@ -23,10 +27,10 @@ write_sheet() {
   } >"$1"
 }
 
-# The cell's extents through the Table interface of the sheet's table.
-cell_centre() {
-  /usr/bin/python3 - "$1" <<'EOF'
+# The sheet's table, found by the Python snippets below (prepended to each).
+find_table_py='
 import sys
+import time
 import pyatspi
 
 def find_table(accessible, depth=0):
@@ -34,27 +38,55 @@ def find_table(accessible, depth=0):
         return None
     if accessible.getRole() == pyatspi.ROLE_TABLE:
         return accessible
-    if accessible.childCount > 200:  # a sheet's table sits in small panels
+    if accessible.childCount > 200:  # a sheet'"'"'s table sits in small panels
         return None
     for child in accessible:
         if child is not None and (found := find_table(child, depth + 1)) is not None:
             return found
     return None
 
+def sheet_table():
+    for application in pyatspi.Registry.getDesktop(0):
+        if application is not None and "soffice" in (application.name or "").lower():
+            if (table := find_table(application)) is not None:
+                return table
+    sys.exit(1)
+'
+
+# The cell's extents through the Table interface of the sheet's table.
+cell_centre() {
+  /usr/bin/python3 -c "$find_table_py"'
 name = sys.argv[1]
 column = ord(name[0].upper()) - ord("A")
 row = int(name[1:]) - 1
-for application in pyatspi.Registry.getDesktop(0):
-    if application is None or "soffice" not in (application.name or "").lower():
-        continue
-    table = find_table(application)
-    if table is None:
-        continue
-    extents = table.queryTable().getAccessibleAt(row, column).queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    print(extents.x + extents.width / 2, extents.y + extents.height / 2)
-    sys.exit(0)
+extents = sheet_table().queryTable().getAccessibleAt(row, column).queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+print(extents.x + extents.width / 2, extents.y + extents.height / 2)
+' "$1"
+}
+
+# Presses keys (X keycodes, comma-separated) with Control held, through the
+# accessibility registry; then waits until the cell under the table's top-left
+# corner is A1 ("home") or is not ("away"), and prints its name.
+press_and_wait() {
+  /usr/bin/python3 -c "$find_table_py"'
+CONTROL = 37
+keys = [int(key) for key in sys.argv[1].split(",")]
+want_home = sys.argv[2] == "home"
+registry = pyatspi.Registry
+registry.generateKeyboardEvent(CONTROL, None, pyatspi.KEY_PRESS)
+for key in keys:
+    registry.generateKeyboardEvent(key, None, pyatspi.KEY_PRESSRELEASE)
+registry.generateKeyboardEvent(CONTROL, None, pyatspi.KEY_RELEASE)
+table = sheet_table()
+for _ in range(100):
+    extents = table.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    corner = table.queryComponent().getAccessibleAtPoint(extents.x + 2, extents.y + 2, pyatspi.DESKTOP_COORDS)
+    if corner is not None and (corner.name == "A1") == want_home:
+        print(corner.name)
+        sys.exit(0)
+    time.sleep(0.1)
 sys.exit(1)
-EOF
+' "$1" "$2"
 }
 
 active_title() {
@@ -98,8 +130,11 @@ case "${1:-}" in
   start) start "$2" ;;
   stop) stop "$2" ;;
   centre) cell_centre "$2" ;;
+  # Control+Down twice: to the end of the filled rows, then to the last row.
+  bottom) press_and_wait 116,116 away ;;
+  top) press_and_wait 110 home ;;
   *)
-    echo "usage: calc-sheet.sh start DIR | stop DIR | centre CELL" >&2
+    echo "usage: calc-sheet.sh start DIR | stop DIR | centre CELL | bottom | top" >&2
     exit 2
     ;;
 esac

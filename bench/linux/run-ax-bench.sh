@@ -88,37 +88,5 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
   echo
   echo "== side by side: median of $turns turns (ratio = ours / pyatspi latency; walk = ours / pyatspi full walk;"
   echo "   serial = ours with every read asked on its own, MORVEL_AX_SERIAL_READS=1; rt = D-Bus round trips) =="
-  awk '"'"'
-    function field(line, key,    n, parts, i, kv) {
-      n = split(line, parts, " ")
-      for (i = 2; i <= n; i++) { split(parts[i], kv, "="); if (kv[1] == key) return kv[2] }
-      return ""
-    }
-    function middle(list,    n, values, i, j, t) {
-      n = split(list, values, " ")
-      for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (values[j] + 0 < values[i] + 0) { t = values[i]; values[i] = values[j]; values[j] = t }
-      return values[int((n + 1) / 2)]
-    }
-    {
-      side = (FILENAME ~ /pyatspi/) ? "py" : (FILENAME ~ /serial/) ? "serial" : "ours"
-      name = $1
-      if (side == "ours" && !(name in seen)) { seen[name] = 1; order[++count] = name }
-      times[side, name] = times[side, name] " " field($0, "median_us")
-      trips[side, name] = field($0, "round_trips")
-      found[side, name] = field($0, "found")
-    }
-    END {
-      walk = middle(times["py", "walk"])
-      printf "%-14s %9s %9s %9s %6s %6s %8s %9s %8s %6s %6s\n", "command", "ours_us", "serial_us", "py_us", "ratio", \
-        "walk", "ours_rt", "serial_rt", "py_rt", "ours", "py"
-      for (i = 1; i <= count; i++) {
-        name = order[i]
-        if (!(("py", name) in trips)) continue
-        a = middle(times["ours", name]); s = middle(times["serial", name]); b = middle(times["py", name])
-        printf "%-14s %9s %9s %9s %6.2f %6.2f %8s %9s %8s %6s %6s\n", name, a, s, b, (b > 0 ? a / b : 0), \
-          (walk > 0 ? a / walk : 0), trips["ours", name], trips["serial", name], trips["py", name], \
-          found["ours", name], found["py", name]
-      }
-      printf "%-14s %9s %9s %9s %6s %6s %8s %9s %8s\n", "walk (py)", "", "", walk, "", "", "", "", trips["py", "walk"]
-    }'"'"' "$out"/ours.* "$out"/serial.* "$out"/pyatspi.*
+  awk -f "$top/bench/linux/side-by-side.awk" "$out"/ours.* "$out"/serial.* "$out"/pyatspi.*
 ' run-ax-bench "$build_dir" "$top" "$application"

@@ -1,5 +1,6 @@
 #include "platform/linux/SessionWindowSystem.h"
 
+#include "platform/linux/gnome/GnomeWindowSystem.h"
 #include "platform/linux/wayland/SwayWindowSystem.h"
 #include "platform/linux/x11/X11Workspace.h"
 
@@ -31,13 +32,18 @@ class UnknownWaylandWindows final : public WindowSystem {
 }  // namespace
 
 SessionEnvironment SessionEnvironment::fromProcess() {
-  return {environmentText("WAYLAND_DISPLAY"), environmentText("SWAYSOCK"), environmentText("DISPLAY")};
+  SessionEnvironment environment{environmentText("WAYLAND_DISPLAY"), environmentText("SWAYSOCK"),
+                                 environmentText("DISPLAY")};
+  environment.gnomeShell =
+      !environment.waylandDisplay.empty() && environment.swaySocket.empty() && gnomeShellOnSessionBus();
+  return environment;
 }
 
 SessionKind sessionKindOf(const SessionEnvironment& environment) {
   // Xwayland sets DISPLAY inside a Wayland session too: WAYLAND_DISPLAY decides.
   if (environment.waylandDisplay.empty()) return SessionKind::X11;
-  return environment.swaySocket.empty() ? SessionKind::UnsupportedWayland : SessionKind::Sway;
+  if (!environment.swaySocket.empty()) return SessionKind::Sway;
+  return environment.gnomeShell ? SessionKind::Gnome : SessionKind::UnsupportedWayland;
 }
 
 std::unique_ptr<WindowSystem> openSessionWindowSystem(const SessionEnvironment& environment) {
@@ -46,12 +52,15 @@ std::unique_ptr<WindowSystem> openSessionWindowSystem(const SessionEnvironment& 
       return std::make_unique<X11Workspace>();
     case SessionKind::Sway:
       return std::make_unique<SwayWindowSystem>(environment.swaySocket);
+    case SessionKind::Gnome:
+      return std::make_unique<GnomeWindowSystem>();
     case SessionKind::UnsupportedWayland:
       break;
   }
   std::fputs(
-      "morvel_ax_helper: this Wayland compositor offers no window list (SWAYSOCK is not set); frames, hit tests and "
-      "screen text need sway or another compositor with sway's IPC\n",
+      "morvel_ax_helper: this Wayland compositor offers no window list (neither SWAYSOCK nor GNOME Shell); frames, "
+      "hit tests and screen text need sway, another compositor with sway's IPC, or GNOME Shell with the helper's "
+      "extension\n",
       stderr);
   return std::make_unique<UnknownWaylandWindows>();
 }

@@ -2,9 +2,10 @@
 
 // The window system of the session the helper runs in, chosen once at start:
 // a Wayland session (WAYLAND_DISPLAY) is served through its compositor when
-// that is sway or another compositor speaking sway's IPC ($SWAYSOCK); any
-// other Wayland compositor offers clients no window list, so windows and their
-// places stay unknown there. Otherwise X11 (DISPLAY).
+// that is sway or another compositor speaking sway's IPC ($SWAYSOCK), or
+// through the helper's extension when it is GNOME Shell (its name on the
+// session bus); any other Wayland compositor offers clients no window list, so
+// windows and their places stay unknown there. Otherwise X11 (DISPLAY).
 
 #include "platform/linux/WindowSystem.h"
 
@@ -13,12 +14,13 @@
 
 namespace morvel::linux_ax {
 
-enum class SessionKind { X11, Sway, UnsupportedWayland };
+enum class SessionKind { X11, Sway, Gnome, UnsupportedWayland };
 
 struct SessionEnvironment {
   std::string waylandDisplay;  // empty when unset
   std::string swaySocket;
   std::string x11Display;
+  bool gnomeShell = false;  // asked of the session bus only in a Wayland session without sway
   static SessionEnvironment fromProcess();
 };
 

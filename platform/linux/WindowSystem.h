@@ -29,6 +29,9 @@ struct ClientWindow {
   // The toolkit measures accessible extents from this window's own surface
   // (a Wayland client), not from the screen (an X client, Xwayland's too).
   bool extentsFromSurface = false;
+  // Where that surface lies on the screen, a shadow the client draws around
+  // the window included, when the window system says; else it is inferred.
+  std::optional<PixelRect> surface{};
 };
 
 class WindowSystem {

@@ -95,5 +95,30 @@ TEST_F(OnCalcSheet, EveryOtherCommandAnswers) {
   EXPECT_TRUE(fingerprint->contains("axDigest")) << *fingerprint;
 }
 
+// Past row 131,072 a cell's index among the table's children no longer fits 32
+// bits. Calc names every cell by its address, the value of an empty one.
+TEST_F(OnCalcSheet, AtTheLastRowsTheShowingRowsAndCellsAreThoseOnScreen) {
+  ASSERT_FALSE(calcSheet("bottom", "").empty()) << "Calc did not move to its last row";
+  std::istringstream centre(calcSheet("centre", "B1048570"));
+  double x = 0;
+  double y = 0;
+  const bool placed = static_cast<bool>(centre >> x >> y);
+  auto structure = helper_->ask({{"cmd", "structure"}});
+  auto cell = helper_->ask({{"cmd", "element-at"}, {"x", x}, {"y", y}});
+  auto selector = helper_->ask({{"cmd", "selector-at"}, {"x", x}, {"y", y}});
+  auto found = selector ? helper_->ask({{"cmd", "find"}, {"selector", *selector}, {"timeoutMs", 0}}) : std::nullopt;
+  calcSheet("top", "");
+
+  ASSERT_TRUE(placed && structure && cell && selector);
+  const Json& rows = structure->value("rows", Json::array());
+  ASSERT_FALSE(rows.empty()) << *structure;
+  EXPECT_EQ(rows.back()["cells"][1].value("value", ""), "B1048576");
+  expectHas(cell, {{"found", true}, {"role", "AXCell"}, {"title", "B1048570"}});
+  const Json& path = selector->value("path", Json::array());
+  ASSERT_GE(path.size(), 2u) << *selector;
+  EXPECT_EQ(path[1].value("role", ""), "AXRow");
+  expectHas(found, {{"found", true}, {"frame", cell->value("frame", Json())}});
+}
+
 }  // namespace
 }  // namespace morvel::testing

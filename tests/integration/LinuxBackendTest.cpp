@@ -65,22 +65,6 @@ class BackendOnFixture : public OnSampleApp {
   LinuxAccessibility ax_{windows_};
 };
 
-TEST_F(BackendOnFixture, FrontmostApplicationIsTheFixtureWithItsWindowClassAsBundleId) {
-  auto front = ax_.frontmostApplication();
-  ASSERT_TRUE(front);
-  EXPECT_EQ(front->pid, fixture_->pid());
-  EXPECT_EQ(front->bundleId, "Morvel_contacts_app");
-  auto window = frontWindow();
-  ASSERT_TRUE(window);
-  EXPECT_EQ(ax::axString(ax_, *window, ax::AXRole), ax::AXWindow);
-  EXPECT_EQ(ax::axString(ax_, *window, ax::AXSubrole), ax::AXStandardWindow);
-  // GTK reports a top-level window with the window manager's frame around it.
-  auto frame = ax::axFrame(ax_, *window);
-  auto framed = framedWindowOf(fixture_->pid());
-  ASSERT_TRUE(frame && framed);
-  EXPECT_EQ(frameDictionary(*frame), frameJson(*framed));
-}
-
 // The real window system, but with the active window and the stacking that a
 // case gives: the toolkit keeps its window's active state meanwhile.
 class StagedWindowSystem final : public linux_ax::WindowSystem {
@@ -97,7 +81,22 @@ class StagedWindowSystem final : public linux_ax::WindowSystem {
   std::unique_ptr<linux_ax::GreyCapture> capture(const ax::Rect&) override { return nullptr; }
 };
 
+// The window manager's active window is the fixture's: its window class is its
+// bundle id, and GTK reports its window with the window manager's frame around it.
 TEST_F(BackendOnFixture, TheWindowInFrontIsTheWindowManagersNeverAnotherApplicationsActiveOne) {
+  auto fixtureApp = ax_.frontmostApplication();
+  ASSERT_TRUE(fixtureApp);
+  EXPECT_EQ(fixtureApp->pid, fixture_->pid());
+  EXPECT_EQ(fixtureApp->bundleId, "Morvel_contacts_app");
+  auto fixtureWindow = frontWindow();
+  ASSERT_TRUE(fixtureWindow);
+  EXPECT_EQ(ax::axString(ax_, *fixtureWindow, ax::AXRole), ax::AXWindow);
+  EXPECT_EQ(ax::axString(ax_, *fixtureWindow, ax::AXSubrole), ax::AXStandardWindow);
+  auto fixtureWindowFrame = ax::axFrame(ax_, *fixtureWindow);
+  auto fixtureFrame = framedWindowOf(fixture_->pid());
+  ASSERT_TRUE(fixtureWindowFrame && fixtureFrame);
+  EXPECT_EQ(frameDictionary(*fixtureWindowFrame), frameJson(*fixtureFrame));
+
   const std::int32_t otherPid = ::getpid();  // a process with no accessible window
   auto fixtureClients = windows_.clientsTopFirst();
   ASSERT_FALSE(fixtureClients.empty());
@@ -105,8 +104,6 @@ TEST_F(BackendOnFixture, TheWindowInFrontIsTheWindowManagersNeverAnotherApplicat
   auto otherOnTop = fixtureClients;
   otherOnTop.insert(otherOnTop.begin(), otherClient);
 
-  auto fixtureFrame = framedWindowOf(fixture_->pid());
-  ASSERT_TRUE(fixtureFrame);
   struct Case {
     const char* what;
     std::optional<linux_ax::WindowId> active;

@@ -34,7 +34,9 @@ const Json* rowWith(const Json& reply, const std::string& text) {
 
 using StructureOnContacts = OnSampleApp;
 
-TEST_F(StructureOnContacts, ReadsTheAccessibleTableAndItsAddButton) {
+// The accessible table and its add button; and the reads asked many at once
+// answer exactly as single reads do.
+TEST_F(StructureOnContacts, ReadsTheAccessibleTableAndItsAddButtonAsWithEveryReadAskedOnItsOwn) {
   HelperProcess helper;
   auto reply = helper.ask({{"cmd", "structure"}});
   ASSERT_TRUE(reply);
@@ -47,20 +49,10 @@ TEST_F(StructureOnContacts, ReadsTheAccessibleTableAndItsAddButton) {
   ASSERT_TRUE(reply->contains("addAffordance")) << *reply;
   EXPECT_EQ((*reply)["addAffordance"]["title"], "Add");
   EXPECT_EQ((*reply)["addAffordance"]["frame"], frameJson(fixture_->frameOf("add")));
-}
 
-// The reads asked many at once answer exactly as single reads do.
-TEST_F(StructureOnContacts, AnswersAsWithEveryReadAskedOnItsOwn) {
-  HelperProcess helper;
-  HelperProcess oneByOne(std::map<std::string, std::optional<std::string>>{{"MORVEL_AX_SERIAL_READS", "1"}});
   const Json add = {{"role", ax::AXButton}, {"title", "Add"}};
   const Json find = {{"cmd", "find"}, {"selector", {{"path", Json::array({add})}}}, {"timeoutMs", 0}};
-  for (const Json& request : {Json{{"cmd", "structure"}}, Json{{"cmd", "fields"}}, Json{{"cmd", "fingerprint"}}, find}) {
-    const auto fast = helper.ask(request);
-    ASSERT_TRUE(fast) << request;
-    EXPECT_EQ(fast->value("found", fast->contains("axDigest")), true) << *fast;
-    EXPECT_EQ(fast, oneByOne.ask(request)) << request;
-  }
+  expectSameAsSerialReads(helper, {Json{{"cmd", "structure"}}, Json{{"cmd", "fields"}}, Json{{"cmd", "fingerprint"}}, find});
 }
 
 class StructureOnPaintedList : public OnSampleApp {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace morvel::linux_ax {
 namespace {
 
@@ -42,6 +45,28 @@ TEST(CellRange, TheCellsBetweenTheCornersWithinTheTableAndTheBounds) {
     EXPECT_EQ(range->rowCount, c.expected->rowCount) << c.name;
     EXPECT_EQ(range->firstColumn, c.expected->firstColumn) << c.name;
     EXPECT_EQ(range->columnCount, c.expected->columnCount) << c.name;
+  }
+}
+
+TEST(CellRange, AWrappedIndexStandsForEveryRowThatWrapsToIt) {
+  using Cells = std::vector<std::pair<int, int>>;
+  const struct {
+    const char* name;
+    std::int32_t index;
+    TableSize size;
+    Cells expected;
+  } cases[] = {
+      {"B1000003 of a sheet, below zero", -795836415, sheet,
+       Cells{{213570, 1}, {475714, 1}, {737858, 1}, {1000002, 1}}},
+      {"B4 of a sheet, as far down as it fits", 49153, sheet, Cells{{3, 1}, {262147, 1}, {524291, 1}, {786435, 1}}},
+      {"columns that do not divide the wrap", 0, TableSize{5000000, 1000}, Cells{{0, 0}, {4294967, 296}}},
+      {"no index", -1, sheet, Cells{}},
+      {"a table too small to wrap", 5, TableSize{1000, 100}, Cells{}},
+  };
+  for (const auto& c : cases) {
+    Cells found;
+    for (CellPosition position : wrappedIndexPositions(c.index, c.size)) found.emplace_back(position.row, position.column);
+    EXPECT_EQ(found, c.expected) << c.name;
   }
 }
 

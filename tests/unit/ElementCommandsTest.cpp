@@ -53,7 +53,7 @@ TEST(ElementDescriptor, CarriesEveryReadableTextExactlyAndTheValueOnlyOnRequest)
   EXPECT_EQ(elementDescriptor(fixture.ax(), fixture.element("bare"), true), (json{{"index", 0}}));
 }
 
-TEST(SiblingIndex, CountsOnlyChildrenOfTheSameRoleInChildOrderReadingEachRoleOnce) {
+TEST(SiblingIndex, CountsOnlyListedChildrenOfTheSameRoleInChildOrderReadingEachRoleOnce) {
   SimDesktopFixture fixture(windowScene({
       node("b0", {{ax::AXRole, ax::AXButton}}),
       node("t0", {{ax::AXRole, ax::AXStaticText}}),
@@ -79,9 +79,8 @@ TEST(SiblingIndex, CountsOnlyChildrenOfTheSameRoleInChildOrderReadingEachRoleOnc
   EXPECT_EQ(fixture.stats()["reads"], 3 + 8);
   EXPECT_EQ(ax::siblingIndex(ax, fixture.element("app")), 0);
   EXPECT_EQ(fixture.stats()["reads"], 1);
-}
 
-TEST(SiblingIndex, IsZeroWithoutParentOrWhenTheParentDoesNotListTheElement) {
+  // Zero without a parent or when the parent does not list the element.
   json scene = windowScene({
       node("listed", {{ax::AXRole, ax::AXButton}}),
       node("hidden", {{ax::AXRole, ax::AXButton}}),
@@ -91,14 +90,11 @@ TEST(SiblingIndex, IsZeroWithoutParentOrWhenTheParentDoesNotListTheElement) {
   scene["applications"][0]["windows"].push_back(
       {{"id", "second-window"}, {"attrs", {{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "Other"}}}});
   scene["elements"] = {node("orphan", {{ax::AXRole, ax::AXButton}})};
-  SimDesktopFixture fixture(scene);
-  ax::Accessibility& ax = fixture.ax();
-
-  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("hidden")), 0);
-  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("orphan")), 0);
-  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("app")), 0);
+  SimDesktopFixture unlisted(scene);
+  EXPECT_EQ(ax::siblingIndex(unlisted.ax(), unlisted.element("hidden")), 0);
+  EXPECT_EQ(ax::siblingIndex(unlisted.ax(), unlisted.element("orphan")), 0);
   // A window is counted among the application's windows.
-  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("second-window")), 1);
+  EXPECT_EQ(ax::siblingIndex(unlisted.ax(), unlisted.element("second-window")), 1);
 }
 
 json framed(json attrs, double x, double y, double w, double h) {

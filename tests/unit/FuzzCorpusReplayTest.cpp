@@ -81,7 +81,9 @@ TEST(RequestPathCheck, FlagsMissingRepliesWrongIdsMisjudgedLinesAndLongWaits) {
 // than what the fuzzers' length limit lets them try.
 TEST(RequestPathCheck, HostileInputsAtFullSize) {
   const std::string deepArrays(100000, '[');
-  std::string deepId = "{\"id\":" + std::string(20000, '[') + std::string(20000, ']') + ",\"cmd\":\"ping\"}\n";
+  // Refused as too deep, and the next line, nested a little, is served.
+  const std::string deepId = "{\"id\":" + std::string(20000, '[') + std::string(20000, ']') +
+                             ",\"cmd\":\"ping\"}\n{\"id\":[[[1]]],\"cmd\":\"ping\"}\n";
   const std::string longLine = "{\"id\":\"" + std::string(3 << 20, 'x') + "\",\"cmd\":\"focused\"}\n";
   const std::string manyLines = [] {
     std::string lines;

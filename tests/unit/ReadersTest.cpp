@@ -21,10 +21,12 @@ namespace {
 using ax::Element;
 using namespace testing;  // the scene builders
 
-TEST(Readers, ReadTextBooleansAndElementsOnlyFromTheirOwnKinds) {
+TEST(Readers, ReadTextBooleansElementsAndChildrenOnlyFromTheirOwnKinds) {
   SimDesktopFixture sim(json::parse(R"({"elements": [{"id": "e", "attrs": {
       "one": 1, "half": 0.5, "flag": true, "empty": "", "list": ["x"], "me": {"ref": "e"},
-      "other": {"other": "url"}, "point": {"point": [1, 2]}}}]})"));
+      "other": {"other": "url"}, "point": {"point": [1, 2]}}},
+      {"id": "p", "attrs": {"AXChildren": [{"ref": "a"}, "text", 3, {"ref": "b"}], "notArray": {"ref": "a"}}},
+      {"id": "a"}, {"id": "b"}]})"));
   ax::Accessibility& ax = sim.ax();
   const ax::Element e = sim.element("e");
 
@@ -38,12 +40,8 @@ TEST(Readers, ReadTextBooleansAndElementsOnlyFromTheirOwnKinds) {
   EXPECT_FALSE(ax::axBool(ax, e, "one"));
   EXPECT_TRUE(ax::axElementAttr(ax, e, "me"));
   EXPECT_FALSE(ax::axElementAttr(ax, e, "list"));
-}
 
-TEST(Readers, ChildrenKeepOnlyElementItemsInOrder) {
-  SimDesktopFixture sim(json::parse(R"({"elements": [
-      {"id": "p", "attrs": {"AXChildren": [{"ref": "a"}, "text", 3, {"ref": "b"}], "notArray": {"ref": "a"}}},
-      {"id": "a"}, {"id": "b"}]})"));
+  // Children keep only the element items, in order.
   auto children = ax::axChildren(sim.ax(), sim.element("p"), ax::AXChildren);
   ASSERT_EQ(children.size(), 2u);
   EXPECT_TRUE(sim.ax().isSameElement(children[0], sim.element("a")));

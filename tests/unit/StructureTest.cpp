@@ -2,6 +2,7 @@
 // recognised text, and the command that chooses between them.
 
 #include "accessibility/AXNames.h"
+#include "accessibility/ForwardingAccessibility.h"
 #include "commands/AddAffordance.h"
 #include "commands/RowSerialization.h"
 #include "commands/StructureCommand.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -209,6 +211,27 @@ TEST(SerializeRows, GivesEachCellTheFirstValueOrTitleOfItsSubtree) {
   EXPECT_EQ(values, (std::vector<std::string>{"value", "Name", " ", "0", "four down", "-", "-", "late"}));
 }
 
+// The most items of "AXRows" the desktop handed over in one read.
+class RowsHandedOver final : public ax::ForwardingAccessibility {
+ public:
+  using ForwardingAccessibility::ForwardingAccessibility;
+  std::optional<ax::AttrValue> copyAttributeValue(const ax::Element& element, std::string_view attribute) override {
+    return counted(ForwardingAccessibility::copyAttributeValue(element, attribute), attribute);
+  }
+  std::optional<ax::AttrValue> copyAttributeValues(const ax::Element& element, std::string_view attribute,
+                                                   std::size_t maxCount) override {
+    return counted(ForwardingAccessibility::copyAttributeValues(element, attribute, maxCount), attribute);
+  }
+  std::size_t most = 0;
+
+ private:
+  std::optional<ax::AttrValue> counted(std::optional<ax::AttrValue> value, std::string_view attribute) {
+    const auto* items = value ? value->get<ax::AttrArray>() : nullptr;
+    if (attribute == ax::AXRows && items != nullptr) most = std::max(most, items->size());
+    return value;
+  }
+};
+
 TEST(SerializeRows, KeepsTheFirst200RowsAndTheFirst40CellsOfEachRowReadingNoFurtherRows) {
   // Rows listed by the table's rows attribute, or its children of the row role.
   auto serialized = [](int count, bool listed) {
@@ -224,7 +247,9 @@ TEST(SerializeRows, KeepsTheFirst200RowsAndTheFirst40CellsOfEachRowReadingNoFurt
     table["children"] = listed ? json::array() : rows;
     SimDesktopFixture fixture(windowScene(json::array({std::move(table)}), listed ? rows : json::array()));
     fixture.stats();
-    const json result = serializeRows(fixture.ax(), fixture.element("table"));
+    RowsHandedOver desktop(fixture.ax());
+    const json result = serializeRows(desktop, fixture.element("table"));
+    EXPECT_LE(desktop.most, 200u);
     EXPECT_EQ(result.size(), 200u);
     EXPECT_EQ(result.back()["index"], 199);
     EXPECT_EQ(result.back()["cells"].size(), 40u);

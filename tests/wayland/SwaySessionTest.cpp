@@ -123,7 +123,7 @@ class ContactsOnSway : public ::testing::Test {
   static inline bool started_ = false;
 };
 
-TEST_F(ContactsOnSway, ElementAtAndFocusedAnswerInGlobalCoordinates) {
+TEST_F(ContactsOnSway, CommandsAnswerInGlobalCoordinatesAndScreenTextComesFromTheWindowsPixels) {
   const ScreenRect button = frameOf("add");
   expectHas(ask(atCentreOf("element-at", button)),
             {{"found", true}, {"role", ax::AXButton}, {"title", "Add"}, {"frame", frameJson(button)}});
@@ -131,18 +131,13 @@ TEST_F(ContactsOnSway, ElementAtAndFocusedAnswerInGlobalCoordinates) {
   // Bare background of the output, outside every window.
   expectHas(ask({{"cmd", "element-at"}, {"x", 1919}, {"y", 1079}}), {{"found", false}});
   expectHas(ask({{"cmd", "focused"}}), {{"found", true}, {"role", ax::AXTextField}, {"frame", frameJson(frameOf("name"))}});
-}
+  expectHas(ask({{"cmd", "fields"}}), {{"found", true}, {"windowTitle", "Contacts"}, {"fieldCount", 6}});
+  expectHas(ask({{"cmd", "selector-at"}, {"x", button.x + 5}, {"y", button.y + 5}}), {{"found", true}});
 
-TEST_F(ContactsOnSway, WindowCommandsNameTheFrontWindowAndScreenTextComesFromItsPixels) {
-  const ScreenRect window = frameOf("window");
-  auto fields = ask({{"cmd", "fields"}});
-  expectHas(fields, {{"found", true}, {"windowTitle", "Contacts"}, {"fieldCount", 6}});
-  expectHas(ask({{"cmd", "selector-at"}, {"x", frameOf("add").x + 5}, {"y", frameOf("add").y + 5}}), {{"found", true}});
-
-  auto fingerprint = ask(regionRequest("fingerprint", window));
+  auto fingerprint = ask(regionRequest("fingerprint", frameOf("window")));
   expectHas(fingerprint, {{"windowTitle", "Contacts"}});
   EXPECT_NE(fingerprint->value("ocrDigest", std::string(emptyDigest)), emptyDigest);
-  EXPECT_NE(textAround(frameOf("add")).find("Add"), std::string::npos);
+  EXPECT_NE(textAround(button).find("Add"), std::string::npos);
 }
 
 // Menus are surfaces of their own, which sway's tree does not list.

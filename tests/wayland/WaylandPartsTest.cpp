@@ -269,7 +269,7 @@ TEST(SurfacePlacement, TheVisibleWindowStartsWhereTheShadowEnds) {
   }
 }
 
-TEST(SessionWindowSystem, WaylandDecidesOverXwaylandAndSwayNeedsItsSocket) {
+TEST(SessionWindowSystem, WaylandDecidesOverXwaylandAndTheCompositorNeedsItsSocketOrBusName) {
   struct Case {
     SessionEnvironment environment;
     SessionKind kind;
@@ -280,6 +280,9 @@ TEST(SessionWindowSystem, WaylandDecidesOverXwaylandAndSwayNeedsItsSocket) {
       {{"", "", ""}, SessionKind::X11},
       {{"wayland-1", "/run/sway.sock", ":0"}, SessionKind::Sway},
       {{"wayland-0", "", ":0"}, SessionKind::UnsupportedWayland},
+      {{"wayland-0", "", ":0", true}, SessionKind::Gnome},
+      {{"wayland-1", "/run/sway.sock", "", true}, SessionKind::Sway},
+      {{"", "", ":0", true}, SessionKind::X11},
   };
   for (const Case& each : cases) {
     EXPECT_EQ(sessionKindOf(each.environment), each.kind) << each.environment.waylandDisplay;

@@ -383,6 +383,10 @@ void AtspiReader::prefetch(const std::vector<AccessibleRef>& accessibles, ReadPa
   if (concurrentReads_) readConcurrently(guard_, memo_, accessibles, parts);
 }
 
+void AtspiReader::prefetchCells(AtspiAccessible* table, const std::vector<CellPosition>& cells) {
+  if (concurrentReads_ && hasTable(table)) readCellsConcurrently(guard_, memo_, table, cells);
+}
+
 bool AtspiReader::hasInterface(AtspiAccessible* accessible, const char* name) {
   using InterfaceTest = bool (*)(AtspiAccessible*);
   static const std::pair<std::string_view, InterfaceTest> tests[] = {
@@ -499,7 +503,7 @@ AccessibleRef AtspiReader::tableCell(AtspiAccessible* table, int row, int column
 
 std::optional<int> AtspiReader::indexInParent(AtspiAccessible* accessible) {
   auto index = guard_.run(accessible, [&](GError** error) { return atspi_accessible_get_index_in_parent(accessible, error); });
-  if (!index || *index < 0) return std::nullopt;
+  if (!index) return std::nullopt;
   return *index;
 }
 

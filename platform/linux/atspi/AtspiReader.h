@@ -76,6 +76,8 @@ class AtspiReader {
   // Asks `parts` of all of `accessibles` at once, ahead of the single reads that
   // are about to ask them one by one (see ConcurrentReads).
   void prefetch(const std::vector<AccessibleRef>& accessibles, ReadParts parts);
+  // Asks `table` for all of `cells` at once, ahead of tableCell.
+  void prefetchCells(AtspiAccessible* table, const std::vector<CellPosition>& cells);
   // Reads the role, states and child count of every element below `root`, at
   // most `mostElements` of them, all at once, and from the counts the children
   // of each, where they add up to the elements the application listed; for
@@ -97,6 +99,8 @@ class AtspiReader {
   std::optional<int> tableRowCount(AtspiAccessible* table);
   std::optional<int> tableColumnCount(AtspiAccessible* table);
   AccessibleRef tableCell(AtspiAccessible* table, int row, int column);
+  // The index as the application numbers it: below zero it means none, or that
+  // the number wrapped around (see wrappedIndexPositions).
   std::optional<int> indexInParent(AtspiAccessible* accessible);
   // The row and the column of the child at `index` of `table`.
   std::optional<int> tableRowAtIndex(AtspiAccessible* table, int index);

@@ -1,6 +1,8 @@
 #include "platform/linux/atspi/CellRange.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 namespace morvel::linux_ax {
 namespace {
@@ -30,6 +32,19 @@ std::optional<CellRange> cellsBetween(std::optional<CellPosition> topLeft, std::
   auto columns = spanBetween(from.column, to.column, size.columns, mostColumns);
   if (!rows || !columns) return std::nullopt;
   return CellRange{rows->first, rows->count, columns->first, columns->count};
+}
+
+std::vector<CellPosition> wrappedIndexPositions(std::int32_t index, TableSize size) {
+  std::vector<CellPosition> positions;
+  const std::int64_t cells = std::int64_t{size.rows} * size.columns;
+  if (index == -1 || size.columns <= 0 || cells <= std::numeric_limits<std::int32_t>::max()) return positions;
+  constexpr std::int64_t wrap = std::int64_t{1} << 32;
+  // The index as the unsigned count it was before it wrapped, then once more for
+  // every further time round.
+  for (std::int64_t number = static_cast<std::uint32_t>(index); number < cells; number += wrap) {
+    positions.push_back({static_cast<int>(number / size.columns), static_cast<int>(number % size.columns)});
+  }
+  return positions;
 }
 
 }  // namespace morvel::linux_ax

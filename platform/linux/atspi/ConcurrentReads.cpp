@@ -9,7 +9,13 @@
 #include <climits>
 #include <array>
 #include <memory>
+#include <optional>
 #include <string_view>
+
+// libatspi's own way from a reply's (bus name, path) to its accessible: the one
+// object per path that its event handling keeps current. Exported, though not
+// in the public headers.
+extern "C" AtspiAccessible* _atspi_ref_accessible(const char* app, const char* path);
 
 namespace morvel::linux_ax {
 namespace {
@@ -17,6 +23,7 @@ namespace {
 constexpr const char* accessibleInterface = "org.a11y.atspi.Accessible";
 constexpr const char* componentInterface = "org.a11y.atspi.Component";
 constexpr const char* textInterface = "org.a11y.atspi.Text";
+constexpr const char* tableInterface = "org.a11y.atspi.Table";
 // Questions in flight at once: enough to keep an application busy, few enough
 // that one batch never floods the bus's queues.
 constexpr std::size_t mostInFlight = 512;
@@ -31,10 +38,11 @@ struct DBusPendingUnref {
 };
 using PendingPtr = std::unique_ptr<DBusPendingCall, DBusPendingUnref>;
 
-// One question on its way.
+// One question on its way: a part of an element, or a cell of a table.
 struct Question {
   AccessibleRef accessible;
   ReadPart part;
+  std::optional<CellPosition> cell;
   PendingPtr pending;
 };
 
@@ -82,6 +90,18 @@ MessagePtr questionFor(AtspiAccessible* accessible, ReadPart part) {
       }
       return {};
     }
+  }
+  return {};
+}
+
+MessagePtr cellQuestion(AtspiAccessible* table, CellPosition cell) {
+  MessagePtr message(
+      dbus_message_new_method_call(table->parent.app->bus_name, table->parent.path, tableInterface, "GetAccessibleAt"));
+  const dbus_int32_t row = cell.row;
+  const dbus_int32_t column = cell.column;
+  if (message &&
+      dbus_message_append_args(message.get(), DBUS_TYPE_INT32, &row, DBUS_TYPE_INT32, &column, DBUS_TYPE_INVALID)) {
+    return message;
   }
   return {};
 }
@@ -200,6 +220,24 @@ void keep(ElementFacts& facts, ReadPart part, DBusMessage* reply) {
   }
 }
 
+// Keeps a table's cell, as AtspiReader::tableCell would have.
+void keepCell(ElementFacts& table, CellPosition cell, DBusMessage* reply) {
+  DBusMessageIter iter;
+  if (!dbus_message_iter_init(reply, &iter) || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_STRUCT) return;
+  DBusMessageIter fields;
+  dbus_message_iter_recurse(&iter, &fields);
+  const char* busName = nullptr;
+  const char* path = nullptr;
+  if (dbus_message_iter_get_arg_type(&fields) != DBUS_TYPE_STRING) return;
+  dbus_message_iter_get_basic(&fields, &busName);
+  dbus_message_iter_next(&fields);
+  if (dbus_message_iter_get_arg_type(&fields) != DBUS_TYPE_OBJECT_PATH) return;
+  dbus_message_iter_get_basic(&fields, &path);
+  if (busName == nullptr || path == nullptr || std::string_view(path) == ATSPI_DBUS_PATH_NULL) return;
+  AccessibleRef accessible = AccessibleRef::adopt(_atspi_ref_accessible(busName, path));
+  if (accessible) table.cells.emplace(std::pair{cell.row, cell.column}, std::move(accessible));
+}
+
 class Batch {
  public:
   Batch(CallGuard& guard, RequestMemo& memo) : guard_(guard), memo_(memo) {}
@@ -208,18 +246,11 @@ class Batch {
   ~Batch() { gather(); }
 
   void ask(AtspiAccessible* accessible, ReadPart part) {
-    const std::string* application = CallGuard::applicationOf(accessible);
-    if (application == nullptr || accessible->parent.path == nullptr || !guard_.ping(*application)) return;
-    MessagePtr message = questionFor(accessible, part);
-    DBusPendingCall* pending = nullptr;
-    const int timeout = static_cast<int>(guard_.timeoutFor(*application).count());
-    if (!message || !dbus_connection_send_with_reply(accessible->parent.app->bus, message.get(), &pending, timeout) ||
-        pending == nullptr) {
-      return;
-    }
-    guard_.countCalls(1);
-    inFlight_.push_back({AccessibleRef::share(accessible), part, PendingPtr(pending)});
-    if (inFlight_.size() >= mostInFlight) gather();
+    if (askable(accessible)) send(accessible, questionFor(accessible, part), part, std::nullopt);
+  }
+
+  void askCell(AtspiAccessible* table, CellPosition cell) {
+    if (askable(table)) send(table, cellQuestion(table, cell), ReadPart{}, cell);
   }
 
   // Waits for every answer in flight; they come in the order asked.
@@ -237,12 +268,34 @@ class Batch {
         if (dbus_message_is_error(reply.get(), DBUS_ERROR_NO_REPLY)) guard_.markHung(*application);
         continue;
       }
-      keep(memo_.factsOf(question.accessible.get()), question.part, reply.get());
+      ElementFacts& facts = memo_.factsOf(question.accessible.get());
+      if (question.cell) {
+        keepCell(facts, *question.cell, reply.get());
+      } else {
+        keep(facts, question.part, reply.get());
+      }
     }
     inFlight_.clear();
   }
 
  private:
+  bool askable(AtspiAccessible* accessible) {
+    const std::string* application = CallGuard::applicationOf(accessible);
+    return application != nullptr && accessible->parent.path != nullptr && guard_.ping(*application);
+  }
+
+  void send(AtspiAccessible* accessible, MessagePtr message, ReadPart part, std::optional<CellPosition> cell) {
+    const int timeout = static_cast<int>(guard_.timeoutFor(*CallGuard::applicationOf(accessible)).count());
+    DBusPendingCall* pending = nullptr;
+    if (!message || !dbus_connection_send_with_reply(accessible->parent.app->bus, message.get(), &pending, timeout) ||
+        pending == nullptr) {
+      return;
+    }
+    guard_.countCalls(1);
+    inFlight_.push_back({AccessibleRef::share(accessible), part, cell, PendingPtr(pending)});
+    if (inFlight_.size() >= mostInFlight) gather();
+  }
+
   CallGuard& guard_;
   RequestMemo& memo_;
   std::vector<Question> inFlight_;
@@ -274,6 +327,15 @@ void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<Acc
                            TextPart}) {
       if ((parts & part) != 0 && !known(facts, accessible.get(), part)) batch.ask(accessible.get(), part);
     }
+  }
+  batch.gather();
+}
+
+void readCellsConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible* table,
+                           const std::vector<CellPosition>& cells) {
+  Batch batch(guard, memo);
+  for (CellPosition cell : cells) {
+    if (!memo.factsOf(table).cells.contains({cell.row, cell.column})) batch.askCell(table, cell);
   }
   batch.gather();
 }

@@ -37,4 +37,9 @@ InterfaceBits interfaceBitOf(std::string_view name);
 void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<AccessibleRef>& accessibles,
                       ReadParts parts);
 
+// Asks `table` for each of `cells` (row, column) that the memo does not hold
+// yet, all at once, into the table's cells in the memo.
+void readCellsConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible* table,
+                           const std::vector<CellPosition>& cells);
+
 }  // namespace morvel::linux_ax

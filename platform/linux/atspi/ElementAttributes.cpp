@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <utility>
 
 namespace morvel::linux_ax {
 namespace {
@@ -129,13 +130,14 @@ bool isHugeTableElement(AtspiReader& reader, AtspiAccessible* accessible) {
   return (role == ATSPI_ROLE_TABLE || role == ATSPI_ROLE_TREE_TABLE) && isHugeTable(reader, accessible);
 }
 
-// The rows a huge table shows, each read in the columns that show.
-AttrArray showingRows(AtspiReader& reader, AtspiAccessible* table) {
+// The rows a huge table shows, at most `mostRows`, each read in the columns that show.
+AttrArray showingRows(AtspiReader& reader, AtspiAccessible* table, int mostRows = INT_MAX) {
   AttrArray rows;
   auto cells = showingCellsOf(reader, table);
   if (!cells) return rows;
   const ColumnSpan columns{cells->firstColumn, cells->columnCount};
-  for (int row = cells->firstRow; row < cells->firstRow + cells->rowCount; ++row) {
+  const int rowCount = std::min(cells->rowCount, mostRows);
+  for (int row = cells->firstRow; row < cells->firstRow + rowCount; ++row) {
     rows.emplace_back(makeRowElement(AccessibleRef::share(table), row, columns));
   }
   return rows;
@@ -173,12 +175,13 @@ bool isRowContainer(const std::string& axRole) {
   return axRole == ax::AXTable || axRole == ax::AXOutline || axRole == ax::AXList || axRole == ax::AXGrid;
 }
 
-// Rows through the Table interface: the row objects that hold each row's first
-// cell, or rows made from row indices when the cells sit directly in the table.
-std::optional<AttrArray> tableRows(AtspiReader& reader, AtspiAccessible* table) {
+// Rows through the Table interface, at most `mostRows`: the row objects that
+// hold each row's first cell, or rows made from row indices when the cells sit
+// directly in the table.
+std::optional<AttrArray> tableRows(AtspiReader& reader, AtspiAccessible* table, int mostRows) {
   auto rowCount = reader.tableRowCount(table);
   if (!rowCount) return std::nullopt;
-  const int rows = std::min(*rowCount, mostRowsRead);
+  const int rows = std::min({*rowCount, mostRowsRead, mostRows});
   AttrArray items;
   if (rows == 0) return items;
   AccessibleRef firstCell = reader.tableCell(table, 0, 0);
@@ -189,7 +192,10 @@ std::optional<AttrArray> tableRows(AtspiReader& reader, AtspiAccessible* table) 
     return items;
   }
   AccessibleRef previous;
-  for (int row = 0; row < rows; ++row) {
+  // Rows that span several table rows are met more than once: reading goes on
+  // past `rows` until as many distinct rows are found, or the table ends.
+  const int lastRow = std::min(*rowCount, mostRowsRead);
+  for (int row = 0; row < lastRow && std::cmp_less(items.size(), rows); ++row) {
     AccessibleRef cell = row == 0 ? firstCell : reader.tableCell(table, row, 0);
     if (!cell) continue;
     AccessibleRef rowObject = row == 0 ? firstParent : reader.parent(cell.get());
@@ -205,13 +211,14 @@ Reading rowsOf(AttributeSources& sources, AtspiAccessible* accessible) {
   auto mapped = axRoleOf(reader, accessible);
   if (!mapped || !isRowContainer(mapped->role)) return std::nullopt;
   if (reader.hasTable(accessible)) {
-    if (isHugeTable(reader, accessible)) return AttrValue(showingRows(reader, accessible));
-    if (auto rows = tableRows(reader, accessible)) return AttrValue(std::move(*rows));
+    if (isHugeTable(reader, accessible)) return AttrValue(showingRows(reader, accessible, sources.mostItems));
+    if (auto rows = tableRows(reader, accessible, sources.mostItems)) return AttrValue(std::move(*rows));
   }
   auto children = shownChildren(reader, accessible, mostChildren);
   if (!children) return std::nullopt;
   std::vector<AccessibleRef> rows;
   for (AccessibleRef& child : *children) {
+    if (std::cmp_greater_equal(rows.size(), sources.mostItems)) break;
     auto childRole = axRoleOf(reader, child.get());
     if (childRole && childRole->role == ax::AXRow) rows.push_back(std::move(child));
   }
@@ -327,9 +334,16 @@ ColumnSpan columnsOf(AtspiReader& reader, const TableRowNode& row) {
   return ColumnSpan{0, columns ? std::min(*columns, mostColumnsRead) : 0};
 }
 
+std::vector<CellPosition> cellPositionsIn(int row, ColumnSpan columns) {
+  std::vector<CellPosition> positions;
+  for (int column = columns.first; column < columns.first + columns.count; ++column) positions.push_back({row, column});
+  return positions;
+}
+
 std::vector<AccessibleRef> rowCells(AtspiReader& reader, const TableRowNode& row) {
   std::vector<AccessibleRef> cells;
   const ColumnSpan columns = columnsOf(reader, row);
+  reader.prefetchCells(row.table(), cellPositionsIn(row.row(), columns));
   for (int column = columns.first; column < columns.first + columns.count; ++column) {
     if (AccessibleRef cell = reader.tableCell(row.table(), row.row(), column)) cells.push_back(std::move(cell));
   }
@@ -382,6 +396,16 @@ std::optional<ax::AttrValue> readSystemWideAttribute(AttributeSources& sources, 
   }
   if (attribute == ax::AXChildren) return elementList(sources.applications.all());
   return std::nullopt;
+}
+
+void readRowCellsAhead(AtspiReader& reader, const std::vector<const TableRowNode*>& rows) {
+  std::map<AtspiAccessible*, std::vector<CellPosition>> cellsByTable;
+  for (const TableRowNode* row : rows) {
+    std::vector<CellPosition> positions = cellPositionsIn(row->row(), columnsOf(reader, *row));
+    auto& cells = cellsByTable[row->table()];
+    cells.insert(cells.end(), positions.begin(), positions.end());
+  }
+  for (const auto& [table, cells] : cellsByTable) reader.prefetchCells(table, cells);
 }
 
 std::optional<ax::AttrValue> readRowAttribute(AttributeSources& sources, const TableRowNode& row,

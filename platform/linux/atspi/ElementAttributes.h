@@ -9,8 +9,10 @@
 #include "platform/linux/atspi/FocusTracker.h"
 #include "platform/linux/atspi/RoleMapping.h"
 
+#include <climits>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace morvel::linux_ax {
 
@@ -18,6 +20,8 @@ struct AttributeSources {
   AtspiReader& reader;
   Applications& applications;
   const FocusTracker& focus;
+  // The most items an array attribute is read to (AXRows stops there).
+  int mostItems = INT_MAX;
 };
 
 std::optional<AxRole> axRoleOf(AtspiReader& reader, AtspiAccessible* accessible);
@@ -25,6 +29,8 @@ std::optional<AxRole> axRoleOf(AtspiReader& reader, AtspiAccessible* accessible)
 std::optional<ax::AttrValue> readElementAttribute(AttributeSources& sources, AtspiAccessible* accessible,
                                                   std::string_view attribute);
 std::optional<ax::AttrValue> readSystemWideAttribute(AttributeSources& sources, std::string_view attribute);
+// Asks for the cells of all of `rows` at once, ahead of the reads of their children.
+void readRowCellsAhead(AtspiReader& reader, const std::vector<const TableRowNode*>& rows);
 std::optional<ax::AttrValue> readRowAttribute(AttributeSources& sources, const TableRowNode& row,
                                               std::string_view attribute);
 

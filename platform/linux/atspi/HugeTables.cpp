@@ -14,6 +14,26 @@ std::optional<CellPosition> cellAt(AtspiReader& reader, AtspiAccessible* table, 
   return cellPositionIn(reader, table, cell.get());
 }
 
+bool isOnScreen(const std::optional<PixelRect>& extents) {
+  return extents && extents->width > 0 && extents->height > 0;
+}
+
+// Which of `candidates` is `cell`: the same object, or the cell on screen where
+// it is (an application may hand out a new object for a cell each time). Asked
+// one by one: the first is mostly the one, and a spreadsheet is slow to make a
+// cell far from what it shows.
+std::optional<CellPosition> positionAmong(AtspiReader& reader, AtspiAccessible* table, AtspiAccessible* cell,
+                                          const std::vector<CellPosition>& candidates) {
+  const std::optional<PixelRect> extents = reader.screenExtents(cell);
+  for (CellPosition candidate : candidates) {
+    AccessibleRef other = reader.tableCell(table, candidate.row, candidate.column);
+    if (!other) continue;
+    if (sameAccessible(other.get(), cell)) return candidate;
+    if (isOnScreen(extents) && reader.screenExtents(other.get()) == extents) return candidate;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<TableSize> tableSizeOf(AtspiReader& reader, AtspiAccessible* table) {
@@ -57,6 +77,11 @@ std::optional<CellRange> showingCellsOf(AtspiReader& reader, AtspiAccessible* ta
 std::optional<CellPosition> cellPositionIn(AtspiReader& reader, AtspiAccessible* table, AtspiAccessible* cell) {
   auto index = reader.indexInParent(cell);
   if (!index) return std::nullopt;
+  if (auto size = tableSizeOf(reader, table)) {
+    const std::vector<CellPosition> candidates = wrappedIndexPositions(*index, *size);
+    if (!candidates.empty()) return positionAmong(reader, table, cell, candidates);
+  }
+  if (*index < 0) return std::nullopt;
   auto row = reader.tableRowAtIndex(table, *index);
   auto column = row ? reader.tableColumnAtIndex(table, *index) : std::nullopt;
   if (!row || !column) return std::nullopt;

@@ -8,6 +8,7 @@
 #include "platform/linux/atspi/WindowSystemElements.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -29,6 +30,18 @@ ReadParts readPartsOf(std::string_view attribute) {
     return InterfacesPart | ExtentsPart;
   }
   return 0;
+}
+
+// The elements libatspi does not hold, which an application made when asked for
+// them (a sheet's cells): mostly childless, and a count of none, asked of all of
+// them at once, answers their children without a call each. Counts of the others
+// would only add calls: libatspi holds what their children are made of.
+std::vector<AccessibleRef> madeOnDemand(const std::vector<AccessibleRef>& accessibles) {
+  std::vector<AccessibleRef> made;
+  for (const AccessibleRef& accessible : accessibles) {
+    if (!heldInLibraryCache(accessible.get(), ATSPI_CACHE_ROLE)) made.push_back(accessible);
+  }
+  return made;
 }
 
 bool serialReadsWanted() {
@@ -85,6 +98,17 @@ std::optional<ax::AttrValue> LinuxAccessibility::copyAttributeValue(const ax::El
   }
   if (const auto* row = element.nodeAs<TableRowNode>()) return readRowAttribute(sources, *row, attribute);
   return std::nullopt;
+}
+
+std::optional<ax::AttrValue> LinuxAccessibility::copyAttributeValues(const ax::Element& element,
+                                                                     std::string_view attribute, std::size_t maxCount) {
+  // A table's rows are read only as far as they are wanted: each costs a call.
+  const auto* node = element.nodeAs<AccessibleNode>();
+  if (attribute != ax::AXRows || node == nullptr || node->isSystemWide() || !treeReachable()) {
+    return Accessibility::copyAttributeValues(element, attribute, maxCount);
+  }
+  AttributeSources sources{reader_, applications_, focus_, static_cast<int>(std::min<std::size_t>(maxCount, INT_MAX))};
+  return readElementAttribute(sources, node->get(), attribute);
 }
 
 std::optional<ax::Element> LinuxAccessibility::copyElementAtPosition(const ax::Element& systemWide, float x, float y) {
@@ -177,14 +201,21 @@ void LinuxAccessibility::readAhead(const std::vector<ax::Element>& elements,
   ReadParts parts = 0;
   for (std::string_view attribute : attributes) parts |= readPartsOf(attribute);
   std::vector<AccessibleRef> accessibles;
+  std::vector<const TableRowNode*> rows;
   accessibles.reserve(elements.size());
   for (const ax::Element& element : elements) {
     const auto* node = element.nodeAs<AccessibleNode>();
     if (node != nullptr && !node->isSystemWide() && node->get() != nullptr) {
       accessibles.push_back(AccessibleRef::share(node->get()));
+    } else if (const auto* row = element.nodeAs<TableRowNode>()) {
+      rows.push_back(row);
     }
   }
   reader_.prefetch(accessibles, parts);
+  if (std::find(attributes.begin(), attributes.end(), ax::AXChildren) != attributes.end()) {
+    reader_.prefetch(madeOnDemand(accessibles), ChildCountPart);
+    readRowCellsAhead(reader_, rows);
+  }
   if (std::find(attributes.begin(), attributes.end(), ax::AXValue) != attributes.end()) readValuesAhead(accessibles);
 }
 

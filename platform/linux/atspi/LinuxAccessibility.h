@@ -38,6 +38,8 @@ class LinuxAccessibility final : public ax::Accessibility {
   ax::Element createSystemWide() override;
   ax::Element createApplication(std::int32_t pid) override;
   std::optional<ax::AttrValue> copyAttributeValue(const ax::Element& element, std::string_view attribute) override;
+  std::optional<ax::AttrValue> copyAttributeValues(const ax::Element& element, std::string_view attribute,
+                                                   std::size_t maxCount) override;
   std::optional<ax::Element> copyElementAtPosition(const ax::Element& systemWide, float x, float y) override;
   void setMessagingTimeout(const ax::Element& element, double seconds) override;
   bool isSameElement(const ax::Element& a, const ax::Element& b) override;

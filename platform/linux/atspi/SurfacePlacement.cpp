@@ -118,6 +118,14 @@ std::optional<SurfacePlacement::Placement> SurfacePlacement::place(AccessibleRef
                                                                    const ClientWindow& client) {
   if (!client.extentsFromSurface) return Placement{std::move(window), client.client, {}, false};
   if (!surface) return std::nullopt;
+  if (client.surface) {
+    // The window system places the whole surface: the toolkit's window extents are it.
+    if (auto scale = consistentScale(*surface, *client.surface)) {
+      return Placement{std::move(window), client.client, scaledOnto(*surface, *client.surface, *scale)};
+    }
+    return Placement{std::move(window), client.client,
+                     shiftedTo({client.surface->x - surface->x, client.surface->y - surface->y})};
+  }
   // A toolkit that scales on its own draws no shadow of its own size around it.
   if (auto scale = consistentScale(*surface, client.client)) {
     return Placement{std::move(window), client.client, scaledOnto(*surface, client.client, *scale)};

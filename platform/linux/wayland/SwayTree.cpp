@@ -1,11 +1,8 @@
 #include "platform/linux/wayland/SwayTree.h"
 
-#include "text/UnicodeText.h"
-
-#include <nlohmann/json.hpp>
+#include "platform/linux/JsonFields.h"
 
 #include <algorithm>
-#include <climits>
 
 namespace morvel::linux_ax {
 namespace {
@@ -16,41 +13,6 @@ using nlohmann::json;
 constexpr int deepestContainer = 64;
 // The workspace sway keeps its scratchpad in.
 constexpr std::string_view scratchpadOutput = "__i3";
-
-std::optional<int> intField(const json& object, const char* name) {
-  auto field = object.find(name);
-  if (field == object.end() || !field->is_number_integer()) return std::nullopt;
-  const auto value = field->get<std::int64_t>();
-  if (value < INT_MIN || value > INT_MAX) return std::nullopt;
-  return static_cast<int>(value);
-}
-
-std::optional<std::string> textField(const json& object, const char* name) {
-  auto field = object.find(name);
-  if (field == object.end() || !field->is_string()) return std::nullopt;
-  return repairUtf8(field->get<std::string>());
-}
-
-bool flag(const json& object, const char* name) {
-  auto field = object.find(name);
-  return field != object.end() && field->is_boolean() && field->get<bool>();
-}
-
-std::optional<PixelRect> rectField(const json& object, const char* name) {
-  auto field = object.find(name);
-  if (field == object.end() || !field->is_object()) return std::nullopt;
-  auto x = intField(*field, "x");
-  auto y = intField(*field, "y");
-  auto width = intField(*field, "width");
-  auto height = intField(*field, "height");
-  if (!x || !y || !width || !height || *width < 0 || *height < 0) return std::nullopt;
-  return PixelRect{*x, *y, *width, *height};
-}
-
-const json* listField(const json& object, const char* name) {
-  auto field = object.find(name);
-  return field != object.end() && field->is_array() ? &*field : nullptr;
-}
 
 // A view (a container holding a client) sway has on screen.
 std::optional<SwayWindow> shownView(const json& node) {

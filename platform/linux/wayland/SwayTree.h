@@ -5,7 +5,7 @@
 // process, application id (Xwayland: the X class), title, and where it is on
 // the global layout in pixels.
 
-#include "platform/linux/WindowSystem.h"
+#include "platform/linux/ListedWindows.h"
 #include "platform/linux/wayland/ScreencopyCapture.h"
 
 #include <cstdint>
@@ -16,16 +16,7 @@
 
 namespace morvel::linux_ax {
 
-struct SwayWindow {
-  WindowId id = 0;
-  std::optional<std::int32_t> pid;
-  std::optional<std::string> appId;
-  std::optional<std::string> title;
-  PixelRect frame;    // with sway's border and title bar
-  PixelRect content;  // the client's visible window (without a client-drawn shadow)
-  bool focused = false;
-  bool xwayland = false;  // an X client, placed in global X coordinates
-};
+using SwayWindow = ListedWindow;
 
 // The windows shown on the outputs, the topmost first: on each workspace that
 // is showing, its fullscreen window above floating windows (the later above

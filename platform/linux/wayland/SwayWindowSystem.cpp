@@ -4,52 +4,12 @@
 
 namespace morvel::linux_ax {
 
-const std::vector<SwayWindow>& SwayWindowSystem::windows() {
-  if (!windows_) {
-    auto tree = ipc_.request(SwayMessage::GetTree);
-    windows_ = tree ? swayWindowsTopFirst(*tree) : std::vector<SwayWindow>{};
-  }
-  return *windows_;
-}
-
-const SwayWindow* SwayWindowSystem::window(WindowId id) {
-  for (const SwayWindow& shown : windows()) {
-    if (shown.id == id) return &shown;
-  }
-  return nullptr;
+std::vector<ListedWindow> SwayWindowSystem::listWindows() {
+  auto tree = ipc_.request(SwayMessage::GetTree);
+  return tree ? swayWindowsTopFirst(*tree) : std::vector<ListedWindow>{};
 }
 
 bool SwayWindowSystem::reachable() { return ipc_.request(SwayMessage::GetVersion).has_value(); }
-
-std::optional<WindowId> SwayWindowSystem::activeWindow() {
-  for (const SwayWindow& shown : windows()) {
-    if (shown.focused) return shown.id;
-  }
-  return std::nullopt;
-}
-
-std::optional<std::int32_t> SwayWindowSystem::windowPid(WindowId id) {
-  const SwayWindow* shown = window(id);
-  return shown != nullptr ? shown->pid : std::nullopt;
-}
-
-std::optional<std::string> SwayWindowSystem::applicationId(WindowId id) {
-  const SwayWindow* shown = window(id);
-  return shown != nullptr ? shown->appId : std::nullopt;
-}
-
-std::optional<std::string> SwayWindowSystem::windowTitle(WindowId id) {
-  const SwayWindow* shown = window(id);
-  return shown != nullptr ? shown->title : std::nullopt;
-}
-
-std::vector<ClientWindow> SwayWindowSystem::clientsTopFirst() {
-  std::vector<ClientWindow> clients;
-  for (const SwayWindow& shown : windows()) {
-    clients.push_back({shown.id, shown.pid, shown.content, shown.frame, !shown.xwayland});
-  }
-  return clients;
-}
 
 std::unique_ptr<GreyCapture> SwayWindowSystem::capture(const ax::Rect& region) {
   auto wanted = pixelRectOf(region);

@@ -36,6 +36,10 @@ class HelperProcess {
   ChildProcess process_;
 };
 
+// Asks each request of `helper` and of a helper that asks every read on its
+// own: both answer the same, and each finds what it was asked for.
+void expectSameAsSerialReads(HelperProcess& helper, const std::vector<Json>& requests);
+
 // A sample application the tests drive over its standard input.
 class FixtureApplication {
  public:

@@ -1,0 +1,31 @@
+#include "platform/linux/gnome/GnomeWindowSystem.h"
+
+#include "platform/linux/gnome/PngGrey.h"
+#include "platform/linux/gnome/ShellWindows.h"
+
+namespace morvel::linux_ax {
+
+std::vector<ListedWindow> GnomeWindowSystem::listWindows() {
+  auto reply = bus_.listWindows();
+  auto list = reply ? parseShellWindows(*reply) : std::nullopt;
+  if (!list) return {};
+  screenWidth_ = list->screenWidth;
+  screenHeight_ = list->screenHeight;
+  return std::move(list->topFirst);
+}
+
+std::unique_ptr<GreyCapture> GnomeWindowSystem::capture(const ax::Rect& region) {
+  auto wanted = pixelRectOf(region);
+  if (!wanted) return nullptr;
+  windows();  // the screen's size comes with the window list
+  auto visible = clipToScreen(*wanted, screenWidth_, screenHeight_);
+  if (!visible) return nullptr;
+  auto png = bus_.captureArea(*visible);
+  auto pixels = png ? greyImageFromPng(*png) : std::nullopt;
+  // A scaled monitor gives more pixels than points, which cannot be placed yet.
+  if (!pixels || pixels->width != visible->width || pixels->height != visible->height) return nullptr;
+  return std::make_unique<GreyCapture>(wanted->width, wanted->height, visible->x - wanted->x, visible->y - wanted->y,
+                                       std::move(*pixels));
+}
+
+}  // namespace morvel::linux_ax

@@ -1,0 +1,123 @@
+#include "platform/linux/gnome/ShellExtensionBus.h"
+
+#include "platform/linux/ServiceNotice.h"
+
+#include <dbus/dbus.h>
+
+#include <cstdio>
+#include <memory>
+#include <string_view>
+
+namespace morvel::linux_ax {
+namespace {
+
+constexpr const char* gnomeShellBusName = "org.gnome.Shell";
+constexpr const char* objectPath = "/org/morvel/AxHelper/Shell";
+constexpr const char* interfaceName = "org.morvel.AxHelper.Shell1";
+// The window list is built from what the shell holds; a capture paints the
+// stage and encodes a PNG, which takes longer on a large, loaded screen.
+constexpr int listTimeoutMs = 2000;
+constexpr int captureTimeoutMs = 5000;
+constexpr std::string_view serviceName = "the helper's GNOME Shell extension";
+
+struct MessageUnref {
+  void operator()(DBusMessage* message) const { dbus_message_unref(message); }
+};
+using MessagePtr = std::unique_ptr<DBusMessage, MessageUnref>;
+
+struct ErrorGuard {
+  DBusError error;
+  ErrorGuard() { dbus_error_init(&error); }
+  ~ErrorGuard() { dbus_error_free(&error); }
+  ErrorGuard(const ErrorGuard&) = delete;
+  ErrorGuard& operator=(const ErrorGuard&) = delete;
+  bool named(const char* name) const { return dbus_error_has_name(&error, name); }
+};
+
+}  // namespace
+
+bool gnomeShellOnSessionBus() {
+  ErrorGuard error;
+  DBusConnection* bus = dbus_bus_get_private(DBUS_BUS_SESSION, &error.error);
+  if (bus == nullptr) return false;
+  dbus_connection_set_exit_on_disconnect(bus, false);
+  const bool present = dbus_bus_name_has_owner(bus, gnomeShellBusName, nullptr) ||
+                       dbus_bus_name_has_owner(bus, shellExtensionBusName, nullptr);
+  dbus_connection_close(bus);
+  dbus_connection_unref(bus);
+  return present;
+}
+
+ShellExtensionBus::~ShellExtensionBus() {
+  if (bus_ == nullptr) return;
+  dbus_connection_close(bus_);
+  dbus_connection_unref(bus_);
+}
+
+DBusConnection* ShellExtensionBus::connection() {
+  if (bus_ != nullptr && dbus_connection_get_is_connected(bus_)) return bus_;
+  if (bus_ != nullptr) {
+    dbus_connection_unref(bus_);
+    bus_ = nullptr;
+  }
+  ErrorGuard error;
+  bus_ = dbus_bus_get_private(DBUS_BUS_SESSION, &error.error);
+  // A session bus that goes away must not end the helper.
+  if (bus_ != nullptr) dbus_connection_set_exit_on_disconnect(bus_, false);
+  return bus_;
+}
+
+void ShellExtensionBus::noteAnswered(bool answered, bool extensionMissing) {
+  if (answered && missingTold_) {
+    missingTold_ = false;
+    noticeServiceBack(serviceName);
+  } else if (extensionMissing && !missingTold_) {
+    missingTold_ = true;
+    std::fprintf(stderr,
+                 "morvel_ax_helper: GNOME Shell answers without the helper's extension, so window frames, hit tests "
+                 "and screen text are unknown; enable it with `gnome-extensions enable %s` (installed with the "
+                 "helper; log in again if the shell has not seen it yet)\n",
+                 shellExtensionUuid);
+    std::fflush(stderr);
+  }
+}
+
+std::optional<std::string> ShellExtensionBus::listWindows() {
+  DBusConnection* bus = connection();
+  if (bus == nullptr) return std::nullopt;
+  MessagePtr call(dbus_message_new_method_call(shellExtensionBusName, objectPath, interfaceName, "ListWindows"));
+  if (!call) return std::nullopt;
+  ErrorGuard error;
+  MessagePtr reply(dbus_connection_send_with_reply_and_block(bus, call.get(), listTimeoutMs, &error.error));
+  const char* text = nullptr;
+  const bool answered =
+      reply && dbus_message_get_args(reply.get(), &error.error, DBUS_TYPE_STRING, &text, DBUS_TYPE_INVALID);
+  noteAnswered(answered, error.named(DBUS_ERROR_SERVICE_UNKNOWN) || error.named(DBUS_ERROR_NAME_HAS_NO_OWNER));
+  if (!answered) return std::nullopt;
+  return std::string(text);
+}
+
+std::optional<std::vector<std::uint8_t>> ShellExtensionBus::captureArea(const PixelRect& area) {
+  DBusConnection* bus = connection();
+  if (bus == nullptr) return std::nullopt;
+  MessagePtr call(dbus_message_new_method_call(shellExtensionBusName, objectPath, interfaceName, "CaptureArea"));
+  const dbus_int32_t x = area.x;
+  const dbus_int32_t y = area.y;
+  const dbus_int32_t width = area.width;
+  const dbus_int32_t height = area.height;
+  if (!call || !dbus_message_append_args(call.get(), DBUS_TYPE_INT32, &x, DBUS_TYPE_INT32, &y, DBUS_TYPE_INT32,
+                                         &width, DBUS_TYPE_INT32, &height, DBUS_TYPE_INVALID)) {
+    return std::nullopt;
+  }
+  ErrorGuard error;
+  MessagePtr reply(dbus_connection_send_with_reply_and_block(bus, call.get(), captureTimeoutMs, &error.error));
+  const std::uint8_t* bytes = nullptr;
+  int length = 0;
+  if (!reply || !dbus_message_get_args(reply.get(), &error.error, DBUS_TYPE_ARRAY, DBUS_TYPE_BYTE, &bytes, &length,
+                                       DBUS_TYPE_INVALID)) {
+    return std::nullopt;
+  }
+  return std::vector<std::uint8_t>(bytes, bytes + length);
+}
+
+}  // namespace morvel::linux_ax

@@ -1,0 +1,156 @@
+// morvel_ax_helper in a headless GNOME Shell session with the helper's
+// extension, against the sample contacts application as a native Wayland
+// client drawing its own shadow: frames, hit tests and screen text must agree with where the
+// shell has put the window; without the extension, geometry is unknown and
+// the helper says once what to enable. Run inside scripts/with-gnome-desktop.sh.
+
+#include "accessibility/AXNames.h"
+#include "support/ChildProcess.h"
+#include "support/DesktopServices.h"
+#include "support/Eventually.h"
+#include "support/ReplyChecks.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+
+namespace morvel::testing {
+namespace {
+
+// Generous: recognition of a whole window on a loaded two-core machine.
+constexpr auto replyTimeout = 30000ms;
+constexpr auto startupTimeout = 30000ms;
+constexpr const char* emptyDigest = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+constexpr const char* extensionUuid = "morvel-ax-helper@morvel.org";
+
+struct ShellView {
+  ScreenRect window;  // the visible window, without the toolkit's shadow
+  bool focused = false;
+};
+
+// The window of `pid` as the shell reports it, asked of the extension on the bus.
+std::optional<ShellView> shellViewOf(pid_t pid) {
+  const ProcessResult reply = runProcess({"dbus-send", "--session", "--print-reply=literal",
+                                          "--dest=org.morvel.AxHelper.Shell", "/org/morvel/AxHelper/Shell",
+                                          "org.morvel.AxHelper.Shell1.ListWindows"},
+                                         "");
+  const Json list = Json::parse(reply.out, nullptr, false);
+  if (!list.is_object()) return std::nullopt;
+  for (const Json& window : list["windows"]) {
+    const Json& rect = window["client"];
+    if (window["pid"] == pid && rect["width"].get<int>() > 0) {
+      return ShellView{{rect["x"], rect["y"], rect["width"], rect["height"]}, window["focused"]};
+    }
+  }
+  return std::nullopt;
+}
+
+void switchExtension(const char* method) {
+  const ProcessResult reply =
+      runProcess({"dbus-send", "--session", "--print-reply", "--dest=org.gnome.Shell", "/org/gnome/Shell",
+                  std::string("org.gnome.Shell.Extensions.") + method,
+                  std::string("string:") + extensionUuid},
+                 "");
+  ASSERT_EQ(reply.exitStatus, 0) << method;
+}
+
+class ContactsOnGnome : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (std::getenv("MORVEL_GNOME_SESSION") == nullptr) return;
+    // With a header bar GTK 3 draws its own title bar and a shadow around the window.
+    app_ = std::make_unique<ChildProcess>(std::vector<std::string>{MORVEL_CONTACTS_APP_PATH, "--header-bar"},
+                                          std::map<std::string, std::optional<std::string>>{{"GDK_BACKEND", "wayland"}});
+    started_ = app_->readLine(startupTimeout) == "ready";
+    helper_ = std::make_unique<ChildProcess>(std::vector<std::string>{MORVEL_AX_HELPER_PATH});
+  }
+  static void TearDownTestSuite() {
+    helper_.reset();
+    app_.reset();
+  }
+  void SetUp() override {
+    if (std::getenv("MORVEL_GNOME_SESSION") == nullptr) {
+      GTEST_SKIP() << "not in a GNOME session (scripts/with-gnome-desktop.sh)";
+    }
+    ASSERT_TRUE(started_) << "the contacts window did not come up";
+    ASSERT_TRUE(eventually([] { return shellViewOf(app_->pid()).value_or(ShellView{}).focused; }, startupTimeout))
+        << "the contacts window never got the focus";
+  }
+
+  static std::optional<Json> ask(const Json& request) {
+    helper_->writeLine(request.dump());
+    auto line = helper_->readLine(replyTimeout);
+    if (!line) return std::nullopt;
+    return Json::parse(*line, nullptr, false);
+  }
+
+  // A widget's frame: the shell's place of the visible window plus the
+  // widget's place in it as the toolkit laid it out, less the shadow before
+  // the title bar.
+  static ScreenRect frameOf(const std::string& widget) {
+    const ScreenRect inWindow = geometryOf(widget);
+    const ScreenRect shadow = geometryOf("titlebar");
+    const ScreenRect window = shellViewOf(app_->pid()).value_or(ShellView{}).window;
+    return {window.x + inWindow.x - shadow.x, window.y + inWindow.y - shadow.y, inWindow.width, inWindow.height};
+  }
+
+  static ScreenRect geometryOf(const std::string& widget) {
+    app_->writeLine("geometry " + widget);
+    std::istringstream place(app_->readLine(replyTimeout).value_or(""));
+    ScreenRect inWindow;
+    place >> inWindow.x >> inWindow.y >> inWindow.width >> inWindow.height;
+    return inWindow;
+  }
+
+  static inline std::unique_ptr<ChildProcess> app_;
+  static inline std::unique_ptr<ChildProcess> helper_;
+  static inline bool started_ = false;
+};
+
+TEST_F(ContactsOnGnome, FramesHitTestsAndScreenTextAreWhereTheShellDrawsTheWindow) {
+  const ScreenRect window = shellViewOf(app_->pid()).value_or(ShellView{}).window;
+  ASSERT_GT(window.x + window.y, 0) << "the window sits at the origin: window-relative frames would pass";
+  ASSERT_GT(geometryOf("titlebar").x, 0) << "no shadow around the window: nothing to place";
+  const ScreenRect button = frameOf("add");
+  expectHas(ask(atCentreOf("element-at", button)),
+            {{"found", true}, {"role", ax::AXButton}, {"title", "Add"}, {"frame", frameJson(button)}});
+  expectHas(ask({{"cmd", "focused"}}), {{"found", true}, {"role", ax::AXTextField}, {"frame", frameJson(frameOf("name"))}});
+  // Just outside the visible window, in its shadow.
+  expectHas(ask({{"cmd", "element-at"}, {"x", window.x - 3}, {"y", window.y + 40}}), {{"found", false}});
+
+  auto fields = ask({{"cmd", "fields"}});
+  expectHas(fields, {{"found", true}, {"appBundleId", "morvel_contacts_app"}, {"fieldCount", 6},
+                     {"windowFrame", frameJson(window)}});
+  expectHas(ask(atCentreOf("element-at", frameOf("name"))), {{"found", true}, {"frame", frameJson(frameOf("name"))}});
+  for (const Json& field : (*fields)["fields"]) EXPECT_TRUE(within(field["frame"], frameJson(window), 0)) << field;
+
+  auto fingerprint = ask(regionRequest("fingerprint", window));
+  expectHas(fingerprint, {{"appBundleId", "morvel_contacts_app"}});
+  EXPECT_NE(fingerprint->value("ocrDigest", std::string(emptyDigest)), emptyDigest);
+  constexpr int margin = 8;
+  auto text = ask(regionRequest("ocr-region", button, margin));
+  ASSERT_TRUE(text);
+  EXPECT_NE(text->value("text", "").find("Add"), std::string::npos) << *text;
+}
+
+// Runs last: it switches the extension off and on again under the helper.
+TEST_F(ContactsOnGnome, WithoutTheExtensionGeometryIsUnknownAndTheHelperSaysWhatToEnable) {
+  const ScreenRect button = frameOf("add");
+  switchExtension("DisableExtension");
+  expectHas(ask(atCentreOf("element-at", button)), {{"found", false}});
+  expectHas(ask(regionRequest("ocr-region", button)), {{"text", ""}});
+  ask(atCentreOf("element-at", button));
+
+  switchExtension("EnableExtension");
+  ASSERT_TRUE(eventually(
+      [&] { return ask(atCentreOf("element-at", button)).value_or(Json::object()).value("found", false); },
+      startupTimeout));
+  const std::string errors = helper_->standardError();
+  EXPECT_EQ(occurrences(errors, std::string("gnome-extensions enable ") + extensionUuid), 1) << errors;
+  EXPECT_EQ(occurrences(errors, "the helper's GNOME Shell extension is back"), 1) << errors;
+}
+
+}  // namespace
+}  // namespace morvel::testing
