@@ -17,7 +17,7 @@ packages=(
   # the Linux platform: accessibility, capture, recognition
   libatspi2.0-dev at-spi2-core libglib2.0-dev libx11-dev libxext-dev libxres-dev
   libtesseract-dev libleptonica-dev tesseract-ocr tesseract-ocr-eng libxxhash-dev
-  tesseract-ocr-deu tesseract-ocr-fra tesseract-ocr-spa tesseract-ocr-ita tesseract-ocr-por
+  tesseract-ocr-script-latn tesseract-ocr-deu tesseract-ocr-fra tesseract-ocr-spa tesseract-ocr-ita tesseract-ocr-por
   # the virtual desktop and the sample applications
   xvfb xauth dbus dbus-x11 openbox libgtk-3-dev x11-utils
   # real applications and a pyatspi client for the integration tests and benchmarks

@@ -4,6 +4,7 @@
 
 #include "platform/linux/image/GreyImage.h"
 #include "platform/linux/LinuxScreen.h"
+#include "platform/linux/recognition/ModelWithoutWordList.h"
 #include "platform/linux/recognition/SecondReading.h"
 #include "platform/linux/recognition/TesseractEngine.h"
 #include "platform/linux/x11/X11Workspace.h"
@@ -11,7 +12,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <optional>
+#include <unistd.h>
 #include <vector>
 
 namespace morvel::testing {
@@ -124,6 +131,52 @@ TEST(SecondReading, ALineIsMadeOfItsWordsAsTheyReadNow) {
   linux_ax::rejoinWords(wordless);
   EXPECT_EQ(wordless.text, "as read");
   EXPECT_FLOAT_EQ(wordless.confidence, 0.7F);
+}
+
+// A model file: the count of its parts, their offsets (-1 for a missing one),
+// then their bytes; `parts` maps a part's number to its bytes.
+std::vector<char> modelFile(std::int32_t count, const std::map<int, std::string>& parts) {
+  std::vector<std::int64_t> offsets(static_cast<std::size_t>(count), -1);
+  std::string body;
+  const auto header = static_cast<std::int64_t>(sizeof count + sizeof(std::int64_t) * offsets.size());
+  for (const auto& [part, bytes] : parts) {
+    offsets[static_cast<std::size_t>(part)] = header + static_cast<std::int64_t>(body.size());
+    body += bytes;
+  }
+  std::vector<char> file(static_cast<std::size_t>(header));
+  std::memcpy(file.data(), &count, sizeof count);
+  std::memcpy(file.data() + sizeof count, offsets.data(), sizeof(std::int64_t) * offsets.size());
+  file.insert(file.end(), body.begin(), body.end());
+  return file;
+}
+
+// The word list (part 19) is left out and the other parts found where the
+// header now says; a file of another layout comes whole, a missing one not at all.
+TEST(ModelWithoutWordList, EveryPartButTheWordListIsRead) {
+  const std::vector<char> model = modelFile(24, {{17, "network"}, {18, "punct"}, {19, "WORDLIST"}, {21, "chars"}});
+  std::vector<char> outOfOrder = model;
+  std::swap(outOfOrder[4 + 8 * 17], outOfOrder[4 + 8 * 18]);
+  struct Case {
+    const char* name;
+    std::vector<char> file;
+    std::vector<char> read;
+  };
+  const Case cases[] = {
+      {"model", model, modelFile(24, {{17, "network"}, {18, "punct"}, {21, "chars"}})},
+      {"without a word list", modelFile(24, {{17, "net"}}), modelFile(24, {{17, "net"}})},
+      {"too few parts", modelFile(8, {{3, "legacy"}}), modelFile(8, {{3, "legacy"}})},
+      {"offsets out of order", outOfOrder, outOfOrder},
+      {"cut short", {model.begin(), model.begin() + 40}, {model.begin(), model.begin() + 40}}};
+  const auto path = std::filesystem::temp_directory_path() / ("morvel-model-" + std::to_string(getpid()));
+  for (const Case& kind : cases) {
+    std::ofstream(path, std::ios::binary).write(kind.file.data(), static_cast<std::streamsize>(kind.file.size()));
+    std::vector<char> read;
+    EXPECT_TRUE(linux_ax::readModelWithoutWordList(path.c_str(), &read)) << kind.name;
+    EXPECT_EQ(read, kind.read) << kind.name;
+  }
+  std::filesystem::remove(path);
+  std::vector<char> read;
+  EXPECT_FALSE(linux_ax::readModelWithoutWordList(path.c_str(), &read));
 }
 
 }  // namespace

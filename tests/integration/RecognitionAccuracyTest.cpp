@@ -132,8 +132,8 @@ TEST(RecognitionAccuracy, UiTextOnLightAndDarkGroundsIsReadAlmostWithoutErrors) 
 
 // Small text is enlarged; the flat inside of a bold stroke is ink, not a ground
 // of its own (one panel wide: text this large in panels side by side is read as
-// one line across them); accented words are read with their languages (English
-// alone lost 15 % of such a page's characters).
+// one line across them); accented words are read with the Latin script's model
+// (English alone lost 15 % of such a page's characters, English and Latin 2.7 %).
 TEST(RecognitionAccuracy, SmallLargeBoldAndAccentedTextIsReadAsWell) {
   struct Case {
     const char* width;
@@ -145,7 +145,7 @@ TEST(RecognitionAccuracy, SmallLargeBoldAndAccentedTextIsReadAsWell) {
   };
   const Case cases[] = {{"960", "540", {"8", "9"}, std::nullopt, 1000, mostCharacterErrors},
                         {"320", "810", {"22", "48", "bold"}, std::nullopt, 100, mostCharacterErrors},
-                        {"640", "270", {"11", "14", "accented"}, linux_ax::westernEuropeanLanguages, 300, 0.06}};
+                        {"640", "270", {"11", "14", "accented"}, linux_ax::westernEuropeanLanguages, 300, 0.04}};
   for (const Case& kind : cases) {
     Page page(kind.width, kind.height, kind.sizes, {{"MORVEL_OCR_LANGUAGES", kind.languages}});
     ASSERT_TRUE(page.ready()) << "the painted page did not come up: " << kind.sizes.back();

@@ -1,7 +1,7 @@
 #pragma once
 
-// Which lines and words read in the first language are read again with every
-// configured language, the pixels that second reading sees, and the line its
+// Which lines and words read in the first language are read again in the
+// other configured languages, the pixels that second reading sees, and the line its
 // words make up.
 //
 // Read with English alone, accented words come out with stand-ins: "Gré®e" for

@@ -1,5 +1,6 @@
 #include "platform/linux/recognition/TesseractEngine.h"
 
+#include "platform/linux/recognition/ModelWithoutWordList.h"
 #include "text/UnicodeText.h"
 
 #include <algorithm>
@@ -104,20 +105,25 @@ std::string installedLanguages(const std::string& wanted) {
   return usable.empty() ? fallbackLanguage : usable;
 }
 
-TesseractEngine::TesseractEngine(std::string languages) : languages_(std::move(languages)) {}
+TesseractEngine::TesseractEngine(std::string languages, WordLists wordLists)
+    : languages_(std::move(languages)), wordLists_(wordLists) {}
 TesseractEngine::~TesseractEngine() = default;
 
 bool TesseractEngine::load() {
   auto api = std::make_unique<tesseract::TessBaseAPI>();
   // Its diagnostics would otherwise go to standard error.
   api->SetVariable("debug_file", "/dev/null");
-  if (api->Init(MORVEL_TESSDATA_DIR, languages_.c_str(), engineMode) != 0) return false;
+  const tesseract::FileReader reader = wordLists_ == WordLists::left ? readModelWithoutWordList : nullptr;
+  // With no bytes of model given, the first argument names the folder of the models.
+  if (api->Init(MORVEL_TESSDATA_DIR, 0, languages_.c_str(), engineMode, nullptr, 0, nullptr, nullptr, false, reader) != 0) {
+    return false;
+  }
   api_ = std::move(api);
   return true;
 }
 
 std::string TesseractEngine::settings() const {
-  return languages_ + " " + std::to_string(engineMode) + " " + std::to_string(pageMode) + " " +
+  return languages_ + (wordLists_ == WordLists::left ? " without word lists " : " ") + std::to_string(engineMode) + " " + std::to_string(pageMode) + " " +
          std::to_string(screenDotsPerInch) + " " + MORVEL_TESSDATA_DIR;
 }
 

@@ -42,37 +42,32 @@ TesseractRecognizer::TesseractRecognizer(unsigned engines, std::size_t cacheByte
       cache_(cacheBytes),
       languages_(firstLanguage(languages)),
       settings_(TesseractEngine(languages_).settings()),
-      // The first language last: an engine of several reads each word in its
-      // first language and tries the others only where that one reads poorly,
-      // and English read "Menú" as "Menü" and "Señor" as "Sefior" confidently.
-      // With English first the accented page lost 6.9 % of its characters, last 3.6 %.
-      allLanguages_(languages == languages_ ? "" : languages.substr(languages_.size() + 1) + "+" + languages_) {
-  settings_ += " then " + allLanguages_;
+      secondLanguages_(languages == languages_ ? "" : languages.substr(languages_.size() + 1)) {
+  settings_ += " then " + TesseractEngine(secondLanguages_, WordLists::left).settings();
 }
 
-TesseractEngine* TesseractRecognizer::allLanguagesEngine() {
-  if (!allLanguagesEngine_ && !allLanguagesLoadFailed_) {
-    allLanguagesEngine_ = std::make_unique<TesseractEngine>(allLanguages_);
-    if (!allLanguagesEngine_->load()) {
-      allLanguagesEngine_.reset();
-      allLanguagesLoadFailed_ = true;  // the first reading stands
+TesseractEngine* TesseractRecognizer::secondEngine() {
+  if (!secondEngine_ && !secondEngineLoadFailed_) {
+    secondEngine_ = std::make_unique<TesseractEngine>(secondLanguages_, WordLists::left);
+    if (!secondEngine_->load()) {
+      secondEngine_.reset();
+      secondEngineLoadFailed_ = true;  // the first reading stands
     }
   }
-  return allLanguagesEngine_.get();
+  return secondEngine_.get();
 }
 
-std::optional<FoundLine> TesseractRecognizer::readInAllLanguages(const GreyImage& pixels, int scale, Layout layout) {
-  const std::lock_guard lock(allLanguagesLock_);
-  TesseractEngine* engine = allLanguagesEngine();
+std::optional<FoundLine> TesseractRecognizer::readInSecondLanguages(const GreyImage& pixels, int scale, Layout layout) {
+  const std::lock_guard lock(secondEngineLock_);
+  TesseractEngine* engine = secondEngine();
   if (engine == nullptr) return std::nullopt;
   auto again = engine->read(pixels, scale, layout);
   if (!again || again->size() != 1 || !again->front().text) return std::nullopt;
   return std::move(again->front());
 }
 
-// Taken whatever their confidence: the engine of all languages rates words by
-// other measures, and keeping the more confident reading lost more accents
-// (8.1 % of the accented page's characters against 6.9 %).
+// Taken whatever their confidence: the second engine rates words by other
+// measures, and keeping the more confident reading lost more accents.
 void TesseractRecognizer::rereadDoubtful(const GreyImage& band, int scale, FoundLine& line) {
   const int margin = marginPixels * scale;
   // A stand-in is a sure sign, and words read in their line lose fewer accents
@@ -80,7 +75,7 @@ void TesseractRecognizer::rereadDoubtful(const GreyImage& band, int scale, Found
   // common in English text (names, figures), so only those words are.
   if (std::any_of(line.words.begin(), line.words.end(), showsStandIns)) {
     auto again =
-        readInAllLanguages(boxImage(band, line.left, line.top, line.right, line.bottom, margin), scale, Layout::oneLine);
+        readInSecondLanguages(boxImage(band, line.left, line.top, line.right, line.bottom, margin), scale, Layout::oneLine);
     if (!again) return;
     line.text = std::move(again->text);
     line.confidence = again->confidence;
@@ -91,7 +86,7 @@ void TesseractRecognizer::rereadDoubtful(const GreyImage& band, int scale, Found
     if (!worthReadingAgain(word)) continue;
     // As tall as its line, so that its letters stand as high as they did there.
     auto again =
-        readInAllLanguages(boxImage(band, word.left, line.top, word.right, line.bottom, margin), scale, Layout::oneWord);
+        readInSecondLanguages(boxImage(band, word.left, line.top, word.right, line.bottom, margin), scale, Layout::oneWord);
     if (!again) continue;
     word.text = std::move(*again->text);
     word.confidence = again->confidence;
@@ -102,7 +97,7 @@ void TesseractRecognizer::rereadDoubtful(const GreyImage& band, int scale, Found
 
 void TesseractRecognizer::rereadDoubtfulWords(const GreyImage& band, int scale, std::vector<FoundLine>& lines) {
   for (FoundLine& line : lines) {
-    if (!allLanguages_.empty()) rereadDoubtful(band, scale, line);
+    if (!secondLanguages_.empty()) rereadDoubtful(band, scale, line);
     line.words = {};  // the cache keeps lines only
   }
 }

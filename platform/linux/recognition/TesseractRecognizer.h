@@ -8,10 +8,10 @@
 // left for the next. Whole captures and bands read before are taken from the
 // recognition cache: the bands depend on the pixels alone, never on how many
 // engines read them, so a reading from the cache is the one a fresh read gives.
-// Lines and words that the first language reads poorly are read again by one engine of
-// all the configured languages, shared by the band readers and loaded only when
-// a word first needs it: an engine of them all weighs about as much as the
-// band readers together.
+// Lines and words that the first language reads poorly are read again by one
+// engine of the other configured languages (Latin, the model of every
+// Latin-script language, on Western European desktops), without their word
+// lists, shared by the band readers and loaded only when a word first needs it.
 
 #include "ocr/Screen.h"
 #include "platform/linux/image/GreyCapture.h"
@@ -32,7 +32,7 @@ class TesseractRecognizer {
   // `engines` caps how many bands are read side by side; by default one per
   // core, at most two. `cacheBytes` bounds the recognition cache; 0 turns it off.
   // `languages` as TesseractEngine takes them: every line is read in the first,
-  // lines read poorly in it again in all of them.
+  // lines read poorly in it again in the others.
   explicit TesseractRecognizer(unsigned engines = 0, std::size_t cacheBytes = RecognitionCache::defaultBytes,
                                std::string languages = defaultLanguages);
 
@@ -45,16 +45,16 @@ class TesseractRecognizer {
   // Reads the given cuts side by side into `readings`; false when any fails.
   bool readCuts(const std::vector<BandImage>& cuts, const std::vector<std::size_t>& wanted, int scale,
                 std::vector<std::optional<Reading>>& readings);
-  // Reads again, in all the languages, the lines or words of `band` read poorly
+  // Reads again, in the other languages, the lines or words of `band` read poorly
   // in the first, and leaves the lines without their words. Safe from any thread.
   void rereadDoubtfulWords(const GreyImage& band, int scale, std::vector<FoundLine>& lines);
-  // Reads `line` again in all the languages, whole or the words it doubts.
+  // Reads `line` again in the other languages, whole or the words it doubts.
   void rereadDoubtful(const GreyImage& band, int scale, FoundLine& line);
-  // The one line the engine of all languages reads in `pixels`; nothing when
+  // The one line the second engine reads in `pixels`; nothing when
   // it cannot be loaded or reads no single line.
-  std::optional<FoundLine> readInAllLanguages(const GreyImage& pixels, int scale, Layout layout);
-  // Loaded on first need; null when it cannot be. Called under allLanguagesLock_.
-  TesseractEngine* allLanguagesEngine();
+  std::optional<FoundLine> readInSecondLanguages(const GreyImage& pixels, int scale, Layout layout);
+  // Loaded on first need; null when it cannot be. Called under secondEngineLock_.
+  TesseractEngine* secondEngine();
 
   std::size_t mostEngines_;
   RecognitionCache cache_;
@@ -63,10 +63,10 @@ class TesseractRecognizer {
   std::vector<std::unique_ptr<TesseractEngine>> engines_;
   bool loadFailed_ = false;
   // Empty when only one language is configured.
-  std::string allLanguages_;
-  std::mutex allLanguagesLock_;  // guards the two below and every read of the engine
-  std::unique_ptr<TesseractEngine> allLanguagesEngine_;
-  bool allLanguagesLoadFailed_ = false;
+  std::string secondLanguages_;
+  std::mutex secondEngineLock_;  // guards the two below and every read of the engine
+  std::unique_ptr<TesseractEngine> secondEngine_;
+  bool secondEngineLoadFailed_ = false;
 };
 
 // Where a line found in the prepared (possibly enlarged) image lies in the whole
