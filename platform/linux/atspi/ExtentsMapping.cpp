@@ -60,6 +60,8 @@ PixelPoint ExtentsMapping::toToolkit(int x, int y) const {
           clampedPixel(toolkitOrigin.y + std::floor((static_cast<double>(y) - screenOrigin.y) / scale))};
 }
 
+ExtentsMapping shiftedTo(PixelPoint origin) { return ExtentsMapping{1, {0, 0}, origin, std::nullopt, {}}; }
+
 std::optional<double> consistentScale(const PixelRect& window, const PixelRect& onScreen) {
   if (window.width < smallestMeasuredSide || window.height < smallestMeasuredSide || onScreen.width <= 0 ||
       onScreen.height <= 0) {

@@ -32,6 +32,9 @@ struct ExtentsMapping {
   bool operator==(const ExtentsMapping&) const = default;
 };
 
+// Extents measured from the screen point `origin` rather than from the screen's.
+ExtentsMapping shiftedTo(PixelPoint origin);
+
 // The screen pixels per toolkit unit when `window`, the toolkit's extents of a
 // window, is the window system's `onScreen` consistently scaled in width and
 // height; absent when the two are the same size (within what decorations and

@@ -90,15 +90,6 @@ std::optional<Json> HelperProcess::ask(const Json& request, std::chrono::millise
   return Json::parse(*line, nullptr, /*allow_exceptions=*/false);
 }
 
-void expectSameAsSerialReads(HelperProcess& helper, const std::vector<Json>& requests) {
-  HelperProcess oneByOne(std::map<std::string, std::optional<std::string>>{{"MORVEL_AX_SERIAL_READS", "1"}});
-  for (const Json& request : requests) {
-    const Json fast = helper.ask(request).value_or(Json::object());
-    EXPECT_EQ(fast, oneByOne.ask(request).value_or(Json::object())) << request;
-    EXPECT_EQ(fast.value("found", fast.contains("axDigest")), true) << request << fast.dump().substr(0, 400);
-  }
-}
-
 FixtureApplication::FixtureApplication(std::vector<std::string> argv,
                                        const std::map<std::string, std::optional<std::string>>& environment)
     : process_(std::move(argv), environment) {
