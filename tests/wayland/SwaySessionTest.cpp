@@ -164,10 +164,15 @@ TEST_F(ContactsOnSway, AnOpenMenusItemsAreHitAndFramedWhereTheyAreDrawn) {
   const Json& frame = (*item)["frame"];
   EXPECT_TRUE(holds(frame, combo.x + combo.width / 2.0, combo.y + combo.height / 2.0, 0)) << *item;
   const ScreenRect itemRect{frame["x"].get<int>(), frame["y"].get<int>(), frame["w"].get<int>(), frame["h"].get<int>()};
-  // The pixels at its frame are its own.
-  auto text = ask(regionRequest("ocr-region", itemRect));
-  ASSERT_TRUE(text);
-  EXPECT_NE(text->value("text", std::string()).find(item->value("title", "?")), std::string::npos) << *text << *item;
+  // The pixels at its frame are its own, once the compositor shows the menu's first frame.
+  std::optional<Json> text;
+  EXPECT_TRUE(eventually(
+      [&] {
+        text = ask(regionRequest("ocr-region", itemRect));
+        return text && text->value("text", std::string()).find(item->value("title", "?")) != std::string::npos;
+      },
+      replyTimeout))
+      << text.value_or(Json()) << *item;
   // The next item down is the next choice.
   expectHas(ask({{"cmd", "element-at"}, {"x", combo.x + combo.width / 2}, {"y", itemRect.y + itemRect.height * 3 / 2}}),
             {{"found", true}, {"role", ax::AXMenuItem}, {"title", item->value("title", "") == "Friends" ? "Family" : "Work"}});
