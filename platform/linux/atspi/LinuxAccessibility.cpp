@@ -223,6 +223,9 @@ void LinuxAccessibility::readAhead(const std::vector<ax::Element>& elements,
       rows.push_back(row);
     }
   }
+  // The name of an element made on demand comes with its child count and
+  // description in one question: the walks that meet it later ask no count.
+  if ((parts & NamePart) != 0) reader_.prefetch(madeOnDemand(accessibles), PropertiesPart);
   reader_.prefetch(accessibles, parts);
   readStatesAhead(accessibles, attributes);
   if (hinted(attributes, ax::AXChildren)) {
