@@ -300,6 +300,10 @@ std::optional<std::vector<AccessibleRef>> AtspiReader::childrenOneByOne(AtspiAcc
   if (!count) return std::nullopt;
   std::vector<AccessibleRef> found;
   const int wanted = std::min(*count, limit);
+  // One wait for all of them where the application has no Collection to list them.
+  if (concurrentReads_ && wanted > 1) {
+    if (auto all = readChildrenConcurrently(guard_, memo_, accessible, wanted)) return all;
+  }
   found.reserve(static_cast<std::size_t>(wanted));
   for (int index = 0; index < wanted; ++index) {
     AccessibleRef child = childAt(accessible, index);
@@ -374,6 +378,12 @@ AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x,
         atspi_component_get_accessible_at_point(component.get(), x, y, ATSPI_COORD_TYPE_SCREEN, error));
   });
   return hit ? *hit : AccessibleRef();
+}
+
+void AtspiReader::dropLibraryCache(AtspiAccessible* accessible) {
+  const guint fixed = accessible->cached_properties & (ATSPI_CACHE_ROLE | ATSPI_CACHE_INTERFACES);
+  atspi_accessible_clear_cache(accessible);
+  accessible->cached_properties |= fixed;
 }
 
 void AtspiReader::prefetch(const std::vector<AccessibleRef>& accessibles, ReadParts parts) {

@@ -111,8 +111,9 @@ class AtspiReader {
   AccessibleRef firstDescendantWithState(AtspiAccessible* root, AtspiStateType state);
 
   // Forgets what libatspi holds of `accessible` and below, for parts that change
-  // without the events the library listens for (a menu's popup).
-  void dropLibraryCache(AtspiAccessible* accessible) { atspi_accessible_clear_cache(accessible); }
+  // without the events the library listens for (a menu's popup); its role and
+  // interfaces, which never change, stay.
+  void dropLibraryCache(AtspiAccessible* accessible);
 
   CallGuard& guard() { return guard_; }
   RequestMemo& memo() { return memo_; }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -38,11 +39,13 @@ struct DBusPendingUnref {
 };
 using PendingPtr = std::unique_ptr<DBusPendingCall, DBusPendingUnref>;
 
-// One question on its way: a part of an element, or a cell of a table.
+// One question on its way: a part of an element, a cell of a table, or a child
+// of an element by its index.
 struct Question {
   AccessibleRef accessible;
   ReadPart part;
   std::optional<CellPosition> cell;
+  std::optional<int> childIndex;
   PendingPtr pending;
 };
 
@@ -94,6 +97,14 @@ MessagePtr questionFor(AtspiAccessible* accessible, ReadPart part) {
   return {};
 }
 
+MessagePtr childQuestion(AtspiAccessible* parent, int index) {
+  MessagePtr message(
+      dbus_message_new_method_call(parent->parent.app->bus_name, parent->parent.path, accessibleInterface, "GetChildAtIndex"));
+  const dbus_int32_t wanted = index;
+  if (message && dbus_message_append_args(message.get(), DBUS_TYPE_INT32, &wanted, DBUS_TYPE_INVALID)) return message;
+  return {};
+}
+
 MessagePtr cellQuestion(AtspiAccessible* table, CellPosition cell) {
   MessagePtr message(
       dbus_message_new_method_call(table->parent.app->bus_name, table->parent.path, tableInterface, "GetAccessibleAt"));
@@ -137,8 +148,9 @@ bool enterValue(DBusMessageIter& iter, DBusMessageIter& inner) {
   return true;
 }
 
-// Keeps one answer in the memo, as the single read would have.
-void keep(ElementFacts& facts, ReadPart part, DBusMessage* reply) {
+// Keeps one answer in the memo, and in libatspi's cache, as the single read
+// would have.
+void keep(AtspiAccessible* accessible, ElementFacts& facts, ReadPart part, DBusMessage* reply) {
   DBusMessageIter iter;
   if (!dbus_message_iter_init(reply, &iter)) return;
   switch (part) {
@@ -147,6 +159,7 @@ void keep(ElementFacts& facts, ReadPart part, DBusMessage* reply) {
       dbus_uint32_t role = 0;
       dbus_message_iter_get_basic(&iter, &role);
       facts.role = static_cast<AtspiRole>(role);
+      keepRoleInLibraryCache(accessible, *facts.role);
       return;
     }
     case StatesPart: {
@@ -161,7 +174,9 @@ void keep(ElementFacts& facts, ReadPart part, DBusMessage* reply) {
         dbus_message_iter_next(&words);
       }
       // A defunct element is left to the single read, which tells it apart.
-      if (!hasState(states, ATSPI_STATE_DEFUNCT)) facts.states = states;
+      if (hasState(states, ATSPI_STATE_DEFUNCT)) return;
+      facts.states = states;
+      keepStatesInLibraryCache(accessible, states);
       return;
     }
     case ChildCountPart: {
@@ -197,6 +212,7 @@ void keep(ElementFacts& facts, ReadPart part, DBusMessage* reply) {
       dbus_message_iter_get_basic(&text, &content);
       std::optional<std::string>& kept = part == NamePart ? facts.name : part == TextPart ? facts.text : facts.description;
       kept = utf8Text(content);
+      if (part != TextPart) keepTextInLibraryCache(accessible, part == NamePart ? ATSPI_CACHE_NAME : ATSPI_CACHE_DESCRIPTION, content);
       return;
     }
     case ExtentsPart: {
@@ -220,22 +236,21 @@ void keep(ElementFacts& facts, ReadPart part, DBusMessage* reply) {
   }
 }
 
-// Keeps a table's cell, as AtspiReader::tableCell would have.
-void keepCell(ElementFacts& table, CellPosition cell, DBusMessage* reply) {
+// The element an answer names by (bus name, path); none for the null path.
+AccessibleRef accessibleIn(DBusMessage* reply) {
   DBusMessageIter iter;
-  if (!dbus_message_iter_init(reply, &iter) || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_STRUCT) return;
+  if (!dbus_message_iter_init(reply, &iter) || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_STRUCT) return {};
   DBusMessageIter fields;
   dbus_message_iter_recurse(&iter, &fields);
   const char* busName = nullptr;
   const char* path = nullptr;
-  if (dbus_message_iter_get_arg_type(&fields) != DBUS_TYPE_STRING) return;
+  if (dbus_message_iter_get_arg_type(&fields) != DBUS_TYPE_STRING) return {};
   dbus_message_iter_get_basic(&fields, &busName);
   dbus_message_iter_next(&fields);
-  if (dbus_message_iter_get_arg_type(&fields) != DBUS_TYPE_OBJECT_PATH) return;
+  if (dbus_message_iter_get_arg_type(&fields) != DBUS_TYPE_OBJECT_PATH) return {};
   dbus_message_iter_get_basic(&fields, &path);
-  if (busName == nullptr || path == nullptr || std::string_view(path) == ATSPI_DBUS_PATH_NULL) return;
-  AccessibleRef accessible = AccessibleRef::adopt(_atspi_ref_accessible(busName, path));
-  if (accessible) table.cells.emplace(std::pair{cell.row, cell.column}, std::move(accessible));
+  if (busName == nullptr || path == nullptr || std::string_view(path) == ATSPI_DBUS_PATH_NULL) return {};
+  return AccessibleRef::adopt(_atspi_ref_accessible(busName, path));
 }
 
 class Batch {
@@ -252,6 +267,13 @@ class Batch {
   void askCell(AtspiAccessible* table, CellPosition cell) {
     if (askable(table)) send(table, cellQuestion(table, cell), ReadPart{}, cell);
   }
+
+  void askChild(AtspiAccessible* parent, int index) {
+    if (askable(parent)) send(parent, childQuestion(parent, index), ReadPart{}, std::nullopt, index);
+  }
+
+  // The children answered, by index.
+  std::map<int, AccessibleRef>& children() { return children_; }
 
   // Waits for every answer in flight; they come in the order asked.
   void gather() {
@@ -270,9 +292,11 @@ class Batch {
       }
       ElementFacts& facts = memo_.factsOf(question.accessible.get());
       if (question.cell) {
-        keepCell(facts, *question.cell, reply.get());
+        if (AccessibleRef cell = accessibleIn(reply.get())) facts.cells.emplace(std::pair{question.cell->row, question.cell->column}, std::move(cell));
+      } else if (question.childIndex) {
+        if (AccessibleRef child = accessibleIn(reply.get())) children_.emplace(*question.childIndex, std::move(child));
       } else {
-        keep(facts, question.part, reply.get());
+        keep(question.accessible.get(), facts, question.part, reply.get());
       }
     }
     inFlight_.clear();
@@ -284,7 +308,8 @@ class Batch {
     return application != nullptr && accessible->parent.path != nullptr && guard_.ping(*application);
   }
 
-  void send(AtspiAccessible* accessible, MessagePtr message, ReadPart part, std::optional<CellPosition> cell) {
+  void send(AtspiAccessible* accessible, MessagePtr message, ReadPart part, std::optional<CellPosition> cell,
+            std::optional<int> childIndex = std::nullopt) {
     const int timeout = static_cast<int>(guard_.timeoutFor(*CallGuard::applicationOf(accessible)).count());
     DBusPendingCall* pending = nullptr;
     if (!message || !dbus_connection_send_with_reply(accessible->parent.app->bus, message.get(), &pending, timeout) ||
@@ -292,13 +317,14 @@ class Batch {
       return;
     }
     guard_.countCalls(1);
-    inFlight_.push_back({AccessibleRef::share(accessible), part, cell, PendingPtr(pending)});
+    inFlight_.push_back({AccessibleRef::share(accessible), part, cell, childIndex, PendingPtr(pending)});
     if (inFlight_.size() >= mostInFlight) gather();
   }
 
   CallGuard& guard_;
   RequestMemo& memo_;
   std::vector<Question> inFlight_;
+  std::map<int, AccessibleRef> children_;
 };
 
 }  // namespace
@@ -338,6 +364,19 @@ void readCellsConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible*
     if (!memo.factsOf(table).cells.contains({cell.row, cell.column})) batch.askCell(table, cell);
   }
   batch.gather();
+}
+
+std::optional<std::vector<AccessibleRef>> readChildrenConcurrently(CallGuard& guard, RequestMemo& memo,
+                                                                   AtspiAccessible* parent, int count) {
+  Batch batch(guard, memo);
+  for (int index = 0; index < count; ++index) batch.askChild(parent, index);
+  batch.gather();
+  const std::map<int, AccessibleRef>& answered = batch.children();
+  if (std::ssize(answered) != count) return std::nullopt;
+  std::vector<AccessibleRef> children;
+  children.reserve(answered.size());
+  for (const auto& [index, child] : answered) children.push_back(child);
+  return children;
 }
 
 }  // namespace morvel::linux_ax

@@ -10,6 +10,7 @@
 #include "platform/linux/atspi/CallGuard.h"
 #include "platform/linux/atspi/RequestMemo.h"
 
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -41,5 +42,10 @@ void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<Acc
 // yet, all at once, into the table's cells in the memo.
 void readCellsConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible* table,
                            const std::vector<CellPosition>& cells);
+
+// The first `count` children of `parent`, all asked at once; none unless every
+// one of them was answered (the single reads then tell what failed).
+std::optional<std::vector<AccessibleRef>> readChildrenConcurrently(CallGuard& guard, RequestMemo& memo,
+                                                                   AtspiAccessible* parent, int count);
 
 }  // namespace morvel::linux_ax
