@@ -302,7 +302,10 @@ std::optional<std::vector<AccessibleRef>> AtspiReader::childrenOneByOne(AtspiAcc
   const int wanted = std::min(*count, limit);
   // One wait for all of them where the application has no Collection to list them.
   if (concurrentReads_ && wanted > 1) {
-    if (auto all = readChildrenConcurrently(guard_, memo_, accessible, wanted)) return all;
+    readChildrenConcurrently(guard_, memo_, {{accessible, wanted, limit}});
+    if (auto& known = memo_.factsOf(accessible).children; known && known->size() == static_cast<std::size_t>(wanted)) {
+      return known;
+    }
   }
   found.reserve(static_cast<std::size_t>(wanted));
   for (int index = 0; index < wanted; ++index) {
@@ -378,6 +381,28 @@ AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x,
         atspi_component_get_accessible_at_point(component.get(), x, y, ATSPI_COORD_TYPE_SCREEN, error));
   });
   return hit ? *hit : AccessibleRef();
+}
+
+void AtspiReader::prefetchChildren(const std::vector<AccessibleRef>& parents, int limit, ReadParts childParts) {
+  if (!concurrentReads_ || parents.empty()) return;
+  // Which of them list their children in one call is asked first, all at once.
+  readConcurrently(guard_, memo_, parents, InterfacesPart);
+  std::vector<AccessibleRef> listedOneByOne;
+  for (const AccessibleRef& parent : parents) {
+    if (!memo_.factsOf(parent.get()).children && !hasCollection(parent.get())) listedOneByOne.push_back(parent);
+  }
+  readConcurrently(guard_, memo_, listedOneByOne, ChildCountPart);
+  std::vector<ChildrenWanted> wanted;
+  for (const AccessibleRef& parent : listedOneByOne) {
+    const int count = std::min(memo_.factsOf(parent.get()).childCount.value_or(0), limit);
+    if (count > 0) wanted.push_back({parent.get(), count, limit});
+  }
+  readChildrenConcurrently(guard_, memo_, wanted);
+  std::vector<AccessibleRef> children;
+  for (const ChildrenWanted& asked : wanted) {
+    if (const auto& known = memo_.factsOf(asked.parent).children) children.insert(children.end(), known->begin(), known->end());
+  }
+  readConcurrently(guard_, memo_, children, childParts);
 }
 
 void AtspiReader::dropLibraryCache(AtspiAccessible* accessible) {

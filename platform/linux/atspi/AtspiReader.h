@@ -75,6 +75,10 @@ class AtspiReader {
   // Asks `parts` of all of `accessibles` at once, ahead of the single reads that
   // are about to ask them one by one (see ConcurrentReads).
   void prefetch(const std::vector<AccessibleRef>& accessibles, ReadParts parts);
+  // Asks the children of all of `parents` (at most `limit` each) at once, where
+  // the application offers no Collection, then `childParts` of all those
+  // children at once: a level of the tree in a few waits, not one per read.
+  void prefetchChildren(const std::vector<AccessibleRef>& parents, int limit, ReadParts childParts);
   // Asks `table` for all of `cells` at once, ahead of tableCell.
   void prefetchCells(AtspiAccessible* table, const std::vector<CellPosition>& cells);
   // Reads the role, states and child count of every element below `root`, at

@@ -199,6 +199,7 @@ void keep(AtspiAccessible* accessible, ElementFacts& facts, ReadPart part, DBusM
         dbus_message_iter_next(&names);
       }
       facts.interfaces = interfaces;
+      keepInterfacesInLibraryCache(accessible, reply);
       return;
     }
     case NamePart:
@@ -272,8 +273,8 @@ class Batch {
     if (askable(parent)) send(parent, childQuestion(parent, index), ReadPart{}, std::nullopt, index);
   }
 
-  // The children answered, by index.
-  std::map<int, AccessibleRef>& children() { return children_; }
+  // The children answered, by parent and index.
+  const std::map<std::pair<AtspiAccessible*, int>, AccessibleRef>& children() const { return children_; }
 
   // Waits for every answer in flight; they come in the order asked.
   void gather() {
@@ -294,7 +295,7 @@ class Batch {
       if (question.cell) {
         if (AccessibleRef cell = accessibleIn(reply.get())) facts.cells.emplace(std::pair{question.cell->row, question.cell->column}, std::move(cell));
       } else if (question.childIndex) {
-        if (AccessibleRef child = accessibleIn(reply.get())) children_.emplace(*question.childIndex, std::move(child));
+        if (AccessibleRef child = accessibleIn(reply.get())) children_.emplace(std::pair{question.accessible.get(), *question.childIndex}, std::move(child));
       } else {
         keep(question.accessible.get(), facts, question.part, reply.get());
       }
@@ -324,7 +325,7 @@ class Batch {
   CallGuard& guard_;
   RequestMemo& memo_;
   std::vector<Question> inFlight_;
-  std::map<int, AccessibleRef> children_;
+  std::map<std::pair<AtspiAccessible*, int>, AccessibleRef> children_;
 };
 
 }  // namespace
@@ -366,17 +367,30 @@ void readCellsConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible*
   batch.gather();
 }
 
-std::optional<std::vector<AccessibleRef>> readChildrenConcurrently(CallGuard& guard, RequestMemo& memo,
-                                                                   AtspiAccessible* parent, int count) {
+void readChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<ChildrenWanted>& parents) {
   Batch batch(guard, memo);
-  for (int index = 0; index < count; ++index) batch.askChild(parent, index);
+  for (const ChildrenWanted& wanted : parents) {
+    for (int index = 0; index < wanted.count; ++index) batch.askChild(wanted.parent, index);
+  }
   batch.gather();
-  const std::map<int, AccessibleRef>& answered = batch.children();
-  if (std::ssize(answered) != count) return std::nullopt;
-  std::vector<AccessibleRef> children;
-  children.reserve(answered.size());
-  for (const auto& [index, child] : answered) children.push_back(child);
-  return children;
+  const auto& answered = batch.children();
+  for (const ChildrenWanted& wanted : parents) {
+    std::vector<AccessibleRef> children;
+    children.reserve(static_cast<std::size_t>(wanted.count));
+    for (int index = 0; index < wanted.count; ++index) {
+      auto found = answered.find({wanted.parent, index});
+      if (found == answered.end()) break;
+      children.push_back(found->second);
+    }
+    if (std::ssize(children) != wanted.count) continue;
+    for (const AccessibleRef& child : children) {
+      ElementFacts& childFacts = memo.factsOf(child.get());
+      if (!childFacts.parent) childFacts.parent = AccessibleRef::share(wanted.parent);
+    }
+    ElementFacts& facts = memo.factsOf(wanted.parent);
+    facts.children = std::move(children);
+    facts.childrenLimit = wanted.limit;
+  }
 }
 
 }  // namespace morvel::linux_ax

@@ -43,9 +43,16 @@ void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<Acc
 void readCellsConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible* table,
                            const std::vector<CellPosition>& cells);
 
-// The first `count` children of `parent`, all asked at once; none unless every
-// one of them was answered (the single reads then tell what failed).
-std::optional<std::vector<AccessibleRef>> readChildrenConcurrently(CallGuard& guard, RequestMemo& memo,
-                                                                   AtspiAccessible* parent, int count);
+// The children of a parent wanted: its first `count`, for a caller that asked
+// for at most `limit` (count is the smaller of the two).
+struct ChildrenWanted {
+  AtspiAccessible* parent = nullptr;
+  int count = 0;
+  int limit = 0;
+};
+
+// Asks every child wanted at once, into the memo as each parent's children where
+// every one of them was answered; the single reads tell what failed for the rest.
+void readChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<ChildrenWanted>& parents);
 
 }  // namespace morvel::linux_ax

@@ -1,5 +1,9 @@
 #include "platform/linux/atspi/LibraryCache.h"
 
+// libatspi's own setter of an element's interfaces from an answer, exported
+// though not in the public headers: its numbering of interfaces is its own.
+extern "C" void _atspi_dbus_set_interfaces(AtspiAccessible* accessible, DBusMessageIter* iter);
+
 namespace morvel::linux_ax {
 namespace {
 
@@ -30,6 +34,14 @@ void keepStatesInLibraryCache(AtspiAccessible* accessible, std::uint64_t states)
   if (accessible->states == nullptr) accessible->states = atspi_state_set_new(nullptr);
   accessible->states->states = static_cast<gint64>(states);
   accessible->cached_properties |= ATSPI_CACHE_STATES;
+}
+
+void keepInterfacesInLibraryCache(AtspiAccessible* accessible, DBusMessage* reply) {
+  // libatspi keeps interfaces whatever the mask: they never change.
+  DBusMessageIter iter;
+  if (!dbus_message_iter_init(reply, &iter) || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) return;
+  _atspi_dbus_set_interfaces(accessible, &iter);
+  accessible->cached_properties |= ATSPI_CACHE_INTERFACES;
 }
 
 void keepTextInLibraryCache(AtspiAccessible* accessible, AtspiCache part, const char* text) {

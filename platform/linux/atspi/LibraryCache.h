@@ -30,6 +30,8 @@ bool heldInLibraryCache(AtspiAccessible* accessible, AtspiCache part);
 // that part: later requests are served from it like any other cached value.
 void keepRoleInLibraryCache(AtspiAccessible* accessible, AtspiRole role);
 void keepStatesInLibraryCache(AtspiAccessible* accessible, std::uint64_t states);
+// The interfaces, from an answer to GetInterfaces, numbered as libatspi numbers them.
+void keepInterfacesInLibraryCache(AtspiAccessible* accessible, DBusMessage* reply);
 // `part`: ATSPI_CACHE_NAME or ATSPI_CACHE_DESCRIPTION.
 void keepTextInLibraryCache(AtspiAccessible* accessible, AtspiCache part, const char* text);
 

@@ -214,6 +214,7 @@ void LinuxAccessibility::readAhead(const std::vector<ax::Element>& elements,
   reader_.prefetch(accessibles, parts);
   if (std::find(attributes.begin(), attributes.end(), ax::AXChildren) != attributes.end()) {
     reader_.prefetch(madeOnDemand(accessibles), ChildCountPart);
+    readChildrenAhead(reader_, accessibles);
     readRowCellsAhead(reader_, rows);
   }
   if (std::find(attributes.begin(), attributes.end(), ax::AXValue) != attributes.end()) readValuesAhead(accessibles);
