@@ -4,11 +4,12 @@
 // the same way for the helper and for the Python client. Read the count through
 // morvel_bus_round_trips(), found with dlsym or ctypes. With MORVEL_BUS_TRACE=1
 // each call is also written to stderr (interface, method, object path), to see
-// which questions a command asks.
+// which questions a command asks and when (microseconds of the steady clock).
 
 #include <dbus/dbus.h>
 #include <dlfcn.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -38,8 +39,10 @@ void trace(DBusMessage* message) {
   const char* interface = dbus_message_get_interface(message);
   const char* member = dbus_message_get_member(message);
   const char* path = dbus_message_get_path(message);
-  std::fprintf(stderr, "bus-call %s.%s %s\n", interface != nullptr ? interface : "-", member != nullptr ? member : "-",
-               path != nullptr ? path : "-");
+  const auto sent = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now().time_since_epoch());
+  std::fprintf(stderr, "bus-call %s.%s %s %lld\n", interface != nullptr ? interface : "-",
+               member != nullptr ? member : "-", path != nullptr ? path : "-", static_cast<long long>(sent.count()));
 }
 
 struct DepthGuard {

@@ -433,11 +433,16 @@ TYPED_TEST(OnThirdPartyApp, EveryCommandWorksOrDegradesAsItsToolkitAllows) {
     }
     EXPECT_TRUE(expected) << command << ": " << outcome << ", expected " << allowed;
   }
-  // Asked again, so that the second answers come from what the first left cached.
+  // A helper started beside the one-by-one helper has seen the same focus
+  // events (none); asked twice, its second answers come from what the first
+  // left cached.
   if (this->app_.comparedWithSerialReads) {
     const ScreenRect& window = *this->window_;
     const Json centre = {{"cmd", "element-at"}, {"x", window.x + window.width / 2}, {"y", window.y + window.height / 2}};
-    expectSameAsSerialReads(this->helper_, {{{"cmd", "focused"}}, centre, {{"cmd", "fields"}}, {{"cmd", "fingerprint"}}});
+    HelperProcess fresh;
+    for (int round = 0; round < 2; ++round) {
+      expectSameAsSerialReads(fresh, {{{"cmd", "focused"}}, centre, {{"cmd", "fields"}}, {{"cmd", "fingerprint"}}});
+    }
   }
 }
 

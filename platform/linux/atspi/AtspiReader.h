@@ -56,7 +56,8 @@ class AtspiReader {
   // Asked in one round trip where the application offers the Collection
   // interface, else child by child.
   std::optional<std::vector<AccessibleRef>> children(AtspiAccessible* accessible, int limit);
-  // The same, always child by child (one round trip each).
+  // The same, child by child (one round trip each, all asked at once unless
+  // every read is asked on its own).
   std::optional<std::vector<AccessibleRef>> childrenOneByOne(AtspiAccessible* accessible, int limit);
   std::optional<int> childCount(AtspiAccessible* accessible);
   AccessibleRef childAt(AtspiAccessible* accessible, int index);
