@@ -385,11 +385,18 @@ AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x,
 
 void AtspiReader::prefetchChildren(const std::vector<AccessibleRef>& parents, int limit, ReadParts childParts) {
   if (!concurrentReads_ || parents.empty()) return;
-  // Which of them list their children in one call is asked first, all at once.
-  readConcurrently(guard_, memo_, parents, InterfacesPart);
-  std::vector<AccessibleRef> listedOneByOne;
+  // Those known to be childless or whose children are known ask nothing (a
+  // sheet's cells); of the rest, which list their children in one call is
+  // asked first, all at once.
+  std::vector<AccessibleRef> unknown;
   for (const AccessibleRef& parent : parents) {
-    if (!memo_.factsOf(parent.get()).children && !hasCollection(parent.get())) listedOneByOne.push_back(parent);
+    const ElementFacts& facts = memo_.factsOf(parent.get());
+    if (!facts.children && facts.childCount != 0) unknown.push_back(parent);
+  }
+  readConcurrently(guard_, memo_, unknown, InterfacesPart);
+  std::vector<AccessibleRef> listedOneByOne;
+  for (const AccessibleRef& parent : unknown) {
+    if (!hasCollection(parent.get())) listedOneByOne.push_back(parent);
   }
   readConcurrently(guard_, memo_, listedOneByOne, ChildCountPart);
   std::vector<ChildrenWanted> wanted;
