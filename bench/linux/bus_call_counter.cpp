@@ -2,12 +2,18 @@
 // accessibility benchmark, it counts the D-Bus method calls a process sends and
 // waits for, whichever library sends them: the round trips themselves, counted
 // the same way for the helper and for the Python client. Read the count through
-// morvel_bus_round_trips(), found with dlsym or ctypes.
+// morvel_bus_round_trips(), found with dlsym or ctypes. With MORVEL_BUS_TRACE=1
+// each call is also written to stderr (interface, method, object path), to see
+// which questions a command asks and when (microseconds of the steady clock).
 
 #include <dbus/dbus.h>
 #include <dlfcn.h>
 
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -21,9 +27,29 @@ Function nextDefinition(const char* name) {
   return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
 
+bool traceWanted() {
+  static const bool wanted = [] {
+    const char* value = std::getenv("MORVEL_BUS_TRACE");
+    return value != nullptr && std::strcmp(value, "1") == 0;
+  }();
+  return wanted;
+}
+
+void trace(DBusMessage* message) {
+  const char* interface = dbus_message_get_interface(message);
+  const char* member = dbus_message_get_member(message);
+  const char* path = dbus_message_get_path(message);
+  const auto sent = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now().time_since_epoch());
+  std::fprintf(stderr, "bus-call %s.%s %s %lld\n", interface != nullptr ? interface : "-",
+               member != nullptr ? member : "-", path != nullptr ? path : "-", static_cast<long long>(sent.count()));
+}
+
 struct DepthGuard {
-  DepthGuard() {
-    if (sendDepth++ == 0) ++roundTrips;
+  explicit DepthGuard(DBusMessage* message) {
+    if (sendDepth++ != 0) return;
+    ++roundTrips;
+    if (traceWanted()) trace(message);
   }
   ~DepthGuard() { --sendDepth; }
   DepthGuard(const DepthGuard&) = delete;
@@ -40,7 +66,7 @@ __attribute__((visibility("default"))) DBusMessage* dbus_connection_send_with_re
     DBusConnection* connection, DBusMessage* message, int timeoutMilliseconds, DBusError* error) {
   using Send = DBusMessage* (*)(DBusConnection*, DBusMessage*, int, DBusError*);
   static const Send send = nextDefinition<Send>("dbus_connection_send_with_reply_and_block");
-  DepthGuard counted;
+  DepthGuard counted(message);
   return send(connection, message, timeoutMilliseconds, error);
 }
 
@@ -50,7 +76,7 @@ __attribute__((visibility("default"))) dbus_bool_t dbus_connection_send_with_rep
                                                                                    int timeoutMilliseconds) {
   using Send = dbus_bool_t (*)(DBusConnection*, DBusMessage*, DBusPendingCall**, int);
   static const Send send = nextDefinition<Send>("dbus_connection_send_with_reply");
-  DepthGuard counted;
+  DepthGuard counted(message);
   return send(connection, message, pending, timeoutMilliseconds);
 }
 

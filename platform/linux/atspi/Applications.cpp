@@ -229,9 +229,13 @@ AccessibleRef Applications::menuOpenFromBarAt(AtspiAccessible* window, double x,
   if (!children) return {};
   for (const AccessibleRef& bar : *children) {
     if (reader_.role(bar.get()) != ATSPI_ROLE_MENU_BAR) continue;
-    for (const AccessibleRef& item : reader_.children(bar.get(), mostMenuBarItems).value_or(std::vector<AccessibleRef>{})) {
+    const auto items = reader_.children(bar.get(), mostMenuBarItems).value_or(std::vector<AccessibleRef>{});
+    for (const AccessibleRef& item : items) {
       // Qt sends no event when its popup shows: the library's states of it are stale.
       if (reader_.role(item.get()) == ATSPI_ROLE_MENU_ITEM) reader_.dropLibraryCache(item.get());
+    }
+    reader_.prefetchChildren(items, mostMenuItems, RolePart | StatesPart);
+    for (const AccessibleRef& item : items) {
       if (AccessibleRef part = openMenuPartAt(item.get(), x, y, 0)) return part;
     }
   }

@@ -300,6 +300,13 @@ std::optional<std::vector<AccessibleRef>> AtspiReader::childrenOneByOne(AtspiAcc
   if (!count) return std::nullopt;
   std::vector<AccessibleRef> found;
   const int wanted = std::min(*count, limit);
+  // One wait for all of them where the application has no Collection to list them.
+  if (concurrentReads_ && wanted > 1) {
+    readChildrenConcurrently(guard_, memo_, {{accessible, wanted, limit}});
+    if (auto& known = memo_.factsOf(accessible).children; known && known->size() == static_cast<std::size_t>(wanted)) {
+      return known;
+    }
+  }
   found.reserve(static_cast<std::size_t>(wanted));
   for (int index = 0; index < wanted; ++index) {
     AccessibleRef child = childAt(accessible, index);
@@ -374,6 +381,41 @@ AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x,
         atspi_component_get_accessible_at_point(component.get(), x, y, ATSPI_COORD_TYPE_SCREEN, error));
   });
   return hit ? *hit : AccessibleRef();
+}
+
+void AtspiReader::prefetchChildren(const std::vector<AccessibleRef>& parents, int limit, ReadParts childParts) {
+  if (!concurrentReads_ || parents.empty()) return;
+  // Those known to be childless or whose children are known ask nothing (a
+  // sheet's cells); of the rest, which list their children in one call is
+  // asked first, all at once.
+  std::vector<AccessibleRef> unknown;
+  for (const AccessibleRef& parent : parents) {
+    const ElementFacts& facts = memo_.factsOf(parent.get());
+    if (!facts.children && facts.childCount != 0) unknown.push_back(parent);
+  }
+  readConcurrently(guard_, memo_, unknown, InterfacesPart);
+  std::vector<AccessibleRef> listedOneByOne;
+  for (const AccessibleRef& parent : unknown) {
+    if (!hasCollection(parent.get())) listedOneByOne.push_back(parent);
+  }
+  readConcurrently(guard_, memo_, listedOneByOne, ChildCountPart);
+  std::vector<ChildrenWanted> wanted;
+  for (const AccessibleRef& parent : listedOneByOne) {
+    const int count = std::min(memo_.factsOf(parent.get()).childCount.value_or(0), limit);
+    if (count > 0) wanted.push_back({parent.get(), count, limit});
+  }
+  readChildrenConcurrently(guard_, memo_, wanted);
+  std::vector<AccessibleRef> children;
+  for (const ChildrenWanted& asked : wanted) {
+    if (const auto& known = memo_.factsOf(asked.parent).children) children.insert(children.end(), known->begin(), known->end());
+  }
+  readConcurrently(guard_, memo_, children, childParts);
+}
+
+void AtspiReader::dropLibraryCache(AtspiAccessible* accessible) {
+  const guint fixed = accessible->cached_properties & (ATSPI_CACHE_ROLE | ATSPI_CACHE_INTERFACES);
+  atspi_accessible_clear_cache(accessible);
+  accessible->cached_properties |= fixed;
 }
 
 void AtspiReader::prefetch(const std::vector<AccessibleRef>& accessibles, ReadParts parts) {

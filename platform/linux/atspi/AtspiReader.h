@@ -56,7 +56,8 @@ class AtspiReader {
   // Asked in one round trip where the application offers the Collection
   // interface, else child by child.
   std::optional<std::vector<AccessibleRef>> children(AtspiAccessible* accessible, int limit);
-  // The same, always child by child (one round trip each).
+  // The same, child by child (one round trip each, all asked at once unless
+  // every read is asked on its own).
   std::optional<std::vector<AccessibleRef>> childrenOneByOne(AtspiAccessible* accessible, int limit);
   std::optional<int> childCount(AtspiAccessible* accessible);
   AccessibleRef childAt(AtspiAccessible* accessible, int index);
@@ -75,6 +76,10 @@ class AtspiReader {
   // Asks `parts` of all of `accessibles` at once, ahead of the single reads that
   // are about to ask them one by one (see ConcurrentReads).
   void prefetch(const std::vector<AccessibleRef>& accessibles, ReadParts parts);
+  // Asks the children of all of `parents` (at most `limit` each) at once, where
+  // the application offers no Collection, then `childParts` of all those
+  // children at once: a level of the tree in a few waits, not one per read.
+  void prefetchChildren(const std::vector<AccessibleRef>& parents, int limit, ReadParts childParts);
   // Asks `table` for all of `cells` at once, ahead of tableCell.
   void prefetchCells(AtspiAccessible* table, const std::vector<CellPosition>& cells);
   // Reads the role, states and child count of every element below `root`, at
@@ -111,8 +116,9 @@ class AtspiReader {
   AccessibleRef firstDescendantWithState(AtspiAccessible* root, AtspiStateType state);
 
   // Forgets what libatspi holds of `accessible` and below, for parts that change
-  // without the events the library listens for (a menu's popup).
-  void dropLibraryCache(AtspiAccessible* accessible) { atspi_accessible_clear_cache(accessible); }
+  // without the events the library listens for (a menu's popup); its role and
+  // interfaces, which never change, stay.
+  void dropLibraryCache(AtspiAccessible* accessible);
 
   CallGuard& guard() { return guard_; }
   RequestMemo& memo() { return memo_; }

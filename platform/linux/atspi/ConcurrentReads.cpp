@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -38,11 +39,13 @@ struct DBusPendingUnref {
 };
 using PendingPtr = std::unique_ptr<DBusPendingCall, DBusPendingUnref>;
 
-// One question on its way: a part of an element, or a cell of a table.
+// One question on its way: a part of an element, a cell of a table, or a child
+// of an element by its index.
 struct Question {
   AccessibleRef accessible;
   ReadPart part;
   std::optional<CellPosition> cell;
+  std::optional<int> childIndex;
   PendingPtr pending;
 };
 
@@ -101,6 +104,14 @@ MessagePtr questionFor(AtspiAccessible* accessible, ReadPart part) {
   return {};
 }
 
+MessagePtr childQuestion(AtspiAccessible* parent, int index) {
+  MessagePtr message(
+      dbus_message_new_method_call(parent->parent.app->bus_name, parent->parent.path, accessibleInterface, "GetChildAtIndex"));
+  const dbus_int32_t wanted = index;
+  if (message && dbus_message_append_args(message.get(), DBUS_TYPE_INT32, &wanted, DBUS_TYPE_INVALID)) return message;
+  return {};
+}
+
 MessagePtr cellQuestion(AtspiAccessible* table, CellPosition cell) {
   MessagePtr message(
       dbus_message_new_method_call(table->parent.app->bus_name, table->parent.path, tableInterface, "GetAccessibleAt"));
@@ -148,7 +159,7 @@ bool enterValue(DBusMessageIter& iter, DBusMessageIter& inner) {
 }
 
 // Keeps a property's value (`value` at its variant), as the single read would have.
-void keepProperty(ElementFacts& facts, std::string_view property, DBusMessageIter& value) {
+void keepProperty(AtspiAccessible* accessible, ElementFacts& facts, std::string_view property, DBusMessageIter& value) {
   DBusMessageIter inner;
   if (!enterValue(value, inner)) return;
   if (property == "ChildCount") {
@@ -162,11 +173,13 @@ void keepProperty(ElementFacts& facts, std::string_view property, DBusMessageIte
   if (dbus_message_iter_get_arg_type(&inner) != DBUS_TYPE_STRING) return;
   const char* content = nullptr;
   dbus_message_iter_get_basic(&inner, &content);
-  (property == "Name" ? facts.name : facts.description) = utf8Text(content);
+  const bool isName = property == "Name";
+  (isName ? facts.name : facts.description) = utf8Text(content);
+  keepTextInLibraryCache(accessible, isName ? ATSPI_CACHE_NAME : ATSPI_CACHE_DESCRIPTION, content);
 }
 
 // Keeps every property of an answer to GetAll that keepProperty knows.
-void keepProperties(ElementFacts& facts, DBusMessageIter& iter) {
+void keepProperties(AtspiAccessible* accessible, ElementFacts& facts, DBusMessageIter& iter) {
   if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) return;
   DBusMessageIter entries;
   dbus_message_iter_recurse(&iter, &entries);
@@ -177,12 +190,13 @@ void keepProperties(ElementFacts& facts, DBusMessageIter& iter) {
     const char* property = nullptr;
     dbus_message_iter_get_basic(&entry, &property);
     if (property == nullptr || !dbus_message_iter_next(&entry)) continue;
-    keepProperty(facts, property, entry);
+    keepProperty(accessible, facts, property, entry);
   }
 }
 
-// Keeps one answer in the memo, as the single read would have.
-void keep(ElementFacts& facts, ReadPart part, DBusMessage* reply) {
+// Keeps one answer in the memo, and in libatspi's cache, as the single read
+// would have.
+void keep(AtspiAccessible* accessible, ElementFacts& facts, ReadPart part, DBusMessage* reply) {
   DBusMessageIter iter;
   if (!dbus_message_iter_init(reply, &iter)) return;
   switch (part) {
@@ -191,6 +205,7 @@ void keep(ElementFacts& facts, ReadPart part, DBusMessage* reply) {
       dbus_uint32_t role = 0;
       dbus_message_iter_get_basic(&iter, &role);
       facts.role = static_cast<AtspiRole>(role);
+      keepRoleInLibraryCache(accessible, *facts.role);
       return;
     }
     case StatesPart: {
@@ -205,20 +220,22 @@ void keep(ElementFacts& facts, ReadPart part, DBusMessage* reply) {
         dbus_message_iter_next(&words);
       }
       // A defunct element is left to the single read, which tells it apart.
-      if (!hasState(states, ATSPI_STATE_DEFUNCT)) facts.states = states;
+      if (hasState(states, ATSPI_STATE_DEFUNCT)) return;
+      facts.states = states;
+      keepStatesInLibraryCache(accessible, states);
       return;
     }
     case ChildCountPart:
-      keepProperty(facts, "ChildCount", iter);
+      keepProperty(accessible, facts, "ChildCount", iter);
       return;
     case NamePart:
-      keepProperty(facts, "Name", iter);
+      keepProperty(accessible, facts, "Name", iter);
       return;
     case DescriptionPart:
-      keepProperty(facts, "Description", iter);
+      keepProperty(accessible, facts, "Description", iter);
       return;
     case PropertiesPart:
-      keepProperties(facts, iter);
+      keepProperties(accessible, facts, iter);
       return;
     case InterfacesPart: {
       if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) return;
@@ -232,6 +249,7 @@ void keep(ElementFacts& facts, ReadPart part, DBusMessage* reply) {
         dbus_message_iter_next(&names);
       }
       facts.interfaces = interfaces;
+      keepInterfacesInLibraryCache(accessible, reply);
       return;
     }
     case TextPart: {
@@ -262,22 +280,21 @@ void keep(ElementFacts& facts, ReadPart part, DBusMessage* reply) {
   }
 }
 
-// Keeps a table's cell, as AtspiReader::tableCell would have.
-void keepCell(ElementFacts& table, CellPosition cell, DBusMessage* reply) {
+// The element an answer names by (bus name, path); none for the null path.
+AccessibleRef accessibleIn(DBusMessage* reply) {
   DBusMessageIter iter;
-  if (!dbus_message_iter_init(reply, &iter) || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_STRUCT) return;
+  if (!dbus_message_iter_init(reply, &iter) || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_STRUCT) return {};
   DBusMessageIter fields;
   dbus_message_iter_recurse(&iter, &fields);
   const char* busName = nullptr;
   const char* path = nullptr;
-  if (dbus_message_iter_get_arg_type(&fields) != DBUS_TYPE_STRING) return;
+  if (dbus_message_iter_get_arg_type(&fields) != DBUS_TYPE_STRING) return {};
   dbus_message_iter_get_basic(&fields, &busName);
   dbus_message_iter_next(&fields);
-  if (dbus_message_iter_get_arg_type(&fields) != DBUS_TYPE_OBJECT_PATH) return;
+  if (dbus_message_iter_get_arg_type(&fields) != DBUS_TYPE_OBJECT_PATH) return {};
   dbus_message_iter_get_basic(&fields, &path);
-  if (busName == nullptr || path == nullptr || std::string_view(path) == ATSPI_DBUS_PATH_NULL) return;
-  AccessibleRef accessible = AccessibleRef::adopt(_atspi_ref_accessible(busName, path));
-  if (accessible) table.cells.emplace(std::pair{cell.row, cell.column}, std::move(accessible));
+  if (busName == nullptr || path == nullptr || std::string_view(path) == ATSPI_DBUS_PATH_NULL) return {};
+  return AccessibleRef::adopt(_atspi_ref_accessible(busName, path));
 }
 
 class Batch {
@@ -294,6 +311,13 @@ class Batch {
   void askCell(AtspiAccessible* table, CellPosition cell) {
     if (askable(table)) send(table, cellQuestion(table, cell), ReadPart{}, cell);
   }
+
+  void askChild(AtspiAccessible* parent, int index) {
+    if (askable(parent)) send(parent, childQuestion(parent, index), ReadPart{}, std::nullopt, index);
+  }
+
+  // The children answered, by parent and index.
+  const std::map<std::pair<AtspiAccessible*, int>, AccessibleRef>& children() const { return children_; }
 
   // Waits for every answer in flight; they come in the order asked.
   void gather() {
@@ -312,9 +336,11 @@ class Batch {
       }
       ElementFacts& facts = memo_.factsOf(question.accessible.get());
       if (question.cell) {
-        keepCell(facts, *question.cell, reply.get());
+        if (AccessibleRef cell = accessibleIn(reply.get())) facts.cells.emplace(std::pair{question.cell->row, question.cell->column}, std::move(cell));
+      } else if (question.childIndex) {
+        if (AccessibleRef child = accessibleIn(reply.get())) children_.emplace(std::pair{question.accessible.get(), *question.childIndex}, std::move(child));
       } else {
-        keep(facts, question.part, reply.get());
+        keep(question.accessible.get(), facts, question.part, reply.get());
       }
     }
     inFlight_.clear();
@@ -326,7 +352,8 @@ class Batch {
     return application != nullptr && accessible->parent.path != nullptr && guard_.ping(*application);
   }
 
-  void send(AtspiAccessible* accessible, MessagePtr message, ReadPart part, std::optional<CellPosition> cell) {
+  void send(AtspiAccessible* accessible, MessagePtr message, ReadPart part, std::optional<CellPosition> cell,
+            std::optional<int> childIndex = std::nullopt) {
     const int timeout = static_cast<int>(guard_.timeoutFor(*CallGuard::applicationOf(accessible)).count());
     DBusPendingCall* pending = nullptr;
     if (!message || !dbus_connection_send_with_reply(accessible->parent.app->bus, message.get(), &pending, timeout) ||
@@ -334,13 +361,14 @@ class Batch {
       return;
     }
     guard_.countCalls(1);
-    inFlight_.push_back({AccessibleRef::share(accessible), part, cell, PendingPtr(pending)});
+    inFlight_.push_back({AccessibleRef::share(accessible), part, cell, childIndex, PendingPtr(pending)});
     if (inFlight_.size() >= mostInFlight) gather();
   }
 
   CallGuard& guard_;
   RequestMemo& memo_;
   std::vector<Question> inFlight_;
+  std::map<std::pair<AtspiAccessible*, int>, AccessibleRef> children_;
 };
 
 }  // namespace
@@ -380,6 +408,32 @@ void readCellsConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible*
     if (!memo.factsOf(table).cells.contains({cell.row, cell.column})) batch.askCell(table, cell);
   }
   batch.gather();
+}
+
+void readChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<ChildrenWanted>& parents) {
+  Batch batch(guard, memo);
+  for (const ChildrenWanted& wanted : parents) {
+    for (int index = 0; index < wanted.count; ++index) batch.askChild(wanted.parent, index);
+  }
+  batch.gather();
+  const auto& answered = batch.children();
+  for (const ChildrenWanted& wanted : parents) {
+    std::vector<AccessibleRef> children;
+    children.reserve(static_cast<std::size_t>(wanted.count));
+    for (int index = 0; index < wanted.count; ++index) {
+      auto found = answered.find({wanted.parent, index});
+      if (found == answered.end()) break;
+      children.push_back(found->second);
+    }
+    if (std::ssize(children) != wanted.count) continue;
+    for (const AccessibleRef& child : children) {
+      ElementFacts& childFacts = memo.factsOf(child.get());
+      if (!childFacts.parent) childFacts.parent = AccessibleRef::share(wanted.parent);
+    }
+    ElementFacts& facts = memo.factsOf(wanted.parent);
+    facts.children = std::move(children);
+    facts.childrenLimit = wanted.limit;
+  }
 }
 
 }  // namespace morvel::linux_ax

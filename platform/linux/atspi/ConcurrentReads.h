@@ -10,6 +10,7 @@
 #include "platform/linux/atspi/CallGuard.h"
 #include "platform/linux/atspi/RequestMemo.h"
 
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -43,5 +44,17 @@ void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<Acc
 // yet, all at once, into the table's cells in the memo.
 void readCellsConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible* table,
                            const std::vector<CellPosition>& cells);
+
+// The children of a parent wanted: its first `count`, for a caller that asked
+// for at most `limit` (count is the smaller of the two).
+struct ChildrenWanted {
+  AtspiAccessible* parent = nullptr;
+  int count = 0;
+  int limit = 0;
+};
+
+// Asks every child wanted at once, into the memo as each parent's children where
+// every one of them was answered; the single reads tell what failed for the rest.
+void readChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<ChildrenWanted>& parents);
 
 }  // namespace morvel::linux_ax

@@ -398,6 +398,11 @@ std::optional<ax::AttrValue> readSystemWideAttribute(AttributeSources& sources, 
   return std::nullopt;
 }
 
+void readChildrenAhead(AtspiReader& reader, const std::vector<AccessibleRef>& accessibles) {
+  // Whether each child is shown is asked next.
+  reader.prefetchChildren(accessibles, mostChildren, RolePart | StatesPart);
+}
+
 void readRowCellsAhead(AtspiReader& reader, const std::vector<const TableRowNode*>& rows) {
   std::map<AtspiAccessible*, std::vector<CellPosition>> cellsByTable;
   for (const TableRowNode* row : rows) {

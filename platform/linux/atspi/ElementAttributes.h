@@ -29,6 +29,9 @@ std::optional<AxRole> axRoleOf(AtspiReader& reader, AtspiAccessible* accessible)
 std::optional<ax::AttrValue> readElementAttribute(AttributeSources& sources, AtspiAccessible* accessible,
                                                   std::string_view attribute);
 std::optional<ax::AttrValue> readSystemWideAttribute(AttributeSources& sources, std::string_view attribute);
+// Asks the children of all of `accessibles` at once, ahead of the reads of their
+// AXChildren, where their application cannot list them in one call.
+void readChildrenAhead(AtspiReader& reader, const std::vector<AccessibleRef>& accessibles);
 // Asks for the cells of all of `rows` at once, ahead of the reads of their children.
 void readRowCellsAhead(AtspiReader& reader, const std::vector<const TableRowNode*>& rows);
 std::optional<ax::AttrValue> readRowAttribute(AttributeSources& sources, const TableRowNode& row,

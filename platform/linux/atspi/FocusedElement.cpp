@@ -2,7 +2,7 @@
 
 #include "platform/linux/atspi/Showing.h"
 
-#include <deque>
+#include <vector>
 
 namespace morvel::linux_ax {
 namespace {
@@ -29,17 +29,24 @@ AccessibleRef announcedFocus(AttributeSources& sources, AtspiAccessible* applica
   return AccessibleRef::share(focused);
 }
 
+// Breadth first, a level at a time: each level's children are asked all at once.
 AccessibleRef searchedFocus(AttributeSources& sources, AtspiAccessible* application) {
   AccessibleRef window = sources.applications.activeWindowOf(application);
   if (!window) return {};
-  std::deque<AccessibleRef> pending{window};
-  for (int searched = 0; searched < mostElementsSearched && !pending.empty(); ++searched) {
-    AccessibleRef current = std::move(pending.front());
-    pending.pop_front();
-    if (holdsFocus(sources.reader, current.get())) return current;
-    auto children = shownChildren(sources.reader, current.get(), mostChildrenSearched);
-    if (!children) continue;
-    for (AccessibleRef& child : *children) pending.push_back(std::move(child));
+  AtspiReader& reader = sources.reader;
+  std::vector<AccessibleRef> level{window};
+  for (int searched = 0; !level.empty();) {
+    for (const AccessibleRef& current : level) {
+      if (searched++ >= mostElementsSearched) return {};
+      if (holdsFocus(reader, current.get())) return current;
+    }
+    reader.prefetchChildren(level, mostChildrenSearched, RolePart | StatesPart);
+    std::vector<AccessibleRef> next;
+    for (const AccessibleRef& current : level) {
+      auto children = shownChildren(reader, current.get(), mostChildrenSearched);
+      if (children) next.insert(next.end(), children->begin(), children->end());
+    }
+    level = std::move(next);
   }
   return {};
 }

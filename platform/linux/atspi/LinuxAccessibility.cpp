@@ -230,6 +230,7 @@ void LinuxAccessibility::readAhead(const std::vector<ax::Element>& elements,
   readStatesAhead(accessibles, attributes);
   if (hinted(attributes, ax::AXChildren)) {
     reader_.prefetch(madeOnDemand(accessibles), ChildCountPart);
+    readChildrenAhead(reader_, accessibles);
     readRowCellsAhead(reader_, rows);
   }
   if (hinted(attributes, ax::AXValue)) readValuesAhead(accessibles);
