@@ -50,6 +50,12 @@ section "Real desktop: commands on a LibreOffice Calc sheet that reports 1,048,5
   "$top/bench/linux/run-calc-bench.sh" "$build_dir"
 section "Real screen: \"ocr-region\" beside the tesseract command-line tool" \
   "$top/bench/linux/run-ocr-bench.sh" "$build_dir"
+# Only where GNOME Shell is installed (scripts/bootstrap.sh --gnome): it is
+# large, and no other part of the project needs it.
+if command -v gnome-shell >/dev/null; then
+  section "Wayland: GNOME Shell through the helper's extension, beside X11" \
+    env BUILD_DIR="$build_dir" "$top/bench/linux/run-wayland-bench.sh" --gnome
+fi
 
 mv "$report.partial" "$report"
 echo "wrote $report" >&2

@@ -15,7 +15,10 @@
 #
 # GNOME Shell is installed first when missing (scripts/bootstrap.sh --gnome).
 # MORVEL_GNOME_EXTENSION=DIR is the extension to enable (default: the one in
-# this checkout). Logs go to $XDG_RUNTIME_DIR/logs; set MORVEL_DESKTOP_LOGS=DIR
+# this checkout). The extension answers only the executables named in
+# MORVEL_AX_HELPER_TRUSTED (default: this checkout's helper builds, and
+# dbus-send, which the session tests ask for the shell's own view; any other
+# caller, gdbus for one, is refused). Logs go to $XDG_RUNTIME_DIR/logs; set MORVEL_DESKTOP_LOGS=DIR
 # to keep them.
 set -euo pipefail
 
@@ -32,6 +35,8 @@ unset DISPLAY GDK_BACKEND QT_QPA_PLATFORM SWAYSOCK
 export XDG_SESSION_TYPE=wayland
 export XDG_CURRENT_DESKTOP=GNOME
 export XDG_DATA_HOME="$runtime_dir/data"
+build_dir="${BUILD_DIR:-$top/build}"
+export MORVEL_AX_HELPER_TRUSTED="${MORVEL_AX_HELPER_TRUSTED:-$build_dir/app/morvel_ax_helper:$top/build-sanitize/app/morvel_ax_helper:/usr/bin/dbus-send}"
 # Settings in a key file the shell and the applications share, so that the
 # extension is enabled as a user would enable it.
 export GSETTINGS_BACKEND=keyfile

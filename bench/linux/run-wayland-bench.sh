@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# X11 beside sway in one run (capture in process, through grim and on X11, and
-# the tree commands through the helper): a sway session and, inside it, an X
-# virtual desktop; the benchmark reaches sway through the absolute path of its
-# socket and its own session bus. Under the captured rectangle, on both, a page
+# run-wayland-bench.sh [--gnome]
+# X11 beside sway (capture in process, through grim and on X11, and the tree
+# commands through the helper), or with --gnome beside GNOME Shell through the
+# helper's extension: the Wayland session and, inside it, an X virtual desktop;
+# the benchmark reaches the compositor through the absolute path of its socket
+# and its own session bus. Under the captured rectangle, on both, a page
 # of painted text that stays still, so that the pixels compared are a real
 # screen's; the contacts application comes on top of it for the tree commands.
 set -euo pipefail
@@ -24,9 +26,10 @@ with_painted_page() {
 }
 
 case "${1:-}" in
-  --in-sway)
-    export MORVEL_BENCH_WAYLAND_DISPLAY="$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" MORVEL_BENCH_SWAYSOCK="$SWAYSOCK" \
+  --in-wayland)
+    export MORVEL_BENCH_WAYLAND_DISPLAY="$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" MORVEL_BENCH_SWAYSOCK="${SWAYSOCK:-}" \
       MORVEL_BENCH_BUS="$DBUS_SESSION_BUS_ADDRESS" MORVEL_BENCH_RUNTIME_DIR="$XDG_RUNTIME_DIR"
+    [ -n "$MORVEL_BENCH_SWAYSOCK" ] || unset MORVEL_BENCH_SWAYSOCK
     GDK_BACKEND=wayland with_painted_page "$top/scripts/with-virtual-desktop.sh" "$0" --in-x11
     exit
     ;;
@@ -36,4 +39,9 @@ case "${1:-}" in
     ;;
 esac
 cmake --build "$build_dir" --target morvel_wayland_bench morvel_painted_text_app >&2
-exec "$top/scripts/with-wayland-desktop.sh" "$0" --in-sway
+if [ "${1:-}" = --gnome ]; then
+  # The benchmark asks the helper's extension for captures itself.
+  MORVEL_AX_HELPER_TRUSTED="$build_dir/app/morvel_ax_helper:$bench" \
+    exec "$top/scripts/with-gnome-desktop.sh" "$0" --in-wayland
+fi
+exec "$top/scripts/with-wayland-desktop.sh" "$0" --in-wayland

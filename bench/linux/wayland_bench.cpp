@@ -1,12 +1,16 @@
-// X11 beside sway in one run, taking turns. Capture of an 800x600 rectangle
-// three ways: X11 (XShm on the virtual desktop's X server), the in-process
-// screencopy client on sway, and the grim command on the same sway; whether
-// grim's pixels, made grey the same way, equal ours. Then the commands that
-// read the accessibility tree, through morvel_ax_helper on the sample contacts
-// application in each session. Medians and ratios.
+// X11 beside a Wayland compositor in one run, taking turns. Capture of an
+// 800x600 rectangle: X11 (XShm on the virtual desktop's X server) beside, on
+// sway, the in-process screencopy client and the grim command (whether grim's
+// pixels, made grey the same way, equal ours), or, on GNOME Shell, the helper's
+// extension (the shell's painting and PNG apart from the helper's decoding).
+// Then the commands that read the accessibility tree, through morvel_ax_helper
+// on the sample contacts application in each session. Medians and ratios.
 // Run through bench/linux/run-wayland-bench.sh, which brings up both sessions.
 
 #include "accessibility/AXNames.h"
+#include "platform/linux/gnome/GnomeWindowSystem.h"
+#include "platform/linux/gnome/PngGrey.h"
+#include "platform/linux/gnome/ShellExtensionBus.h"
 #include "platform/linux/image/GreyImage.h"
 #include "platform/linux/wayland/SwayWindowSystem.h"
 #include "platform/linux/x11/X11Workspace.h"
@@ -114,22 +118,26 @@ struct Session {
   bool ready = false;
 };
 
-void compareCommands(const Environment& swayEnvironment) {
-  // This process names the sway session's display for its own capture: the
-  // X11 side must not inherit it, or its helper would serve sway's windows.
-  Session x11(Environment{{"GDK_BACKEND", "x11"}, {"WAYLAND_DISPLAY", std::nullopt}, {"SWAYSOCK", std::nullopt}});
-  Session sway(swayEnvironment);
+void compareCommands(const char* compositor, const Environment& waylandEnvironment, const std::string& x11Bus) {
+  // This process names the Wayland session's display and bus for its own
+  // capture: the X11 side must not inherit them, or its helper would serve the
+  // compositor's windows.
+  Session x11(Environment{{"GDK_BACKEND", "x11"},
+                          {"WAYLAND_DISPLAY", std::nullopt},
+                          {"SWAYSOCK", std::nullopt},
+                          {"DBUS_SESSION_BUS_ADDRESS", x11Bus}});
+  Session sway(waylandEnvironment);
   if (!x11.ready || !sway.ready) {
     std::printf("commands: the contacts application did not come up\n");
     return;
   }
   // Both timed on the same work: each window up, active and found.
   if (!x11.findsTheFocus() || !sway.findsTheFocus()) {
-    std::printf("commands: the helper did not find the focus on %s\n", x11.findsTheFocus() ? "sway" : "X11");
+    std::printf("commands: the helper did not find the focus on %s\n", x11.findsTheFocus() ? compositor : "X11");
     return;
   }
   std::printf("tree commands on the contacts application, median of %d rounds taking turns\n", rounds);
-  std::printf("  %-12s %10s %10s %8s\n", "command", "X11 ms", "sway ms", "ratio");
+  std::printf("  %-12s %10s %7s ms %8s\n", "command", "X11 ms", compositor, "ratio");
   std::vector<std::pair<std::string, std::pair<std::string, std::string>>> requests = {
       {"element-at", {x11.elementAtAdd(), sway.elementAtAdd()}},
       {"focused", {R"({"cmd":"focused"})", R"({"cmd":"focused"})"}},
@@ -154,17 +162,40 @@ void compareCommands(const Environment& swayEnvironment) {
   }
 }
 
-}  // namespace
-
-int main() {
-  const char* swaySocket = std::getenv("MORVEL_BENCH_SWAYSOCK");
-  const char* waylandDisplay = std::getenv("MORVEL_BENCH_WAYLAND_DISPLAY");
-  if (swaySocket == nullptr || waylandDisplay == nullptr || std::getenv("DISPLAY") == nullptr ||
-      std::getenv("MORVEL_BENCH_BUS") == nullptr || std::getenv("MORVEL_BENCH_RUNTIME_DIR") == nullptr) {
-    std::fprintf(stderr, "morvel_wayland_bench: run it through bench/linux/run-wayland-bench.sh\n");
-    return 2;
+// The shell's side of a capture (painting, PNG, the bus) apart from the
+// helper's (decoding to grey), and the whole as the helper asks it.
+void compareGnomeCapture() {
+  morvel::linux_ax::X11Workspace x11;
+  morvel::linux_ax::GnomeWindowSystem gnome;
+  morvel::linux_ax::ShellExtensionBus shell;
+  const morvel::linux_ax::PixelRect area = *morvel::linux_ax::pixelRectOf(region);
+  std::vector<double> x11Times;
+  std::vector<double> gnomeTimes;
+  std::vector<double> shellTimes;
+  std::vector<double> decodeTimes;
+  std::size_t pngBytes = 0;
+  x11.capture(region);
+  gnome.capture(region);
+  for (int round = 0; round < rounds; ++round) {
+    x11Times.push_back(millisecondsOf([&] { return x11.capture(region) != nullptr; }));
+    gnomeTimes.push_back(millisecondsOf([&] {
+      gnome.forgetReads();
+      return gnome.capture(region) != nullptr;
+    }));
+    std::optional<std::vector<std::uint8_t>> png;
+    shellTimes.push_back(millisecondsOf([&] { return (png = shell.captureArea(area)).has_value(); }));
+    decodeTimes.push_back(millisecondsOf([&] { return png && morvel::linux_ax::greyImageFromPng(*png); }));
+    pngBytes = png ? png->size() : 0;
   }
-  setenv("WAYLAND_DISPLAY", waylandDisplay, 1);
+  const double x11Median = median(x11Times);
+  std::printf("capture 800x600, median of %d rounds taking turns\n", rounds);
+  std::printf("  X11 (XShm, Xvfb)              %8.2f ms\n", x11Median);
+  std::printf("  GNOME, as the helper asks     %8.2f ms  %.2fx X11\n", median(gnomeTimes), median(gnomeTimes) / x11Median);
+  std::printf("    the shell's CaptureArea     %8.2f ms  (a PNG of %zu bytes)\n", median(shellTimes), pngBytes);
+  std::printf("    the helper's PNG decoding   %8.2f ms\n", median(decodeTimes));
+}
+
+int compareSwayCapture(const char* swaySocket) {
   morvel::linux_ax::X11Workspace x11;
   morvel::linux_ax::SwayWindowSystem sway(swaySocket);
 
@@ -199,12 +230,37 @@ int main() {
   std::printf("  grim (sway)                  %8.2f ms  %.2fx X11, %.2fx in process\n", grimMedian,
               grimMedian / x11Median, grimMedian / screencopyMedian);
   std::printf("  grim's pixels equal ours:    %s (%zu differ)\n", identical ? "yes" : "no", differing);
-
-  compareCommands({{"GDK_BACKEND", "wayland"},
-                   {"WAYLAND_DISPLAY", waylandDisplay},
-                   {"SWAYSOCK", swaySocket},
-                   {"DISPLAY", std::nullopt},
-                   {"DBUS_SESSION_BUS_ADDRESS", std::getenv("MORVEL_BENCH_BUS")},
-                   {"XDG_RUNTIME_DIR", std::getenv("MORVEL_BENCH_RUNTIME_DIR")}});
   return identical ? 0 : 1;
+}
+
+}  // namespace
+
+// Without MORVEL_BENCH_SWAYSOCK the Wayland session is GNOME Shell's.
+int main() {
+  const char* swaySocket = std::getenv("MORVEL_BENCH_SWAYSOCK");
+  const char* waylandDisplay = std::getenv("MORVEL_BENCH_WAYLAND_DISPLAY");
+  const char* waylandBus = std::getenv("MORVEL_BENCH_BUS");
+  const char* x11Bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (waylandDisplay == nullptr || std::getenv("DISPLAY") == nullptr || waylandBus == nullptr || x11Bus == nullptr ||
+      std::getenv("MORVEL_BENCH_RUNTIME_DIR") == nullptr) {
+    std::fprintf(stderr, "morvel_wayland_bench: run it through bench/linux/run-wayland-bench.sh\n");
+    return 2;
+  }
+  const std::string x11BusAddress = x11Bus;
+  setenv("WAYLAND_DISPLAY", waylandDisplay, 1);
+  int status = 0;
+  if (swaySocket != nullptr) {
+    status = compareSwayCapture(swaySocket);
+  } else {
+    setenv("DBUS_SESSION_BUS_ADDRESS", waylandBus, 1);
+    compareGnomeCapture();
+  }
+  Environment wayland{{"GDK_BACKEND", "wayland"},
+                      {"WAYLAND_DISPLAY", waylandDisplay},
+                      {"DISPLAY", std::nullopt},
+                      {"DBUS_SESSION_BUS_ADDRESS", waylandBus},
+                      {"XDG_RUNTIME_DIR", std::getenv("MORVEL_BENCH_RUNTIME_DIR")}};
+  if (swaySocket != nullptr) wayland.emplace("SWAYSOCK", swaySocket);
+  compareCommands(swaySocket != nullptr ? "sway" : "GNOME", wayland, x11BusAddress);
+  return status;
 }

@@ -72,12 +72,13 @@ TEST(ShellWindows, RepliesOfAnotherShapeOrVersionAreNoList) {
   EXPECT_TRUE(parseShellWindows(listWith(json::array()).dump()));
 }
 
-std::vector<std::uint8_t> pngOf(int width, int height, const std::vector<std::uint8_t>& rgb) {
+std::vector<std::uint8_t> pngOf(int width, int height, const std::vector<std::uint8_t>& rgb,
+                                png_uint_32 format = PNG_FORMAT_RGB) {
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
   image.width = width;
   image.height = height;
-  image.format = PNG_FORMAT_RGB;
+  image.format = format;
   png_alloc_size_t size = 0;
   EXPECT_TRUE(png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr));
   std::vector<std::uint8_t> png(size);
@@ -97,6 +98,13 @@ TEST(PngGrey, CapturesAreReadRowByRowWithTheLuminanceOfOtherCaptures) {
   const std::vector<std::uint8_t> expected = {255, luminance(255, 0, 0), luminance(0, 255, 0),
                                               luminance(0, 0, 255), 0, 128};
   EXPECT_EQ(grey->pixels, expected);
+  // As the shell sends them: with alpha, opaque but for one white pixel half
+  // covering black.
+  const std::vector<std::uint8_t> rgba = {255, 255, 255, 255, 255, 0, 0, 255, 0, 255, 0, 255,
+                                          0, 0, 255, 255, 0, 0, 0, 255, 255, 255, 255, 128};
+  auto fromRgba = greyImageFromPng(pngOf(3, 2, rgba, PNG_FORMAT_RGBA));
+  ASSERT_TRUE(fromRgba);
+  EXPECT_EQ(fromRgba->pixels, expected);
 
   const std::vector<std::uint8_t> truncated(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(png.size() / 2));
   const std::vector<std::uint8_t> notPng = {'G', 'I', 'F', '8', '9', 'a'};

@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <memory>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace morvel::testing {
 namespace {
@@ -133,6 +135,37 @@ TEST_F(ContactsOnGnome, FramesHitTestsAndScreenTextAreWhereTheShellDrawsTheWindo
   auto text = ask(regionRequest("ocr-region", button, margin));
   ASSERT_TRUE(text);
   EXPECT_NE(text->value("text", "").find("Add"), std::string::npos) << *text;
+}
+
+// The helper keeps the shell's window list between requests: a window that
+// changed must be told as it is now.
+TEST_F(ContactsOnGnome, AnswersFollowAWindowTheShellHasResized) {
+  const ScreenRect before = shellViewOf(app_->pid()).value_or(ShellView{}).window;
+  expectHas(ask({{"cmd", "fields"}}), {{"windowFrame", frameJson(before)}});
+  constexpr int grownBy = 60;
+  app_->writeLine("resize " + std::to_string(before.width + grownBy) + " " + std::to_string(before.height + grownBy));
+  ASSERT_EQ(app_->readLine(replyTimeout), "ok");
+  ScreenRect after;
+  ASSERT_TRUE(eventually(
+      [&] {
+        after = shellViewOf(app_->pid()).value_or(ShellView{}).window;
+        return after.width != before.width;
+      },
+      startupTimeout));
+  expectHas(ask({{"cmd", "fields"}}), {{"windowFrame", frameJson(after)}});
+}
+
+TEST_F(ContactsOnGnome, TheExtensionAnswersNoOtherProgram) {
+  const std::vector<std::vector<std::string>> calls = {{"ListWindows"}, {"CaptureArea", "0", "0", "10", "10"}};
+  for (const auto& call : calls) {
+    std::vector<std::string> command = {"gdbus", "call", "--session", "--dest", "org.morvel.AxHelper.Shell",
+                                        "--object-path", "/org/morvel/AxHelper/Shell", "--method",
+                                        "org.morvel.AxHelper.Shell1." + call.front()};
+    command.insert(command.end(), call.begin() + 1, call.end());
+    const ProcessResult reply = runProcess(command, "");
+    EXPECT_NE(reply.exitStatus, 0) << call.front() << ": " << reply.out;
+    EXPECT_NE(reply.err.find("org.freedesktop.DBus.Error.AccessDenied"), std::string::npos) << reply.err;
+  }
 }
 
 // Runs last: it switches the extension off and on again under the helper.

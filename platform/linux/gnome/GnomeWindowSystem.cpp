@@ -1,24 +1,23 @@
 #include "platform/linux/gnome/GnomeWindowSystem.h"
 
 #include "platform/linux/gnome/PngGrey.h"
-#include "platform/linux/gnome/ShellWindows.h"
 
 namespace morvel::linux_ax {
 
 std::vector<ListedWindow> GnomeWindowSystem::listWindows() {
-  auto reply = bus_.listWindows();
-  auto list = reply ? parseShellWindows(*reply) : std::nullopt;
-  if (!list) return {};
-  screenWidth_ = list->screenWidth;
-  screenHeight_ = list->screenHeight;
-  return std::move(list->topFirst);
+  if (!lastList_ || !bus_.lastListCurrent()) {
+    auto reply = bus_.listWindows();
+    lastList_ = reply ? parseShellWindows(*reply) : std::nullopt;
+  }
+  return lastList_ ? lastList_->topFirst : std::vector<ListedWindow>{};
 }
 
 std::unique_ptr<GreyCapture> GnomeWindowSystem::capture(const ax::Rect& region) {
   auto wanted = pixelRectOf(region);
   if (!wanted) return nullptr;
   windows();  // the screen's size comes with the window list
-  auto visible = clipToScreen(*wanted, screenWidth_, screenHeight_);
+  if (!lastList_) return nullptr;
+  auto visible = clipToScreen(*wanted, lastList_->screenWidth, lastList_->screenHeight);
   if (!visible) return nullptr;
   auto png = bus_.captureArea(*visible);
   auto pixels = png ? greyImageFromPng(*png) : std::nullopt;

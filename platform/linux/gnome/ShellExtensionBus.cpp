@@ -5,8 +5,10 @@
 #include <dbus/dbus.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string_view>
+#include <system_error>
 
 namespace morvel::linux_ax {
 namespace {
@@ -19,6 +21,13 @@ constexpr const char* interfaceName = "org.morvel.AxHelper.Shell1";
 constexpr int listTimeoutMs = 2000;
 constexpr int captureTimeoutMs = 5000;
 constexpr std::string_view serviceName = "the helper's GNOME Shell extension";
+constexpr const char* changeSignalRule =
+    "type='signal',sender='org.morvel.AxHelper.Shell',path='/org/morvel/AxHelper/Shell',"
+    "interface='org.morvel.AxHelper.Shell1',member='WindowsChanged'";
+// The extension disabled and enabled again between two requests signals nothing itself.
+constexpr const char* ownerChangeRule =
+    "type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',member='NameOwnerChanged',"
+    "arg0='org.morvel.AxHelper.Shell'";
 
 struct MessageUnref {
   void operator()(DBusMessage* message) const { dbus_message_unref(message); }
@@ -31,7 +40,6 @@ struct ErrorGuard {
   ~ErrorGuard() { dbus_error_free(&error); }
   ErrorGuard(const ErrorGuard&) = delete;
   ErrorGuard& operator=(const ErrorGuard&) = delete;
-  bool named(const char* name) const { return dbus_error_has_name(&error, name); }
 };
 
 }  // namespace
@@ -60,18 +68,57 @@ DBusConnection* ShellExtensionBus::connection() {
     dbus_connection_unref(bus_);
     bus_ = nullptr;
   }
+  listCurrent_ = false;
   ErrorGuard error;
   bus_ = dbus_bus_get_private(DBUS_BUS_SESSION, &error.error);
+  if (bus_ == nullptr) return nullptr;
   // A session bus that goes away must not end the helper.
-  if (bus_ != nullptr) dbus_connection_set_exit_on_disconnect(bus_, false);
+  dbus_connection_set_exit_on_disconnect(bus_, false);
+  dbus_bus_add_match(bus_, changeSignalRule, &error.error);
+  if (!dbus_error_is_set(&error.error)) dbus_bus_add_match(bus_, ownerChangeRule, &error.error);
+  watchingChanges_ = !dbus_error_is_set(&error.error);
   return bus_;
 }
 
-void ShellExtensionBus::noteAnswered(bool answered, bool extensionMissing) {
-  if (answered && missingTold_) {
+bool ShellExtensionBus::takeChangeSignals() {
+  bool changed = false;
+  while (MessagePtr message{dbus_connection_pop_message(bus_)}) {
+    changed = changed || dbus_message_is_signal(message.get(), interfaceName, "WindowsChanged") ||
+              dbus_message_is_signal(message.get(), DBUS_INTERFACE_DBUS, "NameOwnerChanged");
+  }
+  return changed;
+}
+
+bool ShellExtensionBus::lastListCurrent() {
+  if (!listCurrent_ || bus_ == nullptr || !dbus_connection_get_is_connected(bus_)) return false;
+  MessagePtr ping(dbus_message_new_method_call(shellExtensionBusName, objectPath, DBUS_INTERFACE_PEER, "Ping"));
+  if (!ping) return false;
+  ErrorGuard error;
+  MessagePtr reply(dbus_connection_send_with_reply_and_block(bus_, ping.get(), listTimeoutMs, &error.error));
+  const bool changed = takeChangeSignals();
+  listCurrent_ = reply && !changed;
+  return listCurrent_;
+}
+
+void ShellExtensionBus::noteAnswered(bool answered, const DBusError& error) {
+  const bool missing = dbus_error_has_name(&error, DBUS_ERROR_SERVICE_UNKNOWN) ||
+                       dbus_error_has_name(&error, DBUS_ERROR_NAME_HAS_NO_OWNER);
+  if (answered && (missingTold_ || refusalTold_)) {
     missingTold_ = false;
+    refusalTold_ = false;
     noticeServiceBack(serviceName);
-  } else if (extensionMissing && !missingTold_) {
+  } else if (dbus_error_has_name(&error, DBUS_ERROR_ACCESS_DENIED) && !refusalTold_) {
+    refusalTold_ = true;
+    std::error_code unknown;
+    const std::string executable = std::filesystem::read_symlink("/proc/self/exe", unknown).string();
+    std::fprintf(stderr,
+                 "morvel_ax_helper: the helper's GNOME Shell extension does not answer this executable (%s), so "
+                 "window frames, hit tests and screen text are unknown; it answers /usr/bin/morvel_ax_helper and "
+                 "the executables named in MORVEL_AX_HELPER_TRUSTED (colon-separated) in GNOME Shell's "
+                 "environment\n",
+                 executable.c_str());
+    std::fflush(stderr);
+  } else if (missing && !missingTold_) {
     missingTold_ = true;
     std::fprintf(stderr,
                  "morvel_ax_helper: GNOME Shell answers without the helper's extension, so window frames, hit tests "
@@ -92,7 +139,10 @@ std::optional<std::string> ShellExtensionBus::listWindows() {
   const char* text = nullptr;
   const bool answered =
       reply && dbus_message_get_args(reply.get(), &error.error, DBUS_TYPE_STRING, &text, DBUS_TYPE_INVALID);
-  noteAnswered(answered, error.named(DBUS_ERROR_SERVICE_UNKNOWN) || error.named(DBUS_ERROR_NAME_HAS_NO_OWNER));
+  noteAnswered(answered, error.error);
+  // Every change signalled before the reply is older than the list.
+  takeChangeSignals();
+  listCurrent_ = answered && watchingChanges_;
   if (!answered) return std::nullopt;
   return std::string(text);
 }

@@ -1,11 +1,12 @@
 #pragma once
 
 // The helper's GNOME Shell extension on the session bus: its two methods, one
-// blocking call each with a time-out. The connection is the helper's own
-// (opened on first use, again after the bus went away), so that no other part's
-// messages are read here. A call that fails is an absent value; when it fails
-// because the extension is not there, that is told once on standard error with
-// what to enable, and once more when it is back.
+// blocking call each with a time-out, and its signal that the window list has
+// changed. The connection is the helper's own (opened on first use, again after
+// the bus went away), so that no other part's messages are read here. A call
+// that fails is an absent value; when it fails because the extension is not
+// there, or refuses this executable, that is told once on standard error with
+// what to do, and once more when it answers again.
 
 #include "platform/linux/image/PixelRect.h"
 
@@ -15,6 +16,7 @@
 #include <vector>
 
 struct DBusConnection;
+struct DBusError;
 
 namespace morvel::linux_ax {
 
@@ -33,15 +35,24 @@ class ShellExtensionBus {
 
   // The reply of ListWindows (JSON text).
   std::optional<std::string> listWindows();
+  // Whether the last list is still what the shell would tell: no change
+  // signalled since, and the extension still there. One round trip that the
+  // shell answers without building a list; the signals it sent before its
+  // answer have all arrived by then.
+  bool lastListCurrent();
   // A PNG of the area, in global logical pixels.
   std::optional<std::vector<std::uint8_t>> captureArea(const PixelRect& area);
 
  private:
   DBusConnection* connection();
-  void noteAnswered(bool answered, bool extensionMissing);
+  void noteAnswered(bool answered, const DBusError& error);
+  bool takeChangeSignals();
 
   DBusConnection* bus_ = nullptr;
+  bool refusalTold_ = false;
   bool missingTold_ = false;
+  bool watchingChanges_ = false;
+  bool listCurrent_ = false;
 };
 
 }  // namespace morvel::linux_ax

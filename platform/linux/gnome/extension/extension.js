@@ -1,6 +1,8 @@
 // Answers morvel_ax_helper on the session bus: the windows on screen with their
 // process, title, application and rectangles, and the pixels of a screen area.
-// Nothing else is exported and nothing is changed on the desktop.
+// Nothing else is exported and nothing is changed on the desktop. Only the
+// helper's executable is answered: the shell keeps window lists and screen
+// pixels from ordinary programs, and so does this extension.
 'use strict';
 
 const { Gio, GLib, Meta, Shell } = imports.gi;
@@ -11,6 +13,13 @@ const OBJECT_PATH = '/org/morvel/AxHelper/Shell';
 const REPLY_VERSION = 1;
 // Larger areas are refused: a capture is a PNG held in memory and sent whole.
 const LARGEST_CAPTURE_PIXELS = 8192 * 8192;
+// The executable answered: the installed helper, and those named in this
+// variable of the shell's environment (colon-separated; a development build).
+const INSTALLED_HELPER = '/usr/bin/morvel_ax_helper';
+const TRUSTED_HELPERS_VARIABLE = 'MORVEL_AX_HELPER_TRUSTED';
+// Verdicts are kept per connection (a unique bus name is never reused);
+// forgotten all at once past this many, so that the map cannot grow without end.
+const MOST_VERDICTS_KEPT = 64;
 
 const INTERFACE_XML = `
 <node>
@@ -18,6 +27,8 @@ const INTERFACE_XML = `
     <method name="ListWindows">
       <arg type="s" direction="out" name="windows_json"/>
     </method>
+    <!-- Sent once after a list was asked for, when what it told has changed since. -->
+    <signal name="WindowsChanged"/>
     <method name="CaptureArea">
       <arg type="i" direction="in" name="x"/>
       <arg type="i" direction="in" name="y"/>
@@ -68,8 +79,134 @@ function describe(window) {
     };
 }
 
+// The file's identity (device and inode), which names one binary whatever the
+// path or link it was reached through; absent when there is no such file.
+function fileIdentity(path) {
+    try {
+        return Gio.File.new_for_path(path).query_info('id::file', Gio.FileQueryInfoFlags.NONE, null)
+            .get_attribute_string('id::file');
+    } catch (e) {
+        return null;
+    }
+}
+
+function trustedHelperPaths() {
+    const named = (GLib.getenv(TRUSTED_HELPERS_VARIABLE) ?? '').split(':').filter(path => path.length > 0);
+    return [INSTALLED_HELPER, ...named];
+}
+
+function processIdOf(connection, sender) {
+    return new Promise((resolve, reject) => {
+        connection.call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
+            'GetConnectionUnixProcessID', new GLib.Variant('(s)', [sender]), new GLib.VariantType('(u)'),
+            Gio.DBusCallFlags.NONE, -1, null, (source, result) => {
+                try {
+                    resolve(source.call_finish(result).deepUnpack()[0]);
+                } catch (e) {
+                    reject(e);
+                }
+            });
+    });
+}
+
+// Whether the caller runs one of the trusted executables. The binary running
+// is compared, not its path: a rebuilt or replaced file is another binary.
+async function runsTrustedHelper(connection, sender) {
+    const running = fileIdentity(`/proc/${await processIdOf(connection, sender)}/exe`);
+    return running !== null && trustedHelperPaths().some(path => fileIdentity(path) === running);
+}
+
+// Tells the helper, by one signal per list it asked for, that the list changed.
+class WindowWatch {
+    constructor(emit) {
+        this._emit = emit;
+        this._listed = false;
+        this._connections = [];
+        const changed = () => this.changed();
+        this._follow(global.display, ['window-created', 'notify::focus-window', 'restacked', 'workareas-changed'],
+            changed);
+        this._follow(global.workspace_manager, ['active-workspace-changed'], changed);
+        this._follow(Meta.MonitorManager.get(), ['monitors-changed'], changed);
+        this._follow(global.display, ['window-created'], (display, window) => this._followWindow(window));
+        global.get_window_actors().forEach(actor => this._followWindow(actor.get_meta_window()));
+    }
+
+    listed() {
+        this._listed = true;
+    }
+
+    changed() {
+        if (!this._listed)
+            return;
+        this._listed = false;
+        this._emit();
+    }
+
+    stop() {
+        this._connections.forEach(([object, id]) => object.disconnect(id));
+        this._connections = [];
+    }
+
+    _follow(object, signals, handler) {
+        signals.forEach(signal => this._connections.push([object, object.connect(signal, handler)]));
+    }
+
+    _followWindow(window) {
+        if (!window)
+            return;
+        const changed = () => this.changed();
+        this._follow(window, ['position-changed', 'size-changed', 'shown', 'workspace-changed', 'notify::title',
+            'notify::minimized', 'notify::wm-class', 'notify::gtk-application-id'], changed);
+        const ids = this._connections.filter(([object]) => object === window).map(([, id]) => id);
+        const unmanagedId = window.connect('unmanaged', () => {
+            ids.forEach(id => window.disconnect(id));
+            window.disconnect(unmanagedId);
+            this._connections = this._connections.filter(([object]) => object !== window);
+            this.changed();
+        });
+        this._connections.push([window, unmanagedId]);
+    }
+}
+
 class AxHelperService {
-    ListWindows() {
+    constructor(watch) {
+        this._watch = watch;
+        this._verdicts = new Map();
+    }
+
+    ListWindowsAsync(parameters, invocation) {
+        this._answerTrusted(invocation, () => {
+            this._watch.listed();
+            invocation.return_value(new GLib.Variant('(s)', [this._listWindows()]));
+        });
+    }
+
+    CaptureAreaAsync(parameters, invocation) {
+        this._answerTrusted(invocation, () => this._captureArea(parameters, invocation));
+    }
+
+    _answerTrusted(invocation, answer) {
+        const sender = invocation.get_sender();
+        if (!this._verdicts.has(sender)) {
+            if (this._verdicts.size >= MOST_VERDICTS_KEPT)
+                this._verdicts.clear();
+            this._verdicts.set(sender, runsTrustedHelper(invocation.get_connection(), sender));
+        }
+        this._verdicts.get(sender).then(trusted => {
+            if (trusted) {
+                answer();
+                return;
+            }
+            invocation.return_dbus_error('org.freedesktop.DBus.Error.AccessDenied',
+                `only morvel_ax_helper (${INSTALLED_HELPER}, or one named in ${TRUSTED_HELPERS_VARIABLE} ` +
+                'in the shell\'s environment) is answered');
+        }).catch(e => {
+            this._verdicts.delete(sender);
+            invocation.return_error_literal(Gio.DBusError, Gio.DBusError.FAILED, String(e.message ?? e));
+        });
+    }
+
+    _listWindows() {
         const workspace = global.workspace_manager.get_active_workspace();
         const windows = global.get_window_actors()
             .map(actor => actor.get_meta_window())
@@ -83,7 +220,7 @@ class AxHelperService {
         });
     }
 
-    CaptureAreaAsync([x, y, width, height], invocation) {
+    _captureArea([x, y, width, height], invocation) {
         if (width <= 0 || height <= 0 || width * height > LARGEST_CAPTURE_PIXELS) {
             invocation.return_error_literal(Gio.DBusError, Gio.DBusError.INVALID_ARGS,
                 'the area is empty or too large');
@@ -106,7 +243,8 @@ class AxHelperService {
 
 class Extension {
     enable() {
-        this._exported = Gio.DBusExportedObject.wrapJSObject(INTERFACE_XML, new AxHelperService());
+        this._watch = new WindowWatch(() => this._exported.emit_signal('WindowsChanged', null));
+        this._exported = Gio.DBusExportedObject.wrapJSObject(INTERFACE_XML, new AxHelperService(this._watch));
         this._exported.export(Gio.DBus.session, OBJECT_PATH);
         this._nameId = Gio.bus_own_name_on_connection(Gio.DBus.session, BUS_NAME,
             Gio.BusNameOwnerFlags.NONE, null, null);
@@ -114,6 +252,8 @@ class Extension {
 
     disable() {
         Gio.bus_unown_name(this._nameId);
+        this._watch.stop();
+        this._watch = null;
         this._exported.unexport();
         this._exported = null;
     }
