@@ -16,9 +16,6 @@ namespace {
 using ax::Accessibility;
 using ax::Element;
 
-constexpr int buttonWalkMaxDepth = 20;
-constexpr int buttonWalkBudget = 4000;
-
 // Whole words only for the four verbs ("Address" is no add control), but the
 // letters plus anywhere ("Surplus" counts) and a plus sign only when it stands alone.
 constexpr std::string_view addControlPattern = R"((?i)\b(add|new|create|insert)\b|^\s*\+\s*$|plus)";
@@ -66,8 +63,8 @@ std::optional<Json> findAddAffordance(Accessibility& ax, const Element& root) {
   // Each control is judged as the walk meets it, in pre-order: the first match
   // wins and the rest of the window is never read.
   std::optional<Json> affordance;
-  int budget = buttonWalkBudget;
-  ax::visitByRole(ax, root, candidateRoles(), 0, buttonWalkMaxDepth, budget, [&](const Element& control) {
+  int budget = addControlWalk.budget;
+  ax::visitByRole(ax, root, candidateRoles(), 0, addControlWalk.maxDepth, budget, [&](const Element& control) {
     const std::string text = joinedText(ax, control);
     if (text.empty() || !pattern.foundIn(text)) return ax::WalkOn::Continue;
     affordance = affordanceRecord(ax, control, text);

@@ -6,10 +6,13 @@
 
 #include "accessibility/Accessibility.h"
 #include "commands/Reply.h"
+#include "commands/WalkBounds.h"
 
 #include <optional>
 
 namespace morvel {
+
+inline constexpr WalkBounds addControlWalk{.maxDepth = 20, .budget = 4000};
 
 // {"title", "frame"} of the first matching button under `root` in pre-order,
 // "frame" only when readable; nothing when no button matches.

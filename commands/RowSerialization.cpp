@@ -81,8 +81,9 @@ Json serializeRows(Accessibility& ax, const Element& container) {
     cellsOfRows.push_back(cellsOf(ax, row));
     allCells.insert(allCells.end(), cellsOfRows.back().begin(), cellsOfRows.back().end());
   }
-  // Everything the records read of the cells, asked of all of them at once.
-  ax.readAhead(allCells, {ax::AXRole, ax::AXValue, ax::AXTitle, ax::AXFrame, ax::AXChildren});
+  // What the records read of every cell, asked of all of them at once; children
+  // are read only of a cell without a value or title, so they are left to it.
+  ax.readAhead(allCells, {ax::AXRole, ax::AXValue, ax::AXTitle, ax::AXFrame});
   for (std::size_t index = 0; index < containerRows.size(); ++index) {
     rows.push_back(rowRecord(ax, containerRows[index], cellsOfRows[index], index));
   }

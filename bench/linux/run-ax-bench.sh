@@ -51,14 +51,20 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
       title="Morvel web-scale page"
       ;;
     firefox)
-      # A fresh profile that forces accessibility on, drawing on the X display.
+      # A fresh profile that forces accessibility on, with none of the first-run
+      # pages or bars; MOZ_HEADLESS unset, not empty: Firefox draws no window while
+      # the variable is set at all.
       mkdir -p "$out/profile"
       printf "%s\n" "user_pref(\"accessibility.force_disabled\", -1);" \
         "user_pref(\"browser.shell.checkDefaultBrowser\", false);" \
         "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);" \
+        "user_pref(\"datareporting.policy.dataSubmissionPolicyBypassNotification\", true);" \
+        "user_pref(\"toolkit.telemetry.reportingpolicy.firstRun\", false);" \
         "user_pref(\"browser.aboutwelcome.enabled\", false);" \
+        "user_pref(\"browser.sessionstore.resume_from_crash\", false);" \
         "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");" >"$out/profile/user.js"
-      GNOME_ACCESSIBILITY=1 MOZ_HEADLESS= firefox-esr --no-remote --profile "$out/profile" "$page" >/dev/null 2>&1 &
+      env -u MOZ_HEADLESS GNOME_ACCESSIBILITY=1 firefox-esr --no-remote --new-instance --profile "$out/profile" "$page" \
+        >/dev/null 2>&1 &
       turns=3
       options=(--rounds 3 --find-button "Open 200")
       title="Morvel web-scale page"

@@ -567,5 +567,40 @@ TYPED_TEST(OnThirdPartyApp, ElementAtReachesTheItemsOfOpenMenusAndSubmenus) {
   }
 }
 
+// Chromium on the benchmark's page of thousands of elements, reached by the
+// form's link in the same window (one Chromium start for the suite): the helper
+// reads such trees in bulk and many reads at once, and must answer exactly as
+// with every read asked on its own. Last of the suite: it leaves the form.
+TYPED_TEST(OnThirdPartyApp, ALargePageAnswersExactlyAsWithEveryReadAskedOnItsOwn) {
+  if (!std::is_same_v<TypeParam, Chromium>) GTEST_SKIP() << "a page of thousands of elements: Chromium's";
+  Accessible application = applicationOf(this->process_->pid());
+  ASSERT_TRUE(application);
+  Accessible link = firstBelow(application.get(), [](AtspiAccessible* candidate) {
+    return atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_LINK && nameOf(candidate).starts_with("Shipments");
+  });
+  ASSERT_TRUE(link);
+  AtspiAction* action = atspi_accessible_get_action_iface(link.get());
+  ASSERT_NE(action, nullptr);
+  EXPECT_TRUE(atspi_action_do_action(action, 0, nullptr));
+  g_object_unref(action);
+
+  // The page has been built and drawn once every row of the table is there.
+  Json structure;
+  ASSERT_TRUE(eventually(
+      [&] {
+        structure = this->ask({{"cmd", "structure"}});
+        return structure.value("rowCount", 0) == 200;
+      },
+      startupTimeout))
+      << structure.dump().substr(0, 400);
+  const Json fields = this->ask({{"cmd", "fields"}});
+  EXPECT_EQ(fields.value("fieldCount", 0), 60) << fields.dump().substr(0, 400);
+  const Json button = {{"role", ax::AXButton}, {"title", "Open 200"}};
+  const Json find = {{"cmd", "find"},
+                     {"selector", {{"path", Json::array({button})}, {"windowTitle", fields.value("windowTitle", "")}}},
+                     {"timeoutMs", 0}};
+  expectSameAsSerialReads(this->helper_, {Json{{"cmd", "structure"}}, Json{{"cmd", "fields"}}, find, Json{{"cmd", "fingerprint"}}});
+}
+
 }  // namespace
 }  // namespace morvel::testing

@@ -4,7 +4,6 @@
 #include "accessibility/AXNames.h"
 #include "commands/SelectorResolution.h"
 #include "commands/SelectorScoring.h"
-#include "commands/WalkBounds.h"
 #include "support/Scenes.h"
 #include "support/SimDesktopFixture.h"
 
@@ -21,7 +20,6 @@ namespace {
 
 using testing::element;
 using testing::json;
-using testing::nestedBelow;
 using testing::SimDesktopFixture;
 
 // Why a resolution failed; nothing for a match.
@@ -282,44 +280,6 @@ TEST(ResolveSelectorOnce, TheChosenElementAloneDecidesFrameAndEnabled) {
   EXPECT_EQ(whyNot(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"identifier", "none"}}))),
             NoMatch::NoCandidate);
   EXPECT_EQ(whyNot(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXSlider}}))), NoMatch::NoCandidate);
-}
-
-TEST(ResolveSelectorOnce, FindsCandidatesWithinTheWindowWalksDepthAndBudgetOnly) {
-  auto found = [](json windowChildren) {
-    SimDesktopFixture fixture(desktop({window("w", "W", std::move(windowChildren))}, ""));
-    return chosenX(fixture, {{"role", ax::AXButton}, {"title", "Late"}}) == 5;
-  };
-  // The window is at depth 0: one group fewer than the walk's depth puts the button at its deepest level.
-  EXPECT_TRUE(found(json::array({nestedBelow(windowWalk.maxDepth - 1, button("target", "Late", 5))})));
-  EXPECT_FALSE(found(json::array({nestedBelow(windowWalk.maxDepth, button("target", "Late", 5))})));
-  // The window and `before - 1` static texts come before the button in pre-order.
-  auto buttonAfter = [](int before) {
-    json children = json::array();
-    for (int i = 1; i < before; ++i) children.push_back(element(ax::AXStaticText));
-    children.push_back(button("target", "Late", 5));
-    return children;
-  };
-  EXPECT_TRUE(found(buttonAfter(windowWalk.budget - 1)));
-  EXPECT_FALSE(found(buttonAfter(windowWalk.budget)));
-}
-
-TEST(ResolveSelectorOnce, GivesUpOnAnApplicationThatTakesOverTwoSeconds) {
-  // With or without a window title: the front-window lookup (focused window, its
-  // title, then the list of windows where a title is wanted) waits under the
-  // default time-out; the next read gives up after two seconds, and the
-  // application counts as hung.
-  for (const json& windowTitle : {json(nullptr), json("Report")}) {
-    json scene = reportDesktop();
-    scene["applications"][0]["responseDelayMs"] = 1500;
-    SimDesktopFixture answering(scene);
-    EXPECT_EQ(matchX(resolveSelectorOnce(answering.ax(), selectorFor({{"role", ax::AXButton}}, windowTitle))),
-              windowTitle.is_null() ? 20 : 40);
-    scene["applications"][0]["responseDelayMs"] = 2500;
-    SimDesktopFixture hanging(scene);
-    EXPECT_EQ(whyNot(resolveSelectorOnce(hanging.ax(), selectorFor({{"role", ax::AXButton}}, windowTitle))),
-              NoMatch::NoCandidate);
-    EXPECT_EQ(hanging.elapsedMs(), 2500 + 2500 + messagingTimeoutSeconds * 1000) << windowTitle;
-  }
 }
 
 }  // namespace

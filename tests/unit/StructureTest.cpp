@@ -87,22 +87,6 @@ TEST(FindAddAffordance, DescribesTheFirstMatchingButtonInPreOrderWithItsFrame) {
   EXPECT_FALSE(affordanceIn(json::array()));
 }
 
-TEST(FindAddAffordance, LooksOnly20LevelsDeepAndAtTheFirst4000Elements) {
-  // The window is at depth 0; 19 groups put a button at depth 20.
-  auto deep = [](int groups) {
-    return affordanceIn(json::array({nestedBelow(groups, element(ax::AXButton, {{ax::AXTitle, "Add"}}))}));
-  };
-  EXPECT_TRUE(deep(19));
-  EXPECT_FALSE(deep(20));
-
-  // Examined in pre-order: the window, the group, the filler, then the button.
-  auto afterFiller = [](int filler) {
-    return affordanceIn(json::array({fillerGroup(filler), element(ax::AXButton, {{ax::AXTitle, "Add"}})}));
-  };
-  EXPECT_TRUE(afterFiller(4000 - 3));
-  EXPECT_FALSE(afterFiller(4000 - 2));
-}
-
 json refTo(const std::string& id) { return {{"ref", id}}; }
 
 // The rows of a table with `tableAttrs` and `children` in the front window;
@@ -408,19 +392,6 @@ TEST(StructureCommand, NamesTheContainerRoleUnknownWhenItCannotBeReadAgain) {
   const json reply = cmdStructure(fixture.platform());
   EXPECT_EQ(reply["containerRole"], "unknown");
   EXPECT_EQ(reply["rowCount"], 50);
-}
-
-TEST(StructureCommand, SearchesForContainers25LevelsDeepAndAtTheFirst5000Elements) {
-  auto roleFound = [](const json& windowChildren) {
-    return structureOf(windowScene(windowChildren)).value("containerRole", "-");
-  };
-  EXPECT_EQ(roleFound(json::array({nestedBelow(24, element(ax::AXList))})), ax::AXList);
-  EXPECT_EQ(roleFound(json::array({nestedBelow(25, element(ax::AXList))})), "-");
-
-  // Examined in pre-order: the window, the group, the filler, then the table.
-  auto afterFiller = [&](int filler) { return roleFound(json::array({fillerGroup(filler), element(ax::AXTable)})); };
-  EXPECT_EQ(afterFiller(5000 - 3), ax::AXTable);
-  EXPECT_EQ(afterFiller(5000 - 2), "-");
 }
 
 TEST(StructureCommand, ReturnsRecognisedRowsUnchangedWithoutSearchingForAnAddButton) {

@@ -401,7 +401,12 @@ bool AtspiReader::hasInterface(AtspiAccessible* accessible, const char* name) {
   if ((accessible->cached_properties & ATSPI_CACHE_INTERFACES) != 0) {
     return CallGuard::applicationOf(accessible) != nullptr && test(accessible);
   }
-  if (const auto& known = memo_.factsOf(accessible).interfaces) {
+  const ElementFacts& facts = memo_.factsOf(accessible);
+  // An answer through an interface proves the element has it.
+  if ((entry->first == "Component" && facts.extents) || (entry->first == "Text" && facts.text)) {
+    return CallGuard::applicationOf(accessible) != nullptr;
+  }
+  if (const auto& known = facts.interfaces) {
     return CallGuard::applicationOf(accessible) != nullptr && (*known & interfaceBitOf(name)) != 0;
   }
   return guard_.run(accessible, [&](GError**) { return test(accessible); }).value_or(false);

@@ -71,6 +71,13 @@ MessagePtr questionFor(AtspiAccessible* accessible, ReadPart part) {
       return propertyQuestion(busName, path, "Name");
     case DescriptionPart:
       return propertyQuestion(busName, path, "Description");
+    case PropertiesPart: {
+      MessagePtr message(dbus_message_new_method_call(busName, path, DBUS_INTERFACE_PROPERTIES, "GetAll"));
+      if (message && dbus_message_append_args(message.get(), DBUS_TYPE_STRING, &accessibleInterface, DBUS_TYPE_INVALID)) {
+        return message;
+      }
+      return {};
+    }
     case ExtentsPart: {
       MessagePtr message(dbus_message_new_method_call(busName, path, componentInterface, "GetExtents"));
       const dbus_uint32_t coordinates = ATSPI_COORD_TYPE_SCREEN;
@@ -120,6 +127,9 @@ bool known(const ElementFacts& facts, AtspiAccessible* accessible, ReadPart part
       return facts.name.has_value() || heldInLibraryCache(accessible, ATSPI_CACHE_NAME);
     case DescriptionPart:
       return facts.description.has_value() || heldInLibraryCache(accessible, ATSPI_CACHE_DESCRIPTION);
+    case PropertiesPart:
+      return known(facts, accessible, NamePart) && known(facts, accessible, DescriptionPart) &&
+             known(facts, accessible, ChildCountPart);
     // An element without the interface answers with an error, and the single
     // read, which tests the interface first, never asks.
     case ExtentsPart:
@@ -135,6 +145,40 @@ bool enterValue(DBusMessageIter& iter, DBusMessageIter& inner) {
   if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_VARIANT) return false;
   dbus_message_iter_recurse(&iter, &inner);
   return true;
+}
+
+// Keeps a property's value (`value` at its variant), as the single read would have.
+void keepProperty(ElementFacts& facts, std::string_view property, DBusMessageIter& value) {
+  DBusMessageIter inner;
+  if (!enterValue(value, inner)) return;
+  if (property == "ChildCount") {
+    if (dbus_message_iter_get_arg_type(&inner) != DBUS_TYPE_INT32) return;
+    dbus_int32_t count = 0;
+    dbus_message_iter_get_basic(&inner, &count);
+    if (count >= 0) facts.childCount = count;
+    return;
+  }
+  if (property != "Name" && property != "Description") return;
+  if (dbus_message_iter_get_arg_type(&inner) != DBUS_TYPE_STRING) return;
+  const char* content = nullptr;
+  dbus_message_iter_get_basic(&inner, &content);
+  (property == "Name" ? facts.name : facts.description) = utf8Text(content);
+}
+
+// Keeps every property of an answer to GetAll that keepProperty knows.
+void keepProperties(ElementFacts& facts, DBusMessageIter& iter) {
+  if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) return;
+  DBusMessageIter entries;
+  dbus_message_iter_recurse(&iter, &entries);
+  for (; dbus_message_iter_get_arg_type(&entries) == DBUS_TYPE_DICT_ENTRY; dbus_message_iter_next(&entries)) {
+    DBusMessageIter entry;
+    dbus_message_iter_recurse(&entries, &entry);
+    if (dbus_message_iter_get_arg_type(&entry) != DBUS_TYPE_STRING) continue;
+    const char* property = nullptr;
+    dbus_message_iter_get_basic(&entry, &property);
+    if (property == nullptr || !dbus_message_iter_next(&entry)) continue;
+    keepProperty(facts, property, entry);
+  }
 }
 
 // Keeps one answer in the memo, as the single read would have.
@@ -164,14 +208,18 @@ void keep(ElementFacts& facts, ReadPart part, DBusMessage* reply) {
       if (!hasState(states, ATSPI_STATE_DEFUNCT)) facts.states = states;
       return;
     }
-    case ChildCountPart: {
-      DBusMessageIter value;
-      if (!enterValue(iter, value) || dbus_message_iter_get_arg_type(&value) != DBUS_TYPE_INT32) return;
-      dbus_int32_t count = 0;
-      dbus_message_iter_get_basic(&value, &count);
-      if (count >= 0) facts.childCount = count;
+    case ChildCountPart:
+      keepProperty(facts, "ChildCount", iter);
       return;
-    }
+    case NamePart:
+      keepProperty(facts, "Name", iter);
+      return;
+    case DescriptionPart:
+      keepProperty(facts, "Description", iter);
+      return;
+    case PropertiesPart:
+      keepProperties(facts, iter);
+      return;
     case InterfacesPart: {
       if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) return;
       DBusMessageIter names;
@@ -186,17 +234,11 @@ void keep(ElementFacts& facts, ReadPart part, DBusMessage* reply) {
       facts.interfaces = interfaces;
       return;
     }
-    case NamePart:
-    case DescriptionPart:
     case TextPart: {
-      // Name and description are properties, their text inside a variant.
-      DBusMessageIter value;
-      DBusMessageIter& text = part != TextPart && enterValue(iter, value) ? value : iter;
-      if (dbus_message_iter_get_arg_type(&text) != DBUS_TYPE_STRING) return;
+      if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_STRING) return;
       const char* content = nullptr;
-      dbus_message_iter_get_basic(&text, &content);
-      std::optional<std::string>& kept = part == NamePart ? facts.name : part == TextPart ? facts.text : facts.description;
-      kept = utf8Text(content);
+      dbus_message_iter_get_basic(&iter, &content);
+      facts.text = utf8Text(content);
       return;
     }
     case ExtentsPart: {
@@ -324,7 +366,7 @@ void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<Acc
     if (!accessible) continue;
     const ElementFacts& facts = memo.factsOf(accessible.get());
     for (ReadPart part : {RolePart, StatesPart, ChildCountPart, InterfacesPart, NamePart, DescriptionPart, ExtentsPart,
-                           TextPart}) {
+                           TextPart, PropertiesPart}) {
       if ((parts & part) != 0 && !known(facts, accessible.get(), part)) batch.ask(accessible.get(), part);
     }
   }

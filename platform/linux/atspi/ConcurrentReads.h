@@ -24,6 +24,8 @@ enum ReadPart : unsigned {
   ExtentsPart = 1U << 5,
   TextPart = 1U << 6,
   DescriptionPart = 1U << 7,
+  // Name, description and child count in one question (the properties' GetAll).
+  PropertiesPart = 1U << 8,
 };
 using ReadParts = unsigned;
 

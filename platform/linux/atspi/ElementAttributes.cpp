@@ -368,7 +368,7 @@ std::optional<AxRole> axRoleOf(AtspiReader& reader, AtspiAccessible* accessible)
   auto role = reader.role(accessible);
   if (!role) return std::nullopt;
   RoleContext context;
-  if (*role == ATSPI_ROLE_TEXT) {
+  if (needsMultiLineProbe(*role)) {
     auto states = reader.states(accessible);
     context.multiLine = states && hasState(*states, ATSPI_STATE_MULTI_LINE);
   }

@@ -18,18 +18,30 @@ namespace {
 // MORVEL_AX_SERIAL_READS=1 asks every read on its own, a diagnostic: the answers
 // must be the same as with the concurrent reads.
 // What libatspi is asked to answer an attribute of any element (see
-// ElementAttributes); values depend on the role and are sorted out apart.
+// ElementAttributes). The states that a role or a value depends on are asked
+// apart, once the roles are known (see statesWanted); values depend on the role
+// and are sorted out apart too. An answer through the Component or Text
+// interface proves the element has it, so the interfaces are not asked for them.
 ReadParts readPartsOf(std::string_view attribute) {
-  if (attribute == ax::AXRole || attribute == ax::AXSubrole || attribute == ax::AXEnabled ||
-      attribute == ax::AXValue) {
-    return RolePart | StatesPart;
-  }
+  if (attribute == ax::AXRole || attribute == ax::AXSubrole || attribute == ax::AXValue) return RolePart;
+  if (attribute == ax::AXEnabled) return StatesPart;
   if (attribute == ax::AXTitle) return RolePart | NamePart;
   if (attribute == ax::AXDescription) return DescriptionPart;
-  if (attribute == ax::AXFrame || attribute == ax::AXPosition || attribute == ax::AXSize) {
-    return InterfacesPart | ExtentsPart;
-  }
+  if (attribute == ax::AXFrame || attribute == ax::AXPosition || attribute == ax::AXSize) return ExtentsPart;
   return 0;
+}
+
+bool hinted(std::initializer_list<std::string_view> attributes, std::string_view attribute) {
+  return std::find(attributes.begin(), attributes.end(), attribute) != attributes.end();
+}
+
+// Whether reading `attributes` of an element of `role` reads its states: a text
+// role's AX role tells one line from many, and a check box's value is a state.
+bool statesWanted(AtspiRole role, std::initializer_list<std::string_view> attributes) {
+  const bool roleRead = hinted(attributes, ax::AXRole) || hinted(attributes, ax::AXSubrole);
+  const bool valueRead = hinted(attributes, ax::AXValue);
+  if ((roleRead || valueRead) && needsMultiLineProbe(role)) return true;
+  return valueRead && isCheckValued(mapRole(role, RoleContext{}).role);
 }
 
 // The elements libatspi does not hold, which an application made when asked for
@@ -211,12 +223,27 @@ void LinuxAccessibility::readAhead(const std::vector<ax::Element>& elements,
       rows.push_back(row);
     }
   }
+  // The name of an element made on demand comes with its child count and
+  // description in one question: the walks that meet it later ask no count.
+  if ((parts & NamePart) != 0) reader_.prefetch(madeOnDemand(accessibles), PropertiesPart);
   reader_.prefetch(accessibles, parts);
-  if (std::find(attributes.begin(), attributes.end(), ax::AXChildren) != attributes.end()) {
+  readStatesAhead(accessibles, attributes);
+  if (hinted(attributes, ax::AXChildren)) {
     reader_.prefetch(madeOnDemand(accessibles), ChildCountPart);
     readRowCellsAhead(reader_, rows);
   }
-  if (std::find(attributes.begin(), attributes.end(), ax::AXValue) != attributes.end()) readValuesAhead(accessibles);
+  if (hinted(attributes, ax::AXValue)) readValuesAhead(accessibles);
+}
+
+void LinuxAccessibility::readStatesAhead(const std::vector<AccessibleRef>& accessibles,
+                                         std::initializer_list<std::string_view> attributes) {
+  if (!hinted(attributes, ax::AXRole) && !hinted(attributes, ax::AXSubrole) && !hinted(attributes, ax::AXValue)) return;
+  std::vector<AccessibleRef> stated;
+  for (const AccessibleRef& accessible : accessibles) {
+    const auto role = reader_.role(accessible.get());
+    if (role && statesWanted(*role, attributes)) stated.push_back(accessible);
+  }
+  reader_.prefetch(stated, StatesPart);
 }
 
 void LinuxAccessibility::readValuesAhead(const std::vector<AccessibleRef>& accessibles) {
@@ -232,7 +259,7 @@ void LinuxAccessibility::readValuesAhead(const std::vector<AccessibleRef>& acces
       texts.push_back(accessible);
     }
   }
-  reader_.prefetch(texts, InterfacesPart | TextPart);
+  reader_.prefetch(texts, TextPart);
   reader_.prefetch(names, NamePart);
 }
 

@@ -56,6 +56,8 @@ class LinuxAccessibility final : public ax::Accessibility {
   void useConnection();
   // Everything that came through the connection, before it is left.
   void forgetConnection();
+  void readStatesAhead(const std::vector<AccessibleRef>& accessibles,
+                       std::initializer_list<std::string_view> attributes);
   void readValuesAhead(const std::vector<AccessibleRef>& accessibles);
 
   AccessibilityBus bus_;

@@ -89,6 +89,8 @@ bool needsToplevelProbe(AtspiRole role) {
          role == ATSPI_ROLE_PANEL || role == ATSPI_ROLE_FRAME;
 }
 
+bool needsMultiLineProbe(AtspiRole role) { return role == ATSPI_ROLE_TEXT; }
+
 AxRole mapRole(AtspiRole role, const RoleContext& context) {
   switch (role) {
     case ATSPI_ROLE_TEXT:

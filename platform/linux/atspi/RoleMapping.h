@@ -27,6 +27,7 @@ struct RoleContext {
 // Whether the AX role of `role` depends on the context fields.
 bool needsEditableTextProbe(AtspiRole role);
 bool needsToplevelProbe(AtspiRole role);
+bool needsMultiLineProbe(AtspiRole role);
 
 AxRole mapRole(AtspiRole role, const RoleContext& context);
 
