@@ -3,7 +3,8 @@
 // with a page of known UI text (11-14 px, light and dark grounds): median
 // latency and character error rate for an 800x600 region and the full screen,
 // and the helper's peak resident memory. Run inside a virtual desktop:
-// bench/linux/run-ocr-bench.sh. Reports; never fails on a time.
+// bench/linux/run-ocr-bench.sh [speed|cache|accents|matrix...]. Reports; never
+// fails on a time.
 
 #include "bench/Timing.h"
 #include "platform/linux/recognition/DarkText.h"
@@ -25,6 +26,7 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -336,14 +338,16 @@ void reportCache(const std::vector<PaintedLine>& painted) {
 
 void report(const char* who, const Result& result);
 
-// A page of German, French, Spanish, Italian and Portuguese labels, read with
-// English alone and with the Western European languages, beside the tool.
-void reportAccents(const std::filesystem::path& folder) {
-  const Workload work{"accented", {0, 0, 640, 270}, 3, 1};
-  FixtureApplication page({MORVEL_PAINTED_TEXT_APP_PATH, "page", "640", "270", "11", "14", "accented"});
+// A page read with English alone and with the Western European languages
+// (English, then Latin for what English reads poorly), beside the tool.
+void reportLanguages(const char* name, const std::vector<std::string>& pageArguments, const std::filesystem::path& folder) {
+  std::vector<std::string> argv = {MORVEL_PAINTED_TEXT_APP_PATH, "page"};
+  argv.insert(argv.end(), pageArguments.begin(), pageArguments.end());
+  FixtureApplication page(argv);
   const auto painted = paintedLinesOf(page, page.pid());
   if (painted.empty()) return;
-  std::printf("== accented page, %dx%d\n", work.region.width, work.region.height);
+  const Workload work{name, {0, 0, std::stoi(pageArguments[0]), std::stoi(pageArguments[1])}, 3, 1};
+  std::printf("== %s, %dx%d\n", name, work.region.width, work.region.height);
   HelperProcess english(englishReads());
   HelperProcess western(westernReads());
   const auto [englishRead, westernRead] = measureHelpersInTurns(english, western, work, painted);
@@ -351,6 +355,88 @@ void reportAccents(const std::filesystem::path& folder) {
   report("morvel_ax_helper, eng+Latin", westernRead);
   report("tesseract CLI, eng", measureTool(work, painted, folder, {}, "eng"));
   report("tesseract CLI, Latin", measureTool(work, painted, folder, {}, "Latin"));
+  std::printf("  misread with eng+Latin:\n%s", westernRead.score.report.c_str());
+}
+
+// The ground, family and weight of the grid's cell, "selected/serif/bold":
+// its column is the ground, its row the rest.
+std::pair<std::string, std::string> columnAndRow(const std::string& style) {
+  const auto slash = style.find('/');
+  return {style.substr(0, slash), slash == std::string::npos ? "" : style.substr(slash + 1)};
+}
+
+std::string cell(const TextScore& ours, const TextScore& tool) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%5.1f /%5.1f", 100.0 * ours.rate(), 100.0 * tool.rate());
+  return text;
+}
+
+// Whether a cell misses: above 1 %, or worse than the tool.
+bool misses(const TextScore& ours, const TextScore& tool) {
+  constexpr double target = 0.01;
+  return ours.rate() > target || ours.errors > tool.errors;
+}
+
+// One page of the grid of styles at `size` pixels: each cell read by the
+// helper and by the tool on the same captured pixels, one row of the table
+// per family and weight, one column per ground.
+void reportStyleGrid(HelperProcess& helper, int size, const std::filesystem::path& folder, std::vector<std::string>& missed) {
+  FixtureApplication page({MORVEL_PAINTED_TEXT_APP_PATH, "page", "1920", "1080", std::to_string(size),
+                           std::to_string(size), "styles"});
+  std::vector<std::string> columns;
+  std::vector<std::string> rows;
+  std::map<std::string, std::vector<PaintedLine>> cells;
+  for (const PaintedLine& line : paintedLinesOf(page, page.pid())) {
+    const auto [column, row] = columnAndRow(line.ground);
+    if (std::find(columns.begin(), columns.end(), column) == columns.end()) columns.push_back(column);
+    if (std::find(rows.begin(), rows.end(), row) == rows.end()) rows.push_back(row);
+    cells[line.ground].push_back(line);
+  }
+  if (size == 0 || cells.empty()) return;
+  std::printf("%3d px %-18s", size, "");
+  for (const std::string& column : columns) std::printf(" %-13s", column.c_str());
+  std::printf("\n");
+  for (const std::string& row : rows) {
+    std::printf("       %-18s", row.c_str());
+    for (const std::string& column : columns) {
+      const std::string style = column + "/" + row;
+      const auto& lines = cells[style];
+      if (lines.empty()) {
+        std::printf(" %-13s", "-");
+        continue;
+      }
+      // The cell's lines and a little of the ground around them.
+      constexpr int groundAround = 8;
+      int left = lines.front().box.x, top = lines.front().box.y, right = left, bottom = top;
+      for (const PaintedLine& line : lines) {
+        left = std::min(left, line.box.x);
+        top = std::min(top, line.box.y);
+        right = std::max(right, line.box.x + line.box.width);
+        bottom = std::max(bottom, line.box.y + line.box.height);
+      }
+      const Workload work{"cell", {left - groundAround, top - groundAround, right - left + 2 * groundAround,
+                                   bottom - top + 2 * groundAround}, 1, 1};
+      const auto reply = helper.ask({{"cmd", "ocr-region"}, {"x", work.region.x}, {"y", work.region.y},
+                                     {"w", work.region.width}, {"h", work.region.height}}, std::chrono::minutes(2));
+      const TextScore ours = scoreReading(lines, reply ? readLinesOf(*reply, work.region) : std::vector<ReadLine>{},
+                                          work.region);
+      const TextScore tool = measureTool(work, lines, folder, {}).score;
+      std::printf(" %-13s", cell(ours, tool).c_str());
+      if (misses(ours, tool)) missed.push_back(std::to_string(size) + " px " + style + ": " + cell(ours, tool) + "\n" + ours.report);
+    }
+    std::printf("\n");
+  }
+}
+
+// The accuracy matrix: painted text from 9 to 48 pixels in every style of the grid.
+void reportAccuracyMatrix(const std::filesystem::path& folder) {
+  constexpr int sizes[] = {9, 11, 14, 18, 24, 32, 48};
+  std::printf("== accuracy matrix: character error rate in %%, ocr-region / tesseract CLI on the same captured pixels\n");
+  HelperProcess helper;
+  std::vector<std::string> missed;
+  for (int size : sizes) reportStyleGrid(helper, size, folder, missed);
+  std::printf("cells above 1 %% or worse than the CLI: %zu\n", missed.size());
+  for (const std::string& miss : missed) std::printf("  %s", miss.c_str());
 }
 
 void report(const char* who, const Result& result) {
@@ -360,34 +446,10 @@ void report(const char* who, const Result& result) {
   std::printf("\n");
 }
 
-}  // namespace
-
-int main() {
-  constexpr int screenWidth = 1920;
-  constexpr int screenHeight = 1080;
-  FixtureApplication page({MORVEL_PAINTED_TEXT_APP_PATH, "page", std::to_string(screenWidth), std::to_string(screenHeight)});
-  if (!page.started()) {
-    std::puts("the painted page did not come up");
-    return 1;
-  }
-  const auto painted = paintedLinesOf(page, page.pid());
-  const auto window = clientWindowOf(page.pid());
-  if (painted.empty() || !window || window->x != 0 || window->y != 0) {
-    std::puts("the painted page does not cover the screen");
-    return 1;
-  }
-  const auto folder = std::filesystem::temp_directory_path() / ("morvel-ocr-bench." + std::to_string(getpid()));
-  std::filesystem::create_directories(folder);
-
-  std::ifstream loadFile("/proc/loadavg");
-  std::string load;
-  std::getline(loadFile, load);
-  std::printf("processors: %u, load average at start: %s\n", std::thread::hardware_concurrency(), load.c_str());
-
+void reportSpeed(const std::vector<PaintedLine>& painted, const std::filesystem::path& folder,
+                 const std::vector<Workload>& workloads) {
   HelperProcess helper(englishReads());
   HelperProcess western(westernReads());
-  const Workload workloads[] = {{"800x600", {0, 0, 800, 600}, 9, 5},
-                                {"1920x1080", {0, 0, screenWidth, screenHeight}, 5, 3}};
   for (const Workload& work : workloads) {
     std::printf("== %s region\n", work.name);
     const auto [ours, westernRead] = measureHelpersInTurns(helper, western, work, painted);
@@ -410,8 +472,41 @@ int main() {
   std::printf("helper peak resident memory (VmHWM), English alone:%s; eng+Latin:%s\n",
               statusField(helper.process().pid(), "VmHWM").c_str(),
               statusField(western.process().pid(), "VmHWM").c_str());
-  reportCache(painted);
-  reportAccents(folder);
+}
+
+}  // namespace
+
+// With no argument every part runs; otherwise the parts named ("speed",
+// "cache", "accents", "matrix").
+int main(int argc, char** argv) {
+  const std::vector<std::string> parts(argv + 1, argv + argc);
+  auto wanted = [&parts](const char* part) { return parts.empty() || std::find(parts.begin(), parts.end(), part) != parts.end(); };
+  const auto folder = std::filesystem::temp_directory_path() / ("morvel-ocr-bench." + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  std::ifstream loadFile("/proc/loadavg");
+  std::string load;
+  std::getline(loadFile, load);
+  std::printf("processors: %u, load average at start: %s\n", std::thread::hardware_concurrency(), load.c_str());
+
+  if (wanted("speed") || wanted("cache")) {
+    constexpr int screenWidth = 1920;
+    constexpr int screenHeight = 1080;
+    FixtureApplication page({MORVEL_PAINTED_TEXT_APP_PATH, "page", std::to_string(screenWidth), std::to_string(screenHeight)});
+    const auto painted = paintedLinesOf(page, page.pid());
+    const auto window = clientWindowOf(page.pid());
+    if (painted.empty() || !window || window->x != 0 || window->y != 0) {
+      std::puts("the painted page does not cover the screen");
+      return 1;
+    }
+    if (wanted("speed")) reportSpeed(painted, folder, {{"800x600", {0, 0, 800, 600}, 9, 5},
+                                                       {"1920x1080", {0, 0, screenWidth, screenHeight}, 5, 3}});
+    if (wanted("cache")) reportCache(painted);
+  }
+  if (wanted("accents")) {
+    reportLanguages("accented page", {"640", "270", "11", "14", "accented"}, folder);
+    reportLanguages("English page at 8-9 px", {"960", "540", "8", "9"}, folder);
+  }
+  if (wanted("matrix")) reportAccuracyMatrix(folder);
   std::filesystem::remove_all(folder);
   return 0;
 }

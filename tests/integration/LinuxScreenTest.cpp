@@ -18,6 +18,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -82,7 +83,8 @@ TEST(LinuxScreen, OnlyLanguagesWithAnInstalledModelAreRead) {
 }
 
 // What English makes of accented letters sends a word to the second reading,
-// stand-ins its whole line; plain English read confidently does not.
+// stand-ins its whole line; plain English read confidently does not. Of the
+// second reading, a word is taken only where it is the first with accents.
 TEST(SecondReading, WordsWithSignsOfAccentsAreReadAgain) {
   struct Case {
     const char* text;
@@ -100,6 +102,18 @@ TEST(SecondReading, WordsWithSignsOfAccentsAreReadAgain) {
     const linux_ax::FoundWord found{.text = word.text, .confidence = word.confidence, .inDictionary = word.inDictionary};
     EXPECT_EQ(linux_ax::worthReadingAgain(found), word.again) << word.text;
     EXPECT_EQ(linux_ax::showsStandIns(found), word.standIns) << word.text;
+  }
+  // The second reading, the first, whether the first is a word of its dictionary, and whether the second is taken.
+  const std::tuple<const char*, const char*, bool, bool> variants[] = {
+      {"Não", "Nao", true, true},          {"Señor", "Sefor", false, true},     {"Cœur", "Coeur", true, true},
+      {"Straße", "Strabe", false, true},   {"Straße", "Strasse", true, true},   {"Größe", "Gré®e", false, true},
+      {"Contraseña", "Contrasefia", false, true}, {"Noël", "Nol", false, true}, {"Città", "citta", true, true},
+      {"Noël", "Nol", true, false},        {"avañable", "available", true, false}, {"_invoïce", "invoice", false, false},
+      {"Total", "Total", true, false},     {"€uro", "Euro", false, false},      {"Óla", "", false, false},
+      {"Gerāt", "Gerat", false, false}};
+  for (const auto& [second, first, inDictionary, taken] : variants) {
+    const linux_ax::FoundWord read{.text = first, .inDictionary = inDictionary};
+    EXPECT_EQ(linux_ax::accentedVariant(second, read), taken) << second << " for " << first;
   }
   EXPECT_EQ(linux_ax::firstLanguage("eng+deu+fra"), "eng");
   EXPECT_EQ(linux_ax::firstLanguage("deu"), "deu");

@@ -130,11 +130,16 @@ TEST(RecognitionAccuracy, UiTextOnLightAndDarkGroundsIsReadAlmostWithoutErrors) 
   expectReadingsOfAFreshRead(page);
 }
 
-// Small text is enlarged; the flat inside of a bold stroke is ink, not a ground
-// of its own (one panel wide: text this large in panels side by side is read as
-// one line across them); accented words are read with the Latin script's model
-// (English alone lost 15 % of such a page's characters, English and Latin 2.7 %).
+// Small text is enlarged, and its doubtful English words are not replaced by
+// the Latin script's misreadings ("avañable"); the flat inside of a bold stroke
+// is ink, not a ground of its own (one panel wide: text this large in panels
+// side by side is read as one line across them); accented words are read with
+// the Latin script's model (English alone lost 15 % of such a page's
+// characters, English and Latin 3.3 %).
 TEST(RecognitionAccuracy, SmallLargeBoldAndAccentedTextIsReadAsWell) {
+  // English alone reads the small page at 0.5 %; taking every word the Latin
+  // model read again gave 0.9 %.
+  constexpr double smallTextErrors = 0.008;
   struct Case {
     const char* width;
     const char* height;
@@ -143,7 +148,7 @@ TEST(RecognitionAccuracy, SmallLargeBoldAndAccentedTextIsReadAsWell) {
     std::size_t leastCharacters;
     double mostErrors;
   };
-  const Case cases[] = {{"960", "540", {"8", "9"}, std::nullopt, 1000, mostCharacterErrors},
+  const Case cases[] = {{"960", "540", {"8", "9"}, linux_ax::westernEuropeanLanguages, 1000, smallTextErrors},
                         {"320", "810", {"22", "48", "bold"}, std::nullopt, 100, mostCharacterErrors},
                         {"640", "270", {"11", "14", "accented"}, linux_ax::westernEuropeanLanguages, 300, 0.04}};
   for (const Case& kind : cases) {

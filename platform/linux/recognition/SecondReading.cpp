@@ -1,7 +1,12 @@
 #include "platform/linux/recognition/SecondReading.h"
 
+#include <unicode/normalizer2.h>
+#include <unicode/utf8.h>
+
 #include <algorithm>
 #include <cctype>
+#include <optional>
+#include <vector>
 
 namespace morvel::linux_ax {
 namespace {
@@ -29,6 +34,69 @@ bool holdsDigitAmidLetters(const std::string& text) {
 
 bool lettersOnly(const std::string& text) { return std::all_of(text.begin(), text.end(), isAsciiLetter); }
 
+// One character of a word and the ASCII letters it is built on.
+struct BaseLetter {
+  std::string base;
+  bool accented;
+};
+
+// Letters with no decomposition into a base letter and marks.
+std::optional<std::string> ligatureBase(UChar32 character) {
+  switch (character) {
+    case U'ß': return "ss";
+    case U'œ': return "oe";
+    case U'Œ': return "OE";
+    case U'æ': return "ae";
+    case U'Æ': return "AE";
+    default: return std::nullopt;
+  }
+}
+
+// The marks of Western European letters: grave, acute, circumflex, tilde,
+// diaeresis, ring and cedilla. The Latin model also reads others ("Gerāt")
+// where Western European text has none.
+bool westernMark(char16_t mark) {
+  return (mark >= 0x0300 && mark <= 0x0303) || mark == 0x0308 || mark == 0x030A || mark == 0x0327;
+}
+
+std::u32string codePoints(const std::string& text) {
+  std::u32string points;
+  const auto length = static_cast<std::int32_t>(text.size());
+  for (std::int32_t at = 0; at < length;) {
+    UChar32 character = 0;
+    U8_NEXT(text.data(), at, length, character);
+    points.push_back(static_cast<char32_t>(character < 0 ? 0xFFFD : character));
+  }
+  return points;
+}
+
+// `word` letter by letter as the ASCII letters each is built on; nothing when
+// it holds a character that is neither ASCII nor a Latin letter (a symbol, a
+// stand-in).
+std::optional<std::vector<BaseLetter>> baseLetters(const std::string& word) {
+  UErrorCode status = U_ZERO_ERROR;
+  const icu::Normalizer2* decomposer = icu::Normalizer2::getNFDInstance(status);
+  if (U_FAILURE(status)) return std::nullopt;
+  std::vector<BaseLetter> letters;
+  for (const char32_t character : codePoints(word)) {
+    if (character < 0x80) {
+      letters.push_back({std::string(1, static_cast<char>(character)), false});
+      continue;
+    }
+    icu::UnicodeString decomposed;
+    if (auto ligature = ligatureBase(static_cast<UChar32>(character))) {
+      letters.push_back({*ligature, true});
+    } else if (decomposer->getDecomposition(static_cast<UChar32>(character), decomposed) &&
+               decomposed.length() == 2 && decomposed.charAt(0) < 0x80 &&
+               isAsciiLetter(static_cast<char>(decomposed.charAt(0))) && westernMark(decomposed.charAt(1))) {
+      letters.push_back({std::string(1, static_cast<char>(decomposed.charAt(0))), true});
+    } else {
+      return std::nullopt;
+    }
+  }
+  return letters;
+}
+
 }  // namespace
 
 std::string firstLanguage(const std::string& languages) { return languages.substr(0, languages.find('+')); }
@@ -41,6 +109,43 @@ bool worthReadingAgain(const FoundWord& word) {
   // confidences as high as those of its own words.
   return word.confidence < leastTrustedConfidence || showsStandIns(word) ||
          (!word.inDictionary && lettersOnly(word.text));
+}
+
+bool accentedVariant(const std::string& second, const FoundWord& first) {
+  const auto letters = baseLetters(second);
+  if (!letters || std::none_of(letters->begin(), letters->end(), [](const BaseLetter& one) { return one.accented; })) {
+    return false;
+  }
+  const std::u32string read = codePoints(first.text);
+  // How many characters of the first reading an accented letter may stand for:
+  // English drops some ("Nol" for "Noël") and splits others ("Contrasefia"),
+  // but a word of its dictionary it reads letter for letter.
+  const std::size_t mostStandIns = first.inDictionary ? 1 : 2;
+  const std::size_t fewestStandIns = first.inDictionary ? 1 : 0;
+  // Which characters of the first reading the second's letters so far can stand for.
+  std::vector<bool> reached(read.size() + 1, false);
+  reached[0] = true;
+  for (const BaseLetter& letter : *letters) {
+    std::vector<bool> next(read.size() + 1, false);
+    const std::u32string base(letter.base.begin(), letter.base.end());
+    for (std::size_t at = 0; at <= read.size(); ++at) {
+      if (!reached[at]) continue;
+      if (!letter.accented) {
+        // English reads some capitals small ("citta" for "Città").
+        if (at < read.size() && read[at] < 0x80 &&
+            std::tolower(static_cast<int>(read[at])) == std::tolower(static_cast<unsigned char>(letter.base[0]))) {
+          next[at + 1] = true;
+        }
+        continue;
+      }
+      for (std::size_t count = fewestStandIns; count <= mostStandIns && at + count <= read.size(); ++count) {
+        next[at + count] = true;
+      }
+      if (read.compare(at, base.size(), base) == 0) next[at + base.size()] = true;  // "oe" for "œ"
+    }
+    reached = std::move(next);
+  }
+  return reached[read.size()];
 }
 
 GreyImage boxImage(const GreyImage& image, int left, int top, int right, int bottom, int margin) {

@@ -29,6 +29,15 @@ bool showsStandIns(const FoundWord& word);
 // know: stand-ins, a low confidence, letters that make no word of its dictionary.
 bool worthReadingAgain(const FoundWord& word);
 
+// Whether `second` is what the first reading `first` says with some of its
+// letters accented: the same where `second`'s letters carry no accent, each
+// accented letter read as one other character ("Não" for "Nao", "Cœur" for
+// "Coeur"), or, where `first` is no word of its dictionary, as none or two
+// ("Nol" for "Noël", "Contrasefia"). Of the second reading only such words are
+// taken: without its word list, the Latin model misreads plain English words
+// ("avañable" for "available").
+bool accentedVariant(const std::string& second, const FoundWord& first);
+
 // The pixels of the box `left`-`right`, `top`-`bottom` in `image` (dark text
 // on white), framed by `margin` pixels of white.
 GreyImage boxImage(const GreyImage& image, int left, int top, int right, int bottom, int margin);

@@ -68,30 +68,52 @@ std::optional<FoundLine> TesseractRecognizer::readInSecondLanguages(const GreyIm
 
 // Taken whatever their confidence: the second engine rates words by other
 // measures, and keeping the more confident reading lost more accents.
-void TesseractRecognizer::rereadDoubtful(const GreyImage& band, int scale, FoundLine& line) {
-  const int margin = marginPixels * scale;
-  // A stand-in is a sure sign, and words read in their line lose fewer accents
-  // than words read alone: the whole line is read again. Weaker signs are
-  // common in English text (names, figures), so only those words are.
-  if (std::any_of(line.words.begin(), line.words.end(), showsStandIns)) {
-    auto again =
-        readInSecondLanguages(boxImage(band, line.left, line.top, line.right, line.bottom, margin), scale, Layout::oneLine);
-    if (!again) return;
+bool TesseractRecognizer::rereadWholeLine(const GreyImage& band, int scale, FoundLine& line, bool standIns) {
+  auto again = readInSecondLanguages(
+      boxImage(band, line.left, line.top, line.right, line.bottom, marginPixels * scale), scale, Layout::oneLine);
+  if (!again) return false;
+  if (again->words.size() != line.words.size()) {
+    if (!standIns) return false;
+    // No word of one reading can be matched with one of the other: the second
+    // reading stands whole, since the first holds stand-ins.
     line.text = std::move(again->text);
     line.confidence = again->confidence;
-    return;
+    line.words = {};
+    return false;
   }
   bool changed = false;
-  for (FoundWord& word : line.words) {
-    if (!worthReadingAgain(word)) continue;
-    // As tall as its line, so that its letters stand as high as they did there.
-    auto again =
-        readInSecondLanguages(boxImage(band, word.left, line.top, word.right, line.bottom, margin), scale, Layout::oneWord);
-    if (!again) continue;
-    word.text = std::move(*again->text);
-    word.confidence = again->confidence;
+  for (std::size_t at = 0; at < line.words.size(); ++at) {
+    FoundWord& word = line.words[at];
+    FoundWord& other = again->words[at];
+    if (!showsStandIns(word) && !accentedVariant(other.text, word)) continue;
+    word.text = std::move(other.text);
+    word.confidence = other.confidence;
     changed = true;
   }
+  return changed;
+}
+
+void TesseractRecognizer::rereadDoubtful(const GreyImage& band, int scale, FoundLine& line) {
+  // A stand-in is a sure sign of accents, and words read in their line lose
+  // fewer accents than words read alone: the whole line is read again. Weaker
+  // signs are common in English text (names, figures), so only those words are,
+  // and the line too once one of them proves to be accented: English reads
+  // some accented words as confident English ones ("Nao", "naive").
+  const bool standIns = std::any_of(line.words.begin(), line.words.end(), showsStandIns);
+  bool accented = standIns;
+  bool changed = false;
+  for (FoundWord& word : line.words) {
+    if (accented) break;
+    if (!worthReadingAgain(word)) continue;
+    // As tall as its line, so that its letters stand as high as they did there.
+    auto again = readInSecondLanguages(
+        boxImage(band, word.left, line.top, word.right, line.bottom, marginPixels * scale), scale, Layout::oneWord);
+    if (!again || !accentedVariant(*again->text, word)) continue;
+    word.text = std::move(*again->text);
+    word.confidence = again->confidence;
+    changed = accented = true;
+  }
+  if (accented) changed = rereadWholeLine(band, scale, line, standIns) || changed;
   if (changed) rejoinWords(line);
 }
 

@@ -50,6 +50,11 @@ class TesseractRecognizer {
   void rereadDoubtfulWords(const GreyImage& band, int scale, std::vector<FoundLine>& lines);
   // Reads `line` again in the other languages, whole or the words it doubts.
   void rereadDoubtful(const GreyImage& band, int scale, FoundLine& line);
+  // Reads `line` again whole in the other languages and takes their words
+  // that replace stand-ins or are accented variants; true when a word changed.
+  // When their words cannot be matched, the second reading stands whole if
+  // the first showed `standIns`.
+  bool rereadWholeLine(const GreyImage& band, int scale, FoundLine& line, bool standIns);
   // The one line the second engine reads in `pixels`; nothing when
   // it cannot be loaded or reads no single line.
   std::optional<FoundLine> readInSecondLanguages(const GreyImage& pixels, int scale, Layout layout);

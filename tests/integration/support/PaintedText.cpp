@@ -72,12 +72,11 @@ std::vector<PaintedLine> paintedLinesOf(FixtureApplication& fixture, pid_t pid) 
   for (const std::string& reported : fixture.commandLines("lines")) {
     std::istringstream fields(reported);
     PaintedLine line;
-    std::string ground;
-    if (!(fields >> line.box.x >> line.box.y >> line.box.width >> line.box.height >> line.pixelSize >> ground)) continue;
+    if (!(fields >> line.box.x >> line.box.y >> line.box.width >> line.box.height >> line.pixelSize >> line.ground)) continue;
     std::getline(fields >> std::ws, line.text);
     line.box.x += client->x;
     line.box.y += client->y;
-    line.darkGround = ground == "dark";
+    line.darkGround = line.ground == "dark";
     lines.push_back(std::move(line));
   }
   return lines;

@@ -16,6 +16,7 @@ struct PaintedLine {
   ScreenRect box;
   int pixelSize = 0;
   bool darkGround = false;
+  std::string ground;  // as the fixture names it: "light", "dark" or, in its grid of styles, "selected/serif/bold"
   std::string text;
 };
 
