@@ -75,7 +75,6 @@ TEST(McpProtocol, JsonRpcErrorsNotificationsAndResponsesLineByLine) {
     }
   }
   EXPECT_EQ(next, replies.size());
-  EXPECT_EQ(replies[3]["result"], json::object());  // the ping
 }
 
 TEST(McpProtocol, NegotiatesTheProtocolVersion) {
@@ -85,8 +84,7 @@ TEST(McpProtocol, NegotiatesTheProtocolVersion) {
   });
   ASSERT_EQ(replies.size(), 2u);
   EXPECT_EQ(replies[0]["result"]["protocolVersion"], "2025-03-26");
-  EXPECT_EQ(replies[0]["result"]["serverInfo"]["name"], "morvel_ax_sim");
-  EXPECT_EQ(replies[0]["result"]["serverInfo"]["version"], MORVEL_VERSION);
+  EXPECT_EQ(replies[0]["result"]["serverInfo"], json({{"name", "morvel_ax_sim"}, {"version", MORVEL_VERSION}}));
   EXPECT_TRUE(replies[0]["result"]["capabilities"].contains("tools"));
   EXPECT_EQ(replies[1]["result"]["protocolVersion"], "2025-06-18");
 }

@@ -20,16 +20,19 @@ using ::testing::HasSubstr;
 
 const std::string exampleScene = MORVEL_EXAMPLES_DIR "/contacts.json";
 
-ProcessResult serve(const std::string& input) {
-  ProcessResult result = runProcess({MORVEL_AX_SIM_PATH, exampleScene}, input);
+// Serves `input` with these options before the scene.
+ProcessResult serve(const std::string& input, std::vector<std::string> argv = {}) {
+  argv.insert(argv.begin(), MORVEL_AX_SIM_PATH);
+  argv.push_back(exampleScene);
+  ProcessResult result = runProcess(argv, input);
   EXPECT_EQ(result.err, "") << "nothing is written to standard error while serving";
   EXPECT_EQ(result.exitStatus, 0);
   return result;
 }
 
-std::vector<json> replies(const std::string& input) {
+std::vector<json> replies(const std::string& input, const std::vector<std::string>& options = {}) {
   std::vector<json> parsed;
-  for (const auto& line : lines(serve(input).out)) parsed.push_back(json::parse(line));
+  for (const auto& line : lines(serve(input, options).out)) parsed.push_back(json::parse(line));
   return parsed;
 }
 
@@ -89,13 +92,7 @@ TEST(RequestProtocol, ALineLongerThanTheLimitIsBadJsonAndTheNextLineIsServed) {
       {std::string(300000, '{') + "\n", {badJson}},
       {ping + "\n" + std::string(300000, ' '), {pong, badJson}},
   };
-  for (const auto& [input, expected] : cases) {
-    ProcessResult result = runProcess({MORVEL_AX_SIM_PATH, "--max-line-bytes", limit, exampleScene}, input);
-    EXPECT_EQ(result.exitStatus, 0);
-    std::vector<json> answered;
-    for (const auto& line : lines(result.out)) answered.push_back(json::parse(line));
-    EXPECT_EQ(answered, expected) << input.substr(0, 80);
-  }
+  for (const auto& [input, expected] : cases) EXPECT_EQ(replies(input, {"--max-line-bytes", limit}), expected) << input.substr(0, 80);
 }
 
 long peakResidentKilobytes(pid_t pid) {

@@ -8,9 +8,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace morvel::testing {
 
@@ -37,6 +39,16 @@ class SimDesktopFixture {
     auto found = desktop_->elementWithId(id);
     if (!found) throw std::invalid_argument("no element with the id " + id);
     return *found;
+  }
+
+  // The scene id of each of `elements`: the first of `ids` it is, "?" for none.
+  std::vector<std::string> idsOf(const std::vector<ax::Element>& elements, const std::vector<std::string>& ids) {
+    std::vector<std::string> found;
+    for (const ax::Element& each : elements) {
+      auto id = std::ranges::find_if(ids, [&](const std::string& candidate) { return ax().isSameElement(each, element(candidate)); });
+      found.push_back(id == ids.end() ? "?" : *id);
+    }
+    return found;
   }
 
   // Ends the current request as the request loop would.

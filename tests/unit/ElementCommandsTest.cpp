@@ -43,11 +43,8 @@ TEST(ElementDescriptor, CarriesEveryReadableTextExactlyAndTheValueOnlyOnRequest)
                              {"value", "1"},
                              {"index", 0}}));
 
-  json withoutValue = elementDescriptor(fixture.ax(), fixture.element("box"), false);
-  EXPECT_FALSE(withoutValue.contains("value"));
   withValue.erase("value");
-  EXPECT_EQ(withoutValue, withValue);
-  EXPECT_EQ(elementDescriptor(fixture.ax(), fixture.element("box"), false), withoutValue);
+  EXPECT_EQ(elementDescriptor(fixture.ax(), fixture.element("box"), false), withValue);
 
   // Nothing readable but the parent: only the index is left.
   EXPECT_EQ(elementDescriptor(fixture.ax(), fixture.element("bare"), true), (json{{"index", 0}}));
@@ -65,7 +62,6 @@ TEST(SiblingIndex, CountsOnlyListedChildrenOfTheSameRoleInChildOrderReadingEachR
       node("lower", {{ax::AXRole, "axbutton"}}),
   }));
   ax::Accessibility& ax = fixture.ax();
-  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("b0")), 0);
   EXPECT_EQ(ax::siblingIndex(ax, fixture.element("b2")), 2);
   EXPECT_EQ(ax::siblingIndex(ax, fixture.element("t1")), 1);
   // Unreadable roles are counted among each other, whatever made them unreadable.
@@ -162,17 +158,12 @@ TEST(SelectorAt, PathHoldsTwelveDescriptorsAtMost) {
   ASSERT_EQ(path.size(), 12u);
   EXPECT_EQ(path.front()["title"], "15");
   EXPECT_EQ(path.back()["title"], "4");
-  for (const json& entry : path) EXPECT_NE(entry["role"], ax::AXWindow);
 
   // Eleven groups: the window is just reached as the twelfth entry.
   SimDesktopFixture eleven(nestedGroups(11));
   path = cmdSelectorAt(eleven.platform(), 50, 50)["path"];
   ASSERT_EQ(path.size(), 12u);
   EXPECT_EQ(path.back()["role"], ax::AXWindow);
-  SimDesktopFixture twelve(nestedGroups(12));
-  path = cmdSelectorAt(twelve.platform(), 50, 50)["path"];
-  ASSERT_EQ(path.size(), 12u);
-  EXPECT_EQ(path.back()["title"], "1");
 }
 
 TEST(SelectorAt, PathEndsAtTheApplicationOrWhereTheParentCannotBeRead) {
@@ -212,18 +203,6 @@ json sceneWithHits(const json& windowChildren, const json& hits) {
 
 json hitAt(const char* id) { return json::array({{{"rect", {0, 0, 400, 400}}, {"element", id}}}); }
 
-TEST(ElementAt, DescribesTheNamedElementAroundAnUnnamedHit) {
-  SimDesktopFixture sim(sceneWithHits(json::parse(R"([
-      {"id": "button", "attrs": {"AXRole": "AXButton", "AXDescription": "Send", "AXTitle": "", "AXEnabled": true,
-        "AXFrame": {"rect": [10, 10, 80, 24]}, "AXValue": 0},
-       "children": [{"id": "label", "attrs": {"AXRole": "AXStaticText", "AXTitle": "  "}}]}])"),
-                                      hitAt("label")));
-  json reply = cmdElementAt(sim.platform(), 20, 20);
-  EXPECT_EQ(reply, json::parse(R"({"found": true, "role": "AXButton", "title": "", "description": "Send", "value": "0",
-                                   "enabled": true, "frame": {"x": 10.0, "y": 10.0, "w": 80.0, "h": 24.0}})"));
-  EXPECT_EQ(sim.stats()["hitTests"], 1);
-}
-
 // `hit` below `unnamedLevels - 1` untitled groups, below `top`.
 json chainBelow(json top, int unnamedLevels, json hit) {
   for (int level = 1; level < unnamedLevels; ++level) hit = {{"attrs", {{ax::AXRole, ax::AXGroup}}}, {"children", {hit}}};
@@ -237,11 +216,17 @@ TEST(ElementAt, ClimbsAtMostFourLevelsToANamedElementButNeverIntoAContainer) {
   const json blank = {{"id", "hit"}, {"attrs", {{ax::AXRole, ax::AXImage}, {ax::AXDescription, " "}, {ax::AXTitle, "Inner"}}}};
   const json scroll = {{"attrs", {{ax::AXRole, ax::AXScrollArea}, {ax::AXTitle, "Files"}}}};
   const json cell = {{"id", "hit"}, {"attrs", {{ax::AXRole, ax::AXCell}, {ax::AXEnabled, "yes"}}}};
+  const json button = json::parse(R"({"attrs": {"AXRole": "AXButton", "AXDescription": "Send", "AXTitle": "",
+      "AXEnabled": true, "AXFrame": {"rect": [10, 10, 80, 24]}, "AXValue": 0}})");
+  const json blankLabel = {{"id", "hit"}, {"attrs", {{ax::AXRole, ax::AXStaticText}, {ax::AXTitle, "  "}}}};
   const struct {
     json children;
     const char* hit;
     json reply;
   } cases[] = {
+      // Every text of the named element, the empty title included.
+      {chainBelow(button, 1, blankLabel), "hit", json::parse(R"({"found": true, "role": "AXButton", "title": "",
+          "description": "Send", "value": "0", "enabled": true, "frame": {"x": 10.0, "y": 10.0, "w": 80.0, "h": 24.0}})")},
       {chainBelow(named, 4, image), "hit", {{"found", true}, {"role", ax::AXGroup}, {"title", "Named"}, {"enabled", false}}},
       {chainBelow(named, 5, image), "hit", {{"found", true}, {"role", ax::AXImage}, {"enabled", false}}},
       // A blank description hides the title, so the search goes on up.
@@ -255,15 +240,16 @@ TEST(ElementAt, ClimbsAtMostFourLevelsToANamedElementButNeverIntoAContainer) {
   for (const auto& c : cases) {
     SimDesktopFixture sim(sceneWithHits(c.children, hitAt(c.hit)));
     EXPECT_EQ(cmdElementAt(sim.platform(), 5, 5), c.reply) << c.children;
+    EXPECT_EQ(sim.stats()["hitTests"], 1);
   }
 }
 
 TEST(ElementAt, NothingUnderThePointIsNotFound) {
   SimDesktopFixture sim(sceneWithHits(json::array(), json::parse(R"([{"rect": [0, 0, 10, 10], "fail": true}])")));
-  EXPECT_EQ(cmdElementAt(sim.platform(), 5, 5), json::parse(R"({"found": false})"));
-  EXPECT_EQ(cmdElementAt(sim.platform(), 1500, 500), json::parse(R"({"found": false})"));
   // Coordinates beyond single precision saturate instead of overflowing.
-  EXPECT_EQ(cmdElementAt(sim.platform(), 1e300, -1e300), json::parse(R"({"found": false})"));
+  for (auto [x, y] : {std::pair{5.0, 5.0}, {1500.0, 500.0}, {1e300, -1e300}}) {
+    EXPECT_EQ(cmdElementAt(sim.platform(), x, y), json({{"found", false}})) << x;
+  }
 }
 
 TEST(Focused, DescribesTheFocusedElementWithItsSelection) {

@@ -85,13 +85,9 @@ json wideWindow(int count, int changed) {
 }
 
 TEST(FingerprintBounds, DigestCoversDepthThreeAndTwelveChildrenOnly) {
-  EXPECT_EQ(dumpOf(chain("3", "4")), "AXWindow:Deep\n AXGroup:1\n  AXGroup:2\n   AXGroup:3");
   EXPECT_EQ(axDigestOf(chain("3", "4")), axDigestOf(chain("3", "changed")));
   EXPECT_NE(axDigestOf(chain("3", "4")), axDigestOf(chain("changed", "4")));
 
-  const std::string dump = dumpOf(wideWindow(20, -1));
-  EXPECT_EQ(std::count(dump.begin(), dump.end(), '\n'), 12);
-  EXPECT_TRUE(dump.ends_with("\n AXButton:11"));
   const std::string unchanged = axDigestOf(wideWindow(20, -1));
   EXPECT_EQ(axDigestOf(wideWindow(20, 12)), unchanged);
   EXPECT_EQ(axDigestOf(wideWindow(20, 19)), unchanged);
@@ -107,9 +103,8 @@ TEST(FingerprintCommand, ReportsTheWindowItDigestedOrTheDigestOfNoWindow) {
                          {"appBundleId", "com.example.mail"}}));
 
   SimDesktopFixture untitled(desktopWith(element(ax::AXWindow, nullptr)));
-  reply = cmdFingerprint(untitled.platform(), std::nullopt);
-  EXPECT_FALSE(reply.contains("windowTitle"));
-  EXPECT_EQ(reply["axDigest"], sha256Hex("AXWindow:"));
+  EXPECT_EQ(cmdFingerprint(untitled.platform(), std::nullopt),
+            json({{"axDigest", sha256Hex("AXWindow:")}, {"appBundleId", "com.example.mail"}}));
 
   const std::string noWindowDigest = "26ed8f601ff89137615be86dc69cc25156fe02c48631b71fe7fd9aec40a6f320";
   SimDesktopFixture empty(json::object());
@@ -133,7 +128,6 @@ TEST(FingerprintCommand, AWholeRegionAddsTheDigestOfItsRecognisedTextAPartialOne
   SimDesktopFixture fixture(desktopWith(element(ax::AXWindow, "Inbox"), screen));
 
   json reply = handle(fingerprintRequest(0, 0, 100, 100), fixture.platform());
-  EXPECT_EQ(reply["ok"], true);
   EXPECT_EQ(reply["ocrDigest"], "564bc692540c4585cf85719076d01563a363e4f59c58d5a29bbbbe9b5bd70736");  // "Name\nEmail"
   EXPECT_EQ(reply["axDigest"], sha256Hex("AXWindow:Inbox"));
   EXPECT_EQ(fixture.stats()["captures"], 1);

@@ -40,16 +40,13 @@ std::string contentsOf(const std::filesystem::path& path) {
   return bytes.str();
 }
 
-TEST(FuzzCorpusReplay, EveryRequestInputGetsOneWellFormedReplyPerLine) {
-  const auto files = corpus("request");
-  ASSERT_GE(files.size(), fewestCorpusInputs);
-  for (const auto& file : files) EXPECT_THAT(fuzz::checkRequestPath(contentsOf(file)), IsEmpty()) << file;
-}
-
-TEST(FuzzCorpusReplay, EverySceneInputLoadsAndAnswersOrIsRefused) {
-  const auto files = corpus("scene");
-  ASSERT_GE(files.size(), fewestCorpusInputs);
-  for (const auto& file : files) EXPECT_THAT(fuzz::checkSceneLoad(contentsOf(file)), IsEmpty()) << file;
+// Request inputs get one well-formed reply per line; scene inputs load and answer, or are refused.
+TEST(FuzzCorpusReplay, EveryInputPassesItsFuzzersCheck) {
+  for (const auto& [name, check] : {std::pair{"request", &fuzz::checkRequestPath}, {"scene", &fuzz::checkSceneLoad}}) {
+    const auto files = corpus(name);
+    ASSERT_GE(files.size(), fewestCorpusInputs) << name;
+    for (const auto& file : files) EXPECT_THAT(check(contentsOf(file)), IsEmpty()) << file;
+  }
 }
 
 TEST(RequestPathCheck, FlagsMissingRepliesWrongIdsMisjudgedLinesAndLongWaits) {

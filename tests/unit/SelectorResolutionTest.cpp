@@ -151,11 +151,10 @@ TEST(WindowForSelector, ExactTitleBeforeContainmentBeforeTheFrontWindow) {
   EXPECT_TRUE(chooses(fixture, "Report", "report"));
   EXPECT_TRUE(chooses(fixture, "Repo", "report-2"));
   EXPECT_TRUE(chooses(fixture, "Quarterly Report 2", "report-2"));
-  EXPECT_TRUE(chooses(fixture, "report", "inbox"));  // case-sensitive
-  EXPECT_TRUE(chooses(fixture, "Nothing like it", "inbox"));
-  EXPECT_TRUE(chooses(fixture, nullptr, "inbox"));
-  EXPECT_TRUE(chooses(fixture, "", "inbox"));
-  EXPECT_TRUE(chooses(fixture, 42, "inbox"));
+  // Titles compare case-sensitively; no title, or one that is no text, means the front window.
+  for (const json& title : {json("report"), json("Nothing like it"), json(nullptr), json(""), json(42)}) {
+    EXPECT_TRUE(chooses(fixture, title, "inbox")) << title;
+  }
 }
 
 TEST(WindowForSelector, NothingWithoutAFrontmostApplication) {
@@ -163,9 +162,7 @@ TEST(WindowForSelector, NothingWithoutAFrontmostApplication) {
   scene["frontmost"] = nullptr;
   SimDesktopFixture fixture(scene);
   EXPECT_EQ(windowForSelector(fixture.ax(), selectorFor({{"role", ax::AXButton}}, "Report")), std::nullopt);
-  const Resolution resolution = resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}}));
-  EXPECT_EQ(whyNot(resolution), NoMatch::NoWindow);
-  EXPECT_EQ(resolutionReply(resolution), (json{{"found", false}}));
+  EXPECT_EQ(whyNot(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}}))), NoMatch::NoWindow);
 }
 
 // The x of the match's frame, which tells the buttons apart; -1 for none.
@@ -213,10 +210,10 @@ TEST(ResolveSelectorOnce, EqualScoresGoToTheCandidateNearestTheWantedIndex) {
   EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"title", "Go"}, {"index", 2}}), 200);
   EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"title", "Go"}}), 0);
   EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"index", 1}}), 100);
-  EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"index", 2.0}}), 0);  // not an integer
-  EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"index", "2"}}), 0);
-  EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"index", -5}}), 0);
-  EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"index", std::numeric_limits<std::int64_t>::min()}}), 0);
+  // Indexes that are no whole number, or below zero, want the first.
+  for (const json& index : {json(2.0), json("2"), json(-5), json(std::numeric_limits<std::int64_t>::min())}) {
+    EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"index", index}}), 0) << index;
+  }
   EXPECT_EQ(chosenX(equal, {{"role", ax::AXButton}, {"index", std::numeric_limits<std::uint64_t>::max()}}), 200);
 
   // Equally far on both sides: the earlier one in document order.

@@ -59,7 +59,6 @@ TEST(FindAddAffordance, SearchesTitleDescriptionAndHelpJoinedBySingleSpaces) {
   // A present title wins even when empty; it still takes its place in the joined text.
   EXPECT_EQ(titleFor({{ax::AXTitle, ""}, {ax::AXDescription, "Add"}}), "");
   EXPECT_EQ(titleFor({{ax::AXTitle, ""}, {ax::AXDescription, "+"}}), "");
-  EXPECT_EQ(titleFor({{ax::AXTitle, "Add"}, {ax::AXHelp, "Adds a row"}}), "Add");
   EXPECT_EQ(titleFor({{ax::AXTitle, "Go"}, {ax::AXHelp, "Plus"}}), "Go");
   EXPECT_EQ(titleFor({{ax::AXTitle, 5}, {ax::AXHelp, "new"}}), "5");
   // Joined, a lone plus sign no longer stands alone.
@@ -84,7 +83,6 @@ TEST(FindAddAffordance, DescribesTheFirstMatchingButtonInPreOrderWithItsFrame) {
   EXPECT_EQ(affordanceIn(json::array({element(ax::AXButton, {{ax::AXTitle, "Add"}})})), json({{"title", "Add"}}));
   EXPECT_FALSE(affordanceIn(json::array({element(ax::AXButton, {{ax::AXTitle, "Save"}}),
                                          element(ax::AXButton, {{ax::AXTitle, "Cancel"}})})));
-  EXPECT_FALSE(affordanceIn(json::array()));
 }
 
 json refTo(const std::string& id) { return {{"ref", id}}; }
@@ -141,8 +139,6 @@ TEST(SerializeRows, TakeTheRowsAttributeElseChildrenReadingExactlyAXRowElseAllCh
     std::iota(expectedIndices.begin(), expectedIndices.end(), 0);
     EXPECT_EQ(indices(rows), expectedIndices) << c.tableAttrs;
   }
-  SimDesktopFixture bare(windowScene(json::array({withId(element(ax::AXList), "list")})));
-  EXPECT_EQ(serializeRows(bare.ax(), bare.element("list")), json::array());
 }
 
 TEST(SerializeRows, DescribesCellsByRoleValueAndFrameAndAChildlessRowAsItsOwnCell) {
@@ -281,20 +277,13 @@ TEST(StructureViaOcr, GivesOneRowOfOneStaticTextCellPerLineInScreenPoints) {
       line("Drafts", 0, 400, 125, 100),
       line("", 500, 0, 125, 100),
   })));
-  const json frame = {{"x", 250.0}, {"y", 100.0}, {"w", 250.0}, {"h", 50.0}};
-  EXPECT_EQ(reply["found"], true);
-  EXPECT_EQ(reply["source"], "ocr");
-  EXPECT_EQ(reply["containerRole"], "OCR");
-  EXPECT_EQ(reply["rowCount"], 3);
-  ASSERT_EQ(reply["rows"].size(), 3u);
-  EXPECT_EQ(reply["rows"][0],
-            json({{"index", 0},
-                  {"cells", json::array({{{"role", ax::AXStaticText}, {"value", "  Inbox  "}, {"frame", frame}}})},
-                  {"frame", frame}}));
-  EXPECT_EQ(reply["rows"][1]["frame"], json({{"x", 0.0}, {"y", 400.0}, {"w", 125.0}, {"h", 100.0}}));
-  EXPECT_EQ(reply["rows"][2]["index"], 2);
-  EXPECT_EQ(reply["rows"][2]["cells"][0]["value"], "");
-  EXPECT_FALSE(reply.contains("addAffordance"));
+  auto row = [](int index, const char* text, double x, double y, double w, double h) {
+    const json frame = {{"x", x}, {"y", y}, {"w", w}, {"h", h}};
+    return json{{"index", index}, {"cells", {{{"role", ax::AXStaticText}, {"value", text}, {"frame", frame}}}}, {"frame", frame}};
+  };
+  EXPECT_EQ(reply, json({{"found", true}, {"source", "ocr"}, {"containerRole", "OCR"}, {"rowCount", 3},
+                         {"rows", {row(0, "  Inbox  ", 250, 100, 250, 50), row(1, "Drafts", 0, 400, 125, 100),
+                                   row(2, "", 500, 0, 125, 100)}}}));
 }
 
 TEST(StructureViaOcr, ShowsTheFirst80LinesButSearchesAllForTheAddLine) {
@@ -303,7 +292,6 @@ TEST(StructureViaOcr, ShowsTheFirst80LinesButSearchesAllForTheAddLine) {
   const json reply = ocrStructureOf(sceneWithLines(stackedLines(texts)));
   EXPECT_EQ(reply["rowCount"], 80);
   ASSERT_EQ(reply["rows"].size(), 80u);
-  EXPECT_EQ(reply["rows"][79]["index"], 79);
   EXPECT_EQ(reply["rows"][79]["cells"][0]["value"], "Message 79");
   EXPECT_EQ(reply["addAffordance"]["title"], "New message");
   EXPECT_NEAR(reply["addAffordance"]["frame"]["y"].get<double>(), 720.0, 1e-9);
@@ -370,11 +358,8 @@ TEST(StructureCommand, ReadsTheFirstContainerInPreOrderWithTheWindowsAddButton) 
   // A list inside a table: the outer one.
   const json nested = structureOf(windowScene(json::array({withChildren(
       element(ax::AXTable), json::array({container(ax::AXList, {"inner"}), element(ax::AXRow, {{ax::AXTitle, "outer"}})}))})));
-  EXPECT_EQ(nested["containerRole"], ax::AXTable);
-  EXPECT_EQ(nested["rowCount"], 1);
-  EXPECT_EQ(nested["rows"][0]["cells"][0]["value"], "outer");
-  EXPECT_FALSE(nested.contains("containerFrame"));
-  EXPECT_FALSE(nested.contains("addAffordance"));
+  EXPECT_EQ(nested, json({{"found", true}, {"containerRole", ax::AXTable}, {"rowCount", 1},
+                          {"rows", {{{"index", 0}, {"cells", {{{"role", ax::AXRow}, {"value", "outer"}}}}}}}}));
 
   const json empty = structureOf(windowScene(json::array({element(ax::AXGrid)})));
   EXPECT_EQ(empty, json({{"found", true}, {"containerRole", ax::AXGrid}, {"rowCount", 0}, {"rows", json::array()}}));
@@ -398,7 +383,6 @@ TEST(StructureCommand, ReturnsRecognisedRowsUnchangedWithoutSearchingForAnAddBut
   json scene = sceneWithLines(json::array({line("Inbox", 0, 0, 500, 400)}));
   scene["applications"][0]["windows"][0]["children"] = json::array({titled(ax::AXButton, "Add")});
   EXPECT_EQ(structureOf(scene), ocrStructureOf(scene));
-  EXPECT_FALSE(structureOf(scene).contains("addAffordance"));
   // The add control of recognised rows is a recognised line, not the button.
   scene["screen"]["lines"].push_back(line("+", 500, 0, 500, 400));
   EXPECT_EQ(structureOf(scene)["addAffordance"]["title"], "+");
