@@ -47,7 +47,7 @@ TEST_F(DispatcherTest, ArgumentsOfTheWrongKindAreRefusedBeforeAnyPlatformCall) {
       {R"({"cmd": "selector-at", "x": "10", "y": 10})", "selector-at requires numeric x,y"},
       {R"({"cmd": "ocr-region", "x": 500, "y": 300, "w": "100", "h": 60})", "ocr-region requires numeric x,y,w,h"},
       {R"({"cmd": "ocr-region", "x": null, "y": 300, "w": 100, "h": 60})", "ocr-region requires numeric x,y,w,h"},
-      {R"({"cmd": "ocr-region", "x": 500, "y": [], "w": 100, "h": 60})", "ocr-region requires numeric x,y,w,h"},
+      {R"({"cmd": "ocr-region", "x": 500, "y": {}, "w": 100, "h": 60})", "ocr-region requires numeric x,y,w,h"},
       {R"({"cmd": "find"})", "find requires a selector object"},
       {R"({"cmd": "find", "selector": "{\"path\":[]}"})", "find requires a selector object"},
       {R"({"cmd": "find", "selector": null, "timeoutMs": 0})", "find requires a selector object"},
