@@ -210,7 +210,7 @@ json chainBelow(json top, int unnamedLevels, json hit) {
   return json::array({std::move(top)});
 }
 
-TEST(ElementAt, ClimbsAtMostFourLevelsToANamedElementButNeverIntoAContainer) {
+TEST(ElementAt, DescribesTheNamedElementAtMostFourLevelsAboveTheHitButNeverAContainer) {
   const json image = {{"id", "hit"}, {"attrs", {{ax::AXRole, ax::AXImage}}}};
   const json named = {{"attrs", {{ax::AXRole, ax::AXGroup}, {ax::AXTitle, "Named"}}}};
   const json blank = {{"id", "hit"}, {"attrs", {{ax::AXRole, ax::AXImage}, {ax::AXDescription, " "}, {ax::AXTitle, "Inner"}}}};

@@ -21,10 +21,7 @@ using testing::SimDesktopFixture;
 json screenScene(json screen) { return {{"screen", std::move(screen)}}; }
 
 void expectFrame(const ax::Rect& frame, double x, double y, double w, double h) {
-  EXPECT_DOUBLE_EQ(frame.x, x);
-  EXPECT_DOUBLE_EQ(frame.y, y);
-  EXPECT_DOUBLE_EQ(frame.width, w);
-  EXPECT_DOUBLE_EQ(frame.height, h);
+  EXPECT_EQ((std::array{frame.x, frame.y, frame.width, frame.height}), (std::array{x, y, w, h}));
 }
 
 // Region (500, 300, 100, 50); the line's box in it is minX 0.1, minY 0.2,
