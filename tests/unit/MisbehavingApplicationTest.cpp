@@ -6,6 +6,7 @@
 
 #include "accessibility/AXNames.h"
 #include "app/Dispatcher.h"
+#include "support/ReplyChecks.h"
 #include "support/Scenes.h"
 #include "support/SimDesktopFixture.h"
 
@@ -62,11 +63,7 @@ constexpr double selectorAtTimeoutMs = 2000;
 
 TEST(HungApplication, EveryCommandWaitsAtMostOneTimeOutAndAnswersEmpty) {
   const json notFound = {{"ok", true}, {"found", false}};
-  const json region = {{"x", 0}, {"y", 0}, {"w", 400}, {"h", 100}};
-  auto with = [](json arguments, const char* cmd) {
-    arguments["cmd"] = cmd;
-    return arguments;
-  };
+  const ScreenRect region{0, 0, 400, 100};
   // The front window is looked up before "find" sets its own time-outs, so the
   // first attempt waits the platform's; it outlasts a short deadline, and a
   // longer one is polled to its end: the hung application costs nothing more.
@@ -80,8 +77,8 @@ TEST(HungApplication, EveryCommandWaitsAtMostOneTimeOutAndAnswersEmpty) {
       {{{"cmd", "element-at"}, {"x", 20}, {"y", 20}}, notFound, platformTimeoutMs},
       // The system-wide element named it; none of its own attributes could be read.
       {{{"cmd", "focused"}}, {{"ok", true}, {"found", true}}, platformTimeoutMs},
-      {with(region, "ocr-region"), nullptr, 0},  // needs no application
-      {with(region, "fingerprint"), nullptr, platformTimeoutMs},
+      {regionRequest("ocr-region", region), nullptr, 0},  // needs no application
+      {regionRequest("fingerprint", region), nullptr, platformTimeoutMs},
       {{{"cmd", "structure"}}, notFound, platformTimeoutMs},
       {{{"cmd", "fields"}}, notFound, platformTimeoutMs},
       {{{"cmd", "selector-at"}, {"x", 20}, {"y", 20}}, notFound, selectorAtTimeoutMs},
