@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <system_error>
 
@@ -21,13 +22,19 @@ constexpr const char* interfaceName = "org.morvel.AxHelper.Shell1";
 constexpr int listTimeoutMs = 2000;
 constexpr int captureTimeoutMs = 5000;
 constexpr std::string_view serviceName = "the helper's GNOME Shell extension";
-constexpr const char* changeSignalRule =
-    "type='signal',sender='org.morvel.AxHelper.Shell',path='/org/morvel/AxHelper/Shell',"
-    "interface='org.morvel.AxHelper.Shell1',member='WindowsChanged'";
+constexpr const char* changeSignal = "WindowsChanged";
+
+std::string changeSignalRule() {
+  return std::string("type='signal',sender='") + shellExtensionBusName + "',path='" + objectPath + "',interface='" +
+         interfaceName + "',member='" + changeSignal + "'";
+}
+
 // The extension disabled and enabled again between two requests signals nothing itself.
-constexpr const char* ownerChangeRule =
-    "type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',member='NameOwnerChanged',"
-    "arg0='org.morvel.AxHelper.Shell'";
+std::string ownerChangeRule() {
+  return std::string("type='signal',sender='" DBUS_SERVICE_DBUS "',interface='" DBUS_INTERFACE_DBUS
+                     "',member='NameOwnerChanged',arg0='") +
+         shellExtensionBusName + "'";
+}
 
 struct MessageUnref {
   void operator()(DBusMessage* message) const { dbus_message_unref(message); }
@@ -74,8 +81,8 @@ DBusConnection* ShellExtensionBus::connection() {
   if (bus_ == nullptr) return nullptr;
   // A session bus that goes away must not end the helper.
   dbus_connection_set_exit_on_disconnect(bus_, false);
-  dbus_bus_add_match(bus_, changeSignalRule, &error.error);
-  if (!dbus_error_is_set(&error.error)) dbus_bus_add_match(bus_, ownerChangeRule, &error.error);
+  dbus_bus_add_match(bus_, changeSignalRule().c_str(), &error.error);
+  if (!dbus_error_is_set(&error.error)) dbus_bus_add_match(bus_, ownerChangeRule().c_str(), &error.error);
   watchingChanges_ = !dbus_error_is_set(&error.error);
   return bus_;
 }
@@ -83,7 +90,7 @@ DBusConnection* ShellExtensionBus::connection() {
 bool ShellExtensionBus::takeChangeSignals() {
   bool changed = false;
   while (MessagePtr message{dbus_connection_pop_message(bus_)}) {
-    changed = changed || dbus_message_is_signal(message.get(), interfaceName, "WindowsChanged") ||
+    changed = changed || dbus_message_is_signal(message.get(), interfaceName, changeSignal) ||
               dbus_message_is_signal(message.get(), DBUS_INTERFACE_DBUS, "NameOwnerChanged");
   }
   return changed;
