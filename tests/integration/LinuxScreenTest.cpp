@@ -103,20 +103,50 @@ TEST(SecondReading, WordsWithSignsOfAccentsAreReadAgain) {
     EXPECT_EQ(linux_ax::worthReadingAgain(found), word.again) << word.text;
     EXPECT_EQ(linux_ax::showsStandIns(found), word.standIns) << word.text;
   }
-  // The second reading, the first, whether the first is a word of its dictionary, and whether the second is taken.
-  const std::tuple<const char*, const char*, bool, bool> variants[] = {
-      {"Não", "Nao", true, true},          {"Señor", "Sefor", false, true},     {"Cœur", "Coeur", true, true},
-      {"Straße", "Strabe", false, true},   {"Straße", "Strasse", true, true},   {"Größe", "Gré®e", false, true},
-      {"Contraseña", "Contrasefia", false, true}, {"Noël", "Nol", false, true}, {"Città", "citta", true, true},
-      {"Noël", "Nol", true, false},        {"avañable", "available", true, false}, {"_invoïce", "invoice", false, false},
-      {"Total", "Total", true, false},     {"€uro", "Euro", false, false},      {"Óla", "", false, false},
-      {"Gerāt", "Gerat", false, false}};
-  for (const auto& [second, first, inDictionary, taken] : variants) {
-    const linux_ax::FoundWord read{.text = first, .inDictionary = inDictionary};
-    EXPECT_EQ(linux_ax::accentedVariant(second, read), taken) << second << " for " << first;
+  // The second reading and whether its dictionary knows it, the first and whether
+  // its dictionary knows it, and whether the second is taken.
+  const std::tuple<const char*, bool, const char*, bool, bool> variants[] = {
+      {"Não", false, "Nao", true, true},           {"Señor", false, "Sefor", false, true},
+      {"Cœur", false, "Coeur", true, true},         {"Straße", false, "Strabe", false, true},
+      {"Straße", false, "Strasse", true, true},     {"Größe", false, "Gré®e", false, true},
+      {"Contraseña", false, "Contrasefia", false, true}, {"Noël", false, "Nol", false, true},
+      {"Città", false, "citta", true, true},        {"Noël", false, "Nol", true, false},
+      {"Noël", true, "Nol", true, true},            {"Più", true, "Pi", true, true},
+      {"avañable", false, "available", true, false}, {"_invoïce", true, "invoice", false, false},
+      {"Total", true, "Total", true, false},        {"€uro", false, "Euro", false, false},
+      {"Óla", false, "", false, false},             {"Gerāt", false, "Gerat", false, false}};
+  for (const auto& [second, secondKnown, first, firstKnown, taken] : variants) {
+    const linux_ax::FoundWord again{.text = second, .inDictionary = secondKnown};
+    const linux_ax::FoundWord read{.text = first, .inDictionary = firstKnown};
+    EXPECT_EQ(linux_ax::accentedVariant(again, read), taken) << second << " for " << first;
   }
-  EXPECT_EQ(linux_ax::firstLanguage("eng+deu+fra"), "eng");
-  EXPECT_EQ(linux_ax::firstLanguage("deu"), "deu");
+  // The language models' word, whether their dictionaries know it, the script
+  // model's, the first reading, and which is taken.
+  const std::tuple<const char*, bool, const char*, const char*, bool> checks[] = {
+      {"Contraseña", true, "Contrasefñia", "Contrasefia", true}, {"Opções", true, "Opçöões", "Opcbes", true},
+      {"Gerät", true, "Gerāt", "Gerat", true},                   {"Menü", true, "Menú", "Meni", false},
+      {"Coeur", false, "Coœur", "Coeur", false},                 {"Büsqueda", false, "Búsqueda", "Busqueda", false},
+      {"Más", true, "Mas", "Mas", true},                          {"Tötal", true, "Total", "Tonal", false}};
+  for (const auto& [checked, known, second, first, wins] : checks) {
+    const linux_ax::FoundWord check{.text = checked, .inDictionary = known};
+    EXPECT_EQ(linux_ax::checkedWordWins(check, {.text = second}, {.text = first}), wins)
+        << checked << " against " << second << " for " << first;
+  }
+}
+
+// The first language reads everything; script models read again without word
+// lists, and the language models check them; without a script model the
+// languages read again and nothing checks them.
+TEST(SecondReading, LanguagesPlayTheirParts) {
+  const std::pair<const char*, linux_ax::LanguageRoles> cases[] = {
+      {"eng+Latin+deu+fra", {"eng", "Latin", "deu+fra"}}, {"eng+deu+Latin", {"eng", "Latin", "deu"}},
+      {"eng+deu+fra", {"eng", "deu+fra", ""}},            {"eng+Latin", {"eng", "Latin", ""}},
+      {"deu", {"deu", "", ""}},                           {"eng++Latin+", {"eng", "Latin", ""}}};
+  for (const auto& [languages, roles] : cases) {
+    const linux_ax::LanguageRoles read = linux_ax::languageRoles(languages);
+    EXPECT_EQ(read.first + "|" + read.second + "|" + read.check, roles.first + "|" + roles.second + "|" + roles.check)
+        << languages;
+  }
 }
 
 // The box's pixels framed in white, whatever lies around them in the image.

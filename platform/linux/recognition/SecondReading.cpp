@@ -99,7 +99,27 @@ std::optional<std::vector<BaseLetter>> baseLetters(const std::string& word) {
 
 }  // namespace
 
-std::string firstLanguage(const std::string& languages) { return languages.substr(0, languages.find('+')); }
+LanguageRoles languageRoles(const std::string& languages) {
+  LanguageRoles roles{languages.substr(0, languages.find('+')), "", ""};
+  std::string models;
+  std::string scripts;
+  std::size_t start = roles.first.size() + 1;
+  while (start < languages.size()) {
+    const std::size_t end = std::min(languages.find('+', start), languages.size());
+    const std::string language = languages.substr(start, end - start);
+    start = end + 1;
+    if (language.empty()) continue;
+    std::string& kind = std::isupper(static_cast<unsigned char>(language.front())) != 0 ? scripts : models;
+    kind += (kind.empty() ? "" : "+") + language;
+  }
+  if (scripts.empty()) {
+    roles.second = models;
+  } else {
+    roles.second = scripts;
+    roles.check = models;
+  }
+  return roles;
+}
 
 bool showsStandIns(const FoundWord& word) { return holdsNonAscii(word.text) || holdsDigitAmidLetters(word.text); }
 
@@ -111,17 +131,19 @@ bool worthReadingAgain(const FoundWord& word) {
          (!word.inDictionary && lettersOnly(word.text));
 }
 
-bool accentedVariant(const std::string& second, const FoundWord& first) {
-  const auto letters = baseLetters(second);
+bool accentedVariant(const FoundWord& second, const FoundWord& first) {
+  const auto letters = baseLetters(second.text);
   if (!letters || std::none_of(letters->begin(), letters->end(), [](const BaseLetter& one) { return one.accented; })) {
     return false;
   }
   const std::u32string read = codePoints(first.text);
   // How many characters of the first reading an accented letter may stand for:
   // English drops some ("Nol" for "Noël") and splits others ("Contrasefia"),
-  // but a word of its dictionary it reads letter for letter.
-  const std::size_t mostStandIns = first.inDictionary ? 1 : 2;
-  const std::size_t fewestStandIns = first.inDictionary ? 1 : 0;
+  // but a word of its dictionary it reads letter for letter, unless the second
+  // reading's dictionary knows the accented word ("Più" for "Pi").
+  const bool letterForLetter = first.inDictionary && !second.inDictionary;
+  const std::size_t mostStandIns = letterForLetter ? 1 : 2;
+  const std::size_t fewestStandIns = letterForLetter ? 1 : 0;
   // Which characters of the first reading the second's letters so far can stand for.
   std::vector<bool> reached(read.size() + 1, false);
   reached[0] = true;
@@ -146,6 +168,11 @@ bool accentedVariant(const std::string& second, const FoundWord& first) {
     reached = std::move(next);
   }
   return reached[read.size()];
+}
+
+bool checkedWordWins(const FoundWord& checked, const FoundWord& second, const FoundWord& first) {
+  if (!checked.inDictionary || !accentedVariant(checked, first)) return false;
+  return !accentedVariant(second, first) || codePoints(second.text).size() > codePoints(checked.text).size();
 }
 
 GreyImage boxImage(const GreyImage& image, int left, int top, int right, int bottom, int margin) {

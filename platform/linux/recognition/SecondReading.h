@@ -18,8 +18,19 @@
 
 namespace morvel::linux_ax {
 
-// "eng" of "eng+deu+fra": the language every line is read in first.
-std::string firstLanguage(const std::string& languages);
+// The configured languages ("eng+Latin+deu+fra") by the part each plays.
+struct LanguageRoles {
+  std::string first;   // "eng": every line is read in it
+  std::string second;  // "Latin": what the first reads poorly, read again without word lists
+  std::string check;   // "deu+fra": lines the second proved accented, read with their word lists
+};
+
+// Script models (Tesseract names them with a capital: "Latin") read the second
+// time; their word lists hold the words of every language of the script, and
+// Latin's took 260 MB once loaded. Language models check their readings with
+// their own, smaller, word lists. Without a script model the languages read
+// the second time, without word lists, and nothing checks them.
+LanguageRoles languageRoles(const std::string& languages);
 
 // Whether the first reading of `word` holds what the first language makes of
 // letters it does not know: characters beyond ASCII, digits amid letters.
@@ -32,11 +43,19 @@ bool worthReadingAgain(const FoundWord& word);
 // Whether `second` is what the first reading `first` says with some of its
 // letters accented: the same where `second`'s letters carry no accent, each
 // accented letter read as one other character ("Não" for "Nao", "Cœur" for
-// "Coeur"), or, where `first` is no word of its dictionary, as none or two
-// ("Nol" for "Noël", "Contrasefia"). Of the second reading only such words are
-// taken: without its word list, the Latin model misreads plain English words
-// ("avañable" for "available").
-bool accentedVariant(const std::string& second, const FoundWord& first);
+// "Coeur"), or, where `first` is no word of its dictionary or `second` is one
+// of its own, as none or two ("Nol" for "Noël", "Contrasefia", "Pi" for "Più").
+// Of the second reading only such words are taken: without its word list, the
+// Latin model misreads plain English words ("avañable" for "available").
+bool accentedVariant(const FoundWord& second, const FoundWord& first);
+
+// Whether `checked`, the word the language models read with their word lists,
+// is taken for the first reading `first` rather than the script model's
+// `second`: a word of their dictionaries that is `first` with accents, unless
+// `second` is one too and no longer. The script model's misreads of accents add
+// characters ("Contrasefñia", "Opçöões"); the language models' keep the count
+// but may take the accent of another language ("Menü" for "Menú").
+bool checkedWordWins(const FoundWord& checked, const FoundWord& second, const FoundWord& first);
 
 // The pixels of the box `left`-`right`, `top`-`bottom` in `image` (dark text
 // on white), framed by `margin` pixels of white.

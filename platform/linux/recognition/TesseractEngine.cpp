@@ -20,8 +20,6 @@ namespace {
 // The density X reports for ordinary screens; the recogniser wants a figure.
 constexpr int screenDotsPerInch = 96;
 constexpr float percent = 100.0F;
-// Installed with the recogniser itself.
-constexpr const char* fallbackLanguage = "eng";
 constexpr auto engineMode = tesseract::OEM_LSTM_ONLY;
 constexpr auto pageMode = tesseract::PSM_SPARSE_TEXT;
 constexpr auto oneWordMode = tesseract::PSM_SINGLE_WORD;
@@ -102,7 +100,7 @@ std::string installedLanguages(const std::string& wanted) {
     if (modelInstalled(language)) usable += (usable.empty() ? "" : "+") + language;
     start = end + 1;
   }
-  return usable.empty() ? fallbackLanguage : usable;
+  return usable.empty() ? englishOnly : usable;
 }
 
 TesseractEngine::TesseractEngine(std::string languages, WordLists wordLists)

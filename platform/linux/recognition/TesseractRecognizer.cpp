@@ -40,28 +40,26 @@ unsigned enginesForThisMachine() {
 TesseractRecognizer::TesseractRecognizer(unsigned engines, std::size_t cacheBytes, std::string languages)
     : mostEngines_(engines == 0 ? enginesForThisMachine() : std::min(engines, mostEnginesEver)),
       cache_(cacheBytes),
-      languages_(firstLanguage(languages)),
+      languages_(languageRoles(languages).first),
       settings_(TesseractEngine(languages_).settings()),
-      secondLanguages_(languages == languages_ ? "" : languages.substr(languages_.size() + 1)) {
-  settings_ += " then " + TesseractEngine(secondLanguages_, WordLists::left).settings();
+      second_{.languages = languageRoles(languages).second, .wordLists = WordLists::left},
+      check_{.languages = languageRoles(languages).check, .wordLists = WordLists::loaded} {
+  settings_ += " then " + TesseractEngine(second_.languages, second_.wordLists).settings() + " checked by " +
+               TesseractEngine(check_.languages, check_.wordLists).settings();
 }
 
-TesseractEngine* TesseractRecognizer::secondEngine() {
-  if (!secondEngine_ && !secondEngineLoadFailed_) {
-    secondEngine_ = std::make_unique<TesseractEngine>(secondLanguages_, WordLists::left);
-    if (!secondEngine_->load()) {
-      secondEngine_.reset();
-      secondEngineLoadFailed_ = true;  // the first reading stands
+std::optional<FoundLine> TesseractRecognizer::readOneLine(LaterEngine& later, const GreyImage& pixels, int scale,
+                                                          Layout layout) {
+  const std::lock_guard lock(later.lock);
+  if (!later.engine && !later.loadFailed && !later.languages.empty()) {
+    later.engine = std::make_unique<TesseractEngine>(later.languages, later.wordLists);
+    if (!later.engine->load()) {
+      later.engine.reset();
+      later.loadFailed = true;  // the readings before it stand
     }
   }
-  return secondEngine_.get();
-}
-
-std::optional<FoundLine> TesseractRecognizer::readInSecondLanguages(const GreyImage& pixels, int scale, Layout layout) {
-  const std::lock_guard lock(secondEngineLock_);
-  TesseractEngine* engine = secondEngine();
-  if (engine == nullptr) return std::nullopt;
-  auto again = engine->read(pixels, scale, layout);
+  if (!later.engine) return std::nullopt;
+  auto again = later.engine->read(pixels, scale, layout);
   if (!again || again->size() != 1 || !again->front().text) return std::nullopt;
   return std::move(again->front());
 }
@@ -69,8 +67,8 @@ std::optional<FoundLine> TesseractRecognizer::readInSecondLanguages(const GreyIm
 // Taken whatever their confidence: the second engine rates words by other
 // measures, and keeping the more confident reading lost more accents.
 bool TesseractRecognizer::rereadWholeLine(const GreyImage& band, int scale, FoundLine& line, bool standIns) {
-  auto again = readInSecondLanguages(
-      boxImage(band, line.left, line.top, line.right, line.bottom, marginPixels * scale), scale, Layout::oneLine);
+  const GreyImage pixels = boxImage(band, line.left, line.top, line.right, line.bottom, marginPixels * scale);
+  auto again = readOneLine(second_, pixels, scale, Layout::oneLine);
   if (!again) return false;
   if (again->words.size() != line.words.size()) {
     if (!standIns) return false;
@@ -81,11 +79,17 @@ bool TesseractRecognizer::rereadWholeLine(const GreyImage& band, int scale, Foun
     line.words = {};
     return false;
   }
+  auto checked = readOneLine(check_, pixels, scale, Layout::oneLine);
+  if (checked && checked->words.size() != line.words.size()) checked.reset();
   bool changed = false;
   for (std::size_t at = 0; at < line.words.size(); ++at) {
     FoundWord& word = line.words[at];
     FoundWord& other = again->words[at];
-    if (!showsStandIns(word) && !accentedVariant(other.text, word)) continue;
+    if (checked && checkedWordWins(checked->words[at], other, word)) {
+      other = std::move(checked->words[at]);
+    } else if (!showsStandIns(word) && !accentedVariant(other, word)) {
+      continue;
+    }
     word.text = std::move(other.text);
     word.confidence = other.confidence;
     changed = true;
@@ -106,9 +110,9 @@ void TesseractRecognizer::rereadDoubtful(const GreyImage& band, int scale, Found
     if (accented) break;
     if (!worthReadingAgain(word)) continue;
     // As tall as its line, so that its letters stand as high as they did there.
-    auto again = readInSecondLanguages(
-        boxImage(band, word.left, line.top, word.right, line.bottom, marginPixels * scale), scale, Layout::oneWord);
-    if (!again || !accentedVariant(*again->text, word)) continue;
+    auto again = readOneLine(second_, boxImage(band, word.left, line.top, word.right, line.bottom, marginPixels * scale),
+                             scale, Layout::oneWord);
+    if (!again || again->words.size() != 1 || !accentedVariant(again->words.front(), word)) continue;
     word.text = std::move(*again->text);
     word.confidence = again->confidence;
     changed = accented = true;
@@ -119,7 +123,7 @@ void TesseractRecognizer::rereadDoubtful(const GreyImage& band, int scale, Found
 
 void TesseractRecognizer::rereadDoubtfulWords(const GreyImage& band, int scale, std::vector<FoundLine>& lines) {
   for (FoundLine& line : lines) {
-    if (!secondLanguages_.empty()) rereadDoubtful(band, scale, line);
+    if (!second_.languages.empty()) rereadDoubtful(band, scale, line);
     line.words = {};  // the cache keeps lines only
   }
 }

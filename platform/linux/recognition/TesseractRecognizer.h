@@ -9,9 +9,10 @@
 // recognition cache: the bands depend on the pixels alone, never on how many
 // engines read them, so a reading from the cache is the one a fresh read gives.
 // Lines and words that the first language reads poorly are read again by one
-// engine of the other configured languages (Latin, the model of every
-// Latin-script language, on Western European desktops), without their word
-// lists, shared by the band readers and loaded only when a word first needs it.
+// engine of the script models (Latin, the model of every Latin-script language,
+// on Western European desktops), without their word lists; lines that prove
+// accented, by one engine of the language models with their word lists too.
+// Both are shared by the band readers and loaded only when a line first needs them.
 
 #include "ocr/Screen.h"
 #include "platform/linux/image/GreyCapture.h"
@@ -31,8 +32,7 @@ class TesseractRecognizer {
  public:
   // `engines` caps how many bands are read side by side; by default one per
   // core, at most two. `cacheBytes` bounds the recognition cache; 0 turns it off.
-  // `languages` as TesseractEngine takes them: every line is read in the first,
-  // lines read poorly in it again in the others.
+  // `languages` as TesseractEngine takes them, in the parts languageRoles gives them.
   explicit TesseractRecognizer(unsigned engines = 0, std::size_t cacheBytes = RecognitionCache::defaultBytes,
                                std::string languages = defaultLanguages);
 
@@ -50,16 +50,24 @@ class TesseractRecognizer {
   void rereadDoubtfulWords(const GreyImage& band, int scale, std::vector<FoundLine>& lines);
   // Reads `line` again in the other languages, whole or the words it doubts.
   void rereadDoubtful(const GreyImage& band, int scale, FoundLine& line);
-  // Reads `line` again whole in the other languages and takes their words
-  // that replace stand-ins or are accented variants; true when a word changed.
+  // Reads `line` again whole with the script models and the language models,
+  // and takes the words that replace stand-ins or are accented variants; true
+  // when a word changed.
   // When their words cannot be matched, the second reading stands whole if
   // the first showed `standIns`.
   bool rereadWholeLine(const GreyImage& band, int scale, FoundLine& line, bool standIns);
-  // The one line the second engine reads in `pixels`; nothing when
-  // it cannot be loaded or reads no single line.
-  std::optional<FoundLine> readInSecondLanguages(const GreyImage& pixels, int scale, Layout layout);
-  // Loaded on first need; null when it cannot be. Called under secondEngineLock_.
-  TesseractEngine* secondEngine();
+
+  // An engine of the second reading or of its check.
+  struct LaterEngine {
+    std::string languages;  // none: no such reading
+    WordLists wordLists;
+    std::mutex lock{};  // guards the two below and every read of the engine
+    std::unique_ptr<TesseractEngine> engine{};
+    bool loadFailed = false;
+  };
+  // The one line `later` reads in `pixels`; nothing when it cannot be loaded
+  // or reads no single line.
+  static std::optional<FoundLine> readOneLine(LaterEngine& later, const GreyImage& pixels, int scale, Layout layout);
 
   std::size_t mostEngines_;
   RecognitionCache cache_;
@@ -67,11 +75,8 @@ class TesseractRecognizer {
   std::string settings_;
   std::vector<std::unique_ptr<TesseractEngine>> engines_;
   bool loadFailed_ = false;
-  // Empty when only one language is configured.
-  std::string secondLanguages_;
-  std::mutex secondEngineLock_;  // guards the two below and every read of the engine
-  std::unique_ptr<TesseractEngine> secondEngine_;
-  bool secondEngineLoadFailed_ = false;
+  LaterEngine second_;
+  LaterEngine check_;
 };
 
 // Where a line found in the prepared (possibly enlarged) image lies in the whole
