@@ -107,17 +107,14 @@ json nestedGroups(int count) {
 }
 
 TEST(SelectorAt, PathHoldsTwelveDescriptorsAtMost) {
-  SimDesktopFixture deep(nestedGroups(15));
-  json path = cmdSelectorAt(deep.platform(), 50, 50)["path"];
-  ASSERT_EQ(path.size(), 12u);
-  EXPECT_EQ(path.front()["title"], "15");
-  EXPECT_EQ(path.back()["title"], "4");
-
-  // Eleven groups: the window is just reached as the twelfth entry.
-  SimDesktopFixture eleven(nestedGroups(11));
-  path = cmdSelectorAt(eleven.platform(), 50, 50)["path"];
-  ASSERT_EQ(path.size(), 12u);
-  EXPECT_EQ(path.back()["role"], ax::AXWindow);
+  // Below eleven groups the window, titled "0", is just reached as the twelfth entry.
+  for (const auto& [groups, last] : {std::pair{15, "4"}, {11, "0"}}) {
+    SimDesktopFixture fixture(nestedGroups(groups));
+    const json path = cmdSelectorAt(fixture.platform(), 50, 50)["path"];
+    ASSERT_EQ(path.size(), 12u);
+    EXPECT_EQ(path.front()["title"], std::to_string(groups));
+    EXPECT_EQ(path.back()["title"], last);
+  }
 }
 
 TEST(SelectorAt, PathEndsAtTheApplicationOrWhereTheParentCannotBeRead) {

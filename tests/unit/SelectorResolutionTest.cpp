@@ -257,10 +257,9 @@ TEST(ResolveSelectorOnce, TheChosenElementAloneDecidesFrameAndEnabled) {
   // The chosen element has no frame: no fallback to the other candidate.
   EXPECT_EQ(whyNot(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"index", 1}}))),
             NoMatch::NoFrame);
-  json reply = resolutionReply(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"index", 0}})));
-  EXPECT_EQ(reply["enabled"], true);
-  EXPECT_EQ(reply["value"], "3");
-  EXPECT_EQ(reply["score"], 1);
+  EXPECT_EQ(resolutionReply(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"index", 0}}))),
+            json::parse(R"({"found": true, "score": 1, "frame": {"x": 0.0, "y": 0.0, "w": 10.0, "h": 10.0}, "enabled": true,
+                            "role": "AXButton", "value": "3"})"));
 
   // No candidate with a positive score.
   EXPECT_EQ(whyNot(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"identifier", "none"}}))),
