@@ -83,8 +83,9 @@ TEST(LinuxScreen, OnlyLanguagesWithAnInstalledModelAreRead) {
 }
 
 // What English makes of accented letters sends a word to the second reading,
-// stand-ins its whole line; plain English read confidently does not. Of the
-// second reading, a word is taken only where it is the first with accents.
+// stand-ins its whole line; plain English read confidently does not. Only
+// Western European accents make a line worth checking. Of the second reading,
+// a word is taken only where it is the first with accents.
 TEST(SecondReading, WordsWithSignsOfAccentsAreReadAgain) {
   struct Case {
     const char* text;
@@ -92,16 +93,20 @@ TEST(SecondReading, WordsWithSignsOfAccentsAreReadAgain) {
     bool inDictionary;
     bool again;
     bool standIns;
+    bool accents;
   };
-  const Case cases[] = {{"Gré®e", 0.95F, true, true, true},   {"©", 0.95F, true, true, true},
-                        {"Gr6e", 0.95F, true, true, true},    {"Sefor", 0.5F, true, true, false},
-                        {"Andern", 0.93F, false, true, false}, {"Total", 0.93F, true, false, false},
-                        {"4567", 0.95F, false, false, false},  {"A4", 0.95F, false, false, false},
-                        {"10x", 0.95F, false, false, false},   {"", 0.1F, false, false, false}};
+  const Case cases[] = {{"Gré®e", 0.95F, true, true, true, false},  {"©", 0.95F, true, true, true, false},
+                        {"Gr6e", 0.95F, true, true, true, false},   {"Sefor", 0.5F, true, true, false, false},
+                        {"Andern", 0.93F, false, true, false, false}, {"Total", 0.93F, true, false, false, false},
+                        {"4567", 0.95F, false, false, false, false},  {"A4", 0.95F, false, false, false, false},
+                        {"10x", 0.95F, false, false, false, false},   {"", 0.1F, false, false, false, false},
+                        {"Größe", 0.95F, false, true, true, true},    {"Cœur", 0.95F, false, true, true, true},
+                        {"‘Margaret", 0.95F, true, true, true, false}, {"Gerāt", 0.95F, false, true, true, false}};
   for (const Case& word : cases) {
     const linux_ax::FoundWord found{.text = word.text, .confidence = word.confidence, .inDictionary = word.inDictionary};
     EXPECT_EQ(linux_ax::worthReadingAgain(found), word.again) << word.text;
     EXPECT_EQ(linux_ax::showsStandIns(found), word.standIns) << word.text;
+    EXPECT_EQ(linux_ax::showsAccents(word.text), word.accents) << word.text;
   }
   // The second reading and whether its dictionary knows it, the first and whether
   // its dictionary knows it, and whether the second is taken.

@@ -132,10 +132,8 @@ bool worthReadingAgain(const FoundWord& word) {
 }
 
 bool accentedVariant(const FoundWord& second, const FoundWord& first) {
+  if (!showsAccents(second.text)) return false;
   const auto letters = baseLetters(second.text);
-  if (!letters || std::none_of(letters->begin(), letters->end(), [](const BaseLetter& one) { return one.accented; })) {
-    return false;
-  }
   const std::u32string read = codePoints(first.text);
   // How many characters of the first reading an accented letter may stand for:
   // English drops some ("Nol" for "Noël") and splits others ("Contrasefia"),
@@ -168,6 +166,11 @@ bool accentedVariant(const FoundWord& second, const FoundWord& first) {
     reached = std::move(next);
   }
   return reached[read.size()];
+}
+
+bool showsAccents(const std::string& text) {
+  const auto letters = baseLetters(text);
+  return letters && std::any_of(letters->begin(), letters->end(), [](const BaseLetter& one) { return one.accented; });
 }
 
 bool checkedWordWins(const FoundWord& checked, const FoundWord& second, const FoundWord& first) {

@@ -49,6 +49,9 @@ bool worthReadingAgain(const FoundWord& word);
 // Latin model misreads plain English words ("avañable" for "available").
 bool accentedVariant(const FoundWord& second, const FoundWord& first);
 
+// Whether `text` holds a letter with a Western European accent ("é", "ß", "œ").
+bool showsAccents(const std::string& text);
+
 // Whether `checked`, the word the language models read with their word lists,
 // is taken for the first reading `first` rather than the script model's
 // `second`: a word of their dictionaries that is `first` with accents, unless

@@ -79,7 +79,11 @@ bool TesseractRecognizer::rereadWholeLine(const GreyImage& band, int scale, Foun
     line.words = {};
     return false;
   }
-  auto checked = readOneLine(check_, pixels, scale, Layout::oneLine);
+  // English lines read again for a stand-in ("‘Margaret") stay unchecked: the
+  // language models read them at several times the cost of Latin.
+  const bool accented = std::any_of(again->words.begin(), again->words.end(),
+                                    [](const FoundWord& word) { return showsAccents(word.text); });
+  auto checked = accented ? readOneLine(check_, pixels, scale, Layout::oneLine) : std::nullopt;
   if (checked && checked->words.size() != line.words.size()) checked.reset();
   bool changed = false;
   for (std::size_t at = 0; at < line.words.size(); ++at) {
