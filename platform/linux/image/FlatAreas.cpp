@@ -2,13 +2,14 @@
 
 #include "platform/linux/image/LeptonicaPix.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace morvel::linux_ax {
 namespace {
 
 constexpr int maskDepth = 1;
-constexpr int labelDepth = 32;  // a screen holds far more than 65535 small flat areas
+constexpr int labelDepth = 32;  // more than 65535 grounds stay apart
 constexpr int sidesTouching = 4;
 
 // By hand: Leptonica's grey morphology takes rectangles only, and the four
@@ -58,38 +59,31 @@ FlatAreas findFlatAreas(const GreyImage& image, int smallestSide, int tolerance)
   areas.inSmall.assign(pixelCount, false);
   const PixPtr mask = flatMask(image, tolerance);
   if (!mask) return areas;
-  const PixPtr labels(pixConnCompTransform(mask.get(), sidesTouching, labelDepth));
-  if (!labels) return areas;
-  const PixPtr centres = squareCentres(mask.get(), image.width, image.height, smallestSide);
-
-  // Labels run from 1 for each area; 0 is no area.
-  const l_uint32* labelWords = pixGetData(labels.get());
-  const int labelWordsPerRow = pixGetWpl(labels.get());
-  auto labelAt = [&](int x, int y) { return labelWords[static_cast<std::ptrdiff_t>(y) * labelWordsPerRow + x]; };
-  std::vector<int> largeOfLabel(1, FlatAreas::none);
-  if (centres) {
-    const l_uint32* centreWords = pixGetData(centres.get());
-    const int centreWordsPerRow = pixGetWpl(centres.get());
-    for (int y = 0; y < image.height; ++y) {
-      const l_uint32* centreRow = centreWords + static_cast<std::ptrdiff_t>(y) * centreWordsPerRow;
-      for (int x = 0; x < image.width; ++x) {
-        if (GET_DATA_BIT(centreRow, x) == 0) continue;
-        const l_uint32 label = labelAt(x, y);
-        if (label >= largeOfLabel.size()) largeOfLabel.resize(label + 1, FlatAreas::none);
-        if (largeOfLabel[label] == FlatAreas::none) largeOfLabel[label] = areas.largeCount++;
-      }
-    }
+  // Only the few large areas are labelled: labelling every small one (the
+  // flat bits inside glyphs) took longer than the rest of the step.
+  PixPtr large;
+  if (const PixPtr centres = squareCentres(mask.get(), image.width, image.height, smallestSide)) {
+    large.reset(pixSeedfillBinary(nullptr, centres.get(), mask.get(), sidesTouching));
   }
+  const PixPtr labels(large ? pixConnCompTransform(large.get(), sidesTouching, labelDepth) : nullptr);
+
+  const l_uint32* maskWords = pixGetData(mask.get());
+  const int maskWordsPerRow = pixGetWpl(mask.get());
+  const l_uint32* labelWords = labels ? pixGetData(labels.get()) : nullptr;
+  const int labelWordsPerRow = labels ? pixGetWpl(labels.get()) : 0;
   for (int y = 0; y < image.height; ++y) {
+    const l_uint32* maskRow = maskWords + static_cast<std::ptrdiff_t>(y) * maskWordsPerRow;
+    const l_uint32* labelRow = labelWords != nullptr ? labelWords + static_cast<std::ptrdiff_t>(y) * labelWordsPerRow : nullptr;
     for (int x = 0; x < image.width; ++x) {
-      const l_uint32 label = labelAt(x, y);
-      if (label == 0) continue;
+      if (GET_DATA_BIT(maskRow, x) == 0) continue;
       const std::size_t pixel = static_cast<std::size_t>(y) * image.width + x;
-      const int large = label < largeOfLabel.size() ? largeOfLabel[label] : FlatAreas::none;
-      if (large == FlatAreas::none) {
+      // Labels run from 1 for each large area; 0 is none.
+      const int label = labelRow != nullptr ? static_cast<int>(labelRow[x]) : 0;
+      if (label == 0) {
         areas.inSmall[pixel] = true;
       } else {
-        areas.large[pixel] = large;
+        areas.large[pixel] = label - 1;
+        areas.largeCount = std::max(areas.largeCount, label);
       }
     }
   }
