@@ -59,8 +59,7 @@ FlatAreas findFlatAreas(const GreyImage& image, int smallestSide, int tolerance)
   areas.inSmall.assign(pixelCount, false);
   const PixPtr mask = flatMask(image, tolerance);
   if (!mask) return areas;
-  // Only the few large areas are labelled: labelling every small one (the
-  // flat bits inside glyphs) took longer than the rest of the step.
+  // The large areas are the flat pixels reached from the squares' centres.
   PixPtr large;
   if (const PixPtr centres = squareCentres(mask.get(), image.width, image.height, smallestSide)) {
     large.reset(pixSeedfillBinary(nullptr, centres.get(), mask.get(), sidesTouching));
