@@ -70,6 +70,8 @@ struct Application {
   // Its answers are compared with a helper's that asks every read on its own
   // (toolkits without Collection, whose children are asked all at once).
   bool comparedWithSerialReads = false;
+  // The role of what holds the keyboard focus when it starts, where checked.
+  std::string focusedRole{};
 };
 
 struct Featherpad {
@@ -82,7 +84,8 @@ struct Featherpad {
             "notes.txt",
             worksExcept({{"structure", screenText}}),
             {"Options", "Encoding"},
-            true};
+            true,
+            ax::AXTextArea};
   }
 };
 
@@ -357,6 +360,9 @@ class OnThirdPartyApp : public ::testing::Test {
     if (focused["found"] != true) return notFound;
     if (!focused.contains("frame") || !within(focused["frame"], frameJson(*window_))) {
       return "outside the window: " + focused.dump();
+    }
+    if (!app_.focusedRole.empty() && focused.value("role", "") != app_.focusedRole) {
+      return "another element: " + focused.dump();
     }
     return works;
   }
