@@ -33,7 +33,7 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
     gtk4)
       # cairo draws the first frame at once; GL on a software renderer takes long.
       GSK_RENDERER=cairo gtk4-widget-factory >/dev/null 2>&1 &
-      # structure reads the window's text from the screen, seconds a round.
+      # structure reads the text of the window from the screen, seconds a round.
       options=(--rounds 1)
       title="Widget Factory"
       on_bus=1
