@@ -17,10 +17,22 @@ struct FreeDeleter {
 template <class Reply>
 using ReplyPtr = std::unique_ptr<Reply, FreeDeleter>;
 
+// A reply, or none where the server answered with an error (a window destroyed
+// since the tree was read): the error is taken here, so that it never reaches
+// Xlib's error handler as if one of its own requests had failed.
+template <class Reply, class Cookie>
+ReplyPtr<Reply> replyOrNone(xcb_connection_t* connection, Cookie cookie,
+                            Reply* (*receive)(xcb_connection_t*, Cookie, xcb_generic_error_t**)) {
+  xcb_generic_error_t* error = nullptr;
+  ReplyPtr<Reply> reply(receive(connection, cookie, &error));
+  std::free(error);
+  return reply;
+}
+
 // Every request is sent before the first reply is awaited: one wait for all
 // the windows, where Xlib would wait on each.
 std::vector<xcb_window_t> rootChildrenBottomFirst(xcb_connection_t* connection, xcb_window_t root) {
-  ReplyPtr<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(connection, xcb_query_tree(connection, root), nullptr));
+  auto tree = replyOrNone(connection, xcb_query_tree(connection, root), xcb_query_tree_reply);
   if (!tree) return {};
   const xcb_window_t* children = xcb_query_tree_children(tree.get());
   return {children, children + xcb_query_tree_children_length(tree.get())};
@@ -32,9 +44,7 @@ std::vector<xcb_window_t> viewableUnmanaged(xcb_connection_t* connection, const 
   for (xcb_window_t window : windows) asked.push_back(xcb_get_window_attributes(connection, window));
   std::vector<xcb_window_t> found;
   for (std::size_t index = 0; index < windows.size(); ++index) {
-    // A window destroyed since the tree was read answers with an error: skipped.
-    ReplyPtr<xcb_get_window_attributes_reply_t> attributes(
-        xcb_get_window_attributes_reply(connection, asked[index], nullptr));
+    auto attributes = replyOrNone(connection, asked[index], xcb_get_window_attributes_reply);
     if (attributes && attributes->override_redirect && attributes->map_state == XCB_MAP_STATE_VIEWABLE) {
       found.push_back(windows[index]);
     }
@@ -55,7 +65,7 @@ std::vector<UnmanagedWindow> unmanagedWindowsTopFirst(Display* display) {
   std::vector<UnmanagedWindow> shown;
   for (std::size_t index = windows.size(); index-- > 0;) {
     // A root child's position is in screen pixels already.
-    ReplyPtr<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(connection, asked[index], nullptr));
+    auto geometry = replyOrNone(connection, asked[index], xcb_get_geometry_reply);
     if (!geometry) continue;
     const int border = geometry->border_width;
     shown.push_back({windows[index], {geometry->x, geometry->y, geometry->width + 2 * border, geometry->height + 2 * border}});
