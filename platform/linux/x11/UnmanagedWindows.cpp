@@ -29,8 +29,6 @@ ReplyPtr<Reply> replyOrNone(xcb_connection_t* connection, Cookie cookie,
   return reply;
 }
 
-// Every request is sent before the first reply is awaited: one wait for all
-// the windows, where Xlib would wait on each.
 std::vector<xcb_window_t> rootChildrenBottomFirst(xcb_connection_t* connection, xcb_window_t root) {
   auto tree = replyOrNone(connection, xcb_query_tree(connection, root), xcb_query_tree_reply);
   if (!tree) return {};
@@ -38,6 +36,8 @@ std::vector<xcb_window_t> rootChildrenBottomFirst(xcb_connection_t* connection, 
   return {children, children + xcb_query_tree_children_length(tree.get())};
 }
 
+// Every request is sent before the first reply is awaited: one wait for all
+// the windows, where Xlib would wait on each.
 std::vector<xcb_window_t> viewableUnmanaged(xcb_connection_t* connection, const std::vector<xcb_window_t>& windows) {
   std::vector<xcb_get_window_attributes_cookie_t> asked;
   asked.reserve(windows.size());
