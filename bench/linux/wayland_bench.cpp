@@ -193,6 +193,17 @@ void compareGnomeCapture() {
   std::printf("  GNOME, as the helper asks     %8.2f ms  %.2fx X11\n", median(gnomeTimes), median(gnomeTimes) / x11Median);
   std::printf("    the shell's CaptureArea     %8.2f ms  (a PNG of %zu bytes)\n", median(shellTimes), pngBytes);
   std::printf("    the helper's PNG decoding   %8.2f ms\n", median(decodeTimes));
+  // The screen cast and the shell's PNG must show the same pixels.
+  const auto cast = gnome.capture(region);
+  const auto png = shell.captureArea(area);
+  const auto decoded = png ? morvel::linux_ax::greyImageFromPng(*png) : std::nullopt;
+  if (cast && decoded && cast->visible().pixels.size() == decoded->pixels.size()) {
+    std::size_t differing = 0;
+    for (std::size_t pixel = 0; pixel < decoded->pixels.size(); ++pixel) {
+      differing += cast->visible().pixels[pixel] != decoded->pixels[pixel] ? 1 : 0;
+    }
+    std::printf("    pixels unlike the PNG's     %8zu of %zu\n", differing, decoded->pixels.size());
+  }
 }
 
 int compareSwayCapture(const char* swaySocket) {
@@ -253,6 +264,8 @@ int main() {
     status = compareSwayCapture(swaySocket);
   } else {
     setenv("DBUS_SESSION_BUS_ADDRESS", waylandBus, 1);
+    // The screen cast's frames come through the Wayland session's PipeWire.
+    setenv("PIPEWIRE_RUNTIME_DIR", std::getenv("MORVEL_BENCH_RUNTIME_DIR"), 1);
     compareGnomeCapture();
   }
   Environment wayland{{"GDK_BACKEND", "wayland"},

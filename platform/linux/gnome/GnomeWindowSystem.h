@@ -8,6 +8,7 @@
 // included, so toolkits' surface-relative extents are placed exactly.
 
 #include "platform/linux/ListedWindows.h"
+#include "platform/linux/gnome/ScreenCastCapture.h"
 #include "platform/linux/gnome/ShellExtensionBus.h"
 #include "platform/linux/gnome/ShellWindows.h"
 
@@ -21,6 +22,7 @@ class GnomeWindowSystem final : public ListedWindowSystem {
   std::vector<ListedWindow> listWindows() override;
 
   ShellExtensionBus bus_;
+  ScreenCastCapture screenCast_;
   // Kept across requests while the shell signals no change.
   std::optional<ShellWindowList> lastList_;
 };

@@ -36,6 +36,12 @@ const INTERFACE_XML = `
       <arg type="i" direction="in" name="height"/>
       <arg type="ay" direction="out" name="png"/>
     </method>
+    <!-- Has the whole stage drawn again; answers the shell's monotonic clock
+         (microseconds) when asked: a screen cast frame recorded later shows
+         what was on screen when the helper asked. -->
+    <method name="Redraw">
+      <arg type="x" direction="out" name="monotonic_us"/>
+    </method>
   </interface>
 </node>`;
 
@@ -185,6 +191,14 @@ class AxHelperService {
         this._answerTrusted(invocation, () => this._captureArea(parameters, invocation));
     }
 
+    RedrawAsync(parameters, invocation) {
+        this._answerTrusted(invocation, () => {
+            const asked = GLib.get_monotonic_time();
+            global.stage.queue_redraw();
+            invocation.return_value(new GLib.Variant('(x)', [asked]));
+        });
+    }
+
     _answerTrusted(invocation, answer) {
         const sender = invocation.get_sender();
         if (!this._verdicts.has(sender)) {
@@ -215,7 +229,7 @@ class AxHelperService {
         const [width, height] = global.display.get_size();
         return JSON.stringify({
             version: REPLY_VERSION,
-            screen: { width, height },
+            screen: { width, height, monitors: global.display.get_n_monitors() },
             windows: topFirst.map(describe),
         });
     }
