@@ -33,14 +33,17 @@ std::string call(int id, const std::string& tool, const std::string& arguments) 
          R"(","arguments":)" + arguments + "}}";
 }
 
-TEST(McpProtocol, JsonRpcErrorsNotificationsAndResponsesLineByLine) {
-  // Each line with the id and error code of its reply; no reply at all for code 1.
+TEST(McpProtocol, AnswersLineByLineWithTheIdAndResultOrErrorCode) {
+  // Each line with the id and error code of its reply (no reply at all for code 1),
+  // and what the reply holds at some places (null: nothing there).
   constexpr int noReply = 1;
   constexpr int success = 0;
+  const std::string initialize = R"({"jsonrpc":"2.0","id":10,"method":"initialize","params":{"protocolVersion":")";
   const struct {
     std::string line;
     json id;
     int code;
+    json holds = json::object();
   } cases[] = {
       {"not json", nullptr, -32700},
       {std::string(5000, '['), nullptr, -32700},
@@ -57,12 +60,21 @@ TEST(McpProtocol, JsonRpcErrorsNotificationsAndResponsesLineByLine) {
       {call(6, "sim-stats", "{}"), 6, -32602},
       {R"({"jsonrpc":"2.0","id":7,"method":"tools/call","params":{}})", 7, -32602},
       {R"({"jsonrpc":"2.0","id":8,"method":"tools/list"})", 8, success},
+      // Tool arguments cannot name another command and are taken as the command takes them.
+      {call(11, "element-at", R"({"x":150,"y":100,"cmd":"ping","id":5})"), 11, success,
+       {{"/result/structuredContent/title", "Add Contact"}, {"/result/structuredContent/id", nullptr}}},
+      {call(12, "screenshot", R"({"x":0,"y":0,"w":"10","h":10})"), 12, success, {{"/result/isError", true}}},
+      {initialize + R"(2025-03-26","capabilities":{},"clientInfo":{"name":"t","version":"1"}}})", 10, success,
+       {{"/result/protocolVersion", "2025-03-26"},
+        {"/result/serverInfo", {{"name", "morvel_ax_sim"}, {"version", MORVEL_VERSION}}},
+        {"/result/capabilities/tools", {{"listChanged", false}}}}},
+      {initialize + R"(1999-01-01","capabilities":{}}})", 10, success, {{"/result/protocolVersion", "2025-06-18"}}},
   };
   std::vector<std::string> messages;
   for (const auto& testCase : cases) messages.push_back(testCase.line);
   auto replies = serveMcp(messages);
   std::size_t next = 0;
-  for (const auto& [line, id, code] : cases) {
+  for (const auto& [line, id, code, holds] : cases) {
     if (code == noReply) continue;
     ASSERT_LT(next, replies.size()) << line;
     const json& reply = replies[next++];
@@ -73,29 +85,11 @@ TEST(McpProtocol, JsonRpcErrorsNotificationsAndResponsesLineByLine) {
     } else {
       EXPECT_EQ(reply["error"]["code"], code) << line;
     }
+    for (const auto& [place, value] : holds.items()) {
+      EXPECT_EQ(reply.value(json::json_pointer(place), json()), value) << line << " at " << place;
+    }
   }
   EXPECT_EQ(next, replies.size());
-}
-
-TEST(McpProtocol, NegotiatesTheProtocolVersion) {
-  auto replies = serveMcp({
-      R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":"2025-03-26","capabilities":{},"clientInfo":{"name":"t","version":"1"}}})",
-      R"({"jsonrpc":"2.0","id":2,"method":"initialize","params":{"protocolVersion":"1999-01-01","capabilities":{}}})",
-  });
-  ASSERT_EQ(replies.size(), 2u);
-  EXPECT_EQ(replies[0]["result"]["protocolVersion"], "2025-03-26");
-  EXPECT_EQ(replies[0]["result"]["serverInfo"], json({{"name", "morvel_ax_sim"}, {"version", MORVEL_VERSION}}));
-  EXPECT_TRUE(replies[0]["result"]["capabilities"].contains("tools"));
-  EXPECT_EQ(replies[1]["result"]["protocolVersion"], "2025-06-18");
-}
-
-TEST(McpProtocol, ToolArgumentsCannotNameAnotherCommandAndAreTakenAsTheCommandTakesThem) {
-  auto replies = serveMcp({call(1, "element-at", R"({"x":150,"y":100,"cmd":"ping","id":5})"),
-                           call(2, "screenshot", R"({"x":0,"y":0,"w":"10","h":10})")});
-  ASSERT_EQ(replies.size(), 2u);
-  EXPECT_EQ(replies[0]["result"]["structuredContent"]["title"], "Add Contact");
-  EXPECT_FALSE(replies[0]["result"]["structuredContent"].contains("id"));
-  EXPECT_EQ(replies[1]["result"]["isError"], true);
 }
 
 }  // namespace

@@ -36,44 +36,35 @@ std::vector<json> replies(const std::string& input, const std::vector<std::strin
   return parsed;
 }
 
-TEST(RequestProtocol, AnswersInOrderOneLinePerRequestEchoingIdsOfEveryJsonTypeAndNoneForBlankLines) {
+TEST(RequestProtocol, AnswersInOrderOneLinePerRequestEchoingIdsOfEveryJsonTypeBadJsonWithIdZeroAndNoneForBlankLines) {
   const std::vector<std::string> ids = {"7", "-2.5", "\"abc\"", "true", "null", "[1,2]", "{\"a\":{\"b\":[]}}"};
   std::string input;
   // Blanks around a request are trimmed; blank lines get no reply.
   for (const auto& id : ids) input += " \t" R"({"cmd":"ping","id":)" + id + "} \r\n   \n\t\r\n\xC2\xA0\n";
-  // No id, an unknown command, a command of the desktop, and a last line without line feed.
-  input += R"({"cmd":"ping"})" "\n" R"({"id":2,"cmd":"nope"})" "\n" R"({"id":3,"cmd":"focused"})" "\n"
-           R"({"id":4,"cmd":"ping"})";
-  auto answered = replies(input);
-  ASSERT_EQ(answered.size(), ids.size() + 4);
-  for (std::size_t i = 0; i < ids.size(); ++i) {
-    EXPECT_EQ(answered[i], (json{{"id", json::parse(ids[i])}, {"ok", true}, {"pong", true}}));
-  }
-  EXPECT_EQ(answered[ids.size()]["id"], 0);
-  EXPECT_EQ(answered[ids.size() + 1], json::parse(R"({"id": 2, "ok": false, "error": "unknown cmd: nope"})"));
-  EXPECT_EQ(answered[ids.size() + 2]["id"], 3);
-  EXPECT_EQ(answered[ids.size() + 2]["found"], true);
-  EXPECT_EQ(answered[ids.size() + 3], json::parse(R"({"id": 4, "ok": true, "pong": true})"));
-}
-
-TEST(RequestProtocol, AnythingButOneJsonObjectIsBadJsonWithIdZero) {
-  // Numbers beyond double precision too; the next line is answered as ever.
+  // Anything but one JSON object is bad json with id 0, numbers beyond double precision too.
   const std::vector<std::string> bad = {"[1,2]", "42", "\"text\"", "{\"id\": 5, \"cmd\":", "{\"id\":5} {}",
                                         "{\"id\":5}x", "nul", "{\"id\":\"\\ud800\"}", std::string("{\"id\":5}\0", 9),
                                         "{\"id\":1e400,\"cmd\":\"ping\"}"};
-  std::string input;
   for (const auto& line : bad) input += line + "\n";
-  auto answered = replies(input + "{\"id\":2,\"cmd\":\"ping\"}\n");
-  ASSERT_EQ(answered.size(), bad.size() + 1);
-  for (std::size_t i = 0; i < bad.size(); ++i) {
-    EXPECT_EQ(answered[i], json::parse(R"({"id": 0, "ok": false, "error": "bad json"})")) << bad[i];
+  // No id, an unknown command, a command of the desktop, broken UTF-8 (repaired
+  // before parsing), and a last line without line feed.
+  input += R"({"cmd":"ping"})" "\n" R"({"id":2,"cmd":"nope"})" "\n" R"({"id":3,"cmd":"focused"})" "\n"
+           "{\"id\":\"a\xFF\xC3(b\",\"cmd\":\"ping\"}\n" R"({"id":4,"cmd":"ping"})";
+  auto answered = replies(input);
+  ASSERT_EQ(answered.size(), ids.size() + bad.size() + 5);
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    EXPECT_EQ(answered[i], (json{{"id", json::parse(ids[i])}, {"ok", true}, {"pong", true}}));
   }
-  EXPECT_EQ(answered.back()["pong"], true);
-}
-
-TEST(RequestProtocol, RepairsBrokenUtf8BeforeParsing) {
-  ProcessResult result = serve("{\"id\":\"a\xFF\xC3(b\",\"cmd\":\"ping\"}\n");
-  EXPECT_EQ(json::parse(result.out)["id"], "a\uFFFD\uFFFD(b");
+  for (std::size_t i = 0; i < bad.size(); ++i) {
+    EXPECT_EQ(answered[ids.size() + i], json::parse(R"({"id": 0, "ok": false, "error": "bad json"})")) << bad[i];
+  }
+  const std::size_t rest = ids.size() + bad.size();
+  EXPECT_EQ(answered[rest]["id"], 0);
+  EXPECT_EQ(answered[rest + 1], json::parse(R"({"id": 2, "ok": false, "error": "unknown cmd: nope"})"));
+  EXPECT_EQ(answered[rest + 2]["id"], 3);
+  EXPECT_EQ(answered[rest + 2]["found"], true);
+  EXPECT_EQ(answered[rest + 3], json({{"id", "a\uFFFD\uFFFD(b"}, {"ok", true}, {"pong", true}}));
+  EXPECT_EQ(answered[rest + 4], json::parse(R"({"id": 4, "ok": true, "pong": true})"));
 }
 
 TEST(RequestProtocol, ALineLongerThanTheLimitIsBadJsonAndTheNextLineIsServed) {

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <fstream>
+#include <sstream>
 #include <string>
 
 namespace morvel::testing {
@@ -65,10 +66,15 @@ inline json windowScene(json children, json freeElements = json::array()) {
           {"elements", std::move(freeElements)}};
 }
 
-// The example scene of the README: a contacts window with a form and a table.
-inline json exampleScene() {
-  std::ifstream file(MORVEL_EXAMPLES_DIR "/contacts.json");
-  return json::parse(file);
+// The bytes of a file, empty when it cannot be read.
+inline std::string fileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
+
+// The example scene of the README: a contacts window with a form and a table.
+inline json exampleScene() { return json::parse(fileText(MORVEL_EXAMPLES_DIR "/contacts.json")); }
 
 }  // namespace morvel::testing

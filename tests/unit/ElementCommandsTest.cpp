@@ -6,7 +6,6 @@
 #include "accessibility/AXNames.h"
 #include "accessibility/Descriptor.h"
 #include "commands/ElementCommands.h"
-#include "commands/ReplyRecords.h"
 #include "commands/SelectorCommands.h"
 #include "support/Scenes.h"
 #include "support/SimDesktopFixture.h"
@@ -22,45 +21,17 @@ using namespace testing;  // the scene builders
 
 json node(const std::string& id, json attrs) { return {{"id", id}, {"attrs", std::move(attrs)}}; }
 
-TEST(ElementDescriptor, CarriesEveryReadableTextExactlyAndTheValueOnlyOnRequest) {
-  SimDesktopFixture fixture(windowScene({
-      node("box", {{ax::AXRole, ax::AXCheckBox},
-                      {ax::AXSubrole, ax::AXToggle},
-                      {ax::AXIdentifier, "remember"},
-                      {ax::AXTitle, ""},
-                      {ax::AXDescription, " Remember me "},
-                      {ax::AXRoleDescription, {{"error", "unsupported"}}},
-                      {ax::AXValue, 1}}),
-      node("bare", json::object()),
-  }));
-
-  json withValue = elementDescriptor(fixture.ax(), fixture.element("box"), true);
-  EXPECT_EQ(withValue, (json{{"role", ax::AXCheckBox},
-                             {"subrole", ax::AXToggle},
-                             {"identifier", "remember"},
-                             {"title", ""},
-                             {"description", " Remember me "},
-                             {"value", "1"},
-                             {"index", 0}}));
-
-  withValue.erase("value");
-  EXPECT_EQ(elementDescriptor(fixture.ax(), fixture.element("box"), false), withValue);
-
-  // Nothing readable but the parent: only the index is left.
-  EXPECT_EQ(elementDescriptor(fixture.ax(), fixture.element("bare"), true), (json{{"index", 0}}));
-}
-
 TEST(SiblingIndex, CountsOnlyListedChildrenOfTheSameRoleInChildOrderReadingEachRoleOnce) {
-  SimDesktopFixture fixture(windowScene({
-      node("b0", {{ax::AXRole, ax::AXButton}}),
-      node("t0", {{ax::AXRole, ax::AXStaticText}}),
-      node("b1", {{ax::AXRole, ax::AXButton}}),
-      node("t1", {{ax::AXRole, ax::AXStaticText}}),
-      node("b2", {{ax::AXRole, ax::AXButton}}),
-      node("n0", {{ax::AXTitle, "no role"}}),
-      node("n1", {{ax::AXRole, {{"error", "gone"}}}}),
-      node("lower", {{ax::AXRole, "axbutton"}}),
-  }));
+  json scene = windowScene({node("b0", {{ax::AXRole, ax::AXButton}}), node("t0", {{ax::AXRole, ax::AXStaticText}}),
+                            node("b1", {{ax::AXRole, ax::AXButton}}), node("t1", {{ax::AXRole, ax::AXStaticText}}),
+                            node("b2", {{ax::AXRole, ax::AXButton}}), node("n0", {{ax::AXTitle, "no role"}}),
+                            node("n1", {{ax::AXRole, {{"error", "gone"}}}}), node("lower", {{ax::AXRole, "axbutton"}})},
+                           json::array({node("orphan", {{ax::AXRole, ax::AXButton}})}));
+  // A second window lists only the first of its buttons; the other still names it as parent.
+  scene["applications"][0]["windows"].push_back(withChildren(
+      node("second-window", {{ax::AXRole, ax::AXWindow}, {ax::AXChildren, json::array({{{"ref", "listed"}}})}}),
+      {node("listed", {{ax::AXRole, ax::AXButton}}), node("hidden", {{ax::AXRole, ax::AXButton}})}));
+  SimDesktopFixture fixture(scene);
   ax::Accessibility& ax = fixture.ax();
   EXPECT_EQ(ax::siblingIndex(ax, fixture.element("b2")), 2);
   EXPECT_EQ(ax::siblingIndex(ax, fixture.element("t1")), 1);
@@ -68,6 +39,11 @@ TEST(SiblingIndex, CountsOnlyListedChildrenOfTheSameRoleInChildOrderReadingEachR
   EXPECT_EQ(ax::siblingIndex(ax, fixture.element("n1")), 1);
   // Role comparison is case-sensitive.
   EXPECT_EQ(ax::siblingIndex(ax, fixture.element("lower")), 0);
+  // Zero without a parent or when the parent does not list the element; a window
+  // is counted among the application's windows.
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("hidden")), 0);
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("orphan")), 0);
+  EXPECT_EQ(ax::siblingIndex(ax, fixture.element("second-window")), 1);
   // The parent, the own role, the parent's children, then one role per child; no
   // more than the parent where there is none.
   fixture.stats();
@@ -75,22 +51,6 @@ TEST(SiblingIndex, CountsOnlyListedChildrenOfTheSameRoleInChildOrderReadingEachR
   EXPECT_EQ(fixture.stats()["reads"], 3 + 8);
   EXPECT_EQ(ax::siblingIndex(ax, fixture.element("app")), 0);
   EXPECT_EQ(fixture.stats()["reads"], 1);
-
-  // Zero without a parent or when the parent does not list the element.
-  json scene = windowScene({
-      node("listed", {{ax::AXRole, ax::AXButton}}),
-      node("hidden", {{ax::AXRole, ax::AXButton}}),
-  });
-  // The window lists only the first button; the second still names it as parent.
-  scene["applications"][0]["windows"][0]["attrs"][ax::AXChildren] = json::array({{{"ref", "listed"}}});
-  scene["applications"][0]["windows"].push_back(
-      {{"id", "second-window"}, {"attrs", {{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "Other"}}}});
-  scene["elements"] = {node("orphan", {{ax::AXRole, ax::AXButton}})};
-  SimDesktopFixture unlisted(scene);
-  EXPECT_EQ(ax::siblingIndex(unlisted.ax(), unlisted.element("hidden")), 0);
-  EXPECT_EQ(ax::siblingIndex(unlisted.ax(), unlisted.element("orphan")), 0);
-  // A window is counted among the application's windows.
-  EXPECT_EQ(ax::siblingIndex(unlisted.ax(), unlisted.element("second-window")), 1);
 }
 
 json framed(json attrs, double x, double y, double w, double h) {
@@ -99,33 +59,27 @@ json framed(json attrs, double x, double y, double w, double h) {
 }
 
 // An "Inbox" window (0,0 500x500) holding a group (10,10 200x200) that holds a
-// button at (20,20 50x20) after another button; another application's window lies
-// at x 1000.
+// button at (20,20 50x20), with every text but an unreadable one, after another
+// button; another application's window lies at x 1000.
 json mailDesktop() {
-  const json group = withChildren(
-      node("group", framed({{ax::AXRole, ax::AXGroup}, {ax::AXValue, "group value"}}, 10, 10, 200, 200)),
-      {element(ax::AXButton, framed({}, 100, 100, 10, 10)),
-       node("send", framed({{ax::AXRole, ax::AXButton}, {ax::AXTitle, "Send"}, {ax::AXValue, "v"}}, 20, 20, 50, 20))});
-  json scene = windowScene(json::array({group}));
-  scene["frontmost"]["bundleId"] = "com.example.mail";
-  scene["applications"][0]["windows"][0]["attrs"] = framed({{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "Inbox"}}, 0, 0, 500, 500);
-  scene["applications"][0]["attrs"] = json::object();
-  scene["applications"].push_back(
-      {{"pid", 8}, {"windows", json::array({node("notes", framed({{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "Notes"}}, 1000, 0, 100, 100))})}});
-  return scene;
+  return json::parse(R"({
+    "frontmost": {"pid": 1, "bundleId": "com.example.mail"},
+    "applications": [
+      {"pid": 1, "windows": [{"attrs": {"AXRole": "AXWindow", "AXTitle": "Inbox", "AXFrame": {"rect": [0, 0, 500, 500]}}, "children": [
+        {"attrs": {"AXRole": "AXGroup", "AXValue": "group value", "AXFrame": {"rect": [10, 10, 200, 200]}}, "children": [
+          {"attrs": {"AXRole": "AXButton", "AXFrame": {"rect": [100, 100, 10, 10]}}},
+          {"attrs": {"AXRole": "AXButton", "AXSubrole": "AXToggle", "AXIdentifier": "send", "AXTitle": "",
+                     "AXDescription": " Send mail ", "AXRoleDescription": {"error": "unsupported"}, "AXValue": 1,
+                     "AXFrame": {"rect": [20, 20, 50, 20]}}}]}]}]},
+      {"pid": 8, "windows": [{"attrs": {"AXRole": "AXWindow", "AXTitle": "Notes", "AXFrame": {"rect": [1000, 0, 100, 100]}}}]}]})");
 }
 
-TEST(SelectorAt, PathRunsFromTheElementUpToItsWindowWithTheValueOfTheFirstOnly) {
+TEST(SelectorAt, PathRunsFromTheElementUpToItsWindowWithEveryReadableTextExactlyAndTheValueOfTheFirstOnly) {
   SimDesktopFixture fixture(mailDesktop());
-  json reply = cmdSelectorAt(fixture.platform(), 25, 25);
-  EXPECT_EQ(reply, (json{{"found", true},
-                         {"path",
-                          {{{"role", ax::AXButton}, {"title", "Send"}, {"value", "v"}, {"index", 1}},
-                           {{"role", ax::AXGroup}, {"index", 0}},
-                           {{"role", ax::AXWindow}, {"title", "Inbox"}, {"index", 0}}}},
-                         {"windowTitle", "Inbox"},
-                         {"appName", "Inbox"},
-                         {"appBundleId", "com.example.mail"}}));
+  EXPECT_EQ(cmdSelectorAt(fixture.platform(), 25, 25), json::parse(R"({"found": true, "path": [
+      {"role": "AXButton", "subrole": "AXToggle", "identifier": "send", "title": "", "description": " Send mail ", "value": "1", "index": 1},
+      {"role": "AXGroup", "index": 0}, {"role": "AXWindow", "title": "Inbox", "index": 0}],
+      "windowTitle": "Inbox", "appName": "Inbox", "appBundleId": "com.example.mail"})"));
 
   // The window itself under the point: a path of one.
   EXPECT_EQ(cmdSelectorAt(fixture.platform(), 400, 400)["path"],
@@ -153,37 +107,26 @@ json nestedGroups(int count) {
 }
 
 TEST(SelectorAt, PathHoldsTwelveDescriptorsAtMost) {
-  SimDesktopFixture deep(nestedGroups(15));
-  json path = cmdSelectorAt(deep.platform(), 50, 50)["path"];
-  ASSERT_EQ(path.size(), 12u);
-  EXPECT_EQ(path.front()["title"], "15");
-  EXPECT_EQ(path.back()["title"], "4");
-
-  // Eleven groups: the window is just reached as the twelfth entry.
-  SimDesktopFixture eleven(nestedGroups(11));
-  path = cmdSelectorAt(eleven.platform(), 50, 50)["path"];
-  ASSERT_EQ(path.size(), 12u);
-  EXPECT_EQ(path.back()["role"], ax::AXWindow);
+  // Below eleven groups the window, titled "0", is just reached as the twelfth entry.
+  for (const auto& [groups, last] : {std::pair{15, "4"}, {11, "0"}}) {
+    SimDesktopFixture fixture(nestedGroups(groups));
+    const json path = cmdSelectorAt(fixture.platform(), 50, 50)["path"];
+    ASSERT_EQ(path.size(), 12u);
+    EXPECT_EQ(path.front()["title"], std::to_string(groups));
+    EXPECT_EQ(path.back()["title"], last);
+  }
 }
 
 TEST(SelectorAt, PathEndsAtTheApplicationOrWhereTheParentCannotBeRead) {
-  json scene = {
-      {"frontmost", {{"pid", 7}}},
-      {"applications",
-       {{{"pid", 7},
-         {"id", "app"},
-         // An application that names a parent: the path still ends at it.
-         {"attrs", {{ax::AXTitle, "Mail"}, {ax::AXParent, {{"ref", "stray"}}}}},
-         {"children",
-          {{{"id", "menu-bar"},
-            {"attrs", {{ax::AXRole, ax::AXMenuBar}}},
-            {"children", {{{"id", "menu-item"}, {"attrs", {{ax::AXRole, ax::AXMenuBarItem}, {ax::AXValue, 3}}}}}}}}}}}},
-      {"elements", {{{"id", "stray"}, {"attrs", {{ax::AXRole, ax::AXButton}, {ax::AXParent, "not an element"}}}}}},
-      {"hitTest",
-       {{{"rect", {0, 0, 10, 10}}, {"element", "menu-item"}},
-        {{"rect", {10, 0, 10, 10}}, {"element", "stray"}},
-        {{"rect", {20, 0, 10, 10}}, {"fail", true}}}}};
-  SimDesktopFixture fixture(scene);
+  // An application that names a parent: the path still ends at it.
+  SimDesktopFixture fixture(json::parse(R"({
+    "frontmost": {"pid": 7},
+    "applications": [{"pid": 7, "id": "app", "attrs": {"AXTitle": "Mail", "AXParent": {"ref": "stray"}},
+      "children": [{"id": "menu-bar", "attrs": {"AXRole": "AXMenuBar"},
+                    "children": [{"id": "menu-item", "attrs": {"AXRole": "AXMenuBarItem", "AXValue": 3}}]}]}],
+    "elements": [{"id": "stray", "attrs": {"AXRole": "AXButton", "AXParent": "not an element"}}],
+    "hitTest": [{"rect": [0, 0, 10, 10], "element": "menu-item"}, {"rect": [10, 0, 10, 10], "element": "stray"},
+                {"rect": [20, 0, 10, 10], "fail": true}]})"));
   EXPECT_EQ(cmdSelectorAt(fixture.platform(), 5, 5)["path"],
             (json{{{"role", ax::AXMenuBarItem}, {"value", "3"}, {"index", 0}},
                   {{"role", ax::AXMenuBar}, {"index", 0}},

@@ -38,22 +38,17 @@ std::string repeated(const std::string& piece, int times) {
 const Rect field{200, 100, 200, 20};
 
 TEST(FieldLabel, TriesTitleDescriptionPlaceholderTitleElementThenNearbyInThatOrder) {
-  SimDesktopFixture fixture(windowScene(
-      json::array({
-          withId(element(ax::AXTextField, {{ax::AXTitle, "  Name  "}, {ax::AXDescription, "Other"}}), "titled"),
-          withId(element(ax::AXTextField, {{ax::AXTitle, " \t"}, {ax::AXDescription, "Email"}, {ax::AXPlaceholderValue, "x"}}),
-                 "described"),
-          withId(element(ax::AXTextField, {{ax::AXTitle, ""}, {ax::AXPlaceholderValue, "Phone number"}}), "placeheld"),
-          withId(element(ax::AXTextField, {{ax::AXTitleUIElement, {{"ref", "city"}}}}), "city-field"),
-          withId(element(ax::AXTextField, {{ax::AXTitleUIElement, {{"ref", "street"}}}}), "street-field"),
-          withId(element(ax::AXTextField, {{ax::AXTitleUIElement, {{"ref", "blank"}}}}), "blank-field"),
-          withId(element(ax::AXTextField), "bare"),
-      }),
-      json::array({
-          withId(element(ax::AXStaticText, {{ax::AXValue, ""}, {ax::AXTitle, "City"}}), "city"),
-          withId(element(ax::AXStaticText, {{ax::AXValue, " Street\n"}, {ax::AXTitle, "Road"}}), "street"),
-          withId(element(ax::AXStaticText, {{ax::AXValue, " "}, {ax::AXTitle, "\u00A0"}}), "blank"),
-      })));
+  SimDesktopFixture fixture(windowScene(json::parse(R"([
+      {"id": "titled", "attrs": {"AXRole": "AXTextField", "AXTitle": "  Name  ", "AXDescription": "Other"}},
+      {"id": "described", "attrs": {"AXRole": "AXTextField", "AXTitle": " \t", "AXDescription": "Email", "AXPlaceholderValue": "x"}},
+      {"id": "placeheld", "attrs": {"AXRole": "AXTextField", "AXTitle": "", "AXPlaceholderValue": "Phone number"}},
+      {"id": "city-field", "attrs": {"AXRole": "AXTextField", "AXTitleUIElement": {"ref": "city"}}},
+      {"id": "street-field", "attrs": {"AXRole": "AXTextField", "AXTitleUIElement": {"ref": "street"}}},
+      {"id": "blank-field", "attrs": {"AXRole": "AXTextField", "AXTitleUIElement": {"ref": "blank"}}},
+      {"id": "bare", "attrs": {"AXRole": "AXTextField"}}])"), json::parse(R"([
+      {"id": "city", "attrs": {"AXRole": "AXStaticText", "AXValue": "", "AXTitle": "City"}},
+      {"id": "street", "attrs": {"AXRole": "AXStaticText", "AXValue": " Street\n", "AXTitle": "Road"}},
+      {"id": "blank", "attrs": {"AXRole": "AXStaticText", "AXValue": " ", "AXTitle": "\u00a0"}}])")));
   auto& ax = fixture.ax();
   const std::vector<LabelCandidate> beside = {{"Beside", Rect{100, 102, 90, 16}}};
   auto labelOf = [&](const char* id, std::optional<Rect> rect) {
@@ -162,25 +157,14 @@ json textField(const std::string& title, const json& frame) {
   return element(ax::AXTextField, {{ax::AXTitle, title}, {ax::AXFrame, frame}});
 }
 
-json labelsOf(const json& reply) {
-  json labels = json::array();
-  for (const auto& record : reply["fields"]) labels.push_back(record.value("label", "-") + " / " + record.value("labelSource", "-"));
-  return labels;
-}
-
 TEST(FieldsCommand, ReportsTheWindowEvenWhenItHasNoFieldsAndOnlyFoundFalseWithoutOne) {
   for (const json& scene : {json::object(), json{{"frontmost", {{"pid", 1}}}, {"applications", {{{"pid", 1}}}}}}) {
     SimDesktopFixture windowless(scene);
     EXPECT_EQ(cmdFields(windowless.platform()), json({{"found", false}}));
   }
   SimDesktopFixture fixture(windowScene(json::array({element(ax::AXButton, {{ax::AXFrame, rectValue(0, 0, 20, 20)}})})));
-  EXPECT_EQ(cmdFields(fixture.platform()), json({{"found", false},
-                                                 {"source", "ax"},
-                                                 {"fieldCount", 0},
-                                                 {"fields", json::array()},
-                                                 {"windowTitle", "Form"},
-                                                 {"appBundleId", "com.example.form"},
-                                                 {"windowFrame", {{"x", 0.0}, {"y", 0.0}, {"w", 1000.0}, {"h", 800.0}}}}));
+  EXPECT_EQ(cmdFields(fixture.platform()), json::parse(R"({"found": false, "source": "ax", "fieldCount": 0, "fields": [],
+      "windowTitle": "Form", "appBundleId": "com.example.form", "windowFrame": {"x": 0.0, "y": 0.0, "w": 1000.0, "h": 800.0}})"));
 }
 
 TEST(FieldsCommand, DescribesValuesStatesAndAOneEntryPathForEachField) {
@@ -192,51 +176,32 @@ TEST(FieldsCommand, DescribesValuesStatesAndAOneEntryPathForEachField) {
       element(ax::AXCheckBox, {{ax::AXValue, 1}, {ax::AXTitle, "Remember me"}}),
       element(ax::AXTextField, {{ax::AXSubrole, "axsecuretextfield"}}),
   })));
-  const json reply = cmdFields(fixture.platform());
-  ASSERT_EQ(reply["fieldCount"], 4);
-  const json& fields = reply["fields"];
-
-  // (Whole records of ordinary fields: the documented examples.)
-  EXPECT_EQ(fields[0]["subrole"], ax::AXSecureTextField);
-  EXPECT_EQ(fields[0]["value"], "hunter2");
-  EXPECT_EQ(fields[0]["enabled"], false);
-  EXPECT_EQ(fields[0]["secure"], true);
-  // No subrole, and an "AXEnabled" that is a number rather than a boolean.
-  EXPECT_EQ(fields[1], json({{"role", ax::AXTextField},
-                             {"value", "plain"},
-                             {"enabled", true},
-                             {"secure", false},
-                             {"path", {{{"role", ax::AXTextField}, {"index", 1}}}}}));
-  EXPECT_EQ(fields[2]["value"], "1");
-  EXPECT_EQ(fields[2]["label"], "Remember me");
-  EXPECT_EQ(fields[3]["secure"], false);
+  // The second has no subrole, and an "AXEnabled" that is a number rather than a boolean.
+  EXPECT_EQ(cmdFields(fixture.platform())["fields"], json::parse(R"([
+      {"role": "AXTextField", "subrole": "AXSecureTextField", "value": "hunter2", "enabled": false, "secure": true,
+       "frame": {"x": 200.0, "y": 100.0, "w": 200.0, "h": 20.0},
+       "path": [{"role": "AXTextField", "subrole": "AXSecureTextField", "identifier": "password", "index": 0}]},
+      {"role": "AXTextField", "value": "plain", "enabled": true, "secure": false, "path": [{"role": "AXTextField", "index": 1}]},
+      {"role": "AXCheckBox", "value": "1", "enabled": true, "secure": false, "label": "Remember me", "labelSource": "title",
+       "path": [{"role": "AXCheckBox", "title": "Remember me", "index": 0}]},
+      {"role": "AXTextField", "subrole": "axsecuretextfield", "enabled": true, "secure": false,
+       "path": [{"role": "AXTextField", "subrole": "axsecuretextfield", "index": 2}]}])"));
 }
 
-TEST(FieldsCommand, ListsFieldsOfAtLeastTwoPointsEachWayAndFramelessOnes) {
-  SimDesktopFixture fixture(windowScene(json::array({
-      textField("One high", rectValue(0, 0, 100, 1)),
-      textField("Narrow", rectValue(0, 0, 1.5, 20)),
-      textField("Negative", rectValue(100, 0, -100, 20)),
-      textField("Two by two", rectValue(0, 0, 2, 2)),
-      element(ax::AXTextField, {{ax::AXTitle, "Frameless"}}),
-  })));
-  const json reply = cmdFields(fixture.platform());
-  EXPECT_EQ(reply["fieldCount"], 2);
-  EXPECT_EQ(labelsOf(reply), json({"Two by two / title", "Frameless / title"}));
-  EXPECT_FALSE(reply["fields"][1].contains("frame"));
-}
-
-
-TEST(FieldsCommand, CutsToTheFirst120FieldsBeforeDroppingSmallOnes) {
+TEST(FieldsCommand, CutsToTheFirst120FieldsBeforeDroppingThoseUnderTwoPointsEitherWay) {
+  // Ten of the first 120 are too small, by height, width or a negative width.
+  const json tooSmall[] = {rectValue(0, 0, 100, 1), rectValue(0, 0, 1.5, 20), rectValue(100, 0, -100, 20)};
   json fields = json::array();
   for (int i = 0; i < 150; ++i) {
-    const bool small = i % 12 == 5;  // ten of the first 120
-    fields.push_back(textField("Field " + std::to_string(i), rectValue(0, 30.0 * i, 100, small ? 1 : 20)));
+    const json frame = i % 12 == 5 ? tooSmall[(i / 12) % 3] : rectValue(0, 30.0 * i, 2, 2);
+    fields.push_back(textField("Field " + std::to_string(i), frame));
   }
+  fields[0]["attrs"].erase(ax::AXFrame);  // a frameless field is listed
   SimDesktopFixture fixture(windowScene(fields));
   const json reply = cmdFields(fixture.platform());
   EXPECT_EQ(reply["fieldCount"], 110);
   ASSERT_EQ(reply["fields"].size(), 110u);
+  EXPECT_FALSE(reply["fields"][0].contains("frame"));
   EXPECT_EQ(reply["fields"][5]["label"], "Field 6");
   EXPECT_EQ(reply["fields"][109]["label"], "Field 119");
 }

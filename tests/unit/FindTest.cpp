@@ -15,32 +15,25 @@
 namespace morvel {
 namespace {
 
-using testing::exampleScene;
-using testing::json;
-using testing::SimDesktopFixture;
+using namespace testing;  // the scene builders
 
-// A window with a "Go" button whose enabled state is given (none: not in the tree
-// at first), and the timeline steps given.
+// The form window with only a "Go" button whose enabled state is given (none:
+// not in the tree at first), and the timeline steps given.
 json goDesktop(json enabled, json timeline = json::array()) {
-  json go = {{"id", "go"},
-             {"attrs", {{ax::AXRole, ax::AXButton}, {ax::AXTitle, "Go"}, {ax::AXFrame, {{"rect", {5, 6, 7, 8}}}}}}};
+  json go = withId(element(ax::AXButton, {{ax::AXTitle, "Go"}, {ax::AXFrame, rectValue(5, 6, 7, 8)}}), "go");
   if (!enabled.is_null()) go["attrs"][ax::AXEnabled] = enabled;
-  json window = {{"id", "window"},
-                 {"attrs", {{ax::AXRole, ax::AXWindow}, {ax::AXTitle, "Main"}}},
-                 {"children", enabled.is_null() ? json::array() : json::array({go})}};
   for (json& step : timeline) {
     if (step.contains("add")) step["add"] = {{"parent", "window"}, {"element", go}};
   }
-  return {{"frontmost", {{"pid", 7}}}, {"applications", {{{"pid", 7}, {"windows", {window}}}}}, {"timeline", timeline}};
+  json scene = windowScene(enabled.is_null() ? json::array() : json::array({go}));
+  scene["timeline"] = timeline;
+  return scene;
 }
 
-const json goSelector = {{"path", {{{"role", ax::AXButton}, {"title", "Go"}}}}, {"windowTitle", "Main"}};
+const json goSelector = {{"path", {{{"role", ax::AXButton}, {"title", "Go"}}}}, {"windowTitle", "Form"}};
 
 json goMatch(bool enabled) {
-  return {{"found", true},
-          {"score", 61},
-          {"frame", {{"x", 5}, {"y", 6}, {"w", 7}, {"h", 8}}},
-          {"enabled", enabled},
+  return {{"found", true}, {"score", 61}, {"frame", {{"x", 5}, {"y", 6}, {"w", 7}, {"h", 8}}}, {"enabled", enabled},
           {"role", ax::AXButton}};
 }
 

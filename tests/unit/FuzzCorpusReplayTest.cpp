@@ -4,13 +4,12 @@
 #include "accessibility/AXNames.h"
 #include "fuzz/RequestPathCheck.h"
 #include "fuzz/SceneLoadCheck.h"
+#include "support/Scenes.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace morvel {
 namespace {
@@ -33,19 +32,12 @@ std::vector<std::filesystem::path> corpus(const std::string& name) {
   return files;
 }
 
-std::string contentsOf(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
-
 // Request inputs get one well-formed reply per line; scene inputs load and answer, or are refused.
 TEST(FuzzCorpusReplay, EveryInputPassesItsFuzzersCheck) {
   for (const auto& [name, check] : {std::pair{"request", &fuzz::checkRequestPath}, {"scene", &fuzz::checkSceneLoad}}) {
     const auto files = corpus(name);
     ASSERT_GE(files.size(), fewestCorpusInputs) << name;
-    for (const auto& file : files) EXPECT_THAT(check(contentsOf(file)), IsEmpty()) << file;
+    for (const auto& file : files) EXPECT_THAT(check(testing::fileText(file)), IsEmpty()) << file;
   }
 }
 

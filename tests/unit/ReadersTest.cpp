@@ -142,24 +142,5 @@ TEST(CollectByRole, WalksInDocumentOrderAndStillDescendsBelowUnreadableRoles) {
   EXPECT_EQ(budget, 100 - 7);  // every examined element costs one unit, matching or not
 }
 
-TEST(FirstValueInSubtree, GoesInPreOrderAndReadsNothingWithoutBudgetOrBelowItsDepth) {
-  // The cell's own value is unreadable; the first text in pre-order is deeper than
-  // a later sibling's. (Values, titles, depth and budget: SerializeRows in StructureTest.)
-  const json deeper =
-      withChildren(element(ax::AXGroup), json::array({element(ax::AXStaticText, {{ax::AXTitle, "first, deeper"}})}));
-  json cell = withChildren(withId(element(ax::AXCell, {{ax::AXValue, {{"error", "no"}}}}), "cell"),
-                           {deeper, element(ax::AXStaticText, {{ax::AXValue, "second, shallower"}})});
-  SimDesktopFixture fixture(windowScene(json::array({cell})));
-  int budget = 60;
-  EXPECT_EQ(ax::firstValueInSubtree(fixture.ax(), fixture.element("cell"), 0, budget), "first, deeper");
-  budget = 0;
-  fixture.stats();
-  EXPECT_EQ(ax::firstValueInSubtree(fixture.ax(), fixture.element("cell"), 0, budget), std::nullopt);
-  budget = 3;
-  EXPECT_EQ(ax::firstValueInSubtree(fixture.ax(), fixture.element("cell"), 5, budget), std::nullopt);
-  EXPECT_EQ(budget, 3);
-  EXPECT_EQ(fixture.stats()["reads"], 0);
-}
-
 }  // namespace
 }  // namespace morvel

@@ -20,10 +20,6 @@ using testing::SimDesktopFixture;
 
 json screenScene(json screen) { return {{"screen", std::move(screen)}}; }
 
-void expectFrame(const ax::Rect& frame, double x, double y, double w, double h) {
-  EXPECT_EQ((std::array{frame.x, frame.y, frame.width, frame.height}), (std::array{x, y, w, h}));
-}
-
 // Region (500, 300, 100, 50); the line's box in it is minX 0.1, minY 0.2,
 // width 0.5, height 0.3.
 json boxExampleScreen(double scale) {
@@ -31,15 +27,13 @@ json boxExampleScreen(double scale) {
 }
 constexpr ax::Rect boxExampleRegion{500, 300, 100, 50};
 
-TEST(RunOCR, FramesAreInImagePixelsFromTheRegionCorner) {
-  // (At two pixels a point: OcrRegionCommand below.)
-  SimDesktopFixture plain(screenScene(boxExampleScreen(1)));
-  // A region with a negative size counts as its standardised form.
-  for (const ax::Rect& region : {boxExampleRegion, ax::Rect{600, 350, -100, -50}}) {
-    auto result = ocr::runOCR(plain.platform().screen, region);
-    ASSERT_EQ(result.lines.size(), 1u);
-    expectFrame(result.lines[0].frame, 10, 25, 50, 15);
+// Each line as its text, its confidence and its frame.
+std::vector<std::string> described(const std::vector<ocr::OCRLine>& lines) {
+  std::vector<std::string> texts;
+  for (const auto& [text, confidence, frame] : lines) {
+    texts.push_back(text + " " + json(confidence).dump() + " " + json{frame.x, frame.y, frame.width, frame.height}.dump());
   }
+  return texts;
 }
 
 TEST(RunOCR, KeepsEveryCandidateInRecognizerOrderUntrimmedAndScreenLinesToo) {
@@ -49,53 +43,42 @@ TEST(RunOCR, KeepsEveryCandidateInRecognizerOrderUntrimmedAndScreenLinesToo) {
                                            {{"text", ""}, {"confidence", 0.5}, {"rect", {0, 40, 10, 10}}},
                                            {{"text", " Email "}, {"rect", {0, 60, 10, 10}}}}}}));
   auto result = ocr::runOCR(fixture.platform().screen, {0, 0, 100, 100});
-  // Not sorted by position; no line and no empty segment for the observation without candidate.
+  // Not sorted by position; no line and no empty segment for the observation
+  // without candidate; single precision widened exactly.
   EXPECT_EQ(result.text, "Name\n\n Email ");
-  ASSERT_EQ(result.lines.size(), 3u);
-  EXPECT_EQ(result.lines[1].text, "");
-  expectFrame(result.lines[1].frame, 0, 40, 10, 10);
-  // Single precision widened exactly.
-  EXPECT_EQ(result.lines[0].confidence, 0.30000001192092896);
-  EXPECT_EQ(result.lines[1].confidence, 0.5);
-  EXPECT_EQ(result.lines[2].confidence, 1.0);
+  const std::vector<std::string> expected = {"Name 0.30000001192092896 [60.0,60.0,10.0,10.0]", " 0.5 [0.0,40.0,10.0,10.0]",
+                                             " Email  1.0 [0.0,60.0,10.0,10.0]"};
+  EXPECT_EQ(described(result.lines), expected);
   // Words on one visual line stay lines of their own, in the same order.
-  auto lines = ocr::ocrScreenLines(fixture.platform().screen, {0, 0, 100, 100});
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0].text, "Name");
-  EXPECT_EQ(lines[0].confidence, 0.30000001192092896);
-  EXPECT_EQ(lines[2].text, " Email ");
-  expectFrame(lines[2].frame, 0, 60, 10, 10);
+  EXPECT_EQ(described(ocr::ocrScreenLines(fixture.platform().screen, {0, 0, 100, 100})), expected);
 }
 
-TEST(RunOCR, RegionWithoutAreaIsNeverCaptured) {
-  SimDesktopFixture fixture(screenScene(boxExampleScreen(1)));
+TEST(RunOCR, GivesTheEmptyResultForARegionWithoutAreaOrAFailedCaptureOrRecognition) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  for (const ax::Rect& region : {ax::Rect{500, 300, 0, 50}, ax::Rect{500, 300, 10, 0}, ax::Rect{500, 300, -0.0, 5},
-                                 ax::Rect{500, 300, nan, 50}, ax::Rect{500, 300, 100, nan}}) {
-    auto result = ocr::runOCR(fixture.platform().screen, region);
-    EXPECT_EQ(result.text, "");
-    EXPECT_TRUE(result.lines.empty());
-    EXPECT_TRUE(ocr::ocrScreenLines(fixture.platform().screen, region).empty());
-  }
-  EXPECT_EQ(fixture.stats()["captures"], 0);
-}
-
-TEST(RunOCR, FailedCaptureOrRecognitionGivesTheEmptyResult) {
   json failingCapture = boxExampleScreen(1);
   failingCapture["captureFails"] = true;
-  SimDesktopFixture noImage(screenScene(failingCapture));
-  auto result = ocr::runOCR(noImage.platform().screen, boxExampleRegion);
-  EXPECT_EQ(result.text, "");
-  EXPECT_TRUE(result.lines.empty());
-  EXPECT_EQ(noImage.stats(), json::parse(R"({"reads": 0, "hitTests": 0, "captures": 1, "recognitions": 0, "sleeps": 0})"));
-
   json failingRecognizer = boxExampleScreen(1);
   failingRecognizer["recognizerFails"] = true;
-  SimDesktopFixture noResults(screenScene(failingRecognizer));
-  result = ocr::runOCR(noResults.platform().screen, boxExampleRegion);
-  EXPECT_TRUE(result.lines.empty());
-  EXPECT_TRUE(ocr::ocrScreenLines(noResults.platform().screen, boxExampleRegion).empty());
-  EXPECT_EQ(noResults.stats()["recognitions"], 2);
+  const struct {
+    json screen;
+    ax::Rect region;
+    int captures;
+    int recognitions;
+  } cases[] = {
+      {boxExampleScreen(1), {500, 300, 0, 50}, 0, 0},    {boxExampleScreen(1), {500, 300, 10, 0}, 0, 0},
+      {boxExampleScreen(1), {500, 300, -0.0, 5}, 0, 0},  {boxExampleScreen(1), {500, 300, nan, 50}, 0, 0},
+      {boxExampleScreen(1), {500, 300, 100, nan}, 0, 0}, {failingCapture, boxExampleRegion, 2, 0},
+      {failingRecognizer, boxExampleRegion, 2, 2},
+  };
+  for (const auto& c : cases) {
+    SimDesktopFixture fixture(screenScene(c.screen));
+    auto result = ocr::runOCR(fixture.platform().screen, c.region);
+    EXPECT_EQ(result.text, "");
+    EXPECT_TRUE(result.lines.empty());
+    EXPECT_TRUE(ocr::ocrScreenLines(fixture.platform().screen, c.region).empty());
+    EXPECT_EQ(fixture.stats(), json({{"reads", 0}, {"hitTests", 0}, {"captures", c.captures},
+                                     {"recognitions", c.recognitions}, {"sleeps", 0}})) << c.screen;
+  }
 }
 
 // Region (100, 200, 400, 100); the line's box is minX 0.25, minY 0.5, width 0.5,
@@ -115,23 +98,28 @@ TEST(OcrScreenLines, FramesAreInScreenPointsWhateverThePixelDensityOrTheRegionsC
     for (const ax::Rect& region : {ax::Rect{100, 200, 400, 100}, ax::Rect{500, 300, -400, -100}}) {
       auto lines = ocr::ocrScreenLines(fixture.platform().screen, region);
       ASSERT_EQ(lines.size(), 3u);
-      expectFrame(lines[0].frame, 200, 225, 200, 25);
-      expectFrame(lines[1].frame, 100, 200, 50, 10);                    // at the top edge
-      EXPECT_DOUBLE_EQ(lines[2].frame.y + lines[2].frame.height, 300);  // ends at the bottom edge
+      // The second at the top edge, the third ending at the bottom edge.
+      EXPECT_EQ(described({lines[0], lines[1]}),
+                (std::vector<std::string>{"Name 1.0 [200.0,225.0,200.0,25.0]", "top 1.0 [100.0,200.0,50.0,10.0]"}));
+      EXPECT_DOUBLE_EQ(lines[2].frame.y + lines[2].frame.height, 300);
     }
   }
 }
 
-TEST(OcrRegionCommand, RepliesWithTheJoinedTextAndPixelLinesOrEmptyWithoutAnArea) {
+TEST(OcrRegionCommand, RepliesWithTheJoinedTextAndLinesInPixelsFromTheRegionCornerOrEmptyWithoutAnArea) {
   SimDesktopFixture fixture(screenScene(boxExampleScreen(2)));
-  auto request = [](json h) { return json{{"cmd", "ocr-region"}, {"x", 500}, {"y", 300}, {"w", 100}, {"h", std::move(h)}}; };
-  const json reply = handle(request(50), fixture.platform());
-  EXPECT_EQ(reply, json({{"ok", true},
-                         {"text", "Total"},
-                         {"lines", {{{"text", "Total"}, {"confidence", 0.5},
-                                     {"frame", {{"x", 20.0}, {"y", 50.0}, {"w", 100.0}, {"h", 30.0}}}}}}}));
-  EXPECT_EQ(handle(request(false), fixture.platform()), json({{"ok", true}, {"text", ""}, {"lines", json::array()}}));
-  EXPECT_EQ(fixture.stats()["captures"], 1);
+  auto request = [](double x, double y, double w, json h) {
+    return json{{"cmd", "ocr-region"}, {"x", x}, {"y", y}, {"w", w}, {"h", std::move(h)}};
+  };
+  const json reply = {{"ok", true},
+                      {"text", "Total"},
+                      {"lines", {{{"text", "Total"}, {"confidence", 0.5},
+                                  {"frame", {{"x", 20.0}, {"y", 50.0}, {"w", 100.0}, {"h", 30.0}}}}}}};
+  EXPECT_EQ(handle(request(500, 300, 100, 50), fixture.platform()), reply);
+  // A region with a negative size counts as its standardised form.
+  EXPECT_EQ(handle(request(600, 350, -100, -50), fixture.platform()), reply);
+  EXPECT_EQ(handle(request(500, 300, 100, false), fixture.platform()), json({{"ok", true}, {"text", ""}, {"lines", json::array()}}));
+  EXPECT_EQ(fixture.stats()["captures"], 2);
 }
 
 // One line of text at (510, 305), 40 by 10 points, on a display with three pixels per point.

@@ -12,21 +12,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 namespace morvel::testing {
 namespace {
 
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-std::string fileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 json sceneFile(const std::string& name) { return json::parse(fileText(std::string(MORVEL_EXAMPLES_DIR) + "/" + name)); }
 
@@ -49,42 +40,31 @@ record::Recording recordOf(SimDesktopFixture& desktop, bool screenText = true) {
 // passed through to the panel under it), a secure field, a title element and a
 // focused element outside the tree, and a parent that is not the tree's parent.
 json quirkyScene() {
-  json window = withChildren(
-      withId(element(ax::AXWindow, {{ax::AXTitle, "Login"}, {ax::AXFrame, rectValue(0, 0, 300, 200)}}), "window"),
-      {withChildren(withId(element(ax::AXGroup, {{ax::AXFrame, rectValue(0, 0, 300, 200)}}), "panel"),
-                    {withId(staticText("User", rectValue(10, 10, 60, 20)), "user-label"),
-                     element(ax::AXTextField, {{ax::AXValue, "ada"},
-                                               {ax::AXFrame, rectValue(80, 10, 200, 20)},
-                                               {ax::AXTitleUIElement, {{"ref", "outside-label"}}}}),
-                     element(ax::AXTextField, {{ax::AXSubrole, ax::AXSecureTextField},
-                                               {ax::AXValue, "hunter2"},
-                                               {ax::AXSelectedText, "hunter2"},
-                                               {ax::AXFrame, rectValue(80, 40, 200, 20)}}),
-                     element(ax::AXButton, {{ax::AXTitle, "Sign in"},
-                                            {ax::AXEnabled, true},
-                                            {ax::AXParent, {{"ref", "window"}}},
-                                            {ax::AXFrame, rectValue(200, 160, 80, 24)}})})});
-  return {
-      {"frontmost", {{"pid", 42}}},
-      {"systemWide", {{"attrs", {{ax::AXFocusedUIElement, {{"ref", "popup-item"}}}}}}},
-      {"applications",
-       {{{"pid", 42},
-         {"attrs", {{ax::AXRole, ax::AXApplication}, {ax::AXFocusedWindow, {{"ref", "window"}}}}},
-         {"windows", {window, withId(element(ax::AXWindow, {{ax::AXFrame, rectValue(400, 0, 100, 100)}}), "other")}}}}},
-      {"elements",
-       {withId(staticText("Account", rectValue(10, 180, 60, 16)), "outside-label"),
-        withId(element(ax::AXMenuItem, {{ax::AXTitle, "Copy"}, {ax::AXFrame, rectValue(410, 10, 80, 20)}}),
-               "popup-item")}},
-      {"hitTest", {{{"rect", {10, 10, 60, 20}}, {"element", "panel"}}, {{"rect", {290, 190, 10, 10}}, {"fail", true}}}},
-      {"screen", {{"lines", {{{"text", "User"}, {"confidence", 0.75}, {"rect", {10, 10, 60, 20}}}}}}},
-  };
+  return json::parse(R"({
+    "frontmost": {"pid": 42},
+    "systemWide": {"attrs": {"AXFocusedUIElement": {"ref": "popup-item"}}},
+    "applications": [{"pid": 42, "attrs": {"AXRole": "AXApplication", "AXFocusedWindow": {"ref": "window"}}, "windows": [
+      {"id": "window", "attrs": {"AXRole": "AXWindow", "AXTitle": "Login", "AXFrame": {"rect": [0, 0, 300, 200]}}, "children": [
+        {"id": "panel", "attrs": {"AXRole": "AXGroup", "AXFrame": {"rect": [0, 0, 300, 200]}}, "children": [
+          {"id": "user-label", "attrs": {"AXRole": "AXStaticText", "AXValue": "User", "AXFrame": {"rect": [10, 10, 60, 20]}}},
+          {"attrs": {"AXRole": "AXTextField", "AXValue": "ada", "AXFrame": {"rect": [80, 10, 200, 20]},
+                     "AXTitleUIElement": {"ref": "outside-label"}}},
+          {"attrs": {"AXRole": "AXTextField", "AXSubrole": "AXSecureTextField", "AXValue": "hunter2",
+                     "AXSelectedText": "hunter2", "AXFrame": {"rect": [80, 40, 200, 20]}}},
+          {"attrs": {"AXRole": "AXButton", "AXTitle": "Sign in", "AXEnabled": true, "AXParent": {"ref": "window"},
+                     "AXFrame": {"rect": [200, 160, 80, 24]}}}]}]},
+      {"id": "other", "attrs": {"AXRole": "AXWindow", "AXFrame": {"rect": [400, 0, 100, 100]}}}]}],
+    "elements": [
+      {"id": "outside-label", "attrs": {"AXRole": "AXStaticText", "AXValue": "Account", "AXFrame": {"rect": [10, 180, 60, 16]}}},
+      {"id": "popup-item", "attrs": {"AXRole": "AXMenuItem", "AXTitle": "Copy", "AXFrame": {"rect": [410, 10, 80, 20]}}}],
+    "hitTest": [{"rect": [10, 10, 60, 20], "element": "panel"}, {"rect": [290, 190, 10, 10], "fail": true}],
+    "screen": {"lines": [{"text": "User", "confidence": 0.75, "rect": [10, 10, 60, 20]}]}})");
 }
 
 TEST(RecordReplay, TheReplayAnswersEveryCommandAsTheRecordedDesktopAndRecordsToTheSameFile) {
   const std::vector<std::pair<std::string, json>> scenes = {
       {"contacts", sceneFile("contacts.json")},
       {"quirky", quirkyScene()},
-
   };
   for (const auto& [name, scene] : scenes) {
     SCOPED_TRACE(name);

@@ -31,23 +31,17 @@ std::optional<NoMatch> whyNot(const Resolution& resolution) {
 class SelectorScoring : public ::testing::Test {
  protected:
   SelectorScoring()
-      : fixture_(json{{"elements",
-                   {{{"id", "save"}, {"attrs", {{ax::AXRole, ax::AXButton}, {ax::AXTitle, "Save"}}}},
-                    {{"id", "save-lower"}, {"attrs", {{ax::AXRole, ax::AXButton}, {ax::AXTitle, "save"}}}},
-                    {{"id", "save-field"}, {"attrs", {{ax::AXRole, ax::AXTextField}, {ax::AXTitle, "Save"}}}},
-                    {{"id", "cafe-composed"}, {"attrs", {{ax::AXRole, ax::AXButton}, {ax::AXTitle, "Caf\u00E9"}}}},
-                    {{"id", "untitled"}, {"attrs", {{ax::AXRole, ax::AXButton}, {ax::AXTitle, {{"error", "x"}}}}}},
-                    {{"id", "empty-role"}, {"attrs", {{ax::AXRole, ""}}}},
-                    {{"id", "no-role"}, {"attrs", {{ax::AXTitle, "Save"}}}},
-                    {{"id", "box"}, {"attrs", {{ax::AXRole, ax::AXCheckBox}, {ax::AXValue, 1}}}},
-                    {{"id", "full"},
-                     {"attrs",
-                      {{ax::AXRole, ax::AXButton},
-                       {ax::AXIdentifier, "save-id"},
-                       {ax::AXTitle, "Save"},
-                       {ax::AXDescription, "Saves"},
-                       {ax::AXRoleDescription, "button"},
-                       {ax::AXValue, "v"}}}}}}}) {}
+      : fixture_(json::parse(R"({"elements": [
+            {"id": "save", "attrs": {"AXRole": "AXButton", "AXTitle": "Save"}},
+            {"id": "save-lower", "attrs": {"AXRole": "AXButton", "AXTitle": "save"}},
+            {"id": "save-field", "attrs": {"AXRole": "AXTextField", "AXTitle": "Save"}},
+            {"id": "cafe-composed", "attrs": {"AXRole": "AXButton", "AXTitle": "Caf\u00e9"}},
+            {"id": "untitled", "attrs": {"AXRole": "AXButton", "AXTitle": {"error": "x"}}},
+            {"id": "empty-role", "attrs": {"AXRole": ""}},
+            {"id": "no-role", "attrs": {"AXTitle": "Save"}},
+            {"id": "box", "attrs": {"AXRole": "AXCheckBox", "AXValue": 1}},
+            {"id": "full", "attrs": {"AXRole": "AXButton", "AXIdentifier": "save-id", "AXTitle": "Save",
+                                     "AXDescription": "Saves", "AXRoleDescription": "button", "AXValue": "v"}}]})")) {}
 
   int score(const std::string& id, const json& target) {
     return scoreAgainstTarget(fixture_.ax(), fixture_.element(id), target);
@@ -142,7 +136,7 @@ bool chooses(SimDesktopFixture& fixture, json windowTitle, const std::string& wi
   return chosen && fixture.ax().isSameElement(*chosen, fixture.element(windowId));
 }
 
-TEST(WindowForSelector, ExactTitleBeforeContainmentBeforeTheFrontWindow) {
+TEST(WindowForSelector, ExactTitleBeforeContainmentBeforeTheFrontWindowAndNothingWithoutAFrontmostApplication) {
   SimDesktopFixture fixture(reportDesktop());
   // The front window's own title needs no list of windows.
   fixture.stats();
@@ -155,21 +149,20 @@ TEST(WindowForSelector, ExactTitleBeforeContainmentBeforeTheFrontWindow) {
   for (const json& title : {json("report"), json("Nothing like it"), json(nullptr), json(""), json(42)}) {
     EXPECT_TRUE(chooses(fixture, title, "inbox")) << title;
   }
-}
 
-TEST(WindowForSelector, NothingWithoutAFrontmostApplication) {
   json scene = reportDesktop();
   scene["frontmost"] = nullptr;
-  SimDesktopFixture fixture(scene);
-  EXPECT_EQ(windowForSelector(fixture.ax(), selectorFor({{"role", ax::AXButton}}, "Report")), std::nullopt);
-  EXPECT_EQ(whyNot(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}}))), NoMatch::NoWindow);
+  SimDesktopFixture nothingInFront(scene);
+  EXPECT_EQ(windowForSelector(nothingInFront.ax(), selectorFor({{"role", ax::AXButton}}, "Report")), std::nullopt);
+  EXPECT_EQ(whyNot(resolveSelectorOnce(nothingInFront.ax(), selectorFor({{"role", ax::AXButton}}))), NoMatch::NoWindow);
 }
 
-// The x of the match's frame, which tells the buttons apart; -1 for none.
-double matchX(const Resolution& resolution) {
+// The match's frame, which tells the buttons apart; at (-1, -1) for none.
+ax::Rect matchFrame(const Resolution& resolution) {
   const auto* match = std::get_if<SelectorMatch>(&resolution);
-  return match ? match->frame.x : -1;
+  return match ? match->frame : ax::Rect{-1, -1, -1, -1};
 }
+double matchX(const Resolution& resolution) { return matchFrame(resolution).x; }
 
 double chosenX(SimDesktopFixture& fixture, json target) {
   return matchX(resolveSelectorOnce(fixture.ax(), selectorFor(std::move(target))));
@@ -237,11 +230,7 @@ TEST(ResolveSelectorOnce, EqualScoresGoFirstToTheCandidateWhoseAncestorsStandWhe
   json table = {{"attrs", {{ax::AXRole, ax::AXTable}}}, {"children", {row(0), row(20), row(40)}}};
   json otherTable = {{"attrs", {{ax::AXRole, ax::AXTable}}}, {"children", {row(60)}}};
   SimDesktopFixture fixture(desktop({window("w", "W", {table, otherTable})}, ""));
-  auto chosenY = [&](json path) {
-    const Resolution resolution = resolveSelectorOnce(fixture.ax(), {{"path", std::move(path)}});
-    const auto* match = std::get_if<SelectorMatch>(&resolution);
-    return match ? match->frame.y : -1;
-  };
+  auto chosenY = [&](json path) { return matchFrame(resolveSelectorOnce(fixture.ax(), {{"path", std::move(path)}})).y; };
   const json cell = {{"role", ax::AXButton}, {"title", "7 bytes"}, {"index", 1}};
   auto rowAt = [](int index) { return json{{"role", ax::AXRow}, {"index", index}}; };
   const json secondTable = {{"role", ax::AXTable}, {"index", 1}};
@@ -268,10 +257,9 @@ TEST(ResolveSelectorOnce, TheChosenElementAloneDecidesFrameAndEnabled) {
   // The chosen element has no frame: no fallback to the other candidate.
   EXPECT_EQ(whyNot(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"index", 1}}))),
             NoMatch::NoFrame);
-  json reply = resolutionReply(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"index", 0}})));
-  EXPECT_EQ(reply["enabled"], true);
-  EXPECT_EQ(reply["value"], "3");
-  EXPECT_EQ(reply["score"], 1);
+  EXPECT_EQ(resolutionReply(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"index", 0}}))),
+            json::parse(R"({"found": true, "score": 1, "frame": {"x": 0.0, "y": 0.0, "w": 10.0, "h": 10.0}, "enabled": true,
+                            "role": "AXButton", "value": "3"})"));
 
   // No candidate with a positive score.
   EXPECT_EQ(whyNot(resolveSelectorOnce(fixture.ax(), selectorFor({{"role", ax::AXButton}, {"identifier", "none"}}))),
