@@ -2,7 +2,9 @@
 // 800x600 rectangle: X11 (XShm on the virtual desktop's X server) beside, on
 // sway, the in-process screencopy client and the grim command (whether grim's
 // pixels, made grey the same way, equal ours), or, on GNOME Shell, the helper's
-// extension (the shell's painting and PNG apart from the helper's decoding).
+// capture (mutter's screen cast) beside the extension's PNG (the shell's
+// painting and PNG apart from the helper's decoding), and whether their pixels
+// agree.
 // Then the commands that read the accessibility tree, through morvel_ax_helper
 // on the sample contacts application in each session. Medians and ratios.
 // Run through bench/linux/run-wayland-bench.sh, which brings up both sessions.
@@ -162,8 +164,8 @@ void compareCommands(const char* compositor, const Environment& waylandEnvironme
   }
 }
 
-// The shell's side of a capture (painting, PNG, the bus) apart from the
-// helper's (decoding to grey), and the whole as the helper asks it.
+// The capture as the helper asks it (the screen cast), and the PNG path: the
+// shell's side (painting, PNG, the bus) apart from the helper's decoding.
 void compareGnomeCapture() {
   morvel::linux_ax::X11Workspace x11;
   morvel::linux_ax::GnomeWindowSystem gnome;

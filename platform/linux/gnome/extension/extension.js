@@ -1,6 +1,8 @@
 // Answers morvel_ax_helper on the session bus: the windows on screen with their
-// process, title, application and rectangles, and the pixels of a screen area.
-// Nothing else is exported and nothing is changed on the desktop. Only the
+// process, title, application and rectangles, the pixels of a screen area, and
+// a redraw of the screen, so that the helper's screen cast records a frame of
+// it as it is. Nothing else is exported and nothing on the desktop is changed
+// but for that redraw. Only the
 // helper's executable is answered: the shell keeps window lists and screen
 // pixels from ordinary programs, and so does this extension.
 'use strict';
