@@ -20,7 +20,10 @@ std::unique_ptr<GreyCapture> GnomeWindowSystem::capture(const ax::Rect& region) 
   auto visible = clipToScreen(*wanted, lastList_->screenWidth, lastList_->screenHeight);
   if (!visible) return nullptr;
   const PixelRect screen{0, 0, lastList_->screenWidth, lastList_->screenHeight};
-  auto pixels = screenCast_.grab(*visible, screen, lastList_->monitorCount == 1, [this] { return bus_.redraw(); });
+  std::optional<GreyImage> pixels;
+  if (throughScreenCast_) {
+    pixels = screenCast_.grab(*visible, screen, lastList_->monitorCount == 1, [this] { return bus_.redraw(); });
+  }
   if (!pixels) {
     auto png = bus_.captureArea(*visible);
     pixels = png ? greyImageFromPng(*png) : std::nullopt;
