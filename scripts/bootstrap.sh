@@ -15,7 +15,7 @@ packages=(
   # fuzzing (libFuzzer comes with clang's runtime libraries)
   clang libclang-rt-14-dev
   # the Linux platform: accessibility, capture, recognition
-  libatspi2.0-dev at-spi2-core libglib2.0-dev libx11-dev libxext-dev libxres-dev
+  libatspi2.0-dev at-spi2-core libglib2.0-dev libx11-dev libx11-xcb-dev libxext-dev libxres-dev
   libtesseract-dev libleptonica-dev tesseract-ocr tesseract-ocr-eng libxxhash-dev
   tesseract-ocr-script-latn tesseract-ocr-deu tesseract-ocr-fra tesseract-ocr-spa tesseract-ocr-ita tesseract-ocr-por
   # the virtual desktop and the sample applications

@@ -5,6 +5,7 @@
 // bench/linux/run-image-bench.sh. Reports; never fails on a time.
 
 #include "bench/Timing.h"
+#include "platform/linux/image/FlatAreas.h"
 #include "platform/linux/image/LeptonicaPix.h"
 #include "platform/linux/recognition/DarkText.h"
 #include "platform/linux/recognition/RecognitionPlan.h"
@@ -147,34 +148,18 @@ void compareBlankRows(const GreyImage& prepared) {
   compare("blank rows (band splitter)", oursMs, leptonicaMs, ours == theirs ? "yes" : "no");
 }
 
-// The large flat areas of the dark-text step as Leptonica would find them: the
-// flat pixels eroded by the smallest ground square, filled back within the flat
-// pixels and labelled. Ours finds them in one pass with the square sizes.
-void compareGroundAreas(const GreyImage& captured) {
+// The dark-text step whole, and the part of it Leptonica does: finding the
+// large flat areas (erosion by the smallest ground's square, labelling).
+void timeDarkText(const GreyImage& captured) {
   constexpr int smallestGroundSide = 9;
   constexpr int flatTolerance = 4;
-  PixPtr flat(pixCreate(captured.width, captured.height, 1));
-  for (int y = 1; y + 1 < captured.height; ++y) {
-    for (int x = 1; x + 1 < captured.width; ++x) {
-      const int shade = captured.at(x, y);
-      const bool isFlat = std::abs(captured.at(x - 1, y) - shade) <= flatTolerance &&
-                          std::abs(captured.at(x + 1, y) - shade) <= flatTolerance &&
-                          std::abs(captured.at(x, y - 1) - shade) <= flatTolerance &&
-                          std::abs(captured.at(x, y + 1) - shade) <= flatTolerance;
-      if (isFlat) pixSetPixel(flat.get(), x, y, 1);
-    }
-  }
-  const double leptonicaMs = medianMs([&] {
-    PixPtr cores(pixErodeBrick(nullptr, flat.get(), smallestGroundSide, smallestGroundSide));
-    PixPtr large(pixSeedfillBinary(nullptr, cores.get(), flat.get(), 4));
-    PixPtr labels(pixConnCompTransform(large.get(), 4, 32));
-  });
-  const double oursMs = medianMs([&] {
+  const double areasMs = medianMs([&] { morvel::linux_ax::findFlatAreas(captured, smallestGroundSide, flatTolerance); });
+  const double wholeMs = medianMs([&] {
     GreyImage copy = captured;
     morvel::linux_ax::makeTextDark(copy);
   });
-  std::printf("  %-44s ours (whole step) %7.2f ms  leptonica (large areas alone) %7.2f ms\n",
-              "ground areas of the dark-text step", oursMs, leptonicaMs);
+  std::printf("  %-44s whole step %7.2f ms, of which its flat areas (leptonica) %7.2f ms\n", "dark-text step", wholeMs,
+              areasMs);
 }
 
 void compareAll(const ScreenRect& region) {
@@ -183,7 +168,7 @@ void compareAll(const ScreenRect& region) {
   morvel::linux_ax::X11Capture capture;
   const auto captured = capture.capture({double(region.x), double(region.y), double(region.width), double(region.height)});
   if (!captured) return;
-  compareGroundAreas(captured->visible());
+  timeDarkText(captured->visible());
   GreyImage prepared = captured->visible();
   morvel::linux_ax::makeTextDark(prepared);
   compareScaling(prepared);

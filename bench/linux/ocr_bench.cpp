@@ -2,7 +2,9 @@
 // tesseract command-line tool on the same captured pixels, on a screen filled
 // with a page of known UI text (11-14 px, light and dark grounds): median
 // latency and character error rate for an 800x600 region and the full screen,
-// and the helper's peak resident memory. Run inside a virtual desktop:
+// and the helper's peak resident memory; what the recognition cache saves; an
+// accented page; the accuracy matrix (a grid of styles at 9 to 48 px and a real
+// editor's window). Run inside a virtual desktop:
 // bench/linux/run-ocr-bench.sh [speed|cache|accents|matrix...]. Reports; never
 // fails on a time.
 
@@ -163,11 +165,13 @@ bool runTool(const std::vector<std::string>& argv, const std::vector<std::string
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// The tool's words (TSV level 5) placed on the screen.
-std::vector<ReadLine> toolWords(const std::filesystem::path& tsv, const ScreenRect& region) {
+// The tool's words (TSV level 5) placed on the screen, image by image: the
+// tool numbers the images of a list from 1, and `regions` says where each lies.
+std::vector<std::vector<ReadLine>> toolWordsByImage(const std::filesystem::path& tsv,
+                                                    const std::vector<ScreenRect>& regions) {
   constexpr int wordLevel = 5;
   constexpr std::size_t columns = 12;
-  std::vector<ReadLine> words;
+  std::vector<std::vector<ReadLine>> words(regions.size());
   std::ifstream file(tsv);
   std::string line;
   std::getline(file, line);  // the header
@@ -176,11 +180,18 @@ std::vector<ReadLine> toolWords(const std::filesystem::path& tsv, const ScreenRe
     std::istringstream split(line);
     for (std::string cell; std::getline(split, cell, '\t');) cells.push_back(cell);
     if (cells.size() < columns || std::stoi(cells[0]) != wordLevel || cells[11].empty()) continue;
-    words.push_back({{region.x + std::stoi(cells[6]), region.y + std::stoi(cells[7]), std::stoi(cells[8]),
-                      std::stoi(cells[9])},
-                     cells[11]});
+    const std::size_t image = static_cast<std::size_t>(std::stoi(cells[1])) - 1;
+    if (image >= regions.size()) continue;
+    const ScreenRect& region = regions[image];
+    words[image].push_back({{region.x + std::stoi(cells[6]), region.y + std::stoi(cells[7]), std::stoi(cells[8]),
+                             std::stoi(cells[9])},
+                            cells[11]});
   }
   return words;
+}
+
+std::vector<ReadLine> toolWords(const std::filesystem::path& tsv, const ScreenRect& region) {
+  return toolWordsByImage(tsv, {region}).front();
 }
 
 Result measureTool(const Workload& work, const std::vector<PaintedLine>& painted, const std::filesystem::path& folder,
@@ -377,22 +388,106 @@ bool misses(const TextScore& ours, const TextScore& tool) {
   return ours.rate() > target || ours.errors > tool.errors;
 }
 
+morvel::linux_ax::GreyImage cropOf(const morvel::linux_ax::GreyImage& image, const ScreenRect& rect) {
+  morvel::linux_ax::GreyImage crop{rect.width, rect.height, {}};
+  for (int row = rect.y; row < rect.y + rect.height; ++row) {
+    const auto from = image.pixels.begin() + static_cast<std::ptrdiff_t>(row) * image.width + rect.x;
+    crop.pixels.insert(crop.pixels.end(), from, from + rect.width);
+  }
+  return crop;
+}
+
+// The tool reading parts of one capture of the screen, each as an image of its
+// own, one after another in one process (its model loaded once) on one
+// thread, while this process goes on; words() waits for it.
+class ToolOnParts {
+ public:
+  ToolOnParts(const morvel::linux_ax::GreyImage& screen, std::vector<ScreenRect> parts,
+              const std::filesystem::path& folder, const std::string& name)
+      : parts_(std::move(parts)), output_(folder / name) {
+    std::ofstream list(folder / (name + ".list"));
+    for (std::size_t index = 0; index < parts_.size(); ++index) {
+      const auto image = folder / (name + "-" + std::to_string(index) + ".pgm");
+      if (!writePgm(cropOf(screen, parts_[index]), image)) return;
+      list << image.string() << '\n';
+    }
+    if (!list.flush()) return;
+    tool_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"tesseract", (folder / (name + ".list")).string(), output_.string(), "tsv"},
+        std::map<std::string, std::optional<std::string>>{{"OMP_THREAD_LIMIT", "1"}});
+  }
+
+  // The words of each part, as placed on the screen; none for a part when the tool failed.
+  std::vector<std::vector<ReadLine>> words() {
+    if (!tool_ || tool_->closeAndWait(std::chrono::minutes(20)) != 0) return std::vector<std::vector<ReadLine>>(parts_.size());
+    return toolWordsByImage(output_.string() + ".tsv", parts_);
+  }
+
+ private:
+  std::vector<ScreenRect> parts_;
+  std::filesystem::path output_;
+  std::unique_ptr<ChildProcess> tool_;
+};
+
+std::vector<ReadLine> readByHelper(HelperProcess& helper, const ScreenRect& region) {
+  const auto reply = helper.ask({{"cmd", "ocr-region"}, {"x", region.x}, {"y", region.y}, {"w", region.width},
+                                 {"h", region.height}}, std::chrono::minutes(2));
+  return reply ? readLinesOf(*reply, region) : std::vector<ReadLine>{};
+}
+
+struct GridCell {
+  std::vector<PaintedLine> lines;
+  ScreenRect region;  // the cell's lines and a little of the ground around them
+};
+
+std::map<std::string, GridCell> gridCells(const std::vector<PaintedLine>& painted) {
+  constexpr int groundAround = 8;
+  std::map<std::string, GridCell> cells;
+  for (const PaintedLine& line : painted) cells[line.ground].lines.push_back(line);
+  for (auto& [style, cell] : cells) {
+    int left = cell.lines.front().box.x, top = cell.lines.front().box.y, right = left, bottom = top;
+    for (const PaintedLine& line : cell.lines) {
+      left = std::min(left, line.box.x);
+      top = std::min(top, line.box.y);
+      right = std::max(right, line.box.x + line.box.width);
+      bottom = std::max(bottom, line.box.y + line.box.height);
+    }
+    cell.region = {left - groundAround, top - groundAround, right - left + 2 * groundAround, bottom - top + 2 * groundAround};
+  }
+  return cells;
+}
+
 // One page of the grid of styles at `size` pixels: each cell read by the
-// helper and by the tool on the same captured pixels, one row of the table
-// per family and weight, one column per ground.
+// helper and by the tool on the same captured pixels (the tool reads every cell
+// in one run, beside the helper), one row of the table per family and weight,
+// one column per ground.
 void reportStyleGrid(HelperProcess& helper, int size, const std::filesystem::path& folder, std::vector<std::string>& missed) {
-  FixtureApplication page({MORVEL_PAINTED_TEXT_APP_PATH, "page", "1920", "1080", std::to_string(size),
-                           std::to_string(size), "styles"});
+  constexpr int screenWidth = 1920;
+  constexpr int screenHeight = 1080;
+  FixtureApplication page({MORVEL_PAINTED_TEXT_APP_PATH, "page", std::to_string(screenWidth),
+                           std::to_string(screenHeight), std::to_string(size), std::to_string(size), "styles"});
+  const std::vector<PaintedLine> painted = paintedLinesOf(page, page.pid());
   std::vector<std::string> columns;
   std::vector<std::string> rows;
-  std::map<std::string, std::vector<PaintedLine>> cells;
-  for (const PaintedLine& line : paintedLinesOf(page, page.pid())) {
+  for (const PaintedLine& line : painted) {
     const auto [column, row] = columnAndRow(line.ground);
     if (std::find(columns.begin(), columns.end(), column) == columns.end()) columns.push_back(column);
     if (std::find(rows.begin(), rows.end(), row) == rows.end()) rows.push_back(row);
-    cells[line.ground].push_back(line);
   }
-  if (size == 0 || cells.empty()) return;
+  const std::map<std::string, GridCell> cells = gridCells(painted);
+  morvel::linux_ax::X11Capture capture;
+  const auto screen = capture.capture({0, 0, double(screenWidth), double(screenHeight)});
+  if (cells.empty() || !screen) return;
+  std::vector<ScreenRect> regions;
+  for (const auto& [style, cell] : cells) regions.push_back(cell.region);
+  ToolOnParts tool(screen->visible(), regions, folder, "grid-" + std::to_string(size));
+  std::map<std::string, TextScore> ours;
+  for (const auto& [style, cell] : cells) ours[style] = scoreReading(cell.lines, readByHelper(helper, cell.region), cell.region);
+  const auto toolWords = tool.words();
+  std::map<std::string, TextScore> theirs;
+  std::size_t index = 0;
+  for (const auto& [style, cell] : cells) theirs[style] = scoreReading(cell.lines, toolWords[index++], cell.region);
+
   std::printf("%3d px %-18s", size, "");
   for (const std::string& column : columns) std::printf(" %-13s", column.c_str());
   std::printf("\n");
@@ -400,43 +495,80 @@ void reportStyleGrid(HelperProcess& helper, int size, const std::filesystem::pat
     std::printf("       %-18s", row.c_str());
     for (const std::string& column : columns) {
       const std::string style = column + "/" + row;
-      const auto& lines = cells[style];
-      if (lines.empty()) {
+      if (!cells.contains(style)) {
         std::printf(" %-13s", "-");
         continue;
       }
-      // The cell's lines and a little of the ground around them.
-      constexpr int groundAround = 8;
-      int left = lines.front().box.x, top = lines.front().box.y, right = left, bottom = top;
-      for (const PaintedLine& line : lines) {
-        left = std::min(left, line.box.x);
-        top = std::min(top, line.box.y);
-        right = std::max(right, line.box.x + line.box.width);
-        bottom = std::max(bottom, line.box.y + line.box.height);
+      std::printf(" %-13s", cell(ours[style], theirs[style]).c_str());
+      if (misses(ours[style], theirs[style])) {
+        missed.push_back(std::to_string(size) + " px " + style + ": " + cell(ours[style], theirs[style]) + "\n" +
+                         ours[style].report);
       }
-      const Workload work{"cell", {left - groundAround, top - groundAround, right - left + 2 * groundAround,
-                                   bottom - top + 2 * groundAround}, 1, 1};
-      const auto reply = helper.ask({{"cmd", "ocr-region"}, {"x", work.region.x}, {"y", work.region.y},
-                                     {"w", work.region.width}, {"h", work.region.height}}, std::chrono::minutes(2));
-      const TextScore ours = scoreReading(lines, reply ? readLinesOf(*reply, work.region) : std::vector<ReadLine>{},
-                                          work.region);
-      const TextScore tool = measureTool(work, lines, folder, {}).score;
-      std::printf(" %-13s", cell(ours, tool).c_str());
-      if (misses(ours, tool)) missed.push_back(std::to_string(size) + " px " + style + ": " + cell(ours, tool) + "\n" + ours.report);
     }
     std::printf("\n");
   }
 }
 
-// The accuracy matrix: painted text from 9 to 48 pixels in every style of the grid.
+// A real application's window: FeatherPad (Qt 5) showing a file of known
+// text, its text area (the focused element) read by the helper and by the tool
+// on the same captured pixels.
+void reportApplicationWindow(HelperProcess& helper, const std::filesystem::path& folder, std::vector<std::string>& missed) {
+  const std::vector<std::string> known = {
+      "Meeting notes, Tuesday 14 March",       "Attendees: Ada Lovelace, Alan Turing",
+      "Budget for Q2: $12,480.75 (approved)",  "Next review on 2024-04-02 at 10:30",
+      "Contact: grace.hopper@example.com",     "Open items: 3 of 7 remaining",
+      "- Update the printer drivers",          "- Move the backups to the new server",
+      "Status: pending, see ticket #4821",     "Version v2.3.1 ships on Friday"};
+  std::vector<std::string> shown = known;
+  // Run by root, it says so in a bar at the foot of its text area.
+  if (geteuid() == 0) shown.push_back("Root Instance");
+  const auto file = folder / "notes.txt";
+  {
+    std::ofstream text(file);
+    for (const std::string& line : known) text << line << '\n';
+  }
+  ChildProcess editor({"featherpad", "--standalone", file.string()},
+                      {{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}, {"QT_QPA_PLATFORM", "xcb"}});
+  Json focused;
+  // The text area takes the keyboard focus once the file is shown (Qt may
+  // first report the file's tab focused).
+  const bool up = clientWindowOf(editor.pid()) && eventually([&] {
+    focused = helper.ask({{"cmd", "focused"}}).value_or(Json::object());
+    return focused.value("role", "") == "AXTextArea" && focused.contains("frame");
+  }, startupTimeout);
+  if (!up) {
+    std::printf("FeatherPad's text area did not come up\n");
+    return;
+  }
+  const Json& frame = focused["frame"];
+  const ScreenRect area{static_cast<int>(frame["x"].get<double>()), static_cast<int>(frame["y"].get<double>()),
+                        static_cast<int>(frame["w"].get<double>()), static_cast<int>(frame["h"].get<double>())};
+  morvel::linux_ax::X11Capture capture;
+  const auto screen = capture.capture({0, 0, double(area.x + area.width), double(area.y + area.height)});
+  if (!screen) return;
+  ToolOnParts tool(screen->visible(), {area}, folder, "application");
+  const TextScore ours = scoreText(shown, readByHelper(helper, area));
+  const TextScore theirs = scoreText(shown, tool.words().front());
+  std::printf("FeatherPad (Qt 5) showing a file of %zu lines, its %dx%d text area at %d,%d: %s\n", known.size(),
+              area.width, area.height, area.x, area.y, cell(ours, theirs).c_str());
+  if (misses(ours, theirs)) {
+    missed.push_back("FeatherPad's text area: " + cell(ours, theirs) + "\n" + ours.report + "  the CLI:\n" + theirs.report);
+  }
+}
+
+// The accuracy matrix: painted text from 9 to 48 pixels in every style of the
+// grid, and a real application's window.
 void reportAccuracyMatrix(const std::filesystem::path& folder) {
   constexpr int sizes[] = {9, 11, 14, 18, 24, 32, 48};
   std::printf("== accuracy matrix: character error rate in %%, ocr-region / tesseract CLI on the same captured pixels\n");
+  const auto start = Clock::now();
   HelperProcess helper;
   std::vector<std::string> missed;
   for (int size : sizes) reportStyleGrid(helper, size, folder, missed);
+  reportApplicationWindow(helper, folder, missed);
   std::printf("cells above 1 %% or worse than the CLI: %zu\n", missed.size());
   for (const std::string& miss : missed) std::printf("  %s", miss.c_str());
+  std::printf("the matrix took %.0f s\n", millisSince(start) / 1000);
 }
 
 void report(const char* who, const Result& result) {

@@ -6,7 +6,8 @@
 # the machine's load falls on both; each figure is the median of a side's
 # per-turn medians.
 #   bench/linux/run-ax-bench.sh [BUILD_DIR] [APPLICATION]
-# APPLICATION: gtk3 (gtk3-widget-factory, the default), gtk4 (gtk4-widget-factory),
+# APPLICATION: gtk3 (gtk3-widget-factory, the default), gtk4 (gtk4-widget-factory,
+# one measured round a turn, for structure reads its text from the screen),
 # featherpad (Qt 5), chromium or firefox (a generated page of about 4,000
 # elements: 60 labelled fields and a 400-row table with a button per row; fewer
 # rounds, for the pyatspi side takes seconds a walk).
@@ -32,6 +33,8 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
     gtk4)
       # cairo draws the first frame at once; GL on a software renderer takes long.
       GSK_RENDERER=cairo gtk4-widget-factory >/dev/null 2>&1 &
+      # structure reads the text of the window from the screen, seconds a round.
+      options=(--rounds 1)
       title="Widget Factory"
       on_bus=1
       ;;

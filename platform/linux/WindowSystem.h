@@ -46,6 +46,13 @@ class WindowSystem {
   virtual std::optional<std::string> windowTitle(WindowId window) = 0;
   // Windows shown on screen, the topmost first.
   virtual std::vector<ClientWindow> clientsTopFirst() = 0;
+  // Whether the process shows a window over the point that the window manager
+  // does not manage (a menu, a combo's list, a tooltip): such windows lie above
+  // every managed one. Absent where the window system cannot tell.
+  virtual std::optional<bool> unmanagedWindowOfAt(std::int32_t pid, double x, double y) {
+    (void)pid, (void)x, (void)y;
+    return std::nullopt;
+  }
   // The pixels of a rectangle in global points, clipped to the screen.
   virtual std::unique_ptr<GreyCapture> capture(const ax::Rect& region) = 0;
   // Whether toolkits report accessible extents (and take hit-test points)

@@ -3,6 +3,7 @@
 // here pixel by pixel.
 
 #include "platform/linux/recognition/DarkText.h"
+#include "platform/linux/image/FlatAreas.h"
 #include "platform/linux/image/GreyImage.h"
 #include "platform/linux/recognition/RecognitionCache.h"
 #include "platform/linux/recognition/RecognitionPlan.h"
@@ -10,6 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
+#include <map>
+#include <random>
 #include <utility>
 
 namespace morvel::testing {
@@ -92,6 +96,101 @@ TEST(DarkText, ThickStrokesStayInkAndPicturesFollowTheirCommonestShade) {
   GreyImage empty;
   linux_ax::makeTextDark(empty);  // nothing to do, nothing to break
   EXPECT_TRUE(empty.pixels.empty());
+}
+
+// The flat areas found the plain way: each pixel's four neighbours compared,
+// each area flooded, every square of the image tried.
+struct PlainFlatAreas {
+  std::vector<int> area;  // per pixel, -1 where not flat
+  std::vector<bool> large;  // per area
+};
+
+PlainFlatAreas plainFlatAreas(const GreyImage& image, int side, int tolerance) {
+  auto inside = [&](int x, int y) { return x >= 0 && y >= 0 && x < image.width && y < image.height; };
+  auto flat = [&](int x, int y) {
+    for (const auto& [dx, dy] : {std::pair{-1, 0}, std::pair{1, 0}, std::pair{0, -1}, std::pair{0, 1}}) {
+      if (inside(x + dx, y + dy) && std::abs(at(image, x + dx, y + dy) - at(image, x, y)) > tolerance) return false;
+    }
+    return true;
+  };
+  PlainFlatAreas plain{std::vector<int>(image.pixels.size(), -1), {}};
+  auto areaAt = [&](int x, int y) -> int& { return plain.area[static_cast<std::size_t>(y) * image.width + x]; };
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      if (areaAt(x, y) >= 0 || !flat(x, y)) continue;
+      const int area = static_cast<int>(plain.large.size());
+      plain.large.push_back(false);
+      std::deque<std::pair<int, int>> flood{{x, y}};
+      areaAt(x, y) = area;
+      for (; !flood.empty(); flood.pop_front()) {
+        const auto [fx, fy] = flood.front();
+        for (const auto& [nx, ny] : {std::pair{fx - 1, fy}, std::pair{fx + 1, fy}, std::pair{fx, fy - 1}, std::pair{fx, fy + 1}}) {
+          if (!inside(nx, ny) || areaAt(nx, ny) >= 0 || !flat(nx, ny)) continue;
+          areaAt(nx, ny) = area;
+          flood.emplace_back(nx, ny);
+        }
+      }
+    }
+  }
+  for (int y = 0; y + side <= image.height; ++y) {
+    for (int x = 0; x + side <= image.width; ++x) {
+      bool whole = true;
+      for (int cell = 0; cell < side * side && whole; ++cell) whole = areaAt(x + cell % side, y + cell / side) >= 0;
+      if (whole) plain.large[static_cast<std::size_t>(areaAt(x, y))] = true;
+    }
+  }
+  return plain;
+}
+
+// On varied content the same areas, large and small, as the plain way finds:
+// strips along every edge one row short of, and just as tall as, the square;
+// a diagonal of dots that parts two grounds touching only at corners between
+// them; gradients in steps just within and just beyond the tolerance;
+// rectangles and noise at random.
+TEST(FlatAreas, AreTheLargeAndSmallAreasFoundThePlainWay) {
+  constexpr int side = 9;
+  constexpr int tolerance = 4;
+  std::vector<GreyImage> images;
+  GreyImage edges = filled(70, 60, 240);  // a painted strip's row beside another shade is not flat
+  paint(edges, 0, 0, 70, 9, 100);
+  paint(edges, 0, 50, 70, 10, 160);
+  paint(edges, 0, 9, 10, 41, 60);
+  paint(edges, 61, 9, 9, 41, 200);
+  images.push_back(edges);
+  GreyImage diagonal = filled(60, 60, 100);
+  for (int step = 0; step < 60; step += 2) paint(diagonal, step, step, 1, 1, 255);
+  images.push_back(diagonal);
+  GreyImage gradients = filled(80, 30, 0);
+  for (int x = 0; x < 40; ++x) paint(gradients, x, 0, 1, 30, static_cast<std::uint8_t>(4 * x));
+  for (int x = 40; x < 80; ++x) paint(gradients, x, 0, 1, 30, static_cast<std::uint8_t>(5 * (x - 40)));
+  images.push_back(gradients);
+  std::minstd_rand random(7);
+  for (int count = 0; count < 4; ++count) {
+    GreyImage varied = filled(150, 110, static_cast<std::uint8_t>(random() % 256));
+    for (int shape = 0; shape < 40; ++shape) {
+      const int width = 1 + static_cast<int>(random() % 30), height = 1 + static_cast<int>(random() % 30);
+      paint(varied, static_cast<int>(random() % (150 - width)), static_cast<int>(random() % (110 - height)), width,
+            height, static_cast<std::uint8_t>(random() % 256));
+    }
+    for (int dot = 0; dot < 600; ++dot) varied.pixels[random() % varied.pixels.size()] = static_cast<std::uint8_t>(random());
+    images.push_back(varied);
+  }
+  for (std::size_t which = 0; which < images.size(); ++which) {
+    const GreyImage& image = images[which];
+    const PlainFlatAreas plain = plainFlatAreas(image, side, tolerance);
+    const linux_ax::FlatAreas found = linux_ax::findFlatAreas(image, side, tolerance);
+    EXPECT_EQ(found.largeCount, std::count(plain.large.begin(), plain.large.end(), true)) << which;
+    std::map<int, int> foundOfPlain, plainOfFound;  // one to one
+    for (std::size_t pixel = 0; pixel < image.pixels.size(); ++pixel) {
+      const int area = plain.area[pixel];
+      const bool large = area >= 0 && plain.large[static_cast<std::size_t>(area)];
+      ASSERT_EQ(found.inSmall[pixel], area >= 0 && !large) << which << " pixel " << pixel;
+      ASSERT_EQ(found.large[pixel] != linux_ax::FlatAreas::none, large) << which << " pixel " << pixel;
+      if (!large) continue;
+      ASSERT_EQ(foundOfPlain.emplace(area, found.large[pixel]).first->second, found.large[pixel]) << which;
+      ASSERT_EQ(plainOfFound.emplace(found.large[pixel], area).first->second, area) << which;
+    }
+  }
 }
 
 TEST(GreyImage, UpscalingDoublesTheSizeAndKeepsFlatAreasFlat) {

@@ -70,6 +70,9 @@ struct Application {
   // Its answers are compared with a helper's that asks every read on its own
   // (toolkits without Collection, whose children are asked all at once).
   bool comparedWithSerialReads = false;
+  // The role of what holds the keyboard focus when it starts, where checked:
+  // found by a helper that saw no focus event.
+  std::string focusedRole{};
 };
 
 struct Featherpad {
@@ -82,7 +85,8 @@ struct Featherpad {
             "notes.txt",
             worksExcept({{"structure", screenText}}),
             {"Options", "Encoding"},
-            true};
+            true,
+            ax::AXTextArea};
   }
 };
 
@@ -440,6 +444,10 @@ TYPED_TEST(OnThirdPartyApp, EveryCommandWorksOrDegradesAsItsToolkitAllows) {
     const ScreenRect& window = *this->window_;
     const Json centre = {{"cmd", "element-at"}, {"x", window.x + window.width / 2}, {"y", window.y + window.height / 2}};
     HelperProcess fresh;
+    if (!this->app_.focusedRole.empty()) {
+      const Json searched = fresh.ask({{"cmd", "focused"}}).value_or(Json::object());
+      EXPECT_EQ(searched.value("role", ""), this->app_.focusedRole) << searched;
+    }
     for (int round = 0; round < 2; ++round) {
       expectSameAsSerialReads(fresh, {{{"cmd", "focused"}}, centre, {{"cmd", "fields"}}, {{"cmd", "fingerprint"}}});
     }

@@ -200,8 +200,12 @@ AccessibleRef Applications::windowForClient(const ClientWindow& client, double x
   return {};
 }
 
-AccessibleRef Applications::popupAt(AtspiAccessible* application, double x, double y) {
-  const auto pid = reader_.processId(application);
+AccessibleRef Applications::popupAt(const FrontApplication& front, double x, double y) {
+  // The window system tells without a word to the application when nothing of
+  // its own lies over the point, which is nearly always.
+  if (workspace_.unmanagedWindowOfAt(front.pid, x, y) == false) return {};
+  AtspiAccessible* application = front.application.get();
+  const std::int32_t pid = front.pid;
   for (AccessibleRef& window : visibleTopLevels(application)) {
     // Dialogs and main windows are the window manager's; only the rest may be popups.
     if (auto role = reader_.role(window.get()); !role || isManagedWindowRole(*role)) continue;

@@ -56,7 +56,7 @@ class Applications final : public ExtentsOrigin {
   // A showing top-level window of the application holding the point that the
   // window manager does not manage (a menu, combo list or tooltip): such
   // windows are drawn above all others.
-  AccessibleRef popupAt(AtspiAccessible* application, double x, double y);
+  AccessibleRef popupAt(const FrontApplication& front, double x, double y);
 
   std::optional<FrontApplication> frontmost();
   std::optional<std::string> bundleIdOf(const FrontApplication& front);

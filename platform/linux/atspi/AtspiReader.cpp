@@ -394,10 +394,16 @@ void AtspiReader::prefetchChildren(const std::vector<AccessibleRef>& parents, in
     if (!facts.children && facts.childCount != 0) unknown.push_back(parent);
   }
   readConcurrently(guard_, memo_, unknown, InterfacesPart);
+  std::vector<AccessibleRef> listedInOneCall;
   std::vector<AccessibleRef> listedOneByOne;
   for (const AccessibleRef& parent : unknown) {
-    if (!hasCollection(parent.get())) listedOneByOne.push_back(parent);
+    if (!hasCollection(parent.get())) {
+      listedOneByOne.push_back(parent);
+    } else if (childrenListableAhead(parent.get())) {
+      listedInOneCall.push_back(parent);
+    }
   }
+  listChildrenConcurrently(guard_, memo_, listedInOneCall, limit);
   readConcurrently(guard_, memo_, listedOneByOne, ChildCountPart);
   std::vector<ChildrenWanted> wanted;
   for (const AccessibleRef& parent : listedOneByOne) {
@@ -406,10 +412,19 @@ void AtspiReader::prefetchChildren(const std::vector<AccessibleRef>& parents, in
   }
   readChildrenConcurrently(guard_, memo_, wanted);
   std::vector<AccessibleRef> children;
+  for (const AccessibleRef& parent : listedInOneCall) {
+    if (const auto& known = memo_.factsOf(parent.get()).children) children.insert(children.end(), known->begin(), known->end());
+  }
   for (const ChildrenWanted& asked : wanted) {
     if (const auto& known = memo_.factsOf(asked.parent).children) children.insert(children.end(), known->begin(), known->end());
   }
   readConcurrently(guard_, memo_, children, childParts);
+}
+
+bool AtspiReader::childrenListableAhead(AtspiAccessible* parent) {
+  if (!memo_.factsOf(parent).states && !heldInLibraryCache(parent, ATSPI_CACHE_STATES)) return false;
+  auto known = states(parent);
+  return known && !hasState(*known, ATSPI_STATE_MANAGES_DESCENDANTS);
 }
 
 void AtspiReader::dropLibraryCache(AtspiAccessible* accessible) {

@@ -76,9 +76,10 @@ class AtspiReader {
   // Asks `parts` of all of `accessibles` at once, ahead of the single reads that
   // are about to ask them one by one (see ConcurrentReads).
   void prefetch(const std::vector<AccessibleRef>& accessibles, ReadParts parts);
-  // Asks the children of all of `parents` (at most `limit` each) at once, where
-  // the application offers no Collection, then `childParts` of all those
-  // children at once: a level of the tree in a few waits, not one per read.
+  // Asks the children of all of `parents` (at most `limit` each) at once, one
+  // list per parent where the application offers the Collection interface, else
+  // child by child, then `childParts` of all those children at once: a level of
+  // the tree in a few waits, not one per read.
   void prefetchChildren(const std::vector<AccessibleRef>& parents, int limit, ReadParts childParts);
   // Asks `table` for all of `cells` at once, ahead of tableCell.
   void prefetchCells(AtspiAccessible* table, const std::vector<CellPosition>& cells);
@@ -126,6 +127,11 @@ class AtspiReader {
  private:
   bool hasInterface(AtspiAccessible* accessible, const char* name);
   std::optional<std::vector<AccessibleRef>> childrenInOneCall(AtspiAccessible* accessible, int limit);
+  // Whether the children of `parent` may be listed ahead of the walk: not where
+  // the application makes them on demand (a sheet's cells, read where they
+  // show). Judged from states known without a question; unknown, nothing is
+  // listed ahead.
+  bool childrenListableAhead(AtspiAccessible* parent);
   // The matches of a rule every element matches, from the children alone or the
   // whole subtree.
   std::optional<std::vector<AccessibleRef>> everyMatch(AtspiAccessible* accessible, int limit, gboolean traverse);

@@ -25,6 +25,7 @@ constexpr const char* accessibleInterface = "org.a11y.atspi.Accessible";
 constexpr const char* componentInterface = "org.a11y.atspi.Component";
 constexpr const char* textInterface = "org.a11y.atspi.Text";
 constexpr const char* tableInterface = "org.a11y.atspi.Table";
+constexpr const char* collectionInterface = "org.a11y.atspi.Collection";
 // Questions in flight at once: enough to keep an application busy, few enough
 // that one batch never floods the bus's queues.
 constexpr std::size_t mostInFlight = 512;
@@ -39,14 +40,15 @@ struct DBusPendingUnref {
 };
 using PendingPtr = std::unique_ptr<DBusPendingCall, DBusPendingUnref>;
 
-// One question on its way: a part of an element, a cell of a table, or a child
-// of an element by its index.
+// One question on its way: a part of an element, a cell of a table, a child of
+// an element by its index, or the list of an element's children.
 struct Question {
   AccessibleRef accessible;
   ReadPart part;
   std::optional<CellPosition> cell;
   std::optional<int> childIndex;
   PendingPtr pending;
+  bool childList = false;
 };
 
 MessagePtr propertyQuestion(const char* busName, const char* path, const char* property) {
@@ -74,13 +76,6 @@ MessagePtr questionFor(AtspiAccessible* accessible, ReadPart part) {
       return propertyQuestion(busName, path, "Name");
     case DescriptionPart:
       return propertyQuestion(busName, path, "Description");
-    case PropertiesPart: {
-      MessagePtr message(dbus_message_new_method_call(busName, path, DBUS_INTERFACE_PROPERTIES, "GetAll"));
-      if (message && dbus_message_append_args(message.get(), DBUS_TYPE_STRING, &accessibleInterface, DBUS_TYPE_INVALID)) {
-        return message;
-      }
-      return {};
-    }
     case ExtentsPart: {
       MessagePtr message(dbus_message_new_method_call(busName, path, componentInterface, "GetExtents"));
       const dbus_uint32_t coordinates = ATSPI_COORD_TYPE_SCREEN;
@@ -124,6 +119,59 @@ MessagePtr cellQuestion(AtspiAccessible* table, CellPosition cell) {
   return {};
 }
 
+// The rule every element matches, as the Collection interface takes it: no
+// states, attributes, roles or interfaces asked for, each "match all".
+bool appendAnyElementRule(DBusMessageIter& iter) {
+  const dbus_int32_t matchAll = ATSPI_Collection_MATCH_ALL;
+  const dbus_int32_t none = 0;
+  const dbus_bool_t invert = FALSE;
+  constexpr int stateWords = 2;
+  constexpr int roleWords = 4;
+  DBusMessageIter rule = DBUS_MESSAGE_ITER_INIT_CLOSED;
+  DBusMessageIter list = DBUS_MESSAGE_ITER_INIT_CLOSED;
+  if (!dbus_message_iter_open_container(&iter, DBUS_TYPE_STRUCT, nullptr, &rule)) return false;
+  bool appended = dbus_message_iter_open_container(&rule, DBUS_TYPE_ARRAY, "i", &list);
+  for (int word = 0; appended && word < stateWords; ++word) appended = dbus_message_iter_append_basic(&list, DBUS_TYPE_INT32, &none);
+  appended = appended && dbus_message_iter_close_container(&rule, &list) &&
+             dbus_message_iter_append_basic(&rule, DBUS_TYPE_INT32, &matchAll) &&
+             dbus_message_iter_open_container(&rule, DBUS_TYPE_ARRAY, "{ss}", &list) &&
+             dbus_message_iter_close_container(&rule, &list) &&
+             dbus_message_iter_append_basic(&rule, DBUS_TYPE_INT32, &matchAll) &&
+             dbus_message_iter_open_container(&rule, DBUS_TYPE_ARRAY, "i", &list);
+  for (int word = 0; appended && word < roleWords; ++word) appended = dbus_message_iter_append_basic(&list, DBUS_TYPE_INT32, &none);
+  appended = appended && dbus_message_iter_close_container(&rule, &list) &&
+             dbus_message_iter_append_basic(&rule, DBUS_TYPE_INT32, &matchAll) &&
+             dbus_message_iter_open_container(&rule, DBUS_TYPE_ARRAY, "s", &list) &&
+             dbus_message_iter_close_container(&rule, &list) &&
+             dbus_message_iter_append_basic(&rule, DBUS_TYPE_INT32, &matchAll) &&
+             dbus_message_iter_append_basic(&rule, DBUS_TYPE_BOOLEAN, &invert);
+  if (!appended) {
+    dbus_message_iter_abandon_container_if_open(&rule, &list);
+    dbus_message_iter_abandon_container_if_open(&iter, &rule);
+    return false;
+  }
+  return dbus_message_iter_close_container(&iter, &rule);
+}
+
+// The first `limit` children of `parent` in their order, through the Collection
+// interface: the matches of a rule every element matches, without traversal.
+MessagePtr childListQuestion(AtspiAccessible* parent, int limit) {
+  MessagePtr message(
+      dbus_message_new_method_call(parent->parent.app->bus_name, parent->parent.path, collectionInterface, "GetMatches"));
+  if (!message) return {};
+  DBusMessageIter iter;
+  dbus_message_iter_init_append(message.get(), &iter);
+  const dbus_uint32_t order = ATSPI_Collection_SORT_ORDER_CANONICAL;
+  const dbus_int32_t count = limit;
+  const dbus_bool_t childrenOnly = FALSE;
+  if (appendAnyElementRule(iter) && dbus_message_iter_append_basic(&iter, DBUS_TYPE_UINT32, &order) &&
+      dbus_message_iter_append_basic(&iter, DBUS_TYPE_INT32, &count) &&
+      dbus_message_iter_append_basic(&iter, DBUS_TYPE_BOOLEAN, &childrenOnly)) {
+    return message;
+  }
+  return {};
+}
+
 bool known(const ElementFacts& facts, AtspiAccessible* accessible, ReadPart part) {
   switch (part) {
     case RolePart:
@@ -138,9 +186,6 @@ bool known(const ElementFacts& facts, AtspiAccessible* accessible, ReadPart part
       return facts.name.has_value() || heldInLibraryCache(accessible, ATSPI_CACHE_NAME);
     case DescriptionPart:
       return facts.description.has_value() || heldInLibraryCache(accessible, ATSPI_CACHE_DESCRIPTION);
-    case PropertiesPart:
-      return known(facts, accessible, NamePart) && known(facts, accessible, DescriptionPart) &&
-             known(facts, accessible, ChildCountPart);
     // An element without the interface answers with an error, and the single
     // read, which tests the interface first, never asks.
     case ExtentsPart:
@@ -176,22 +221,6 @@ void keepProperty(AtspiAccessible* accessible, ElementFacts& facts, std::string_
   const bool isName = property == "Name";
   (isName ? facts.name : facts.description) = utf8Text(content);
   keepTextInLibraryCache(accessible, isName ? ATSPI_CACHE_NAME : ATSPI_CACHE_DESCRIPTION, content);
-}
-
-// Keeps every property of an answer to GetAll that keepProperty knows.
-void keepProperties(AtspiAccessible* accessible, ElementFacts& facts, DBusMessageIter& iter) {
-  if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) return;
-  DBusMessageIter entries;
-  dbus_message_iter_recurse(&iter, &entries);
-  for (; dbus_message_iter_get_arg_type(&entries) == DBUS_TYPE_DICT_ENTRY; dbus_message_iter_next(&entries)) {
-    DBusMessageIter entry;
-    dbus_message_iter_recurse(&entries, &entry);
-    if (dbus_message_iter_get_arg_type(&entry) != DBUS_TYPE_STRING) continue;
-    const char* property = nullptr;
-    dbus_message_iter_get_basic(&entry, &property);
-    if (property == nullptr || !dbus_message_iter_next(&entry)) continue;
-    keepProperty(accessible, facts, property, entry);
-  }
 }
 
 // Keeps one answer in the memo, and in libatspi's cache, as the single read
@@ -233,9 +262,6 @@ void keep(AtspiAccessible* accessible, ElementFacts& facts, ReadPart part, DBusM
       return;
     case DescriptionPart:
       keepProperty(accessible, facts, "Description", iter);
-      return;
-    case PropertiesPart:
-      keepProperties(accessible, facts, iter);
       return;
     case InterfacesPart: {
       if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) return;
@@ -280,10 +306,9 @@ void keep(AtspiAccessible* accessible, ElementFacts& facts, ReadPart part, DBusM
   }
 }
 
-// The element an answer names by (bus name, path); none for the null path.
-AccessibleRef accessibleIn(DBusMessage* reply) {
-  DBusMessageIter iter;
-  if (!dbus_message_iter_init(reply, &iter) || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_STRUCT) return {};
+// The element a reference names by (bus name, path); none for the null path.
+AccessibleRef accessibleAt(DBusMessageIter& iter) {
+  if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_STRUCT) return {};
   DBusMessageIter fields;
   dbus_message_iter_recurse(&iter, &fields);
   const char* busName = nullptr;
@@ -295,6 +320,27 @@ AccessibleRef accessibleIn(DBusMessage* reply) {
   dbus_message_iter_get_basic(&fields, &path);
   if (busName == nullptr || path == nullptr || std::string_view(path) == ATSPI_DBUS_PATH_NULL) return {};
   return AccessibleRef::adopt(_atspi_ref_accessible(busName, path));
+}
+
+// The element an answer names.
+AccessibleRef accessibleIn(DBusMessage* reply) {
+  DBusMessageIter iter;
+  if (!dbus_message_iter_init(reply, &iter)) return {};
+  return accessibleAt(iter);
+}
+
+// The elements an answer lists; none when it is no list. A null reference in it
+// is left out, as libatspi's own read leaves it.
+std::optional<std::vector<AccessibleRef>> accessiblesIn(DBusMessage* reply) {
+  DBusMessageIter iter;
+  if (!dbus_message_iter_init(reply, &iter) || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) return std::nullopt;
+  DBusMessageIter items;
+  dbus_message_iter_recurse(&iter, &items);
+  std::vector<AccessibleRef> found;
+  for (; dbus_message_iter_get_arg_type(&items) == DBUS_TYPE_STRUCT; dbus_message_iter_next(&items)) {
+    if (AccessibleRef item = accessibleAt(items)) found.push_back(std::move(item));
+  }
+  return found;
 }
 
 class Batch {
@@ -316,8 +362,14 @@ class Batch {
     if (askable(parent)) send(parent, childQuestion(parent, index), ReadPart{}, std::nullopt, index);
   }
 
+  void askChildList(AtspiAccessible* parent, int limit) {
+    if (askable(parent)) send(parent, childListQuestion(parent, limit), ReadPart{}, std::nullopt, std::nullopt, true);
+  }
+
   // The children answered, by parent and index.
   const std::map<std::pair<AtspiAccessible*, int>, AccessibleRef>& children() const { return children_; }
+  // The child lists answered, by parent.
+  const std::map<AtspiAccessible*, std::vector<AccessibleRef>>& childLists() const { return childLists_; }
 
   // Waits for every answer in flight; they come in the order asked.
   void gather() {
@@ -337,6 +389,8 @@ class Batch {
       ElementFacts& facts = memo_.factsOf(question.accessible.get());
       if (question.cell) {
         if (AccessibleRef cell = accessibleIn(reply.get())) facts.cells.emplace(std::pair{question.cell->row, question.cell->column}, std::move(cell));
+      } else if (question.childList) {
+        if (auto list = accessiblesIn(reply.get())) childLists_.emplace(question.accessible.get(), std::move(*list));
       } else if (question.childIndex) {
         if (AccessibleRef child = accessibleIn(reply.get())) children_.emplace(std::pair{question.accessible.get(), *question.childIndex}, std::move(child));
       } else {
@@ -353,7 +407,7 @@ class Batch {
   }
 
   void send(AtspiAccessible* accessible, MessagePtr message, ReadPart part, std::optional<CellPosition> cell,
-            std::optional<int> childIndex = std::nullopt) {
+            std::optional<int> childIndex = std::nullopt, bool childList = false) {
     const int timeout = static_cast<int>(guard_.timeoutFor(*CallGuard::applicationOf(accessible)).count());
     DBusPendingCall* pending = nullptr;
     if (!message || !dbus_connection_send_with_reply(accessible->parent.app->bus, message.get(), &pending, timeout) ||
@@ -361,7 +415,7 @@ class Batch {
       return;
     }
     guard_.countCalls(1);
-    inFlight_.push_back({AccessibleRef::share(accessible), part, cell, childIndex, PendingPtr(pending)});
+    inFlight_.push_back({AccessibleRef::share(accessible), part, cell, childIndex, PendingPtr(pending), childList});
     if (inFlight_.size() >= mostInFlight) gather();
   }
 
@@ -369,7 +423,20 @@ class Batch {
   RequestMemo& memo_;
   std::vector<Question> inFlight_;
   std::map<std::pair<AtspiAccessible*, int>, AccessibleRef> children_;
+  std::map<AtspiAccessible*, std::vector<AccessibleRef>> childLists_;
 };
+
+// Keeps `children` as the first `limit` children of `parent`, and `parent` as
+// the parent of each.
+void keepChildren(RequestMemo& memo, AtspiAccessible* parent, std::vector<AccessibleRef> children, int limit) {
+  for (const AccessibleRef& child : children) {
+    ElementFacts& childFacts = memo.factsOf(child.get());
+    if (!childFacts.parent) childFacts.parent = AccessibleRef::share(parent);
+  }
+  ElementFacts& facts = memo.factsOf(parent);
+  facts.children = std::move(children);
+  facts.childrenLimit = limit;
+}
 
 }  // namespace
 
@@ -394,7 +461,7 @@ void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<Acc
     if (!accessible) continue;
     const ElementFacts& facts = memo.factsOf(accessible.get());
     for (ReadPart part : {RolePart, StatesPart, ChildCountPart, InterfacesPart, NamePart, DescriptionPart, ExtentsPart,
-                           TextPart, PropertiesPart}) {
+                           TextPart}) {
       if ((parts & part) != 0 && !known(facts, accessible.get(), part)) batch.ask(accessible.get(), part);
     }
   }
@@ -425,15 +492,17 @@ void readChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::ve
       if (found == answered.end()) break;
       children.push_back(found->second);
     }
-    if (std::ssize(children) != wanted.count) continue;
-    for (const AccessibleRef& child : children) {
-      ElementFacts& childFacts = memo.factsOf(child.get());
-      if (!childFacts.parent) childFacts.parent = AccessibleRef::share(wanted.parent);
-    }
-    ElementFacts& facts = memo.factsOf(wanted.parent);
-    facts.children = std::move(children);
-    facts.childrenLimit = wanted.limit;
+    if (std::ssize(children) == wanted.count) keepChildren(memo, wanted.parent, std::move(children), wanted.limit);
   }
+}
+
+void listChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<AccessibleRef>& parents, int limit) {
+  // A count of 0 would mean no limit to the application.
+  if (limit <= 0) return;
+  Batch batch(guard, memo);
+  for (const AccessibleRef& parent : parents) batch.askChildList(parent.get(), limit);
+  batch.gather();
+  for (const auto& [parent, children] : batch.childLists()) keepChildren(memo, parent, children, limit);
 }
 
 }  // namespace morvel::linux_ax

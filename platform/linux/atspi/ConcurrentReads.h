@@ -25,8 +25,6 @@ enum ReadPart : unsigned {
   ExtentsPart = 1U << 5,
   TextPart = 1U << 6,
   DescriptionPart = 1U << 7,
-  // Name, description and child count in one question (the properties' GetAll).
-  PropertiesPart = 1U << 8,
 };
 using ReadParts = unsigned;
 
@@ -56,5 +54,9 @@ struct ChildrenWanted {
 // Asks every child wanted at once, into the memo as each parent's children where
 // every one of them was answered; the single reads tell what failed for the rest.
 void readChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<ChildrenWanted>& parents);
+
+// Asks each of `parents` for the list of its first `limit` children through the
+// Collection interface, all at once, into the memo as each parent's children.
+void listChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<AccessibleRef>& parents, int limit);
 
 }  // namespace morvel::linux_ax

@@ -29,16 +29,26 @@ AccessibleRef announcedFocus(AttributeSources& sources, AtspiAccessible* applica
   return AccessibleRef::share(focused);
 }
 
+bool takesFocus(AtspiReader& reader, AtspiAccessible* accessible) {
+  auto states = reader.states(accessible);
+  return states && hasState(*states, ATSPI_STATE_FOCUSABLE);
+}
+
 // Breadth first, a level at a time: each level's children are asked all at once.
+// Qt marks the current page tab focused wherever the keyboard focus is, and
+// the tab cannot take focus: an element that can is preferred, deeper or not.
 AccessibleRef searchedFocus(AttributeSources& sources, AtspiAccessible* application) {
   AccessibleRef window = sources.applications.activeWindowOf(application);
   if (!window) return {};
   AtspiReader& reader = sources.reader;
+  AccessibleRef unfocusable;
   std::vector<AccessibleRef> level{window};
   for (int searched = 0; !level.empty();) {
     for (const AccessibleRef& current : level) {
-      if (searched++ >= mostElementsSearched) return {};
-      if (holdsFocus(reader, current.get())) return current;
+      if (searched++ >= mostElementsSearched) return unfocusable;
+      if (!holdsFocus(reader, current.get())) continue;
+      if (takesFocus(reader, current.get())) return current;
+      if (!unfocusable) unfocusable = current;
     }
     reader.prefetchChildren(level, mostChildrenSearched, RolePart | StatesPart);
     std::vector<AccessibleRef> next;
@@ -48,7 +58,7 @@ AccessibleRef searchedFocus(AttributeSources& sources, AtspiAccessible* applicat
     }
     level = std::move(next);
   }
-  return {};
+  return unfocusable;
 }
 
 }  // namespace

@@ -74,7 +74,7 @@ AccessibleRef descend(AtspiReader& reader, AccessibleRef from, int x, int y) {
 AccessibleRef frontPopupAt(Applications& applications, double x, double y) {
   auto front = applications.frontmost();
   if (!front || !front->application) return {};
-  return applications.popupAt(front->application.get(), x, y);
+  return applications.popupAt(*front, x, y);
 }
 
 }  // namespace

@@ -44,6 +44,17 @@ bool statesWanted(AtspiRole role, std::initializer_list<std::string_view> attrib
   return valueRead && isCheckValued(mapRole(role, RoleContext{}).role);
 }
 
+// Set on an element the first time it is met outside libatspi's cache. The
+// roles read of it since are kept there, which would hide where it came from.
+constexpr const char* madeOnDemandKey = "morvel-made-on-demand";
+
+bool isMadeOnDemand(AtspiAccessible* accessible) {
+  if (g_object_get_data(G_OBJECT(accessible), madeOnDemandKey) != nullptr) return true;
+  if (heldInLibraryCache(accessible, ATSPI_CACHE_ROLE)) return false;
+  g_object_set_data(G_OBJECT(accessible), madeOnDemandKey, GINT_TO_POINTER(1));
+  return true;
+}
+
 // The elements libatspi does not hold, which an application made when asked for
 // them (a sheet's cells): mostly childless, and a count of none, asked of all of
 // them at once, answers their children without a call each. Counts of the others
@@ -51,7 +62,7 @@ bool statesWanted(AtspiRole role, std::initializer_list<std::string_view> attrib
 std::vector<AccessibleRef> madeOnDemand(const std::vector<AccessibleRef>& accessibles) {
   std::vector<AccessibleRef> made;
   for (const AccessibleRef& accessible : accessibles) {
-    if (!heldInLibraryCache(accessible.get(), ATSPI_CACHE_ROLE)) made.push_back(accessible);
+    if (isMadeOnDemand(accessible.get())) made.push_back(accessible);
   }
   return made;
 }
@@ -223,13 +234,12 @@ void LinuxAccessibility::readAhead(const std::vector<ax::Element>& elements,
       rows.push_back(row);
     }
   }
-  // The name of an element made on demand comes with its child count and
-  // description in one question: the walks that meet it later ask no count.
-  if ((parts & NamePart) != 0) reader_.prefetch(madeOnDemand(accessibles), PropertiesPart);
+  // Told apart before the reads below, which leave roles in libatspi's cache.
+  const std::vector<AccessibleRef> madeWhenAsked = madeOnDemand(accessibles);
   reader_.prefetch(accessibles, parts);
   readStatesAhead(accessibles, attributes);
   if (hinted(attributes, ax::AXChildren)) {
-    reader_.prefetch(madeOnDemand(accessibles), ChildCountPart);
+    reader_.prefetch(madeWhenAsked, ChildCountPart);
     readChildrenAhead(reader_, accessibles);
     readRowCellsAhead(reader_, rows);
   }

@@ -9,11 +9,13 @@
 // stretched to white, because the recogniser separates ink from ground with one
 // threshold for the whole image.
 //
-// Written by hand: every pixel takes the shade and the ground of the nearest
-// ground pixel, and Leptonica's nearest-value spread carries 8-bit values only
-// (a screen has more grounds than that). Its erosion, seed fill and labelling
-// could find the large flat areas, one part of the step (compared in
-// bench/linux/image_bench.cpp).
+// Leptonica finds the large flat areas (erosion by the smallest ground's square,
+// connected components). The rest is written by hand: every pixel takes the
+// shade and the ground of the nearest ground pixel, and Leptonica's
+// nearest-value spread carries one 8-bit value (a pixel needs its ground, of
+// which a screen has more than 255, and that ground's shade together); the
+// inversion and stretch differ ground by ground, which its whole-image
+// operations do not.
 
 #include "platform/linux/image/GreyImage.h"
 

@@ -1,6 +1,7 @@
 #include "platform/linux/x11/X11Workspace.h"
 
 #include "platform/linux/x11/X11Ownership.h"
+#include "platform/linux/x11/UnmanagedWindows.h"
 #include "text/UnicodeText.h"
 
 #include <X11/Xatom.h>
@@ -192,6 +193,19 @@ std::vector<ClientWindow> X11Workspace::clientsTopFirst() {
     if (auto described = describe(connection, *window)) clients.push_back(*described);
   }
   return clients;
+}
+
+std::optional<bool> X11Workspace::unmanagedWindowOfAt(std::int32_t pid, double x, double y) {
+  Display* connection = display();
+  if (connection == nullptr) return std::nullopt;
+  for (const UnmanagedWindow& window : unmanagedWindowsTopFirst(connection)) {
+    if (!window.place.contains(x, y)) continue;
+    const auto owner = windowPid(window.id);
+    // A window of no known process may be the application's.
+    if (!owner) return std::nullopt;
+    if (*owner == pid) return true;
+  }
+  return false;
 }
 
 }  // namespace morvel::linux_ax

@@ -128,4 +128,48 @@ TextScore scoreReading(const std::vector<PaintedLine>& painted, const std::vecto
   return score;
 }
 
+namespace {
+
+std::vector<std::string> linesInReadingOrder(std::vector<ReadLine> pieces) {
+  std::sort(pieces.begin(), pieces.end(), [](const ReadLine& a, const ReadLine& b) {
+    return a.box.y + a.box.height / 2 < b.box.y + b.box.height / 2;
+  });
+  // A piece whose middle lies within the rows of the line before it continues that line.
+  std::vector<std::vector<const ReadLine*>> lines;
+  int lineBottom = 0;
+  for (const ReadLine& piece : pieces) {
+    const int middle = piece.box.y + piece.box.height / 2;
+    if (lines.empty() || middle >= lineBottom) {
+      lines.emplace_back();
+      lineBottom = piece.box.y + piece.box.height;
+    }
+    lines.back().push_back(&piece);
+  }
+  std::vector<std::string> texts;
+  for (auto& line : lines) {
+    std::sort(line.begin(), line.end(), [](const ReadLine* a, const ReadLine* b) { return a->box.x < b->box.x; });
+    std::string text;
+    for (const ReadLine* piece : line) text += " " + piece->text;
+    if (!collapsedSpaces(text).empty()) texts.push_back(collapsedSpaces(text));
+  }
+  return texts;
+}
+
+}  // namespace
+
+TextScore scoreText(const std::vector<std::string>& known, const std::vector<ReadLine>& read) {
+  const std::vector<std::string> reading = linesInReadingOrder(read);
+  std::string expected;
+  std::string got;
+  for (const std::string& line : known) expected += (expected.empty() ? "" : "\n") + collapsedSpaces(line);
+  for (const std::string& line : reading) got += (got.empty() ? "" : "\n") + line;
+  TextScore score{editDistance(expected, got), codePoints(expected).size(), {}};
+  for (std::size_t index = 0; index < std::max(known.size(), reading.size()); ++index) {
+    const std::string wanted = index < known.size() ? collapsedSpaces(known[index]) : "";
+    const std::string line = index < reading.size() ? reading[index] : "";
+    if (wanted != line) score.report += "\"" + wanted + "\" read as \"" + line + "\"\n";
+  }
+  return score;
+}
+
 }  // namespace morvel::testing

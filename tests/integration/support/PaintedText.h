@@ -51,4 +51,10 @@ TextScore scoreReading(const std::vector<PaintedLine>& painted, const std::vecto
                        const ScreenRect& region,
                        const std::function<bool(const PaintedLine&)>& counted = [](const PaintedLine&) { return true; });
 
+// Scores a reading of a text shown whole and in order (a file in an editor)
+// against its known lines: the pieces read are put into lines top to bottom
+// (a piece whose middle lies within the rows of the line above joins it) and
+// the texts compared line feeds and all.
+TextScore scoreText(const std::vector<std::string>& known, const std::vector<ReadLine>& read);
+
 }  // namespace morvel::testing
