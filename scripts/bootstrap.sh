@@ -34,9 +34,13 @@ packages=(
   # tests (Xwayland and xhost to let the tests' X clients in, a virtual
   # keyboard, grim to compare captures with)
   libwayland-dev sway xwayland x11-xserver-utils wtype grim
+  # GNOME's screen cast hands frames over PipeWire
+  libpipewire-0.3-dev
 )
 if [ "${1:-}" = "--gnome" ]; then
-  packages+=(gnome-shell python3-gi)
+  # the session's PipeWire daemon and the session manager that links the
+  # helper's stream to mutter's screen cast
+  packages+=(gnome-shell python3-gi pipewire wireplumber)
 fi
 
 # Node.js and npm for the test-only MCP client (scripts/install-test-clients.sh),

@@ -27,7 +27,8 @@ for path in ./usr/bin/morvel_ax_helper ./usr/bin/morvel_ax_sim ./usr/bin/morvel_
   grep -q " $path\$" <<<"$contents" || { echo "package: $deb lacks $path" >&2; exit 1; }
 done
 depends=$(dpkg-deb --field "$deb" Depends)
-for library in libatspi2.0-0 libtesseract5 tesseract-ocr-eng tesseract-ocr-script-latn libicu72 libssl3 libx11-6 libxext6 libpng16-16 at-spi2-core; do
+for library in libatspi2.0-0 libtesseract5 tesseract-ocr-eng tesseract-ocr-script-latn libicu72 libssl3 libx11-6 libxext6 \
+               libpng16-16 libpipewire-0.3-0 at-spi2-core; do
   grep -q "$library" <<<"$depends" || { echo "package: $deb does not depend on $library ($depends)" >&2; exit 1; }
 done
 echo "$deb"

@@ -4,7 +4,8 @@
 # Runs CMD in a throw-away GNOME Shell session of its own: a private runtime
 # directory, a session bus, a private system bus (the shell asks it for
 # logind, accounts and more, and the machine's own is not ours), the
-# accessibility bus, gnome-shell as a headless Wayland compositor with one
+# accessibility bus, PipeWire with its session manager (for screen casts),
+# gnome-shell as a headless Wayland compositor with one
 # virtual monitor and the helper's extension enabled, and a virtual keyboard on
 # the seat (scripts/gnome-virtual-keyboard.py) so that the focused window is
 # active for the toolkits. CMD gets
@@ -16,7 +17,8 @@
 # GNOME Shell is installed first when missing (scripts/bootstrap.sh --gnome).
 # MORVEL_GNOME_EXTENSION=DIR is the extension to enable (default: the one in
 # this checkout). The extension answers only the executables named in
-# MORVEL_AX_HELPER_TRUSTED (default: this checkout's helper builds, and
+# MORVEL_AX_HELPER_TRUSTED (default: this checkout's helper builds, the GNOME
+# session tests, which compare the screen cast with the shell's PNG, and
 # dbus-send, which the session tests ask for the shell's own view; any other
 # caller, gdbus for one, is refused). Logs go to $XDG_RUNTIME_DIR/logs; set MORVEL_DESKTOP_LOGS=DIR
 # to keep them.
@@ -36,9 +38,10 @@ export XDG_SESSION_TYPE=wayland
 export XDG_CURRENT_DESKTOP=GNOME
 export XDG_DATA_HOME="$runtime_dir/data"
 build_dir="${BUILD_DIR:-$top/build}"
-export MORVEL_AX_HELPER_TRUSTED="${MORVEL_AX_HELPER_TRUSTED:-$build_dir/app/morvel_ax_helper:$top/build-sanitize/app/morvel_ax_helper:/usr/bin/dbus-send}"
+export MORVEL_AX_HELPER_TRUSTED="${MORVEL_AX_HELPER_TRUSTED:-$build_dir/app/morvel_ax_helper:$top/build-sanitize/app/morvel_ax_helper:$build_dir/tests/wayland/morvel_gnome_session_tests:/usr/bin/dbus-send}"
 # Settings in a key file the shell and the applications share, so that the
-# extension is enabled as a user would enable it.
+# extension is enabled as a user would enable it; text carets stay still, so
+# that two captures of an unchanged window are the same.
 export GSETTINGS_BACKEND=keyfile
 mkdir -p "$XDG_CONFIG_HOME/glib-2.0/settings" "$XDG_DATA_HOME/gnome-shell/extensions"
 cat >"$XDG_CONFIG_HOME/glib-2.0/settings/keyfile" <<SETTINGS
@@ -47,6 +50,7 @@ enabled-extensions=['$extension_uuid']
 welcome-dialog-last-shown-version='999'
 [org/gnome/desktop/interface]
 toolkit-accessibility=true
+cursor-blink=false
 SETTINGS
 ln -s "$extension_dir" "$XDG_DATA_HOME/gnome-shell/extensions/$extension_uuid"
 # The user's session, but without the overview it opens on at start, which
@@ -79,6 +83,11 @@ wait_for "the private system bus" dbus-send --system --dest=org.freedesktop.DBus
   /org/freedesktop/DBus org.freedesktop.DBus.ListNames
 
 start_buses
+
+# Screen casts go over PipeWire; its session manager links the streams.
+start_service pipewire pipewire
+wait_for "pipewire" test -S "$runtime_dir/pipewire-0"
+start_service wireplumber wireplumber
 
 start_service gnome-shell gnome-shell --mode=morvel-test --headless --wayland --no-x11 --virtual-monitor "$monitor" \
   --wayland-display=wayland-0

@@ -2,7 +2,9 @@
 // 800x600 rectangle: X11 (XShm on the virtual desktop's X server) beside, on
 // sway, the in-process screencopy client and the grim command (whether grim's
 // pixels, made grey the same way, equal ours), or, on GNOME Shell, the helper's
-// extension (the shell's painting and PNG apart from the helper's decoding).
+// capture (the extension's PNG: the shell's painting and PNG apart from the
+// helper's decoding) beside mutter's screen cast, and whether their pixels
+// agree.
 // Then the commands that read the accessibility tree, through morvel_ax_helper
 // on the sample contacts application in each session. Medians and ratios.
 // Run through bench/linux/run-wayland-bench.sh, which brings up both sessions.
@@ -10,6 +12,7 @@
 #include "accessibility/AXNames.h"
 #include "platform/linux/gnome/GnomeWindowSystem.h"
 #include "platform/linux/gnome/PngGrey.h"
+#include "platform/linux/gnome/ScreenCastCapture.h"
 #include "platform/linux/gnome/ShellExtensionBus.h"
 #include "platform/linux/image/GreyImage.h"
 #include "platform/linux/wayland/SwayWindowSystem.h"
@@ -162,17 +165,24 @@ void compareCommands(const char* compositor, const Environment& waylandEnvironme
   }
 }
 
-// The shell's side of a capture (painting, PNG, the bus) apart from the
-// helper's (decoding to grey), and the whole as the helper asks it.
+// The capture as the helper asks it (the extension's PNG; the shell's side,
+// painting, PNG and the bus, apart from the helper's decoding), and beside it
+// mutter's screen cast, kept open between captures.
 void compareGnomeCapture() {
   morvel::linux_ax::X11Workspace x11;
   morvel::linux_ax::GnomeWindowSystem gnome;
   morvel::linux_ax::ShellExtensionBus shell;
+  morvel::linux_ax::ScreenCastCapture screenCast;
   const morvel::linux_ax::PixelRect area = *morvel::linux_ax::pixelRectOf(region);
+  const auto windows = morvel::linux_ax::parseShellWindows(shell.listWindows().value_or(""));
+  const morvel::linux_ax::PixelRect screen{0, 0, windows ? windows->screenWidth : 0, windows ? windows->screenHeight : 0};
+  const bool oneMonitor = windows && windows->monitorCount == 1;
+  const auto grabCast = [&] { return screenCast.grab(area, screen, oneMonitor, [&] { return shell.redraw(); }); };
   std::vector<double> x11Times;
   std::vector<double> gnomeTimes;
   std::vector<double> shellTimes;
   std::vector<double> decodeTimes;
+  std::vector<double> castTimes;
   std::size_t pngBytes = 0;
   x11.capture(region);
   gnome.capture(region);
@@ -186,6 +196,7 @@ void compareGnomeCapture() {
     shellTimes.push_back(millisecondsOf([&] { return (png = shell.captureArea(area)).has_value(); }));
     decodeTimes.push_back(millisecondsOf([&] { return png && morvel::linux_ax::greyImageFromPng(*png); }));
     pngBytes = png ? png->size() : 0;
+    castTimes.push_back(millisecondsOf([&] { return grabCast().has_value(); }));
   }
   const double x11Median = median(x11Times);
   std::printf("capture 800x600, median of %d rounds taking turns\n", rounds);
@@ -193,6 +204,19 @@ void compareGnomeCapture() {
   std::printf("  GNOME, as the helper asks     %8.2f ms  %.2fx X11\n", median(gnomeTimes), median(gnomeTimes) / x11Median);
   std::printf("    the shell's CaptureArea     %8.2f ms  (a PNG of %zu bytes)\n", median(shellTimes), pngBytes);
   std::printf("    the helper's PNG decoding   %8.2f ms\n", median(decodeTimes));
+  std::printf("  mutter's screen cast          %8.2f ms  %.2fx X11\n", median(castTimes), median(castTimes) / x11Median);
+  // The screen cast and the shell's PNG must show the same pixels.
+  const auto cast = grabCast();
+  const auto png = shell.captureArea(area);
+  const auto decoded = png ? morvel::linux_ax::greyImageFromPng(*png) : std::nullopt;
+  if (!cast) std::printf("    the screen cast gave no frame\n");
+  if (cast && decoded && cast->pixels.size() == decoded->pixels.size()) {
+    std::size_t differing = 0;
+    for (std::size_t pixel = 0; pixel < decoded->pixels.size(); ++pixel) {
+      differing += cast->pixels[pixel] != decoded->pixels[pixel] ? 1 : 0;
+    }
+    std::printf("    pixels unlike the PNG's     %8zu of %zu\n", differing, decoded->pixels.size());
+  }
 }
 
 int compareSwayCapture(const char* swaySocket) {
@@ -253,6 +277,8 @@ int main() {
     status = compareSwayCapture(swaySocket);
   } else {
     setenv("DBUS_SESSION_BUS_ADDRESS", waylandBus, 1);
+    // The screen cast's frames come through the Wayland session's PipeWire.
+    setenv("PIPEWIRE_RUNTIME_DIR", std::getenv("MORVEL_BENCH_RUNTIME_DIR"), 1);
     compareGnomeCapture();
   }
   Environment wayland{{"GDK_BACKEND", "wayland"},

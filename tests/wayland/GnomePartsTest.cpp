@@ -1,12 +1,15 @@
 // The parts of the GNOME window system that need no shell: the extension's
-// window list as the helper reads it, and its PNG captures turned grey.
+// window list as the helper reads it, its PNG captures turned grey, and the
+// part of a screen cast frame a capture takes.
 
+#include "platform/linux/gnome/PipeWireFrames.h"
 #include "platform/linux/gnome/PngGrey.h"
 #include "platform/linux/gnome/ShellWindows.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <png.h>
+#include <wayland-client-protocol.h>
 
 namespace morvel::linux_ax {
 namespace {
@@ -22,7 +25,9 @@ json shellWindow(const char* id, const char* type, PixelRect client, PixelRect b
 }
 
 json listWith(json windows) {
-  return {{"version", shellReplyVersion}, {"screen", {{"width", 1280}, {"height", 800}}}, {"windows", windows}};
+  return {{"version", shellReplyVersion},
+          {"screen", {{"width", 1280}, {"height", 800}, {"monitors", 2}}},
+          {"windows", windows}};
 }
 
 TEST(ShellWindows, ContentWindowsComeInTheShellsOrderWithTheirRectangles) {
@@ -43,6 +48,7 @@ TEST(ShellWindows, ContentWindowsComeInTheShellsOrderWithTheirRectangles) {
   ASSERT_TRUE(list);
   EXPECT_EQ(list->screenWidth, 1280);
   EXPECT_EQ(list->screenHeight, 800);
+  EXPECT_EQ(list->monitorCount, 2);
   ASSERT_EQ(list->topFirst.size(), 2U);
   const ListedWindow& front = list->topFirst[0];
   EXPECT_EQ(front.id, 4294967297U);
@@ -110,6 +116,46 @@ TEST(PngGrey, CapturesAreReadRowByRowWithTheLuminanceOfOtherCaptures) {
   const std::vector<std::uint8_t> notPng = {'G', 'I', 'F', '8', '9', 'a'};
   for (const auto& broken : {truncated, notPng, std::vector<std::uint8_t>{}}) {
     EXPECT_FALSE(greyImageFromPng(broken)) << broken.size();
+  }
+}
+
+// A frame of a 4x2 point screen (two rows of four points, each point a shade
+// of its own) at scales 1 and 2, as the cast hands it over.
+TEST(ScreenCastFrames, AnAreaIsTakenFromTheFrameAtTheFramesScale) {
+  const PixelRect screen{100, 50, 4, 2};
+  const auto shadeOf = [](int x, int y) { return static_cast<std::uint8_t>(10 + 40 * y + 10 * x); };
+  for (const int scale : {1, 2}) {
+    const int width = screen.width * scale;
+    const int height = screen.height * scale;
+    const int stride = width * 4 + 8;  // rows padded, as buffers may be
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(stride) * height);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        std::uint8_t* pixel = &bytes[static_cast<std::size_t>(y) * stride + x * 4];
+        pixel[0] = pixel[1] = pixel[2] = shadeOf(x / scale, y / scale);
+        pixel[3] = 255;
+      }
+    }
+    const FrameBuffer frame{WL_SHM_FORMAT_XRGB8888, width, height, stride, false, bytes.data()};
+    const struct {
+      PixelRect area;
+      std::vector<std::uint8_t> grey;
+    } cases[] = {
+        {{101, 50, 2, 2}, {shadeOf(1, 0), shadeOf(2, 0), shadeOf(1, 1), shadeOf(2, 1)}},
+        {{103, 51, 1, 1}, {shadeOf(3, 1)}},
+        {screen, {shadeOf(0, 0), shadeOf(1, 0), shadeOf(2, 0), shadeOf(3, 0), shadeOf(0, 1), shadeOf(1, 1),
+                  shadeOf(2, 1), shadeOf(3, 1)}},
+    };
+    for (const auto& [area, expected] : cases) {
+      auto part = partOfFrame(frame, screen, area);
+      ASSERT_TRUE(part) << scale;
+      GreyImage grey{area.width, area.height, std::vector<std::uint8_t>(expected.size())};
+      ASSERT_TRUE(copyFrameToGrey(*part, area, area.x, area.y, grey));
+      EXPECT_EQ(grey.pixels, expected) << "scale " << scale << " at " << area.x << "," << area.y;
+    }
+    for (const PixelRect& outside : {PixelRect{103, 50, 2, 1}, PixelRect{99, 50, 1, 1}, PixelRect{100, 51, 1, 2}}) {
+      EXPECT_FALSE(partOfFrame(frame, screen, outside)) << outside.x << "," << outside.y;
+    }
   }
 }
 

@@ -5,6 +5,10 @@
 // the helper says once what to enable. Run inside scripts/with-gnome-desktop.sh.
 
 #include "accessibility/AXNames.h"
+#include "platform/linux/gnome/PngGrey.h"
+#include "platform/linux/gnome/ScreenCastCapture.h"
+#include "platform/linux/gnome/ShellExtensionBus.h"
+#include "platform/linux/gnome/ShellWindows.h"
 #include "support/ChildProcess.h"
 #include "support/DesktopServices.h"
 #include "support/Eventually.h"
@@ -16,6 +20,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace morvel::testing {
@@ -155,8 +160,48 @@ TEST_F(ContactsOnGnome, AnswersFollowAWindowTheShellHasResized) {
   expectHas(ask({{"cmd", "fields"}}), {{"windowFrame", frameJson(after)}});
 }
 
+// The screen cast, kept open between captures and paused when idle, must show
+// what the shell's own PNG shows, and the screen as it is when asked: after a
+// pause, a frame held from before the window grew would show it smaller.
+TEST_F(ContactsOnGnome, TheScreenCastShowsWhatTheShellsPngShowsAsTheScreenIsNow) {
+  using namespace morvel::linux_ax;
+  constexpr auto pauseWhenIdle = 50ms;
+  ShellExtensionBus shell;
+  ScreenCastCapture cast(pauseWhenIdle);
+  const auto list = parseShellWindows(shell.listWindows().value_or(""));
+  ASSERT_TRUE(list);
+  const PixelRect screen{0, 0, list->screenWidth, list->screenHeight};
+  const auto pngOf = [&](const PixelRect& area) {
+    const auto png = shell.captureArea(area);
+    return png ? greyImageFromPng(*png) : std::nullopt;
+  };
+  const auto expectCastLikePng = [&](const ScreenRect& window) {
+    const PixelRect area{window.x, window.y, window.width, window.height};
+    // Drawn to the end: two PNGs in a row the same.
+    ASSERT_TRUE(eventually([&] { return pngOf(area)->pixels == pngOf(area)->pixels; }, startupTimeout));
+    std::this_thread::sleep_for(10 * pauseWhenIdle);
+    const auto fromCast = cast.grab(area, screen, list->monitorCount == 1, [&] { return shell.redraw(); });
+    const auto fromPng = pngOf(area);
+    ASSERT_TRUE(fromCast && fromPng) << "no capture through the screen cast";
+    EXPECT_EQ(fromCast->pixels, fromPng->pixels) << window.width << "x" << window.height;
+  };
+  const ScreenRect before = shellViewOf(app_->pid()).value_or(ShellView{}).window;
+  expectCastLikePng(before);
+  constexpr int grownBy = 40;
+  app_->writeLine("resize " + std::to_string(before.width + grownBy) + " " + std::to_string(before.height + grownBy));
+  ASSERT_EQ(app_->readLine(replyTimeout), "ok");
+  ScreenRect after;
+  ASSERT_TRUE(eventually(
+      [&] {
+        after = shellViewOf(app_->pid()).value_or(ShellView{}).window;
+        return after.width != before.width;
+      },
+      startupTimeout));
+  expectCastLikePng(after);
+}
+
 TEST_F(ContactsOnGnome, TheExtensionAnswersNoOtherProgram) {
-  const std::vector<std::vector<std::string>> calls = {{"ListWindows"}, {"CaptureArea", "0", "0", "10", "10"}};
+  const std::vector<std::vector<std::string>> calls = {{"ListWindows"}, {"CaptureArea", "0", "0", "10", "10"}, {"Redraw"}};
   for (const auto& call : calls) {
     std::vector<std::string> command = {"gdbus", "call", "--session", "--dest", "org.morvel.AxHelper.Shell",
                                         "--object-path", "/org/morvel/AxHelper/Shell", "--method",

@@ -19,8 +19,15 @@ std::unique_ptr<GreyCapture> GnomeWindowSystem::capture(const ax::Rect& region) 
   if (!lastList_) return nullptr;
   auto visible = clipToScreen(*wanted, lastList_->screenWidth, lastList_->screenHeight);
   if (!visible) return nullptr;
-  auto png = bus_.captureArea(*visible);
-  auto pixels = png ? greyImageFromPng(*png) : std::nullopt;
+  const PixelRect screen{0, 0, lastList_->screenWidth, lastList_->screenHeight};
+  std::optional<GreyImage> pixels;
+  if (throughScreenCast_) {
+    pixels = screenCast_.grab(*visible, screen, lastList_->monitorCount == 1, [this] { return bus_.redraw(); });
+  }
+  if (!pixels) {
+    auto png = bus_.captureArea(*visible);
+    pixels = png ? greyImageFromPng(*png) : std::nullopt;
+  }
   // A scaled monitor gives more pixels than points, which cannot be placed yet.
   if (!pixels || pixels->width != visible->width || pixels->height != visible->height) return nullptr;
   return std::make_unique<GreyCapture>(wanted->width, wanted->height, visible->x - wanted->x, visible->y - wanted->y,

@@ -1,12 +1,12 @@
 #include "platform/linux/gnome/ShellExtensionBus.h"
 
 #include "platform/linux/ServiceNotice.h"
+#include "platform/linux/gnome/DBusHandles.h"
 
 #include <dbus/dbus.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -36,38 +36,18 @@ std::string ownerChangeRule() {
          shellExtensionBusName + "'";
 }
 
-struct MessageUnref {
-  void operator()(DBusMessage* message) const { dbus_message_unref(message); }
-};
-using MessagePtr = std::unique_ptr<DBusMessage, MessageUnref>;
-
-struct ErrorGuard {
-  DBusError error;
-  ErrorGuard() { dbus_error_init(&error); }
-  ~ErrorGuard() { dbus_error_free(&error); }
-  ErrorGuard(const ErrorGuard&) = delete;
-  ErrorGuard& operator=(const ErrorGuard&) = delete;
-};
-
 }  // namespace
 
 bool gnomeShellOnSessionBus() {
-  ErrorGuard error;
-  DBusConnection* bus = dbus_bus_get_private(DBUS_BUS_SESSION, &error.error);
+  DBusConnection* bus = openPrivateSessionBus();
   if (bus == nullptr) return false;
-  dbus_connection_set_exit_on_disconnect(bus, false);
   const bool present = dbus_bus_name_has_owner(bus, gnomeShellBusName, nullptr) ||
                        dbus_bus_name_has_owner(bus, shellExtensionBusName, nullptr);
-  dbus_connection_close(bus);
-  dbus_connection_unref(bus);
+  closePrivateBus(bus);
   return present;
 }
 
-ShellExtensionBus::~ShellExtensionBus() {
-  if (bus_ == nullptr) return;
-  dbus_connection_close(bus_);
-  dbus_connection_unref(bus_);
-}
+ShellExtensionBus::~ShellExtensionBus() { closePrivateBus(bus_); }
 
 DBusConnection* ShellExtensionBus::connection() {
   if (bus_ != nullptr && dbus_connection_get_is_connected(bus_)) return bus_;
@@ -76,11 +56,9 @@ DBusConnection* ShellExtensionBus::connection() {
     bus_ = nullptr;
   }
   listCurrent_ = false;
-  ErrorGuard error;
-  bus_ = dbus_bus_get_private(DBUS_BUS_SESSION, &error.error);
+  bus_ = openPrivateSessionBus();
   if (bus_ == nullptr) return nullptr;
-  // A session bus that goes away must not end the helper.
-  dbus_connection_set_exit_on_disconnect(bus_, false);
+  ErrorGuard error;
   dbus_bus_add_match(bus_, changeSignalRule().c_str(), &error.error);
   if (!dbus_error_is_set(&error.error)) dbus_bus_add_match(bus_, ownerChangeRule().c_str(), &error.error);
   watchingChanges_ = !dbus_error_is_set(&error.error);
@@ -152,6 +130,20 @@ std::optional<std::string> ShellExtensionBus::listWindows() {
   listCurrent_ = answered && watchingChanges_;
   if (!answered) return std::nullopt;
   return std::string(text);
+}
+
+std::optional<std::int64_t> ShellExtensionBus::redraw() {
+  DBusConnection* bus = connection();
+  if (bus == nullptr) return std::nullopt;
+  MessagePtr call(dbus_message_new_method_call(shellExtensionBusName, objectPath, interfaceName, "Redraw"));
+  if (!call) return std::nullopt;
+  ErrorGuard error;
+  MessagePtr reply(dbus_connection_send_with_reply_and_block(bus, call.get(), listTimeoutMs, &error.error));
+  dbus_int64_t asked = 0;
+  if (!reply || !dbus_message_get_args(reply.get(), &error.error, DBUS_TYPE_INT64, &asked, DBUS_TYPE_INVALID)) {
+    return std::nullopt;
+  }
+  return asked;
 }
 
 std::optional<std::vector<std::uint8_t>> ShellExtensionBus::captureArea(const PixelRect& area) {

@@ -40,6 +40,9 @@ class ShellExtensionBus {
   // shell answers without building a list; the signals it sent before its
   // answer have all arrived by then.
   bool lastListCurrent();
+  // Has the shell draw the whole screen again: the shell's monotonic clock
+  // (microseconds) when it was asked.
+  std::optional<std::int64_t> redraw();
   // A PNG of the area, in global logical pixels.
   std::optional<std::vector<std::uint8_t>> captureArea(const PixelRect& area);
 

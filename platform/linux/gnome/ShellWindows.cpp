@@ -67,6 +67,7 @@ std::optional<ShellWindowList> parseShellWindows(std::string_view listWindowsRep
   ShellWindowList list;
   list.screenWidth = intField(*screen, "width").value_or(0);
   list.screenHeight = intField(*screen, "height").value_or(0);
+  list.monitorCount = intField(*screen, "monitors").value_or(list.monitorCount);
   for (const json& window : *windows) {
     if (list.topFirst.size() == mostWindows) break;
     if (auto shown = shownWindow(window)) list.topFirst.push_back(std::move(*shown));

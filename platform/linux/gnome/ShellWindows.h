@@ -16,6 +16,7 @@ namespace morvel::linux_ax {
 struct ShellWindowList {
   int screenWidth = 0;
   int screenHeight = 0;
+  int monitorCount = 1;
   // The application id is the GTK application id when the client gives one,
   // else its class or app_id; a Wayland client's surface is always told.
   std::vector<ListedWindow> topFirst;

@@ -1,6 +1,8 @@
 // Answers morvel_ax_helper on the session bus: the windows on screen with their
-// process, title, application and rectangles, and the pixels of a screen area.
-// Nothing else is exported and nothing is changed on the desktop. Only the
+// process, title, application and rectangles, the pixels of a screen area, and
+// a redraw of the screen, so that the helper's screen cast records a frame of
+// it as it is. Nothing else is exported and nothing on the desktop is changed
+// but for that redraw. Only the
 // helper's executable is answered: the shell keeps window lists and screen
 // pixels from ordinary programs, and so does this extension.
 'use strict';
@@ -35,6 +37,12 @@ const INTERFACE_XML = `
       <arg type="i" direction="in" name="width"/>
       <arg type="i" direction="in" name="height"/>
       <arg type="ay" direction="out" name="png"/>
+    </method>
+    <!-- Has the whole stage drawn again; answers the shell's monotonic clock
+         (microseconds) when asked: a screen cast frame recorded later shows
+         what was on screen when the helper asked. -->
+    <method name="Redraw">
+      <arg type="x" direction="out" name="monotonic_us"/>
     </method>
   </interface>
 </node>`;
@@ -185,6 +193,14 @@ class AxHelperService {
         this._answerTrusted(invocation, () => this._captureArea(parameters, invocation));
     }
 
+    RedrawAsync(parameters, invocation) {
+        this._answerTrusted(invocation, () => {
+            const asked = GLib.get_monotonic_time();
+            global.stage.queue_redraw();
+            invocation.return_value(new GLib.Variant('(x)', [asked]));
+        });
+    }
+
     _answerTrusted(invocation, answer) {
         const sender = invocation.get_sender();
         if (!this._verdicts.has(sender)) {
@@ -215,7 +231,7 @@ class AxHelperService {
         const [width, height] = global.display.get_size();
         return JSON.stringify({
             version: REPLY_VERSION,
-            screen: { width, height },
+            screen: { width, height, monitors: global.display.get_n_monitors() },
             windows: topFirst.map(describe),
         });
     }
