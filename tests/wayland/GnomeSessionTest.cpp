@@ -99,8 +99,25 @@ class ContactsOnGnome : public ::testing::Test {
   static ScreenRect frameOf(const std::string& widget) {
     const ScreenRect inWindow = geometryOf(widget);
     const ScreenRect shadow = geometryOf("titlebar");
-    const ScreenRect window = shellViewOf(app_->pid()).value_or(ShellView{}).window;
+    const ScreenRect window = windowNow();
     return {window.x + inWindow.x - shadow.x, window.y + inWindow.y - shadow.y, inWindow.width, inWindow.height};
+  }
+
+  static ScreenRect windowNow() { return shellViewOf(app_->pid()).value_or(ShellView{}).window; }
+
+  // Grows the window by `grownBy` both ways and waits until the shell has it
+  // at its new size; the new frame, or an empty one when the shell never did.
+  static ScreenRect grownWindow(const ScreenRect& before, int grownBy) {
+    app_->writeLine("resize " + std::to_string(before.width + grownBy) + " " + std::to_string(before.height + grownBy));
+    if (app_->readLine(replyTimeout) != "ok") return {};
+    ScreenRect after;
+    const bool grown = eventually(
+        [&] {
+          after = windowNow();
+          return after.width != before.width;
+        },
+        startupTimeout);
+    return grown ? after : ScreenRect{};
   }
 
   static ScreenRect geometryOf(const std::string& widget) {
@@ -117,7 +134,7 @@ class ContactsOnGnome : public ::testing::Test {
 };
 
 TEST_F(ContactsOnGnome, FramesHitTestsAndScreenTextAreWhereTheShellDrawsTheWindow) {
-  const ScreenRect window = shellViewOf(app_->pid()).value_or(ShellView{}).window;
+  const ScreenRect window = windowNow();
   ASSERT_GT(window.x + window.y, 0) << "the window sits at the origin: window-relative frames would pass";
   ASSERT_GT(geometryOf("titlebar").x, 0) << "no shadow around the window: nothing to place";
   const ScreenRect button = frameOf("add");
@@ -145,18 +162,10 @@ TEST_F(ContactsOnGnome, FramesHitTestsAndScreenTextAreWhereTheShellDrawsTheWindo
 // The helper keeps the shell's window list between requests: a window that
 // changed must be told as it is now.
 TEST_F(ContactsOnGnome, AnswersFollowAWindowTheShellHasResized) {
-  const ScreenRect before = shellViewOf(app_->pid()).value_or(ShellView{}).window;
+  const ScreenRect before = windowNow();
   expectHas(ask({{"cmd", "fields"}}), {{"windowFrame", frameJson(before)}});
-  constexpr int grownBy = 60;
-  app_->writeLine("resize " + std::to_string(before.width + grownBy) + " " + std::to_string(before.height + grownBy));
-  ASSERT_EQ(app_->readLine(replyTimeout), "ok");
-  ScreenRect after;
-  ASSERT_TRUE(eventually(
-      [&] {
-        after = shellViewOf(app_->pid()).value_or(ShellView{}).window;
-        return after.width != before.width;
-      },
-      startupTimeout));
+  const ScreenRect after = grownWindow(before, 60);
+  ASSERT_GT(after.width, 0) << "the shell never had the window at its new size";
   expectHas(ask({{"cmd", "fields"}}), {{"windowFrame", frameJson(after)}});
 }
 
@@ -185,18 +194,10 @@ TEST_F(ContactsOnGnome, TheScreenCastShowsWhatTheShellsPngShowsAsTheScreenIsNow)
     ASSERT_TRUE(fromCast && fromPng) << "no capture through the screen cast";
     EXPECT_EQ(fromCast->pixels, fromPng->pixels) << window.width << "x" << window.height;
   };
-  const ScreenRect before = shellViewOf(app_->pid()).value_or(ShellView{}).window;
+  const ScreenRect before = windowNow();
   expectCastLikePng(before);
-  constexpr int grownBy = 40;
-  app_->writeLine("resize " + std::to_string(before.width + grownBy) + " " + std::to_string(before.height + grownBy));
-  ASSERT_EQ(app_->readLine(replyTimeout), "ok");
-  ScreenRect after;
-  ASSERT_TRUE(eventually(
-      [&] {
-        after = shellViewOf(app_->pid()).value_or(ShellView{}).window;
-        return after.width != before.width;
-      },
-      startupTimeout));
+  const ScreenRect after = grownWindow(before, 40);
+  ASSERT_GT(after.width, 0) << "the shell never had the window at its new size";
   expectCastLikePng(after);
 }
 
