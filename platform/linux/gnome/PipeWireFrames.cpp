@@ -86,7 +86,9 @@ void onProcess(void* data) {
     // Without the time it was recorded a frame cannot be told fresh.
     const auto* header =
         static_cast<const spa_meta_header*>(spa_buffer_find_meta_data(buffer, SPA_META_Header, sizeof(spa_meta_header)));
-    if (header != nullptr) {
+    // The chunk must lie inside the mapped plane, whatever the producer says.
+    const bool inside = plane.chunk->offset <= plane.maxsize && plane.chunk->size <= plane.maxsize - plane.chunk->offset;
+    if (header != nullptr && inside) {
       frames.onFrame(static_cast<const std::uint8_t*>(plane.data) + plane.chunk->offset, plane.chunk->stride,
                      plane.chunk->size, std::chrono::nanoseconds(header->pts));
     }
