@@ -1,5 +1,6 @@
 #include "platform/linux/atspi/CallGuard.h"
 
+#include "platform/linux/DBusHandles.h"
 #include "platform/linux/atspi/LibraryCache.h"
 
 #include <cmath>
@@ -16,17 +17,12 @@ constexpr double timedOutShare = 0.9;
 // `busName`; every D-Bus peer answers it.
 bool pingOverBus(DBusConnection* bus, const std::string& busName, CallGuard::Milliseconds timeout) {
   if (bus == nullptr) return false;
-  DBusMessage* message = dbus_message_new_method_call(busName.c_str(), "/", DBUS_INTERFACE_PEER, "Ping");
-  if (message == nullptr) return false;
-  DBusError error;
-  dbus_error_init(&error);
-  DBusMessage* reply =
-      dbus_connection_send_with_reply_and_block(bus, message, static_cast<int>(timeout.count()), &error);
-  dbus_message_unref(message);
-  const bool answered = reply != nullptr;
-  if (reply != nullptr) dbus_message_unref(reply);
-  dbus_error_free(&error);
-  return answered;
+  MessagePtr message(dbus_message_new_method_call(busName.c_str(), "/", DBUS_INTERFACE_PEER, "Ping"));
+  if (!message) return false;
+  ErrorGuard error;
+  MessagePtr reply(
+      dbus_connection_send_with_reply_and_block(bus, message.get(), static_cast<int>(timeout.count()), &error.error));
+  return reply != nullptr;
 }
 
 }  // namespace

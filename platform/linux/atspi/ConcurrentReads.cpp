@@ -1,6 +1,7 @@
 #include "platform/linux/atspi/ConcurrentReads.h"
 
 #include "platform/linux/atspi/AtspiReader.h"
+#include "platform/linux/DBusHandles.h"
 #include "platform/linux/atspi/LibraryCache.h"
 
 #include <dbus/dbus.h>
@@ -29,11 +30,6 @@ constexpr const char* collectionInterface = "org.a11y.atspi.Collection";
 // Questions in flight at once: enough to keep an application busy, few enough
 // that one batch never floods the bus's queues.
 constexpr std::size_t mostInFlight = 512;
-
-struct DBusMessageUnref {
-  void operator()(DBusMessage* message) const { dbus_message_unref(message); }
-};
-using MessagePtr = std::unique_ptr<DBusMessage, DBusMessageUnref>;
 
 struct DBusPendingUnref {
   void operator()(DBusPendingCall* pending) const { dbus_pending_call_unref(pending); }

@@ -1,6 +1,6 @@
 #include "platform/linux/gnome/MutterScreenCast.h"
 
-#include "platform/linux/gnome/DBusHandles.h"
+#include "platform/linux/DBusHandles.h"
 
 #include <chrono>
 

@@ -1,7 +1,7 @@
 #include "platform/linux/gnome/ShellExtensionBus.h"
 
 #include "platform/linux/ServiceNotice.h"
-#include "platform/linux/gnome/DBusHandles.h"
+#include "platform/linux/DBusHandles.h"
 
 #include <dbus/dbus.h>
 

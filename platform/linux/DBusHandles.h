@@ -1,6 +1,7 @@
 #pragma once
 
-// Owners of libdbus's reference-counted messages and of its error records.
+// Owners of libdbus's reference-counted messages and of its error records,
+// and the helper's private session-bus connections.
 
 #include <dbus/dbus.h>
 
