@@ -275,12 +275,13 @@ std::vector<AccessibleRef> Applications::menuBarsOf(AtspiAccessible* window) {
     std::vector<AccessibleRef> boxes;
     for (const AccessibleRef& holder : level) {
       for (AccessibleRef& child : reader_.children(holder.get(), mostWindowParts).value_or(std::vector<AccessibleRef>{})) {
-        if (!isShown(reader_, child.get())) continue;
         const auto role = reader_.role(child.get());
-        if (role == ATSPI_ROLE_MENU_BAR) {
+        const bool isBar = role == ATSPI_ROLE_MENU_BAR;
+        if ((!isBar && !isLayoutBox(role)) || !isShown(reader_, child.get())) continue;
+        if (isBar) {
           // LibreOffice keeps a second, empty bar beside the one it shows.
           if (!hasEmptyFrame(reader_, child.get())) bars.push_back(std::move(child));
-        } else if (isLayoutBox(role) && boxesSeen < mostMenuBarHolders) {
+        } else if (boxesSeen < mostMenuBarHolders) {
           ++boxesSeen;
           boxes.push_back(std::move(child));
         }
