@@ -187,7 +187,10 @@ AccessibleRef AtspiReader::childAt(AtspiAccessible* accessible, int index) {
 
 std::optional<std::vector<AccessibleRef>> AtspiReader::children(AtspiAccessible* accessible, int limit) {
   ElementFacts& facts = memo_.factsOf(accessible);
-  if (facts.children && (facts.childrenLimit >= limit || static_cast<int>(facts.children->size()) < facts.childrenLimit)) {
+  // Fewer than were asked for, or as many as the element counts, are all it has.
+  const bool whole = facts.children && (std::ssize(*facts.children) < facts.childrenLimit ||
+                                        (facts.childCount && std::ssize(*facts.children) == *facts.childCount));
+  if (facts.children && (facts.childrenLimit >= limit || whole)) {
     if (guard_.isHung(accessible)) return std::nullopt;
     const auto known = std::min(facts.children->size(), static_cast<std::size_t>(std::max(limit, 0)));
     return std::vector<AccessibleRef>(facts.children->begin(), facts.children->begin() + static_cast<std::ptrdiff_t>(known));
@@ -354,9 +357,10 @@ std::optional<PixelRect> AtspiReader::toolkitExtents(AtspiAccessible* accessible
   });
   if (!rect || !*rect) return std::nullopt;
   const AtspiRect& extents = **rect;
+  std::optional<PixelRect>& known = memo_.factsOf(accessible).extents.emplace();
   // Toolkits report a widget that is not on screen at the most negative position.
-  if (extents.x == INT_MIN || extents.y == INT_MIN) return std::nullopt;
-  return PixelRect{extents.x, extents.y, extents.width, extents.height};
+  if (extents.x != INT_MIN && extents.y != INT_MIN) known = PixelRect{extents.x, extents.y, extents.width, extents.height};
+  return known;
 }
 
 AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x, int y) {
