@@ -139,25 +139,24 @@ std::optional<std::int32_t> AtspiReader::processId(AtspiAccessible* accessible) 
   return static_cast<std::int32_t>(*pid);
 }
 
-bool AtspiReader::marksShowing(AtspiAccessible* accessible) {
+const ToolkitTraits& AtspiReader::toolkitOf(AtspiAccessible* accessible) {
+  static const ToolkitTraits unknown;
   const std::string* busName = CallGuard::applicationOf(accessible);
-  if (busName == nullptr) return true;
-  if (auto known = marksShowing_.find(*busName); known != marksShowing_.end()) return known->second;
+  if (busName == nullptr) return unknown;
+  if (auto known = toolkits_.find(*busName); known != toolkits_.end()) return known->second;
   // The application's root answers for the toolkit: its elements need not.
   AtspiApplication* application = accessible->parent.app;
-  if (application == nullptr || application->root == nullptr) return true;
+  if (application == nullptr || application->root == nullptr) return unknown;
   AtspiAccessible* root = application->root;
-  auto toolkit = guard_.run(root, [&](GError** error) { return GCharPtr(atspi_accessible_get_toolkit_name(root, error)); });
+  auto name = guard_.run(root, [&](GError** error) { return GCharPtr(atspi_accessible_get_toolkit_name(root, error)); });
   auto version = guard_.run(root, [&](GError** error) { return GCharPtr(atspi_accessible_get_toolkit_version(root, error)); });
-  // An application that does not say is taken to mark them, as toolkits do.
-  const bool saysGtk4 = toolkit && *toolkit && version && *version && std::string_view(toolkit->get()) == "GTK" &&
-                        std::string_view(version->get()).starts_with("4.");
-  const bool marks = !saysGtk4;
+  auto said = [](const std::optional<GCharPtr>& text) {
+    return text && *text ? std::string_view(text->get()) : std::string_view();
+  };
   // Applications come and go over a long session: what is forgotten is asked again.
   constexpr std::size_t mostApplicationsRemembered = 1024;
-  if (marksShowing_.size() >= mostApplicationsRemembered) marksShowing_.clear();
-  marksShowing_.emplace(*busName, marks);
-  return marks;
+  if (toolkits_.size() >= mostApplicationsRemembered) toolkits_.clear();
+  return toolkits_.emplace(*busName, traitsOfToolkit(said(name), said(version))).first->second;
 }
 
 AccessibleRef AtspiReader::parent(AtspiAccessible* accessible) {

@@ -40,7 +40,7 @@ bool isShown(AtspiReader& reader, AtspiAccessible* accessible) {
   // Where the toolkit never says, what is on screen has a frame: a widget it
   // has not laid out (a hidden page) has none. What has no place of its own
   // (GTK 4's stack pages) is as shown as the children it holds.
-  if (reader.marksShowing(accessible)) return false;
+  if (reader.toolkitOf(accessible).marksShowing) return false;
   if (!hasPlace(reader, accessible)) return true;
   auto extents = reader.toolkitExtents(accessible);
   return extents && extents->width > 0 && extents->height > 0;
@@ -69,7 +69,7 @@ std::optional<std::vector<AccessibleRef>> shownChildren(AtspiReader& reader, Ats
   if (!children) return std::nullopt;
   // Every child's states and role are read next, and where the toolkit does not
   // mark what it shows, whether each has a frame and which.
-  const ReadParts judged = reader.marksShowing(accessible) ? 0U : InterfacesPart | ExtentsPart;
+  const ReadParts judged = reader.toolkitOf(accessible).marksShowing ? 0U : InterfacesPart | ExtentsPart;
   reader.prefetch(*children, RolePart | StatesPart | judged);
   std::erase_if(*children, [&](const AccessibleRef& child) {
     return !isShown(reader, child.get()) ||
