@@ -171,38 +171,57 @@ TEST_F(ContactsOnGnome, AnswersFollowAWindowTheShellHasResized) {
 
 // The screen cast, kept open between captures and paused when idle, must show
 // what the shell's own PNG shows, and the screen as it is when asked: after a
-// pause, a frame held from before the window grew would show it smaller.
+// pause, a frame held from before the window grew would show it smaller; a
+// cast that has followed every drawing must take the frame of the drawing
+// that shows the window as the shell has it now, not one before it.
 TEST_F(ContactsOnGnome, TheScreenCastShowsWhatTheShellsPngShowsAsTheScreenIsNow) {
   using namespace morvel::linux_ax;
   constexpr auto pauseWhenIdle = 50ms;
   ShellExtensionBus shell;
-  ScreenCastCapture cast(pauseWhenIdle);
+  ScreenCastCapture pausing(pauseWhenIdle);
+  ScreenCastCapture following(std::chrono::hours(1));
   const auto list = parseShellWindows(shell.listWindows().value_or(""));
   ASSERT_TRUE(list);
   const PixelRect screen{0, 0, list->screenWidth, list->screenHeight};
+  const auto areaOf = [](const ScreenRect& window) { return PixelRect{window.x, window.y, window.width, window.height}; };
   const auto pngOf = [&](const PixelRect& area) {
     const auto png = shell.captureArea(area);
     return png ? greyImageFromPng(*png) : std::nullopt;
   };
-  const auto expectCastLikePng = [&](const ScreenRect& window) {
-    const PixelRect area{window.x, window.y, window.width, window.height};
+  const auto castOf = [&](ScreenCastCapture& cast, const PixelRect& area) {
+    return cast.grab(area, screen, list->monitorCount == 1, shell);
+  };
+  const auto expectLikeSettledPng = [&](const std::optional<GreyImage>& fromCast, const PixelRect& area) {
     // Drawn to the end: two PNGs in a row the same.
     ASSERT_TRUE(eventually([&] { return pngOf(area)->pixels == pngOf(area)->pixels; }, startupTimeout));
-    std::this_thread::sleep_for(10 * pauseWhenIdle);
-    const auto fromCast = cast.grab(area, screen, list->monitorCount == 1, [&] { return shell.redraw(); });
     const auto fromPng = pngOf(area);
     ASSERT_TRUE(fromCast && fromPng) << "no capture through the screen cast";
-    EXPECT_EQ(fromCast->pixels, fromPng->pixels) << window.width << "x" << window.height;
+    EXPECT_EQ(fromCast->pixels, fromPng->pixels) << area.width << "x" << area.height;
+  };
+  const auto expectPausedCastLikePng = [&](const ScreenRect& window) {
+    ASSERT_TRUE(eventually([&] { return pngOf(areaOf(window))->pixels == pngOf(areaOf(window))->pixels; },
+                           startupTimeout));
+    std::this_thread::sleep_for(10 * pauseWhenIdle);
+    expectLikeSettledPng(castOf(pausing, areaOf(window)), areaOf(window));
   };
   const ScreenRect before = windowNow();
-  expectCastLikePng(before);
+  expectPausedCastLikePng(before);
+  ASSERT_TRUE(castOf(following, areaOf(before)));
   const ScreenRect after = grownWindow(before, 40);
   ASSERT_GT(after.width, 0) << "the shell never had the window at its new size";
-  expectCastLikePng(after);
+  expectLikeSettledPng(castOf(following, areaOf(after)), areaOf(after));
+  expectPausedCastLikePng(after);
+
+  // Settling answers only once what was queued has been drawn.
+  const auto asked = shell.redraw();
+  const auto drawn = shell.settle();
+  ASSERT_TRUE(asked && drawn);
+  EXPECT_GE(*drawn, *asked);
 }
 
 TEST_F(ContactsOnGnome, TheExtensionAnswersNoOtherProgram) {
-  const std::vector<std::vector<std::string>> calls = {{"ListWindows"}, {"CaptureArea", "0", "0", "10", "10"}, {"Redraw"}};
+  const std::vector<std::vector<std::string>> calls = {{"ListWindows"}, {"CaptureArea", "0", "0", "10", "10"}, {"Redraw"},
+                                                      {"Settle"}};
   for (const auto& call : calls) {
     std::vector<std::string> command = {"gdbus", "call", "--session", "--dest", "org.morvel.AxHelper.Shell",
                                         "--object-path", "/org/morvel/AxHelper/Shell", "--method",

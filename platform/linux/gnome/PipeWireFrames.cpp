@@ -233,14 +233,16 @@ void PipeWireFrames::onBroken() {
   pw_thread_loop_signal(loop_, false);
 }
 
-void PipeWireFrames::resume() {
-  if (loop_ == nullptr) return;
+bool PipeWireFrames::resume() {
+  if (loop_ == nullptr) return false;
   pw_thread_loop_lock(loop_);
+  const bool wasPaused = paused_;
   if (paused_) {
     paused_ = false;
     pw_stream_set_active(stream_, true);
   }
   pw_thread_loop_unlock(loop_);
+  return wasPaused;
 }
 
 std::optional<GreyImage> PipeWireFrames::frameSince(std::chrono::nanoseconds recordedSince, const PixelRect& area,

@@ -42,8 +42,8 @@ class PipeWireFrames {
   bool connect(std::uint32_t nodeId, std::chrono::milliseconds pauseWhenIdle);
   void disconnect();
   bool connected() const { return stream_ != nullptr; }
-  // Runs the stream again if it was paused.
-  void resume();
+  // Runs the stream again if it was paused; whether it was.
+  bool resume();
   // The part `area` of the newest frame recorded at or after `recordedSince`
   // (CLOCK_MONOTONIC), waited for until the deadline. The frame shows `whole`
   // (logical pixels; `area` lies in it) and may have more pixels than points
