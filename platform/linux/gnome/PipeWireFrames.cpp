@@ -245,6 +245,14 @@ bool PipeWireFrames::resume() {
   return wasPaused;
 }
 
+bool PipeWireFrames::endedAfterFrames() {
+  if (loop_ == nullptr) return false;
+  pw_thread_loop_lock(loop_);
+  const bool ended = broken_ && recorded_.has_value();
+  pw_thread_loop_unlock(loop_);
+  return ended;
+}
+
 std::optional<GreyImage> PipeWireFrames::frameSince(std::chrono::nanoseconds recordedSince, const PixelRect& area,
                                                     const PixelRect& whole, std::chrono::milliseconds wait) {
   if (loop_ == nullptr || area.width <= 0 || area.height <= 0 || whole.width <= 0 || whole.height <= 0) {

@@ -28,10 +28,13 @@ bool ScreenCastCapture::casting(const PixelRect& screen, bool oneMonitor) {
 }
 
 void ScreenCastCapture::fail() {
+  // GNOME shows a running cast in the panel with a button to stop it: a cast
+  // ended there stays ended for as long as the helper runs.
+  const bool stopped = frames_.endedAfterFrames();
   frames_.disconnect();
   cast_.stop();
   following_ = false;
-  retryAt_ = Clock::now() + retryAfterFailure;
+  retryAt_ = stopped ? Clock::time_point::max() : Clock::now() + retryAfterFailure;
 }
 
 std::optional<GreyImage> ScreenCastCapture::lastDrawn(const PixelRect& area, const PixelRect& screen,

@@ -12,7 +12,8 @@
 // Nothing when the session has no screen cast, or no PipeWire with a session
 // manager to link the stream; after such a failure the cast is not tried
 // again for a while, so that a session without it does not pay a time-out on
-// every capture.
+// every capture; after the cast was stopped from the shell's panel, it is not
+// started again.
 
 #include "platform/linux/gnome/MutterScreenCast.h"
 #include "platform/linux/gnome/PipeWireFrames.h"
