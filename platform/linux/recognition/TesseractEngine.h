@@ -17,6 +17,15 @@ class TessBaseAPI;
 
 namespace morvel::linux_ax {
 
+// A recognised character, its box in pixels of the image read.
+struct FoundLetter {
+  std::string text;
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+};
+
 // A recognised word, its box in pixels of the image read.
 struct FoundWord {
   std::string text;
@@ -26,6 +35,7 @@ struct FoundWord {
   int top = 0;
   int right = 0;
   int bottom = 0;
+  std::vector<FoundLetter> letters{};
 };
 
 // A recognised text line, its box in pixels of the image read.
