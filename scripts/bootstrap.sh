@@ -25,8 +25,9 @@ packages=(
   # a Qt 5 application, scaled on its own in the tests of scaled desktops, on
   # X11 and as a Wayland client
   featherpad qtwayland5
-  # applications of other toolkits for the compatibility tests
-  chromium gtk-4-examples firefox-esr qt6ct
+  # applications of other toolkits for the compatibility tests, and a small GTK 3
+  # one whose menu bar lies deep in its window
+  chromium gtk-4-examples firefox-esr qt6ct galculator
   # a spreadsheet of a million rows for the huge-table tests and benchmark
   # (about 150 MB; its GTK 3 plugin puts it on the accessibility bus)
   libreoffice-calc libreoffice-gtk3

@@ -207,6 +207,22 @@ struct Gtk3DemoApplication {
   }
 };
 
+// Its menu bar lies in layout boxes below the window, as in most GTK 3
+// applications (mousepad's, LibreOffice's) but not GTK's own demos.
+struct Galculator {
+  static constexpr const char* id = "galculator";
+  static Application describe() {
+    return {"galculator (menus in boxes)",
+            "GTK 3",
+            {"galculator"},
+            // A fresh configuration: the mode it starts in is the one it left in.
+            {{"XDG_CONFIG_HOME", scratchDirectory().string()}},
+            "galculator",
+            worksExcept({{"structure", screenText}}),
+            {"View", "Buttons"}};
+  }
+};
+
 struct TkWindow {
   static constexpr const char* id = "tk";
   static Application describe() {
@@ -413,7 +429,7 @@ class ApplicationNames {
   }
 };
 
-using Applications = ::testing::Types<Featherpad, Qt6ConfigurationTool, Chromium, FirefoxEsr, Gtk4WidgetFactory, Gtk3WidgetFactory, Gtk3DemoApplication, TkWindow>;
+using Applications = ::testing::Types<Featherpad, Qt6ConfigurationTool, Chromium, FirefoxEsr, Gtk4WidgetFactory, Gtk3WidgetFactory, Gtk3DemoApplication, Galculator, TkWindow>;
 TYPED_TEST_SUITE(OnThirdPartyApp, Applications, ApplicationNames);
 
 TYPED_TEST(OnThirdPartyApp, EveryCommandWorksOrDegradesAsItsToolkitAllows) {

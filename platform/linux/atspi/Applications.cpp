@@ -2,6 +2,7 @@
 
 #include "platform/linux/atspi/ElementNodes.h"
 #include "platform/linux/atspi/LibraryCache.h"
+#include "platform/linux/atspi/Showing.h"
 #include "platform/linux/atspi/TreeShape.h"
 
 #include <algorithm>
@@ -19,6 +20,11 @@ constexpr int mostMenuBarItems = 64;
 constexpr int mostMenuItems = 128;
 // Menus opened from menus: no one nests them deeper.
 constexpr int deepestSubmenu = 8;
+// Layout boxes between a window and its menu bar (GTK 3 applications often put
+// the bar two or three boxes down, LibreOffice five), and how many boxes are
+// looked into at all.
+constexpr int deepestMenuBar = 6;
+constexpr int mostMenuBarHolders = 16;
 
 // Toolkits report a top-level window either with the window manager's frame
 // (GTK 3) or as its client area alone.
@@ -57,6 +63,20 @@ bool isMenuPart(std::optional<AtspiRole> role) {
     case ATSPI_ROLE_CHECK_MENU_ITEM:
     case ATSPI_ROLE_RADIO_MENU_ITEM:
     case ATSPI_ROLE_TEAROFF_MENU_ITEM:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Roles of the boxes that only lay out or scroll what they hold.
+bool isLayoutBox(std::optional<AtspiRole> role) {
+  switch (role.value_or(ATSPI_ROLE_INVALID)) {
+    case ATSPI_ROLE_FILLER:
+    case ATSPI_ROLE_PANEL:
+    case ATSPI_ROLE_ROOT_PANE:
+    case ATSPI_ROLE_SCROLL_PANE:
+    case ATSPI_ROLE_VIEWPORT:
       return true;
     default:
       return false;
@@ -229,10 +249,7 @@ AccessibleRef Applications::popupAt(const FrontApplication& front, double x, dou
 // it stand among the application's top-level windows: Qt hangs the open popup
 // below the bar's item, GTK 3 the menu's items themselves.
 AccessibleRef Applications::menuOpenFromBarAt(AtspiAccessible* window, double x, double y) {
-  auto children = reader_.children(window, mostWindowParts);
-  if (!children) return {};
-  for (const AccessibleRef& bar : *children) {
-    if (reader_.role(bar.get()) != ATSPI_ROLE_MENU_BAR) continue;
+  for (const AccessibleRef& bar : menuBarsOf(window)) {
     const auto items = reader_.children(bar.get(), mostMenuBarItems).value_or(std::vector<AccessibleRef>{});
     for (const AccessibleRef& item : items) {
       // Qt sends no event when its popup shows: the library's states of it are stale.
@@ -242,6 +259,36 @@ AccessibleRef Applications::menuOpenFromBarAt(AtspiAccessible* window, double x,
     for (const AccessibleRef& item : items) {
       if (AccessibleRef part = openMenuPartAt(item.get(), x, y, 0)) return part;
     }
+  }
+  return {};
+}
+
+// The menu bars nearest below `window`, level by level through layout boxes
+// only: the bar sits among the window's outer boxes, never inside its content.
+std::vector<AccessibleRef> Applications::menuBarsOf(AtspiAccessible* window) {
+  std::vector<AccessibleRef> level;
+  level.emplace_back(AccessibleRef::share(window));
+  int boxesSeen = 0;
+  for (int depth = 0; depth < deepestMenuBar && !level.empty(); ++depth) {
+    reader_.prefetchChildren(level, mostWindowParts, RolePart | StatesPart);
+    std::vector<AccessibleRef> bars;
+    std::vector<AccessibleRef> boxes;
+    for (const AccessibleRef& holder : level) {
+      for (AccessibleRef& child : reader_.children(holder.get(), mostWindowParts).value_or(std::vector<AccessibleRef>{})) {
+        const auto role = reader_.role(child.get());
+        const bool isBar = role == ATSPI_ROLE_MENU_BAR;
+        if ((!isBar && !isLayoutBox(role)) || !isShown(reader_, child.get())) continue;
+        if (isBar) {
+          // LibreOffice keeps a second, empty bar beside the one it shows.
+          if (!hasEmptyFrame(reader_, child.get())) bars.push_back(std::move(child));
+        } else if (boxesSeen < mostMenuBarHolders) {
+          ++boxesSeen;
+          boxes.push_back(std::move(child));
+        }
+      }
+    }
+    if (!bars.empty()) return bars;
+    level = std::move(boxes);
   }
   return {};
 }

@@ -84,6 +84,7 @@ class Applications final : public ExtentsOrigin {
   // The part of a menu opened from the window's menu bar, or from one of its
   // items, holding the point: a popup or an item.
   AccessibleRef menuOpenFromBarAt(AtspiAccessible* window, double x, double y);
+  std::vector<AccessibleRef> menuBarsOf(AtspiAccessible* window);
   AccessibleRef openMenuPartAt(AtspiAccessible* opener, double x, double y, int depth);
   AccessibleRef activeByState(AtspiAccessible* application);
   // The client window of `pid` that a top-level accessible stands for, by its extents.
