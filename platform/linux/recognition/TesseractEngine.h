@@ -53,7 +53,7 @@ struct FoundLine {
 // What a Western European desktop reads with: every line in English first;
 // what English reads poorly again with the Latin script's model, and lines that
 // prove accented with the German, French, Spanish, Italian and Portuguese
-// models too (TesseractRecognizer). On English text 1.2 to 1.4 times the
+// models too (TesseractRecognizer). On English text about 1.1 times the
 // processor time of English alone; on accented text 1.8 % of the characters
 // wrong instead of 15 % (English alone) or 3.3 % (without the five languages'
 // word lists).
