@@ -18,7 +18,6 @@
 
 #include <cstdlib>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -73,17 +72,27 @@ bool applyMonitorScale(const std::string& scale) {
        "/org/gnome/Mutter/DisplayConfig", "--method", "org.gnome.Mutter.DisplayConfig.GetCurrentState"},
       "");
   // (uint32 SERIAL, [(('CONNECTOR', ...), [('MODE', W, H, RATE, PREFERRED, [SCALES], ...
-  static const std::regex firstMonitor(
-      R"(^\(uint32 (\d+), \[\(\('([^']+)'[^\]]*\), \[\('([^']+)', \d+, \d+, [\d.]+, [\d.]+, \[([^\]]*)\])");
-  std::smatch found;
-  if (!std::regex_search(state.out, found, firstMonitor) || found[4].str().find(scale) == std::string::npos) {
+  const std::string& out = state.out;
+  const std::string serialMark = "(uint32 ";
+  const std::size_t serialAt = out.find(serialMark);
+  const std::size_t connectorAt = out.find("(('", serialAt);
+  const std::size_t modeAt = out.find("), [('", connectorAt);
+  const std::size_t scalesAt = out.find('[', out.find("', ", modeAt + 6));
+  if (serialAt == std::string::npos || connectorAt == std::string::npos || modeAt == std::string::npos ||
+      scalesAt == std::string::npos) {
     return false;
   }
+  const auto quoted = [&](std::size_t from) { return out.substr(from, out.find('\'', from) - from); };
+  const std::string serial = out.substr(serialAt + serialMark.size(),
+                                        out.find(',', serialAt) - serialAt - serialMark.size());
+  const std::string connector = quoted(connectorAt + 3);
+  const std::string mode = quoted(modeAt + 6);
+  if (out.substr(scalesAt, out.find(']', scalesAt) - scalesAt).find(scale) == std::string::npos) return false;
   const std::string layout =
-      "[(0, 0, " + scale + ", uint32 0, true, [('" + found[2].str() + "', '" + found[3].str() + "', @a{sv} {})])]";
+      "[(0, 0, " + scale + ", uint32 0, true, [('" + connector + "', '" + mode + "', @a{sv} {})])]";
   return runProcess({"gdbus", "call", "--session", "--dest", "org.gnome.Mutter.DisplayConfig", "--object-path",
                      "/org/gnome/Mutter/DisplayConfig", "--method",
-                     "org.gnome.Mutter.DisplayConfig.ApplyMonitorsConfig", found[1].str(), "1", layout, "@a{sv} {}"},
+                     "org.gnome.Mutter.DisplayConfig.ApplyMonitorsConfig", serial, "1", layout, "@a{sv} {}"},
                     "")
              .exitStatus == 0;
 }
