@@ -88,9 +88,10 @@ bool isLayoutBox(std::optional<AtspiRole> role) {
   }
 }
 
-// Roles GTK 4 gives its popovers (menus, a drop-down's list, a plain popover).
+// Roles GTK 4 gives its popovers: a menu, a dialog, a plain popover (4.8: a filler).
 bool isPopoverRole(std::optional<AtspiRole> role) {
   switch (role.value_or(ATSPI_ROLE_INVALID)) {
+    case ATSPI_ROLE_FILLER:
     case ATSPI_ROLE_MENU:
     case ATSPI_ROLE_POPUP_MENU:
     case ATSPI_ROLE_DIALOG:
