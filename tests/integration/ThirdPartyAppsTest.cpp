@@ -650,13 +650,16 @@ TEST_F(OnAPopover, ElementAtAnswersItsItemsFramedInsideItsWindow) {
   EXPECT_TRUE(atspi_action_do_action(action, 0, nullptr));
   g_object_unref(action);
 
+  // The popover hangs beside the toggle, below the menu button.
+  Accessible menuButton(atspi_accessible_get_parent(opener.get(), nullptr));
+  ASSERT_TRUE(menuButton);
   Accessible popover;
   Accessible item;
   std::optional<ScreenRect> popup;
   ASSERT_TRUE(eventually(
       [&] {
-        atspi_accessible_clear_cache(opener.get());
-        popover = firstBelow(opener.get(), [](AtspiAccessible* candidate) {
+        atspi_accessible_clear_cache(menuButton.get());
+        popover = firstBelow(menuButton.get(), [](AtspiAccessible* candidate) {
           return atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_MENU && isShowingOnScreen(candidate);
         });
         if (!popover) return false;
