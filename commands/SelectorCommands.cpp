@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
+#include <vector>
 
 namespace morvel {
 namespace {
@@ -17,7 +18,7 @@ using ax::Accessibility;
 using ax::Element;
 using ax::Microseconds;
 
-constexpr int longestPath = 12;
+constexpr std::size_t longestPath = 12;
 constexpr Microseconds pauseBetweenAttempts{150000};
 
 bool endsPath(Accessibility& ax, const Element& element) {
@@ -26,16 +27,26 @@ bool endsPath(Accessibility& ax, const Element& element) {
 }
 
 // The element first, then its ancestors, up to the first window or application.
-Json pathFrom(Accessibility& ax, const Element& hit) {
-  Json path = Json::array();
-  Element current = hit;
-  for (int step = 0; step < longestPath; ++step) {
-    const bool isHitElement = step == 0;
-    path.push_back(elementDescriptor(ax, current, /*includeValue=*/isHitElement));
-    if (endsPath(ax, current)) break;
-    auto parent = ax::axElementAttr(ax, current, ax::AXParent);
+std::vector<Element> lineFrom(Accessibility& ax, const Element& hit) {
+  std::vector<Element> line{hit};
+  while (line.size() < longestPath && !endsPath(ax, line.back())) {
+    auto parent = ax::axElementAttr(ax, line.back(), ax::AXParent);
     if (!parent) break;
-    current = *parent;
+    line.push_back(std::move(*parent));
+  }
+  return line;
+}
+
+Json pathFrom(Accessibility& ax, const Element& hit) {
+  const std::vector<Element> line = lineFrom(ax, hit);
+  // Each step's texts are asked of all steps at once, not step by step. Its
+  // siblings are not read ahead: a toolkit answers most of their roles and
+  // states from its cache, and asking them all of a long table costs more.
+  ax.readAhead(line, {ax::AXRole, ax::AXTitle, ax::AXDescription});
+
+  Json path = Json::array();
+  for (std::size_t step = 0; step < line.size(); ++step) {
+    path.push_back(elementDescriptor(ax, line[step], /*includeValue=*/step == 0));
   }
   return path;
 }

@@ -26,7 +26,8 @@ set -euo pipefail
 
 top="$(cd "$(dirname "$0")/.." && pwd)"
 "$top/scripts/bootstrap.sh" --gnome
-monitor="${MORVEL_GNOME_MONITOR:-1280x800}"
+# Large enough that the monitor offers scale 2 (the session tests use it).
+monitor="${MORVEL_GNOME_MONITOR:-2560x1600}"
 extension_dir="${MORVEL_GNOME_EXTENSION:-$top/platform/linux/gnome/extension}"
 extension_uuid=morvel-ax-helper@morvel.org
 runtime_prefix=morvel-gnome

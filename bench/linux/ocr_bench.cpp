@@ -544,8 +544,18 @@ void reportApplicationWindow(HelperProcess& helper, const std::filesystem::path&
   const Json& frame = focused["frame"];
   const ScreenRect area{static_cast<int>(frame["x"].get<double>()), static_cast<int>(frame["y"].get<double>()),
                         static_cast<int>(frame["w"].get<double>()), static_cast<int>(frame["h"].get<double>())};
+  // The bar slides in after the window is shown: both readers wait for a
+  // screen that two captures in a row show alike, so that they read the same
+  // pixels.
   morvel::linux_ax::X11Capture capture;
-  const auto screen = capture.capture({0, 0, double(area.x + area.width), double(area.y + area.height)});
+  const morvel::ax::Rect shownPart{0, 0, double(area.x + area.width), double(area.y + area.height)};
+  std::unique_ptr<morvel::linux_ax::GreyCapture> screen;
+  eventually([&] {
+    auto latest = capture.capture(shownPart);
+    const bool settled = latest && screen && latest->visible().pixels == screen->visible().pixels;
+    screen = std::move(latest);
+    return settled;
+  }, startupTimeout);
   if (!screen) return;
   ToolOnParts tool(screen->visible(), {area}, folder, "application");
   const TextScore ours = scoreText(shown, readByHelper(helper, area));

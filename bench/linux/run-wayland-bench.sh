@@ -41,7 +41,8 @@ esac
 cmake --build "$build_dir" --target morvel_wayland_bench morvel_painted_text_app >&2
 if [ "${1:-}" = --gnome ]; then
   # The benchmark asks the helper's extension for captures itself.
-  MORVEL_AX_HELPER_TRUSTED="$build_dir/app/morvel_ax_helper:$bench" \
+  # The monitor of the figures kept so far.
+  MORVEL_AX_HELPER_TRUSTED="$build_dir/app/morvel_ax_helper:$bench" MORVEL_GNOME_MONITOR=1280x800 \
     exec "$top/scripts/with-gnome-desktop.sh" "$0" --in-wayland
 fi
 exec "$top/scripts/with-wayland-desktop.sh" "$0" --in-wayland

@@ -177,12 +177,14 @@ void compareGnomeCapture() {
   const auto windows = morvel::linux_ax::parseShellWindows(shell.listWindows().value_or(""));
   const morvel::linux_ax::PixelRect screen{0, 0, windows ? windows->screenWidth : 0, windows ? windows->screenHeight : 0};
   const bool oneMonitor = windows && windows->monitorCount == 1;
-  const auto grabCast = [&] { return screenCast.grab(area, screen, oneMonitor, [&] { return shell.redraw(); }); };
+  const auto grabCast = [&] { return screenCast.grab(area, screen, oneMonitor, shell); };
   std::vector<double> x11Times;
   std::vector<double> gnomeTimes;
   std::vector<double> shellTimes;
   std::vector<double> decodeTimes;
   std::vector<double> castTimes;
+  std::vector<double> castAfterChangeTimes;
+  std::vector<double> settleTimes;
   std::size_t pngBytes = 0;
   x11.capture(region);
   gnome.capture(region);
@@ -196,7 +198,12 @@ void compareGnomeCapture() {
     shellTimes.push_back(millisecondsOf([&] { return (png = shell.captureArea(area)).has_value(); }));
     decodeTimes.push_back(millisecondsOf([&] { return png && morvel::linux_ax::greyImageFromPng(*png); }));
     pngBytes = png ? png->size() : 0;
+    grabCast();
     castTimes.push_back(millisecondsOf([&] { return grabCast().has_value(); }));
+    settleTimes.push_back(millisecondsOf([&] { return shell.settle().has_value(); }));
+    // The whole screen drawn anew just before: the capture waits for its frame.
+    shell.redraw();
+    castAfterChangeTimes.push_back(millisecondsOf([&] { return grabCast().has_value(); }));
   }
   const double x11Median = median(x11Times);
   std::printf("capture 800x600, median of %d rounds taking turns\n", rounds);
@@ -204,7 +211,11 @@ void compareGnomeCapture() {
   std::printf("  GNOME, as the helper asks     %8.2f ms  %.2fx X11\n", median(gnomeTimes), median(gnomeTimes) / x11Median);
   std::printf("    the shell's CaptureArea     %8.2f ms  (a PNG of %zu bytes)\n", median(shellTimes), pngBytes);
   std::printf("    the helper's PNG decoding   %8.2f ms\n", median(decodeTimes));
-  std::printf("  mutter's screen cast          %8.2f ms  %.2fx X11\n", median(castTimes), median(castTimes) / x11Median);
+  std::printf("  mutter's screen cast          %8.2f ms  %.2fx X11  (the screen unchanged)\n", median(castTimes),
+              median(castTimes) / x11Median);
+  std::printf("    of which the shell's Settle %8.2f ms\n", median(settleTimes));
+  std::printf("    just after a change         %8.2f ms  %.2fx X11\n", median(castAfterChangeTimes),
+              median(castAfterChangeTimes) / x11Median);
   // The screen cast and the shell's PNG must show the same pixels.
   const auto cast = grabCast();
   const auto png = shell.captureArea(area);

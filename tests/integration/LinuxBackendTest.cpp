@@ -299,7 +299,15 @@ TEST_F(BackendOnFixture, AWindowIsWalkedWithOneCallPerElementAndTheSameChildrenA
         for (const auto& child : *batch) compare(child.get(), depth + 1);
       }
     };
-    compare(window->nodeAs<linux_ax::AccessibleNode>()->get(), 0);
+    AtspiAccessible* windowAccessible = window->nodeAs<linux_ax::AccessibleNode>()->get();
+    compare(windowAccessible, 0);
+    // A frame read once serves the rest of the request (a hit test compares each
+    // child's frame with the point after judging by it whether the child shows).
+    reader.memo().factsOf(windowAccessible).extents.reset();
+    EXPECT_TRUE(reader.toolkitExtents(windowAccessible));
+    const auto afterFirstFrame = ax_.callCount();
+    EXPECT_EQ(reader.toolkitExtents(windowAccessible), reader.screenExtents(windowAccessible));
+    EXPECT_EQ(ax_.callCount(), afterFirstFrame);
     // AT-SPI gives every element a description; an empty one is none.
     EXPECT_EQ(ax::axString(ax_, *window, ax::AXDescription), std::nullopt);
     return 0;

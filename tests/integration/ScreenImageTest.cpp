@@ -216,12 +216,13 @@ TEST(GreyImage, UpscalingDoublesTheSizeAndKeepsFlatAreasFlat) {
 }
 
 // Lines of text `inkHeight` rows tall every `pitch` rows, each row of a line
-// different from the next (as rows through glyphs are).
-GreyImage linesOfText(int width, int height, int inkHeight, int pitch) {
+// different from the next (as rows through glyphs are), with stems `stem`
+// pixels wide.
+GreyImage linesOfText(int width, int height, int inkHeight, int pitch, int stem = 1) {
   GreyImage image = filled(width, height, 255);
   for (int top = pitch / 2; top + inkHeight <= height; top += pitch) {
     for (int row = 0; row < inkHeight; ++row) {
-      for (int x = (row * 7) % 5; x < width; x += 5) paint(image, x, top + row, 1, 1, darkInk);
+      for (int x = (row * 7) % 5; x + stem <= width; x += 5) paint(image, x, top + row, stem, 1, darkInk);
     }
   }
   return image;
@@ -236,6 +237,15 @@ TEST(RecognitionPlan, TextHeightIsTheTypicalInkRunAndDecidesEnlarging) {
 
   EXPECT_TRUE(linux_ax::worthEnlarging(linesOfText(200, 200, 5, 12)));
   EXPECT_FALSE(linux_ax::worthEnlarging(linesOfText(200, 200, 8, 16)));
+  // Bold text is enlarged up to the height of 14-pixel text; rules and
+  // pictures beside it are no stems.
+  GreyImage bold = linesOfText(200, 200, 10, 20, 2);
+  paint(bold, 0, 3, 200, 1, darkInk);
+  paint(bold, 150, 30, 40, 120, darkInk);
+  EXPECT_DOUBLE_EQ(linux_ax::meanStemWidth(bold), 2.0);
+  EXPECT_TRUE(linux_ax::worthEnlarging(bold));
+  EXPECT_FALSE(linux_ax::worthEnlarging(linesOfText(200, 200, 12, 24, 2)));
+  EXPECT_FALSE(linux_ax::worthEnlarging(linesOfText(200, 200, 10, 20, 1)));
   EXPECT_EQ(linux_ax::typicalInkHeight(filled(50, 50, 255)), 0);
   EXPECT_FALSE(linux_ax::worthEnlarging(filled(50, 50, 255)));
 }

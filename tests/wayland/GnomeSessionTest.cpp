@@ -18,6 +18,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -63,6 +64,30 @@ void switchExtension(const char* method) {
   ASSERT_EQ(reply.exitStatus, 0) << method;
 }
 
+// Sets the virtual monitor's scale through mutter's display configuration, as
+// the settings panel does, for this session only; false when the monitor's
+// mode offers no such scale.
+bool applyMonitorScale(const std::string& scale) {
+  const ProcessResult state = runProcess(
+      {"gdbus", "call", "--session", "--dest", "org.gnome.Mutter.DisplayConfig", "--object-path",
+       "/org/gnome/Mutter/DisplayConfig", "--method", "org.gnome.Mutter.DisplayConfig.GetCurrentState"},
+      "");
+  // (uint32 SERIAL, [(('CONNECTOR', ...), [('MODE', W, H, RATE, PREFERRED, [SCALES], ...
+  static const std::regex firstMonitor(
+      R"(^\(uint32 (\d+), \[\(\('([^']+)'[^\]]*\), \[\('([^']+)', \d+, \d+, [\d.]+, [\d.]+, \[([^\]]*)\])");
+  std::smatch found;
+  if (!std::regex_search(state.out, found, firstMonitor) || found[4].str().find(scale) == std::string::npos) {
+    return false;
+  }
+  const std::string layout =
+      "[(0, 0, " + scale + ", uint32 0, true, [('" + found[2].str() + "', '" + found[3].str() + "', @a{sv} {})])]";
+  return runProcess({"gdbus", "call", "--session", "--dest", "org.gnome.Mutter.DisplayConfig", "--object-path",
+                     "/org/gnome/Mutter/DisplayConfig", "--method",
+                     "org.gnome.Mutter.DisplayConfig.ApplyMonitorsConfig", found[1].str(), "1", layout, "@a{sv} {}"},
+                    "")
+             .exitStatus == 0;
+}
+
 class ContactsOnGnome : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -95,12 +120,13 @@ class ContactsOnGnome : public ::testing::Test {
 
   // A widget's frame: the shell's place of the visible window plus the
   // widget's place in it as the toolkit laid it out, less the shadow before
-  // the title bar.
-  static ScreenRect frameOf(const std::string& widget) {
+  // the title bar; the toolkit lays out in points, `scale` pixels each.
+  static ScreenRect frameOf(const std::string& widget, int scale = 1) {
     const ScreenRect inWindow = geometryOf(widget);
     const ScreenRect shadow = geometryOf("titlebar");
     const ScreenRect window = windowNow();
-    return {window.x + inWindow.x - shadow.x, window.y + inWindow.y - shadow.y, inWindow.width, inWindow.height};
+    return {window.x + scale * (inWindow.x - shadow.x), window.y + scale * (inWindow.y - shadow.y),
+            scale * inWindow.width, scale * inWindow.height};
   }
 
   static ScreenRect windowNow() { return shellViewOf(app_->pid()).value_or(ShellView{}).window; }
@@ -171,38 +197,57 @@ TEST_F(ContactsOnGnome, AnswersFollowAWindowTheShellHasResized) {
 
 // The screen cast, kept open between captures and paused when idle, must show
 // what the shell's own PNG shows, and the screen as it is when asked: after a
-// pause, a frame held from before the window grew would show it smaller.
+// pause, a frame held from before the window grew would show it smaller; a
+// cast that has followed every drawing must take the frame of the drawing
+// that shows the window as the shell has it now, not one before it.
 TEST_F(ContactsOnGnome, TheScreenCastShowsWhatTheShellsPngShowsAsTheScreenIsNow) {
   using namespace morvel::linux_ax;
   constexpr auto pauseWhenIdle = 50ms;
   ShellExtensionBus shell;
-  ScreenCastCapture cast(pauseWhenIdle);
+  ScreenCastCapture pausing(pauseWhenIdle);
+  ScreenCastCapture following(std::chrono::hours(1));
   const auto list = parseShellWindows(shell.listWindows().value_or(""));
   ASSERT_TRUE(list);
   const PixelRect screen{0, 0, list->screenWidth, list->screenHeight};
+  const auto areaOf = [](const ScreenRect& window) { return PixelRect{window.x, window.y, window.width, window.height}; };
   const auto pngOf = [&](const PixelRect& area) {
     const auto png = shell.captureArea(area);
     return png ? greyImageFromPng(*png) : std::nullopt;
   };
-  const auto expectCastLikePng = [&](const ScreenRect& window) {
-    const PixelRect area{window.x, window.y, window.width, window.height};
+  const auto castOf = [&](ScreenCastCapture& cast, const PixelRect& area) {
+    return cast.grab(area, screen, list->monitorCount == 1, shell);
+  };
+  const auto expectLikeSettledPng = [&](const std::optional<GreyImage>& fromCast, const PixelRect& area) {
     // Drawn to the end: two PNGs in a row the same.
     ASSERT_TRUE(eventually([&] { return pngOf(area)->pixels == pngOf(area)->pixels; }, startupTimeout));
-    std::this_thread::sleep_for(10 * pauseWhenIdle);
-    const auto fromCast = cast.grab(area, screen, list->monitorCount == 1, [&] { return shell.redraw(); });
     const auto fromPng = pngOf(area);
     ASSERT_TRUE(fromCast && fromPng) << "no capture through the screen cast";
-    EXPECT_EQ(fromCast->pixels, fromPng->pixels) << window.width << "x" << window.height;
+    EXPECT_EQ(fromCast->pixels, fromPng->pixels) << area.width << "x" << area.height;
+  };
+  const auto expectPausedCastLikePng = [&](const ScreenRect& window) {
+    ASSERT_TRUE(eventually([&] { return pngOf(areaOf(window))->pixels == pngOf(areaOf(window))->pixels; },
+                           startupTimeout));
+    std::this_thread::sleep_for(10 * pauseWhenIdle);
+    expectLikeSettledPng(castOf(pausing, areaOf(window)), areaOf(window));
   };
   const ScreenRect before = windowNow();
-  expectCastLikePng(before);
+  expectPausedCastLikePng(before);
+  ASSERT_TRUE(castOf(following, areaOf(before)));
   const ScreenRect after = grownWindow(before, 40);
   ASSERT_GT(after.width, 0) << "the shell never had the window at its new size";
-  expectCastLikePng(after);
+  expectLikeSettledPng(castOf(following, areaOf(after)), areaOf(after));
+  expectPausedCastLikePng(after);
+
+  // Settling answers only once what was queued has been drawn.
+  const auto asked = shell.redraw();
+  const auto drawn = shell.settle();
+  ASSERT_TRUE(asked && drawn);
+  EXPECT_GE(*drawn, *asked);
 }
 
 TEST_F(ContactsOnGnome, TheExtensionAnswersNoOtherProgram) {
-  const std::vector<std::vector<std::string>> calls = {{"ListWindows"}, {"CaptureArea", "0", "0", "10", "10"}, {"Redraw"}};
+  const std::vector<std::vector<std::string>> calls = {{"ListWindows"}, {"CaptureArea", "0", "0", "10", "10"}, {"Redraw"},
+                                                      {"Settle"}};
   for (const auto& call : calls) {
     std::vector<std::string> command = {"gdbus", "call", "--session", "--dest", "org.morvel.AxHelper.Shell",
                                         "--object-path", "/org/morvel/AxHelper/Shell", "--method",
@@ -212,6 +257,28 @@ TEST_F(ContactsOnGnome, TheExtensionAnswersNoOtherProgram) {
     EXPECT_NE(reply.exitStatus, 0) << call.front() << ": " << reply.out;
     EXPECT_NE(reply.err.find("org.freedesktop.DBus.Error.AccessDenied"), std::string::npos) << reply.err;
   }
+}
+
+// The shell's coordinates are the monitor's pixels; the toolkit measures in
+// points, two pixels each here. Needs a monitor large enough to offer scale 2.
+TEST_F(ContactsOnGnome, OnAMonitorAtScaleTwoFramesHitTestsAndScreenTextAgree) {
+  const ScreenRect before = windowNow();
+  if (!applyMonitorScale("2.0")) {
+    GTEST_SKIP() << "the virtual monitor offers no scale 2: run the session with MORVEL_GNOME_MONITOR=2560x1600";
+  }
+  struct AtScaleOneAgain {
+    ~AtScaleOneAgain() { applyMonitorScale("1.0"); }
+  } restore;
+  ASSERT_TRUE(eventually([&] { return windowNow().width == 2 * before.width; }, startupTimeout))
+      << "the window was never drawn at scale 2";
+  const ScreenRect button = frameOf("add", 2);
+  expectHas(ask(atCentreOf("element-at", button)),
+            {{"found", true}, {"role", ax::AXButton}, {"title", "Add"}, {"frame", frameJson(button)}});
+  expectHas(ask({{"cmd", "focused"}}), {{"found", true}, {"frame", frameJson(frameOf("name", 2))}});
+  constexpr int margin = 8;
+  auto text = ask(regionRequest("ocr-region", button, margin));
+  ASSERT_TRUE(text);
+  EXPECT_NE(text->value("text", "").find("Add"), std::string::npos) << *text;
 }
 
 // Runs last: it switches the extension off and on again under the helper.

@@ -139,25 +139,24 @@ std::optional<std::int32_t> AtspiReader::processId(AtspiAccessible* accessible) 
   return static_cast<std::int32_t>(*pid);
 }
 
-bool AtspiReader::marksShowing(AtspiAccessible* accessible) {
+const ToolkitTraits& AtspiReader::toolkitOf(AtspiAccessible* accessible) {
+  static const ToolkitTraits unknown;
   const std::string* busName = CallGuard::applicationOf(accessible);
-  if (busName == nullptr) return true;
-  if (auto known = marksShowing_.find(*busName); known != marksShowing_.end()) return known->second;
+  if (busName == nullptr) return unknown;
+  if (auto known = toolkits_.find(*busName); known != toolkits_.end()) return known->second;
   // The application's root answers for the toolkit: its elements need not.
   AtspiApplication* application = accessible->parent.app;
-  if (application == nullptr || application->root == nullptr) return true;
+  if (application == nullptr || application->root == nullptr) return unknown;
   AtspiAccessible* root = application->root;
-  auto toolkit = guard_.run(root, [&](GError** error) { return GCharPtr(atspi_accessible_get_toolkit_name(root, error)); });
+  auto name = guard_.run(root, [&](GError** error) { return GCharPtr(atspi_accessible_get_toolkit_name(root, error)); });
   auto version = guard_.run(root, [&](GError** error) { return GCharPtr(atspi_accessible_get_toolkit_version(root, error)); });
-  // An application that does not say is taken to mark them, as toolkits do.
-  const bool saysGtk4 = toolkit && *toolkit && version && *version && std::string_view(toolkit->get()) == "GTK" &&
-                        std::string_view(version->get()).starts_with("4.");
-  const bool marks = !saysGtk4;
+  auto said = [](const std::optional<GCharPtr>& text) {
+    return text && *text ? std::string_view(text->get()) : std::string_view();
+  };
   // Applications come and go over a long session: what is forgotten is asked again.
   constexpr std::size_t mostApplicationsRemembered = 1024;
-  if (marksShowing_.size() >= mostApplicationsRemembered) marksShowing_.clear();
-  marksShowing_.emplace(*busName, marks);
-  return marks;
+  if (toolkits_.size() >= mostApplicationsRemembered) toolkits_.clear();
+  return toolkits_.emplace(*busName, traitsOfToolkit(said(name), said(version))).first->second;
 }
 
 AccessibleRef AtspiReader::parent(AtspiAccessible* accessible) {
@@ -188,7 +187,10 @@ AccessibleRef AtspiReader::childAt(AtspiAccessible* accessible, int index) {
 
 std::optional<std::vector<AccessibleRef>> AtspiReader::children(AtspiAccessible* accessible, int limit) {
   ElementFacts& facts = memo_.factsOf(accessible);
-  if (facts.children && (facts.childrenLimit >= limit || static_cast<int>(facts.children->size()) < facts.childrenLimit)) {
+  // Fewer than were asked for, or as many as the element counts, are all it has.
+  const bool whole = facts.children && (std::ssize(*facts.children) < facts.childrenLimit ||
+                                        (facts.childCount && std::ssize(*facts.children) == *facts.childCount));
+  if (facts.children && (facts.childrenLimit >= limit || whole)) {
     if (guard_.isHung(accessible)) return std::nullopt;
     const auto known = std::min(facts.children->size(), static_cast<std::size_t>(std::max(limit, 0)));
     return std::vector<AccessibleRef>(facts.children->begin(), facts.children->begin() + static_cast<std::ptrdiff_t>(known));
@@ -355,9 +357,10 @@ std::optional<PixelRect> AtspiReader::toolkitExtents(AtspiAccessible* accessible
   });
   if (!rect || !*rect) return std::nullopt;
   const AtspiRect& extents = **rect;
+  std::optional<PixelRect>& known = memo_.factsOf(accessible).extents.emplace();
   // Toolkits report a widget that is not on screen at the most negative position.
-  if (extents.x == INT_MIN || extents.y == INT_MIN) return std::nullopt;
-  return PixelRect{extents.x, extents.y, extents.width, extents.height};
+  if (extents.x != INT_MIN && extents.y != INT_MIN) known = PixelRect{extents.x, extents.y, extents.width, extents.height};
+  return known;
 }
 
 AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x, int y) {

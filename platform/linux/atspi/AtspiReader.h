@@ -10,6 +10,7 @@
 #include "platform/linux/atspi/GlibOwnership.h"
 #include "platform/linux/atspi/RequestMemo.h"
 #include "platform/linux/atspi/SurfacePlacement.h"
+#include "platform/linux/atspi/ToolkitTraits.h"
 #include "platform/linux/image/PixelRect.h"
 
 #include <cstdint>
@@ -47,9 +48,8 @@ class AtspiReader {
   // One object attribute ("placeholder-text"...).
   std::optional<std::string> objectAttribute(AtspiAccessible* accessible, const char* key);
   std::optional<std::int32_t> processId(AtspiAccessible* accessible);
-  // Whether the element's application marks the elements it has on screen
-  // SHOWING; GTK 4 (4.8 at least) marks its windows only.
-  bool marksShowing(AtspiAccessible* accessible);
+  // What the element's application's toolkit does its own way, asked once per application.
+  const ToolkitTraits& toolkitOf(AtspiAccessible* accessible);
 
   AccessibleRef parent(AtspiAccessible* accessible);
   // The children in order, at most `limit`; absent when the count is unreadable.
@@ -155,7 +155,7 @@ class AtspiReader {
   SurfacePlacement* placement_ = nullptr;
   bool concurrentReads_ = true;
   // By application bus name, which the bus never gives to another.
-  std::map<std::string, bool> marksShowing_;
+  std::map<std::string, ToolkitTraits> toolkits_;
 };
 
 // Text from a library, repaired to well-formed UTF-8.

@@ -48,21 +48,28 @@ AccessibleRef shownChildAt(AtspiReader& reader, AtspiAccessible* container, int 
   return found;
 }
 
-// The toolkit's hit test from `from` down, and where it stops at a container
-// (a notebook, a stack) or answers with something not shown or not under the
-// point (a browser's invisible text node, a GTK 4 widget beside it), the shown
-// child under the point by extents.
+// Whether the toolkit's `answer` is shown and under the point: a browser may
+// answer with an invisible text node, GTK 4 with a widget beside the point.
+bool answersThePoint(AtspiReader& reader, AtspiAccessible* answer, int x, int y) {
+  return isShown(reader, answer) && holds(placeOf(reader, answer), x, y);
+}
+
+// The toolkit's hit test from `from` down. Where it answers with the element
+// asked, a toolkit whose hit test goes deep has found it; the others may have
+// stopped at a container (a notebook, a stack), and there, as wherever the
+// answer is not shown or not under the point, the shown child under the point
+// by extents goes on.
 AccessibleRef descend(AtspiReader& reader, AccessibleRef from, int x, int y) {
+  const bool ownHitGoesDeep = reader.toolkitOf(from.get()).hitTestGoesDeep;
   AccessibleRef current = std::move(from);
   for (int depth = 0; depth < deepestHit; ++depth) {
     // A tab's own hit test answers with its page wherever the point is.
     AccessibleRef deeper = reader.role(current.get()) == ATSPI_ROLE_PAGE_TAB
                                ? AccessibleRef()
                                : reader.accessibleAtPoint(current.get(), x, y);
-    if (!deeper || sameAccessible(deeper.get(), current.get()) || !isShown(reader, deeper.get()) ||
-        !holds(placeOf(reader, deeper.get()), x, y)) {
-      deeper = shownChildAt(reader, current.get(), x, y);
-    }
+    const bool onCurrent = !deeper || sameAccessible(deeper.get(), current.get());
+    if (onCurrent && ownHitGoesDeep) break;
+    if (onCurrent || !answersThePoint(reader, deeper.get(), x, y)) deeper = shownChildAt(reader, current.get(), x, y);
     if (!deeper || sameAccessible(deeper.get(), current.get())) break;
     current = std::move(deeper);
   }

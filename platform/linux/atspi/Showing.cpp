@@ -40,7 +40,7 @@ bool isShown(AtspiReader& reader, AtspiAccessible* accessible) {
   // Where the toolkit never says, what is on screen has a frame: a widget it
   // has not laid out (a hidden page) has none. What has no place of its own
   // (GTK 4's stack pages) is as shown as the children it holds.
-  if (reader.marksShowing(accessible)) return false;
+  if (reader.toolkitOf(accessible).marksShowing) return false;
   if (!hasPlace(reader, accessible)) return true;
   auto extents = reader.toolkitExtents(accessible);
   return extents && extents->width > 0 && extents->height > 0;
@@ -53,9 +53,10 @@ std::optional<PixelRect> placeOf(AtspiReader& reader, AtspiAccessible* accessibl
     return reader.screenExtents(accessible);
   }
   if (reader.childCount(accessible) != 1) return std::nullopt;
-  AccessibleRef child = reader.childAt(accessible, 0);
-  if (!child || !hasPlace(reader, child.get())) return std::nullopt;
-  return reader.screenExtents(child.get());
+  // Listed rather than asked by index: a hit test goes on into the same child.
+  auto only = reader.children(accessible, 1);
+  if (!only || only->size() != 1 || !hasPlace(reader, only->front().get())) return std::nullopt;
+  return reader.screenExtents(only->front().get());
 }
 
 bool hasEmptyFrame(AtspiReader& reader, AtspiAccessible* accessible) {
@@ -66,8 +67,10 @@ bool hasEmptyFrame(AtspiReader& reader, AtspiAccessible* accessible) {
 std::optional<std::vector<AccessibleRef>> shownChildren(AtspiReader& reader, AtspiAccessible* accessible, int limit) {
   auto children = reader.children(accessible, limit);
   if (!children) return std::nullopt;
-  // Every child's states and role are read next.
-  reader.prefetch(*children, RolePart | StatesPart);
+  // Every child's states and role are read next, and where the toolkit does not
+  // mark what it shows, whether each has a frame and which.
+  const ReadParts judged = reader.toolkitOf(accessible).marksShowing ? 0U : InterfacesPart | ExtentsPart;
+  reader.prefetch(*children, RolePart | StatesPart | judged);
   std::erase_if(*children, [&](const AccessibleRef& child) {
     return !isShown(reader, child.get()) ||
            (mayBeLeftEmpty(reader.role(child.get())) && hasEmptyFrame(reader, child.get()));

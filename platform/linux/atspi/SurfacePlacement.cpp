@@ -23,6 +23,13 @@ bool couldHold(const PixelRect& surface, const PixelRect& visible) {
          consistentScale(surface, visible).has_value();
 }
 
+// A toolkit window that could be the client's: its surface could hold the
+// visible window, or it is the surface the window system places, in the
+// toolkit's own scale (a scaled monitor: the shadow scaled too).
+bool couldBe(const PixelRect& surface, const ClientWindow& client) {
+  return couldHold(surface, client.client) || (client.surface && consistentScale(surface, *client.surface));
+}
+
 }  // namespace
 
 std::pair<int, int> visibleOriginOnSurface(const PixelRect& window, const std::vector<PixelRect>& children,
@@ -108,7 +115,7 @@ const SurfacePlacement::Placement* SurfacePlacement::placementOf(AtspiAccessible
     auto title = reader_.name(window.get());
     // Among the process's windows, the one with the window's title that its surface could hold.
     for (const ClientWindow* client : shown) {
-      if (surface && couldHold(*surface, client->client) && windows_.windowTitle(client->id) == title) {
+      if (surface && couldBe(*surface, *client) && windows_.windowTitle(client->id) == title) {
         placement = place(window, surface, *client);
         break;
       }
@@ -162,7 +169,7 @@ std::pair<AccessibleRef, std::optional<PixelRect>> SurfacePlacement::showingWind
     auto states = reader_.states(child.get());
     if (!states || !hasState(*states, ATSPI_STATE_SHOWING)) continue;
     auto surface = reader_.toolkitExtents(child.get());
-    if (!surface || !couldHold(*surface, client.client)) continue;
+    if (!surface || !couldBe(*surface, client)) continue;
     const int area = surface->width * surface->height;
     if (!best || area < bestArea) {
       best = std::move(child);

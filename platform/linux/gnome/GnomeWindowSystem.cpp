@@ -22,7 +22,7 @@ std::unique_ptr<GreyCapture> GnomeWindowSystem::capture(const ax::Rect& region) 
   const PixelRect screen{0, 0, lastList_->screenWidth, lastList_->screenHeight};
   std::optional<GreyImage> pixels;
   if (throughScreenCast_) {
-    pixels = screenCast_.grab(*visible, screen, lastList_->monitorCount == 1, [this] { return bus_.redraw(); });
+    pixels = screenCast_.grab(*visible, screen, lastList_->monitorCount == 1, bus_);
   }
   if (!pixels) {
     auto png = bus_.captureArea(*visible);

@@ -233,14 +233,24 @@ void PipeWireFrames::onBroken() {
   pw_thread_loop_signal(loop_, false);
 }
 
-void PipeWireFrames::resume() {
-  if (loop_ == nullptr) return;
+bool PipeWireFrames::resume() {
+  if (loop_ == nullptr) return false;
   pw_thread_loop_lock(loop_);
+  const bool wasPaused = paused_;
   if (paused_) {
     paused_ = false;
     pw_stream_set_active(stream_, true);
   }
   pw_thread_loop_unlock(loop_);
+  return wasPaused;
+}
+
+bool PipeWireFrames::endedAfterFrames() {
+  if (loop_ == nullptr) return false;
+  pw_thread_loop_lock(loop_);
+  const bool ended = broken_ && recorded_.has_value();
+  pw_thread_loop_unlock(loop_);
+  return ended;
 }
 
 std::optional<GreyImage> PipeWireFrames::frameSince(std::chrono::nanoseconds recordedSince, const PixelRect& area,

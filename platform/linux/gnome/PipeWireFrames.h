@@ -42,8 +42,12 @@ class PipeWireFrames {
   bool connect(std::uint32_t nodeId, std::chrono::milliseconds pauseWhenIdle);
   void disconnect();
   bool connected() const { return stream_ != nullptr; }
-  // Runs the stream again if it was paused.
-  void resume();
+  // Runs the stream again if it was paused; whether it was.
+  bool resume();
+  // Whether the producer ended a stream that had given frames (the user
+  // stopped the sharing, or the cast was closed), as against one that never
+  // worked.
+  bool endedAfterFrames();
   // The part `area` of the newest frame recorded at or after `recordedSince`
   // (CLOCK_MONOTONIC), waited for until the deadline. The frame shows `whole`
   // (logical pixels; `area` lies in it) and may have more pixels than points

@@ -132,18 +132,22 @@ std::optional<std::string> ShellExtensionBus::listWindows() {
   return std::string(text);
 }
 
-std::optional<std::int64_t> ShellExtensionBus::redraw() {
+std::optional<std::int64_t> ShellExtensionBus::redraw() { return askTime("Redraw"); }
+
+std::optional<std::int64_t> ShellExtensionBus::settle() { return askTime("Settle"); }
+
+std::optional<std::int64_t> ShellExtensionBus::askTime(const char* method) {
   DBusConnection* bus = connection();
   if (bus == nullptr) return std::nullopt;
-  MessagePtr call(dbus_message_new_method_call(shellExtensionBusName, objectPath, interfaceName, "Redraw"));
+  MessagePtr call(dbus_message_new_method_call(shellExtensionBusName, objectPath, interfaceName, method));
   if (!call) return std::nullopt;
   ErrorGuard error;
   MessagePtr reply(dbus_connection_send_with_reply_and_block(bus, call.get(), listTimeoutMs, &error.error));
-  dbus_int64_t asked = 0;
-  if (!reply || !dbus_message_get_args(reply.get(), &error.error, DBUS_TYPE_INT64, &asked, DBUS_TYPE_INVALID)) {
+  dbus_int64_t time = 0;
+  if (!reply || !dbus_message_get_args(reply.get(), &error.error, DBUS_TYPE_INT64, &time, DBUS_TYPE_INVALID)) {
     return std::nullopt;
   }
-  return asked;
+  return time;
 }
 
 std::optional<std::vector<std::uint8_t>> ShellExtensionBus::captureArea(const PixelRect& area) {

@@ -43,12 +43,18 @@ class ShellExtensionBus {
   // Has the shell draw the whole screen again: the shell's monotonic clock
   // (microseconds) when it was asked.
   std::optional<std::int64_t> redraw();
+  // Once the shell has drawn what had changed when asked (nothing is drawn
+  // when nothing had): the shell's monotonic clock (microseconds) when its
+  // last drawing began.
+  std::optional<std::int64_t> settle();
   // A PNG of the area, in global logical pixels.
   std::optional<std::vector<std::uint8_t>> captureArea(const PixelRect& area);
 
  private:
   DBusConnection* connection();
   void noteAnswered(bool answered, const DBusError& error);
+  // A method answering a time on the shell's monotonic clock.
+  std::optional<std::int64_t> askTime(const char* method);
   bool takeChangeSignals();
 
   DBusConnection* bus_ = nullptr;

@@ -20,8 +20,13 @@ struct RowBand {
 // image shows no ink.
 int typicalInkHeight(const GreyImage& darkOnLight);
 
-// Whether the text is so small that it is read with far fewer errors at twice
-// its size. Larger text is read as well at its own size, at half the cost.
+// The mean width of the short horizontal runs of ink: about the width of the
+// text's stems, in pixels. 0 when the image shows no ink.
+double meanStemWidth(const GreyImage& darkOnLight);
+
+// Whether the text is so small, or so small and bold, that it is read with far
+// fewer errors at twice its size. Other text is read as well at its own size,
+// at half the cost.
 bool worthEnlarging(const GreyImage& darkOnLight);
 
 // At most `most` bands, each at least `shortestBand` rows tall, cut only in the

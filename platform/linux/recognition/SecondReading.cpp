@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace morvel::linux_ax {
@@ -97,6 +98,51 @@ std::optional<std::vector<BaseLetter>> baseLetters(const std::string& word) {
   return letters;
 }
 
+// Where a letter's body ends at the top, on the line's middle letter of a kind:
+// most letters carry no accent. Capitals and figures: at the capitals' height;
+// small letters: at the x-height.
+std::optional<int> middleTop(const FoundLine& line, bool (*ofKind)(char)) {
+  std::vector<int> tops;
+  for (const FoundWord& word : line.words) {
+    for (const FoundLetter& letter : word.letters) {
+      if (letter.text.size() == 1 && ofKind(letter.text.front())) tops.push_back(letter.top);
+    }
+  }
+  if (tops.empty()) return std::nullopt;
+  std::nth_element(tops.begin(), tops.begin() + static_cast<std::ptrdiff_t>(tops.size() / 2), tops.end());
+  return tops[tops.size() / 2];
+}
+
+bool capitalOrFigure(char character) {
+  return std::isupper(static_cast<unsigned char>(character)) != 0 || isAsciiDigit(character);
+}
+bool smallWithoutAscender(char character) { return std::string_view("acemnorsuvwxz").find(character) != std::string_view::npos; }
+// Small letters whose body runs up unbroken from the x-height, if at all: "i"
+// and "j" have a dot, "f" and "t" a bar with an overhang.
+bool smallWithoutDot(char character) {
+  return smallWithoutAscender(character) || std::string_view("bdghklpqy").find(character) != std::string_view::npos;
+}
+
+bool inkInRow(const GreyImage& image, int row, int left, int right) {
+  constexpr std::uint8_t darkest = 128;
+  const auto start = image.pixels.begin() + static_cast<std::ptrdiff_t>(row) * image.width;
+  return std::any_of(start + left, start + right, [](std::uint8_t pixel) { return pixel < darkest; });
+}
+
+// Ink in columns `left`-`right` between `top` and `bodyTop` with a row of
+// ground between it and the letter's body: an ascender ("d", "l") runs on
+// unbroken.
+bool markAbove(const GreyImage& image, int top, int bodyTop, int left, int right) {
+  left = std::clamp(left, 0, image.width);
+  right = std::clamp(right, left, image.width);
+  int row = std::min(bodyTop, image.height) - 1;
+  while (row >= top && inkInRow(image, row, left, right)) --row;  // the letter's own body
+  for (; row >= top; --row) {
+    if (inkInRow(image, row, left, right)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 LanguageRoles languageRoles(const std::string& languages) {
@@ -123,12 +169,33 @@ LanguageRoles languageRoles(const std::string& languages) {
 
 bool showsStandIns(const FoundWord& word) { return holdsNonAscii(word.text) || holdsDigitAmidLetters(word.text); }
 
-bool worthReadingAgain(const FoundWord& word) {
+bool worthReadingAgain(const FoundWord& word, bool marked) {
   if (word.text.empty()) return false;
   // English's dictionary took "Andern" and "Gerat" for no word it knows, at
-  // confidences as high as those of its own words.
-  return word.confidence < leastTrustedConfidence || showsStandIns(word) ||
+  // confidences as high as those of its own words; "Reçu" and "Straße" show
+  // no mark above.
+  return (marked && word.confidence < leastTrustedConfidence) || showsStandIns(word) ||
          (!word.inDictionary && lettersOnly(word.text));
+}
+
+bool marksAboveLetters(const GreyImage& image, const FoundLine& line, const FoundWord& word) {
+  const auto capitalsTop = middleTop(line, capitalOrFigure);
+  const auto smallTop = middleTop(line, smallWithoutAscender);
+  for (const FoundLetter& letter : word.letters) {
+    if (letter.text.size() != 1) continue;
+    const char read = letter.text.front();
+    // Capitals have bars and bows below their top ("E", "S"): only what
+    // stands above it counts.
+    const auto bodyTop = std::isupper(static_cast<unsigned char>(read)) != 0 ? capitalsTop
+                         : smallWithoutDot(read)                             ? smallTop
+                                                                             : std::nullopt;
+    if (!bodyTop) continue;
+    // Accents stand over the letter's middle; its edges may lie under a
+    // neighbour's overhang ("To", "fo").
+    const int inset = (letter.right - letter.left) / 4;
+    if (markAbove(image, std::max(line.top, 0), *bodyTop, letter.left + inset, letter.right - inset)) return true;
+  }
+  return false;
 }
 
 bool accentedVariant(const FoundWord& second, const FoundWord& first) {

@@ -37,8 +37,18 @@ LanguageRoles languageRoles(const std::string& languages);
 bool showsStandIns(const FoundWord& word);
 
 // Whether the first reading of `word` shows any sign of letters it does not
-// know: stand-ins, a low confidence, letters that make no word of its dictionary.
-bool worthReadingAgain(const FoundWord& word);
+// know: stand-ins, letters that make no word of its dictionary, or a low
+// confidence where `marked` (a mark stands above one of its letters).
+bool worthReadingAgain(const FoundWord& word, bool marked);
+
+// Whether, in `image` (dark text on white), a mark stands above a letter of
+// `word`, one of the words of `line`: ink over the letter's middle, above the
+// top of the line's capitals or small letters and apart from the letter below
+// ("Ä", "é", "ñ"). Letters read as "i", "j", "f" or "t" and other characters are
+// not looked at. Low confidences are common in English text (three in ten words
+// of a page of window labels); an accent English reads as another letter
+// still shows ("Mend" for "Menú").
+bool marksAboveLetters(const GreyImage& image, const FoundLine& line, const FoundWord& word);
 
 // Whether `second` is what the first reading `first` says with some of its
 // letters accented: the same where `second`'s letters carry no accent, each

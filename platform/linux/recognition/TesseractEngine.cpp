@@ -64,6 +64,21 @@ FoundWord wordAt(const tesseract::ResultIterator& at) {
   return found;
 }
 
+// The characters of the word the iterator is at, which it leaves where it was.
+std::vector<FoundLetter> lettersAt(const tesseract::ResultIterator& word) {
+  std::vector<FoundLetter> letters;
+  tesseract::ResultIterator at(word);
+  do {
+    FoundLetter letter;
+    std::unique_ptr<char[]> raw(at.GetUTF8Text(tesseract::RIL_SYMBOL));
+    if (raw && at.BoundingBox(tesseract::RIL_SYMBOL, &letter.left, &letter.top, &letter.right, &letter.bottom)) {
+      letter.text = repairUtf8(raw.get());
+      letters.push_back(std::move(letter));
+    }
+  } while (at.Next(tesseract::RIL_SYMBOL) && !at.IsAtBeginningOf(tesseract::RIL_WORD));
+  return letters;
+}
+
 // Each line with its words: the iterator goes word by word, and the first word
 // of a line stands at the line's beginning.
 std::vector<FoundLine> linesOf(tesseract::TessBaseAPI& api) {
@@ -77,7 +92,10 @@ std::vector<FoundLine> linesOf(tesseract::TessBaseAPI& api) {
       inKeptLine = line.has_value();
       if (line) lines.push_back(std::move(*line));
     }
-    if (inKeptLine && !at->Empty(tesseract::RIL_WORD)) lines.back().words.push_back(wordAt(*at));
+    if (inKeptLine && !at->Empty(tesseract::RIL_WORD)) {
+      lines.back().words.push_back(wordAt(*at));
+      lines.back().words.back().letters = lettersAt(*at);
+    }
   } while (at->Next(tesseract::RIL_WORD));
   return lines;
 }

@@ -112,7 +112,7 @@ void TesseractRecognizer::rereadDoubtful(const GreyImage& band, int scale, Found
   bool changed = false;
   for (FoundWord& word : line.words) {
     if (accented) break;
-    if (!worthReadingAgain(word)) continue;
+    if (!worthReadingAgain(word, marksAboveLetters(band, line, word))) continue;
     // As tall as its line, so that its letters stand as high as they did there.
     auto again = readOneLine(second_, boxImage(band, word.left, line.top, word.right, line.bottom, marginPixels * scale),
                              scale, Layout::oneWord);

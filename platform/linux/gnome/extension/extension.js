@@ -1,8 +1,8 @@
 // Answers morvel_ax_helper on the session bus: the windows on screen with their
 // process, title, application and rectangles, the pixels of a screen area, and
-// a redraw of the screen, so that the helper's screen cast records a frame of
-// it as it is. Nothing else is exported and nothing on the desktop is changed
-// but for that redraw. Only the
+// when the screen was last drawn (or a redraw of it), so that the helper can
+// tell a screen cast frame that shows the screen as it is. Nothing else is
+// exported and nothing on the desktop is changed but for that redraw. Only the
 // helper's executable is answered: the shell keeps window lists and screen
 // pixels from ordinary programs, and so does this extension.
 'use strict';
@@ -22,6 +22,9 @@ const TRUSTED_HELPERS_VARIABLE = 'MORVEL_AX_HELPER_TRUSTED';
 // Verdicts are kept per connection (a unique bus name is never reused);
 // forgotten all at once past this many, so that the map cannot grow without end.
 const MOST_VERDICTS_KEPT = 64;
+// A stage update comes within a frame or two; none at all (a frame clock held
+// back) must not leave the caller waiting.
+const SETTLE_TIMEOUT_MS = 1000;
 
 const INTERFACE_XML = `
 <node>
@@ -43,6 +46,13 @@ const INTERFACE_XML = `
          what was on screen when the helper asked. -->
     <method name="Redraw">
       <arg type="x" direction="out" name="monotonic_us"/>
+    </method>
+    <!-- Answers once the shell has drawn all that had changed when asked,
+         with the shell's monotonic clock (microseconds) when it last began
+         drawing: a screen cast frame recorded since then shows the screen as
+         it is. Nothing is drawn for it when nothing changed. -->
+    <method name="Settle">
+      <arg type="x" direction="out" name="last_paint_us"/>
     </method>
   </interface>
 </node>`;
@@ -176,9 +186,63 @@ class WindowWatch {
     }
 }
 
+// When the stage last began drawing, and the answers owed once every view has
+// gone through the update asked for (damage queued before it is drawn by then).
+class PaintWatch {
+    constructor() {
+        this._lastPaintStarted = GLib.get_monotonic_time();
+        this._waiting = [];
+        this._connections = [
+            global.stage.connect('before-paint', () => {
+                this._lastPaintStarted = GLib.get_monotonic_time();
+            }),
+            global.stage.connect('after-update', (stage, view) => this._updated(view)),
+        ];
+    }
+
+    // Calls `answer` with the time the last drawing began, or with null when
+    // the stage was not updated in time.
+    settled(answer) {
+        const views = global.stage.peek_stage_views();
+        if (views.length === 0) {
+            answer(this._lastPaintStarted);
+            return;
+        }
+        const waiting = { views: new Set(views), answer };
+        waiting.timeoutId = GLib.timeout_add(GLib.PRIORITY_DEFAULT, SETTLE_TIMEOUT_MS, () => {
+            this._waiting = this._waiting.filter(other => other !== waiting);
+            answer(null);
+            return GLib.SOURCE_REMOVE;
+        });
+        this._waiting.push(waiting);
+        global.stage.schedule_update();
+    }
+
+    stop() {
+        this._connections.forEach(id => global.stage.disconnect(id));
+        this._waiting.forEach(waiting => {
+            GLib.source_remove(waiting.timeoutId);
+            waiting.answer(null);
+        });
+        this._waiting = [];
+    }
+
+    _updated(view) {
+        this._waiting = this._waiting.filter(waiting => {
+            waiting.views.delete(view);
+            if (waiting.views.size > 0)
+                return true;
+            GLib.source_remove(waiting.timeoutId);
+            waiting.answer(this._lastPaintStarted);
+            return false;
+        });
+    }
+}
+
 class AxHelperService {
-    constructor(watch) {
+    constructor(watch, paints) {
         this._watch = watch;
+        this._paints = paints;
         this._verdicts = new Map();
     }
 
@@ -199,6 +263,15 @@ class AxHelperService {
             global.stage.queue_redraw();
             invocation.return_value(new GLib.Variant('(x)', [asked]));
         });
+    }
+
+    SettleAsync(parameters, invocation) {
+        this._answerTrusted(invocation, () => this._paints.settled(lastPaint => {
+            if (lastPaint === null)
+                invocation.return_error_literal(Gio.DBusError, Gio.DBusError.TIMEOUT, 'the stage was not updated');
+            else
+                invocation.return_value(new GLib.Variant('(x)', [lastPaint]));
+        }));
     }
 
     _answerTrusted(invocation, answer) {
@@ -260,7 +333,9 @@ class AxHelperService {
 class Extension {
     enable() {
         this._watch = new WindowWatch(() => this._exported.emit_signal('WindowsChanged', null));
-        this._exported = Gio.DBusExportedObject.wrapJSObject(INTERFACE_XML, new AxHelperService(this._watch));
+        this._paints = new PaintWatch();
+        this._exported = Gio.DBusExportedObject.wrapJSObject(INTERFACE_XML,
+            new AxHelperService(this._watch, this._paints));
         this._exported.export(Gio.DBus.session, OBJECT_PATH);
         this._nameId = Gio.bus_own_name_on_connection(Gio.DBus.session, BUS_NAME,
             Gio.BusNameOwnerFlags.NONE, null, null);
@@ -270,6 +345,8 @@ class Extension {
         Gio.bus_unown_name(this._nameId);
         this._watch.stop();
         this._watch = null;
+        this._paints.stop();
+        this._paints = null;
         this._exported.unexport();
         this._exported = null;
     }
