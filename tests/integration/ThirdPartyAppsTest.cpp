@@ -639,6 +639,8 @@ bool isShowingOnScreen(AtspiAccessible* accessible) {
 using OnAPopover = OnThirdPartyApp<GnomeCalculator>;
 
 TEST_F(OnAPopover, ElementAtAnswersItsItemsFramedInsideItsWindow) {
+  RecordProperty("application", app_.name);
+  RecordProperty("popover", "Basic > Advanced");
   Accessible application = applicationOf(process_->pid());
   ASSERT_TRUE(application);
   Accessible opener = firstBelow(application.get(), [](AtspiAccessible* candidate) {
