@@ -25,13 +25,16 @@ results, report = sys.argv[1], sys.argv[2]
 commands = ["element-at", "selector-at then find", "focused", "fields", "structure", "fingerprint"]
 rows = []
 menus = []
+popovers = []
 for case in ElementTree.parse(results).iter("testcase"):
     recorded = {p.get("name"): p.get("value") for p in case.iter("property")}
     # gtest writes a test's recorded properties as attributes of its case.
-    recorded.update({k: v for k, v in case.attrib.items() if k in commands or k in ("application", "toolkit", "menus")})
+    recorded.update({k: v for k, v in case.attrib.items() if k in commands or k in ("application", "toolkit", "menus", "popover")})
+    outcome = "works" if case.find("failure") is None else "fails"
     if "menus" in recorded:
-        outcome = "works" if case.find("failure") is None else "fails"
         menus.append(f"{recorded['application']} ({recorded['menus']}): {outcome}")
+    if "popover" in recorded:
+        popovers.append(f"{recorded['application']} ({recorded['popover']}): {outcome}")
     if not all(key in recorded for key in commands):
         continue  # another test of the application, or one that did not run
     failed = case.find("failure") is not None
@@ -56,5 +59,8 @@ with open(report, "w") as out:
     if menus:
         out.write("\n`element-at` on the items of menus opened from the menu bar, then of their\n"
                   "submenus, each answering the item with its frame: " + "; ".join(menus) + ".\n")
+    if popovers:
+        out.write("\n`element-at` on an item of an open GTK 4 popover, which has a window of its own,\n"
+                  "answering the item with its frame inside that window: " + "; ".join(popovers) + ".\n")
 PYTHON
 echo "compatibility: wrote $report"

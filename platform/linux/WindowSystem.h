@@ -53,6 +53,12 @@ class WindowSystem {
     (void)pid, (void)x, (void)y;
     return std::nullopt;
   }
+  // Where the process's windows that the window manager does not manage lie,
+  // the topmost first (GTK 4 gives each open popover one of its own).
+  virtual std::vector<PixelRect> unmanagedWindowsOf(std::int32_t pid) {
+    (void)pid;
+    return {};
+  }
   // The pixels of a rectangle in global points, clipped to the screen.
   virtual std::unique_ptr<GreyCapture> capture(const ax::Rect& region) = 0;
   // Whether toolkits report accessible extents (and take hit-test points)

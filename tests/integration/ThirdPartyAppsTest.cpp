@@ -12,6 +12,7 @@
 #include "support/Desktop.h"
 #include "support/RecordedReplay.h"
 
+#include <X11/keysym.h>
 #include <atspi/atspi.h>
 #include <gtest/gtest.h>
 
@@ -239,6 +240,21 @@ struct TkWindow {
                          {"focused", notFound},
                          {"fields", notFound},
                          {"structure", screenText}}),
+            {}};
+  }
+};
+
+// Its mode menu is a GTK 4 popover with a window of its own (override-redirect).
+struct GnomeCalculator {
+  static constexpr const char* id = "gnome_calculator";
+  static Application describe() {
+    return {"gnome-calculator (a popover)",
+            "GTK 4",
+            {"gnome-calculator"},
+            // Its mode and its window's size are left in memory, not in the user's settings.
+            {{"GSK_RENDERER", "cairo"}, {"GSETTINGS_BACKEND", "memory"}},
+            "Calculator",
+            worksExcept({{"structure", screenText}}),
             {}};
   }
 };
@@ -607,6 +623,80 @@ TYPED_TEST(OnThirdPartyApp, ElementAtReachesTheItemsOfOpenMenusAndSubmenus) {
     EXPECT_EQ(hit.value("frame", Json()), (Json{{"x", double(place->x)}, {"y", double(place->y)}, {"w", double(place->width)}, {"h", double(place->height)}})) << hit;
     opener = std::move(menu);
   }
+}
+
+bool isShowingOnScreen(AtspiAccessible* accessible) {
+  AtspiStateSet* states = atspi_accessible_get_state_set(accessible);
+  const bool visible = atspi_state_set_contains(states, ATSPI_STATE_VISIBLE);
+  g_object_unref(states);
+  auto place = extentsOf(accessible);
+  return visible && place && place->width > 0 && place->height > 0;
+}
+
+// GTK 4 gives an open popover a window of its own, but reports its items from
+// where the popover is anchored in the main window: an item is answered with
+// a frame inside the popover's window, and a point there answers that item.
+using OnAPopover = OnThirdPartyApp<GnomeCalculator>;
+
+TEST_F(OnAPopover, ElementAtAnswersItsItemsFramedInsideItsWindow) {
+  RecordProperty("application", app_.name);
+  RecordProperty("popover", "Basic > Advanced");
+  Accessible application = applicationOf(process_->pid());
+  ASSERT_TRUE(application);
+  Accessible opener = firstBelow(application.get(), [](AtspiAccessible* candidate) {
+    return atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_PUSH_BUTTON && nameOf(candidate) == "Basic";
+  });
+  ASSERT_TRUE(opener);
+  AtspiAction* action = atspi_accessible_get_action_iface(opener.get());
+  ASSERT_NE(action, nullptr);
+  EXPECT_TRUE(atspi_action_do_action(action, 0, nullptr));
+  g_object_unref(action);
+
+  // The popover hangs beside the toggle, below the menu button.
+  Accessible menuButton(atspi_accessible_get_parent(opener.get(), nullptr));
+  ASSERT_TRUE(menuButton);
+  Accessible popover;
+  Accessible item;
+  std::optional<ScreenRect> popup;
+  ASSERT_TRUE(eventually(
+      [&] {
+        atspi_accessible_clear_cache(menuButton.get());
+        popover = firstBelow(menuButton.get(), [](AtspiAccessible* candidate) {
+          return atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_MENU && isShowingOnScreen(candidate);
+        });
+        if (!popover) return false;
+        item = firstBelow(popover.get(), [](AtspiAccessible* candidate) {
+          return atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_RADIO_MENU_ITEM &&
+                 nameOf(candidate) == "Advanced" && isShowingOnScreen(candidate);
+        });
+        const auto menu = extentsOf(popover.get());
+        for (const linux_ax::PixelRect& window : linux_ax::X11Workspace().unmanagedWindowsOf(process_->pid())) {
+          if (menu && window.width == menu->width && window.height == menu->height) {
+            popup = ScreenRect{window.x, window.y, window.width, window.height};
+          }
+        }
+        return item && popup;
+      },
+      startupTimeout))
+      << "the mode popover did not open";
+  const Json popupFrame = frameJson(*popup);
+  // The item lies in the popover's window as it lies in the popover.
+  const AtspiRect menu = *extentsOf(popover.get());
+  const AtspiRect place = *extentsOf(item.get());
+  const ScreenRect expected{popup->x + place.x - menu.x, popup->y + place.y - menu.y, place.width, place.height};
+  ASSERT_TRUE(within(frameJson(expected), popupFrame, 0)) << frameJson(expected) << " in " << popupFrame;
+
+  const Json hit = ask(atCentreOf("element-at", expected));
+  EXPECT_EQ(hit.value("role", ""), ax::AXMenuItem) << hit;
+  EXPECT_EQ(hit.value("title", ""), "Advanced") << hit;
+  EXPECT_EQ(hit.value("frame", Json()), frameJson(expected)) << hit;
+  // Whatever holds the focus in the open popover is framed inside its window.
+  const Json focused = ask({{"cmd", "focused"}});
+  if (focused.value("role", "") == ax::AXMenuItem) {
+    EXPECT_TRUE(within(focused["frame"], popupFrame)) << focused;
+  }
+
+  atspi_generate_keyboard_event(XK_Escape, nullptr, ATSPI_KEY_SYM, nullptr);
 }
 
 // Chromium on the benchmark's page of thousands of elements, reached by the

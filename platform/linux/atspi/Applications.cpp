@@ -25,6 +25,11 @@ constexpr int deepestSubmenu = 8;
 // looked into at all.
 constexpr int deepestMenuBar = 6;
 constexpr int mostMenuBarHolders = 16;
+// How far up from an element its popover is looked for, and how many shown
+// elements of a window are looked through for the popover of an open popup.
+constexpr int deepestInPopover = 64;
+constexpr int mostElementsAbovePopover = 4096;
+constexpr int mostPopoverSiblings = 256;
 
 // Toolkits report a top-level window either with the window manager's frame
 // (GTK 3) or as its client area alone.
@@ -81,6 +86,39 @@ bool isLayoutBox(std::optional<AtspiRole> role) {
     default:
       return false;
   }
+}
+
+// Roles GTK 4 gives its popovers: a menu, a dialog, a plain popover (4.8: a filler).
+bool isPopoverRole(std::optional<AtspiRole> role) {
+  switch (role.value_or(ATSPI_ROLE_INVALID)) {
+    case ATSPI_ROLE_FILLER:
+    case ATSPI_ROLE_MENU:
+    case ATSPI_ROLE_POPUP_MENU:
+    case ATSPI_ROLE_DIALOG:
+    case ATSPI_ROLE_WINDOW:
+    case ATSPI_ROLE_TOOL_TIP:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool sameSize(const PixelRect& a, const PixelRect& b) { return a.width == b.width && a.height == b.height; }
+
+// A shown popover the size of one of the popup windows is measured from that
+// window: GTK 4 reports the popover where it is anchored and its contents from
+// there, but places the popover's own window elsewhere.
+std::optional<ExtentsMapping> popoverPlacement(AtspiReader& reader, AtspiAccessible* element,
+                                               const std::vector<PixelRect>& popups) {
+  if (!isPopoverRole(reader.role(element))) return std::nullopt;
+  auto states = reader.states(element);
+  if (!states || !hasState(*states, ATSPI_STATE_VISIBLE)) return std::nullopt;
+  auto extents = reader.toolkitExtents(element);
+  if (!extents) return std::nullopt;
+  for (const PixelRect& popup : popups) {
+    if (sameSize(*extents, popup)) return ExtentsMapping{1, {extents->x, extents->y}, {popup.x, popup.y}, extents, popup};
+  }
+  return std::nullopt;
 }
 
 bool isManagedWindowRole(AtspiRole role) {
@@ -242,6 +280,36 @@ AccessibleRef Applications::popupAt(const FrontApplication& front, double x, dou
   for (AccessibleRef& window : visibleTopLevels(application)) {
     if (AccessibleRef menu = menuOpenFromBarAt(window.get(), x, y)) return menu;
   }
+  // GTK 4 keeps a popover below what opened it, though it has a window of its own.
+  const std::vector<PixelRect>& popups = unmanagedWindowsOf(pid);
+  const auto popup = std::find_if(popups.begin(), popups.end(), [&](const PixelRect& place) { return place.contains(x, y); });
+  if (popup == popups.end()) return {};
+  for (AccessibleRef& window : visibleTopLevels(application)) {
+    if (AccessibleRef popover = popoverShownIn(window.get(), *popup)) return popover;
+  }
+  return {};
+}
+
+// Level by level through what the window shows: a popover lies a few levels
+// below its window, beside the button that opened it.
+AccessibleRef Applications::popoverShownIn(AtspiAccessible* window, const PixelRect& popup) {
+  const std::vector<PixelRect> onlyPopup = {popup};
+  std::vector<AccessibleRef> level;
+  level.emplace_back(AccessibleRef::share(window));
+  int seen = 0;
+  while (!level.empty()) {
+    reader_.prefetchChildren(level, mostPopoverSiblings, RolePart | StatesPart);
+    std::vector<AccessibleRef> below;
+    for (const AccessibleRef& holder : level) {
+      for (AccessibleRef& child :
+           shownChildren(reader_, holder.get(), mostPopoverSiblings).value_or(std::vector<AccessibleRef>{})) {
+        if (++seen > mostElementsAbovePopover) return {};
+        if (popoverPlacement(reader_, child.get(), onlyPopup)) return child;
+        below.push_back(std::move(child));
+      }
+    }
+    level = std::move(below);
+  }
   return {};
 }
 
@@ -372,8 +440,48 @@ std::optional<ExtentsMapping> Applications::mappingOf(AtspiAccessible* accessibl
     ApplicationMapping found = pid ? findMapping(*pid) : ApplicationMapping{};
     known = mappings_.insert_or_assign(application, std::move(found)).first;
   }
-  if (known->second.perWindow.empty()) return known->second.common;
-  return mappingInWindow(known->second, accessible);
+  std::optional<ExtentsMapping> inWindow =
+      known->second.perWindow.empty() ? known->second.common : mappingInWindow(known->second, accessible);
+  // Only a toolkit that measures from its window measures a popover from the popover's own.
+  if (!inWindow || inWindow->scale != 1) return inWindow;
+  auto pid = reader_.processId(accessible);
+  if (!pid) return inWindow;
+  const std::vector<PixelRect>& popups = unmanagedWindowsOf(*pid);
+  if (popups.empty()) return inWindow;
+  if (auto inPopover = popoverMappingOf(accessible, popups)) return inPopover;
+  return inWindow;
+}
+
+const std::vector<PixelRect>& Applications::unmanagedWindowsOf(std::int32_t pid) {
+  auto known = unmanaged_.find(pid);
+  if (known == unmanaged_.end()) known = unmanaged_.emplace(pid, workspace_.unmanagedWindowsOf(pid)).first;
+  return known->second;
+}
+
+
+std::optional<ExtentsMapping> Applications::popoverMappingOf(AtspiAccessible* accessible,
+                                                             const std::vector<PixelRect>& popups) {
+  // Every element of the chain up to the popover (or the window) learns the answer.
+  std::vector<AccessibleRef> chain;
+  std::optional<ExtentsMapping> found;
+  AccessibleRef current = AccessibleRef::share(accessible);
+  for (int depth = 0; depth < deepestInPopover && current; ++depth) {
+    if (auto known = inPopover_.find(current.get()); known != inPopover_.end()) {
+      found = known->second.second;
+      break;
+    }
+    chain.push_back(current);
+    AccessibleRef parent = reader_.parent(current.get());
+    // A top-level window stands for its own window.
+    if (!parent || reader_.role(parent.get()) == ATSPI_ROLE_APPLICATION) break;
+    if ((found = popoverPlacement(reader_, current.get(), popups))) break;
+    current = std::move(parent);
+  }
+  for (AccessibleRef& element : chain) {
+    AtspiAccessible* key = element.get();
+    inPopover_.emplace(key, std::pair{std::move(element), found});
+  }
+  return found;
 }
 
 std::optional<ExtentsMapping> Applications::mappingInWindow(const ApplicationMapping& mapping,

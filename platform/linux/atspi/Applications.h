@@ -70,6 +70,8 @@ class Applications final : public ExtentsOrigin {
     applications_.reset();
     clients_.reset();
     mappings_.clear();
+    unmanaged_.clear();
+    inPopover_.clear();
   }
   // The connection these applications came through has broken.
   void forgetConnection() {
@@ -102,6 +104,13 @@ class Applications final : public ExtentsOrigin {
   std::optional<ExtentsMapping> mappingOntoClient(const PixelRect& extents, std::int32_t pid,
                                                   std::optional<WindowId> active);
   std::optional<ExtentsMapping> mappingInWindow(const ApplicationMapping& mapping, AtspiAccessible* accessible);
+  // The process's windows the window manager does not manage, read once per request.
+  const std::vector<PixelRect>& unmanagedWindowsOf(std::int32_t pid);
+  // How the extents of an element inside a popover that has a window of its
+  // own (GTK 4) map onto that window; absent for an element in no such popover.
+  std::optional<ExtentsMapping> popoverMappingOf(AtspiAccessible* accessible, const std::vector<PixelRect>& popups);
+  // The showing popover of `window` that has the unmanaged window `popup`.
+  AccessibleRef popoverShownIn(AtspiAccessible* window, const PixelRect& popup);
 
   AtspiReader& reader_;
   WindowSystem& workspace_;
@@ -109,6 +118,9 @@ class Applications final : public ExtentsOrigin {
   std::optional<std::vector<ClientWindow>> clients_;
   // Mappings found in this request, by bus name.
   std::map<std::string, ApplicationMapping, std::less<>> mappings_;
+  std::map<std::int32_t, std::vector<PixelRect>> unmanaged_;
+  // Elements whose popover is known, with the popover's mapping (none: in no popover).
+  std::map<AtspiAccessible*, std::pair<AccessibleRef, std::optional<ExtentsMapping>>> inPopover_;
   // Applications seen to report screen coordinates: a toolkit does not change its mind.
   std::set<std::string, std::less<>> inScreenCoordinates_;
   // The list as an earlier request read it: asked first when looking up a process.

@@ -208,4 +208,14 @@ std::optional<bool> X11Workspace::unmanagedWindowOfAt(std::int32_t pid, double x
   return false;
 }
 
+std::vector<PixelRect> X11Workspace::unmanagedWindowsOf(std::int32_t pid) {
+  Display* connection = display();
+  if (connection == nullptr) return {};
+  std::vector<PixelRect> places;
+  for (const UnmanagedWindow& window : unmanagedWindowsTopFirst(connection)) {
+    if (windowPid(window.id) == pid) places.push_back(window.place);
+  }
+  return places;
+}
+
 }  // namespace morvel::linux_ax

@@ -28,6 +28,7 @@ class X11Workspace final : public WindowSystem {
   std::vector<ClientWindow> clientsTopFirst() override;
   // Override-redirect windows, whose process is told by the window or the server.
   std::optional<bool> unmanagedWindowOfAt(std::int32_t pid, double x, double y) override;
+  std::vector<PixelRect> unmanagedWindowsOf(std::int32_t pid) override;
   std::unique_ptr<GreyCapture> capture(const ax::Rect& region) override { return capture_.capture(region); }
   bool gone() override { return connection_.serverGone(); }
 
