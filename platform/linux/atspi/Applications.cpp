@@ -458,7 +458,6 @@ const std::vector<PixelRect>& Applications::unmanagedWindowsOf(std::int32_t pid)
   return known->second;
 }
 
-
 std::optional<ExtentsMapping> Applications::popoverMappingOf(AtspiAccessible* accessible,
                                                              const std::vector<PixelRect>& popups) {
   // Every element of the chain up to the popover (or the window) learns the answer.
