@@ -622,6 +622,8 @@ void reportSpeed(const std::vector<PaintedLine>& painted, const std::filesystem:
 // With no argument every part runs; otherwise the parts named ("speed",
 // "cache", "accents", "matrix").
 int main(int argc, char** argv) {
+  // Each line as it is measured: a run cut short still leaves what it found.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const std::vector<std::string> parts(argv + 1, argv + argc);
   auto wanted = [&parts](const char* part) { return parts.empty() || std::find(parts.begin(), parts.end(), part) != parts.end(); };
   const auto folder = std::filesystem::temp_directory_path() / ("morvel-ocr-bench." + std::to_string(getpid()));
