@@ -30,14 +30,14 @@ for case in ElementTree.parse(results).iter("testcase"):
     recorded = {p.get("name"): p.get("value") for p in case.iter("property")}
     # gtest writes a test's recorded properties as attributes of its case.
     recorded.update({k: v for k, v in case.attrib.items() if k in commands or k in ("application", "toolkit", "menus", "popover")})
-    outcome = "works" if case.find("failure") is None else "fails"
+    failed = case.find("failure") is not None
+    outcome = "fails" if failed else "works"
     if "menus" in recorded:
         menus.append(f"{recorded['application']} ({recorded['menus']}): {outcome}")
     if "popover" in recorded:
         popovers.append(f"{recorded['application']} ({recorded['popover']}): {outcome}")
     if not all(key in recorded for key in commands):
         continue  # another test of the application, or one that did not run
-    failed = case.find("failure") is not None
     cells = [recorded.get(command, "?") for command in commands]
     if failed:
         cells = [cell if cell == "works" else cell + " (not as expected)" for cell in cells]
