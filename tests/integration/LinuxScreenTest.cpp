@@ -107,7 +107,7 @@ TEST(SecondReading, WordsWithSignsOfAccentsAreReadAgain) {
                         {"Gerāt", 0.95F, false, false, true, true, false}};
   for (const Case& word : cases) {
     const linux_ax::FoundWord found{.text = word.text, .confidence = word.confidence, .inDictionary = word.inDictionary};
-    EXPECT_EQ(linux_ax::worthReadingAgain(found, word.marked), word.again) << word.text;
+    EXPECT_EQ(linux_ax::worthReadingAgain(found, [&word] { return word.marked; }), word.again) << word.text;
     EXPECT_EQ(linux_ax::showsStandIns(found), word.standIns) << word.text;
     EXPECT_EQ(linux_ax::showsAccents(word.text), word.accents) << word.text;
   }
@@ -140,11 +140,28 @@ TEST(SecondReading, WordsWithSignsOfAccentsAreReadAgain) {
     EXPECT_EQ(linux_ax::checkedWordWins(check, {.text = second}, {.text = first}), wins)
         << checked << " against " << second << " for " << first;
   }
+  // A doubtful word of an accented line: a later reading, the first and its
+  // confidence, and whether the later one replaces it.
+  const std::tuple<const char*, const char*, float, bool> doubtful[] = {
+      {"Noël", "Nog!", 0.3F, true},   {"Noël", "Nog!", 0.7F, false},       {"Tota1", "Total", 0.3F, false},
+      {"Configuración", "Co", 0.3F, false}, {"Ändern", "Ande", 0.5F, true}};
+  for (const auto& [later, first, confidence, replaces] : doubtful) {
+    EXPECT_EQ(linux_ax::replacesDoubtfulWord({.text = later}, {.text = first, .confidence = confidence}), replaces)
+        << later << " for " << first;
+  }
+  // The script model reads a ligature's base letter beside it as well.
+  const std::pair<const char*, const char*> ligatures[] = {{"Coœur", "Cœur"},   {"COŒUR", "CŒUR"},
+                                                          {"Cœeur", "Cœur"},   {"Cœur", "Cœur"},
+                                                          {"Maßstab", "Maßstab"}, {"Ça", "Ça"}};
+  for (const auto& [read, kept] : ligatures) EXPECT_EQ(linux_ax::withoutDoubledLigatureBase(read), kept) << read;
 }
 
-// Letters drawn as ink rows in 4-pixel columns on one line: capitals from row
-// 4, small letters from row 8, all down to row 13. Marks are ink above a
-// letter's body with ground between; stems, bars and the dots of "i" are not.
+// Letters drawn as ink rows in 4-pixel columns on one line: ascenders from
+// row 6, where the engine's box of the line starts, capitals from row 7, small
+// letters from row 11, all down to row 16, each letter's box from its body's
+// top. Marks are ink above a letter's body with ground between, up to half the
+// line's height above the line's box ("Ä"); stems, bars and the dots of "i"
+// are not, nor what runs on beyond that reach (the line above).
 TEST(SecondReading, MarksAboveLettersAreFoundInThePixels) {
   struct Drawn {
     const char* read;
@@ -161,25 +178,26 @@ TEST(SecondReading, MarksAboveLettersAreFoundInThePixels) {
   };
   // A word of one letter each, and whether a mark stands above it.
   const std::tuple<Drawn, bool> letters[] = {
-      {{"n", rows(8, 13)}, false},                   {{"o", rows(7, 13)}, false},
-      {{"d", rows(3, 13)}, false},                   {{"H", rows(4, 13)}, false},
-      {{"E", {4, 9, 13}}, false},                    {{"i", with(rows(8, 13), {4, 5})}, false},
-      {{"e", with(rows(8, 13), {4, 5})}, true},      {{"A", with(rows(4, 13), {1, 2})}, true},
-      {{"d", with(rows(8, 13), {4, 5})}, true},      {{"u", with(rows(8, 13), {5})}, true}};
+      {{"n", rows(11, 16)}, false},                  {{"o", rows(10, 16)}, false},
+      {{"d", rows(6, 16)}, false},                   {{"H", rows(7, 16)}, false},
+      {{"E", {7, 12, 16}}, false},                   {{"i", with(rows(11, 16), {7, 8})}, false},
+      {{"e", with(rows(11, 16), {7, 8})}, true},     {{"A", with(rows(7, 16), {4, 5})}, true},
+      {{"d", with(rows(11, 16), {7, 8})}, true},     {{"u", with(rows(11, 16), {8})}, true},
+      {{"n", with(rows(11, 16), {0, 1, 2})}, false}};
   constexpr int pitch = 5;
   constexpr int letterWidth = 4;
-  GreyImage image{pitch * static_cast<int>(std::size(letters)), 16, {}};
+  GreyImage image{pitch * static_cast<int>(std::size(letters)), 19, {}};
   image.pixels.assign(static_cast<std::size_t>(image.width) * image.height, 255);
-  linux_ax::FoundLine line{.text = "", .top = 0, .bottom = 14};
+  linux_ax::FoundLine line{.text = "", .left = 0, .top = 6, .right = image.width, .bottom = 17};
   for (const auto& [drawn, marked] : letters) {
     const int left = pitch * static_cast<int>(line.words.size());
     for (const int row : drawn.inkRows) {
       std::fill_n(image.pixels.begin() + row * image.width + left, letterWidth, 0);
     }
-    const int top = *std::min_element(drawn.inkRows.begin(), drawn.inkRows.end());
-    const linux_ax::FoundLetter letter{drawn.read, left, top, left + letterWidth, 14};
+    const linux_ax::FoundLetter letter{drawn.read, left, drawn.inkRows.front(), left + letterWidth, 17};
     line.words.push_back({.text = drawn.read, .left = left, .right = left + letterWidth, .letters = {letter}});
   }
+  EXPECT_EQ(linux_ax::topWithMarks(image, line), 4);
   for (std::size_t at = 0; at < line.words.size(); ++at) {
     EXPECT_EQ(linux_ax::marksAboveLetters(image, line, line.words[at]), std::get<1>(letters[at]))
         << line.words[at].text << " at " << at;

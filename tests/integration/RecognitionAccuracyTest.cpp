@@ -144,12 +144,14 @@ TEST(RecognitionAccuracy, UiTextOnLightAndDarkGroundsIsReadAlmostWithoutErrors) 
 // side by side is read as one line across them); accented words are read with
 // the Latin script's model and checked with the languages' word lists (English
 // alone lost 15 % of such a page's characters, English and Latin 3.3 %, all of
-// the default languages 1.8 %); sans, serif and monospace text, regular and
+// the default languages 1.8 % while the marks above capitals were cut off the
+// lines read again, none since); sans, serif and monospace text, regular and
 // bold, on buttons, selected rows and title bars is read as on plain grounds.
 TEST(RecognitionAccuracy, SmallLargeBoldAndAccentedTextIsReadAsWell) {
   // English alone reads the small page at 0.5 %; taking every word the Latin
   // model read again gave 0.9 %.
   constexpr double smallTextErrors = 0.008;
+  constexpr double accentedTextErrors = 0.01;
   struct Case {
     const char* width;
     const char* height;
@@ -159,7 +161,7 @@ TEST(RecognitionAccuracy, SmallLargeBoldAndAccentedTextIsReadAsWell) {
   };
   const Case cases[] = {{"960", "540", {"8", "9"}, 1000, smallTextErrors},
                         {"320", "810", {"22", "48", "bold"}, 100, mostCharacterErrors},
-                        {"640", "270", {"11", "14", "accented"}, 300, mostCharacterErrors},
+                        {"640", "270", {"11", "14", "accented"}, 300, accentedTextErrors},
                         {"960", "540", {"18", "18", "styles"}, 250, mostCharacterErrors}};
   for (const Case& kind : cases) {
     Page page(kind.width, kind.height, kind.sizes, {{"MORVEL_OCR_LANGUAGES", std::nullopt}});

@@ -15,6 +15,13 @@ namespace {
 constexpr std::uint8_t white = 255;
 // Below this confidence a word is read again whatever its letters.
 constexpr float leastTrustedConfidence = 0.85F;
+// Below this confidence the first reading of a word of an accented line is
+// given up for any accented reading of it ("Nog!" for "Noël"); English text
+// read well gave its words 0.6 and more, most of them over 0.85.
+constexpr float doubtfulConfidence = 0.55F;
+// How many letters an accented reading of a doubtful word may have more or
+// fewer than the first reading of it.
+constexpr std::size_t mostLettersApart = 2;
 
 bool isAsciiLetter(char character) { return std::isalpha(static_cast<unsigned char>(character)) != 0; }
 bool isAsciiDigit(char character) { return std::isdigit(static_cast<unsigned char>(character)) != 0; }
@@ -69,6 +76,21 @@ std::u32string codePoints(const std::string& text) {
     points.push_back(static_cast<char32_t>(character < 0 ? 0xFFFD : character));
   }
   return points;
+}
+
+std::string utf8(const std::u32string& points) {
+  std::string text;
+  for (const char32_t point : points) {
+    char bytes[U8_MAX_LENGTH];
+    std::int32_t length = 0;
+    U8_APPEND_UNSAFE(bytes, length, static_cast<UChar32>(point));
+    text.append(bytes, static_cast<std::size_t>(length));
+  }
+  return text;
+}
+
+bool sameLetter(char32_t point, char letter) {
+  return point < 0x80 && std::tolower(static_cast<int>(point)) == std::tolower(static_cast<unsigned char>(letter));
 }
 
 // `word` letter by letter as the ASCII letters each is built on; nothing when
@@ -169,16 +191,33 @@ LanguageRoles languageRoles(const std::string& languages) {
 
 bool showsStandIns(const FoundWord& word) { return holdsNonAscii(word.text) || holdsDigitAmidLetters(word.text); }
 
-bool worthReadingAgain(const FoundWord& word, bool marked) {
+bool worthReadingAgain(const FoundWord& word, const std::function<bool()>& marked) {
   if (word.text.empty()) return false;
   // English's dictionary took "Andern" and "Gerat" for no word it knows, at
   // confidences as high as those of its own words; "Reçu" and "Straße" show
   // no mark above.
-  return (marked && word.confidence < leastTrustedConfidence) || showsStandIns(word) ||
-         (!word.inDictionary && lettersOnly(word.text));
+  return showsStandIns(word) || (!word.inDictionary && lettersOnly(word.text)) ||
+         (word.confidence < leastTrustedConfidence && marked());
+}
+
+int topWithMarks(const GreyImage& image, const FoundLine& line) {
+  const int left = std::clamp(line.left, 0, image.width);
+  const int right = std::clamp(line.right, left, image.width);
+  const int highest = std::max(0, line.top - std::max(1, (line.bottom - line.top) / 2));
+  int top = std::clamp(line.top, 0, image.height);
+  // Runs of ink above the box, each below ground or the next run.
+  for (int row = top - 1; row >= highest;) {
+    while (row >= highest && !inkInRow(image, row, left, right)) --row;
+    if (row < highest) break;
+    while (row >= highest && inkInRow(image, row, left, right)) --row;
+    if (row < highest) break;  // runs on beyond the reach of marks
+    top = row + 1;
+  }
+  return top;
 }
 
 bool marksAboveLetters(const GreyImage& image, const FoundLine& line, const FoundWord& word) {
+  const int top = topWithMarks(image, line);
   const auto capitalsTop = middleTop(line, capitalOrFigure);
   const auto smallTop = middleTop(line, smallWithoutAscender);
   for (const FoundLetter& letter : word.letters) {
@@ -193,7 +232,7 @@ bool marksAboveLetters(const GreyImage& image, const FoundLine& line, const Foun
     // Accents stand over the letter's middle; its edges may lie under a
     // neighbour's overhang ("To", "fo").
     const int inset = (letter.right - letter.left) / 4;
-    if (markAbove(image, std::max(line.top, 0), *bodyTop, letter.left + inset, letter.right - inset)) return true;
+    if (markAbove(image, top, *bodyTop, letter.left + inset, letter.right - inset)) return true;
   }
   return false;
 }
@@ -233,6 +272,30 @@ bool accentedVariant(const FoundWord& second, const FoundWord& first) {
     reached = std::move(next);
   }
   return reached[read.size()];
+}
+
+bool replacesDoubtfulWord(const FoundWord& later, const FoundWord& first) {
+  if (first.confidence >= doubtfulConfidence || !showsAccents(later.text)) return false;
+  const std::size_t read = codePoints(first.text).size();
+  const std::size_t again = codePoints(later.text).size();
+  return std::max(read, again) - std::min(read, again) <= mostLettersApart;
+}
+
+std::string withoutDoubledLigatureBase(const std::string& word) {
+  const std::u32string points = codePoints(word);
+  std::u32string kept;
+  for (std::size_t at = 0; at < points.size(); ++at) {
+    // "ß" is no pair of letters drawn as one: German compounds set "s" beside it ("Maßstab").
+    const auto base = points[at] == U'ß' ? std::nullopt : ligatureBase(static_cast<UChar32>(points[at]));
+    if (base) {
+      if (!kept.empty() && sameLetter(kept.back(), base->front())) kept.pop_back();
+      kept.push_back(points[at]);
+      if (at + 1 < points.size() && sameLetter(points[at + 1], base->back())) ++at;
+      continue;
+    }
+    kept.push_back(points[at]);
+  }
+  return utf8(kept);
 }
 
 bool showsAccents(const std::string& text) {

@@ -14,6 +14,7 @@
 #include "platform/linux/image/GreyImage.h"
 #include "platform/linux/recognition/TesseractEngine.h"
 
+#include <functional>
 #include <string>
 
 namespace morvel::linux_ax {
@@ -38,13 +39,21 @@ bool showsStandIns(const FoundWord& word);
 
 // Whether the first reading of `word` shows any sign of letters it does not
 // know: stand-ins, letters that make no word of its dictionary, or a low
-// confidence where `marked` (a mark stands above one of its letters).
-bool worthReadingAgain(const FoundWord& word, bool marked);
+// confidence where `marked` (a mark stands above one of its letters). `marked`
+// looks at pixels: it is asked only of words of low confidence.
+bool worthReadingAgain(const FoundWord& word, const std::function<bool()>& marked);
+
+// The top row of `line` in `image` (dark text on white) with the marks above
+// its capitals: the engine's box of a line ends at the top of its letters and
+// leaves out the dots of "Ä" and "Ü", so that a line or word read again from
+// that box reads "Andern". Ink within half the line's height above its box is
+// taken for marks, unless it runs on beyond that: the line above.
+int topWithMarks(const GreyImage& image, const FoundLine& line);
 
 // Whether, in `image` (dark text on white), a mark stands above a letter of
 // `word`, one of the words of `line`: ink over the letter's middle, above the
 // top of the line's capitals or small letters and apart from the letter below
-// ("Ä", "é", "ñ"). Letters read as "i", "j", "f" or "t" and other characters are
+// ("Ä", "é", "ñ"), up to the line's top with its marks. Letters read as "i", "j", "f" or "t" and other characters are
 // not looked at. Low confidences are common in English text (three in ten words
 // of a page of window labels); an accent English reads as another letter
 // still shows ("Mend" for "Menú").
@@ -58,6 +67,17 @@ bool marksAboveLetters(const GreyImage& image, const FoundLine& line, const Foun
 // Of the second reading only such words are taken: without its word list, the
 // Latin model misreads plain English words ("avañable" for "available").
 bool accentedVariant(const FoundWord& second, const FoundWord& first);
+
+// Whether a word the first reading doubts, `first`, of a line that proved
+// accented is replaced by `later`, the script or language models' reading of
+// it: one with accents, of about its length ("Noël" for "Nog!"). Such a word
+// was read with a confidence under 0.55, and the other readings' letters stood
+// for no letters of it.
+bool replacesDoubtfulWord(const FoundWord& later, const FoundWord& first);
+
+// `word` as the script model reads it with a ligature's base letter that it
+// also read beside the ligature taken off: "Cœur" for its "Coœur".
+std::string withoutDoubledLigatureBase(const std::string& word);
 
 // Whether `text` holds a letter with a Western European accent ("é", "ß", "œ").
 bool showsAccents(const std::string& text);

@@ -79,12 +79,13 @@ std::vector<FoundLetter> lettersAt(const tesseract::ResultIterator& word) {
   return letters;
 }
 
-// Each line with its words: the iterator goes word by word, and the first word
-// of a line stands at the line's beginning.
-std::vector<FoundLine> linesOf(tesseract::TessBaseAPI& api) {
+// Each line, with its words unless only lines are wanted: the iterator goes
+// word by word, and the first word of a line stands at the line's beginning.
+std::vector<FoundLine> linesOf(tesseract::TessBaseAPI& api, Detail detail) {
   std::vector<FoundLine> lines;
   std::unique_ptr<tesseract::ResultIterator> at(api.GetIterator());
   if (!at) return lines;
+  const auto step = detail == Detail::lines ? tesseract::RIL_TEXTLINE : tesseract::RIL_WORD;
   bool inKeptLine = false;
   do {
     if (at->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) {
@@ -92,11 +93,10 @@ std::vector<FoundLine> linesOf(tesseract::TessBaseAPI& api) {
       inKeptLine = line.has_value();
       if (line) lines.push_back(std::move(*line));
     }
-    if (inKeptLine && !at->Empty(tesseract::RIL_WORD)) {
-      lines.back().words.push_back(wordAt(*at));
-      lines.back().words.back().letters = lettersAt(*at);
-    }
-  } while (at->Next(tesseract::RIL_WORD));
+    if (detail == Detail::lines || !inKeptLine || at->Empty(tesseract::RIL_WORD)) continue;
+    lines.back().words.push_back(wordAt(*at));
+    if (detail == Detail::letters) lines.back().words.back().letters = lettersAt(*at);
+  } while (at->Next(step));
   return lines;
 }
 
@@ -143,14 +143,15 @@ std::string TesseractEngine::settings() const {
          std::to_string(screenDotsPerInch) + " " + MORVEL_TESSDATA_DIR;
 }
 
-std::optional<std::vector<FoundLine>> TesseractEngine::read(const GreyImage& image, int scale, Layout layout) {
+std::optional<std::vector<FoundLine>> TesseractEngine::read(const GreyImage& image, int scale, Layout layout,
+                                                            Detail detail) {
   if (!api_ || image.width <= 0 || image.height <= 0) return std::nullopt;
   keepOpenMpToThisThread();
   api_->SetPageSegMode(layout == Layout::oneWord ? oneWordMode : layout == Layout::oneLine ? oneLineMode : pageMode);
   api_->SetImage(image.pixels.data(), image.width, image.height, 1, image.width);
   api_->SetSourceResolution(screenDotsPerInch * scale);
   std::optional<std::vector<FoundLine>> lines;
-  if (api_->Recognize(nullptr) == 0) lines = linesOf(*api_);
+  if (api_->Recognize(nullptr) == 0) lines = linesOf(*api_, detail);
   api_->Clear();
   return lines;
 }

@@ -54,9 +54,9 @@ struct FoundLine {
 // what English reads poorly again with the Latin script's model, and lines that
 // prove accented with the German, French, Spanish, Italian and Portuguese
 // models too (TesseractRecognizer). On English text about 1.1 times the
-// processor time of English alone; on accented text 1.8 % of the characters
-// wrong instead of 15 % (English alone) or 3.3 % (without the five languages'
-// word lists).
+// processor time of English alone; on a page of accented labels no character
+// wrong, where English alone got 15 % wrong and English with Latin, without
+// the five languages' word lists, 3.3 %.
 inline constexpr const char* defaultLanguages = "eng+Latin+deu+fra+spa+ita+por";
 // Installed with the recogniser itself.
 inline constexpr const char* englishOnly = "eng";
@@ -68,6 +68,10 @@ enum class WordLists { loaded, left };
 // How the lines of an image are found: scattered over it (a window's labels,
 // cells and buttons), or the image holding one line.
 enum class Layout { sparse, oneLine, oneWord };
+
+// How much of a line is reported besides its text and box: its words, or its
+// words and their letters. Each costs another walk over the engine's results.
+enum class Detail { lines, words, letters };
 
 // `wanted` ("deu+fra": Tesseract's names joined by "+") without the languages
 // whose model is not installed (one missing model would fail them all); English
@@ -86,9 +90,11 @@ class TesseractEngine {
   // The models and modes the engine reads with: what besides the pixels
   // decides what is read.
   std::string settings() const;
-  // The lines of `image`, which shows the screen at `scale` times its size.
-  // Nothing when recognition fails. Nothing of the image is kept.
-  std::optional<std::vector<FoundLine>> read(const GreyImage& image, int scale, Layout layout = Layout::sparse);
+  // The lines of `image`, which shows the screen at `scale` times its size,
+  // with the `detail` asked for. Nothing when recognition fails. Nothing of the
+  // image is kept.
+  std::optional<std::vector<FoundLine>> read(const GreyImage& image, int scale, Layout layout = Layout::sparse,
+                                             Detail detail = Detail::letters);
 
  private:
   std::string languages_;

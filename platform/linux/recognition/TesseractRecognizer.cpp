@@ -59,15 +59,20 @@ std::optional<FoundLine> TesseractRecognizer::readOneLine(LaterEngine& later, co
     }
   }
   if (!later.engine) return std::nullopt;
-  auto again = later.engine->read(pixels, scale, layout);
+  auto again = later.engine->read(pixels, scale, layout, Detail::words);
   if (!again || again->size() != 1 || !again->front().text) return std::nullopt;
-  return std::move(again->front());
+  FoundLine line = std::move(again->front());
+  line.text = withoutDoubledLigatureBase(*line.text);
+  for (FoundWord& word : line.words) word.text = withoutDoubledLigatureBase(word.text);
+  return line;
 }
 
 // Taken whatever their confidence: the second engine rates words by other
 // measures, and keeping the more confident reading lost more accents.
-bool TesseractRecognizer::rereadWholeLine(const GreyImage& band, int scale, FoundLine& line, bool standIns) {
-  const GreyImage pixels = boxImage(band, line.left, line.top, line.right, line.bottom, marginPixels * scale);
+bool TesseractRecognizer::rereadWholeLine(const GreyImage& band, int scale, FoundLine& line, bool standIns,
+                                          bool accented) {
+  const GreyImage pixels =
+      boxImage(band, line.left, topWithMarks(band, line), line.right, line.bottom, marginPixels * scale);
   auto again = readOneLine(second_, pixels, scale, Layout::oneLine);
   if (!again) return false;
   if (again->words.size() != line.words.size()) {
@@ -81,11 +86,12 @@ bool TesseractRecognizer::rereadWholeLine(const GreyImage& band, int scale, Foun
   }
   // English lines read again for a stand-in ("‘Margaret") stay unchecked: the
   // language models read them at several times the cost of Latin.
-  const bool accented = std::any_of(again->words.begin(), again->words.end(),
-                                    [](const FoundWord& word) { return showsAccents(word.text); });
-  auto checked = accented ? readOneLine(check_, pixels, scale, Layout::oneLine) : std::nullopt;
+  const bool latinAccented = std::any_of(again->words.begin(), again->words.end(),
+                                         [](const FoundWord& word) { return showsAccents(word.text); });
+  auto checked = latinAccented ? readOneLine(check_, pixels, scale, Layout::oneLine) : std::nullopt;
   if (checked && checked->words.size() != line.words.size()) checked.reset();
   bool changed = false;
+  std::vector<bool> taken(line.words.size(), false);
   for (std::size_t at = 0; at < line.words.size(); ++at) {
     FoundWord& word = line.words[at];
     FoundWord& other = again->words[at];
@@ -96,6 +102,24 @@ bool TesseractRecognizer::rereadWholeLine(const GreyImage& band, int scale, Foun
     }
     word.text = std::move(other.text);
     word.confidence = other.confidence;
+    changed = taken[at] = true;
+    accented = accented || showsAccents(word.text);
+  }
+  if (!accented) return changed;
+  // In a line with accents, what English could not read at all ("Nog!") is
+  // taken from the language models where their dictionaries know it, else
+  // from the script model.
+  for (std::size_t at = 0; at < line.words.size(); ++at) {
+    FoundWord& word = line.words[at];
+    if (taken[at]) continue;
+    const FoundWord* later = &again->words[at];
+    if (checked && checked->words[at].inDictionary && replacesDoubtfulWord(checked->words[at], word)) {
+      later = &checked->words[at];
+    } else if (!replacesDoubtfulWord(*later, word)) {
+      continue;
+    }
+    word.text = later->text;
+    word.confidence = later->confidence;
     changed = true;
   }
   return changed;
@@ -108,20 +132,21 @@ void TesseractRecognizer::rereadDoubtful(const GreyImage& band, int scale, Found
   // and the line too once one of them proves to be accented: English reads
   // some accented words as confident English ones ("Nao", "naive").
   const bool standIns = std::any_of(line.words.begin(), line.words.end(), showsStandIns);
-  bool accented = standIns;
+  const int top = topWithMarks(band, line);
+  bool accented = false;
   bool changed = false;
   for (FoundWord& word : line.words) {
-    if (accented) break;
-    if (!worthReadingAgain(word, marksAboveLetters(band, line, word))) continue;
-    // As tall as its line, so that its letters stand as high as they did there.
-    auto again = readOneLine(second_, boxImage(band, word.left, line.top, word.right, line.bottom, marginPixels * scale),
+    if (standIns || accented) break;
+    if (!worthReadingAgain(word, [&] { return marksAboveLetters(band, line, word); })) continue;
+    // As tall as its line with its marks, so that its letters stand as high as they did there.
+    auto again = readOneLine(second_, boxImage(band, word.left, top, word.right, line.bottom, marginPixels * scale),
                              scale, Layout::oneWord);
     if (!again || again->words.size() != 1 || !accentedVariant(again->words.front(), word)) continue;
-    word.text = std::move(*again->text);
+    word.text = std::move(again->words.front().text);
     word.confidence = again->confidence;
     changed = accented = true;
   }
-  if (accented) changed = rereadWholeLine(band, scale, line, standIns) || changed;
+  if (standIns || accented) changed = rereadWholeLine(band, scale, line, standIns, accented) || changed;
   if (changed) rejoinWords(line);
 }
 
@@ -165,7 +190,9 @@ bool TesseractRecognizer::readCuts(const std::vector<BandImage>& cuts, const std
   auto readWith = [&](TesseractEngine& engine) {
     for (std::size_t taken = next++; taken < wanted.size() && !failed; taken = next++) {
       const std::size_t cut = wanted[taken];
-      auto lines = engine.read(cuts[cut].image, scale);
+      // The letters' boxes serve the second reading alone.
+      auto lines = engine.read(cuts[cut].image, scale, Layout::sparse,
+                               second_.languages.empty() ? Detail::lines : Detail::letters);
       if (!lines) {
         failed = true;
         return;

@@ -51,11 +51,12 @@ class TesseractRecognizer {
   // Reads `line` again in the other languages, whole or the words it doubts.
   void rereadDoubtful(const GreyImage& band, int scale, FoundLine& line);
   // Reads `line` again whole with the script models and the language models,
-  // and takes the words that replace stand-ins or are accented variants; true
-  // when a word changed.
+  // and takes the words that replace stand-ins or are accented variants, and
+  // once the line is `accented` (or proves so) the accented readings of words
+  // the first reading doubted; true when a word changed.
   // When their words cannot be matched, the second reading stands whole if
   // the first showed `standIns`.
-  bool rereadWholeLine(const GreyImage& band, int scale, FoundLine& line, bool standIns);
+  bool rereadWholeLine(const GreyImage& band, int scale, FoundLine& line, bool standIns, bool accented);
 
   // An engine of the second reading or of its check.
   struct LaterEngine {
