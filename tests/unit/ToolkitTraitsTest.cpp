@@ -2,29 +2,54 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace morvel::linux_ax {
 namespace {
 
 // A hit test trusted where the toolkit stops at containers would answer a
-// notebook for every control on its page; one not trusted in a browser costs a
-// read of every child's extents per level.
-TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepAndOnlyGtk4LeavesShowingUnmarked) {
+// notebook for every control on its page, and GTK 3's from a window the page
+// below an open popover; one not trusted in a browser costs a read of every
+// child's extents per level.
+TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4LeavesShowingUnmarkedAndOnlyGtk3PopsOverInsideItsWindow) {
   struct Case {
     const char* name;
     const char* version;
     bool marksShowing;
     bool hitTestGoesDeep;
+    bool popoversAmongWindowChildren = false;
   };
   const Case cases[] = {
-      {"GTK", "3.24.38", true, false},  {"GTK", "4.8.3", false, false}, {"Qt", "5.15.8", true, false},
-      {"Chromium", "120.0", true, true}, {"Gecko", "115.5.0", true, true}, {"", "", true, false},
+      {"GTK", "3.24.38", true, false, true}, {"GTK", "4.8.3", false, false}, {"Qt", "5.15.8", true, false},
+      {"Chromium", "120.0", true, true},     {"Gecko", "115.5.0", true, true}, {"", "", true, false},
       {"GTK", "", true, false},
   };
   for (const Case& c : cases) {
     const ToolkitTraits traits = traitsOfToolkit(c.name, c.version);
     EXPECT_EQ(traits.marksShowing, c.marksShowing) << c.name << ' ' << c.version;
     EXPECT_EQ(traits.hitTestGoesDeep, c.hitTestGoesDeep) << c.name << ' ' << c.version;
+    EXPECT_EQ(traits.popoversAmongWindowChildren, c.popoversAmongWindowChildren) << c.name << ' ' << c.version;
   }
+}
+
+// GTK 4 names an unnamed widget by its type, which no selector should hold; Qt
+// leaves the mnemonic marker in its tool bars' titles, which the user never sees.
+TEST(ToolkitTraits, NamesAreTheTextsTheToolkitShows) {
+  const ToolkitTraits gtk4 = traitsOfToolkit("GTK", "4.8.3");
+  for (const char* typeName : {"GtkBox", "AdwHeaderBar", "GtkListItemWidget", "GtkColumnViewCell2"}) {
+    EXPECT_EQ(shownName(gtk4, typeName, true), std::nullopt) << typeName;
+  }
+  for (const char* name : {"Gtk", "Gtkfoo", "GtkBox item", "Gtk-Box", "GtkÉtat", "Adw", "Open", "GIMP"}) {
+    EXPECT_EQ(shownName(gtk4, name, true), name);
+  }
+  EXPECT_EQ(shownName(traitsOfToolkit("GTK", "3.24.38"), "GtkBox", false), "GtkBox");
+
+  const ToolkitTraits qt = traitsOfToolkit("Qt", "5.15.8");
+  const std::pair<const char*, const char*> markedLabels[] = {
+      {"&Edit", "Edit"}, {"Save && &Close", "Save & Close"}, {"AT&&T", "AT&T"}, {"Fit &", "Fit &"}, {"Plain", "Plain"}};
+  for (const auto& [given, shown] : markedLabels) EXPECT_EQ(shownName(qt, given, true), shown) << given;
+  EXPECT_EQ(shownName(qt, "Tom & Jerry.pdf", false), "Tom & Jerry.pdf");
+  EXPECT_EQ(shownName(traitsOfToolkit("GTK", "3.24.38"), "&Edit", true), "&Edit");
 }
 
 }  // namespace

@@ -37,6 +37,12 @@ GRef<AtspiMatchRule> anyElement() {
                                                           ATSPI_Collection_MATCH_ALL, FALSE));
 }
 
+// Whether an element of this role is named by a title that may hold the
+// mnemonic marker as the application wrote it: a Qt tool bar's title, which Qt
+// shows with the marker applied in the menu that hides and shows its bars.
+// (Qt takes the marker out of its buttons', tabs' and menu items' names itself.)
+bool namedByMarkedTitle(std::optional<AtspiRole> role) { return role == ATSPI_ROLE_TOOL_BAR; }
+
 }  // namespace
 
 bool AtspiReader::syncWith(AtspiAccessible* accessible) {
@@ -71,7 +77,12 @@ std::optional<std::string> AtspiReader::name(AtspiAccessible* accessible) {
                             [&](GError** error) { return GCharPtr(atspi_accessible_get_name(accessible, error)); });
     if (text && *text) facts.name = utf8Text(text->get());
   }
-  return facts.name;
+  if (!facts.name) return std::nullopt;
+  const ToolkitTraits& toolkit = toolkitOf(accessible);
+  // The role is asked only where it decides something.
+  const bool markedTitle = toolkit.keepsMnemonicMarkers && facts.name->find('&') != std::string::npos &&
+                           namedByMarkedTitle(role(accessible));
+  return shownName(toolkit, *facts.name, markedTitle);
 }
 
 std::optional<std::string> AtspiReader::description(AtspiAccessible* accessible) {

@@ -60,13 +60,16 @@ bool answersThePoint(AtspiReader& reader, AtspiAccessible* answer, int x, int y)
 // answer is not shown or not under the point, the shown child under the point
 // by extents goes on.
 AccessibleRef descend(AtspiReader& reader, AccessibleRef from, int x, int y) {
-  const bool ownHitGoesDeep = reader.toolkitOf(from.get()).hitTestGoesDeep;
+  const ToolkitTraits& toolkit = reader.toolkitOf(from.get());
+  const bool ownHitGoesDeep = toolkit.hitTestGoesDeep;
   AccessibleRef current = std::move(from);
   for (int depth = 0; depth < deepestHit; ++depth) {
-    // A tab's own hit test answers with its page wherever the point is.
-    AccessibleRef deeper = reader.role(current.get()) == ATSPI_ROLE_PAGE_TAB
-                               ? AccessibleRef()
-                               : reader.accessibleAtPoint(current.get(), x, y);
+    // A tab's own hit test answers with its page wherever the point is, and a
+    // window's that keeps its popovers among its children with the content
+    // below an open one: there the shown child on top by extents goes on.
+    const bool byExtentsOnly =
+        reader.role(current.get()) == ATSPI_ROLE_PAGE_TAB || (depth == 0 && toolkit.popoversAmongWindowChildren);
+    AccessibleRef deeper = byExtentsOnly ? AccessibleRef() : reader.accessibleAtPoint(current.get(), x, y);
     const bool onCurrent = !deeper || sameAccessible(deeper.get(), current.get());
     if (onCurrent && ownHitGoesDeep) break;
     if (onCurrent || !answersThePoint(reader, deeper.get(), x, y)) deeper = shownChildAt(reader, current.get(), x, y);

@@ -1,14 +1,58 @@
 #include "platform/linux/atspi/ToolkitTraits.h"
 
+#include <algorithm>
+#include <array>
+#include <cctype>
+
 namespace morvel::linux_ax {
+namespace {
+
+// The shape of a GTK or libadwaita type name: the namespace, then a capital,
+// then letters and digits only ("GtkBox", "AdwHeaderBar", "GtkListItemWidget").
+bool isWidgetTypeName(std::string_view text) {
+  constexpr std::array<std::string_view, 2> typeNamespaces = {"Gtk", "Adw"};
+  for (std::string_view prefix : typeNamespaces) {
+    if (!text.starts_with(prefix) || text.size() <= prefix.size()) continue;
+    const std::string_view rest = text.substr(prefix.size());
+    const auto isAsciiAlnum = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
+    if (std::isupper(static_cast<unsigned char>(rest.front())) != 0 && std::all_of(rest.begin(), rest.end(), isAsciiAlnum)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The text as drawn: a marker before a character is dropped, a doubled marker
+// is one literal ampersand, and a marker at the end stays.
+std::string withoutMnemonicMarkers(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (std::size_t index = 0; index < text.size(); ++index) {
+    if (text[index] == '&' && index + 1 < text.size()) ++index;
+    shown.push_back(text[index]);
+  }
+  return shown;
+}
+
+}  // namespace
 
 ToolkitTraits traitsOfToolkit(std::string_view name, std::string_view version) {
   ToolkitTraits traits;
-  traits.marksShowing = !(name == "GTK" && version.starts_with("4."));
+  const bool gtk4 = name == "GTK" && version.starts_with("4.");
+  traits.marksShowing = !gtk4;
+  traits.namesUnnamedByType = gtk4;
+  traits.popoversAmongWindowChildren = name == "GTK" && version.starts_with("3.");
+  traits.keepsMnemonicMarkers = name == "Qt";
   // The browsers' engines answer from their own layout, down to the text leaf;
   // Electron applications give Chromium's name.
   traits.hitTestGoesDeep = name == "Chromium" || name == "Gecko";
   return traits;
+}
+
+std::optional<std::string> shownName(const ToolkitTraits& traits, std::string given, bool markedTitle) {
+  if (traits.namesUnnamedByType && isWidgetTypeName(given)) return std::nullopt;
+  if (traits.keepsMnemonicMarkers && markedTitle) return withoutMnemonicMarkers(given);
+  return given;
 }
 
 }  // namespace morvel::linux_ax

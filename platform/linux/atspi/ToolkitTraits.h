@@ -3,6 +3,8 @@
 // What an application's toolkit, by the name and version it gives on the bus,
 // does differently from the others.
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace morvel::linux_ax {
@@ -15,9 +17,23 @@ struct ToolkitTraits {
   // answers with the element asked, the point lies on that element and none of
   // its children. GTK's and Qt's stop at containers (notebooks, stacks).
   bool hitTestGoesDeep = false;
+  // A window's open popovers are among its children, after its content, and
+  // its hit test answers the content below them: GTK 3.
+  bool popoversAmongWindowChildren = false;
+  // An element without a name gives its widget type's name instead ("GtkBox",
+  // "AdwHeaderBar"): GTK 4.
+  bool namesUnnamedByType = false;
+  // Some of its titles hold the mnemonic marker as the application wrote them
+  // ("&Edit", "&&" for a literal ampersand): Qt's tool bars.
+  bool keepsMnemonicMarkers = false;
 };
 
 // An application that does not say is taken to behave as most toolkits do.
 ToolkitTraits traitsOfToolkit(std::string_view name, std::string_view version);
+
+// The name an element of the toolkit shows, from the name it gives on the bus:
+// none where that is a widget type's name standing in for none, and without
+// the mnemonic markers where it is a `markedTitle`.
+std::optional<std::string> shownName(const ToolkitTraits& traits, std::string given, bool markedTitle);
 
 }  // namespace morvel::linux_ax
