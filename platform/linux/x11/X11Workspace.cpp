@@ -107,6 +107,21 @@ std::optional<std::string> X11Workspace::declaredApplicationId(Display* connecti
   return id;
 }
 
+WindowId X11Workspace::applicationMainWindow(WindowId window) {
+  // Dialogs hang from dialogs; a chain this long is a loop.
+  constexpr int longestOwnerChain = 8;
+  Display* connection = display();
+  const auto pid = windowPid(window);
+  if (connection == nullptr || !pid) return window;
+  for (int step = 0; step < longestOwnerChain; ++step) {
+    Window owner = None;
+    if (XGetTransientForHint(connection, window, &owner) == 0 || owner == None || owner == window) break;
+    if (windowPid(owner) != pid) break;
+    window = owner;
+  }
+  return window;
+}
+
 std::optional<std::string> X11Workspace::applicationId(WindowId window) {
   Display* connection = display();
   if (connection == nullptr) return std::nullopt;
@@ -120,7 +135,7 @@ std::optional<std::string> X11Workspace::applicationId(WindowId window) {
     }
   }
   // WM_CLASS holds the instance name, a NUL, then the class name.
-  auto property = readProperty(connection, window, XA_WM_CLASS, XA_STRING);
+  auto property = readProperty(connection, applicationMainWindow(window), XA_WM_CLASS, XA_STRING);
   if (!property || property->bytes.empty()) return std::nullopt;
   std::string both(property->bytes.begin(), property->bytes.end());
   const auto split = both.find('\0');

@@ -21,7 +21,9 @@ class X11Workspace final : public WindowSystem {
   std::optional<WindowId> activeWindow() override;
   std::optional<std::int32_t> windowPid(WindowId window) override;
   // `_GTK_APPLICATION_ID` of the window or another window of its process, else
-  // the class part of WM_CLASS.
+  // the class part of WM_CLASS of the window, or of the window of the same
+  // process it is transient for (a dialog's own class may name the dialog:
+  // Tk's file dialog is a "TkFDialog").
   std::optional<std::string> applicationId(WindowId window) override;
   std::optional<std::string> windowTitle(WindowId window) override;
   // Viewable client windows, the topmost first.
@@ -37,6 +39,8 @@ class X11Workspace final : public WindowSystem {
   std::vector<WindowId> stackingBottomFirst(Display* display);
   std::optional<ClientWindow> describe(Display* display, WindowId window);
   std::optional<std::string> declaredApplicationId(Display* display, WindowId window);
+  // The window of the same process that `window` is (through its owners) transient for; itself if none.
+  WindowId applicationMainWindow(WindowId window);
 
   X11Connection connection_;
   X11Capture capture_;
