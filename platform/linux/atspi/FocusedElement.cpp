@@ -1,6 +1,7 @@
 #include "platform/linux/atspi/FocusedElement.h"
 
 #include "platform/linux/atspi/Showing.h"
+#include "platform/linux/atspi/TreeShape.h"
 
 #include <vector>
 
@@ -65,9 +66,11 @@ AccessibleRef searchedFocus(AttributeSources& sources, AtspiAccessible* applicat
 
 AccessibleRef focusedDescendantOf(AttributeSources& sources, AtspiAccessible* application) {
   AtspiReader& reader = sources.reader;
-  if (reader.hasCollection(application)) return reader.firstDescendantWithState(application, ATSPI_STATE_FOCUSED);
-  if (AccessibleRef announced = announcedFocus(sources, application)) return announced;
-  return searchedFocus(sources, application);
+  if (reader.hasCollection(application)) {
+    return presentedElement(reader, reader.firstDescendantWithState(application, ATSPI_STATE_FOCUSED));
+  }
+  if (AccessibleRef announced = announcedFocus(sources, application)) return presentedElement(reader, std::move(announced));
+  return presentedElement(reader, searchedFocus(sources, application));
 }
 
 }  // namespace morvel::linux_ax

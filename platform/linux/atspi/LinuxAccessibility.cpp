@@ -5,6 +5,7 @@
 #include "platform/linux/atspi/ElementNodes.h"
 #include "platform/linux/atspi/HitTest.h"
 #include "platform/linux/atspi/LibraryCache.h"
+#include "platform/linux/atspi/TreeShape.h"
 #include "platform/linux/atspi/WindowSystemElements.h"
 
 #include <algorithm>
@@ -138,7 +139,7 @@ std::optional<ax::Element> LinuxAccessibility::copyElementAtPosition(const ax::E
   if (!treeReachable()) return std::nullopt;
   const auto* node = systemWide.nodeAs<AccessibleNode>();
   if (node == nullptr || !node->isSystemWide()) return std::nullopt;
-  AccessibleRef hit = hitTest(applications_, reader_, x, y);
+  AccessibleRef hit = presentedElement(reader_, hitTest(applications_, reader_, x, y));
   if (!hit) return std::nullopt;
   return makeElement(std::move(hit));
 }

@@ -12,7 +12,7 @@ constexpr int deepestElement = 64;
 
 std::optional<std::vector<AccessibleRef>> presentedChildren(AtspiReader& reader, AtspiAccessible* accessible, int limit) {
   const auto role = reader.role(accessible);
-  if (role == ATSPI_ROLE_PAGE_TAB) return std::vector<AccessibleRef>{};
+  if (role == ATSPI_ROLE_PAGE_TAB || role == ATSPI_ROLE_SPIN_BUTTON) return std::vector<AccessibleRef>{};
   auto children = shownChildren(reader, accessible, limit);
   if (!children || role != ATSPI_ROLE_PAGE_TAB_LIST) return children;
   std::vector<AccessibleRef> pages;
@@ -31,6 +31,16 @@ AccessibleRef presentedParent(AtspiReader& reader, AtspiAccessible* accessible) 
   AccessibleRef parent = reader.parent(accessible);
   if (parent && reader.role(parent.get()) == ATSPI_ROLE_PAGE_TAB) return reader.parent(parent.get());
   return parent;
+}
+
+AccessibleRef presentedElement(AtspiReader& reader, AccessibleRef accessible) {
+  if (!accessible) return accessible;
+  const auto role = reader.role(accessible.get());
+  // A spin button's parts are its editor and its arrows.
+  if (role != ATSPI_ROLE_TEXT && role != ATSPI_ROLE_ENTRY && role != ATSPI_ROLE_PUSH_BUTTON) return accessible;
+  AccessibleRef parent = reader.parent(accessible.get());
+  if (parent && reader.role(parent.get()) == ATSPI_ROLE_SPIN_BUTTON) return parent;
+  return accessible;
 }
 
 AccessibleRef topLevelWindowOf(AtspiReader& reader, AtspiAccessible* accessible) {
