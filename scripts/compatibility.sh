@@ -26,16 +26,19 @@ commands = ["element-at", "selector-at then find", "focused", "fields", "structu
 rows = []
 menus = []
 popovers = []
+spins = []
 for case in ElementTree.parse(results).iter("testcase"):
     recorded = {p.get("name"): p.get("value") for p in case.iter("property")}
     # gtest writes a test's recorded properties as attributes of its case.
-    recorded.update({k: v for k, v in case.attrib.items() if k in commands or k in ("application", "toolkit", "menus", "popover")})
+    recorded.update({k: v for k, v in case.attrib.items() if k in commands or k in ("application", "toolkit", "menus", "popover", "spin box")})
     failed = case.find("failure") is not None
     outcome = "fails" if failed else "works"
     if "menus" in recorded:
         menus.append(f"{recorded['application']} ({recorded['menus']}): {outcome}")
     if "popover" in recorded:
         popovers.append(f"{recorded['application']} ({recorded['popover']}): {outcome}")
+    if "spin box" in recorded:
+        spins.append(f"{recorded['application']} ({recorded['spin box']}): {outcome}")
     if not all(key in recorded for key in commands):
         continue  # another test of the application, or one that did not run
     cells = [recorded.get(command, "?") for command in commands]
@@ -60,7 +63,11 @@ with open(report, "w") as out:
         out.write("\n`element-at` on the items of menus opened from the menu bar, then of their\n"
                   "submenus, each answering the item with its frame: " + "; ".join(menus) + ".\n")
     if popovers:
-        out.write("\n`element-at` on an item of an open GTK 4 popover, which has a window of its own,\n"
-                  "answering the item with its frame inside that window: " + "; ".join(popovers) + ".\n")
+        out.write("\n`element-at` on an item of an open popover, answering the item with its frame\n"
+                  "(GTK 4 gives a popover a window of its own, GTK 3 draws it inside its window):\n"
+                  + "; ".join(popovers) + ".\n")
+    if spins:
+        out.write("\nA spin box whose editor the toolkit lists as its child, listed once by `fields`,\n"
+                  "hit by `element-at` and found again by `selector-at` then `find`: " + "; ".join(spins) + ".\n")
 PYTHON
 echo "compatibility: wrote $report"

@@ -232,7 +232,8 @@ struct TkWindow {
             {"wish", writeScratchFile("window.tcl",
                                       "wm title . {Morvel Tk window}\n"
                                       "label .text -text {Hello from Tk} -font {Sans 24}\n"
-                                      "pack .text -padx 60 -pady 60\n")},
+                                      "pack .text -padx 60 -pady 60\n"
+                                      "bind all <Key-F2> {tk_getOpenFile -parent . -title {Open a note}}\n")},
             {},
             "Morvel Tk window",
             worksExcept({{"element-at", notFound},
@@ -254,6 +255,23 @@ struct GnomeCalculator {
             // Its mode and its window's size are left in memory, not in the user's settings.
             {{"GSK_RENDERER", "cairo"}, {"GSETTINGS_BACKEND", "memory"}},
             "Calculator",
+            worksExcept({{"structure", screenText}}),
+            {}};
+  }
+};
+
+// A Qt 5 viewer whose tool bars are titled with mnemonic markers ("&Edit"),
+// one of them holding the page number's spin box.
+struct Qpdfview {
+  static constexpr const char* id = "qpdfview";
+  static Application describe() {
+    return {"qpdfview",
+            "Qt 5",
+            {"qpdfview"},
+            // A fresh configuration: no tabs or windows of an earlier session.
+            {{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}, {"QT_QPA_PLATFORM", "xcb"},
+             {"XDG_CONFIG_HOME", scratchDirectory().string()}, {"XDG_DATA_HOME", scratchDirectory().string()}},
+            "qpdfview",
             worksExcept({{"structure", screenText}}),
             {}};
   }
@@ -625,12 +643,82 @@ TYPED_TEST(OnThirdPartyApp, ElementAtReachesTheItemsOfOpenMenusAndSubmenus) {
   }
 }
 
+// Tk's file dialog is a window of its own class ("TkFDialog"), transient for
+// the window that opened it: it is the same application.
+TYPED_TEST(OnThirdPartyApp, ADialogBelongsToTheApplicationOfItsWindow) {
+  if (!std::is_same_v<TypeParam, TkWindow>) GTEST_SKIP() << "a dialog of a class of its own: Tk's file dialog";
+  const std::string application = this->ask({{"cmd", "fingerprint"}}).value("appBundleId", "");
+  ASSERT_FALSE(application.empty());
+  atspi_generate_keyboard_event(XK_F2, nullptr, ATSPI_KEY_SYM, nullptr);
+  Json dialog;
+  ASSERT_TRUE(eventually(
+      [&] {
+        dialog = this->ask({{"cmd", "fingerprint"}});
+        return dialog.value("windowTitle", "") == "Open a note";
+      },
+      startupTimeout))
+      << dialog;
+  EXPECT_EQ(dialog.value("appBundleId", ""), application) << dialog;
+  atspi_generate_keyboard_event(XK_Escape, nullptr, ATSPI_KEY_SYM, nullptr);
+  EXPECT_TRUE(eventually([&] { return this->ask({{"cmd", "fingerprint"}}).value("windowTitle", "") == "Morvel Tk window"; },
+                         startupTimeout));
+}
+
 bool isShowingOnScreen(AtspiAccessible* accessible) {
   AtspiStateSet* states = atspi_accessible_get_state_set(accessible);
   const bool visible = atspi_state_set_contains(states, ATSPI_STATE_VISIBLE);
   g_object_unref(states);
   auto place = extentsOf(accessible);
   return visible && place && place->width > 0 && place->height > 0;
+}
+
+// GTK 3 draws a popover inside its window, above the page, and lists it among
+// the window's children after the page: a point on one of its items answers
+// that item, not what the page has below it (the factory's table).
+TYPED_TEST(OnThirdPartyApp, ElementAtAnswersTheItemsOfAPopoverInsideTheWindow) {
+  if (!std::is_same_v<TypeParam, Gtk3WidgetFactory>) GTEST_SKIP() << "a popover drawn inside its window: GTK 3's factory";
+  this->RecordProperty("application", this->app_.name);
+  this->RecordProperty("popover", "the header bar's menu");
+  Accessible application = applicationOf(this->process_->pid());
+  ASSERT_TRUE(application);
+  Accessible opener = firstBelow(application.get(), [](AtspiAccessible* candidate) {
+    return atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_TOGGLE_BUTTON && nameOf(candidate) == "Menu";
+  });
+  ASSERT_TRUE(opener);
+  auto toggle = [&] {
+    AtspiAction* action = atspi_accessible_get_action_iface(opener.get());
+    ASSERT_NE(action, nullptr);
+    EXPECT_TRUE(atspi_action_do_action(action, 0, nullptr));
+    g_object_unref(action);
+  };
+  toggle();
+
+  auto itemShown = [&](const char* name) {
+    atspi_accessible_clear_cache(application.get());
+    return firstBelow(application.get(), [&](AtspiAccessible* candidate) {
+      return nameOf(candidate) == name && atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_CHECK_BOX &&
+             isShowingOnScreen(candidate);
+    });
+  };
+  // The popover slides in: asked again until the hit and the item's place agree.
+  Json hit;
+  Json place;
+  EXPECT_TRUE(eventually(
+      [&] {
+        Accessible item = itemShown("Dark Theme");
+        if (!item) return false;
+        const AtspiRect extents = *extentsOf(item.get());
+        place = {{"x", double(extents.x)}, {"y", double(extents.y)}, {"w", double(extents.width)}, {"h", double(extents.height)}};
+        hit = this->ask({{"cmd", "element-at"}, {"x", extents.x + extents.width / 2.0}, {"y", extents.y + extents.height / 2.0}});
+        return hit.value("frame", Json()) == place;
+      },
+      startupTimeout))
+      << hit << " at " << place;
+  EXPECT_EQ(hit.value("role", ""), ax::AXCheckBox) << hit;
+  EXPECT_EQ(hit.value("title", ""), "Dark Theme") << hit;
+
+  toggle();
+  EXPECT_TRUE(eventually([&] { return !itemShown("Dark Theme"); }, startupTimeout)) << "the popover stayed open";
 }
 
 // GTK 4 gives an open popover a window of its own, but reports its items from
@@ -697,6 +785,44 @@ TEST_F(OnAPopover, ElementAtAnswersItsItemsFramedInsideItsWindow) {
   }
 
   atspi_generate_keyboard_event(XK_Escape, nullptr, ATSPI_KEY_SYM, nullptr);
+}
+
+// Qt lists the editor inside a spin box as its child: the spin box is one text
+// field, hit on its editor, found again by its path, whose tool bar is titled
+// as Qt shows it, without the mnemonic marker.
+using OnAQtToolBar = OnThirdPartyApp<Qpdfview>;
+
+TEST_F(OnAQtToolBar, ItsSpinBoxIsOneFieldFoundByItsPath) {
+  RecordProperty("application", app_.name);
+  RecordProperty("spin box", "the page number");
+  Accessible application = applicationOf(process_->pid());
+  ASSERT_TRUE(application);
+  Accessible spin = firstBelow(application.get(), [](AtspiAccessible* candidate) {
+    return atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_SPIN_BUTTON && isShowingOnScreen(candidate);
+  });
+  ASSERT_TRUE(spin);
+  const AtspiRect place = *extentsOf(spin.get());
+  const ScreenRect frame{place.x, place.y, place.width, place.height};
+
+  const Json fields = ask({{"cmd", "fields"}});
+  std::vector<Json> inside;
+  for (const Json& field : fields["fields"]) {
+    if (field.contains("frame") && within(field["frame"], frameJson(frame), 0)) inside.push_back(field);
+  }
+  ASSERT_EQ(inside.size(), 1u) << fields;
+  EXPECT_EQ(inside[0]["frame"], frameJson(frame)) << inside[0];
+  EXPECT_EQ(inside[0]["role"], ax::AXTextField) << inside[0];
+
+  const Json hit = ask(atCentreOf("element-at", frame));
+  EXPECT_EQ(hit.value("frame", Json()), frameJson(frame)) << hit;
+  const Json selector = ask(atCentreOf("selector-at", frame));
+  const Json found = ask({{"cmd", "find"}, {"selector", selector}, {"timeoutMs", 0}});
+  EXPECT_EQ(found.value("frame", Json()), frameJson(frame)) << selector << found;
+  bool inTheEditBar = false;
+  for (const Json& step : selector.value("path", Json::array())) {
+    inTheEditBar = inTheEditBar || (step.value("role", "") == ax::AXToolbar && step.value("title", "") == "Edit");
+  }
+  EXPECT_TRUE(inTheEditBar) << selector;
 }
 
 // Chromium on the benchmark's page of thousands of elements, reached by the
