@@ -20,7 +20,7 @@ TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4LeavesShowingUnmarkedAn
     bool popoversAmongWindowChildren = false;
   };
   const Case cases[] = {
-      {"GTK", "3.24.38", true, false, true}, {"GTK", "4.8.3", false, false}, {"Qt", "5.15.8", true, false},
+      {"gtk", "3.24.38", true, false, true}, {"GTK", "4.8.3", false, false}, {"Qt", "5.15.8", true, false},
       {"Chromium", "120.0", true, true},     {"Gecko", "115.5.0", true, true}, {"", "", true, false},
       {"GTK", "", true, false},
   };
@@ -42,14 +42,14 @@ TEST(ToolkitTraits, NamesAreTheTextsTheToolkitShows) {
   for (const char* name : {"Gtk", "Gtkfoo", "GtkBox item", "Gtk-Box", "GtkÉtat", "Adw", "Open", "GIMP"}) {
     EXPECT_EQ(shownName(gtk4, name, true), name);
   }
-  EXPECT_EQ(shownName(traitsOfToolkit("GTK", "3.24.38"), "GtkBox", false), "GtkBox");
+  EXPECT_EQ(shownName(traitsOfToolkit("gtk", "3.24.38"), "GtkBox", false), "GtkBox");
 
   const ToolkitTraits qt = traitsOfToolkit("Qt", "5.15.8");
   const std::pair<const char*, const char*> markedLabels[] = {
       {"&Edit", "Edit"}, {"Save && &Close", "Save & Close"}, {"AT&&T", "AT&T"}, {"Fit &", "Fit &"}, {"Plain", "Plain"}};
   for (const auto& [given, shown] : markedLabels) EXPECT_EQ(shownName(qt, given, true), shown) << given;
   EXPECT_EQ(shownName(qt, "Tom & Jerry.pdf", false), "Tom & Jerry.pdf");
-  EXPECT_EQ(shownName(traitsOfToolkit("GTK", "3.24.38"), "&Edit", true), "&Edit");
+  EXPECT_EQ(shownName(traitsOfToolkit("gtk", "3.24.38"), "&Edit", true), "&Edit");
 }
 
 }  // namespace

@@ -34,14 +34,21 @@ std::string withoutMnemonicMarkers(std::string_view text) {
   return shown;
 }
 
+// GTK 3 says "gtk", GTK 4 "GTK".
+bool isGtk(std::string_view name) {
+  constexpr std::string_view gtk = "gtk";
+  return std::equal(name.begin(), name.end(), gtk.begin(), gtk.end(),
+                    [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
 }  // namespace
 
 ToolkitTraits traitsOfToolkit(std::string_view name, std::string_view version) {
   ToolkitTraits traits;
-  const bool gtk4 = name == "GTK" && version.starts_with("4.");
+  const bool gtk4 = isGtk(name) && version.starts_with("4.");
   traits.marksShowing = !gtk4;
   traits.namesUnnamedByType = gtk4;
-  traits.popoversAmongWindowChildren = name == "GTK" && version.starts_with("3.");
+  traits.popoversAmongWindowChildren = isGtk(name) && version.starts_with("3.");
   traits.keepsMnemonicMarkers = name == "Qt";
   // The browsers' engines answer from their own layout, down to the text leaf;
   // Electron applications give Chromium's name.
