@@ -3,8 +3,9 @@
 // The tree as the AX model shapes it from AT-SPI's: only shown elements are
 // children, and a notebook's pages, which AT-SPI hangs below their tabs, are
 // children of the tab group itself after its tabs (a tab holds nothing). A spin
-// button is a text field: the editor (and arrows) some toolkits list below it,
-// Qt's among them, are parts of it, not children. Parent and children agree, so that paths from
+// button is a text field and an editable combo box a text field with a list:
+// the editor (and arrows) some toolkits list below them, Qt and GTK 3 among
+// them, are parts of them, not children. Parent and children agree, so that paths from
 // one lead back through the other.
 
 #include "platform/linux/atspi/AtspiReader.h"
