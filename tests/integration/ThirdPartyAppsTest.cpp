@@ -696,8 +696,12 @@ TYPED_TEST(OnThirdPartyApp, ElementAtAnswersTheItemsOfAPopoverInsideTheWindow) {
   auto itemShown = [&](const char* name) {
     atspi_accessible_clear_cache(application.get());
     return firstBelow(application.get(), [&](AtspiAccessible* candidate) {
-      return nameOf(candidate) == name && atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_CHECK_BOX &&
-             isShowingOnScreen(candidate);
+      if (nameOf(candidate) != name || atspi_accessible_get_role(candidate, nullptr) != ATSPI_ROLE_CHECK_BOX) return false;
+      // A closed popover's items stay VISIBLE, no longer SHOWING.
+      AtspiStateSet* states = atspi_accessible_get_state_set(candidate);
+      const bool showing = atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
+      g_object_unref(states);
+      return showing && isShowingOnScreen(candidate);
     });
   };
   // The popover slides in: asked again until the hit and the item's place agree.
