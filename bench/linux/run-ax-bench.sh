@@ -11,10 +11,18 @@
 # featherpad (Qt 5), chromium or firefox (a generated page of about 4,000
 # elements: 60 labelled fields and a 400-row table with a button per row; fewer
 # rounds, for the pyatspi side takes seconds a walk).
+# MORVEL_BENCH_TURNS sets how many turns each side takes (5, 3 for the browsers),
+# so that a slow application (GTK 4 under load) can be measured in fewer.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/../.." && pwd)"
 build_dir="${1:-$top/build}"
 application="${2:-gtk3}"
+case "${MORVEL_BENCH_TURNS-1}" in
+  "" | *[!0-9]* | 0*)
+    echo "MORVEL_BENCH_TURNS must be a positive number of turns, not \"$MORVEL_BENCH_TURNS\"" >&2
+    exit 2
+    ;;
+esac
 exec "$top/scripts/with-virtual-desktop.sh" bash -c '
   set -euo pipefail
   build_dir="$1"
@@ -78,6 +86,7 @@ exec "$top/scripts/with-virtual-desktop.sh" bash -c '
       ;;
   esac
   app=$!
+  turns="${MORVEL_BENCH_TURNS:-$turns}"
   cleanup() {
     local status=$?
     kill "$app" 2>/dev/null || true

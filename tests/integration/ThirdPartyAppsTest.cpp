@@ -727,9 +727,81 @@ TYPED_TEST(OnThirdPartyApp, ElementAtAnswersTheItemsOfAPopoverInsideTheWindow) {
   EXPECT_TRUE(eventually([&] { return !itemShown("Dark Theme"); }, startupTimeout)) << "the popover stayed open";
 }
 
+bool pressFirstAction(AtspiAccessible* accessible) {
+  AtspiAction* action = atspi_accessible_get_action_iface(accessible);
+  if (action == nullptr) return false;
+  const bool done = atspi_action_do_action(action, 0, nullptr);
+  g_object_unref(action);
+  return done;
+}
+
 // GTK 4 gives an open popover a window of its own, but reports its items from
-// where the popover is anchored in the main window: an item is answered with
-// a frame inside the popover's window, and a point there answers that item.
+// where the popover is anchored in the main window. The popover's window is as
+// large as the popover, or taller by the arrow GTK draws toward the opener
+// (above a list that hangs below its combo box).
+struct OpenPopover {
+  Accessible popover;
+  Accessible item;
+  ScreenRect window;
+  // Where the item lies on the screen: in the window as it lies in the popover.
+  ScreenRect itemOnScreen() const {
+    const AtspiRect menu = *extentsOf(popover.get());
+    const AtspiRect place = *extentsOf(item.get());
+    const int arrow = window.height - menu.height;
+    return {window.x + place.x - menu.x, window.y + arrow + place.y - menu.y, place.width, place.height};
+  }
+};
+
+// Waits for the popover below `holder` that `isPopover` accepts to show, with an
+// item of it that `isItem` accepts, and its window among the process's.
+template <class IsPopover, class IsItem>
+std::optional<OpenPopover> openPopoverBelow(AtspiAccessible* holder, pid_t pid, IsPopover isPopover, IsItem isItem) {
+  constexpr int deepestArrow = 16;
+  OpenPopover open;
+  std::optional<ScreenRect> window;
+  const bool shown = eventually(
+      [&] {
+        atspi_accessible_clear_cache(holder);
+        open.popover = firstBelow(holder, [&](AtspiAccessible* candidate) { return isPopover(candidate) && isShowingOnScreen(candidate); });
+        if (!open.popover) return false;
+        open.item = firstBelow(open.popover.get(), [&](AtspiAccessible* candidate) { return isItem(candidate) && isShowingOnScreen(candidate); });
+        const auto menu = extentsOf(open.popover.get());
+        window.reset();
+        for (const linux_ax::PixelRect& popup : linux_ax::X11Workspace().unmanagedWindowsOf(pid)) {
+          const int arrow = menu ? popup.height - menu->height : -1;
+          if (menu && popup.width == menu->width && arrow >= 0 && arrow <= deepestArrow) {
+            window = ScreenRect{popup.x, popup.y, popup.width, popup.height};
+          }
+        }
+        return open.item && window;
+      },
+      startupTimeout);
+  if (!shown) return std::nullopt;
+  open.window = *window;
+  return open;
+}
+
+// A point on the item answers that item, framed inside the popover's window.
+void expectItemAnsweredInItsWindow(const std::function<Json(const Json&)>& ask, const OpenPopover& open,
+                                   const std::string& role, const std::string& title) {
+  const Json popupFrame = frameJson(open.window);
+  const ScreenRect expected = open.itemOnScreen();
+  ASSERT_TRUE(within(frameJson(expected), popupFrame, 0)) << frameJson(expected) << " in " << popupFrame;
+  const Json hit = ask(atCentreOf("element-at", expected));
+  if (!role.empty()) {
+    EXPECT_EQ(hit.value("role", ""), role) << hit;
+  }
+  if (!title.empty()) {
+    EXPECT_EQ(hit.value("title", ""), title) << hit;
+  }
+  EXPECT_EQ(hit.value("frame", Json()), frameJson(expected)) << hit;
+  // Whatever holds the focus in the open popover is framed inside its window.
+  const Json focused = ask({{"cmd", "focused"}});
+  if (focused.value("role", "") == role) {
+    EXPECT_TRUE(within(focused["frame"], popupFrame)) << focused;
+  }
+}
+
 using OnAPopover = OnThirdPartyApp<GnomeCalculator>;
 
 TEST_F(OnAPopover, ElementAtAnswersItsItemsFramedInsideItsWindow) {
@@ -741,55 +813,52 @@ TEST_F(OnAPopover, ElementAtAnswersItsItemsFramedInsideItsWindow) {
     return atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_PUSH_BUTTON && nameOf(candidate) == "Basic";
   });
   ASSERT_TRUE(opener);
-  AtspiAction* action = atspi_accessible_get_action_iface(opener.get());
-  ASSERT_NE(action, nullptr);
-  EXPECT_TRUE(atspi_action_do_action(action, 0, nullptr));
-  g_object_unref(action);
+  EXPECT_TRUE(pressFirstAction(opener.get()));
 
   // The popover hangs beside the toggle, below the menu button.
   Accessible menuButton(atspi_accessible_get_parent(opener.get(), nullptr));
   ASSERT_TRUE(menuButton);
-  Accessible popover;
-  Accessible item;
-  std::optional<ScreenRect> popup;
-  ASSERT_TRUE(eventually(
-      [&] {
-        atspi_accessible_clear_cache(menuButton.get());
-        popover = firstBelow(menuButton.get(), [](AtspiAccessible* candidate) {
-          return atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_MENU && isShowingOnScreen(candidate);
-        });
-        if (!popover) return false;
-        item = firstBelow(popover.get(), [](AtspiAccessible* candidate) {
-          return atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_RADIO_MENU_ITEM &&
-                 nameOf(candidate) == "Advanced" && isShowingOnScreen(candidate);
-        });
-        const auto menu = extentsOf(popover.get());
-        for (const linux_ax::PixelRect& window : linux_ax::X11Workspace().unmanagedWindowsOf(process_->pid())) {
-          if (menu && window.width == menu->width && window.height == menu->height) {
-            popup = ScreenRect{window.x, window.y, window.width, window.height};
-          }
-        }
-        return item && popup;
-      },
-      startupTimeout))
-      << "the mode popover did not open";
-  const Json popupFrame = frameJson(*popup);
-  // The item lies in the popover's window as it lies in the popover.
-  const AtspiRect menu = *extentsOf(popover.get());
-  const AtspiRect place = *extentsOf(item.get());
-  const ScreenRect expected{popup->x + place.x - menu.x, popup->y + place.y - menu.y, place.width, place.height};
-  ASSERT_TRUE(within(frameJson(expected), popupFrame, 0)) << frameJson(expected) << " in " << popupFrame;
+  auto open = openPopoverBelow(
+      menuButton.get(), process_->pid(),
+      [](AtspiAccessible* candidate) { return atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_MENU; },
+      [](AtspiAccessible* candidate) {
+        return atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_RADIO_MENU_ITEM && nameOf(candidate) == "Advanced";
+      });
+  ASSERT_TRUE(open) << "the mode popover did not open";
+  expectItemAnsweredInItsWindow([this](const Json& request) { return ask(request); }, *open, ax::AXMenuItem, "Advanced");
+  atspi_generate_keyboard_event(XK_Escape, nullptr, ATSPI_KEY_SYM, nullptr);
+}
 
-  const Json hit = ask(atCentreOf("element-at", expected));
-  EXPECT_EQ(hit.value("role", ""), ax::AXMenuItem) << hit;
-  EXPECT_EQ(hit.value("title", ""), "Advanced") << hit;
-  EXPECT_EQ(hit.value("frame", Json()), frameJson(expected)) << hit;
-  // Whatever holds the focus in the open popover is framed inside its window.
-  const Json focused = ask({{"cmd", "focused"}});
-  if (focused.value("role", "") == ax::AXMenuItem) {
-    EXPECT_TRUE(within(focused["frame"], popupFrame)) << focused;
-  }
+// The list of an open combo box is a popover whose window is taller than the
+// list by the arrow above it.
+using OnAComboList = OnThirdPartyApp<Gtk4WidgetFactory>;
 
+TEST_F(OnAComboList, ElementAtAnswersItsItemsFramedInsideItsWindow) {
+  RecordProperty("application", app_.name);
+  RecordProperty("popover", "a combo box's list");
+  Accessible application = applicationOf(process_->pid());
+  ASSERT_TRUE(application);
+  Accessible combo = firstBelow(application.get(), [](AtspiAccessible* candidate) {
+    return atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_COMBO_BOX && isShowingOnScreen(candidate);
+  });
+  ASSERT_TRUE(combo);
+  Accessible toggle = firstBelow(combo.get(), [](AtspiAccessible* candidate) {
+    return atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_PUSH_BUTTON;
+  });
+  ASSERT_TRUE(toggle);
+  EXPECT_TRUE(pressFirstAction(toggle.get()));
+
+  // The list hangs from the combo box; its rows' texts are leaves as wide as the list.
+  constexpr int narrowestRowText = 100;
+  auto open = openPopoverBelow(
+      combo.get(), process_->pid(),
+      [](AtspiAccessible* candidate) { return atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_FILLER; },
+      [](AtspiAccessible* candidate) {
+        const auto place = extentsOf(candidate);
+        return atspi_accessible_get_child_count(candidate, nullptr) == 0 && place && place->width >= narrowestRowText;
+      });
+  ASSERT_TRUE(open) << "the combo box's list did not open";
+  expectItemAnsweredInItsWindow([this](const Json& request) { return ask(request); }, *open, "", "");
   atspi_generate_keyboard_event(XK_Escape, nullptr, ATSPI_KEY_SYM, nullptr);
 }
 

@@ -75,6 +75,27 @@ TEST(ExtentsMapping, FramesScaleOntoTheScreenAndPointsComeBackIntoThem) {
   EXPECT_EQ(inset.toScreen({0, 0, 1666, 868}), (PixelRect{122, 101, 1676, 878}));
   EXPECT_EQ(inset.toToolkit(137, 162).y, 56);
 
+  // A GTK 4 popover maps onto its own window (measured: gtk4-widget-factory's
+  // combo list), which may be taller by the arrow toward its opener: above a
+  // list that hangs below its combo box, below one that opens upward.
+  const PixelRect list{10, 62, 493, 108};
+  const PixelRect item{28, 70, 457, 30};
+  const PixelRect anchored = inset.toScreen(list);
+  const auto below = popoverOnto(list, {134, 194, 493, 114}, anchored);
+  ASSERT_TRUE(below);
+  EXPECT_EQ(below->toScreen(item), (PixelRect{152, 208, 457, 30}));
+  EXPECT_EQ(below->toScreen(list), (PixelRect{134, 200, 493, 108}));
+  EXPECT_EQ(below->toToolkit(152, 208).y, item.y);
+  const auto above = popoverOnto(list, {134, 40, 493, 114}, anchored);
+  ASSERT_TRUE(above);
+  EXPECT_EQ(above->toScreen(item), (PixelRect{152, 48, 457, 30}));
+  const auto exact = popoverOnto(list, {134, 194, 493, 108}, anchored);
+  ASSERT_TRUE(exact);
+  EXPECT_EQ(exact->screenWindow, (PixelRect{134, 194, 493, 108}));
+  for (const PixelRect& other : {PixelRect{134, 194, 499, 114}, PixelRect{134, 194, 493, 160}, PixelRect{134, 194, 480, 108}}) {
+    EXPECT_FALSE(popoverOnto(list, other, anchored)) << other.width << "x" << other.height;
+  }
+
   // Whatever an application reports, the arithmetic stays within bounds.
   const PixelRect huge = mapping.toScreen({INT_MAX - 1, INT_MIN + 1, INT_MAX, INT_MAX});
   EXPECT_EQ(huge.x, INT_MAX);

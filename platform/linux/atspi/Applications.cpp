@@ -103,22 +103,37 @@ bool isPopoverRole(std::optional<AtspiRole> role) {
   }
 }
 
-bool sameSize(const PixelRect& a, const PixelRect& b) { return a.width == b.width && a.height == b.height; }
-
-// A shown popover the size of one of the popup windows is measured from that
+// A shown popover matching one of the popup windows is measured from that
 // window: GTK 4 reports the popover where it is anchored and its contents from
-// there, but places the popover's own window elsewhere.
+// there, but places the popover's own window elsewhere. `inWindow` maps the
+// main window's extents, where the popover is anchored.
 std::optional<ExtentsMapping> popoverPlacement(AtspiReader& reader, AtspiAccessible* element,
-                                               const std::vector<PixelRect>& popups) {
+                                               const std::vector<PixelRect>& popups,
+                                               const std::optional<ExtentsMapping>& inWindow) {
   if (!isPopoverRole(reader.role(element))) return std::nullopt;
   auto states = reader.states(element);
   if (!states || !hasState(*states, ATSPI_STATE_VISIBLE)) return std::nullopt;
   auto extents = reader.toolkitExtents(element);
   if (!extents) return std::nullopt;
+  const PixelRect anchored = inWindow ? inWindow->toScreen(*extents) : *extents;
+  // A window of the popover's very size is it, before one that is larger by an arrow.
+  std::optional<ExtentsMapping> found;
   for (const PixelRect& popup : popups) {
-    if (sameSize(*extents, popup)) return ExtentsMapping{1, {extents->x, extents->y}, {popup.x, popup.y}, extents, popup};
+    auto mapping = popoverOnto(*extents, popup, anchored);
+    if (mapping && mapping->screenWindow == popup) return mapping;
+    if (!found) found = mapping;
   }
-  return std::nullopt;
+  return found;
+}
+
+// Whether the menu `item` opens may be open: the item is SELECTED or EXPANDED
+// while it is (GTK 3, LibreOffice). Qt marks neither, but gives the items of its
+// bar the role of a plain item, where the others give the role of a menu. A
+// closed menu's items are not showing: looking into them costs round trips.
+bool mayHaveMenuOpen(AtspiReader& reader, AtspiAccessible* item) {
+  if (reader.role(item) != ATSPI_ROLE_MENU) return true;
+  auto states = reader.states(item);
+  return states && (hasState(*states, ATSPI_STATE_SELECTED) || hasState(*states, ATSPI_STATE_EXPANDED));
 }
 
 bool isManagedWindowRole(AtspiRole role) {
@@ -294,6 +309,7 @@ AccessibleRef Applications::popupAt(const FrontApplication& front, double x, dou
 // below its window, beside the button that opened it.
 AccessibleRef Applications::popoverShownIn(AtspiAccessible* window, const PixelRect& popup) {
   const std::vector<PixelRect> onlyPopup = {popup};
+  const std::optional<ExtentsMapping> inWindow = mappingOf(window);
   std::vector<AccessibleRef> level;
   level.emplace_back(AccessibleRef::share(window));
   int seen = 0;
@@ -304,7 +320,7 @@ AccessibleRef Applications::popoverShownIn(AtspiAccessible* window, const PixelR
       for (AccessibleRef& child :
            shownChildren(reader_, holder.get(), mostPopoverSiblings).value_or(std::vector<AccessibleRef>{})) {
         if (++seen > mostElementsAbovePopover) return {};
-        if (popoverPlacement(reader_, child.get(), onlyPopup)) return child;
+        if (popoverPlacement(reader_, child.get(), onlyPopup, inWindow)) return child;
         below.push_back(std::move(child));
       }
     }
@@ -319,12 +335,14 @@ AccessibleRef Applications::popoverShownIn(AtspiAccessible* window, const PixelR
 AccessibleRef Applications::menuOpenFromBarAt(AtspiAccessible* window, double x, double y) {
   for (const AccessibleRef& bar : menuBarsOf(window)) {
     const auto items = reader_.children(bar.get(), mostMenuBarItems).value_or(std::vector<AccessibleRef>{});
+    std::vector<AccessibleRef> open;
     for (const AccessibleRef& item : items) {
       // Qt sends no event when its popup shows: the library's states of it are stale.
       if (reader_.role(item.get()) == ATSPI_ROLE_MENU_ITEM) reader_.dropLibraryCache(item.get());
+      if (mayHaveMenuOpen(reader_, item.get())) open.push_back(item);
     }
-    reader_.prefetchChildren(items, mostMenuItems, RolePart | StatesPart);
-    for (const AccessibleRef& item : items) {
+    reader_.prefetchChildren(open, mostMenuItems, RolePart | StatesPart);
+    for (const AccessibleRef& item : open) {
       if (AccessibleRef part = openMenuPartAt(item.get(), x, y, 0)) return part;
     }
   }
@@ -371,7 +389,9 @@ AccessibleRef Applications::openMenuPartAt(AtspiAccessible* opener, double x, do
     auto states = reader_.states(part.get());
     // Qt's open popup is SHOWING but not always VISIBLE.
     if (!states || !hasState(*states, ATSPI_STATE_SHOWING)) continue;
-    if (AccessibleRef submenu = openMenuPartAt(part.get(), x, y, depth + 1)) return submenu;
+    if (mayHaveMenuOpen(reader_, part.get())) {
+      if (AccessibleRef submenu = openMenuPartAt(part.get(), x, y, depth + 1)) return submenu;
+    }
     auto extents = reader_.screenExtents(part.get());
     if (!found && extents && extents->width > 0 && extents->height > 0 && extents->contains(x, y)) found = std::move(part);
   }
@@ -448,7 +468,7 @@ std::optional<ExtentsMapping> Applications::mappingOf(AtspiAccessible* accessibl
   if (!pid) return inWindow;
   const std::vector<PixelRect>& popups = unmanagedWindowsOf(*pid);
   if (popups.empty()) return inWindow;
-  if (auto inPopover = popoverMappingOf(accessible, popups)) return inPopover;
+  if (auto inPopover = popoverMappingOf(accessible, popups, *inWindow)) return inPopover;
   return inWindow;
 }
 
@@ -459,7 +479,8 @@ const std::vector<PixelRect>& Applications::unmanagedWindowsOf(std::int32_t pid)
 }
 
 std::optional<ExtentsMapping> Applications::popoverMappingOf(AtspiAccessible* accessible,
-                                                             const std::vector<PixelRect>& popups) {
+                                                             const std::vector<PixelRect>& popups,
+                                                             const ExtentsMapping& inWindow) {
   // Every element of the chain up to the popover (or the window) learns the answer.
   std::vector<AccessibleRef> chain;
   std::optional<ExtentsMapping> found;
@@ -473,7 +494,7 @@ std::optional<ExtentsMapping> Applications::popoverMappingOf(AtspiAccessible* ac
     AccessibleRef parent = reader_.parent(current.get());
     // A top-level window stands for its own window.
     if (!parent || reader_.role(parent.get()) == ATSPI_ROLE_APPLICATION) break;
-    if ((found = popoverPlacement(reader_, current.get(), popups))) break;
+    if ((found = popoverPlacement(reader_, current.get(), popups, inWindow))) break;
     current = std::move(parent);
   }
   for (AccessibleRef& element : chain) {

@@ -108,7 +108,9 @@ class Applications final : public ExtentsOrigin {
   const std::vector<PixelRect>& unmanagedWindowsOf(std::int32_t pid);
   // How the extents of an element inside a popover that has a window of its
   // own (GTK 4) map onto that window; absent for an element in no such popover.
-  std::optional<ExtentsMapping> popoverMappingOf(AtspiAccessible* accessible, const std::vector<PixelRect>& popups);
+  // `inWindow` maps the extents of the window the element is in.
+  std::optional<ExtentsMapping> popoverMappingOf(AtspiAccessible* accessible, const std::vector<PixelRect>& popups,
+                                                 const ExtentsMapping& inWindow);
   // The showing popover of `window` that has the unmanaged window `popup`.
   AccessibleRef popoverShownIn(AtspiAccessible* window, const PixelRect& popup);
 

@@ -38,6 +38,9 @@ int clampedPixel(double value) {
   return static_cast<int>(std::clamp(value, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
 }
 
+// GTK draws a popover's arrow 6 pixels deep (more with a large theme).
+constexpr int deepestPopoverArrow = 16;
+
 int scaledFrom(double value, int origin, int onScreen, double scale) {
   return clampedPixel(onScreen + std::round((value - origin) * scale));
 }
@@ -78,6 +81,23 @@ std::optional<double> consistentScale(const PixelRect& window, const PixelRect& 
 
 ExtentsMapping scaledOnto(const PixelRect& window, const PixelRect& onScreen, double scale) {
   return ExtentsMapping{scale, {window.x, window.y}, {onScreen.x, onScreen.y}, window, onScreen};
+}
+
+std::optional<ExtentsMapping> popoverOnto(const PixelRect& popover, const PixelRect& popup,
+                                          std::optional<PixelRect> anchored) {
+  const int taller = popup.height - popover.height;
+  const int wider = popup.width - popover.width;
+  // The arrow is on one side: the window is as large as the popover but one way.
+  const bool arrowAcross = taller > 0 && wider == 0 && taller <= deepestPopoverArrow;
+  const bool arrowAlong = wider > 0 && taller == 0 && wider <= deepestPopoverArrow;
+  const bool sameSize = taller == 0 && wider == 0;
+  if (popover.width <= 0 || popover.height <= 0 || (!sameSize && !arrowAcross && !arrowAlong)) return std::nullopt;
+  // A window past the place the popover is anchored at hangs past its opener,
+  // the arrow on its near side; unknown, below, where combo lists and menus go.
+  const bool hangsPast = !anchored || (arrowAcross ? popup.y > anchored->y : popup.x > anchored->x);
+  const PixelPoint corner = hangsPast ? PixelPoint{popup.x + wider, popup.y + taller} : PixelPoint{popup.x, popup.y};
+  return ExtentsMapping{1, {popover.x, popover.y}, corner, popover,
+                        PixelRect{corner.x, corner.y, popover.width, popover.height}};
 }
 
 }  // namespace morvel::linux_ax

@@ -44,4 +44,14 @@ std::optional<double> consistentScale(const PixelRect& window, const PixelRect& 
 // The toolkit's `window` scaled onto `onScreen`.
 ExtentsMapping scaledOnto(const PixelRect& window, const PixelRect& onScreen, double scale);
 
+// How a popover whose toolkit extents are `popover` maps onto its own window
+// `popup` (GTK 4 reports it where it is anchored, but places its window
+// elsewhere); `anchored` is where the reported extents lie on the screen through
+// the main window, when known. The window may be a few pixels taller or wider
+// than the popover: the arrow pointing at what opened it, drawn in the window
+// but left out of the extents, on the side facing the opener. Absent when the
+// window is not the popover's.
+std::optional<ExtentsMapping> popoverOnto(const PixelRect& popover, const PixelRect& popup,
+                                          std::optional<PixelRect> anchored);
+
 }  // namespace morvel::linux_ax

@@ -30,15 +30,33 @@ AccessibleRef windowWithoutStacking(Applications& applications, AtspiReader& rea
   return {};
 }
 
+// The children of `container` that may hold the point. Where the toolkit marks
+// what it shows, the shown ones (libatspi mostly holds their states). Where it
+// does not (GTK 4), a child is judged shown by its frame: the frames come first,
+// and only the children under the point, or with no place of their own, have
+// their states asked.
+std::vector<AccessibleRef> childrenMaybeAt(AtspiReader& reader, AtspiAccessible* container, int x, int y) {
+  if (reader.toolkitOf(container).marksShowing) {
+    return shownChildren(reader, container, mostChildrenByExtents).value_or(std::vector<AccessibleRef>{});
+  }
+  auto children = reader.children(container, mostChildrenByExtents).value_or(std::vector<AccessibleRef>{});
+  reader.prefetch(children, RolePart | InterfacesPart | ExtentsPart);
+  std::erase_if(children, [&](const AccessibleRef& child) {
+    return hasPlace(reader, child.get()) && reader.role(child.get()) != ATSPI_ROLE_PAGE_TAB &&
+           !holds(reader.screenExtents(child.get()), x, y);
+  });
+  reader.prefetch(children, StatesPart);
+  std::erase_if(children, [&](const AccessibleRef& child) { return !isShown(reader, child.get()); });
+  return children;
+}
+
 // The topmost shown child of `container` holding the point, by extents. A page
 // tab holds its page, which lies outside the tab's own extents, and a child
 // with no place of its own (GTK 4's stack page) whatever it holds.
 AccessibleRef shownChildAt(AtspiReader& reader, AtspiAccessible* container, int x, int y, int depth = 0) {
   if (depth >= deepestHit) return {};
-  auto children = shownChildren(reader, container, mostChildrenByExtents);
-  if (!children) return {};
   AccessibleRef found;
-  for (AccessibleRef& child : *children) {
+  for (AccessibleRef& child : childrenMaybeAt(reader, container, x, y)) {
     if (holds(placeOf(reader, child.get()), x, y)) {
       found = std::move(child);
     } else if (reader.role(child.get()) == ATSPI_ROLE_PAGE_TAB || !hasPlace(reader, child.get())) {
@@ -58,10 +76,12 @@ bool answersThePoint(AtspiReader& reader, AtspiAccessible* answer, int x, int y)
 // asked, a toolkit whose hit test goes deep has found it; the others may have
 // stopped at a container (a notebook, a stack), and there, as wherever the
 // answer is not shown or not under the point, the shown child under the point
-// by extents goes on.
+// by extents goes on. A toolkit that answers nothing at all where it was asked
+// (GTK 4 does, at every level) is not asked again on the way down.
 AccessibleRef descend(AtspiReader& reader, AccessibleRef from, int x, int y) {
   const ToolkitTraits& toolkit = reader.toolkitOf(from.get());
   const bool ownHitGoesDeep = toolkit.hitTestGoesDeep;
+  bool ownHitAnswers = true;
   AccessibleRef current = std::move(from);
   for (int depth = 0; depth < deepestHit; ++depth) {
     // A tab's own hit test answers with its page wherever the point is, and a
@@ -69,7 +89,11 @@ AccessibleRef descend(AtspiReader& reader, AccessibleRef from, int x, int y) {
     // below an open one: there the shown child on top by extents goes on.
     const bool byExtentsOnly =
         reader.role(current.get()) == ATSPI_ROLE_PAGE_TAB || (depth == 0 && toolkit.popoversAmongWindowChildren);
-    AccessibleRef deeper = byExtentsOnly ? AccessibleRef() : reader.accessibleAtPoint(current.get(), x, y);
+    AccessibleRef deeper;
+    if (ownHitAnswers && !byExtentsOnly) {
+      deeper = reader.accessibleAtPoint(current.get(), x, y);
+      ownHitAnswers = deeper || !hasPlace(reader, current.get());
+    }
     const bool onCurrent = !deeper || sameAccessible(deeper.get(), current.get());
     if (onCurrent && ownHitGoesDeep) break;
     if (onCurrent || !answersThePoint(reader, deeper.get(), x, y)) deeper = shownChildAt(reader, current.get(), x, y);
