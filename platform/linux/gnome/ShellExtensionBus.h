@@ -36,9 +36,8 @@ class ShellExtensionBus {
   // The reply of ListWindows (JSON text).
   std::optional<std::string> listWindows();
   // Whether the last list is still what the shell would tell: no change
-  // signalled since, and the extension still there. One round trip that the
-  // shell answers without building a list; the signals it sent before its
-  // answer have all arrived by then.
+  // signalled since, and the extension still there. Reads the signals the bus
+  // has delivered, without a round trip to the shell.
   bool lastListCurrent();
   // Has the shell draw the whole screen again: the shell's monotonic clock
   // (microseconds) when it was asked.
