@@ -53,7 +53,7 @@ std::unique_ptr<WindowSystem> openSessionWindowSystem(const SessionEnvironment& 
     case SessionKind::Sway:
       return std::make_unique<SwayWindowSystem>(environment.swaySocket);
     case SessionKind::Gnome:
-      return std::make_unique<GnomeWindowSystem>(environmentText("MORVEL_GNOME_SCREEN_CAST") == "1");
+      return std::make_unique<GnomeWindowSystem>(environmentText("MORVEL_GNOME_SCREEN_CAST") != "0");
     case SessionKind::UnsupportedWayland:
       break;
   }

@@ -149,10 +149,9 @@ std::optional<FrameBuffer> partOfFrame(const FrameBuffer& frame, const PixelRect
 PipeWireFrames::PipeWireFrames() = default;
 PipeWireFrames::~PipeWireFrames() { disconnect(); }
 
-bool PipeWireFrames::connect(std::uint32_t nodeId, std::chrono::milliseconds pauseWhenIdle) {
+bool PipeWireFrames::connect(std::uint32_t nodeId) {
   disconnect();
   initialisePipeWire();
-  pauseWhenIdle_ = pauseWhenIdle;
   loop_ = pw_thread_loop_new("morvel-frames", nullptr);
   if (loop_ == nullptr) return false;
   context_ = pw_context_new(pw_thread_loop_get_loop(loop_), nullptr, 0);
@@ -169,9 +168,6 @@ bool PipeWireFrames::connect(std::uint32_t nodeId, std::chrono::milliseconds pau
   }
   bool connected = false;
   if (stream_ != nullptr) {
-    idleTimer_ = pw_loop_add_timer(
-        pw_thread_loop_get_loop(loop_), [](void* data, std::uint64_t) { static_cast<PipeWireFrames*>(data)->onIdle(); },
-        this);
     listener_ = std::make_unique<spa_hook>();
     pw_stream_add_listener(stream_, listener_.get(), &streamEvents, this);
     std::uint8_t paramBytes[formatParamBytes];
@@ -188,13 +184,11 @@ bool PipeWireFrames::connect(std::uint32_t nodeId, std::chrono::milliseconds pau
 
 void PipeWireFrames::disconnect() {
   if (loop_ != nullptr) pw_thread_loop_stop(loop_);
-  if (idleTimer_ != nullptr) pw_loop_destroy_source(pw_thread_loop_get_loop(loop_), idleTimer_);
   if (stream_ != nullptr) pw_stream_destroy(stream_);
   if (core_ != nullptr) pw_core_disconnect(core_);
   if (context_ != nullptr) pw_context_destroy(context_);
   if (loop_ != nullptr) pw_thread_loop_destroy(loop_);
   stream_ = nullptr;
-  idleTimer_ = nullptr;
   listener_.reset();
   core_ = nullptr;
   context_ = nullptr;
@@ -203,7 +197,6 @@ void PipeWireFrames::disconnect() {
   frame_.clear();
   recorded_.reset();
   broken_ = false;
-  paused_ = false;
 }
 
 void PipeWireFrames::onFormat(std::uint32_t format, int width, int height) {
@@ -223,26 +216,9 @@ void PipeWireFrames::onFrame(const std::uint8_t* bytes, int stride, std::uint32_
   pw_thread_loop_signal(loop_, false);
 }
 
-void PipeWireFrames::onIdle() {
-  paused_ = true;
-  pw_stream_set_active(stream_, false);
-}
-
 void PipeWireFrames::onBroken() {
   broken_ = true;
   pw_thread_loop_signal(loop_, false);
-}
-
-bool PipeWireFrames::resume() {
-  if (loop_ == nullptr) return false;
-  pw_thread_loop_lock(loop_);
-  const bool wasPaused = paused_;
-  if (paused_) {
-    paused_ = false;
-    pw_stream_set_active(stream_, true);
-  }
-  pw_thread_loop_unlock(loop_);
-  return wasPaused;
 }
 
 bool PipeWireFrames::endedAfterFrames() {
@@ -271,11 +247,6 @@ std::optional<GreyImage> PipeWireFrames::frameSince(std::chrono::nanoseconds rec
     const auto part = partOfFrame(frame, whole, area);
     if (part && copyFrameToGrey(*part, area, area.x, area.y, image)) grey = std::move(image);
   }
-  // Paused once no request has come for a while after this one.
-  timespec idle{};
-  idle.tv_sec = std::chrono::duration_cast<std::chrono::seconds>(pauseWhenIdle_).count();
-  idle.tv_nsec = std::chrono::nanoseconds(pauseWhenIdle_ % std::chrono::seconds(1)).count();
-  pw_loop_update_timer(pw_thread_loop_get_loop(loop_), idleTimer_, &idle, nullptr, false);
   pw_thread_loop_unlock(loop_);
   return grey;
 }
