@@ -44,6 +44,8 @@ void initialisePipeWire() {
 void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const char*) {
   if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED) {
     static_cast<PipeWireFrames*>(data)->onBroken();
+  } else if (state == PW_STREAM_STATE_STREAMING) {
+    static_cast<PipeWireFrames*>(data)->onStreaming();
   }
 }
 
@@ -194,6 +196,7 @@ void PipeWireFrames::disconnect() {
   context_ = nullptr;
   loop_ = nullptr;
   negotiated_ = false;
+  streaming_ = false;
   frame_.clear();
   recorded_.reset();
   broken_ = false;
@@ -214,6 +217,24 @@ void PipeWireFrames::onFrame(const std::uint8_t* bytes, int stride, std::uint32_
   stride_ = stride;
   recorded_ = recorded;
   pw_thread_loop_signal(loop_, false);
+}
+
+void PipeWireFrames::onStreaming() {
+  streaming_ = true;
+  pw_thread_loop_signal(loop_, false);
+}
+
+bool PipeWireFrames::awaitStreaming(std::chrono::milliseconds wait) {
+  if (loop_ == nullptr) return false;
+  pw_thread_loop_lock(loop_);
+  timespec deadline{};
+  pw_thread_loop_get_time(loop_, &deadline, std::chrono::nanoseconds(wait).count());
+  while (!(streaming_ && negotiated_) && !broken_) {
+    if (pw_thread_loop_timed_wait_full(loop_, &deadline) != 0) break;
+  }
+  const bool streaming = streaming_ && negotiated_ && !broken_;
+  pw_thread_loop_unlock(loop_);
+  return streaming;
 }
 
 void PipeWireFrames::onBroken() {

@@ -38,6 +38,9 @@ class PipeWireFrames {
   // when there is no daemon or the stream cannot be made.
   bool connect(std::uint32_t nodeId);
   void disconnect();
+  // Waits until the producer streams to us (linked, a format agreed); false
+  // when it did not before the deadline, or the stream broke.
+  bool awaitStreaming(std::chrono::milliseconds wait);
   // Whether the producer ended a stream that had given frames (the user
   // stopped the sharing, or the cast was closed), as against one that never
   // worked.
@@ -55,6 +58,7 @@ class PipeWireFrames {
   void onFormat(std::uint32_t format, int width, int height);
   void onFrame(const std::uint8_t* bytes, int stride, std::uint32_t size, std::chrono::nanoseconds recorded);
   void onBroken();
+  void onStreaming();
 
  private:
   pw_thread_loop* loop_ = nullptr;
@@ -64,6 +68,7 @@ class PipeWireFrames {
   std::unique_ptr<spa_hook> listener_;
   // Guarded by the loop's lock.
   bool negotiated_ = false;
+  bool streaming_ = false;
   std::uint32_t format_ = 0;  // as a shared-memory format code
   int width_ = 0;
   int height_ = 0;

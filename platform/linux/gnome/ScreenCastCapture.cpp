@@ -12,6 +12,8 @@ constexpr std::chrono::milliseconds frameWait{2000};
 // it was lost, and the screen is drawn again instead.
 constexpr std::chrono::milliseconds drawnFrameWait{250};
 constexpr std::chrono::seconds retryAfterFailure{30};
+// Linking a new stream and agreeing on its format; nobody waits for it.
+constexpr std::chrono::milliseconds linkWait{5000};
 
 }  // namespace
 
@@ -67,7 +69,7 @@ void ScreenCastCapture::keepCasts() {
 bool ScreenCastCapture::openCast(const CastOf& wanted) {
   frames_.disconnect();
   auto node = cast_.start(wanted.screen, wanted.oneMonitor);
-  if (node && frames_.connect(*node)) return true;
+  if (node && frames_.connect(*node) && frames_.awaitStreaming(linkWait)) return true;
   closeCast();
   return false;
 }
