@@ -38,10 +38,10 @@ std::string ownerChangeRule() {
 
 }  // namespace
 
-bool gnomeShellOnSessionBus() {
+bool gnomeShellOnSessionBus(bool extensionOnly) {
   DBusConnection* bus = openPrivateSessionBus();
   if (bus == nullptr) return false;
-  const bool present = dbus_bus_name_has_owner(bus, gnomeShellBusName, nullptr) ||
+  const bool present = (!extensionOnly && dbus_bus_name_has_owner(bus, gnomeShellBusName, nullptr)) ||
                        dbus_bus_name_has_owner(bus, shellExtensionBusName, nullptr);
   closePrivateBus(bus);
   return present;

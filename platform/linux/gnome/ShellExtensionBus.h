@@ -23,8 +23,9 @@ namespace morvel::linux_ax {
 inline constexpr const char* shellExtensionUuid = "morvel-ax-helper@morvel.org";
 inline constexpr const char* shellExtensionBusName = "org.morvel.AxHelper.Shell";
 
-// Whether GNOME Shell, or the extension, holds its name on the session bus.
-bool gnomeShellOnSessionBus();
+// Whether GNOME Shell, or the extension, holds its name on the session bus;
+// with `extensionOnly`, the extension.
+bool gnomeShellOnSessionBus(bool extensionOnly = false);
 
 class ShellExtensionBus {
  public:
