@@ -240,11 +240,14 @@ TEST_F(ContactsOnGnome, TheScreenCastShowsWhatTheShellsPngShowsAsTheScreenIsNow)
     const auto png = shell.captureArea(area);
     return png ? greyImageFromPng(*png) : std::nullopt;
   };
-  // The first capture of a burst opens the cast and gets nothing from it.
   const auto castOf = [&](ScreenCastCapture& cast, const PixelRect& area) {
     std::optional<GreyImage> pixels;
-    eventually([&] { return (pixels = cast.grab(area, screen, list->monitorCount == 1, shell)).has_value(); },
-               startupTimeout);
+    eventually(
+        [&] {
+          cast.open(screen, list->monitorCount == 1);
+          return (pixels = cast.grab(area, screen, list->monitorCount == 1, shell)).has_value();
+        },
+        startupTimeout);
     return pixels;
   };
   const auto expectLikeSettledPng = [&](const std::optional<GreyImage>& fromCast, const PixelRect& area) {

@@ -29,6 +29,8 @@ std::unique_ptr<GreyCapture> GnomeWindowSystem::capture(const ax::Rect& region) 
     auto png = bus_.captureArea(*visible);
     pixels = png ? greyImageFromPng(*png) : std::nullopt;
   }
+  // Opened after the PNG, not beside it: the shell would do both at once.
+  if (throughScreenCast_) screenCast_.open(screen, lastList_->monitorCount == 1);
   if (pixels) pixels = atLogicalSize(std::move(*pixels), visible->width, visible->height);
   if (!pixels) return nullptr;
   return std::make_unique<GreyCapture>(wanted->width, wanted->height, visible->x - wanted->x, visible->y - wanted->y,

@@ -98,22 +98,28 @@ std::optional<GreyImage> ScreenCastCapture::grabOpen(const PixelRect& area, cons
   return pixels;
 }
 
-std::optional<GreyImage> ScreenCastCapture::grab(const PixelRect& area, const PixelRect& screen, bool oneMonitor,
-                                                 ShellExtensionBus& shell) {
+void ScreenCastCapture::open(const PixelRect& screen, bool oneMonitor) {
   const CastOf wanted{screen, oneMonitor};
   {
     std::lock_guard lock(mutex_);
     lastUse_ = Clock::now();
-    if (lastUse_ < retryAt_) return std::nullopt;
-    if (state_ != State::open || opened_ != wanted) {
-      if (state_ != State::opening || wanted_ != wanted) {
-        state_ = State::opening;
-        wanted_ = wanted;
-        if (!caster_.joinable()) caster_ = std::thread([this] { keepCasts(); });
-        changed_.notify_all();
-      }
-      return std::nullopt;
+    if (lastUse_ < retryAt_ || (state_ == State::open && opened_ == wanted) ||
+        (state_ == State::opening && wanted_ == wanted)) {
+      return;
     }
+    state_ = State::opening;
+    wanted_ = wanted;
+    if (!caster_.joinable()) caster_ = std::thread([this] { keepCasts(); });
+  }
+  changed_.notify_all();
+}
+
+std::optional<GreyImage> ScreenCastCapture::grab(const PixelRect& area, const PixelRect& screen, bool oneMonitor,
+                                                 ShellExtensionBus& shell) {
+  {
+    std::lock_guard lock(mutex_);
+    lastUse_ = Clock::now();
+    if (state_ != State::open || opened_ != CastOf{screen, oneMonitor}) return std::nullopt;
     inUse_ = true;
   }
   auto pixels = grabOpen(area, screen, shell);

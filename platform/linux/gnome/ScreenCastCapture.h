@@ -4,9 +4,9 @@
 // raw frames over PipeWire, without the shell's PNG step. GNOME shows a
 // running cast in its panel as screen sharing, so the cast is open only
 // during a burst of captures: opened in the background by the first capture
-// of a burst (which gets nothing here and goes through the PNG meanwhile;
-// opening takes longer than a PNG), kept open between captures, closed once
-// none has been asked for a while.
+// of a burst (which goes through the PNG meanwhile; opening takes longer than
+// a PNG), kept open between captures, closed once none has been asked for a
+// while.
 // The shell records a frame after each drawing that changed the screen, so a
 // capture asks it to draw what has changed and takes the frame of its last
 // drawing, mostly one at hand already: it never shows the screen as it was
@@ -37,8 +37,11 @@ class ScreenCastCapture {
   ScreenCastCapture(const ScreenCastCapture&) = delete;
   ScreenCastCapture& operator=(const ScreenCastCapture&) = delete;
 
+  // Starts opening a cast of `screen` on a thread of its own, unless one is
+  // open or opening; keeps an open one from closing.
+  void open(const PixelRect& screen, bool oneMonitor);
   // The pixels of `area` (global logical pixels, inside `screen`) as shown
-  // now; nothing while the cast is not open (a closed one starts opening).
+  // now; nothing while no cast of `screen` is open.
   std::optional<GreyImage> grab(const PixelRect& area, const PixelRect& screen, bool oneMonitor,
                                 ShellExtensionBus& shell);
   // Whether a cast is open now, so that GNOME shows it as screen sharing.
