@@ -21,7 +21,11 @@
 # session tests, which compare the screen cast with the shell's PNG, and
 # dbus-send, which the session tests ask for the shell's own view; any other
 # caller, gdbus for one, is refused). Logs go to $XDG_RUNTIME_DIR/logs; set MORVEL_DESKTOP_LOGS=DIR
-# to keep them.
+# to keep them. MORVEL_GNOME_FRACTIONAL_SCALES=1 turns on mutter's
+# scale-monitor-framebuffer, which offers fractional monitor scales.
+# MORVEL_GNOME_X11=1 runs GNOME's X11 session instead: gnome-shell as the
+# window and compositing manager of a virtual X display (Xvfb, the monitor's
+# size), CMD with DISPLAY and GDK_BACKEND=x11 and no WAYLAND_DISPLAY.
 set -euo pipefail
 
 top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -35,7 +39,8 @@ source "$(dirname "$0")/desktop-common.sh"
 
 export_session_environment
 unset DISPLAY GDK_BACKEND QT_QPA_PLATFORM SWAYSOCK
-export XDG_SESSION_TYPE=wayland
+x11_session="${MORVEL_GNOME_X11:-0}"
+if [ "$x11_session" = 1 ]; then export XDG_SESSION_TYPE=x11; else export XDG_SESSION_TYPE=wayland; fi
 export XDG_CURRENT_DESKTOP=GNOME
 export XDG_DATA_HOME="$runtime_dir/data"
 build_dir="${BUILD_DIR:-$top/build}"
@@ -53,6 +58,10 @@ welcome-dialog-last-shown-version='999'
 toolkit-accessibility=true
 cursor-blink=false
 SETTINGS
+if [ "${MORVEL_GNOME_FRACTIONAL_SCALES:-0}" = 1 ]; then
+  printf '[org/gnome/mutter]\nexperimental-features=[%s]\n' "'scale-monitor-framebuffer'" \
+    >>"$XDG_CONFIG_HOME/glib-2.0/settings/keyfile"
+fi
 ln -s "$extension_dir" "$XDG_DATA_HOME/gnome-shell/extensions/$extension_uuid"
 # The user's session, but without the overview it opens on at start, which
 # would hide every window behind it and keep the focus.
@@ -90,11 +99,25 @@ start_service pipewire pipewire
 wait_for "pipewire" test -S "$runtime_dir/pipewire-0"
 start_service wireplumber wireplumber
 
-start_service gnome-shell gnome-shell --mode=morvel-test --headless --wayland --no-x11 --virtual-monitor "$monitor" \
-  --wayland-display=wayland-0
+if [ "$x11_session" = 1 ]; then
+  display_file="$runtime_dir/display"
+  start_service xvfb bash -c 'exec Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -noreset 3>"$2"' \
+    xvfb "${monitor}x24" "$display_file"
+  wait_for "Xvfb" test -s "$display_file"
+  export DISPLAY=":$(head -n1 "$display_file")"
+  start_service gnome-shell gnome-shell --mode=morvel-test --x11 --replace
+else
+  start_service gnome-shell gnome-shell --mode=morvel-test --headless --wayland --no-x11 \
+    --virtual-monitor "$monitor" --wayland-display=wayland-0
+fi
 wait_for "gnome-shell" bus_answers org.gnome.Shell /org/gnome/Shell org.freedesktop.DBus.Peer.Ping
 wait_for "the helper's extension" bus_answers org.morvel.AxHelper.Shell /org/morvel/AxHelper/Shell \
   org.freedesktop.DBus.Peer.Ping
+if [ "$x11_session" = 1 ]; then
+  export GDK_BACKEND=x11
+  export MORVEL_GNOME_SESSION=1
+  run_in_desktop "$@"
+fi
 export WAYLAND_DISPLAY=wayland-0
 
 start_service keyboard "$top/scripts/gnome-virtual-keyboard.py"

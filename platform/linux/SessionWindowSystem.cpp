@@ -1,6 +1,7 @@
 #include "platform/linux/SessionWindowSystem.h"
 
 #include "platform/linux/gnome/GnomeWindowSystem.h"
+#include "platform/linux/gnome/ShellCaptureOnX11.h"
 #include "platform/linux/wayland/SwayWindowSystem.h"
 #include "platform/linux/x11/X11Workspace.h"
 
@@ -29,19 +30,24 @@ class UnknownWaylandWindows final : public WindowSystem {
   bool extentsAreWindowRelative() override { return true; }
 };
 
+bool throughScreenCast() { return environmentText("MORVEL_GNOME_SCREEN_CAST") != "0"; }
+
 }  // namespace
 
 SessionEnvironment SessionEnvironment::fromProcess() {
   SessionEnvironment environment{environmentText("WAYLAND_DISPLAY"), environmentText("SWAYSOCK"),
                                  environmentText("DISPLAY")};
-  environment.gnomeShell =
-      !environment.waylandDisplay.empty() && environment.swaySocket.empty() && gnomeShellOnSessionBus();
+  const bool gnomeX11 =
+      environment.waylandDisplay.empty() && environmentText("XDG_CURRENT_DESKTOP").find("GNOME") != std::string::npos;
+  const bool otherWayland = !environment.waylandDisplay.empty() && environment.swaySocket.empty();
+  // On X11 only the extension adds anything: windows are known without it.
+  environment.gnomeShell = (gnomeX11 && gnomeShellOnSessionBus(true)) || (otherWayland && gnomeShellOnSessionBus());
   return environment;
 }
 
 SessionKind sessionKindOf(const SessionEnvironment& environment) {
   // Xwayland sets DISPLAY inside a Wayland session too: WAYLAND_DISPLAY decides.
-  if (environment.waylandDisplay.empty()) return SessionKind::X11;
+  if (environment.waylandDisplay.empty()) return environment.gnomeShell ? SessionKind::GnomeX11 : SessionKind::X11;
   if (!environment.swaySocket.empty()) return SessionKind::Sway;
   return environment.gnomeShell ? SessionKind::Gnome : SessionKind::UnsupportedWayland;
 }
@@ -50,10 +56,12 @@ std::unique_ptr<WindowSystem> openSessionWindowSystem(const SessionEnvironment& 
   switch (sessionKindOf(environment)) {
     case SessionKind::X11:
       return std::make_unique<X11Workspace>();
+    case SessionKind::GnomeX11:
+      return std::make_unique<ShellCaptureOnX11>(std::make_unique<X11Workspace>(), throughScreenCast());
     case SessionKind::Sway:
       return std::make_unique<SwayWindowSystem>(environment.swaySocket);
     case SessionKind::Gnome:
-      return std::make_unique<GnomeWindowSystem>(environmentText("MORVEL_GNOME_SCREEN_CAST") == "1");
+      return std::make_unique<GnomeWindowSystem>(throughScreenCast());
     case SessionKind::UnsupportedWayland:
       break;
   }

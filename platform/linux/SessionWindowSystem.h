@@ -5,7 +5,8 @@
 // that is sway or another compositor speaking sway's IPC ($SWAYSOCK), or
 // through the helper's extension when it is GNOME Shell (its name on the
 // session bus); any other Wayland compositor offers clients no window list, so
-// windows and their places stay unknown there. Otherwise X11 (DISPLAY).
+// windows and their places stay unknown there. Otherwise X11 (DISPLAY), with
+// captures through the same extension in GNOME's X11 session.
 
 #include "platform/linux/WindowSystem.h"
 
@@ -14,13 +15,15 @@
 
 namespace morvel::linux_ax {
 
-enum class SessionKind { X11, Sway, Gnome, UnsupportedWayland };
+enum class SessionKind { X11, GnomeX11, Sway, Gnome, UnsupportedWayland };
 
 struct SessionEnvironment {
   std::string waylandDisplay;  // empty when unset
   std::string swaySocket;
   std::string x11Display;
-  bool gnomeShell = false;  // asked of the session bus only in a Wayland session without sway
+  // Asked of the session bus only in a Wayland session without sway, and in
+  // an X11 session whose desktop is GNOME.
+  bool gnomeShell = false;
   static SessionEnvironment fromProcess();
 };
 

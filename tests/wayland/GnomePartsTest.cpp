@@ -1,7 +1,9 @@
 // The parts of the GNOME window system that need no shell: the extension's
-// window list as the helper reads it, its PNG captures turned grey, and the
-// part of a screen cast frame a capture takes.
+// window list as the helper reads it, its PNG captures turned grey and
+// brought to the logical size, and the part of a screen cast frame a capture
+// takes.
 
+#include "platform/linux/gnome/LogicalPixels.h"
 #include "platform/linux/gnome/PipeWireFrames.h"
 #include "platform/linux/gnome/PngGrey.h"
 #include "platform/linux/gnome/ShellWindows.h"
@@ -116,6 +118,32 @@ TEST(PngGrey, CapturesAreReadRowByRowWithTheLuminanceOfOtherCaptures) {
   const std::vector<std::uint8_t> notPng = {'G', 'I', 'F', '8', '9', 'a'};
   for (const auto& broken : {truncated, notPng, std::vector<std::uint8_t>{}}) {
     EXPECT_FALSE(greyImageFromPng(broken)) << broken.size();
+  }
+}
+
+// At scale 1.25 the shell's picture of an 8x4 area is 10x5 pixels: left
+// half black, right half white.
+TEST(LogicalPixels, APictureAtAFractionalScaleIsBroughtToTheLogicalSize) {
+  GreyImage physical{10, 5, std::vector<std::uint8_t>(50)};
+  for (int y = 0; y < physical.height; ++y) {
+    for (int x = 0; x < physical.width; ++x) physical.pixels[static_cast<std::size_t>(y) * 10 + x] = x < 5 ? 0 : 255;
+  }
+  auto logical = atLogicalSize(physical, 8, 4);
+  ASSERT_TRUE(logical);
+  ASSERT_EQ(logical->width, 8);
+  ASSERT_EQ(logical->height, 4);
+  for (int y = 0; y < 4; ++y) {
+    EXPECT_EQ(logical->at(0, y), 0);
+    EXPECT_EQ(logical->at(2, y), 0);
+    EXPECT_EQ(logical->at(5, y), 255);
+    EXPECT_EQ(logical->at(7, y), 255);
+  }
+  auto unscaled = atLogicalSize(physical, 10, 5);
+  ASSERT_TRUE(unscaled);
+  EXPECT_EQ(unscaled->pixels, physical.pixels);
+  // Smaller than the area, another shape, or beyond any scale: not a picture of it.
+  for (const auto& [width, height] : {std::pair{11, 5}, std::pair{8, 2}, std::pair{2, 1}, std::pair{0, 5}}) {
+    EXPECT_FALSE(atLogicalSize(physical, width, height)) << width << "x" << height;
   }
 }
 

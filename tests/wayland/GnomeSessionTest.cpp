@@ -20,7 +20,6 @@
 #include <memory>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace morvel::testing {
@@ -33,25 +32,40 @@ constexpr const char* emptyDigest = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649
 constexpr const char* extensionUuid = "morvel-ax-helper@morvel.org";
 
 struct ShellView {
-  ScreenRect window;  // the visible window, without the toolkit's shadow
+  ScreenRect window;   // the visible window, without the toolkit's shadow
+  ScreenRect surface;  // the client's whole surface (X window), shadow included
   bool focused = false;
 };
 
-// The window of `pid` as the shell reports it, asked of the extension on the bus.
-std::optional<ShellView> shellViewOf(pid_t pid) {
+// The shell's window list, asked of the extension on the bus.
+Json shellList() {
   const ProcessResult reply = runProcess({"dbus-send", "--session", "--print-reply=literal",
                                           "--dest=org.morvel.AxHelper.Shell", "/org/morvel/AxHelper/Shell",
                                           "org.morvel.AxHelper.Shell1.ListWindows"},
                                          "");
-  const Json list = Json::parse(reply.out, nullptr, false);
+  return Json::parse(reply.out, nullptr, false);
+}
+
+// The window of `pid` as the shell reports it.
+std::optional<ShellView> shellViewOf(pid_t pid) {
+  const Json list = shellList();
   if (!list.is_object()) return std::nullopt;
   for (const Json& window : list["windows"]) {
     const Json& rect = window["client"];
+    const Json& surface = window["buffer"];
     if (window["pid"] == pid && rect["width"].get<int>() > 0) {
-      return ShellView{{rect["x"], rect["y"], rect["width"], rect["height"]}, window["focused"]};
+      return ShellView{{rect["x"], rect["y"], rect["width"], rect["height"]},
+                       {surface["x"], surface["y"], surface["width"], surface["height"]},
+                       window["focused"]};
     }
   }
   return std::nullopt;
+}
+
+// The width of the screen in the shell's coordinates.
+int screenWidthNow() {
+  const Json list = shellList();
+  return list.is_object() ? list["screen"].value("width", 0) : 0;
 }
 
 void switchExtension(const char* method) {
@@ -102,8 +116,10 @@ class ContactsOnGnome : public ::testing::Test {
   static void SetUpTestSuite() {
     if (std::getenv("MORVEL_GNOME_SESSION") == nullptr) return;
     // With a header bar GTK 3 draws its own title bar and a shadow around the window.
-    app_ = std::make_unique<ChildProcess>(std::vector<std::string>{MORVEL_CONTACTS_APP_PATH, "--header-bar"},
-                                          std::map<std::string, std::optional<std::string>>{{"GDK_BACKEND", "wayland"}});
+    const char* backend = std::getenv("GDK_BACKEND");
+    app_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{MORVEL_CONTACTS_APP_PATH, "--header-bar"},
+        std::map<std::string, std::optional<std::string>>{{"GDK_BACKEND", backend ? backend : "wayland"}});
     started_ = app_->readLine(startupTimeout) == "ready";
     helper_ = std::make_unique<ChildProcess>(std::vector<std::string>{MORVEL_AX_HELPER_PATH});
   }
@@ -204,16 +220,17 @@ TEST_F(ContactsOnGnome, AnswersFollowAWindowTheShellHasResized) {
   expectHas(ask({{"cmd", "fields"}}), {{"windowFrame", frameJson(after)}});
 }
 
-// The screen cast, kept open between captures and paused when idle, must show
-// what the shell's own PNG shows, and the screen as it is when asked: after a
-// pause, a frame held from before the window grew would show it smaller; a
-// cast that has followed every drawing must take the frame of the drawing
-// that shows the window as the shell has it now, not one before it.
+// The screen cast, open only during a burst of captures, must show what the
+// shell's own PNG shows, and the screen as it is when asked: a cast opened
+// again after the window grew must not show it smaller; a cast that has
+// followed every drawing must take the frame of the drawing that shows the
+// window as the shell has it now, not one before it. Idle, the cast closes,
+// so that GNOME stops showing the screen as shared.
 TEST_F(ContactsOnGnome, TheScreenCastShowsWhatTheShellsPngShowsAsTheScreenIsNow) {
   using namespace morvel::linux_ax;
-  constexpr auto pauseWhenIdle = 50ms;
+  constexpr auto closeWhenIdle = 300ms;
   ShellExtensionBus shell;
-  ScreenCastCapture pausing(pauseWhenIdle);
+  ScreenCastCapture closing(closeWhenIdle);
   ScreenCastCapture following(std::chrono::hours(1));
   const auto list = parseShellWindows(shell.listWindows().value_or(""));
   ASSERT_TRUE(list);
@@ -224,7 +241,14 @@ TEST_F(ContactsOnGnome, TheScreenCastShowsWhatTheShellsPngShowsAsTheScreenIsNow)
     return png ? greyImageFromPng(*png) : std::nullopt;
   };
   const auto castOf = [&](ScreenCastCapture& cast, const PixelRect& area) {
-    return cast.grab(area, screen, list->monitorCount == 1, shell);
+    std::optional<GreyImage> pixels;
+    eventually(
+        [&] {
+          cast.open(screen, list->monitorCount == 1);
+          return (pixels = cast.grab(area, screen, list->monitorCount == 1, shell)).has_value();
+        },
+        startupTimeout);
+    return pixels;
   };
   const auto expectLikeSettledPng = [&](const std::optional<GreyImage>& fromCast, const PixelRect& area) {
     // Drawn to the end: two PNGs in a row the same.
@@ -233,19 +257,19 @@ TEST_F(ContactsOnGnome, TheScreenCastShowsWhatTheShellsPngShowsAsTheScreenIsNow)
     ASSERT_TRUE(fromCast && fromPng) << "no capture through the screen cast";
     EXPECT_EQ(fromCast->pixels, fromPng->pixels) << area.width << "x" << area.height;
   };
-  const auto expectPausedCastLikePng = [&](const ScreenRect& window) {
-    ASSERT_TRUE(eventually([&] { return pngOf(areaOf(window))->pixels == pngOf(areaOf(window))->pixels; },
-                           startupTimeout));
-    std::this_thread::sleep_for(10 * pauseWhenIdle);
-    expectLikeSettledPng(castOf(pausing, areaOf(window)), areaOf(window));
+  const auto expectReopenedCastLikePng = [&](const ScreenRect& window) {
+    ASSERT_TRUE(eventually([&] { return !closing.isOpen(); }, startupTimeout)) << "the idle cast was never closed";
+    EXPECT_FALSE(closing.grab(areaOf(window), screen, list->monitorCount == 1, shell));
+    expectLikeSettledPng(castOf(closing, areaOf(window)), areaOf(window));
   };
   const ScreenRect before = windowNow();
-  expectPausedCastLikePng(before);
+  expectReopenedCastLikePng(before);
   ASSERT_TRUE(castOf(following, areaOf(before)));
   const ScreenRect after = grownWindow(before, 40);
   ASSERT_GT(after.width, 0) << "the shell never had the window at its new size";
   expectLikeSettledPng(castOf(following, areaOf(after)), areaOf(after));
-  expectPausedCastLikePng(after);
+  EXPECT_TRUE(following.isOpen());
+  expectReopenedCastLikePng(after);
 
   // Settling answers only once what was queued has been drawn.
   const auto asked = shell.redraw();
@@ -288,6 +312,52 @@ TEST_F(ContactsOnGnome, OnAMonitorAtScaleTwoFramesHitTestsAndScreenTextAgree) {
   auto text = ask(regionRequest("ocr-region", button, margin));
   ASSERT_TRUE(text);
   EXPECT_NE(text->value("text", "").find("Add"), std::string::npos) << *text;
+}
+
+// With mutter's scale-monitor-framebuffer the shell's coordinates are the
+// toolkit's points at any scale, while its pictures of the screen have the
+// monitor's pixels: screen text is read at the logical size, through the
+// screen cast and through the PNG alike. Needs the session run with
+// MORVEL_GNOME_FRACTIONAL_SCALES=1.
+TEST_F(ContactsOnGnome, OnAMonitorAtAFractionalScaleScreenTextIsReadWhereTheFramesAre) {
+  const int widthAtScaleOne = screenWidthNow();
+  if (!applyMonitorScale("1.25")) {
+    GTEST_SKIP() << "the monitor offers no scale 1.25: run the session with MORVEL_GNOME_FRACTIONAL_SCALES=1";
+  }
+  struct AtScaleOneAgain {
+    ~AtScaleOneAgain() { applyMonitorScale("1.0"); }
+  } restore;
+  ASSERT_TRUE(eventually([&] { return screenWidthNow() * 5 == widthAtScaleOne * 4; }, startupTimeout))
+      << "the monitor was never at scale 1.25";
+  const ScreenRect button = frameOf("add");
+  expectHas(ask(atCentreOf("element-at", button)),
+            {{"found", true}, {"role", ax::AXButton}, {"title", "Add"}, {"frame", frameJson(button)}});
+  ChildProcess throughPng({MORVEL_AX_HELPER_PATH}, {{"MORVEL_GNOME_SCREEN_CAST", "0"}});
+  constexpr int margin = 8;
+  for (ChildProcess* helper : {helper_.get(), &throughPng}) {
+    helper->writeLine(regionRequest("ocr-region", button, margin).dump());
+    const Json text = Json::parse(helper->readLine(replyTimeout).value_or("{}"), nullptr, false);
+    EXPECT_NE(text.value("text", "").find("Add"), std::string::npos) << text;
+  }
+}
+
+// GNOME's X11 session (MORVEL_GNOME_X11=1): the helper is an X client there,
+// the shell the window manager and compositor; a capture must show what the
+// shell has drawn, not a black screen.
+TEST_F(ContactsOnGnome, InTheX11SessionScreenTextIsReadFromWhatTheShellDrew) {
+  if (std::getenv("WAYLAND_DISPLAY") != nullptr) GTEST_SKIP() << "a Wayland session (MORVEL_GNOME_X11=1 is X11's)";
+  const ScreenRect surface = shellViewOf(app_->pid()).value_or(ShellView{}).surface;
+  const ScreenRect inSurface = geometryOf("add");
+  const ScreenRect button{surface.x + inSurface.x, surface.y + inSurface.y, inSurface.width, inSurface.height};
+  expectHas(ask(atCentreOf("element-at", button)),
+            {{"found", true}, {"role", ax::AXButton}, {"title", "Add"}, {"frame", frameJson(button)}});
+  constexpr int margin = 8;
+  auto text = ask(regionRequest("ocr-region", button, margin));
+  ASSERT_TRUE(text);
+  EXPECT_NE(text->value("text", "").find("Add"), std::string::npos) << *text;
+  auto fingerprint = ask(regionRequest("fingerprint", surface));
+  ASSERT_TRUE(fingerprint);
+  EXPECT_NE(fingerprint->value("ocrDigest", std::string(emptyDigest)), emptyDigest) << *fingerprint;
 }
 
 // Runs last: it switches the extension off and on again under the helper.

@@ -282,7 +282,7 @@ TEST(SessionWindowSystem, WaylandDecidesOverXwaylandAndTheCompositorNeedsItsSock
       {{"wayland-0", "", ":0"}, SessionKind::UnsupportedWayland},
       {{"wayland-0", "", ":0", true}, SessionKind::Gnome},
       {{"wayland-1", "/run/sway.sock", "", true}, SessionKind::Sway},
-      {{"", "", ":0", true}, SessionKind::X11},
+      {{"", "", ":0", true}, SessionKind::GnomeX11},
   };
   for (const Case& each : cases) {
     EXPECT_EQ(sessionKindOf(each.environment), each.kind) << each.environment.waylandDisplay;

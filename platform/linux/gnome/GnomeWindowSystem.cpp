@@ -1,5 +1,6 @@
 #include "platform/linux/gnome/GnomeWindowSystem.h"
 
+#include "platform/linux/gnome/LogicalPixels.h"
 #include "platform/linux/gnome/PngGrey.h"
 
 namespace morvel::linux_ax {
@@ -28,8 +29,10 @@ std::unique_ptr<GreyCapture> GnomeWindowSystem::capture(const ax::Rect& region) 
     auto png = bus_.captureArea(*visible);
     pixels = png ? greyImageFromPng(*png) : std::nullopt;
   }
-  // A scaled monitor gives more pixels than points, which cannot be placed yet.
-  if (!pixels || pixels->width != visible->width || pixels->height != visible->height) return nullptr;
+  // Opened after the PNG, not beside it: the shell would do both at once.
+  if (throughScreenCast_) screenCast_.open(screen, lastList_->monitorCount == 1);
+  if (pixels) pixels = atLogicalSize(std::move(*pixels), visible->width, visible->height);
+  if (!pixels) return nullptr;
   return std::make_unique<GreyCapture>(wanted->width, wanted->height, visible->x - wanted->x, visible->y - wanted->y,
                                        std::move(*pixels));
 }

@@ -6,9 +6,9 @@
 // they cannot know. The window list is asked for again only when the shell
 // has signalled a change since. The shell says where each client's surface lies, shadow
 // included, so toolkits' surface-relative extents are placed exactly.
-// Captures are the extension's PNGs, or, when asked for, frames of mutter's
-// screen cast, with the PNG as the fallback: on this machine the cast was no
-// faster than the PNG (the cast's frame is the whole screen drawn again).
+// Captures are frames of mutter's screen cast, open during bursts of
+// captures, with the extension's PNG for the first capture of a burst (while
+// the cast opens) and as the fallback; or the PNG alone, when asked for.
 
 #include "platform/linux/ListedWindows.h"
 #include "platform/linux/gnome/ScreenCastCapture.h"
@@ -19,8 +19,10 @@ namespace morvel::linux_ax {
 
 class GnomeWindowSystem final : public ListedWindowSystem {
  public:
-  explicit GnomeWindowSystem(bool throughScreenCast = false) : throughScreenCast_(throughScreenCast) {}
+  explicit GnomeWindowSystem(bool throughScreenCast = true) : throughScreenCast_(throughScreenCast) {}
   std::unique_ptr<GreyCapture> capture(const ax::Rect& region) override;
+  // Whether the screen cast is open: GNOME shows it as screen sharing.
+  bool castOpen() { return screenCast_.isOpen(); }
 
  private:
   std::vector<ListedWindow> listWindows() override;

@@ -44,6 +44,8 @@ void initialisePipeWire() {
 void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const char*) {
   if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED) {
     static_cast<PipeWireFrames*>(data)->onBroken();
+  } else if (state == PW_STREAM_STATE_STREAMING) {
+    static_cast<PipeWireFrames*>(data)->onStreaming();
   }
 }
 
@@ -149,10 +151,9 @@ std::optional<FrameBuffer> partOfFrame(const FrameBuffer& frame, const PixelRect
 PipeWireFrames::PipeWireFrames() = default;
 PipeWireFrames::~PipeWireFrames() { disconnect(); }
 
-bool PipeWireFrames::connect(std::uint32_t nodeId, std::chrono::milliseconds pauseWhenIdle) {
+bool PipeWireFrames::connect(std::uint32_t nodeId) {
   disconnect();
   initialisePipeWire();
-  pauseWhenIdle_ = pauseWhenIdle;
   loop_ = pw_thread_loop_new("morvel-frames", nullptr);
   if (loop_ == nullptr) return false;
   context_ = pw_context_new(pw_thread_loop_get_loop(loop_), nullptr, 0);
@@ -169,9 +170,6 @@ bool PipeWireFrames::connect(std::uint32_t nodeId, std::chrono::milliseconds pau
   }
   bool connected = false;
   if (stream_ != nullptr) {
-    idleTimer_ = pw_loop_add_timer(
-        pw_thread_loop_get_loop(loop_), [](void* data, std::uint64_t) { static_cast<PipeWireFrames*>(data)->onIdle(); },
-        this);
     listener_ = std::make_unique<spa_hook>();
     pw_stream_add_listener(stream_, listener_.get(), &streamEvents, this);
     std::uint8_t paramBytes[formatParamBytes];
@@ -188,22 +186,20 @@ bool PipeWireFrames::connect(std::uint32_t nodeId, std::chrono::milliseconds pau
 
 void PipeWireFrames::disconnect() {
   if (loop_ != nullptr) pw_thread_loop_stop(loop_);
-  if (idleTimer_ != nullptr) pw_loop_destroy_source(pw_thread_loop_get_loop(loop_), idleTimer_);
   if (stream_ != nullptr) pw_stream_destroy(stream_);
   if (core_ != nullptr) pw_core_disconnect(core_);
   if (context_ != nullptr) pw_context_destroy(context_);
   if (loop_ != nullptr) pw_thread_loop_destroy(loop_);
   stream_ = nullptr;
-  idleTimer_ = nullptr;
   listener_.reset();
   core_ = nullptr;
   context_ = nullptr;
   loop_ = nullptr;
   negotiated_ = false;
+  streaming_ = false;
   frame_.clear();
   recorded_.reset();
   broken_ = false;
-  paused_ = false;
 }
 
 void PipeWireFrames::onFormat(std::uint32_t format, int width, int height) {
@@ -223,26 +219,27 @@ void PipeWireFrames::onFrame(const std::uint8_t* bytes, int stride, std::uint32_
   pw_thread_loop_signal(loop_, false);
 }
 
-void PipeWireFrames::onIdle() {
-  paused_ = true;
-  pw_stream_set_active(stream_, false);
+void PipeWireFrames::onStreaming() {
+  streaming_ = true;
+  pw_thread_loop_signal(loop_, false);
+}
+
+bool PipeWireFrames::awaitStreaming(std::chrono::milliseconds wait) {
+  if (loop_ == nullptr) return false;
+  pw_thread_loop_lock(loop_);
+  timespec deadline{};
+  pw_thread_loop_get_time(loop_, &deadline, std::chrono::nanoseconds(wait).count());
+  while (!(streaming_ && negotiated_) && !broken_) {
+    if (pw_thread_loop_timed_wait_full(loop_, &deadline) != 0) break;
+  }
+  const bool streaming = streaming_ && negotiated_ && !broken_;
+  pw_thread_loop_unlock(loop_);
+  return streaming;
 }
 
 void PipeWireFrames::onBroken() {
   broken_ = true;
   pw_thread_loop_signal(loop_, false);
-}
-
-bool PipeWireFrames::resume() {
-  if (loop_ == nullptr) return false;
-  pw_thread_loop_lock(loop_);
-  const bool wasPaused = paused_;
-  if (paused_) {
-    paused_ = false;
-    pw_stream_set_active(stream_, true);
-  }
-  pw_thread_loop_unlock(loop_);
-  return wasPaused;
 }
 
 bool PipeWireFrames::endedAfterFrames() {
@@ -271,11 +268,6 @@ std::optional<GreyImage> PipeWireFrames::frameSince(std::chrono::nanoseconds rec
     const auto part = partOfFrame(frame, whole, area);
     if (part && copyFrameToGrey(*part, area, area.x, area.y, image)) grey = std::move(image);
   }
-  // Paused once no request has come for a while after this one.
-  timespec idle{};
-  idle.tv_sec = std::chrono::duration_cast<std::chrono::seconds>(pauseWhenIdle_).count();
-  idle.tv_nsec = std::chrono::nanoseconds(pauseWhenIdle_ % std::chrono::seconds(1)).count();
-  pw_loop_update_timer(pw_thread_loop_get_loop(loop_), idleTimer_, &idle, nullptr, false);
   pw_thread_loop_unlock(loop_);
   return grey;
 }

@@ -3,9 +3,7 @@
 // Raw frames of a video stream that another PipeWire client produces (mutter's
 // screen cast): connected to the producer's node, the newest frame kept with
 // the time the producer recorded it, copied out on request. Runs PipeWire's
-// loop on a thread of its own; every wait has a deadline. A stream nobody has
-// asked for a while is paused, so that the producer stops recording for it,
-// and runs again on the next request.
+// loop on a thread of its own; every wait has a deadline.
 
 #include "platform/linux/image/GreyImage.h"
 #include "platform/linux/image/PixelRect.h"
@@ -22,7 +20,6 @@ struct pw_context;
 struct pw_core;
 struct pw_stream;
 struct spa_hook;
-struct spa_source;
 
 namespace morvel::linux_ax {
 
@@ -39,11 +36,11 @@ class PipeWireFrames {
 
   // Connects to the PipeWire daemon of the session and to the node. False
   // when there is no daemon or the stream cannot be made.
-  bool connect(std::uint32_t nodeId, std::chrono::milliseconds pauseWhenIdle);
+  bool connect(std::uint32_t nodeId);
   void disconnect();
-  bool connected() const { return stream_ != nullptr; }
-  // Runs the stream again if it was paused; whether it was.
-  bool resume();
+  // Waits until the producer streams to us (linked, a format agreed); false
+  // when it did not before the deadline, or the stream broke.
+  bool awaitStreaming(std::chrono::milliseconds wait);
   // Whether the producer ended a stream that had given frames (the user
   // stopped the sharing, or the cast was closed), as against one that never
   // worked.
@@ -61,7 +58,7 @@ class PipeWireFrames {
   void onFormat(std::uint32_t format, int width, int height);
   void onFrame(const std::uint8_t* bytes, int stride, std::uint32_t size, std::chrono::nanoseconds recorded);
   void onBroken();
-  void onIdle();
+  void onStreaming();
 
  private:
   pw_thread_loop* loop_ = nullptr;
@@ -69,10 +66,9 @@ class PipeWireFrames {
   pw_core* core_ = nullptr;
   pw_stream* stream_ = nullptr;
   std::unique_ptr<spa_hook> listener_;
-  spa_source* idleTimer_ = nullptr;
-  std::chrono::milliseconds pauseWhenIdle_{};
   // Guarded by the loop's lock.
   bool negotiated_ = false;
+  bool streaming_ = false;
   std::uint32_t format_ = 0;  // as a shared-memory format code
   int width_ = 0;
   int height_ = 0;
@@ -80,7 +76,6 @@ class PipeWireFrames {
   std::vector<std::uint8_t> frame_;
   std::optional<std::chrono::nanoseconds> recorded_;
   bool broken_ = false;
-  bool paused_ = false;
 };
 
 }  // namespace morvel::linux_ax

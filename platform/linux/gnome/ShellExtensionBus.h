@@ -23,8 +23,9 @@ namespace morvel::linux_ax {
 inline constexpr const char* shellExtensionUuid = "morvel-ax-helper@morvel.org";
 inline constexpr const char* shellExtensionBusName = "org.morvel.AxHelper.Shell";
 
-// Whether GNOME Shell, or the extension, holds its name on the session bus.
-bool gnomeShellOnSessionBus();
+// Whether GNOME Shell, or the extension, holds its name on the session bus;
+// with `extensionOnly`, the extension.
+bool gnomeShellOnSessionBus(bool extensionOnly = false);
 
 class ShellExtensionBus {
  public:
@@ -36,9 +37,8 @@ class ShellExtensionBus {
   // The reply of ListWindows (JSON text).
   std::optional<std::string> listWindows();
   // Whether the last list is still what the shell would tell: no change
-  // signalled since, and the extension still there. One round trip that the
-  // shell answers without building a list; the signals it sent before its
-  // answer have all arrived by then.
+  // signalled since, and the extension still there. Reads the signals the bus
+  // has delivered, without a round trip to the shell.
   bool lastListCurrent();
   // Has the shell draw the whole screen again: the shell's monotonic clock
   // (microseconds) when it was asked.
