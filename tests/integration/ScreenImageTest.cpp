@@ -84,6 +84,7 @@ TEST(DarkText, ThickStrokesStayInkAndPicturesFollowTheirCommonestShade) {
   }
   EXPECT_EQ(at(image, 65, 30), 255);  // its counter
 
+
   // No flat area at all: a dark, noisy picture is inverted as a whole.
   GreyImage picture = filled(8, 8, 0);
   for (int y = 0; y < 8; ++y) {
@@ -245,6 +246,17 @@ TEST(RecognitionPlan, TextHeightIsTheTypicalInkRunAndDecidesEnlarging) {
   EXPECT_DOUBLE_EQ(linux_ax::meanStemWidth(bold), 2.0);
   EXPECT_TRUE(linux_ax::worthEnlarging(bold));
   EXPECT_FALSE(linux_ax::worthEnlarging(linesOfText(200, 200, 12, 24, 2)));
+  // Larger bold text may have short small letters too: its capitals, in every
+  // third strip of the image, tell.
+  auto withCapitals = [](int capitalHeight) {
+    GreyImage text = linesOfText(192, 200, 10, 20, 2);
+    for (int top = 10 - (capitalHeight - 10); top + capitalHeight <= 200; top += 20) {
+      for (int left = 0; left < 192; left += 48) paint(text, left, top, 2, capitalHeight, darkInk);
+    }
+    return text;
+  };
+  EXPECT_TRUE(linux_ax::worthEnlarging(withCapitals(12)));
+  EXPECT_FALSE(linux_ax::worthEnlarging(withCapitals(14)));
   EXPECT_FALSE(linux_ax::worthEnlarging(linesOfText(200, 200, 10, 20, 1)));
   EXPECT_EQ(linux_ax::typicalInkHeight(filled(50, 50, 255)), 0);
   EXPECT_FALSE(linux_ax::worthEnlarging(filled(50, 50, 255)));

@@ -22,6 +22,12 @@ constexpr int smallestInkHeightReadAsIs = 8;
 // characters at its own size, where letters touch and lines split around an
 // "i"; at twice its size it is read without errors.
 constexpr int tallestInkOfBoldEnlarged = 10;
+// Larger bold text with short small letters (18-pixel monospace: runs of 10 rows
+// for its small letters, 13 and more for capitals and ascenders) read worse
+// enlarged (2.4 % of its characters lost against 1.2 %): what is enlarged is
+// also short in the runs of its capitals, the upper quarter of the runs.
+constexpr double upperQuarter = 0.75;
+constexpr int tallestCapitalsOfBoldEnlarged = 12;
 // Stems of regular UI text from 11 to 14 pixels have a mean ink width of 1.4 to
 // 1.7 pixels, bold ones 1.8 to 3; larger text has wider stems whatever its
 // weight, hence the height limit above.
@@ -66,9 +72,9 @@ int gapNear(const GreyImage& image, int ideal, int after, int shortestBand, int 
   return bestMiddle;
 }
 
-}  // namespace
-
-int typicalInkHeight(const GreyImage& darkOnLight) {
+// The heights of the vertical runs of ink within narrow strips of the image,
+// leaving out rules and pictures.
+std::vector<int> inkRuns(const GreyImage& darkOnLight) {
   std::vector<int> runs;
   for (int left = 0; left < darkOnLight.width; left += inkStrip) {
     const int right = std::min(left + inkStrip, darkOnLight.width);
@@ -84,11 +90,20 @@ int typicalInkHeight(const GreyImage& darkOnLight) {
       run = 0;
     }
   }
-  if (runs.empty()) return 0;
-  const auto middle = runs.begin() + static_cast<std::ptrdiff_t>(runs.size() / 2);
-  std::nth_element(runs.begin(), middle, runs.end());
-  return *middle;
+  return runs;
 }
+
+// The run that `share` of the runs are no taller than.
+int inkRunAt(std::vector<int> runs, double share) {
+  if (runs.empty()) return 0;
+  const auto at = runs.begin() + static_cast<std::ptrdiff_t>(static_cast<double>(runs.size() - 1) * share + 0.5);
+  std::nth_element(runs.begin(), at, runs.end());
+  return *at;
+}
+
+}  // namespace
+
+int typicalInkHeight(const GreyImage& darkOnLight) { return inkRunAt(inkRuns(darkOnLight), 0.5); }
 
 double meanStemWidth(const GreyImage& darkOnLight) {
   long long inkPixels = 0;
@@ -111,10 +126,12 @@ double meanStemWidth(const GreyImage& darkOnLight) {
 }
 
 bool worthEnlarging(const GreyImage& darkOnLight) {
-  const int inkHeight = typicalInkHeight(darkOnLight);
+  const std::vector<int> runs = inkRuns(darkOnLight);
+  const int inkHeight = inkRunAt(runs, 0.5);
   if (inkHeight <= 0) return false;
   if (inkHeight < smallestInkHeightReadAsIs) return true;
-  return inkHeight <= tallestInkOfBoldEnlarged && meanStemWidth(darkOnLight) >= narrowestBoldStem;
+  return inkHeight <= tallestInkOfBoldEnlarged && inkRunAt(runs, upperQuarter) <= tallestCapitalsOfBoldEnlarged &&
+         meanStemWidth(darkOnLight) >= narrowestBoldStem;
 }
 
 std::vector<RowBand> rowBands(const GreyImage& image, int most, int shortestBand) {
