@@ -7,6 +7,7 @@
 #include "platform/linux/image/GreyImage.h"
 #include "platform/linux/recognition/RecognitionCache.h"
 #include "platform/linux/recognition/RecognitionPlan.h"
+#include "platform/linux/recognition/WordSpacing.h"
 
 #include <gtest/gtest.h>
 
@@ -324,6 +325,63 @@ TEST(RecognitionPlan, BandImagesRepeatTheirCutRowsAsMargins) {
     ASSERT_EQ(band.image.height, wanted.height);
     EXPECT_EQ(band.image.width, 4);
     for (const auto& [row, shade] : wanted.rowsAndShades) EXPECT_EQ(at(band.image, 3, row), shade) << wanted.band.top;
+  }
+}
+
+// Monospaced letters in cells 8 pixels wide, 6 of ink each; a full stop as a
+// 2-pixel square in the middle of its cell; a blank cell for a space. Returns
+// the word as the recogniser would box it.
+linux_ax::FoundWord paintMonospacedWord(GreyImage& image, int& cellLeft, const std::string& text) {
+  constexpr int cell = 8;
+  linux_ax::FoundWord word;
+  word.text = text;
+  word.left = cellLeft + 1;
+  word.top = 6;
+  word.bottom = 15;
+  for (char letter : text) {
+    if (letter == '.') {
+      paint(image, cellLeft + 3, 13, 2, 2, darkInk);
+    } else {
+      paint(image, cellLeft + 1, 6, 6, 9, darkInk);
+    }
+    word.right = cellLeft + (letter == '.' ? 5 : 7);
+    cellLeft += cell;
+  }
+  return word;
+}
+
+TEST(WordSpacing, AStopsHalfCellGapIsNoSpaceButAWholeCellIs) {
+  auto lineOf = [](const std::vector<std::pair<std::string, int>>& words, bool underlined) {
+    GreyImage image = filled(200, 22, 255);
+    linux_ax::FoundLine line;
+    line.top = 4;
+    line.bottom = 18;
+    int cellLeft = 10;
+    std::string text;
+    for (const auto& [word, blankCellsBefore] : words) {
+      cellLeft += 8 * blankCellsBefore;
+      line.words.push_back(paintMonospacedWord(image, cellLeft, word));
+      text += (text.empty() ? "" : " ") + word;
+    }
+    line.text = text;
+    line.left = line.words.front().left;
+    line.right = line.words.back().right;
+    if (underlined) paint(image, line.left, 16, line.right - line.left, 1, darkInk);
+    return std::pair{image, line};
+  };
+  for (bool underlined : {false, true}) {
+    // "grace.hopper@example.com" read with spaces where the stops leave gaps.
+    auto [image, line] = lineOf({{"ab.", 0}, {"cd.", 0}, {"ef", 0}, {"Gh", 1}}, underlined);
+    EXPECT_TRUE(linux_ax::joinWordsSplitAfterStops(image, line));
+    EXPECT_EQ(line.text, "ab.cd.ef Gh") << underlined;
+    ASSERT_EQ(line.words.size(), 2U);
+    EXPECT_EQ(line.words[0].left, 11);
+    EXPECT_EQ(line.words[0].right, 73);
+
+    // Real spaces after a stop, and a capital after a stop's gap: a new sentence.
+    auto [spaced, sentence] = lineOf({{"ab.", 0}, {"cd", 1}, {"ef.", 1}, {"Gh", 0}}, underlined);
+    EXPECT_FALSE(linux_ax::joinWordsSplitAfterStops(spaced, sentence));
+    EXPECT_EQ(sentence.text, "ab. cd ef. Gh");
   }
 }
 

@@ -3,6 +3,7 @@
 #include "platform/linux/recognition/DarkText.h"
 #include "platform/linux/recognition/RecognitionPlan.h"
 #include "platform/linux/recognition/SecondReading.h"
+#include "platform/linux/recognition/WordSpacing.h"
 
 #include <algorithm>
 #include <atomic>
@@ -153,6 +154,7 @@ void TesseractRecognizer::rereadDoubtful(const GreyImage& band, int scale, Found
 void TesseractRecognizer::rereadDoubtfulWords(const GreyImage& band, int scale, std::vector<FoundLine>& lines) {
   for (FoundLine& line : lines) {
     if (!second_.languages.empty()) rereadDoubtful(band, scale, line);
+    joinWordsSplitAfterStops(band, line);
     line.words = {};  // the cache keeps lines only
   }
 }
