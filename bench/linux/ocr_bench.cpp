@@ -652,6 +652,11 @@ int main(int argc, char** argv) {
     reportLanguages("English page at 8-9 px", {"960", "540", "8", "9"}, folder);
   }
   if (wanted("matrix")) reportAccuracyMatrix(folder);
-  std::filesystem::remove_all(folder);
+  // Kept on request: the captured cells, to read them again while tuning.
+  if (std::getenv("MORVEL_OCR_BENCH_KEEP") != nullptr) {
+    std::printf("captures kept in %s\n", folder.c_str());
+  } else {
+    std::filesystem::remove_all(folder);
+  }
   return 0;
 }
