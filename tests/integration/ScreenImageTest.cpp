@@ -85,6 +85,15 @@ TEST(DarkText, ThickStrokesStayInkAndPicturesFollowTheirCommonestShade) {
   }
   EXPECT_EQ(at(image, 65, 30), 255);  // its counter
 
+  // A bold white stem on a dark bar, a few rows below a light page: its flat
+  // core is of the page's shade and close to it, but across the bar.
+  GreyImage bar = filled(60, 40, 250);
+  paint(bar, 0, 14, 60, 26, 84);
+  paint(bar, 20, 18, 5, 12, 250);
+  linux_ax::makeTextDark(bar);
+  EXPECT_LT(at(bar, 22, 24), nearlyBlack);
+  EXPECT_EQ(at(bar, 50, 30), 255);
+  EXPECT_EQ(at(bar, 50, 5), 255);
 
   // No flat area at all: a dark, noisy picture is inverted as a whole.
   GreyImage picture = filled(8, 8, 0);

@@ -40,12 +40,14 @@ struct Nearest {
   std::vector<std::uint16_t> distance;
 };
 
-Nearest nearestGround(GroundMap seeds, const GreyImage& image) {
+// Pixels marked in `walls` are never reached.
+Nearest nearestGround(GroundMap seeds, const GreyImage& image, const std::vector<bool>& walls = {}) {
   Nearest nearest{std::move(seeds), image.pixels, std::vector<std::uint16_t>(image.pixels.size(), unreached)};
   for (std::size_t index = 0; index < nearest.ground.size(); ++index) {
     if (nearest.ground[index] != noGround) nearest.distance[index] = 0;
   }
   auto take = [&](std::size_t to, std::size_t from) {
+    if (!walls.empty() && walls[to]) return;
     if (nearest.distance[from] < unreached && nearest.distance[from] + 1 < nearest.distance[to]) {
       nearest.distance[to] = static_cast<std::uint16_t>(nearest.distance[from] + 1);
       nearest.ground[to] = nearest.ground[from];
@@ -78,14 +80,25 @@ GroundMap groundsOfShade(const GroundMap& grounds, const GreyImage& image, bool 
   return kept;
 }
 
+std::vector<bool> inGroundsOfShade(const GroundMap& grounds, const GreyImage& image, bool dark) {
+  std::vector<bool> inside(grounds.size());
+  for (std::size_t index = 0; index < grounds.size(); ++index) {
+    inside[index] = grounds[index] != noGround && (image.pixels[index] < middleGrey) == dark;
+  }
+  return inside;
+}
+
 // Small flat areas are either pieces of a ground cut off by text (the corners
 // of a selected row that its text nearly fills) or the flat inside of a thick
 // stroke. A piece has the shade of a large ground close by; a stroke has not.
 // Dark and light grounds are looked for apart: the nearest ground of a piece
-// in a corner of a selected row may be the light one around the row.
+// in a corner of a selected row may be the light one around the row. Neither
+// is looked for across a ground of the other shade: the flat cores of bold
+// white letters on a dark bar are no pieces of the white page beside the bar.
 void addGroundPieces(GroundMap& grounds, const std::vector<bool>& inSmallAreas, const GreyImage& image) {
   for (bool dark : {true, false}) {
-    const Nearest nearest = nearestGround(groundsOfShade(grounds, image, dark), image);
+    const Nearest nearest =
+        nearestGround(groundsOfShade(grounds, image, dark), image, inGroundsOfShade(grounds, image, !dark));
     for (std::size_t index = 0; index < grounds.size(); ++index) {
       if (inSmallAreas[index] && grounds[index] == noGround && nearest.distance[index] <= groundPieceReach &&
           near(nearest.shade[index], image.pixels[index])) {
