@@ -10,9 +10,10 @@ namespace {
 // Lighter than this is ground once the text is dark: the faint fringe of a
 // glyph's smoothing counts as its ink.
 constexpr std::uint8_t groundShade = 224;
-// Gaps measured in a cell's width (the line's width over its characters), with
-// blank columns between inks: after a monospaced full stop 0.4-0.55, a space in
-// monospaced text 1.3-1.6, a space in proportional text 0.6-0.8.
+// Gaps in a cell's width (the line's width over its characters), in blank
+// columns between inks: measured after a monospaced full stop 0.41-0.55 and for
+// a space in monospaced text 1.3-1.6; a space in proportional text comes to
+// about 0.7 (a space's advance and the bearings beside it over the mean advance).
 constexpr double widestGapAfterStop = 0.58;
 // A row of ink longer than this, in cells, is a rule: no letter is so wide.
 constexpr double longestInkOfLetters = 1.5;
