@@ -192,9 +192,10 @@ bool TesseractRecognizer::readCuts(const std::vector<BandImage>& cuts, const std
   auto readWith = [&](TesseractEngine& engine) {
     for (std::size_t taken = next++; taken < wanted.size() && !failed; taken = next++) {
       const std::size_t cut = wanted[taken];
-      // The letters' boxes serve the second reading alone.
+      // The words' boxes serve the spaces after full stops, the letters' the
+      // second reading alone.
       auto lines = engine.read(cuts[cut].image, scale, Layout::sparse,
-                               second_.languages.empty() ? Detail::lines : Detail::letters);
+                               second_.languages.empty() ? Detail::words : Detail::letters);
       if (!lines) {
         failed = true;
         return;
