@@ -10,7 +10,9 @@ namespace {
 // A hit test trusted where the toolkit stops at containers would answer a
 // notebook for every control on its page, and GTK 3's from a window the page
 // below an open popover; one not trusted in a browser costs a read of every
-// child's extents per level.
+// child's extents per level. A whole child list taken where it differs from
+// the children by index (Qt's item views, GTK 4's stacks unless the first child
+// confirms its parent) answers other elements than the walk.
 TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4LeavesShowingUnmarkedAndOnlyGtk3PopsOverInsideItsWindow) {
   struct Case {
     const char* name;
@@ -18,10 +20,18 @@ TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4LeavesShowingUnmarkedAn
     bool marksShowing;
     bool hitTestGoesDeep;
     bool popoversAmongWindowChildren = false;
+    ChildListPlan ofContainer{};
+    ChildListPlan ofItemView{};
   };
+  constexpr ChildListPlan whole{.wholeList = true};
+  constexpr ChildListPlan confirmed{.wholeList = true, .confirmParent = true};
   const Case cases[] = {
-      {"gtk", "3.24.38", true, false, true}, {"GTK", "4.8.3", false, false}, {"Qt", "5.15.8", true, false},
-      {"Chromium", "120.0", true, true},     {"Gecko", "115.5.0", true, true}, {"", "", true, false},
+      {"gtk", "3.24.38", true, false, true},
+      {"GTK", "4.8.3", false, false, false, confirmed, confirmed},
+      {"Qt", "5.15.8", true, false, false, whole, {}},
+      {"Chromium", "120.0", true, true},
+      {"Gecko", "115.5.0", true, true},
+      {"", "", true, false},
       {"GTK", "", true, false},
   };
   for (const Case& c : cases) {
@@ -29,6 +39,11 @@ TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4LeavesShowingUnmarkedAn
     EXPECT_EQ(traits.marksShowing, c.marksShowing) << c.name << ' ' << c.version;
     EXPECT_EQ(traits.hitTestGoesDeep, c.hitTestGoesDeep) << c.name << ' ' << c.version;
     EXPECT_EQ(traits.popoversAmongWindowChildren, c.popoversAmongWindowChildren) << c.name << ' ' << c.version;
+    for (const auto& [itemView, expected] : {std::pair{false, c.ofContainer}, std::pair{true, c.ofItemView}}) {
+      const ChildListPlan plan = childListPlan(traits, itemView);
+      EXPECT_EQ(plan.wholeList, expected.wholeList) << c.name << ' ' << c.version << ' ' << itemView;
+      EXPECT_EQ(plan.confirmParent, expected.confirmParent) << c.name << ' ' << c.version << ' ' << itemView;
+    }
   }
 }
 

@@ -43,6 +43,21 @@ GRef<AtspiMatchRule> anyElement() {
 // (Qt takes the marker out of its buttons', tabs' and menu items' names itself.)
 bool namedByMarkedTitle(std::optional<AtspiRole> role) { return role == ATSPI_ROLE_TOOL_BAR; }
 
+// Tables, trees and lists: the views whose children some toolkits list
+// otherwise than by index.
+bool isItemView(AtspiRole role) {
+  switch (role) {
+    case ATSPI_ROLE_TABLE:
+    case ATSPI_ROLE_TREE_TABLE:
+    case ATSPI_ROLE_TREE:
+    case ATSPI_ROLE_LIST:
+    case ATSPI_ROLE_LIST_BOX:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 bool AtspiReader::syncWith(AtspiAccessible* accessible) {
@@ -215,6 +230,9 @@ std::optional<std::vector<AccessibleRef>> AtspiReader::children(AtspiAccessible*
     found = childrenInOneCall(accessible, limit);
   }
   if (!found && !guard_.isHung(accessible) && CallGuard::applicationOf(accessible) != nullptr) {
+    found = childrenInOneMessage(accessible, limit);
+  }
+  if (!found && !guard_.isHung(accessible) && CallGuard::applicationOf(accessible) != nullptr) {
     found = childrenOneByOne(accessible, limit);
   }
   if (found) {
@@ -234,6 +252,26 @@ std::optional<std::vector<AccessibleRef>> AtspiReader::childrenInOneCall(AtspiAc
   // Without traversal the matches are the children themselves, in their order.
   constexpr gboolean childrenOnly = FALSE;
   return everyMatch(accessible, limit, childrenOnly);
+}
+
+std::optional<std::vector<AccessibleRef>> AtspiReader::childrenInOneMessage(AtspiAccessible* accessible, int limit) {
+  if (!concurrentReads_ || limit <= 0) return std::nullopt;
+  const ChildListPlan plan = childListPlanOf(accessible);
+  if (!plan.wholeList) return std::nullopt;
+  readChildListsConcurrently(guard_, memo_, {{accessible, limit, plan.confirmParent}});
+  return memo_.factsOf(accessible).children;
+}
+
+ChildListPlan AtspiReader::childListPlanOf(AtspiAccessible* accessible) {
+  const ToolkitTraits& traits = toolkitOf(accessible);
+  if (traits.childListing == ChildListing::ByIndex) return {};
+  bool itemView = false;
+  if (traits.childListing == ChildListing::WholeListButItemViews) {
+    const std::optional<AtspiRole> known = role(accessible);
+    // Unknown, it is taken for one: by index is right for every element.
+    itemView = !known || isItemView(*known);
+  }
+  return childListPlan(traits, itemView);
 }
 
 std::optional<std::vector<AccessibleRef>> AtspiReader::descendantsInOneCall(AtspiAccessible* root, int limit) {
@@ -407,7 +445,9 @@ void AtspiReader::prefetchChildren(const std::vector<AccessibleRef>& parents, in
     const ElementFacts& facts = memo_.factsOf(parent.get());
     if (!facts.children && facts.childCount != 0) unknown.push_back(parent);
   }
-  readConcurrently(guard_, memo_, unknown, InterfacesPart);
+  // The role tells the toolkits that list an item view's children otherwise
+  // which way to ask them.
+  readConcurrently(guard_, memo_, unknown, InterfacesPart | RolePart);
   std::vector<AccessibleRef> listedInOneCall;
   std::vector<AccessibleRef> listedOneByOne;
   for (const AccessibleRef& parent : unknown) {
@@ -418,6 +458,14 @@ void AtspiReader::prefetchChildren(const std::vector<AccessibleRef>& parents, in
     }
   }
   listChildrenConcurrently(guard_, memo_, listedInOneCall, limit);
+  std::vector<ChildListWanted> wholeLists;
+  for (const AccessibleRef& parent : listedOneByOne) {
+    if (const ChildListPlan plan = childListPlanOf(parent.get()); plan.wholeList) {
+      wholeLists.push_back({parent.get(), limit, plan.confirmParent});
+    }
+  }
+  readChildListsConcurrently(guard_, memo_, wholeLists);
+  std::erase_if(listedOneByOne, [&](const AccessibleRef& parent) { return memo_.factsOf(parent.get()).children.has_value(); });
   readConcurrently(guard_, memo_, listedOneByOne, ChildCountPart);
   std::vector<ChildrenWanted> wanted;
   for (const AccessibleRef& parent : listedOneByOne) {
@@ -428,6 +476,9 @@ void AtspiReader::prefetchChildren(const std::vector<AccessibleRef>& parents, in
   std::vector<AccessibleRef> children;
   for (const AccessibleRef& parent : listedInOneCall) {
     if (const auto& known = memo_.factsOf(parent.get()).children) children.insert(children.end(), known->begin(), known->end());
+  }
+  for (const ChildListWanted& asked : wholeLists) {
+    if (const auto& known = memo_.factsOf(asked.parent).children) children.insert(children.end(), known->begin(), known->end());
   }
   for (const ChildrenWanted& asked : wanted) {
     if (const auto& known = memo_.factsOf(asked.parent).children) children.insert(children.end(), known->begin(), known->end());

@@ -54,7 +54,8 @@ class AtspiReader {
   AccessibleRef parent(AtspiAccessible* accessible);
   // The children in order, at most `limit`; absent when the count is unreadable.
   // Asked in one round trip where the application offers the Collection
-  // interface, else child by child.
+  // interface or its toolkit lists them right in one message, else child by
+  // child.
   std::optional<std::vector<AccessibleRef>> children(AtspiAccessible* accessible, int limit);
   // The same, child by child (one round trip each, all asked at once unless
   // every read is asked on its own).
@@ -127,6 +128,10 @@ class AtspiReader {
  private:
   bool hasInterface(AtspiAccessible* accessible, const char* name);
   std::optional<std::vector<AccessibleRef>> childrenInOneCall(AtspiAccessible* accessible, int limit);
+  // All of them in one message, where the element's toolkit answers it as it
+  // answers child by child (see ChildListing); absent elsewhere.
+  std::optional<std::vector<AccessibleRef>> childrenInOneMessage(AtspiAccessible* accessible, int limit);
+  ChildListPlan childListPlanOf(AtspiAccessible* accessible);
   // Whether the children of `parent` may be listed ahead of the walk: not where
   // the application makes them on demand (a sheet's cells, read where they
   // show). Judged from states known without a question; unknown, nothing is

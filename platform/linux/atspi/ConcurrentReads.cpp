@@ -72,6 +72,8 @@ MessagePtr questionFor(AtspiAccessible* accessible, ReadPart part) {
       return propertyQuestion(busName, path, "Name");
     case DescriptionPart:
       return propertyQuestion(busName, path, "Description");
+    case ParentPart:
+      return propertyQuestion(busName, path, "Parent");
     case ExtentsPart: {
       MessagePtr message(dbus_message_new_method_call(busName, path, componentInterface, "GetExtents"));
       const dbus_uint32_t coordinates = ATSPI_COORD_TYPE_SCREEN;
@@ -101,6 +103,11 @@ MessagePtr childQuestion(AtspiAccessible* parent, int index) {
   const dbus_int32_t wanted = index;
   if (message && dbus_message_append_args(message.get(), DBUS_TYPE_INT32, &wanted, DBUS_TYPE_INVALID)) return message;
   return {};
+}
+
+MessagePtr wholeChildListQuestion(AtspiAccessible* parent) {
+  return MessagePtr(
+      dbus_message_new_method_call(parent->parent.app->bus_name, parent->parent.path, accessibleInterface, "GetChildren"));
 }
 
 MessagePtr cellQuestion(AtspiAccessible* table, CellPosition cell) {
@@ -182,6 +189,8 @@ bool known(const ElementFacts& facts, AtspiAccessible* accessible, ReadPart part
       return facts.name.has_value() || heldInLibraryCache(accessible, ATSPI_CACHE_NAME);
     case DescriptionPart:
       return facts.description.has_value() || heldInLibraryCache(accessible, ATSPI_CACHE_DESCRIPTION);
+    case ParentPart:
+      return facts.parent.has_value();
     // An element without the interface answers with an error, and the single
     // read, which tests the interface first, never asks.
     case ExtentsPart:
@@ -218,6 +227,8 @@ void keepProperty(AtspiAccessible* accessible, ElementFacts& facts, std::string_
   (isName ? facts.name : facts.description) = utf8Text(content);
   keepTextInLibraryCache(accessible, isName ? ATSPI_CACHE_NAME : ATSPI_CACHE_DESCRIPTION, content);
 }
+
+AccessibleRef accessibleAt(DBusMessageIter& iter);
 
 // Keeps one answer in the memo, and in libatspi's cache, as the single read
 // would have.
@@ -259,6 +270,14 @@ void keep(AtspiAccessible* accessible, ElementFacts& facts, ReadPart part, DBusM
     case DescriptionPart:
       keepProperty(accessible, facts, "Description", iter);
       return;
+    case ParentPart: {
+      // A null reference: the element has no parent.
+      DBusMessageIter inner;
+      if (enterValue(iter, inner) && dbus_message_iter_get_arg_type(&inner) == DBUS_TYPE_STRUCT) {
+        facts.parent = accessibleAt(inner);
+      }
+      return;
+    }
     case InterfacesPart: {
       if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) return;
       DBusMessageIter names;
@@ -362,6 +381,10 @@ class Batch {
     if (askable(parent)) send(parent, childListQuestion(parent, limit), ReadPart{}, std::nullopt, std::nullopt, true);
   }
 
+  void askWholeChildList(AtspiAccessible* parent) {
+    if (askable(parent)) send(parent, wholeChildListQuestion(parent), ReadPart{}, std::nullopt, std::nullopt, true);
+  }
+
   // The children answered, by parent and index.
   const std::map<std::pair<AtspiAccessible*, int>, AccessibleRef>& children() const { return children_; }
   // The child lists answered, by parent.
@@ -457,7 +480,7 @@ void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<Acc
     if (!accessible) continue;
     const ElementFacts& facts = memo.factsOf(accessible.get());
     for (ReadPart part : {RolePart, StatesPart, ChildCountPart, InterfacesPart, NamePart, DescriptionPart, ExtentsPart,
-                           TextPart}) {
+                           TextPart, ParentPart}) {
       if ((parts & part) != 0 && !known(facts, accessible.get(), part)) batch.ask(accessible.get(), part);
     }
   }
@@ -499,6 +522,49 @@ void listChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::ve
   for (const AccessibleRef& parent : parents) batch.askChildList(parent.get(), limit);
   batch.gather();
   for (const auto& [parent, children] : batch.childLists()) keepChildren(memo, parent, children, limit);
+}
+
+void readChildListsConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<ChildListWanted>& parents) {
+  // Where the list must be confirmed it costs three questions (count, list,
+  // the first child's parent) against the count and one per child by index.
+  constexpr int fewestWorthConfirming = 3;
+  std::vector<AccessibleRef> uncounted;
+  for (const ChildListWanted& wanted : parents) {
+    if (wanted.confirmParent) uncounted.push_back(AccessibleRef::share(wanted.parent));
+  }
+  readConcurrently(guard, memo, uncounted, ChildCountPart);
+  std::vector<const ChildListWanted*> asked;
+  Batch batch(guard, memo);
+  for (const ChildListWanted& wanted : parents) {
+    const std::optional<int> count = memo.factsOf(wanted.parent).childCount;
+    if (wanted.limit <= 0 || (wanted.confirmParent && count.value_or(0) < fewestWorthConfirming)) continue;
+    batch.askWholeChildList(wanted.parent);
+    asked.push_back(&wanted);
+  }
+  batch.gather();
+  std::vector<AccessibleRef> firstChildren;
+  for (const ChildListWanted* wanted : asked) {
+    auto list = batch.childLists().find(wanted->parent);
+    if (wanted->confirmParent && list != batch.childLists().end() && !list->second.empty()) {
+      firstChildren.push_back(list->second.front());
+    }
+  }
+  readConcurrently(guard, memo, firstChildren, ParentPart);
+  for (const ChildListWanted* wanted : asked) {
+    auto list = batch.childLists().find(wanted->parent);
+    if (list == batch.childLists().end()) continue;
+    std::vector<AccessibleRef> children = list->second;
+    ElementFacts& facts = memo.factsOf(wanted->parent);
+    const int listed = static_cast<int>(children.size());
+    if (facts.childCount && *facts.childCount != listed) continue;
+    if (wanted->confirmParent) {
+      const std::optional<AccessibleRef>& named = memo.factsOf(children.front().get()).parent;
+      if (!named || named->get() != wanted->parent) continue;
+    }
+    facts.childCount = listed;
+    if (listed > wanted->limit) children.resize(static_cast<std::size_t>(wanted->limit));
+    keepChildren(memo, wanted->parent, std::move(children), wanted->limit);
+  }
 }
 
 }  // namespace morvel::linux_ax

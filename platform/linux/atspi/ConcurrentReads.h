@@ -25,6 +25,7 @@ enum ReadPart : unsigned {
   ExtentsPart = 1U << 5,
   TextPart = 1U << 6,
   DescriptionPart = 1U << 7,
+  ParentPart = 1U << 8,
 };
 using ReadParts = unsigned;
 
@@ -58,5 +59,19 @@ void readChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::ve
 // Asks each of `parents` for the list of its first `limit` children through the
 // Collection interface, all at once, into the memo as each parent's children.
 void listChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<AccessibleRef>& parents, int limit);
+
+// A parent whose children are asked in one message (GetChildren), at most
+// `limit` of them kept. `confirmParent`: the list is asked only where the child
+// count makes it worth a question, and kept only where it holds as many
+// children as the count and its first child names the parent as its own.
+struct ChildListWanted {
+  AtspiAccessible* parent = nullptr;
+  int limit = 0;
+  bool confirmParent = false;
+};
+
+// Asks every list wanted at once, into the memo as each parent's children (and
+// their count); a list not kept is left to the reads by index.
+void readChildListsConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<ChildListWanted>& parents);
 
 }  // namespace morvel::linux_ax

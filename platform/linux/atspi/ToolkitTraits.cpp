@@ -53,6 +53,8 @@ ToolkitTraits traitsOfToolkit(std::string_view name, std::string_view version) {
   // The browsers' engines answer from their own layout, down to the text leaf;
   // Electron applications give Chromium's name.
   traits.hitTestGoesDeep = name == "Chromium" || name == "Gecko";
+  if (name == "Qt") traits.childListing = ChildListing::WholeListButItemViews;
+  if (gtk4) traits.childListing = ChildListing::WholeListWhenFirstNamesParent;
   return traits;
 }
 
@@ -60,6 +62,18 @@ std::optional<std::string> shownName(const ToolkitTraits& traits, std::string gi
   if (traits.namesUnnamedByType && isWidgetTypeName(given)) return std::nullopt;
   if (traits.keepsMnemonicMarkers && markedTitle) return withoutMnemonicMarkers(given);
   return given;
+}
+
+ChildListPlan childListPlan(const ToolkitTraits& traits, bool itemView) {
+  switch (traits.childListing) {
+    case ChildListing::ByIndex:
+      return {};
+    case ChildListing::WholeListButItemViews:
+      return {.wholeList = !itemView};
+    case ChildListing::WholeListWhenFirstNamesParent:
+      return {.wholeList = true, .confirmParent = true};
+  }
+  return {};
 }
 
 }  // namespace morvel::linux_ax

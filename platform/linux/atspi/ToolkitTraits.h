@@ -9,6 +9,18 @@
 
 namespace morvel::linux_ax {
 
+// How the children of an element without the Collection interface are asked.
+enum class ChildListing {
+  // Each by its index (GetChildAtIndex), after the count.
+  ByIndex,
+  // All in one message (GetChildren), but those of item views (tables, trees,
+  // lists), whose list differs from their children by index.
+  WholeListButItemViews,
+  // All in one message where the first child listed names the element as its
+  // parent; GTK 4's stacks list pages that are no children by index.
+  WholeListWhenFirstNamesParent,
+};
+
 struct ToolkitTraits {
   // The elements it has on screen are marked SHOWING; GTK 4 (4.8 at least)
   // marks its windows only.
@@ -26,6 +38,7 @@ struct ToolkitTraits {
   // Some of its titles hold the mnemonic marker as the application wrote them
   // ("&Edit", "&&" for a literal ampersand): Qt's tool bars.
   bool keepsMnemonicMarkers = false;
+  ChildListing childListing = ChildListing::ByIndex;
 };
 
 // An application that does not say is taken to behave as most toolkits do.
@@ -35,5 +48,14 @@ ToolkitTraits traitsOfToolkit(std::string_view name, std::string_view version);
 // none where that is a widget type's name standing in for none, and without
 // the mnemonic markers where it is a `markedTitle`.
 std::optional<std::string> shownName(const ToolkitTraits& traits, std::string given, bool markedTitle);
+
+// Whether the children of an element are asked in one message, and whether the
+// first of them must then confirm its parent; `itemView`: the element is a
+// table, a tree or a list.
+struct ChildListPlan {
+  bool wholeList = false;
+  bool confirmParent = false;
+};
+ChildListPlan childListPlan(const ToolkitTraits& traits, bool itemView);
 
 }  // namespace morvel::linux_ax
