@@ -1,33 +1,13 @@
 #include "platform/linux/x11/UnmanagedWindows.h"
 
+#include "platform/linux/x11/XcbReplies.h"
+
 #include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <xcb/xcb.h>
 
-#include <cstdlib>
-#include <memory>
-
 namespace morvel::linux_ax {
 namespace {
-
-// xcb's replies are malloc'ed and freed by the caller.
-struct FreeDeleter {
-  void operator()(void* reply) const { std::free(reply); }
-};
-template <class Reply>
-using ReplyPtr = std::unique_ptr<Reply, FreeDeleter>;
-
-// A reply, or none where the server answered with an error (a window destroyed
-// since the tree was read): the error is taken here, so that it never reaches
-// Xlib's error handler as if one of its own requests had failed.
-template <class Reply, class Cookie>
-ReplyPtr<Reply> replyOrNone(xcb_connection_t* connection, Cookie cookie,
-                            Reply* (*receive)(xcb_connection_t*, Cookie, xcb_generic_error_t**)) {
-  xcb_generic_error_t* error = nullptr;
-  ReplyPtr<Reply> reply(receive(connection, cookie, &error));
-  std::free(error);
-  return reply;
-}
 
 std::vector<xcb_window_t> rootChildrenBottomFirst(xcb_connection_t* connection, xcb_window_t root) {
   auto tree = replyOrNone(connection, xcb_query_tree(connection, root), xcb_query_tree_reply);

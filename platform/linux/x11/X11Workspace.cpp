@@ -1,64 +1,60 @@
 #include "platform/linux/x11/X11Workspace.h"
 
-#include "platform/linux/x11/X11Ownership.h"
-#include "platform/linux/x11/UnmanagedWindows.h"
+#include "platform/linux/x11/XcbReplies.h"
 #include "text/UnicodeText.h"
 
-#include <X11/Xatom.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XRes.h>
+#include <xcb/xcb.h>
+#include <xcb/xproto.h>
 
+#include <array>
+#include <climits>
 #include <cstring>
 
 namespace morvel::linux_ax {
 namespace {
 
-Atom atom(Display* display, const char* name) { return XInternAtom(display, name, False); }
+// Enough for any title or window list a desktop holds, in 32-bit units.
+constexpr std::uint32_t maxPropertyLongs = 1U << 16;
 
-// A window property as raw items; empty when missing or of another format.
-struct Property {
-  std::vector<unsigned char> bytes;
-  std::vector<unsigned long> items;  // format 32, as Xlib returns it (long-sized)
-  Atom type = None;
-};
+using PropertyCookie = xcb_get_property_cookie_t;
+using PropertyReply = ReplyPtr<xcb_get_property_reply_t>;
 
-std::optional<Property> readProperty(Display* display, WindowId window, Atom name, Atom wantedType) {
-  // Enough for any title or window list a desktop holds.
-  constexpr long maxPropertyLongs = 1 << 16;
-  Atom actualType = None;
-  int format = 0;
-  unsigned long count = 0;
-  unsigned long remaining = 0;
-  unsigned char* received = nullptr;
-  const int status = XGetWindowProperty(display, window, name, 0, maxPropertyLongs, False, wantedType, &actualType,
-                                        &format, &count, &remaining, &received);
-  const XPtr<unsigned char> data(received);
-  if (status != Success || !data) return std::nullopt;
-  Property property;
-  property.type = actualType;
-  if (format == 8) {
-    property.bytes.assign(data.get(), data.get() + count);
-  } else if (format == 32) {
-    const auto* longs = reinterpret_cast<const unsigned long*>(data.get());
-    property.items.assign(longs, longs + count);
-  }
-  if (actualType == None) return std::nullopt;
-  return property;
+PropertyCookie askProperty(xcb_connection_t* connection, WindowId window, xcb_atom_t name, xcb_atom_t type,
+                           std::uint32_t longs = maxPropertyLongs) {
+  return xcb_get_property(connection, 0, static_cast<xcb_window_t>(window), name, type, 0, longs);
 }
 
-std::optional<unsigned long> firstItem(Display* display, WindowId window, const char* name, Atom type) {
-  auto property = readProperty(display, window, atom(display, name), type);
-  if (!property || property->items.empty()) return std::nullopt;
-  return property->items.front();
+PropertyReply propertyReply(xcb_connection_t* connection, PropertyCookie cookie) {
+  return replyOrNone(connection, cookie, xcb_get_property_reply);
 }
 
-std::optional<std::string> textProperty(Display* display, WindowId window, const char* name, Atom type) {
-  auto property = readProperty(display, window, atom(display, name), type);
-  if (!property || property->bytes.empty()) return std::nullopt;
-  std::string text(property->bytes.begin(), property->bytes.end());
-  if (auto end = text.find('\0'); end != std::string::npos) text.resize(end);
-  return repairUtf8(text);
+// The 32-bit items of a property; empty when missing or of another format.
+std::vector<std::uint32_t> items(const PropertyReply& reply) {
+  if (!reply || reply->type == XCB_NONE || reply->format != 32) return {};
+  const auto* first = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+  return {first, first + xcb_get_property_value_length(reply.get()) / 4};
+}
+
+// The bytes of a property up to its first NUL, as text; none when missing,
+// empty or of another format.
+std::optional<std::string> text(const PropertyReply& reply) {
+  if (!reply || reply->type == XCB_NONE || reply->format != 8) return std::nullopt;
+  const auto* first = static_cast<const char*>(xcb_get_property_value(reply.get()));
+  std::string content(first, static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));
+  if (auto end = content.find('\0'); end != std::string::npos) content.resize(end);
+  if (content.empty()) return std::nullopt;
+  return repairUtf8(content);
+}
+
+// A process id as a window states it; none when it states none or nonsense.
+std::optional<std::int32_t> statedPid(const PropertyReply& reply) {
+  const std::vector<std::uint32_t> pid = items(reply);
+  if (pid.empty() || pid.front() == 0 || pid.front() > static_cast<std::uint32_t>(INT32_MAX)) return std::nullopt;
+  return static_cast<std::int32_t>(pid.front());
 }
 
 // The process behind the X client that created `window`, as the server knows
@@ -81,30 +77,111 @@ std::optional<std::int32_t> serverKnownPid(Display* display, WindowId window) {
   return pid;
 }
 
+xcb_window_t rootOf(Display* display) { return static_cast<xcb_window_t>(DefaultRootWindow(display)); }
+
+// A client window's questions, sent together with every other window's.
+struct ClientQuestions {
+  xcb_get_window_attributes_cookie_t attributes;
+  xcb_get_geometry_cookie_t geometry;
+  xcb_translate_coordinates_cookie_t origin;
+  PropertyCookie frameExtents;
+};
+
+// The window as its answers describe it; none when it is not shown.
+std::optional<ClientWindow> describe(xcb_connection_t* connection, WindowId window, const ClientQuestions& asked) {
+  auto attributes = replyOrNone(connection, asked.attributes, xcb_get_window_attributes_reply);
+  auto geometry = replyOrNone(connection, asked.geometry, xcb_get_geometry_reply);
+  auto origin = replyOrNone(connection, asked.origin, xcb_translate_coordinates_reply);
+  const PropertyReply extents = propertyReply(connection, asked.frameExtents);
+  if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || !geometry || !origin) return std::nullopt;
+  ClientWindow described;
+  described.id = window;
+  described.client = {origin->dst_x, origin->dst_y, geometry->width, geometry->height};
+  described.frame = described.client;
+  // Left, right, top, bottom decoration widths, as the window manager states them.
+  constexpr std::size_t frameExtentCount = 4;
+  const std::vector<std::uint32_t> widths = items(extents);
+  if (widths.size() == frameExtentCount) {
+    const auto left = static_cast<int>(widths[0]);
+    const auto right = static_cast<int>(widths[1]);
+    const auto top = static_cast<int>(widths[2]);
+    const auto bottom = static_cast<int>(widths[3]);
+    described.frame = {origin->dst_x - left, origin->dst_y - top, geometry->width + left + right,
+                       geometry->height + top + bottom};
+  }
+  return described;
+}
+
 }  // namespace
 
 Display* X11Workspace::display() { return connection_.display(); }
 
-std::optional<WindowId> X11Workspace::activeWindow() {
+xcb_connection_t* X11Workspace::xcb() {
   Display* connection = display();
+  if (connection == nullptr) return nullptr;
+  xcb_connection_t* underlying = XGetXCBConnection(connection);
+  return underlying != nullptr && xcb_connection_has_error(underlying) == 0 ? underlying : nullptr;
+}
+
+const X11Workspace::Atoms& X11Workspace::atoms(xcb_connection_t* connection) {
+  if (atoms_ && atomsOfConnection_ == connection_.openCount()) return *atoms_;
+  static constexpr std::array<const char*, 7> names = {"_NET_ACTIVE_WINDOW", "_NET_CLIENT_LIST_STACKING",
+                                                       "_NET_WM_PID",        "_NET_FRAME_EXTENTS",
+                                                       "_NET_WM_NAME",       "UTF8_STRING",
+                                                       "_GTK_APPLICATION_ID"};
+  std::array<xcb_intern_atom_cookie_t, names.size()> asked{};
+  for (std::size_t index = 0; index < names.size(); ++index) {
+    asked[index] = xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(names[index])), names[index]);
+  }
+  std::array<std::uint32_t, names.size()> interned{};
+  for (std::size_t index = 0; index < names.size(); ++index) {
+    auto reply = replyOrNone(connection, asked[index], xcb_intern_atom_reply);
+    interned[index] = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+  }
+  atoms_ = Atoms{interned[0], interned[1], interned[2], interned[3], interned[4], interned[5], interned[6]};
+  atomsOfConnection_ = connection_.openCount();
+  return *atoms_;
+}
+
+std::optional<WindowId> X11Workspace::activeWindow() {
+  if (reads_.active) return *reads_.active;
+  xcb_connection_t* connection = xcb();
   if (connection == nullptr) return std::nullopt;
-  auto active = firstItem(connection, DefaultRootWindow(connection), "_NET_ACTIVE_WINDOW", XA_WINDOW);
-  if (!active || *active == None) return std::nullopt;
-  return *active;
+  const Atoms& names = atoms(connection);
+  const std::vector<std::uint32_t> active =
+      items(propertyReply(connection, askProperty(connection, rootOf(display()), names.activeWindow, XCB_ATOM_WINDOW, 1)));
+  std::optional<WindowId> found;
+  if (!active.empty() && active.front() != XCB_WINDOW_NONE) found = active.front();
+  reads_.active = found;
+  return found;
+}
+
+void X11Workspace::readPids(const std::vector<WindowId>& windows) {
+  xcb_connection_t* connection = xcb();
+  if (connection == nullptr) return;
+  const Atoms& names = atoms(connection);
+  std::vector<std::pair<WindowId, PropertyCookie>> asked;
+  for (WindowId window : windows) {
+    if (!reads_.pids.contains(window)) asked.emplace_back(window, askProperty(connection, window, names.wmPid, XCB_ATOM_CARDINAL, 1));
+  }
+  for (const auto& [window, cookie] : asked) {
+    std::optional<std::int32_t> pid = statedPid(propertyReply(connection, cookie));
+    if (!pid) pid = serverKnownPid(display(), window);
+    reads_.pids[window] = pid;
+  }
 }
 
 std::optional<std::int32_t> X11Workspace::windowPid(WindowId window) {
-  Display* connection = display();
-  if (connection == nullptr) return std::nullopt;
-  auto pid = firstItem(connection, window, "_NET_WM_PID", XA_CARDINAL);
-  if (!pid || *pid == 0 || *pid > static_cast<unsigned long>(INT32_MAX)) return serverKnownPid(connection, window);
-  return static_cast<std::int32_t>(*pid);
+  readPids({window});
+  auto known = reads_.pids.find(window);
+  return known == reads_.pids.end() ? std::nullopt : known->second;
 }
 
-std::optional<std::string> X11Workspace::declaredApplicationId(Display* connection, WindowId window) {
-  auto id = textProperty(connection, window, "_GTK_APPLICATION_ID", atom(connection, "UTF8_STRING"));
-  if (!id || id->empty()) return std::nullopt;
-  return id;
+std::optional<std::string> X11Workspace::declaredApplicationId(WindowId window) {
+  xcb_connection_t* connection = xcb();
+  if (connection == nullptr) return std::nullopt;
+  const Atoms& names = atoms(connection);
+  return text(propertyReply(connection, askProperty(connection, window, names.gtkApplicationId, names.utf8String)));
 }
 
 WindowId X11Workspace::applicationMainWindow(WindowId window) {
@@ -123,21 +200,24 @@ WindowId X11Workspace::applicationMainWindow(WindowId window) {
 }
 
 std::optional<std::string> X11Workspace::applicationId(WindowId window) {
-  Display* connection = display();
-  if (connection == nullptr) return std::nullopt;
-  if (auto id = declaredApplicationId(connection, window)) return id;
+  if (auto id = declaredApplicationId(window)) return id;
   // An application declares its id on its main windows only; its dialogs are
   // the same application.
   if (auto pid = windowPid(window)) {
-    for (WindowId other : stackingBottomFirst(connection)) {
+    const std::vector<WindowId> others = stackingBottomFirst();
+    readPids(others);
+    for (WindowId other : others) {
       if (other == window || windowPid(other) != pid) continue;
-      if (auto id = declaredApplicationId(connection, other)) return id;
+      if (auto id = declaredApplicationId(other)) return id;
     }
   }
+  xcb_connection_t* connection = xcb();
+  if (connection == nullptr) return std::nullopt;
   // WM_CLASS holds the instance name, a NUL, then the class name.
-  auto property = readProperty(connection, applicationMainWindow(window), XA_WM_CLASS, XA_STRING);
-  if (!property || property->bytes.empty()) return std::nullopt;
-  std::string both(property->bytes.begin(), property->bytes.end());
+  const PropertyReply classes = propertyReply(connection, askProperty(connection, applicationMainWindow(window), XCB_ATOM_WM_CLASS, XCB_ATOM_STRING));
+  if (!classes || classes->format != 8) return std::nullopt;
+  const auto* first = static_cast<const char*>(xcb_get_property_value(classes.get()));
+  const std::string both(first, static_cast<std::size_t>(xcb_get_property_value_length(classes.get())));
   const auto split = both.find('\0');
   if (split == std::string::npos) return std::nullopt;
   std::string className = both.substr(split + 1);
@@ -147,73 +227,89 @@ std::optional<std::string> X11Workspace::applicationId(WindowId window) {
 }
 
 std::optional<std::string> X11Workspace::windowTitle(WindowId window) {
-  Display* connection = display();
+  if (auto known = reads_.titles.find(window); known != reads_.titles.end()) return known->second;
+  xcb_connection_t* connection = xcb();
   if (connection == nullptr) return std::nullopt;
-  if (auto title = textProperty(connection, window, "_NET_WM_NAME", atom(connection, "UTF8_STRING"))) return title;
-  return textProperty(connection, window, "WM_NAME", AnyPropertyType);
+  const Atoms& names = atoms(connection);
+  // Both asked at once: an old client states only WM_NAME.
+  const PropertyCookie utf8 = askProperty(connection, window, names.wmName, names.utf8String);
+  const PropertyCookie legacy = askProperty(connection, window, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY);
+  std::optional<std::string> title = text(propertyReply(connection, utf8));
+  std::optional<std::string> legacyTitle = text(propertyReply(connection, legacy));
+  if (!title) title = std::move(legacyTitle);
+  reads_.titles[window] = title;
+  return title;
 }
 
-std::vector<WindowId> X11Workspace::stackingBottomFirst(Display* connection) {
-  const WindowId root = DefaultRootWindow(connection);
-  if (auto list = readProperty(connection, root, atom(connection, "_NET_CLIENT_LIST_STACKING"), XA_WINDOW)) {
-    return {list->items.begin(), list->items.end()};
+const std::vector<WindowId>& X11Workspace::stackingBottomFirst() {
+  if (reads_.stacking) return *reads_.stacking;
+  std::vector<WindowId>& windows = reads_.stacking.emplace();
+  xcb_connection_t* connection = xcb();
+  if (connection == nullptr) return windows;
+  const Atoms& names = atoms(connection);
+  const xcb_window_t root = rootOf(display());
+  // The active window comes in the same wait: the callers of one ask the other.
+  const bool activeUnknown = !reads_.active;
+  const PropertyCookie listAsked = askProperty(connection, root, names.clientListStacking, XCB_ATOM_WINDOW);
+  const PropertyCookie activeAsked = askProperty(connection, root, names.activeWindow, XCB_ATOM_WINDOW, 1);
+  const PropertyReply list = propertyReply(connection, listAsked);
+  const std::vector<std::uint32_t> active = items(propertyReply(connection, activeAsked));
+  if (activeUnknown) {
+    reads_.active = !active.empty() && active.front() != XCB_WINDOW_NONE ? std::optional<WindowId>(active.front())
+                                                                          : std::nullopt;
+  }
+  if (list && list->type != XCB_NONE) {
+    for (std::uint32_t window : items(list)) windows.push_back(window);
+    return windows;
   }
   // No window manager: the root's children are the top-level windows, bottom first.
-  Window rootReturn = 0;
-  Window parentReturn = 0;
-  Window* received = nullptr;
-  unsigned int count = 0;
-  const int queried = XQueryTree(connection, root, &rootReturn, &parentReturn, &received, &count);
-  const XPtr<Window> children(received);
-  std::vector<WindowId> windows;
-  if (queried != 0 && children) windows.assign(children.get(), children.get() + count);
+  auto tree = replyOrNone(connection, xcb_query_tree(connection, root), xcb_query_tree_reply);
+  if (!tree) return windows;
+  const xcb_window_t* children = xcb_query_tree_children(tree.get());
+  windows.assign(children, children + xcb_query_tree_children_length(tree.get()));
   return windows;
 }
 
-std::optional<ClientWindow> X11Workspace::describe(Display* connection, WindowId window) {
-  XWindowAttributes attributes;
-  if (XGetWindowAttributes(connection, window, &attributes) == 0 || attributes.map_state != IsViewable) {
-    return std::nullopt;
-  }
-  int rootX = 0;
-  int rootY = 0;
-  Window child = 0;
-  if (XTranslateCoordinates(connection, window, DefaultRootWindow(connection), 0, 0, &rootX, &rootY, &child) == 0) {
-    return std::nullopt;
-  }
-  ClientWindow described;
-  described.id = window;
-  described.pid = windowPid(window);
-  described.client = {rootX, rootY, attributes.width, attributes.height};
-  described.frame = described.client;
-  // Left, right, top, bottom decoration widths, as the window manager states them.
-  constexpr std::size_t frameExtentCount = 4;
-  auto extents = readProperty(connection, window, atom(connection, "_NET_FRAME_EXTENTS"), XA_CARDINAL);
-  if (extents && extents->items.size() == frameExtentCount) {
-    const auto left = static_cast<int>(extents->items[0]);
-    const auto right = static_cast<int>(extents->items[1]);
-    const auto top = static_cast<int>(extents->items[2]);
-    const auto bottom = static_cast<int>(extents->items[3]);
-    described.frame = {rootX - left, rootY - top, attributes.width + left + right, attributes.height + top + bottom};
-  }
-  return described;
-}
-
 std::vector<ClientWindow> X11Workspace::clientsTopFirst() {
-  std::vector<ClientWindow> clients;
-  Display* connection = display();
+  if (reads_.clients) return *reads_.clients;
+  std::vector<ClientWindow>& clients = reads_.clients.emplace();
+  xcb_connection_t* connection = xcb();
   if (connection == nullptr) return clients;
-  const std::vector<WindowId> stacking = stackingBottomFirst(connection);
-  for (auto window = stacking.rbegin(); window != stacking.rend(); ++window) {
-    if (auto described = describe(connection, *window)) clients.push_back(*described);
+  const std::vector<WindowId> stacking = stackingBottomFirst();
+  const Atoms& names = atoms(connection);
+  const xcb_window_t root = rootOf(display());
+  std::vector<ClientQuestions> asked;
+  asked.reserve(stacking.size());
+  for (WindowId window : stacking) {
+    const auto id = static_cast<xcb_window_t>(window);
+    asked.push_back({xcb_get_window_attributes(connection, id), xcb_get_geometry(connection, id),
+                     xcb_translate_coordinates(connection, id, root, 0, 0),
+                     askProperty(connection, window, names.frameExtents, XCB_ATOM_CARDINAL, 4)});
+  }
+  // Sent before the first answer above is taken, so all in the same wait.
+  readPids(stacking);
+  for (std::size_t index = stacking.size(); index-- > 0;) {
+    if (auto described = describe(connection, stacking[index], asked[index])) {
+      described->pid = reads_.pids[stacking[index]];
+      clients.push_back(*described);
+    }
   }
   return clients;
 }
 
-std::optional<bool> X11Workspace::unmanagedWindowOfAt(std::int32_t pid, double x, double y) {
+const std::vector<UnmanagedWindow>& X11Workspace::unmanagedWindows() {
+  if (reads_.unmanaged) return *reads_.unmanaged;
   Display* connection = display();
-  if (connection == nullptr) return std::nullopt;
-  for (const UnmanagedWindow& window : unmanagedWindowsTopFirst(connection)) {
+  reads_.unmanaged = connection == nullptr ? std::vector<UnmanagedWindow>{} : unmanagedWindowsTopFirst(connection);
+  std::vector<WindowId> ids;
+  for (const UnmanagedWindow& window : *reads_.unmanaged) ids.push_back(window.id);
+  readPids(ids);
+  return *reads_.unmanaged;
+}
+
+std::optional<bool> X11Workspace::unmanagedWindowOfAt(std::int32_t pid, double x, double y) {
+  if (display() == nullptr) return std::nullopt;
+  for (const UnmanagedWindow& window : unmanagedWindows()) {
     if (!window.place.contains(x, y)) continue;
     const auto owner = windowPid(window.id);
     // A window of no known process may be the application's.
@@ -224,10 +320,8 @@ std::optional<bool> X11Workspace::unmanagedWindowOfAt(std::int32_t pid, double x
 }
 
 std::vector<PixelRect> X11Workspace::unmanagedWindowsOf(std::int32_t pid) {
-  Display* connection = display();
-  if (connection == nullptr) return {};
   std::vector<PixelRect> places;
-  for (const UnmanagedWindow& window : unmanagedWindowsTopFirst(connection)) {
+  for (const UnmanagedWindow& window : unmanagedWindows()) {
     if (windowPid(window.id) == pid) places.push_back(window.place);
   }
   return places;
