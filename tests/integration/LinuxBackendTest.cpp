@@ -13,6 +13,9 @@
 #include "platform/linux/x11/X11Workspace.h"
 #include "support/AppSuite.h"
 
+#include <X11/Xlib.h>
+
+#include <algorithm>
 #include <functional>
 #include <future>
 #include <thread>
@@ -221,6 +224,34 @@ TEST_F(BackendOnFixture, ElementsAreTheSameByIdentityNotByHandle) {
 // A stopped application is waited for as long as its own time-out says, not the
 // default; once a read has waited it out, the others fail at once until the reply
 // is written.
+// The workspace keeps what it read for one request: a menu opened or closed
+// since is seen by the next one.
+TEST(X11Workspace, AWindowShownOrHiddenBetweenRequestsIsSeenByTheNext) {
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  XSetWindowAttributes unmanaged{};
+  unmanaged.override_redirect = True;
+  const linux_ax::PixelRect place{37, 41, 60, 30};
+  const Window popup = XCreateWindow(display, DefaultRootWindow(display), place.x, place.y, static_cast<unsigned>(place.width),
+                                     static_cast<unsigned>(place.height), 0, CopyFromParent, InputOutput, CopyFromParent,
+                                     CWOverrideRedirect, &unmanaged);
+  linux_ax::X11Workspace windows;
+  auto shown = [&] {
+    windows.forgetReads();
+    const std::vector<linux_ax::PixelRect> ours = windows.unmanagedWindowsOf(::getpid());
+    return std::find(ours.begin(), ours.end(), place) != ours.end() && windows.unmanagedWindowOfAt(::getpid(), 40, 45) == true;
+  };
+  EXPECT_FALSE(shown());
+  XMapRaised(display, popup);
+  XSync(display, False);
+  EXPECT_TRUE(eventually(shown, replyTimeout));
+  XUnmapWindow(display, popup);
+  XSync(display, False);
+  EXPECT_TRUE(eventually([&] { return !shown(); }, replyTimeout));
+  XDestroyWindow(display, popup);
+  XCloseDisplay(display);
+}
+
 TEST_F(BackendOnFixture, AStoppedApplicationIsWaitedForUntilItsOwnTimeOutThenFailsFastUntilTheReplyIsWritten) {
   const pid_t pid = fixture_->pid();
   auto application = ax_.createApplication(pid);

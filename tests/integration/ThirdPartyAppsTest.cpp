@@ -7,6 +7,7 @@
 #include "accessibility/Focus.h"
 #include "accessibility/Readers.h"
 #include "commands/WalkBounds.h"
+#include "platform/linux/atspi/ElementNodes.h"
 #include "platform/linux/atspi/LinuxAccessibility.h"
 #include "platform/linux/x11/X11Workspace.h"
 #include "support/Desktop.h"
@@ -455,6 +456,46 @@ class OnThirdPartyApp : public ::testing::Test {
   HelperProcess helper_;
 };
 
+// Below the front window, each element's children as the walks ask them (in
+// one message where the toolkit lists them right) against its children asked
+// by index, which cost more questions.
+void expectChildListsAsByIndex() {
+  constexpr int mostChildren = 10000;
+  constexpr int mostCompared = 300;
+  linux_ax::X11Workspace windows;
+  linux_ax::LinuxAccessibility backend(windows);
+  backend.requestStarted();
+  auto window = ax::frontmostWindow(backend).window;
+  ASSERT_TRUE(window);
+  linux_ax::AtspiReader& reader = backend.reader();
+  int compared = 0;
+  std::uint64_t listingCalls = 0;
+  std::uint64_t byIndexCalls = 0;
+  std::function<void(AtspiAccessible*, int)> compare = [&](AtspiAccessible* element, int depth) {
+    if (++compared > mostCompared) return;
+    auto before = backend.callCount();
+    reader.prefetchChildren({linux_ax::AccessibleRef::share(element)}, mostChildren, 0);
+    auto listed = reader.children(element, mostChildren);
+    listingCalls += backend.callCount() - before;
+    // The count a list gave is asked again.
+    reader.memo().factsOf(element).childCount.reset();
+    before = backend.callCount();
+    auto byIndex = reader.childrenOneByOne(element, mostChildren);
+    byIndexCalls += backend.callCount() - before;
+    ASSERT_TRUE(listed && byIndex);
+    ASSERT_EQ(listed->size(), byIndex->size()) << depth;
+    for (std::size_t index = 0; index < listed->size(); ++index) {
+      EXPECT_TRUE(linux_ax::sameAccessible((*listed)[index].get(), (*byIndex)[index].get())) << depth << " " << index;
+    }
+    if (depth < windowWalk.maxDepth) {
+      for (const auto& child : *listed) compare(child.get(), depth + 1);
+    }
+  };
+  compare(window->nodeAs<linux_ax::AccessibleNode>()->get(), 0);
+  EXPECT_LT(listingCalls, byIndexCalls) << compared << " elements";
+  backend.replyWritten();
+}
+
 class ApplicationNames {
  public:
   template <class App>
@@ -500,7 +541,7 @@ TYPED_TEST(OnThirdPartyApp, EveryCommandWorksOrDegradesAsItsToolkitAllows) {
     }
     for (int round = 0; round < 2; ++round) {
       expectSameAsSerialReads(fresh, {{{"cmd", "focused"}}, centre, {{"cmd", "fields"}}, {{"cmd", "fingerprint"}}});
-    }
+    }    expectChildListsAsByIndex();
   }
 }
 
