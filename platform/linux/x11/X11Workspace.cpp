@@ -10,6 +10,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xproto.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstring>
@@ -144,16 +145,10 @@ const X11Workspace::Atoms& X11Workspace::atoms(xcb_connection_t* connection) {
 }
 
 std::optional<WindowId> X11Workspace::activeWindow() {
-  if (reads_.active) return *reads_.active;
-  xcb_connection_t* connection = xcb();
-  if (connection == nullptr) return std::nullopt;
-  const Atoms& names = atoms(connection);
-  const std::vector<std::uint32_t> active =
-      items(propertyReply(connection, askProperty(connection, rootOf(display()), names.activeWindow, XCB_ATOM_WINDOW, 1)));
-  std::optional<WindowId> found;
-  if (!active.empty() && active.front() != XCB_WINDOW_NONE) found = active.front();
-  reads_.active = found;
-  return found;
+  // Read with the stacking list, in the same wait: a request that asks one
+  // asks the other.
+  if (!reads_.active) stackingBottomFirst();
+  return reads_.active.value_or(std::nullopt);
 }
 
 void X11Workspace::readPids(const std::vector<WindowId>& windows) {
@@ -172,6 +167,11 @@ void X11Workspace::readPids(const std::vector<WindowId>& windows) {
 }
 
 std::optional<std::int32_t> X11Workspace::windowPid(WindowId window) {
+  // A managed window's process comes with every client's, in one wait.
+  if (!reads_.pids.contains(window) && !reads_.clients) {
+    const std::vector<WindowId>& stacking = stackingBottomFirst();
+    if (std::find(stacking.begin(), stacking.end(), window) != stacking.end()) clientsTopFirst();
+  }
   readPids({window});
   auto known = reads_.pids.find(window);
   return known == reads_.pids.end() ? std::nullopt : known->second;
@@ -248,7 +248,6 @@ const std::vector<WindowId>& X11Workspace::stackingBottomFirst() {
   if (connection == nullptr) return windows;
   const Atoms& names = atoms(connection);
   const xcb_window_t root = rootOf(display());
-  // The active window comes in the same wait: the callers of one ask the other.
   const bool activeUnknown = !reads_.active;
   const PropertyCookie listAsked = askProperty(connection, root, names.clientListStacking, XCB_ATOM_WINDOW);
   const PropertyCookie activeAsked = askProperty(connection, root, names.activeWindow, XCB_ATOM_WINDOW, 1);

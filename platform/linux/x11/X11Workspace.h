@@ -71,6 +71,7 @@ class X11Workspace final : public WindowSystem {
   Display* display();
   xcb_connection_t* xcb();
   const Atoms& atoms(xcb_connection_t* connection);
+  // The managed windows, the bottom first, read with the active window.
   const std::vector<WindowId>& stackingBottomFirst();
   // Asks the processes of those of `windows` not asked yet, all at once.
   void readPids(const std::vector<WindowId>& windows);
