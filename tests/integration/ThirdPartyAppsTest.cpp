@@ -473,6 +473,10 @@ void expectChildListsAsByIndex() {
   std::uint64_t byIndexCalls = 0;
   std::function<void(AtspiAccessible*, int)> compare = [&](AtspiAccessible* element, int depth) {
     if (++compared > mostCompared) return;
+    // What every walk reads of an element anyway, and which way to list its
+    // children depends on.
+    reader.hasCollection(element);
+    reader.role(element);
     auto before = backend.callCount();
     reader.prefetchChildren({linux_ax::AccessibleRef::share(element)}, mostChildren, 0);
     auto listed = reader.children(element, mostChildren);
