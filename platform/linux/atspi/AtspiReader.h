@@ -78,8 +78,8 @@ class AtspiReader {
   // are about to ask them one by one (see ConcurrentReads).
   void prefetch(const std::vector<AccessibleRef>& accessibles, ReadParts parts);
   // Asks the children of all of `parents` (at most `limit` each) at once, one
-  // list per parent where the application offers the Collection interface, else
-  // child by child, then `childParts` of all those children at once: a level of
+  // list per parent where the application offers the Collection interface or
+  // its toolkit lists them right in one message, else child by child, then `childParts` of all those children at once: a level of
   // the tree in a few waits, not one per read.
   void prefetchChildren(const std::vector<AccessibleRef>& parents, int limit, ReadParts childParts);
   // Asks `table` for all of `cells` at once, ahead of tableCell.
