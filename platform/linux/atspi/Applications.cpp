@@ -420,11 +420,7 @@ std::optional<FrontApplication> Applications::frontmost() {
   // application's succeed.
   auto pid = workspace_.windowPid(*active);
   if (!pid) return std::nullopt;
-  AccessibleRef application = byPid(*pid);
-  // Its first read waits for its ping: sent now, the answer comes while the
-  // window system is asked about its windows.
-  if (const std::string* busName = CallGuard::applicationOf(application.get())) reader_.guard().pingAhead(*busName);
-  return FrontApplication{*pid, std::move(application), active};
+  return FrontApplication{*pid, byPid(*pid), active};
 }
 
 std::optional<std::string> Applications::bundleIdOf(const FrontApplication& front) {

@@ -13,59 +13,31 @@ namespace {
 // short of the nominal value.
 constexpr double timedOutShare = 0.9;
 
-// The ping of the application that owns `busName`, sent without waiting for
-// its answer; every D-Bus peer answers it. None when it could not be sent.
-DBusPendingCall* sendPing(DBusConnection* bus, const std::string& busName, CallGuard::Milliseconds timeout) {
-  if (bus == nullptr) return nullptr;
+// One round trip over the accessibility bus to the application that owns
+// `busName`; every D-Bus peer answers it.
+bool pingOverBus(DBusConnection* bus, const std::string& busName, CallGuard::Milliseconds timeout) {
+  if (bus == nullptr) return false;
   MessagePtr message(dbus_message_new_method_call(busName.c_str(), "/", DBUS_INTERFACE_PEER, "Ping"));
-  DBusPendingCall* pending = nullptr;
-  if (!message || !dbus_connection_send_with_reply(bus, message.get(), &pending, static_cast<int>(timeout.count()))) {
-    return nullptr;
-  }
-  return pending;
-}
-
-void cancelAndRelease(DBusPendingCall* pending) {
-  dbus_pending_call_cancel(pending);
-  dbus_pending_call_unref(pending);
-}
-
-enum class PingOutcome { Answered, TimedOut, Failed };
-
-// How the ping went, waiting for its answer if it has not come yet.
-PingOutcome outcomeOf(DBusPendingCall* pending) {
-  dbus_pending_call_block(pending);
-  MessagePtr reply(dbus_pending_call_steal_reply(pending));
-  if (!reply) return PingOutcome::Failed;
-  if (dbus_message_get_type(reply.get()) != DBUS_MESSAGE_TYPE_ERROR) return PingOutcome::Answered;
-  // libdbus answers a call whose time-out ran out with this error itself.
-  return dbus_message_is_error(reply.get(), DBUS_ERROR_NO_REPLY) ? PingOutcome::TimedOut : PingOutcome::Failed;
+  if (!message) return false;
+  ErrorGuard error;
+  MessagePtr reply(
+      dbus_connection_send_with_reply_and_block(bus, message.get(), static_cast<int>(timeout.count()), &error.error));
+  return reply != nullptr;
 }
 
 }  // namespace
 
-void CallGuard::pingAhead(const std::string& application) {
-  if (hung_.contains(application) || pinged_.contains(application) || pingsInFlight_.contains(application)) return;
-  DBusPendingCall* pending = sendPing(bus_, application, timeoutFor(application));
-  if (pending == nullptr) return;
-  ++calls_;
-  pingsInFlight_.emplace(application, PingInFlight{{pending, cancelAndRelease}});
-}
-
 bool CallGuard::ping(const std::string& application) {
   if (hung_.contains(application)) return false;
   if (auto known = pinged_.find(application); known != pinged_.end()) return known->second;
-  pingAhead(application);
-  PingOutcome outcome = PingOutcome::Failed;
-  if (auto inFlight = pingsInFlight_.find(application); inFlight != pingsInFlight_.end()) {
-    outcome = outcomeOf(inFlight->second.pending.get());
-    pingsInFlight_.erase(inFlight);
-  }
-  const bool answered = outcome == PingOutcome::Answered;
+  const Milliseconds limit = timeoutFor(application);
+  const auto started = std::chrono::steady_clock::now();
+  const bool answered = pingOverBus(bus_, application, limit);
+  ++calls_;
   pinged_[application] = answered;
   if (answered) {
     drainPendingEvents();
-  } else if (outcome == PingOutcome::TimedOut) {
+  } else if (timedOut(std::chrono::steady_clock::now() - started, limit)) {
     hung_.insert(application);
   }
   return answered;
@@ -111,7 +83,6 @@ bool CallGuard::isHung(AtspiAccessible* member) const {
 void CallGuard::endRequest() {
   hung_.clear();
   pinged_.clear();
-  pingsInFlight_.clear();
   requestTimeouts_.clear();
 }
 

@@ -20,7 +20,6 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -78,10 +77,6 @@ class CallGuard {
   // has not been yet. Its answer comes after every event it sent before, and
   // those have been handled when this is true.
   bool ping(const std::string& application);
-  // Sends the ping of `application` now and leaves its answer to be taken by
-  // `ping` when a call needs it: the round trip overlaps what the request does
-  // meanwhile (the window system's reads).
-  void pingAhead(const std::string& application);
 
   // The accessibility bus the pings go over (libatspi's connection), or none
   // while there is no connection.
@@ -100,10 +95,7 @@ class CallGuard {
   void countCalls(std::uint64_t calls) { calls_ += calls; }
   void markHung(const std::string& application) { hung_.insert(application); }
   // The command paused: the applications may have sent events since.
-  void endAttempt() {
-    pinged_.clear();
-    pingsInFlight_.clear();
-  }
+  void endAttempt() { pinged_.clear(); }
   // The reply has been written: forget hung and pinged applications and request
   // time-outs.
   void endRequest();
@@ -125,10 +117,6 @@ class CallGuard {
   std::map<std::string, Milliseconds, std::less<>> requestTimeouts_;
   std::set<std::string, std::less<>> hung_;
   std::map<std::string, bool, std::less<>> pinged_;
-  struct PingInFlight {
-    std::unique_ptr<DBusPendingCall, void (*)(DBusPendingCall*)> pending{nullptr, nullptr};
-  };
-  std::map<std::string, PingInFlight, std::less<>> pingsInFlight_;
   std::uint64_t calls_ = 0;
   DBusConnection* bus_ = nullptr;
   // Keeps the bus names handed out by applicationOf alive and stable.
