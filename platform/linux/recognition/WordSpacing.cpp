@@ -68,8 +68,8 @@ bool splitAfterStop(const GreyImage& image, const FoundLine& line, const FoundWo
                     double cell) {
   if (!endsInStop(word) || !beginsInLowerCaseOrDigit(next)) return false;
   // The recogniser's boxes place letters only roughly: the gap is looked for
-  const int reach = static_cast<int>(cell + 0.5);
   // within a cell of where they say it is, and their boxes may overlap.
+  const int reach = static_cast<int>(cell + 0.5);
   const int from = std::clamp(std::max(std::min(word.right, next.left) - reach, word.left), 0, image.width - 1);
   const int to = std::clamp(std::min(std::max(word.right, next.left) + reach, next.right), 0, image.width - 1);
   return from < to && widestBlankRun(image, line, from, to, cell) < widestGapAfterStop * cell;
