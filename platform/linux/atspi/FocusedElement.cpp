@@ -62,15 +62,20 @@ AccessibleRef searchedFocus(AttributeSources& sources, AtspiAccessible* applicat
   return unfocusable;
 }
 
+// The focused element as the toolkit has it: the Collection's answer, the last
+// focus event, else a search.
+AccessibleRef toolkitFocus(AttributeSources& sources, AtspiAccessible* application) {
+  AtspiReader& reader = sources.reader;
+  if (reader.hasCollection(application)) return reader.firstDescendantWithState(application, ATSPI_STATE_FOCUSED);
+  if (AccessibleRef announced = announcedFocus(sources, application)) return announced;
+  return searchedFocus(sources, application);
+}
+
 }  // namespace
 
 AccessibleRef focusedDescendantOf(AttributeSources& sources, AtspiAccessible* application) {
-  AtspiReader& reader = sources.reader;
-  if (reader.hasCollection(application)) {
-    return presentedElement(reader, reader.firstDescendantWithState(application, ATSPI_STATE_FOCUSED));
-  }
-  if (AccessibleRef announced = announcedFocus(sources, application)) return presentedElement(reader, std::move(announced));
-  return presentedElement(reader, searchedFocus(sources, application));
+  // The editor of a spin button or combo box takes the focus; the control is the element.
+  return presentedElement(sources.reader, toolkitFocus(sources, application));
 }
 
 }  // namespace morvel::linux_ax
