@@ -686,6 +686,11 @@ TYPED_TEST(OnThirdPartyApp, ElementAtReachesTheItemsOfOpenMenusAndSubmenus) {
     EXPECT_EQ(hit.value("frame", Json()), (Json{{"x", double(place->x)}, {"y", double(place->y)}, {"w", double(place->width)}, {"h", double(place->height)}})) << hit;
     opener = std::move(menu);
   }
+  // Closed again, one level at a time: an open menu holds the keyboard, and the
+  // next test waits for the window's focused control.
+  for (std::size_t level = 0; level < this->app_.menus.size(); ++level) {
+    atspi_generate_keyboard_event(XK_Escape, nullptr, ATSPI_KEY_SYM, nullptr);
+  }
 }
 
 // Tk's file dialog is a window of its own class ("TkFDialog"), transient for
