@@ -273,7 +273,8 @@ struct Qpdfview {
             {{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}, {"QT_QPA_PLATFORM", "xcb"},
              {"XDG_CONFIG_HOME", scratchDirectory().string()}, {"XDG_DATA_HOME", scratchDirectory().string()}},
             "qpdfview",
-            worksExcept({{"structure", screenText}}),
+            // With no document open no control of its window holds the focus.
+            worksExcept({{"structure", screenText}, {"focused", notFound}}),
             {}};
   }
 };
