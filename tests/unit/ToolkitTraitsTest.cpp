@@ -11,8 +11,8 @@ namespace {
 // notebook for every control on its page, and GTK 3's from a window the page
 // below an open popover; one not trusted in a browser costs a read of every
 // child's extents per level. A whole child list taken where it differs from
-// the children by index (Qt's item views, GTK 4's stacks unless the first child
-// confirms its parent) answers other elements than the walk.
+// the children by index (Qt's item views, GTK 4's stacks unless its first child
+// is the child at index 0) answers other elements than the walk.
 TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4LeavesShowingUnmarkedAndOnlyGtk3PopsOverInsideItsWindow) {
   struct Case {
     const char* name;
@@ -24,7 +24,7 @@ TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4LeavesShowingUnmarkedAn
     ChildListPlan ofItemView{};
   };
   constexpr ChildListPlan whole{.wholeList = true};
-  constexpr ChildListPlan confirmed{.wholeList = true, .confirmParent = true};
+  constexpr ChildListPlan confirmed{.wholeList = true, .confirmFirst = true};
   const Case cases[] = {
       {"gtk", "3.24.38", true, false, true},
       {"GTK", "4.8.3", false, false, false, confirmed, confirmed},
@@ -42,7 +42,7 @@ TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4LeavesShowingUnmarkedAn
     for (const auto& [itemView, expected] : {std::pair{false, c.ofContainer}, std::pair{true, c.ofItemView}}) {
       const ChildListPlan plan = childListPlan(traits, itemView);
       EXPECT_EQ(plan.wholeList, expected.wholeList) << c.name << ' ' << c.version << ' ' << itemView;
-      EXPECT_EQ(plan.confirmParent, expected.confirmParent) << c.name << ' ' << c.version << ' ' << itemView;
+      EXPECT_EQ(plan.confirmFirst, expected.confirmFirst) << c.name << ' ' << c.version << ' ' << itemView;
     }
   }
 }

@@ -258,7 +258,7 @@ std::optional<std::vector<AccessibleRef>> AtspiReader::childrenInOneMessage(Atsp
   if (!concurrentReads_ || limit <= 0) return std::nullopt;
   const ChildListPlan plan = childListPlanOf(accessible);
   if (!plan.wholeList) return std::nullopt;
-  readChildListsConcurrently(guard_, memo_, {{accessible, limit, plan.confirmParent}});
+  readChildListsConcurrently(guard_, memo_, {{accessible, limit, plan.confirmFirst}});
   return memo_.factsOf(accessible).children;
 }
 
@@ -459,11 +459,17 @@ void AtspiReader::prefetchChildren(const std::vector<AccessibleRef>& parents, in
   }
   listChildrenConcurrently(guard_, memo_, listedInOneCall, limit);
   std::vector<ChildListWanted> wholeLists;
+  std::vector<AccessibleRef> confirmed;
   for (const AccessibleRef& parent : listedOneByOne) {
     if (const ChildListPlan plan = childListPlanOf(parent.get()); plan.wholeList) {
-      wholeLists.push_back({parent.get(), limit, plan.confirmParent});
+      wholeLists.push_back({parent.get(), limit, plan.confirmFirst});
+      if (plan.confirmFirst) confirmed.push_back(parent);
     }
   }
+  // A level of a walk holds many leaves: their counts, all asked at once, spare
+  // them the list and its confirmation, and a parent of one or two children
+  // the confirmation.
+  readConcurrently(guard_, memo_, confirmed, ChildCountPart);
   readChildListsConcurrently(guard_, memo_, wholeLists);
   std::erase_if(listedOneByOne, [&](const AccessibleRef& parent) { return memo_.factsOf(parent.get()).children.has_value(); });
   readConcurrently(guard_, memo_, listedOneByOne, ChildCountPart);
@@ -473,15 +479,11 @@ void AtspiReader::prefetchChildren(const std::vector<AccessibleRef>& parents, in
     if (count > 0) wanted.push_back({parent.get(), count, limit});
   }
   readChildrenConcurrently(guard_, memo_, wanted);
+  // Each parent's children once, however they were asked: a list not kept was
+  // asked again by index.
   std::vector<AccessibleRef> children;
-  for (const AccessibleRef& parent : listedInOneCall) {
+  for (const AccessibleRef& parent : unknown) {
     if (const auto& known = memo_.factsOf(parent.get()).children) children.insert(children.end(), known->begin(), known->end());
-  }
-  for (const ChildListWanted& asked : wholeLists) {
-    if (const auto& known = memo_.factsOf(asked.parent).children) children.insert(children.end(), known->begin(), known->end());
-  }
-  for (const ChildrenWanted& asked : wanted) {
-    if (const auto& known = memo_.factsOf(asked.parent).children) children.insert(children.end(), known->begin(), known->end());
   }
   readConcurrently(guard_, memo_, children, childParts);
 }

@@ -1,6 +1,7 @@
 #include "platform/linux/atspi/ConcurrentReads.h"
 
 #include "platform/linux/atspi/AtspiReader.h"
+#include "platform/linux/atspi/ElementNodes.h"
 #include "platform/linux/DBusHandles.h"
 #include "platform/linux/atspi/LibraryCache.h"
 
@@ -175,6 +176,18 @@ MessagePtr childListQuestion(AtspiAccessible* parent, int limit) {
   return {};
 }
 
+// The element's interfaces are known, and the Component interface is not among
+// them (GTK 4's stack pages): its extents need no question.
+bool knownWithoutComponent(const ElementFacts& facts, AtspiAccessible* accessible) {
+  if (facts.interfaces) return (*facts.interfaces & ComponentInterface) == 0;
+  if ((accessible->cached_properties & ATSPI_CACHE_INTERFACES) == 0) return false;
+  // Answered from libatspi's list of the element's interfaces, with no question.
+  gpointer component = atspi_accessible_get_component_iface(accessible);
+  if (component == nullptr) return true;
+  g_object_unref(component);
+  return false;
+}
+
 bool known(const ElementFacts& facts, AtspiAccessible* accessible, ReadPart part) {
   switch (part) {
     case RolePart:
@@ -194,7 +207,7 @@ bool known(const ElementFacts& facts, AtspiAccessible* accessible, ReadPart part
     // An element without the interface answers with an error, and the single
     // read, which tests the interface first, never asks.
     case ExtentsPart:
-      return facts.extents.has_value();
+      return facts.extents.has_value() || knownWithoutComponent(facts, accessible);
     case TextPart:
       return facts.text.has_value();
   }
@@ -525,31 +538,19 @@ void listChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::ve
 }
 
 void readChildListsConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<ChildListWanted>& parents) {
-  // Where the list must be confirmed it costs three questions (count, list,
-  // the first child's parent) against the count and one per child by index.
+  // A list to be confirmed costs two questions (the list and the first child by
+  // its index), asked together: by index alone is as cheap for two children.
   constexpr int fewestWorthConfirming = 3;
-  std::vector<AccessibleRef> uncounted;
-  for (const ChildListWanted& wanted : parents) {
-    if (wanted.confirmParent) uncounted.push_back(AccessibleRef::share(wanted.parent));
-  }
-  readConcurrently(guard, memo, uncounted, ChildCountPart);
   std::vector<const ChildListWanted*> asked;
   Batch batch(guard, memo);
   for (const ChildListWanted& wanted : parents) {
     const std::optional<int> count = memo.factsOf(wanted.parent).childCount;
-    if (wanted.limit <= 0 || (wanted.confirmParent && count.value_or(0) < fewestWorthConfirming)) continue;
+    if (wanted.limit <= 0 || (wanted.confirmFirst && count && *count < fewestWorthConfirming)) continue;
     batch.askWholeChildList(wanted.parent);
+    if (wanted.confirmFirst) batch.askChild(wanted.parent, 0);
     asked.push_back(&wanted);
   }
   batch.gather();
-  std::vector<AccessibleRef> firstChildren;
-  for (const ChildListWanted* wanted : asked) {
-    auto list = batch.childLists().find(wanted->parent);
-    if (wanted->confirmParent && list != batch.childLists().end() && !list->second.empty()) {
-      firstChildren.push_back(list->second.front());
-    }
-  }
-  readConcurrently(guard, memo, firstChildren, ParentPart);
   for (const ChildListWanted* wanted : asked) {
     auto list = batch.childLists().find(wanted->parent);
     if (list == batch.childLists().end()) continue;
@@ -557,9 +558,13 @@ void readChildListsConcurrently(CallGuard& guard, RequestMemo& memo, const std::
     ElementFacts& facts = memo.factsOf(wanted->parent);
     const int listed = static_cast<int>(children.size());
     if (facts.childCount && *facts.childCount != listed) continue;
-    if (wanted->confirmParent) {
-      const std::optional<AccessibleRef>& named = memo.factsOf(children.front().get()).parent;
-      if (!named || named->get() != wanted->parent) continue;
+    if (wanted->confirmFirst) {
+      // No child by index 0 confirms an empty list only.
+      auto first = batch.children().find({wanted->parent, 0});
+      const bool firstAnswered = first != batch.children().end();
+      if (children.empty() ? firstAnswered : !firstAnswered || !sameAccessible(first->second.get(), children.front().get())) {
+        continue;
+      }
     }
     facts.childCount = listed;
     if (listed > wanted->limit) children.resize(static_cast<std::size_t>(wanted->limit));

@@ -61,13 +61,13 @@ void readChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::ve
 void listChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<AccessibleRef>& parents, int limit);
 
 // A parent whose children are asked in one message (GetChildren), at most
-// `limit` of them kept. `confirmParent`: the list is asked only where the child
-// count makes it worth a question, and kept only where it holds as many
-// children as the count and its first child names the parent as its own.
+// `limit` of them kept. `confirmFirst`: the list is kept only where its first
+// child is the child at index 0, asked with it (none for an empty list), and
+// asked only where the child count, if known, makes it worth a question.
 struct ChildListWanted {
   AtspiAccessible* parent = nullptr;
   int limit = 0;
-  bool confirmParent = false;
+  bool confirmFirst = false;
 };
 
 // Asks every list wanted at once, into the memo as each parent's children (and

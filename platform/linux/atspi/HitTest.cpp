@@ -3,7 +3,9 @@
 #include "platform/linux/atspi/ElementNodes.h"
 #include "platform/linux/atspi/Showing.h"
 
+#include <algorithm>
 #include <climits>
+#include <iterator>
 #include <cmath>
 
 namespace morvel::linux_ax {
@@ -45,6 +47,13 @@ std::vector<AccessibleRef> childrenMaybeAt(AtspiReader& reader, AtspiAccessible*
     return hasPlace(reader, child.get()) && reader.role(child.get()) != ATSPI_ROLE_PAGE_TAB &&
            !holds(reader.screenExtents(child.get()), x, y);
   });
+  // Those with no place of their own (GTK 4's stack pages) lie where their one
+  // child does: all their children and those children's frames at once.
+  std::vector<AccessibleRef> placeless;
+  std::copy_if(children.begin(), children.end(), std::back_inserter(placeless),
+               [&](const AccessibleRef& child) { return !hasPlace(reader, child.get()); });
+  constexpr int enoughToTellOneFromMore = 2;
+  reader.prefetchChildren(placeless, enoughToTellOneFromMore, InterfacesPart | ExtentsPart);
   reader.prefetch(children, StatesPart);
   std::erase_if(children, [&](const AccessibleRef& child) { return !isShown(reader, child.get()); });
   return children;

@@ -52,9 +52,13 @@ std::optional<PixelRect> placeOf(AtspiReader& reader, AtspiAccessible* accessibl
   if (hasPlace(reader, accessible) || reader.role(accessible) == ATSPI_ROLE_APPLICATION) {
     return reader.screenExtents(accessible);
   }
-  if (reader.childCount(accessible) != 1) return std::nullopt;
   // Listed rather than asked by index: a hit test goes on into the same child.
-  auto only = reader.children(accessible, 1);
+  // Where the toolkit lists children in one message, a list of at most two
+  // tells one child from more without the count.
+  const bool listedWhole = reader.toolkitOf(accessible).childListing != ChildListing::ByIndex;
+  if (!listedWhole && reader.childCount(accessible) != 1) return std::nullopt;
+  constexpr int enoughToTellOneFromMore = 2;
+  auto only = reader.children(accessible, enoughToTellOneFromMore);
   if (!only || only->size() != 1 || !hasPlace(reader, only->front().get())) return std::nullopt;
   return reader.screenExtents(only->front().get());
 }

@@ -54,7 +54,7 @@ ToolkitTraits traitsOfToolkit(std::string_view name, std::string_view version) {
   // Electron applications give Chromium's name.
   traits.hitTestGoesDeep = name == "Chromium" || name == "Gecko";
   if (name == "Qt") traits.childListing = ChildListing::WholeListButItemViews;
-  if (gtk4) traits.childListing = ChildListing::WholeListWhenFirstNamesParent;
+  if (gtk4) traits.childListing = ChildListing::WholeListWhenFirstIsByIndex;
   return traits;
 }
 
@@ -70,8 +70,8 @@ ChildListPlan childListPlan(const ToolkitTraits& traits, bool itemView) {
       return {};
     case ChildListing::WholeListButItemViews:
       return {.wholeList = !itemView};
-    case ChildListing::WholeListWhenFirstNamesParent:
-      return {.wholeList = true, .confirmParent = true};
+    case ChildListing::WholeListWhenFirstIsByIndex:
+      return {.wholeList = true, .confirmFirst = true};
   }
   return {};
 }

@@ -16,9 +16,9 @@ enum class ChildListing {
   // All in one message (GetChildren), but those of item views (tables, trees,
   // lists), whose list differs from their children by index.
   WholeListButItemViews,
-  // All in one message where the first child listed names the element as its
-  // parent; GTK 4's stacks list pages that are no children by index.
-  WholeListWhenFirstNamesParent,
+  // All in one message where the first child listed is the child at index 0,
+  // asked with it: a GTK 4 stack lists what its pages hold, not its pages.
+  WholeListWhenFirstIsByIndex,
 };
 
 struct ToolkitTraits {
@@ -50,11 +50,11 @@ ToolkitTraits traitsOfToolkit(std::string_view name, std::string_view version);
 std::optional<std::string> shownName(const ToolkitTraits& traits, std::string given, bool markedTitle);
 
 // Whether the children of an element are asked in one message, and whether the
-// first of them must then confirm its parent; `itemView`: the element is a
+// first of them must then be confirmed by index; `itemView`: the element is a
 // table, a tree or a list.
 struct ChildListPlan {
   bool wholeList = false;
-  bool confirmParent = false;
+  bool confirmFirst = false;
 };
 ChildListPlan childListPlan(const ToolkitTraits& traits, bool itemView);
 
