@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <stdexcept>
+#include <vector>
 
 namespace morvel {
 namespace {
@@ -17,19 +19,53 @@ namespace {
 // What the tree digest covers when there is no front window.
 constexpr std::string_view noWindowText = "no-window";
 
-void appendDump(ax::Accessibility& ax, const ax::Element& element, int depth, int maxDepth, int maxBreadth,
-                std::string& dump) {
-  dump.append(static_cast<std::size_t>(std::max(depth, 0)), ' ');
-  dump += ax::axString(ax, element, ax::AXRole).value_or("?");
-  dump += ':';
-  dump += ax::axString(ax, element, ax::AXTitle).value_or("");
-  if (depth >= maxDepth) return;
+// An element of the dump and the places of its dumped children in the list.
+struct DumpedElement {
+  ax::Element element;
+  int depth = 0;
+  std::vector<std::size_t> children;
+};
 
-  const auto children = ax::axChildren(ax, element, ax::AXChildren);
-  const std::size_t shown = std::min(children.size(), static_cast<std::size_t>(std::max(maxBreadth, 0)));
-  for (std::size_t index = 0; index < shown; ++index) {
+// The elements the dump covers, read a level at a time: what the dump reads of
+// a level (roles, titles, and children above the deepest level) is asked of
+// the whole level together, not element by element.
+std::vector<DumpedElement> dumpedElements(ax::Accessibility& ax, const ax::Element& root, int depth, int maxDepth,
+                                          int maxBreadth) {
+  std::vector<DumpedElement> elements{{root, depth, {}}};
+  std::vector<std::size_t> level{0};
+  for (int levelDepth = depth;; ++levelDepth) {
+    std::vector<ax::Element> levelElements;
+    for (std::size_t place : level) levelElements.push_back(elements[place].element);
+    if (levelDepth >= maxDepth) {
+      ax.readAhead(levelElements, {ax::AXRole, ax::AXTitle});
+      return elements;
+    }
+    ax.readAhead(levelElements, {ax::AXRole, ax::AXTitle, ax::AXChildren});
+    std::vector<std::size_t> next;
+    for (std::size_t place : level) {
+      const auto children = ax::axChildren(ax, elements[place].element, ax::AXChildren);
+      const auto shown = std::min<std::ptrdiff_t>(std::ssize(children), std::max(maxBreadth, 0));
+      for (std::ptrdiff_t index = 0; index < shown; ++index) {
+        elements[place].children.push_back(elements.size());
+        next.push_back(elements.size());
+        elements.push_back({children[static_cast<std::size_t>(index)], levelDepth + 1, {}});
+      }
+    }
+    if (next.empty()) return elements;
+    level = std::move(next);
+  }
+}
+
+void appendDump(ax::Accessibility& ax, const std::vector<DumpedElement>& elements, std::size_t place,
+                std::string& dump) {
+  const DumpedElement& dumped = elements[place];
+  dump.append(static_cast<std::size_t>(std::max(dumped.depth, 0)), ' ');
+  dump += ax::axString(ax, dumped.element, ax::AXRole).value_or("?");
+  dump += ':';
+  dump += ax::axString(ax, dumped.element, ax::AXTitle).value_or("");
+  for (std::size_t child : dumped.children) {
     dump += '\n';
-    appendDump(ax, children[index], depth + 1, maxDepth, maxBreadth, dump);
+    appendDump(ax, elements, child, dump);
   }
 }
 
@@ -37,7 +73,7 @@ void appendDump(ax::Accessibility& ax, const ax::Element& element, int depth, in
 
 std::string dumpAXTree(ax::Accessibility& ax, const ax::Element& element, int depth, int maxDepth, int maxBreadth) {
   std::string dump;
-  appendDump(ax, element, depth, maxDepth, maxBreadth, dump);
+  appendDump(ax, dumpedElements(ax, element, depth, maxDepth, maxBreadth), 0, dump);
   return dump;
 }
 

@@ -3,8 +3,9 @@
 // waits for, whichever library sends them: the round trips themselves, counted
 // the same way for the helper and for the Python client. Read the count through
 // morvel_bus_round_trips(), found with dlsym or ctypes. With MORVEL_BUS_TRACE=1
-// each call is also written to stderr (interface, method, object path), to see
-// which questions a command asks and when (microseconds of the steady clock).
+// each call is also written to stderr (interface, method, object path, when in
+// microseconds of the steady clock, and the property a Properties.Get asks), to
+// see which questions a command asks and when.
 
 #include <dbus/dbus.h>
 #include <dlfcn.h>
@@ -35,14 +36,28 @@ bool traceWanted() {
   return wanted;
 }
 
+// The property a Properties.Get asks for (its second argument), else none.
+const char* propertyAsked(DBusMessage* message) {
+  if (!dbus_message_is_method_call(message, DBUS_INTERFACE_PROPERTIES, "Get")) return nullptr;
+  const char* interface = nullptr;
+  const char* property = nullptr;
+  DBusError ignored;
+  dbus_error_init(&ignored);
+  const bool read = dbus_message_get_args(message, &ignored, DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING, &property,
+                                          DBUS_TYPE_INVALID);
+  dbus_error_free(&ignored);
+  return read ? property : nullptr;
+}
+
 void trace(DBusMessage* message) {
   const char* interface = dbus_message_get_interface(message);
   const char* member = dbus_message_get_member(message);
   const char* path = dbus_message_get_path(message);
   const auto sent = std::chrono::duration_cast<std::chrono::microseconds>(
       std::chrono::steady_clock::now().time_since_epoch());
-  std::fprintf(stderr, "bus-call %s.%s %s %lld\n", interface != nullptr ? interface : "-",
-               member != nullptr ? member : "-", path != nullptr ? path : "-", static_cast<long long>(sent.count()));
+  std::fprintf(stderr, "bus-call %s.%s %s %lld%s%s\n", interface != nullptr ? interface : "-",
+               member != nullptr ? member : "-", path != nullptr ? path : "-", static_cast<long long>(sent.count()),
+               propertyAsked(message) != nullptr ? " " : "", propertyAsked(message) != nullptr ? propertyAsked(message) : "");
 }
 
 struct DepthGuard {

@@ -22,12 +22,13 @@ TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4LeavesShowingUnmarkedAn
     bool popoversAmongWindowChildren = false;
     ChildListPlan ofContainer{};
     ChildListPlan ofItemView{};
+    bool givesAccessibleIds = true;
   };
   constexpr ChildListPlan whole{.wholeList = true};
   constexpr ChildListPlan confirmed{.wholeList = true, .confirmFirst = true};
   const Case cases[] = {
       {"gtk", "3.24.38", true, false, true},
-      {"GTK", "4.8.3", false, false, false, confirmed, confirmed},
+      {"GTK", "4.8.3", false, false, false, confirmed, confirmed, false},
       {"Qt", "5.15.8", true, false, false, whole, {}},
       {"Chromium", "120.0", true, true},
       {"Gecko", "115.5.0", true, true},
@@ -39,6 +40,7 @@ TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4LeavesShowingUnmarkedAn
     EXPECT_EQ(traits.marksShowing, c.marksShowing) << c.name << ' ' << c.version;
     EXPECT_EQ(traits.hitTestGoesDeep, c.hitTestGoesDeep) << c.name << ' ' << c.version;
     EXPECT_EQ(traits.popoversAmongWindowChildren, c.popoversAmongWindowChildren) << c.name << ' ' << c.version;
+    EXPECT_EQ(traits.givesAccessibleIds, c.givesAccessibleIds) << c.name << ' ' << c.version;
     for (const auto& [itemView, expected] : {std::pair{false, c.ofContainer}, std::pair{true, c.ofItemView}}) {
       const ChildListPlan plan = childListPlan(traits, itemView);
       EXPECT_EQ(plan.wholeList, expected.wholeList) << c.name << ' ' << c.version << ' ' << itemView;

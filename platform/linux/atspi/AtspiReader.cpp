@@ -140,6 +140,7 @@ std::optional<std::string> AtspiReader::localizedRoleName(AtspiAccessible* acces
 }
 
 std::optional<std::string> AtspiReader::accessibleId(AtspiAccessible* accessible) {
+  if (!toolkitOf(accessible).givesAccessibleIds) return std::nullopt;
   auto text =
       guard_.run(accessible, [&](GError** error) { return GCharPtr(atspi_accessible_get_accessible_id(accessible, error)); });
   if (!text || !*text || (*text).get()[0] == '\0') return std::nullopt;

@@ -399,8 +399,15 @@ std::optional<ax::AttrValue> readSystemWideAttribute(AttributeSources& sources, 
 }
 
 void readChildrenAhead(AtspiReader& reader, const std::vector<AccessibleRef>& accessibles) {
-  // Whether each child is shown is asked next.
-  reader.prefetchChildren(accessibles, mostChildren, RolePart | StatesPart);
+  // Whether each child is shown is asked next: where the toolkit does not mark
+  // it (GTK 4), by the child's frame, asked with the rest of the level.
+  std::vector<AccessibleRef> marked;
+  std::vector<AccessibleRef> unmarked;
+  for (const AccessibleRef& accessible : accessibles) {
+    (reader.toolkitOf(accessible.get()).marksShowing ? marked : unmarked).push_back(accessible);
+  }
+  reader.prefetchChildren(marked, mostChildren, RolePart | StatesPart);
+  reader.prefetchChildren(unmarked, mostChildren, RolePart | StatesPart | InterfacesPart | ExtentsPart);
 }
 
 void readRowCellsAhead(AtspiReader& reader, const std::vector<const TableRowNode*>& rows) {

@@ -35,6 +35,9 @@ struct ToolkitTraits {
   // An element without a name gives its widget type's name instead ("GtkBox",
   // "AdwHeaderBar"): GTK 4.
   bool namesUnnamedByType = false;
+  // It gives accessible ids (AccessibleId): GTK 4 answers an empty one for
+  // every element, which is no id.
+  bool givesAccessibleIds = true;
   // Some of its titles hold the mnemonic marker as the application wrote them
   // ("&Edit", "&&" for a literal ampersand): Qt's tool bars.
   bool keepsMnemonicMarkers = false;
