@@ -52,8 +52,7 @@ std::vector<AccessibleRef> childrenMaybeAt(AtspiReader& reader, AtspiAccessible*
   std::vector<AccessibleRef> placeless;
   std::copy_if(children.begin(), children.end(), std::back_inserter(placeless),
                [&](const AccessibleRef& child) { return !hasPlace(reader, child.get()); });
-  constexpr int enoughToTellOneFromMore = 2;
-  reader.prefetchChildren(placeless, enoughToTellOneFromMore, InterfacesPart | ExtentsPart);
+  reader.prefetchChildren(placeless, childrenListedForPlace, InterfacesPart | ExtentsPart);
   reader.prefetch(children, StatesPart);
   std::erase_if(children, [&](const AccessibleRef& child) { return !isShown(reader, child.get()); });
   return children;

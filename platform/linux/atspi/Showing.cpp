@@ -57,8 +57,7 @@ std::optional<PixelRect> placeOf(AtspiReader& reader, AtspiAccessible* accessibl
   // tells one child from more without the count.
   const bool listedWhole = reader.toolkitOf(accessible).childListing != ChildListing::ByIndex;
   if (!listedWhole && reader.childCount(accessible) != 1) return std::nullopt;
-  constexpr int enoughToTellOneFromMore = 2;
-  auto only = reader.children(accessible, enoughToTellOneFromMore);
+  auto only = reader.children(accessible, childrenListedForPlace);
   if (!only || only->size() != 1 || !hasPlace(reader, only->front().get())) return std::nullopt;
   return reader.screenExtents(only->front().get());
 }

@@ -19,6 +19,9 @@ bool hasPlace(AtspiReader& reader, AtspiAccessible* accessible);
 // Where `accessible` lies on the screen. What has no place of its own but
 // holds one element (GTK 4's stack and notebook pages) lies where that does.
 std::optional<PixelRect> placeOf(AtspiReader& reader, AtspiAccessible* accessible);
+// The children placeOf lists of an element without a place: enough to tell one
+// from more without the count, where the toolkit lists them in one message.
+inline constexpr int childrenListedForPlace = 2;
 // The toolkit reports a frame for `accessible`, and it is empty (0 wide or high).
 bool hasEmptyFrame(AtspiReader& reader, AtspiAccessible* accessible);
 
