@@ -12,7 +12,8 @@ namespace {
 // below an open popover; one not trusted in a browser costs a read of every
 // child's extents per level. A whole child list taken where it differs from
 // the children by index (Qt's item views, GTK 4's stacks unless its first child
-// is the child at index 0) answers other elements than the walk.
+// is the child at index 0) answers other elements than the walk. A role name
+// kept for GTK 4's AT-SPI role gives every group of a path the first one's.
 TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4LeavesShowingUnmarkedAndOnlyGtk3PopsOverInsideItsWindow) {
   struct Case {
     const char* name;
@@ -23,12 +24,13 @@ TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4LeavesShowingUnmarkedAn
     ChildListPlan ofContainer{};
     ChildListPlan ofItemView{};
     bool givesAccessibleIds = true;
+    bool namesEachRoleAlike = true;
   };
   constexpr ChildListPlan whole{.wholeList = true};
   constexpr ChildListPlan confirmed{.wholeList = true, .confirmFirst = true};
   const Case cases[] = {
       {"gtk", "3.24.38", true, false, true},
-      {"GTK", "4.8.3", false, false, false, confirmed, confirmed, false},
+      {"GTK", "4.8.3", false, false, false, confirmed, confirmed, false, false},
       {"Qt", "5.15.8", true, false, false, whole, {}},
       {"Chromium", "120.0", true, true},
       {"Gecko", "115.5.0", true, true},
@@ -41,6 +43,7 @@ TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4LeavesShowingUnmarkedAn
     EXPECT_EQ(traits.hitTestGoesDeep, c.hitTestGoesDeep) << c.name << ' ' << c.version;
     EXPECT_EQ(traits.popoversAmongWindowChildren, c.popoversAmongWindowChildren) << c.name << ' ' << c.version;
     EXPECT_EQ(traits.givesAccessibleIds, c.givesAccessibleIds) << c.name << ' ' << c.version;
+    EXPECT_EQ(traits.namesEachRoleAlike, c.namesEachRoleAlike) << c.name << ' ' << c.version;
     for (const auto& [itemView, expected] : {std::pair{false, c.ofContainer}, std::pair{true, c.ofItemView}}) {
       const ChildListPlan plan = childListPlan(traits, itemView);
       EXPECT_EQ(plan.wholeList, expected.wholeList) << c.name << ' ' << c.version << ' ' << itemView;

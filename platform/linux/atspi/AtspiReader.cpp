@@ -124,8 +124,9 @@ std::optional<StateBits> AtspiReader::states(AtspiAccessible* accessible) {
 }
 
 std::optional<std::string> AtspiReader::localizedRoleName(AtspiAccessible* accessible) {
-  // The toolkit names a role the same way for every element of an application.
-  const std::string* application = CallGuard::applicationOf(accessible);
+  // Most toolkits name a role the same way for every element of an application.
+  const std::string* application =
+      toolkitOf(accessible).namesEachRoleAlike ? CallGuard::applicationOf(accessible) : nullptr;
   auto ownRole = role(accessible);
   if (application != nullptr && ownRole && !guard_.isHung(accessible)) {
     if (const std::string* known = memo_.roleNameOf(*application, *ownRole)) return *known;

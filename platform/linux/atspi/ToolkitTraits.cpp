@@ -49,6 +49,7 @@ ToolkitTraits traitsOfToolkit(std::string_view name, std::string_view version) {
   traits.marksShowing = !gtk4;
   traits.namesUnnamedByType = gtk4;
   traits.givesAccessibleIds = !gtk4;
+  traits.namesEachRoleAlike = !gtk4;
   traits.popoversAmongWindowChildren = isGtk(name) && version.starts_with("3.");
   traits.keepsMnemonicMarkers = name == "Qt";
   // The browsers' engines answer from their own layout, down to the text leaf;

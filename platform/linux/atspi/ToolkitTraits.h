@@ -38,6 +38,10 @@ struct ToolkitTraits {
   // It gives accessible ids (AccessibleId): GTK 4 answers an empty one for
   // every element, which is no id.
   bool givesAccessibleIds = true;
+  // It names every role alike for all its elements of that role. GTK 4 names
+  // its own roles, several of which share one AT-SPI role ("group", "tab
+  // panel"): each element's name is asked.
+  bool namesEachRoleAlike = true;
   // Some of its titles hold the mnemonic marker as the application wrote them
   // ("&Edit", "&&" for a literal ampersand): Qt's tool bars.
   bool keepsMnemonicMarkers = false;
