@@ -6,6 +6,8 @@
 namespace morvel::linux_ax {
 
 std::vector<ListedWindow> GnomeWindowSystem::listWindows() {
+  // Asked once per request that needs the windows.
+  if (throughScreenCast_) screenCast_.keepOpen();
   if (!lastList_ || !bus_.lastListCurrent()) {
     auto reply = bus_.listWindows();
     lastList_ = reply ? parseShellWindows(*reply) : std::nullopt;
