@@ -5,9 +5,13 @@
 
 namespace morvel::linux_ax {
 
-std::vector<ListedWindow> GnomeWindowSystem::listWindows() {
-  // Asked once per request that needs the windows.
+void GnomeWindowSystem::forgetReads() {
+  ListedWindowSystem::forgetReads();
+  // A new request: the client is at work.
   if (throughScreenCast_) screenCast_.keepOpen();
+}
+
+std::vector<ListedWindow> GnomeWindowSystem::listWindows() {
   if (!lastList_ || !bus_.lastListCurrent()) {
     auto reply = bus_.listWindows();
     lastList_ = reply ? parseShellWindows(*reply) : std::nullopt;

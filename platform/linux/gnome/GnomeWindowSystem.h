@@ -21,6 +21,8 @@ class GnomeWindowSystem final : public ListedWindowSystem {
  public:
   explicit GnomeWindowSystem(bool throughScreenCast = true) : throughScreenCast_(throughScreenCast) {}
   std::unique_ptr<GreyCapture> capture(const ax::Rect& region) override;
+  // Each request keeps an open screen cast open a while longer.
+  void forgetReads() override;
   // Whether the screen cast is open: GNOME shows it as screen sharing.
   bool castOpen() { return screenCast_.isOpen(); }
 
