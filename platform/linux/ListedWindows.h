@@ -37,7 +37,7 @@ class ListedWindowSystem : public WindowSystem {
   // `client` is the window as its client draws it, `frame` adds the compositor's decorations.
   std::vector<ClientWindow> clientsTopFirst() final;
   bool extentsAreWindowRelative() final { return true; }
-  void forgetReads() final { windows_.reset(); }
+  void forgetReads() override { windows_.reset(); }
 
  protected:
   const std::vector<ListedWindow>& windows();

@@ -95,6 +95,28 @@ std::vector<std::uint8_t> pngOf(int width, int height, const std::vector<std::ui
   return png;
 }
 
+// An Adam7-interlaced RGB PNG, which the simplified writer does not make.
+std::vector<std::uint8_t> interlacedPngOf(int width, int height, std::vector<std::uint8_t> rgb) {
+  std::vector<std::uint8_t> png;
+  png_structp writer = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(writer);
+  png_set_write_fn(
+      writer, &png,
+      [](png_structp to, png_bytep bytes, png_size_t length) {
+        auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(to));
+        out->insert(out->end(), bytes, bytes + length);
+      },
+      nullptr);
+  png_set_IHDR(writer, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_ADAM7, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  std::vector<png_bytep> rows;
+  for (int y = 0; y < height; ++y) rows.push_back(&rgb[static_cast<std::size_t>(y) * width * 3]);
+  png_set_rows(writer, info, rows.data());
+  png_write_png(writer, info, PNG_TRANSFORM_IDENTITY, nullptr);
+  png_destroy_write_struct(&writer, &info);
+  return png;
+}
+
 TEST(PngGrey, CapturesAreReadRowByRowWithTheLuminanceOfOtherCaptures) {
   // White, red, green / blue, black, grey.
   const std::vector<std::uint8_t> rgb = {255, 255, 255, 255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 128, 128, 128};
@@ -113,6 +135,9 @@ TEST(PngGrey, CapturesAreReadRowByRowWithTheLuminanceOfOtherCaptures) {
   auto fromRgba = greyImageFromPng(pngOf(3, 2, rgba, PNG_FORMAT_RGBA));
   ASSERT_TRUE(fromRgba);
   EXPECT_EQ(fromRgba->pixels, expected);
+  auto interlaced = greyImageFromPng(interlacedPngOf(3, 2, rgb));
+  ASSERT_TRUE(interlaced);
+  EXPECT_EQ(interlaced->pixels, expected);
 
   const std::vector<std::uint8_t> truncated(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(png.size() / 2));
   const std::vector<std::uint8_t> notPng = {'G', 'I', 'F', '8', '9', 'a'};

@@ -5,6 +5,12 @@
 
 namespace morvel::linux_ax {
 
+void GnomeWindowSystem::forgetReads() {
+  ListedWindowSystem::forgetReads();
+  // A new request: the client is at work.
+  if (throughScreenCast_) screenCast_.keepOpen();
+}
+
 std::vector<ListedWindow> GnomeWindowSystem::listWindows() {
   if (!lastList_ || !bus_.lastListCurrent()) {
     auto reply = bus_.listWindows();

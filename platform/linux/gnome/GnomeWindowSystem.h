@@ -6,9 +6,9 @@
 // they cannot know. The window list is asked for again only when the shell
 // has signalled a change since. The shell says where each client's surface lies, shadow
 // included, so toolkits' surface-relative extents are placed exactly.
-// Captures are frames of mutter's screen cast, open during bursts of
-// captures, with the extension's PNG for the first capture of a burst (while
-// the cast opens) and as the fallback; or the PNG alone, when asked for.
+// Captures are frames of mutter's screen cast, open while a client that
+// captures keeps asking, with the extension's PNG for the first capture
+// (while the cast opens) and as the fallback; or the PNG alone, when asked for.
 
 #include "platform/linux/ListedWindows.h"
 #include "platform/linux/gnome/ScreenCastCapture.h"
@@ -21,6 +21,8 @@ class GnomeWindowSystem final : public ListedWindowSystem {
  public:
   explicit GnomeWindowSystem(bool throughScreenCast = true) : throughScreenCast_(throughScreenCast) {}
   std::unique_ptr<GreyCapture> capture(const ax::Rect& region) override;
+  // Each request keeps an open screen cast open a while longer.
+  void forgetReads() override;
   // Whether the screen cast is open: GNOME shows it as screen sharing.
   bool castOpen() { return screenCast_.isOpen(); }
 

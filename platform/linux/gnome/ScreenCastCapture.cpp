@@ -114,6 +114,11 @@ void ScreenCastCapture::open(const PixelRect& screen, bool oneMonitor) {
   changed_.notify_all();
 }
 
+void ScreenCastCapture::keepOpen() {
+  std::lock_guard lock(mutex_);
+  if (state_ == State::open || state_ == State::opening) lastUse_ = Clock::now();
+}
+
 std::optional<GreyImage> ScreenCastCapture::grab(const PixelRect& area, const PixelRect& screen, bool oneMonitor,
                                                  ShellExtensionBus& shell) {
   {

@@ -3,10 +3,10 @@
 // Capture of an area of a GNOME Shell session through mutter's screen cast:
 // raw frames over PipeWire, without the shell's PNG step. GNOME shows a
 // running cast in its panel as screen sharing, so the cast is open only
-// during a burst of captures: opened in the background by the first capture
-// of a burst (which goes through the PNG meanwhile; opening takes longer than
-// a PNG), kept open between captures, closed once none has been asked for a
-// while.
+// while a client that captures is at work: opened in the background by the
+// first capture (which goes through the PNG meanwhile; opening takes longer
+// than a PNG), kept open by the client's captures and other requests, closed
+// once it has asked nothing for a while.
 // The shell records a frame after each drawing that changed the screen, so a
 // capture asks it to draw what has changed and takes the frame of its last
 // drawing, mostly one at hand already: it never shows the screen as it was
@@ -40,6 +40,10 @@ class ScreenCastCapture {
   // Starts opening a cast of `screen` on a thread of its own, unless one is
   // open or opening; keeps an open one from closing.
   void open(const PixelRect& screen, bool oneMonitor);
+  // Keeps an open cast, or one opening, from closing for a while: the client
+  // that captured is still at work, and its next capture takes a frame
+  // instead of the PNG. Opens nothing.
+  void keepOpen();
   // The pixels of `area` (global logical pixels, inside `screen`) as shown
   // now; nothing while no cast of `screen` is open.
   std::optional<GreyImage> grab(const PixelRect& area, const PixelRect& screen, bool oneMonitor,
