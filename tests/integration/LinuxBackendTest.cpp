@@ -13,7 +13,9 @@
 #include "platform/linux/x11/X11Workspace.h"
 #include "support/AppSuite.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <algorithm>
 #include <functional>
@@ -249,6 +251,44 @@ TEST(X11Workspace, AWindowShownOrHiddenBetweenRequestsIsSeenByTheNext) {
   XSync(display, False);
   EXPECT_TRUE(eventually([&] { return !shown(); }, replyTimeout));
   XDestroyWindow(display, popup);
+  XCloseDisplay(display);
+}
+
+// A dialog is the application of the window it is transient for: the id its
+// process declares on any window, else the owner's class, never its own.
+TEST(X11Workspace, ADialogTakesTheApplicationIdOfItsProcessNotItsOwnClass) {
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  auto topLevel = [&](const char* className) {
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 10, 10, 80, 60, 0, 0, 0);
+    std::string classHint = std::string("instance") + '\0' + className + '\0';
+    XChangeProperty(display, window, XA_WM_CLASS, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(classHint.data()), static_cast<int>(classHint.size()));
+    return window;
+  };
+  const Window main = topLevel("MainClass");
+  const Window dialog = topLevel("DialogClass");
+  XSetTransientForHint(display, dialog, main);
+  XMapWindow(display, main);
+  XMapWindow(display, dialog);
+  XSync(display, False);
+  linux_ax::X11Workspace windows;
+  auto idOf = [&](Window window) {
+    windows.forgetReads();
+    return windows.applicationId(window);
+  };
+  EXPECT_TRUE(eventually([&] { return idOf(dialog) == "MainClass"; }, replyTimeout)) << idOf(dialog).value_or("none");
+  EXPECT_EQ(idOf(main), "MainClass");
+  // Declared on the main window only, once the window manager lists it.
+  const Atom declared = XInternAtom(display, "_GTK_APPLICATION_ID", False);
+  const std::string id = "org.example.Declared";
+  XChangeProperty(display, main, declared, XInternAtom(display, "UTF8_STRING", False), 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(id.data()), static_cast<int>(id.size()));
+  XSync(display, False);
+  EXPECT_TRUE(eventually([&] { return idOf(dialog) == id; }, replyTimeout)) << idOf(dialog).value_or("none");
+  EXPECT_EQ(idOf(main), id);
+  XDestroyWindow(display, dialog);
+  XDestroyWindow(display, main);
   XCloseDisplay(display);
 }
 

@@ -78,6 +78,19 @@ std::optional<std::int32_t> serverKnownPid(Display* display, WindowId window) {
   return pid;
 }
 
+// The class part of WM_CLASS, which holds the instance name, a NUL, then the class name.
+std::optional<std::string> className(const PropertyReply& classes) {
+  if (!classes || classes->format != 8) return std::nullopt;
+  const auto* first = static_cast<const char*>(xcb_get_property_value(classes.get()));
+  const std::string both(first, static_cast<std::size_t>(xcb_get_property_value_length(classes.get())));
+  const auto split = both.find('\0');
+  if (split == std::string::npos) return std::nullopt;
+  std::string name = both.substr(split + 1);
+  if (auto end = name.find('\0'); end != std::string::npos) name.resize(end);
+  if (name.empty()) return std::nullopt;
+  return repairUtf8(name);
+}
+
 xcb_window_t rootOf(Display* display) { return static_cast<xcb_window_t>(DefaultRootWindow(display)); }
 
 // A client window's questions, sent together with every other window's.
@@ -177,13 +190,6 @@ std::optional<std::int32_t> X11Workspace::windowPid(WindowId window) {
   return known == reads_.pids.end() ? std::nullopt : known->second;
 }
 
-std::optional<std::string> X11Workspace::declaredApplicationId(WindowId window) {
-  xcb_connection_t* connection = xcb();
-  if (connection == nullptr) return std::nullopt;
-  const Atoms& names = atoms(connection);
-  return text(propertyReply(connection, askProperty(connection, window, names.gtkApplicationId, names.utf8String)));
-}
-
 WindowId X11Workspace::applicationMainWindow(WindowId window) {
   // Dialogs hang from dialogs; a chain this long is a loop.
   constexpr int longestOwnerChain = 8;
@@ -200,30 +206,43 @@ WindowId X11Workspace::applicationMainWindow(WindowId window) {
 }
 
 std::optional<std::string> X11Workspace::applicationId(WindowId window) {
-  if (auto id = declaredApplicationId(window)) return id;
+  xcb_connection_t* connection = xcb();
+  if (connection == nullptr) return std::nullopt;
+  const Atoms& names = atoms(connection);
   // An application declares its id on its main windows only; its dialogs are
-  // the same application.
-  if (auto pid = windowPid(window)) {
+  // the same application. The window and every other window of its process
+  // are asked at once, with the window's class and owner, which tell the id
+  // where none is declared.
+  const std::optional<std::int32_t> pid = windowPid(window);
+  std::vector<WindowId> ofProcess{window};
+  if (pid) {
     const std::vector<WindowId> others = stackingBottomFirst();
     readPids(others);
     for (WindowId other : others) {
-      if (other == window || windowPid(other) != pid) continue;
-      if (auto id = declaredApplicationId(other)) return id;
+      if (other != window && windowPid(other) == pid) ofProcess.push_back(other);
     }
   }
-  xcb_connection_t* connection = xcb();
-  if (connection == nullptr) return std::nullopt;
-  // WM_CLASS holds the instance name, a NUL, then the class name.
-  const PropertyReply classes = propertyReply(connection, askProperty(connection, applicationMainWindow(window), XCB_ATOM_WM_CLASS, XCB_ATOM_STRING));
-  if (!classes || classes->format != 8) return std::nullopt;
-  const auto* first = static_cast<const char*>(xcb_get_property_value(classes.get()));
-  const std::string both(first, static_cast<std::size_t>(xcb_get_property_value_length(classes.get())));
-  const auto split = both.find('\0');
-  if (split == std::string::npos) return std::nullopt;
-  std::string className = both.substr(split + 1);
-  if (auto end = className.find('\0'); end != std::string::npos) className.resize(end);
-  if (className.empty()) return std::nullopt;
-  return repairUtf8(className);
+  std::vector<PropertyCookie> declaredAsked;
+  declaredAsked.reserve(ofProcess.size());
+  for (WindowId member : ofProcess) {
+    declaredAsked.push_back(askProperty(connection, member, names.gtkApplicationId, names.utf8String));
+  }
+  const PropertyCookie classAsked = askProperty(connection, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
+  const PropertyCookie ownerAsked = askProperty(connection, window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1);
+  std::optional<std::string> declared;
+  for (const PropertyCookie& cookie : declaredAsked) {
+    std::optional<std::string> id = text(propertyReply(connection, cookie));
+    if (!declared) declared = std::move(id);
+  }
+  std::optional<std::string> ownClass = className(propertyReply(connection, classAsked));
+  const std::vector<std::uint32_t> owner = items(propertyReply(connection, ownerAsked));
+  if (declared) return declared;
+  // A dialog's own class may name the dialog: the main window's names the application.
+  const bool ownedBySameProcess = pid && !owner.empty() && owner.front() != XCB_WINDOW_NONE &&
+                                  owner.front() != window && windowPid(owner.front()) == pid;
+  if (!ownedBySameProcess) return ownClass;
+  const WindowId main = applicationMainWindow(owner.front());
+  return className(propertyReply(connection, askProperty(connection, main, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING)));
 }
 
 std::optional<std::string> X11Workspace::windowTitle(WindowId window) {
@@ -244,6 +263,7 @@ std::optional<std::string> X11Workspace::windowTitle(WindowId window) {
 const std::vector<WindowId>& X11Workspace::stackingBottomFirst() {
   if (reads_.stacking) return *reads_.stacking;
   std::vector<WindowId>& windows = reads_.stacking.emplace();
+  std::vector<WindowId>& rootChildren = reads_.rootChildren.emplace();
   xcb_connection_t* connection = xcb();
   if (connection == nullptr) return windows;
   const Atoms& names = atoms(connection);
@@ -251,22 +271,29 @@ const std::vector<WindowId>& X11Workspace::stackingBottomFirst() {
   const bool activeUnknown = !reads_.active;
   const PropertyCookie listAsked = askProperty(connection, root, names.clientListStacking, XCB_ATOM_WINDOW);
   const PropertyCookie activeAsked = askProperty(connection, root, names.activeWindow, XCB_ATOM_WINDOW, 1);
+  const xcb_query_tree_cookie_t treeAsked = xcb_query_tree(connection, root);
   const PropertyReply list = propertyReply(connection, listAsked);
   const std::vector<std::uint32_t> active = items(propertyReply(connection, activeAsked));
+  if (auto tree = replyOrNone(connection, treeAsked, xcb_query_tree_reply)) {
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    rootChildren.assign(children, children + xcb_query_tree_children_length(tree.get()));
+  }
   if (activeUnknown) {
     reads_.active = !active.empty() && active.front() != XCB_WINDOW_NONE ? std::optional<WindowId>(active.front())
                                                                           : std::nullopt;
   }
   if (list && list->type != XCB_NONE) {
     for (std::uint32_t window : items(list)) windows.push_back(window);
-    return windows;
+  } else {
+    // No window manager: the root's children are the top-level windows.
+    windows = rootChildren;
   }
-  // No window manager: the root's children are the top-level windows, bottom first.
-  auto tree = replyOrNone(connection, xcb_query_tree(connection, root), xcb_query_tree_reply);
-  if (!tree) return windows;
-  const xcb_window_t* children = xcb_query_tree_children(tree.get());
-  windows.assign(children, children + xcb_query_tree_children_length(tree.get()));
   return windows;
+}
+
+const std::vector<WindowId>& X11Workspace::rootChildrenBottomFirst() {
+  if (!reads_.rootChildren) stackingBottomFirst();
+  return *reads_.rootChildren;
 }
 
 std::vector<ClientWindow> X11Workspace::clientsTopFirst() {
@@ -285,6 +312,10 @@ std::vector<ClientWindow> X11Workspace::clientsTopFirst() {
                      xcb_translate_coordinates(connection, id, root, 0, 0),
                      askProperty(connection, window, names.frameExtents, XCB_ATOM_CARDINAL, 4)});
   }
+  // A hit test looks for menus above the clients next: their questions go in
+  // the same wait.
+  std::optional<UnmanagedQuestions> unmanagedAsked;
+  if (!reads_.unmanaged) unmanagedAsked = askUnmanagedWindows(connection, rootChildrenBottomFirst());
   // Sent before the first answer above is taken, so all in the same wait.
   readPids(stacking);
   for (std::size_t index = stacking.size(); index-- > 0;) {
@@ -293,21 +324,26 @@ std::vector<ClientWindow> X11Workspace::clientsTopFirst() {
       clients.push_back(*described);
     }
   }
+  if (unmanagedAsked) reads_.unmanaged = unmanagedWindowsTopFirst(connection, *unmanagedAsked);
   return clients;
 }
 
 const std::vector<UnmanagedWindow>& X11Workspace::unmanagedWindows() {
   if (reads_.unmanaged) return *reads_.unmanaged;
-  Display* connection = display();
-  reads_.unmanaged = connection == nullptr ? std::vector<UnmanagedWindow>{} : unmanagedWindowsTopFirst(connection);
-  std::vector<WindowId> ids;
-  for (const UnmanagedWindow& window : *reads_.unmanaged) ids.push_back(window.id);
-  readPids(ids);
-  return *reads_.unmanaged;
+  xcb_connection_t* connection = xcb();
+  if (connection == nullptr) return reads_.unmanaged.emplace();
+  const UnmanagedQuestions asked = askUnmanagedWindows(connection, rootChildrenBottomFirst());
+  return reads_.unmanaged.emplace(unmanagedWindowsTopFirst(connection, asked));
 }
 
 std::optional<bool> X11Workspace::unmanagedWindowOfAt(std::int32_t pid, double x, double y) {
   if (display() == nullptr) return std::nullopt;
+  // Only the processes of the windows over the point matter, asked all at once.
+  std::vector<WindowId> overPoint;
+  for (const UnmanagedWindow& window : unmanagedWindows()) {
+    if (window.place.contains(x, y)) overPoint.push_back(window.id);
+  }
+  readPids(overPoint);
   for (const UnmanagedWindow& window : unmanagedWindows()) {
     if (!window.place.contains(x, y)) continue;
     const auto owner = windowPid(window.id);
@@ -319,6 +355,9 @@ std::optional<bool> X11Workspace::unmanagedWindowOfAt(std::int32_t pid, double x
 }
 
 std::vector<PixelRect> X11Workspace::unmanagedWindowsOf(std::int32_t pid) {
+  std::vector<WindowId> ids;
+  for (const UnmanagedWindow& window : unmanagedWindows()) ids.push_back(window.id);
+  readPids(ids);
   std::vector<PixelRect> places;
   for (const UnmanagedWindow& window : unmanagedWindows()) {
     if (windowPid(window.id) == pid) places.push_back(window.place);

@@ -8,9 +8,12 @@
 // A request asks about the same windows many times (the front window, its
 // process, the windows over a point): each answer is kept until forgetReads,
 // at the end of the request, never longer, for the desktop changes between
-// requests. The questions of one step go to the server together (all the
-// clients' geometry, processes and frames at once) and their answers are
-// awaited after: one wait per step, not one per question.
+// requests. The questions of one step go to the server together and their
+// answers are awaited after: one wait per step, not one per question. Two
+// steps tell all a hit test needs: the active window, the stacking order and
+// the root window's children; then every client's geometry, process and
+// frame with the unmanaged windows among those children. A process is asked
+// of an unmanaged window only when it lies over the point in question.
 
 #include "platform/linux/WindowSystem.h"
 #include "platform/linux/x11/UnmanagedWindows.h"
@@ -62,6 +65,7 @@ class X11Workspace final : public WindowSystem {
   struct Reads {
     std::optional<std::optional<WindowId>> active;
     std::optional<std::vector<WindowId>> stacking;
+    std::optional<std::vector<WindowId>> rootChildren;
     std::optional<std::vector<ClientWindow>> clients;
     std::optional<std::vector<UnmanagedWindow>> unmanaged;
     std::map<WindowId, std::optional<std::int32_t>> pids;
@@ -71,12 +75,14 @@ class X11Workspace final : public WindowSystem {
   Display* display();
   xcb_connection_t* xcb();
   const Atoms& atoms(xcb_connection_t* connection);
-  // The managed windows, the bottom first, read with the active window.
+  // The managed windows, the bottom first, read with the active window and
+  // the root window's children.
   const std::vector<WindowId>& stackingBottomFirst();
+  // The root window's children, the bottom first.
+  const std::vector<WindowId>& rootChildrenBottomFirst();
   // Asks the processes of those of `windows` not asked yet, all at once.
   void readPids(const std::vector<WindowId>& windows);
   const std::vector<UnmanagedWindow>& unmanagedWindows();
-  std::optional<std::string> declaredApplicationId(WindowId window);
   // The window of the same process that `window` is (through its owners) transient for; itself if none.
   WindowId applicationMainWindow(WindowId window);
 
