@@ -260,6 +260,13 @@ AccessibleRef Applications::windowForClient(const ClientWindow& client, double x
   if (!application) return {};
   auto children = reader_.children(application.get(), mostTopLevelWindows);
   if (!children) return {};
+  // An application with one shown top-level and one window on the screen: the
+  // one stands for the other, no extents needed.
+  const auto& known = clients();
+  const bool onlyClient = std::none_of(known.begin(), known.end(), [&](const ClientWindow& other) {
+    return other.pid == client.pid && other.id != client.id;
+  });
+  if (onlyClient && children->size() == 1 && isShown(reader_, children->front().get())) return children->front();
   // The X server has said the window is viewable: its extents alone identify it.
   for (AccessibleRef& child : *children) {
     auto extents = reader_.screenExtents(child.get());
