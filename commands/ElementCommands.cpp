@@ -86,6 +86,9 @@ Json cmdFocused(Platform& platform) {
   auto focused = ax::resolveFocusedElement(ax);
   if (!focused) return notFoundReply();
 
+  // The frame and the selection are asked together.
+  ax.readAhead({*focused}, {ax::AXRole, ax::AXSubrole, ax::AXTitle, ax::AXDescription, ax::AXValue,
+                            ax::AXSelectedText, ax::AXFrame});
   Json reply = {{"found", true}};
   addTexts<6>(reply, ax, *focused,
               {{{ax::AXRole, "role"},

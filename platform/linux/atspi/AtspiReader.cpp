@@ -575,12 +575,17 @@ std::optional<std::string> AtspiReader::selectedText(AtspiAccessible* accessible
   auto textIface = IfaceRef<AtspiText>::adopt(atspi_accessible_get_text_iface(accessible));
   if (!textIface) return std::nullopt;
   // Without a selection the first selection reads as an empty range.
-  auto range = guard_.run(accessible, [&](GError** error) {
-    return GBoxPtr<AtspiRange>(atspi_text_get_selection(textIface.get(), 0, error));
-  });
-  if (!range || !*range) return std::nullopt;
-  const int start = std::max(0, (*range)->start_offset);
-  const int end = std::min((*range)->end_offset, start + maxTextCharacters);
+  std::optional<std::pair<int, int>> range = memo_.factsOf(accessible).selection;
+  if (range && guard_.isHung(accessible)) return std::nullopt;
+  if (!range) {
+    auto asked = guard_.run(accessible, [&](GError** error) {
+      return GBoxPtr<AtspiRange>(atspi_text_get_selection(textIface.get(), 0, error));
+    });
+    if (!asked || !*asked) return std::nullopt;
+    range = std::pair{(*asked)->start_offset, (*asked)->end_offset};
+  }
+  const int start = std::max(0, range->first);
+  const int end = std::min(range->second, start + maxTextCharacters);
   if (end <= start) return std::string();
   auto content = guard_.run(accessible, [&](GError** error) {
     return GCharPtr(atspi_text_get_text(textIface.get(), start, end, error));

@@ -83,6 +83,12 @@ MessagePtr questionFor(AtspiAccessible* accessible, ReadPart part) {
       }
       return {};
     }
+    case SelectionPart: {
+      MessagePtr message(dbus_message_new_method_call(busName, path, textInterface, "GetSelection"));
+      const dbus_int32_t first = 0;
+      if (message && dbus_message_append_args(message.get(), DBUS_TYPE_INT32, &first, DBUS_TYPE_INVALID)) return message;
+      return {};
+    }
     case TextPart: {
       MessagePtr message(dbus_message_new_method_call(busName, path, textInterface, "GetText"));
       // An end offset of -1 means the end of the text.
@@ -210,6 +216,8 @@ bool known(const ElementFacts& facts, AtspiAccessible* accessible, ReadPart part
       return facts.extents.has_value() || knownWithoutComponent(facts, accessible);
     case TextPart:
       return facts.text.has_value();
+    case SelectionPart:
+      return facts.selection.has_value();
   }
   return true;
 }
@@ -304,6 +312,16 @@ void keep(AtspiAccessible* accessible, ElementFacts& facts, ReadPart part, DBusM
       }
       facts.interfaces = interfaces;
       keepInterfacesInLibraryCache(accessible, reply);
+      return;
+    }
+    case SelectionPart: {
+      std::array<dbus_int32_t, 2> offsets{};
+      for (dbus_int32_t& offset : offsets) {
+        if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_INT32) return;
+        dbus_message_iter_get_basic(&iter, &offset);
+        dbus_message_iter_next(&iter);
+      }
+      facts.selection = std::pair{offsets[0], offsets[1]};
       return;
     }
     case TextPart: {
@@ -493,7 +511,7 @@ void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<Acc
     if (!accessible) continue;
     const ElementFacts& facts = memo.factsOf(accessible.get());
     for (ReadPart part : {RolePart, StatesPart, ChildCountPart, InterfacesPart, NamePart, DescriptionPart, ExtentsPart,
-                           TextPart, ParentPart}) {
+                           TextPart, SelectionPart, ParentPart}) {
       if ((parts & part) != 0 && !known(facts, accessible.get(), part)) batch.ask(accessible.get(), part);
     }
   }

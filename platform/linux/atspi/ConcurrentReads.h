@@ -26,6 +26,8 @@ enum ReadPart : unsigned {
   TextPart = 1U << 6,
   DescriptionPart = 1U << 7,
   ParentPart = 1U << 8,
+  // The first selected range of the text.
+  SelectionPart = 1U << 9,
 };
 using ReadParts = unsigned;
 

@@ -29,6 +29,7 @@ ReadParts readPartsOf(std::string_view attribute) {
   if (attribute == ax::AXTitle) return RolePart | NamePart;
   if (attribute == ax::AXDescription) return DescriptionPart;
   if (attribute == ax::AXFrame || attribute == ax::AXPosition || attribute == ax::AXSize) return ExtentsPart;
+  if (attribute == ax::AXSelectedText) return SelectionPart;
   return 0;
 }
 

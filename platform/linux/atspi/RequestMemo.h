@@ -50,6 +50,8 @@ struct ElementFacts {
   std::optional<std::optional<PixelRect>> extents;
   // The whole text, as the application gave it.
   std::optional<std::string> text;
+  // The first selected range of the text, start and end offsets.
+  std::optional<std::pair<int, int>> selection;
   // The subtree below has been read ahead (AtspiReader::readSubtreeAhead).
   bool subtreeReadAhead = false;
   // An empty reference: the element has no parent.
