@@ -93,24 +93,27 @@ bool sitsOnBaseline(const InkRows& ink, const Baseline& baseline) {
          baseline.row - ink.top <= stopsHighestTop * baseline.xHeight;
 }
 
+std::string spelled(const std::vector<FoundLetter>& letters) {
+  std::string text;
+  for (const FoundLetter& letter : letters) text += letter.text;
+  return text;
+}
+
 // The word's text is made again of its letters, which must spell it.
 bool readStopsInWord(const GreyImage& image, FoundWord& word) {
-  if (!holdsHyphenBetweenLetters(word.text)) return false;
+  if (!holdsHyphenBetweenLetters(word.text) || spelled(word.letters) != word.text) return false;
   const std::optional<Baseline> baseline = baselineOf(word.letters);
   if (!baseline) return false;
-  std::string read;
-  std::string text;
+  bool changed = false;
   for (std::size_t at = 0; at < word.letters.size(); ++at) {
-    FoundLetter& letter = word.letters[at];
-    read += letter.text;
-    if (isHyphenBetweenLetters(word.letters, at)) {
-      const std::optional<InkRows> ink = inkOfSymbol(image, word, at);
-      if (ink && sitsOnBaseline(*ink, *baseline)) letter.text.assign(1, '.');
-    }
-    text += letter.text;
+    if (!isHyphenBetweenLetters(word.letters, at)) continue;
+    const std::optional<InkRows> ink = inkOfSymbol(image, word, at);
+    if (!ink || !sitsOnBaseline(*ink, *baseline)) continue;
+    word.letters[at].text.assign(1, '.');
+    changed = true;
   }
-  if (read != word.text || text == word.text) return false;
-  word.text = std::move(text);
+  if (!changed) return false;
+  word.text = spelled(word.letters);
   word.inDictionary = false;
   return true;
 }
