@@ -3,6 +3,7 @@
 // here pixel by pixel.
 
 #include "platform/linux/recognition/DarkText.h"
+#include "platform/linux/recognition/HyphenOrStop.h"
 #include "platform/linux/image/FlatAreas.h"
 #include "platform/linux/image/GreyImage.h"
 #include "platform/linux/recognition/RecognitionCache.h"
@@ -392,6 +393,46 @@ TEST(WordSpacing, AStopsHalfCellGapIsNoSpaceButAWholeCellIs) {
     EXPECT_FALSE(linux_ax::joinWordsSplitAfterStops(spaced, sentence));
     EXPECT_EQ(sentence.text, "ab. cd ef. Gh");
   }
+}
+
+// A word as the engine boxes its letters, in cells of 8 pixels from `left`:
+// x-height letters from row 10 to 15, ascenders from row 6, the baseline at row
+// 15. A dash is boxed as tall as the word and painted from `dashTop` to `dashBottom`.
+linux_ax::FoundWord wordWithDash(GreyImage& image, int left, const std::string& text, int dashTop, int dashBottom) {
+  linux_ax::FoundWord word{.text = text, .left = left, .top = 6, .bottom = 17};
+  for (char character : text) {
+    const bool ascender = std::string_view("bdfhklt").find(character) != std::string_view::npos;
+    const bool dash = character == '-';
+    if (dash) paint(image, left + 2, dashTop, 3, dashBottom - dashTop, darkInk);
+    word.letters.push_back({std::string(1, character), left, dash ? 6 : ascender ? 6 : 10, left + 6, dash ? 17 : 15});
+    left += 8;
+  }
+  word.right = left;
+  return word;
+}
+
+TEST(HyphenOrStop, ADashOnTheBaselineIsAStopAndOneAtHalfTheXHeightAHyphen) {
+  EXPECT_TRUE(linux_ax::holdsHyphenBetweenLetters("grace-hopper@example.com"));
+  for (const char* text : {"2024-03-15", "-x", "x-", "a -b", "grace.hopper"}) {
+    EXPECT_FALSE(linux_ax::holdsHyphenBetweenLetters(text)) << text;
+  }
+  GreyImage image = filled(400, 20, 255);
+  linux_ax::FoundLine line{.text = "grace-hopper read-only x-2 ab-"};
+  line.words = {wordWithDash(image, 0, "grace-hopper", 13, 15), wordWithDash(image, 100, "read-only", 12, 13),
+                wordWithDash(image, 200, "x-2", 13, 15), wordWithDash(image, 240, "ab-", 13, 15)};
+  EXPECT_TRUE(linux_ax::readStopsReadAsHyphens(image, line));
+  EXPECT_EQ(line.text, "grace.hopper read-only x-2 ab-");
+
+  // No ink between the letters, and letters that do not spell their word:
+  // nothing to go by.
+  GreyImage blank = filled(400, 20, 255);
+  linux_ax::FoundLine unsure{.text = "grace-hopper grace-hopper"};
+  unsure.words = {wordWithDash(blank, 0, "grace-hopper", 13, 15), wordWithDash(blank, 100, "grace-hopper", 13, 15)};
+  blank = filled(400, 20, 255);
+  paint(blank, 140, 13, 3, 2, darkInk);
+  unsure.words[1].letters.pop_back();
+  EXPECT_FALSE(linux_ax::readStopsReadAsHyphens(blank, unsure));
+  EXPECT_EQ(unsure.text, "grace-hopper grace-hopper");
 }
 
 TEST(RecognitionCache, KeysCoverPixelsSizeAndSettings) {

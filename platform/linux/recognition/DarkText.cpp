@@ -25,98 +25,113 @@ constexpr int flatTolerance = 4;
 constexpr std::uint16_t groundPieceReach = 16;
 
 constexpr int noGround = FlatAreas::none;
-constexpr std::uint16_t unreached = std::numeric_limits<std::uint16_t>::max();
 
 bool near(int shade, int other) { return std::abs(shade - other) <= flatTolerance; }
 
 // Which ground each pixel belongs to (an index into the grounds, or noGround).
 using GroundMap = std::vector<int>;
 
-// For every pixel, the nearest pixel that belongs to a ground (by city-block
-// distance, two raster passes): which ground, its shade, and how far it is.
-struct Nearest {
-  GroundMap ground;
-  std::vector<std::uint8_t> shade;
-  std::vector<std::uint16_t> distance;
+// Ground pixels never change in the searches below: each is its own nearest
+// ground. Every other pixel takes the nearest ground pixel by city-block
+// distance, in two raster passes (left and above, then right and below),
+// keeping the first of equally near ones. A pixel is named by its index: the
+// ground and the shade of the nearest one are looked up from it.
+template <typename Distance>
+struct NearestPixels {
+  static constexpr Distance unreached = std::numeric_limits<Distance>::max();
+  std::vector<Distance> distance;
+  std::vector<std::uint32_t> pixel;
+
+  void start(std::size_t size) {
+    distance.assign(size, unreached);
+    pixel.resize(size);
+  }
+  void seed(std::size_t index) {
+    distance[index] = 0;
+    pixel[index] = static_cast<std::uint32_t>(index);
+  }
+  // Takes what `from` reached when it is nearer through it, and no farther than `reach`.
+  void take(std::size_t to, std::size_t from, Distance reach) {
+    const Distance through = distance[from];
+    if (through < reach && through + 1 < distance[to]) {
+      distance[to] = static_cast<Distance>(through + 1);
+      pixel[to] = pixel[from];
+    }
+  }
 };
 
-// Pixels marked in `walls` are never reached.
-Nearest nearestGround(GroundMap seeds, const GreyImage& image, const std::vector<bool>& walls = {}) {
-  Nearest nearest{std::move(seeds), image.pixels, std::vector<std::uint16_t>(image.pixels.size(), unreached)};
-  for (std::size_t index = 0; index < nearest.ground.size(); ++index) {
-    if (nearest.ground[index] != noGround) nearest.distance[index] = 0;
-  }
-  auto take = [&](std::size_t to, std::size_t from) {
-    if (!walls.empty() && walls[to]) return;
-    if (nearest.distance[from] < unreached && nearest.distance[from] + 1 < nearest.distance[to]) {
-      nearest.distance[to] = static_cast<std::uint16_t>(nearest.distance[from] + 1);
-      nearest.ground[to] = nearest.ground[from];
-      nearest.shade[to] = nearest.shade[from];
-    }
-  };
-  const int width = image.width;
-  for (int y = 0; y < image.height; ++y) {
+// Runs `step(to, from)` for every pixel off the grounds and each of its four
+// neighbours, in the order of the two raster passes.
+template <typename Step>
+void sweep(const GroundMap& grounds, int width, int height, Step step) {
+  for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const std::size_t index = static_cast<std::size_t>(y) * width + x;
-      if (x > 0) take(index, index - 1);
-      if (y > 0) take(index, index - width);
+      if (grounds[index] != noGround) continue;
+      if (x > 0) step(index, index - 1);
+      if (y > 0) step(index, index - width);
     }
   }
-  for (int y = image.height - 1; y >= 0; --y) {
+  for (int y = height - 1; y >= 0; --y) {
     for (int x = width - 1; x >= 0; --x) {
       const std::size_t index = static_cast<std::size_t>(y) * width + x;
-      if (x + 1 < width) take(index, index + 1);
-      if (y + 1 < image.height) take(index, index + width);
+      if (grounds[index] != noGround) continue;
+      if (x + 1 < width) step(index, index + 1);
+      if (y + 1 < height) step(index, index + width);
     }
   }
-  return nearest;
-}
-
-GroundMap groundsOfShade(const GroundMap& grounds, const GreyImage& image, bool dark) {
-  GroundMap kept(grounds.size(), noGround);
-  for (std::size_t index = 0; index < grounds.size(); ++index) {
-    if (grounds[index] != noGround && (image.pixels[index] < middleGrey) == dark) kept[index] = grounds[index];
-  }
-  return kept;
-}
-
-std::vector<bool> inGroundsOfShade(const GroundMap& grounds, const GreyImage& image, bool dark) {
-  std::vector<bool> inside(grounds.size());
-  for (std::size_t index = 0; index < grounds.size(); ++index) {
-    inside[index] = grounds[index] != noGround && (image.pixels[index] < middleGrey) == dark;
-  }
-  return inside;
 }
 
 // Small flat areas are either pieces of a ground cut off by text (the corners
 // of a selected row that its text nearly fills) or the flat inside of a thick
 // stroke. A piece has the shade of a large ground close by; a stroke has not.
-// Dark and light grounds are looked for apart: the nearest ground of a piece
-// in a corner of a selected row may be the light one around the row. Neither
-// is looked for across a ground of the other shade: the flat cores of bold
-// white letters on a dark bar are no pieces of the white page beside the bar.
+// Dark and light grounds are looked for apart, dark first: the nearest ground
+// of a piece in a corner of a selected row may be the light one around the
+// row. Neither is looked for across a ground of the other shade (pieces found
+// before included): the flat cores of bold white letters on a dark bar are no
+// pieces of the white page beside the bar. Each search goes only as far as a
+// piece may lie.
 void addGroundPieces(GroundMap& grounds, const std::vector<bool>& inSmallAreas, const GreyImage& image) {
+  using Near = NearestPixels<std::uint8_t>;
+  Near nearest;
   for (bool dark : {true, false}) {
-    const Nearest nearest =
-        nearestGround(groundsOfShade(grounds, image, dark), image, inGroundsOfShade(grounds, image, !dark));
+    nearest.start(grounds.size());
     for (std::size_t index = 0; index < grounds.size(); ++index) {
-      if (inSmallAreas[index] && grounds[index] == noGround && nearest.distance[index] <= groundPieceReach &&
-          near(nearest.shade[index], image.pixels[index])) {
-        grounds[index] = nearest.ground[index];
-      }
+      if (grounds[index] != noGround && (image.pixels[index] < middleGrey) == dark) nearest.seed(index);
+    }
+    sweep(grounds, image.width, image.height,
+          [&](std::size_t to, std::size_t from) { nearest.take(to, from, groundPieceReach); });
+    for (std::size_t index = 0; index < grounds.size(); ++index) {
+      if (!inSmallAreas[index] || grounds[index] != noGround || nearest.distance[index] == Near::unreached) continue;
+      const std::uint32_t pixel = nearest.pixel[index];
+      if (near(image.pixels[pixel], image.pixels[index])) grounds[index] = grounds[pixel];
     }
   }
 }
 
+// The nearest ground pixel of every pixel, however far.
+NearestPixels<std::uint16_t> nearestGroundPixels(const GroundMap& grounds, const GreyImage& image) {
+  using Near = NearestPixels<std::uint16_t>;
+  Near nearest;
+  nearest.start(grounds.size());
+  for (std::size_t index = 0; index < grounds.size(); ++index) {
+    if (grounds[index] != noGround) nearest.seed(index);
+  }
+  sweep(grounds, image.width, image.height,
+        [&](std::size_t to, std::size_t from) { nearest.take(to, from, Near::unreached - 1); });
+  return nearest;
+}
+
 // Whether the text on each ground is lighter than the ground: the pixels
 // attributed to a ground that differ from it are its text.
-std::vector<bool> lightTextGrounds(const Nearest& nearest, const GreyImage& image, int groundCount) {
+std::vector<bool> lightTextGrounds(const GroundMap& grounds, const std::vector<std::uint32_t>& nearest,
+                                   const GreyImage& image, int groundCount) {
   std::vector<long long> lighter(static_cast<std::size_t>(groundCount));
   std::vector<long long> darker(static_cast<std::size_t>(groundCount));
   for (std::size_t index = 0; index < image.pixels.size(); ++index) {
-    const int ground = nearest.ground[index];
+    const int ground = grounds[nearest[index]];
     if (ground == noGround) continue;
-    const int difference = int(image.pixels[index]) - int(nearest.shade[index]);
+    const int difference = int(image.pixels[index]) - int(image.pixels[nearest[index]]);
     if (difference > flatTolerance) lighter[static_cast<std::size_t>(ground)] += difference;
     if (difference < -flatTolerance) darker[static_cast<std::size_t>(ground)] -= difference;
   }
@@ -156,12 +171,15 @@ void makeTextDark(GreyImage& image) {
   }
   GroundMap grounds = std::move(areas.large);
   addGroundPieces(grounds, areas.inSmall, image);
-  const Nearest nearest = nearestGround(std::move(grounds), image);
-  const std::vector<bool> lightText = lightTextGrounds(nearest, image, groundCount);
+  const std::vector<std::uint32_t> nearest = nearestGroundPixels(grounds, image).pixel;
+  const std::vector<bool> lightText = lightTextGrounds(grounds, nearest, image, groundCount);
+  std::vector<std::uint8_t> dark(image.pixels.size());
   for (std::size_t index = 0; index < image.pixels.size(); ++index) {
-    image.pixels[index] =
-        againstWhite(image.pixels[index], nearest.shade[index], lightText[static_cast<std::size_t>(nearest.ground[index])]);
+    const std::uint32_t pixel = nearest[index];
+    dark[index] =
+        againstWhite(image.pixels[index], image.pixels[pixel], lightText[static_cast<std::size_t>(grounds[pixel])]);
   }
+  image.pixels = std::move(dark);
 }
 
 }  // namespace morvel::linux_ax

@@ -1,5 +1,6 @@
 #include "platform/linux/recognition/TesseractEngine.h"
 
+#include "platform/linux/recognition/HyphenOrStop.h"
 #include "platform/linux/recognition/ModelWithoutWordList.h"
 #include "text/UnicodeText.h"
 
@@ -94,8 +95,8 @@ std::vector<FoundLine> linesOf(tesseract::TessBaseAPI& api, Detail detail) {
       if (line) lines.push_back(std::move(*line));
     }
     if (detail == Detail::lines || !inKeptLine || at->Empty(tesseract::RIL_WORD)) continue;
-    lines.back().words.push_back(wordAt(*at));
-    if (detail == Detail::letters) lines.back().words.back().letters = lettersAt(*at);
+    FoundWord& word = lines.back().words.emplace_back(wordAt(*at));
+    if (detail == Detail::letters || holdsHyphenBetweenLetters(word.text)) word.letters = lettersAt(*at);
   } while (at->Next(step));
   return lines;
 }

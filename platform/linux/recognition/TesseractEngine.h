@@ -71,6 +71,8 @@ enum class Layout { sparse, oneLine, oneWord };
 
 // How much of a line is reported besides its text and box: its words, or its
 // words and their letters. Each costs another walk over the engine's results.
+// Words that hold a hyphen between letters, which may be a full stop
+// (HyphenOrStop.h), come with their letters whenever words are asked for.
 enum class Detail { lines, words, letters };
 
 // `wanted` ("deu+fra": Tesseract's names joined by "+") without the languages

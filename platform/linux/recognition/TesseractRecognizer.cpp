@@ -1,6 +1,7 @@
 #include "platform/linux/recognition/TesseractRecognizer.h"
 
 #include "platform/linux/recognition/DarkText.h"
+#include "platform/linux/recognition/HyphenOrStop.h"
 #include "platform/linux/recognition/RecognitionPlan.h"
 #include "platform/linux/recognition/SecondReading.h"
 #include "platform/linux/recognition/WordSpacing.h"
@@ -153,6 +154,7 @@ void TesseractRecognizer::rereadDoubtful(const GreyImage& band, int scale, Found
 
 void TesseractRecognizer::rereadDoubtfulWords(const GreyImage& band, int scale, std::vector<FoundLine>& lines) {
   for (FoundLine& line : lines) {
+    readStopsReadAsHyphens(band, line);
     if (!second_.languages.empty()) rereadDoubtful(band, scale, line);
     joinWordsSplitAfterStops(band, line);
     line.words = {};  // the cache keeps lines only
