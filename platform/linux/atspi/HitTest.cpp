@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <climits>
-#include <iterator>
 #include <cmath>
+#include <iterator>
 
 namespace morvel::linux_ax {
 namespace {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace morvel::linux_ax {
 namespace {
@@ -59,7 +60,8 @@ std::optional<Baseline> baselineOf(const std::vector<FoundLetter>& letters) {
     if (isXHeightLetter(letter.text)) xTops.push_back(letter.top);
   }
   if (bottoms.empty() || xTops.empty()) return std::nullopt;
-  const Baseline baseline{median(bottoms), median(bottoms) - median(xTops)};
+  const int row = median(std::move(bottoms));
+  const Baseline baseline{row, row - median(std::move(xTops))};
   if (baseline.xHeight <= 0) return std::nullopt;
   return baseline;
 }
