@@ -5,8 +5,10 @@
 // and the helper's peak resident memory; what the recognition cache saves; an
 // accented page; the accuracy matrix (a grid of styles at 9 to 48 px and a real
 // editor's window). Run inside a virtual desktop:
-// bench/linux/run-ocr-bench.sh [speed|cache|accents|matrix...]. Reports; never
-// fails on a time.
+// bench/linux/run-ocr-bench.sh [speed|cache|accents|matrix...]. With
+// MORVEL_OCR_BENCH_BASELINE=PATH (another build's morvel_ax_helper), "speed" also
+// reads the English text with that helper in turns with this build's. Reports;
+// never fails on a time.
 
 #include "bench/Timing.h"
 #include "platform/linux/recognition/DarkText.h"
@@ -590,6 +592,26 @@ void report(const char* who, const Result& result) {
   std::printf("\n");
 }
 
+// English alone of another build's helper (MORVEL_OCR_BENCH_BASELINE names its
+// morvel_ax_helper) read in turns with this build's, on the same screen: what a
+// change costs, side by side in one run rather than between runs of a shared
+// machine.
+void reportBaseline(HelperProcess& helper, const Workload& work, const std::vector<PaintedLine>& painted) {
+  const char* baselinePath = std::getenv("MORVEL_OCR_BENCH_BASELINE");
+  if (baselinePath == nullptr) return;
+  std::vector<std::string> argv = {"/usr/bin/env"};
+  for (const auto& [name, value] : englishReads()) argv.push_back(name + "=" + value.value_or(""));
+  argv.emplace_back(baselinePath);
+  HelperProcess baseline(argv);
+  const auto [ours, theirs] = measureHelpersInTurns(helper, baseline, work, painted);
+  report("this build, English alone", ours);
+  report("baseline build, English alone", theirs);
+  if (theirs.medianMs > 0) {
+    std::printf("  this build over the baseline (%s): %.2fx (wall), %.2fx (cpu)\n", baselinePath,
+                ours.medianMs / theirs.medianMs, ours.medianCpuMs / std::max(theirs.medianCpuMs, 1.0));
+  }
+}
+
 void reportSpeed(const std::vector<PaintedLine>& painted, const std::filesystem::path& folder,
                  const std::vector<Workload>& workloads) {
   HelperProcess helper(englishReads());
@@ -612,6 +634,7 @@ void reportSpeed(const std::vector<PaintedLine>& painted, const std::filesystem:
                   toolOneThread.medianMs / ours.medianMs);
     }
     reportBands(work);
+    reportBaseline(helper, work, painted);
   }
   std::printf("helper peak resident memory (VmHWM), English alone:%s; default languages:%s\n",
               statusField(helper.process().pid(), "VmHWM").c_str(),
