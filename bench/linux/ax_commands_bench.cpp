@@ -5,11 +5,13 @@
 // this process.
 //
 // Output, one line per command:
-//   "<command> median_us=<n> calls=<n> round_trips=<n> found=<bool>"
+//   "<command> median_us=<n> calls=<n> round_trips=<n> found=<bool>[ answer=<x>,<y>,<w>,<h>]"
 // calls are the libatspi calls that may reach the application; round_trips are
 // the method calls sent on the bus, counted by libmorvel_bus_call_counter.so
-// when it is preloaded ("-" without it). Benchmarks report; they never fail on a
-// time.
+// when it is preloaded ("-" without it); answer is the frame of the element that
+// element-at answered or that selector-at's selector names (as a find of it,
+// after the measured rounds, answers), for comparing the answers of two clients.
+// Benchmarks report; they never fail on a time.
 //
 //   morvel_ax_bench [--rounds N] [--point NAME X Y]... [--find-button TITLE]
 // --rounds sets the measured rounds per command; each --point adds a screen
@@ -30,6 +32,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstdio>
 #include <string>
@@ -110,10 +113,24 @@ class Bench {
   int measuredRounds_;
 };
 
-void report(const std::string& name, const Measure& m) {
+// The frame of the element a reply answers, as "x,y,w,h" in whole pixels; empty
+// where it names none.
+std::string answeredFrame(const Json& reply) {
+  auto frame = reply.find("frame");
+  if (frame == reply.end() || !frame->is_object()) return {};
+  std::string answer;
+  for (const char* key : {"x", "y", "w", "h"}) {
+    if (!frame->contains(key) || !(*frame)[key].is_number()) return {};
+    answer += (answer.empty() ? "" : ",") + std::to_string(std::lround((*frame)[key].get<double>()));
+  }
+  return answer;
+}
+
+void report(const std::string& name, const Measure& m, const std::string& answer = {}) {
   const std::string trips = m.roundTrips ? std::to_string(*m.roundTrips) : std::string("-");
-  std::printf("%s median_us=%.0f calls=%llu round_trips=%s found=%s\n", name.c_str(), m.medianMicros,
-              static_cast<unsigned long long>(m.calls), trips.c_str(), m.found ? "true" : "false");
+  std::printf("%s median_us=%.0f calls=%llu round_trips=%s found=%s%s%s\n", name.c_str(), m.medianMicros,
+              static_cast<unsigned long long>(m.calls), trips.c_str(), m.found ? "true" : "false",
+              answer.empty() ? "" : " answer=", answer.c_str());
   std::fflush(stdout);
 }
 
@@ -124,6 +141,9 @@ struct Probe {
 };
 
 Json atProbe(const char* command, const Probe& probe) { return {{"cmd", command}, {"x", probe.x}, {"y", probe.y}}; }
+
+// The whole selector-at reply goes back, as a client would send it.
+Json findRequest(const Json& selector) { return {{"cmd", "find"}, {"selector", selector}, {"timeoutMs", findTimeoutMs}}; }
 
 struct Options {
   int measuredRounds = defaultMeasuredRounds;
@@ -196,17 +216,18 @@ int main(int argc, char** argv) {
   Bench bench(ax, platform, options->measuredRounds);
   report("ping", bench.measure({{"cmd", "ping"}}));
   report("focused", bench.measure({{"cmd", "focused"}}));
-  for (const Probe& probe : probes) report("element-at" + probe.name, bench.measure(atProbe("element-at", probe)));
+  for (const Probe& probe : probes) {
+    Measure elementAt = bench.measure(atProbe("element-at", probe));
+    report("element-at" + probe.name, elementAt, answeredFrame(elementAt.reply));
+  }
   std::vector<Json> selectors;
   for (const Probe& probe : probes) {
     Measure selectorAt = bench.measure(atProbe("selector-at", probe));
-    report("selector-at" + probe.name, selectorAt);
+    report("selector-at" + probe.name, selectorAt, answeredFrame(bench.ask(findRequest(selectorAt.reply))));
     selectors.push_back(std::move(selectorAt.reply));
   }
   for (std::size_t index = 0; index < selectors.size(); ++index) {
-    // The whole selector-at reply goes back, as a client would send it.
-    const Json request = {{"cmd", "find"}, {"selector", selectors[index]}, {"timeoutMs", findTimeoutMs}};
-    report("find" + probes[index].name, bench.measure(request));
+    report("find" + probes[index].name, bench.measure(findRequest(selectors[index])));
   }
   if (options->buttonTitle) {
     const Json target = {{"role", morvel::ax::AXButton}, {"title", *options->buttonTitle}};

@@ -15,14 +15,19 @@ helper's own time-out per call is skipped with what lies below it, as the
 helper skips it. Reports only; never fails on a time."""
 
 import argparse
+import collections
 import ctypes
 import hashlib
 import re
 import statistics
 import time
+import warnings
 
+import gi
 import pyatspi
-from gi.repository import GLib
+
+gi.require_version("Gdk", "3.0")
+from gi.repository import Gdk, GLib  # noqa: E402
 
 WARMUP_ROUNDS = 1
 PROBE_POINTS = [(0.25, 0.30), (0.50, 0.50), (0.75, 0.30), (0.30, 0.80), (0.60, 0.70)]
@@ -31,6 +36,8 @@ STOP_ROLES = {pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW, pyatspi.ROLE_DIALOG, pyat
               pyatspi.ROLE_APPLICATION, pyatspi.ROLE_DOCUMENT_WEB}
 PATH_END_ROLES = {pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW, pyatspi.ROLE_DIALOG, pyatspi.ROLE_APPLICATION}
 LONGEST_PATH = 12
+# No toolkit nests this deep; the bound stops a tree that answers with a cycle.
+DEEPEST_HIT = 64
 # The bounds of the helper's walks.
 FIND_DEPTH, FIND_BUDGET = 35, 9000
 CONTAINER_DEPTH, CONTAINER_BUDGET = 25, 5000
@@ -100,14 +107,50 @@ def front_window():
     return None, None
 
 
-def extents(element):
+Box = collections.namedtuple("Box", "x y width height")
+SCREEN_ORIGIN = (0, 0)
+
+
+def extents(element, origin=SCREEN_ORIGIN):
+    """Screen extents; `origin` is where the element's window lies on the screen
+    for a toolkit that reports extents relative to its window."""
     try:
         box = call(call(element.queryComponent).getExtents, pyatspi.DESKTOP_COORDS)
     except NotImplementedError:
         return None
     if box.x == -2147483648 or box.y == -2147483648:
         return None
-    return box
+    return Box(box.x + origin[0], box.y + origin[1], box.width, box.height)
+
+
+def place_of(element, origin):
+    """The extents; an element with none of its own that holds one element (GTK
+    4's stack page) lies where that does."""
+    try:
+        call(element.queryComponent)
+    except NotImplementedError:
+        held = children(element, 2)
+        return extents(held[0], origin) if len(held) == 1 else None
+    return extents(element, origin)
+
+
+def origin_of(app, window):
+    """GTK 4 reports extents relative to its window, even asked for the screen's:
+    there where the window in front lies on the screen, else none. The window
+    system's window holds the toolkit's with its shadow around it, as wide on
+    each side."""
+    if call(lambda: app.toolkitName) != "GTK" or not call(lambda: app.toolkitVersion).startswith("4."):
+        return SCREEN_ORIGIN
+    with warnings.catch_warnings():
+        # The active window is asked of the window manager (_NET_ACTIVE_WINDOW).
+        warnings.simplefilter("ignore", DeprecationWarning)
+        active = Gdk.Screen.get_default().get_active_window()
+    inner = extents(window)
+    if active is None or inner is None:
+        return SCREEN_ORIGIN
+    _, x, y = active.get_origin()
+    outer = active.get_geometry()
+    return (x + (outer.width - inner.width) // 2, y + (outer.height - inner.height) // 2)
 
 
 def text_of(element):
@@ -162,7 +205,7 @@ def descriptor(element, with_value):
     return described
 
 
-def describe(element, with_selection):
+def describe(element, with_selection, origin=SCREEN_ORIGIN):
     reply = {"found": True}
     reply["role"] = call(element.getRole)
     reply["title"] = call(lambda: element.name)
@@ -177,7 +220,7 @@ def describe(element, with_selection):
         pass
     if not with_selection:
         reply["enabled"] = call(element.getState).contains(pyatspi.STATE_ENABLED)
-    reply["frame"] = extents(element)
+    reply["frame"] = place_of(element, origin)
     return reply
 
 
@@ -222,29 +265,55 @@ def contains(box, x, y):
     return box is not None and box.x <= x < box.x + box.width and box.y <= y < box.y + box.height
 
 
+def child_by_extents(element, x, y, origin):
+    """The topmost visible child of `element` whose extents hold the point. A
+    child with no extents of its own (GTK 4's stack page) and a page tab (its page
+    lies outside the tab) hold what lies under the point among their children."""
+    found = None
+    for child in children(element):
+        try:
+            call(child.queryComponent)
+        except NotImplementedError:
+            found = child_by_extents(child, x, y, origin) or found
+            continue
+        box = extents(child, origin)
+        if box is not None and box.width > 0 and box.height > 0 and contains(box, x, y):
+            if call(child.getState).contains(pyatspi.STATE_VISIBLE):
+                found = child
+        elif call(child.getRole) == pyatspi.ROLE_PAGE_TAB:
+            found = child_by_extents(child, x, y, origin) or found
+    return found
+
+
+def descend(window, x, y, origin):
+    """The toolkit's own hit test while it goes deeper; where it stops at a
+    container or answers nothing, the children's extents go on."""
+    hit = window
+    for _ in range(DEEPEST_HIT):
+        deeper = call(call(hit.queryComponent).getAccessibleAtPoint, int(x) - origin[0], int(y) - origin[1],
+                      pyatspi.DESKTOP_COORDS if origin == SCREEN_ORIGIN else pyatspi.WINDOW_COORDS)
+        if deeper is None or deeper == hit:
+            deeper = child_by_extents(hit, x, y, origin)
+        if deeper is None:
+            break
+        hit = deeper
+    return hit
+
+
 def hit_test(x, y):
     desktop = pyatspi.Registry.getDesktop(0)
-    hit = None
     for app in children(desktop):
         for window in children(app):
             if not call(window.getState).contains(pyatspi.STATE_SHOWING):
                 continue
-            if contains(extents(window), x, y):
-                hit = window
-                break
-        if hit is not None:
-            break
-    if hit is None:
-        return None
-    while True:
-        deeper = call(call(hit.queryComponent).getAccessibleAtPoint, int(x), int(y), pyatspi.DESKTOP_COORDS)
-        if deeper is None or deeper == hit:
-            return hit
-        hit = deeper
+            origin = origin_of(app, window)
+            if contains(extents(window, origin), x, y):
+                return descend(window, x, y, origin), origin
+    return None, None
 
 
 def element_at(x, y):
-    hit = hit_test(x, y)
+    hit, origin = hit_test(x, y)
     if hit is None:
         return {"found": False}
     described, current = hit, hit
@@ -259,11 +328,11 @@ def element_at(x, y):
         if parent is None:
             break
         current = parent
-    return describe(described, False)
+    return describe(described, False, origin)
 
 
 def selector_at(x, y):
-    hit = hit_test(x, y)
+    hit, origin = hit_test(x, y)
     if hit is None:
         return {"found": False}
     path = []
@@ -276,7 +345,8 @@ def selector_at(x, y):
         if parent is None:
             break
         current = parent
-    reply = {"found": True, "path": path}
+    # Not part of the reply: the element the path leads to, for comparing answers.
+    reply = {"found": True, "path": path, "hit": (hit, origin)}
     _, window = front_window()
     if window is not None:
         reply["windowTitle"] = call(lambda: window.name)
@@ -336,7 +406,7 @@ def find(selector):
     if not selector.get("found"):
         return {"found": False}
     target = selector["path"][0]
-    _, window = front_window()
+    app, window = front_window()
     if window is None:
         return {"found": False}
     call(lambda: window.name)  # the title the selector names is the front window's
@@ -349,7 +419,7 @@ def find(selector):
             best, best_score, best_distance = candidate, points, distance
     if best is None:
         return {"found": False}
-    frame = extents(best)
+    frame = extents(best, origin_of(app, window))
     if frame is None:
         return {"found": False}
     role = call(best.getRole)
@@ -556,6 +626,17 @@ def find_button(title):
     return find({"found": True, "path": [target]})
 
 
+def answered_frame(name, reply):
+    """The frame of the element element-at answered or selector-at's path leads
+    to, read after the measured rounds, where the two sides' answers are compared."""
+    frame = None
+    if name.startswith("element-at"):
+        frame = reply.get("frame")
+    elif name.startswith("selector-at") and reply.get("found"):
+        frame = extents(*reply["hit"])
+    return "" if frame is None else " answer=%d,%d,%d,%d" % tuple(frame)
+
+
 def measure(name, command, rounds):
     micros = []
     reply = {}
@@ -572,9 +653,10 @@ def measure(name, command, rounds):
             calls = Counter.calls - before
             if ROUND_TRIPS:
                 trips = ROUND_TRIPS() - trips_before
-    print("%s median_us=%.0f calls=%d round_trips=%s found=%s" % (
+    answer = answered_frame(name, reply)
+    print("%s median_us=%.0f calls=%d round_trips=%s found=%s%s" % (
         name, statistics.median(micros), calls, "-" if trips is None else trips,
-        "true" if reply.get("found") else "false"), flush=True)
+        "true" if reply.get("found") else "false", answer), flush=True)
     return reply
 
 
@@ -585,11 +667,11 @@ def main():
     arguments = options.parse_args()
     rounds = max(1, arguments.rounds)
     pyatspi.setTimeout(CALL_TIMEOUT_MS, CALL_TIMEOUT_MS)
-    _, window = front_window()
+    app, window = front_window()
     if window is None:
         print("no front window")
         return
-    frame = window.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    frame = extents(window, origin_of(app, window))
     points = [(frame.x + frame.width * fx, frame.y + frame.height * fy) for fx, fy in PROBE_POINTS]
     measure("focused", focused, rounds)
     for index, (x, y) in enumerate(points):
