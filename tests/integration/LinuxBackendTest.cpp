@@ -321,6 +321,48 @@ TEST_F(BackendOnFixture, AStoppedApplicationIsWaitedForUntilItsOwnTimeOutThenFai
                          replyTimeout));
 }
 
+// The descent asks an element's own hit test with its frame, ahead of needing it:
+// taken from that read, the hit test at every control's centre answers what it
+// answers asked at its turn, and asks the application nothing more.
+TEST_F(BackendOnFixture, AHitTestAskedAheadAnswersWhatOneAskedAtItsTurnAnswers) {
+  std::vector<ax::Rect> frames;
+  asOneRequest([&] {
+    auto window = frontWindow();
+    if (!window) return 0;
+    for (const std::string role : {ax::AXButton, ax::AXTextField, ax::AXCheckBox, ax::AXStaticText}) {
+      for (const Element& control : collect(*window, role)) {
+        if (auto frame = ax::axFrame(ax_, control); frame && frame->width > 2 && frame->height > 2) frames.push_back(*frame);
+      }
+    }
+    return 0;
+  });
+  ASSERT_GT(frames.size(), 5u);
+  linux_ax::AtspiReader& reader = ax_.reader();
+  for (const ax::Rect& frame : frames) {
+    const int x = static_cast<int>(frame.x + frame.width / 2);
+    const int y = static_cast<int>(frame.y + frame.height / 2);
+    auto hitOfWindow = [&](bool askedAhead) {
+      return asOneRequest([&] {
+        auto window = frontWindow();
+        if (!window) return linux_ax::AccessibleRef();
+        AtspiAccessible* root = window->nodeAs<linux_ax::AccessibleNode>()->get();
+        if (askedAhead) reader.prefetchWithHit(root, linux_ax::ExtentsPart, x, y);
+        const auto before = ax_.callCount();
+        linux_ax::AccessibleRef hit = reader.accessibleAtPoint(root, x, y);
+        if (askedAhead) {
+          EXPECT_EQ(ax_.callCount(), before) << x << "," << y;
+        }
+        return hit;
+      });
+    };
+    const linux_ax::AccessibleRef atItsTurn = hitOfWindow(false);
+    const linux_ax::AccessibleRef ahead = hitOfWindow(true);
+    ASSERT_TRUE(atItsTurn) << x << "," << y;
+    ASSERT_TRUE(ahead) << x << "," << y;
+    EXPECT_TRUE(linux_ax::sameAccessible(ahead.get(), atItsTurn.get())) << x << "," << y;
+  }
+}
+
 TEST_F(BackendOnFixture, AWindowIsWalkedWithOneCallPerElementAndTheSameChildrenAsOneByOne) {
   std::size_t walked = 0;
   std::uint64_t calls = 0;

@@ -414,15 +414,12 @@ std::optional<PixelRect> AtspiReader::toolkitExtents(AtspiAccessible* accessible
   return known;
 }
 
-AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x, int y) {
+std::optional<std::pair<int, int>> AtspiReader::pointForToolkit(AtspiAccessible* accessible, int x, int y) {
   if (placement_ != nullptr) {
     auto onSurface = placement_->toSurface(accessible, x, y);
-    if (!onSurface) return {};
+    if (!onSurface) return std::nullopt;
     std::tie(x, y) = *onSurface;
   }
-  if (!hasInterface(accessible, "Component")) return {};
-  auto component = IfaceRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
-  if (!component) return {};
   if (origin_ != nullptr) {
     if (auto mapping = origin_->mappingOf(accessible)) {
       const PixelPoint inToolkit = mapping->toToolkit(x, y);
@@ -430,9 +427,22 @@ AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x,
       y = inToolkit.y;
     }
   }
+  return std::pair{x, y};
+}
+
+AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x, int y) {
+  const auto point = pointForToolkit(accessible, x, y);
+  if (!point || !hasInterface(accessible, "Component")) return {};
+  auto component = IfaceRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
+  if (!component) return {};
+  const auto& hits = memo_.factsOf(accessible).hits;
+  if (auto known = hits.find(*point); known != hits.end()) {
+    if (guard_.isHung(accessible)) return {};
+    return known->second;
+  }
   auto hit = guard_.run(accessible, [&](GError** error) {
-    return AccessibleRef::adopt(
-        atspi_component_get_accessible_at_point(component.get(), x, y, ATSPI_COORD_TYPE_SCREEN, error));
+    return AccessibleRef::adopt(atspi_component_get_accessible_at_point(component.get(), point->first, point->second,
+                                                                        ATSPI_COORD_TYPE_SCREEN, error));
   });
   return hit ? *hit : AccessibleRef();
 }
@@ -504,6 +514,13 @@ void AtspiReader::dropLibraryCache(AtspiAccessible* accessible) {
 
 void AtspiReader::prefetch(const std::vector<AccessibleRef>& accessibles, ReadParts parts) {
   if (concurrentReads_) readConcurrently(guard_, memo_, accessibles, parts);
+}
+
+void AtspiReader::prefetchWithHit(AtspiAccessible* accessible, ReadParts parts, int x, int y) {
+  if (!concurrentReads_) return;
+  const auto point = pointForToolkit(accessible, x, y);
+  if (!point) return prefetch({AccessibleRef::share(accessible)}, parts);
+  readWithHitConcurrently(guard_, memo_, accessible, parts, *point);
 }
 
 void AtspiReader::prefetchCells(AtspiAccessible* table, const std::vector<CellPosition>& cells) {

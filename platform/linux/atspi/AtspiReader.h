@@ -77,6 +77,9 @@ class AtspiReader {
   // Asks `parts` of all of `accessibles` at once, ahead of the single reads that
   // are about to ask them one by one (see ConcurrentReads).
   void prefetch(const std::vector<AccessibleRef>& accessibles, ReadParts parts);
+  // The same for one element, with its own hit test at a screen point, ahead of
+  // accessibleAtPoint.
+  void prefetchWithHit(AtspiAccessible* accessible, ReadParts parts, int x, int y);
   // Asks the children of all of `parents` (at most `limit` each) at once, one
   // list per parent where the application offers the Collection interface or
   // its toolkit lists them right in one message, else child by child, then `childParts` of all those children at once: a level of
@@ -126,6 +129,9 @@ class AtspiReader {
   RequestMemo& memo() { return memo_; }
 
  private:
+  // A screen point as the toolkit of `accessible` takes it; none where the
+  // element's surface does not reach the point.
+  std::optional<std::pair<int, int>> pointForToolkit(AtspiAccessible* accessible, int x, int y);
   bool hasInterface(AtspiAccessible* accessible, const char* name);
   std::optional<std::vector<AccessibleRef>> childrenInOneCall(AtspiAccessible* accessible, int limit);
   // All of them in one message, where the element's toolkit answers it as it

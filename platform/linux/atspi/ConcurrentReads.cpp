@@ -38,7 +38,8 @@ struct DBusPendingUnref {
 using PendingPtr = std::unique_ptr<DBusPendingCall, DBusPendingUnref>;
 
 // One question on its way: a part of an element, a cell of a table, a child of
-// an element by its index, or the list of an element's children.
+// an element by its index, the list of an element's children, or the element's
+// hit test at a point.
 struct Question {
   AccessibleRef accessible;
   ReadPart part;
@@ -46,6 +47,7 @@ struct Question {
   std::optional<int> childIndex;
   PendingPtr pending;
   bool childList = false;
+  std::optional<std::pair<int, int>> hitPoint;
 };
 
 MessagePtr propertyQuestion(const char* busName, const char* path, const char* property) {
@@ -115,6 +117,19 @@ MessagePtr childQuestion(AtspiAccessible* parent, int index) {
 MessagePtr wholeChildListQuestion(AtspiAccessible* parent) {
   return MessagePtr(
       dbus_message_new_method_call(parent->parent.app->bus_name, parent->parent.path, accessibleInterface, "GetChildren"));
+}
+
+MessagePtr hitQuestion(AtspiAccessible* accessible, std::pair<int, int> point) {
+  MessagePtr message(dbus_message_new_method_call(accessible->parent.app->bus_name, accessible->parent.path,
+                                                  componentInterface, "GetAccessibleAtPoint"));
+  const dbus_int32_t x = point.first;
+  const dbus_int32_t y = point.second;
+  const dbus_uint32_t coordinates = ATSPI_COORD_TYPE_SCREEN;
+  if (message && dbus_message_append_args(message.get(), DBUS_TYPE_INT32, &x, DBUS_TYPE_INT32, &y, DBUS_TYPE_UINT32,
+                                          &coordinates, DBUS_TYPE_INVALID)) {
+    return message;
+  }
+  return {};
 }
 
 MessagePtr cellQuestion(AtspiAccessible* table, CellPosition cell) {
@@ -400,6 +415,10 @@ class Batch {
     if (askable(accessible)) send(accessible, questionFor(accessible, part), part, std::nullopt);
   }
 
+  void askHit(AtspiAccessible* accessible, std::pair<int, int> point) {
+    if (askable(accessible)) send(accessible, hitQuestion(accessible, point), ReadPart{}, std::nullopt, std::nullopt, false, point);
+  }
+
   void askCell(AtspiAccessible* table, CellPosition cell) {
     if (askable(table)) send(table, cellQuestion(table, cell), ReadPart{}, cell);
   }
@@ -439,6 +458,9 @@ class Batch {
       ElementFacts& facts = memo_.factsOf(question.accessible.get());
       if (question.cell) {
         if (AccessibleRef cell = accessibleIn(reply.get())) facts.cells.emplace(std::pair{question.cell->row, question.cell->column}, std::move(cell));
+      } else if (question.hitPoint) {
+        // A null reference is an answer too: nothing of the element's there.
+        if (dbus_message_has_signature(reply.get(), "(so)")) facts.hits.insert_or_assign(*question.hitPoint, accessibleIn(reply.get()));
       } else if (question.childList) {
         if (auto list = accessiblesIn(reply.get())) childLists_.emplace(question.accessible.get(), std::move(*list));
       } else if (question.childIndex) {
@@ -457,7 +479,8 @@ class Batch {
   }
 
   void send(AtspiAccessible* accessible, MessagePtr message, ReadPart part, std::optional<CellPosition> cell,
-            std::optional<int> childIndex = std::nullopt, bool childList = false) {
+            std::optional<int> childIndex = std::nullopt, bool childList = false,
+            std::optional<std::pair<int, int>> hitPoint = std::nullopt) {
     const int timeout = static_cast<int>(guard_.timeoutFor(*CallGuard::applicationOf(accessible)).count());
     DBusPendingCall* pending = nullptr;
     if (!message || !dbus_connection_send_with_reply(accessible->parent.app->bus, message.get(), &pending, timeout) ||
@@ -465,7 +488,7 @@ class Batch {
       return;
     }
     guard_.countCalls(1);
-    inFlight_.push_back({AccessibleRef::share(accessible), part, cell, childIndex, PendingPtr(pending), childList});
+    inFlight_.push_back({AccessibleRef::share(accessible), part, cell, childIndex, PendingPtr(pending), childList, hitPoint});
     if (inFlight_.size() >= mostInFlight) gather();
   }
 
@@ -504,17 +527,32 @@ InterfaceBits interfaceBitOf(std::string_view name) {
   return found == bits.end() ? 0U : found->second;
 }
 
+namespace {
+
+void askUnknownParts(Batch& batch, RequestMemo& memo, AtspiAccessible* accessible, ReadParts parts) {
+  const ElementFacts& facts = memo.factsOf(accessible);
+  for (ReadPart part : {RolePart, StatesPart, ChildCountPart, InterfacesPart, NamePart, DescriptionPart, ExtentsPart,
+                         TextPart, SelectionPart, ParentPart}) {
+    if ((parts & part) != 0 && !known(facts, accessible, part)) batch.ask(accessible, part);
+  }
+}
+
+}  // namespace
+
 void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<AccessibleRef>& accessibles,
                       ReadParts parts) {
   Batch batch(guard, memo);
   for (const AccessibleRef& accessible : accessibles) {
-    if (!accessible) continue;
-    const ElementFacts& facts = memo.factsOf(accessible.get());
-    for (ReadPart part : {RolePart, StatesPart, ChildCountPart, InterfacesPart, NamePart, DescriptionPart, ExtentsPart,
-                           TextPart, SelectionPart, ParentPart}) {
-      if ((parts & part) != 0 && !known(facts, accessible.get(), part)) batch.ask(accessible.get(), part);
-    }
+    if (accessible) askUnknownParts(batch, memo, accessible.get(), parts);
   }
+  batch.gather();
+}
+
+void readWithHitConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible* accessible, ReadParts parts,
+                             std::pair<int, int> point) {
+  Batch batch(guard, memo);
+  askUnknownParts(batch, memo, accessible, parts);
+  if (!memo.factsOf(accessible).hits.contains(point)) batch.askHit(accessible, point);
   batch.gather();
 }
 

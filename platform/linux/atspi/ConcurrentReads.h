@@ -46,6 +46,11 @@ void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<Acc
 void readCellsConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible* table,
                            const std::vector<CellPosition>& cells);
 
+// Asks the parts in `parts` that the memo does not hold yet of `accessible`, and
+// its own hit test at `point` (as the toolkit takes it), all at once.
+void readWithHitConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible* accessible, ReadParts parts,
+                             std::pair<int, int> point);
+
 // The children of a parent wanted: its first `count`, for a caller that asked
 // for at most `limit` (count is the smaller of the two).
 struct ChildrenWanted {

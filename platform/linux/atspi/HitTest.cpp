@@ -76,10 +76,11 @@ AccessibleRef shownChildAt(AtspiReader& reader, AtspiAccessible* container, int 
 
 // Whether the toolkit's `answer` is shown and under the point: a browser may
 // answer with an invisible text node, GTK 4 with a widget beside the point.
-// Its parent is asked in the same wait: an unnamed answer is described by its
-// nearest named ancestor.
+// Its parent is asked in the same wait (an unnamed answer is described by its
+// nearest named ancestor), and its own hit test, which the descent asks next
+// wherever it holds the point.
 bool answersThePoint(AtspiReader& reader, AtspiAccessible* answer, int x, int y) {
-  reader.prefetch({AccessibleRef::share(answer)}, StatesPart | ExtentsPart | ParentPart);
+  reader.prefetchWithHit(answer, StatesPart | ExtentsPart | ParentPart, x, y);
   return isShown(reader, answer) && holds(placeOf(reader, answer), x, y);
 }
 

@@ -64,6 +64,9 @@ struct ElementFacts {
   std::optional<TableSize> tableSize;
   std::optional<CellRange> showingCells;
   std::map<std::pair<int, int>, AccessibleRef> cells;
+  // Its own hit test's answers by point, as the toolkit takes the point; an
+  // empty reference: nothing there.
+  std::map<std::pair<int, int>, AccessibleRef> hits;
 };
 
 class RequestMemo {
