@@ -36,6 +36,8 @@ STOP_ROLES = {pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW, pyatspi.ROLE_DIALOG, pyat
               pyatspi.ROLE_APPLICATION, pyatspi.ROLE_DOCUMENT_WEB}
 PATH_END_ROLES = {pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW, pyatspi.ROLE_DIALOG, pyatspi.ROLE_APPLICATION}
 LONGEST_PATH = 12
+# Toolkits whose own hit test answers the deepest element under the point.
+DEEP_HIT_TOOLKITS = {"Chromium", "Gecko"}
 # No toolkit nests this deep; the bound stops a tree that answers with a cycle.
 DEEPEST_HIT = 64
 # The bounds of the helper's walks.
@@ -285,13 +287,16 @@ def child_by_extents(element, x, y, origin):
     return found
 
 
-def descend(window, x, y, origin):
+def descend(window, x, y, origin, goes_deep):
     """The toolkit's own hit test while it goes deeper; where it stops at a
-    container or answers nothing, the children's extents go on."""
+    container or answers nothing, the children's extents go on, unless the
+    toolkit's hit test is known to go down to the deepest element itself."""
     hit = window
     for _ in range(DEEPEST_HIT):
         deeper = call(call(hit.queryComponent).getAccessibleAtPoint, int(x) - origin[0], int(y) - origin[1],
                       pyatspi.DESKTOP_COORDS if origin == SCREEN_ORIGIN else pyatspi.WINDOW_COORDS)
+        if (deeper is None or deeper == hit) and goes_deep:
+            break
         if deeper is None or deeper == hit:
             deeper = child_by_extents(hit, x, y, origin)
         if deeper is None:
@@ -308,7 +313,8 @@ def hit_test(x, y):
                 continue
             origin = origin_of(app, window)
             if contains(extents(window, origin), x, y):
-                return descend(window, x, y, origin), origin
+                goes_deep = call(lambda: app.toolkitName) in DEEP_HIT_TOOLKITS
+                return descend(window, x, y, origin, goes_deep), origin
     return None, None
 
 
