@@ -19,7 +19,7 @@ namespace morvel::linux_ax {
 struct AttributeSources {
   AtspiReader& reader;
   Applications& applications;
-  const FocusTracker& focus;
+  FocusTracker& focus;
   // The most items an array attribute is read to (AXRows stops there).
   int mostItems = INT_MAX;
 };

@@ -20,6 +20,9 @@ class FocusTracker {
 
   // The last element announced as focused and not announced as unfocused since.
   AtspiAccessible* lastFocused() const { return focused_.get(); }
+  // An element found holding the focus otherwise (the application asked): it
+  // stands for the focus until an event says otherwise, as if announced.
+  void confirm(AtspiAccessible* focused) { noteFocusChange(focused, true); }
 
  private:
   static void onFocusChange(AtspiEvent* event, void* tracker);

@@ -23,11 +23,18 @@ bool sameApplication(AtspiAccessible* a, AtspiAccessible* b) {
   return left != nullptr && right != nullptr && *left == *right;
 }
 
+// The element of the application's last focus event, where it still holds the
+// focus. The application's ping comes back after every event it sent before,
+// so that the last one handled is its latest.
 AccessibleRef announcedFocus(AttributeSources& sources, AtspiAccessible* application) {
-  AtspiAccessible* focused = sources.focus.lastFocused();
-  if (focused == nullptr || !sameApplication(focused, application)) return {};
-  if (!holdsFocus(sources.reader, focused)) return {};
-  return AccessibleRef::share(focused);
+  const std::string* busName = CallGuard::applicationOf(application);
+  if (busName == nullptr || !sources.reader.guard().ping(*busName)) return {};
+  AccessibleRef focused = AccessibleRef::share(sources.focus.lastFocused());
+  if (!focused || !sameApplication(focused.get(), application)) return {};
+  // Its frame is asked with its states: the reply needs it.
+  sources.reader.prefetch({focused}, StatesPart | ExtentsPart);
+  if (!holdsFocus(sources.reader, focused.get())) return {};
+  return focused;
 }
 
 bool takesFocus(AtspiReader& reader, AtspiAccessible* accessible) {
@@ -62,12 +69,17 @@ AccessibleRef searchedFocus(AttributeSources& sources, AtspiAccessible* applicat
   return unfocusable;
 }
 
-// The focused element as the toolkit has it: the Collection's answer, the last
-// focus event, else a search.
+// The focused element as the toolkit has it: the last focus event where it
+// still holds, else the Collection's answer (a search of the application by
+// the application, costly on a large page), else a search of ours.
 AccessibleRef toolkitFocus(AttributeSources& sources, AtspiAccessible* application) {
-  AtspiReader& reader = sources.reader;
-  if (reader.hasCollection(application)) return reader.firstDescendantWithState(application, ATSPI_STATE_FOCUSED);
   if (AccessibleRef announced = announcedFocus(sources, application)) return announced;
+  AtspiReader& reader = sources.reader;
+  if (reader.hasCollection(application)) {
+    AccessibleRef found = reader.firstDescendantWithState(application, ATSPI_STATE_FOCUSED);
+    if (found) sources.focus.confirm(found.get());
+    return found;
+  }
   return searchedFocus(sources, application);
 }
 
