@@ -1,10 +1,11 @@
 #pragma once
 
 // The element that last gained keyboard focus anywhere on the desktop, as the
-// applications announce it (object:state-changed:focused). Toolkits without
-// the Collection interface (Qt, GTK 4, Chromium) cannot be asked for their
-// focused element in one call; the announcement answers instead. Events are
-// handled whenever libatspi's main context runs, between and within requests.
+// applications announce it (object:state-changed:focused). It answers before
+// the application is searched: toolkits without the Collection interface (Qt,
+// GTK 4) cannot be asked for their focused element in one call, and those with
+// it search their whole tree for it (milliseconds on a large web page). Events
+// are handled whenever libatspi's main context runs, between and within requests.
 
 #include "platform/linux/atspi/GlibOwnership.h"
 
