@@ -295,9 +295,9 @@ def descend(window, x, y, origin, goes_deep):
     for _ in range(DEEPEST_HIT):
         deeper = call(call(hit.queryComponent).getAccessibleAtPoint, int(x) - origin[0], int(y) - origin[1],
                       pyatspi.DESKTOP_COORDS if origin == SCREEN_ORIGIN else pyatspi.WINDOW_COORDS)
-        if (deeper is None or deeper == hit) and goes_deep:
-            break
         if deeper is None or deeper == hit:
+            if goes_deep:
+                break
             deeper = child_by_extents(hit, x, y, origin)
         if deeper is None:
             break

@@ -329,6 +329,10 @@ std::optional<AtspiRect> extentsOf(AtspiAccessible* accessible) {
 template <class App>
 class OnThirdPartyApp : public ::testing::Test {
  protected:
+  // A browser's first start on a busy machine has taken over 20 s; after it,
+  // the application only has to come back in front.
+  static constexpr auto firstStartTimeout = std::chrono::milliseconds(90000);
+
   static void SetUpTestSuite() {
     atspi_init();
     app_ = App::describe();
@@ -343,9 +347,6 @@ class OnThirdPartyApp : public ::testing::Test {
     // Not every toolkit states its process on its window (Tk does not): the
     // helper's front window tells when the application is in front. A toolkit
     // may mark its window active before the window manager does.
-    // A browser's first start on a busy machine has taken over 20 s; after it,
-    // the application only has to come back in front.
-    constexpr auto firstStartTimeout = std::chrono::milliseconds(90000);
     std::string frontTitle;
     ASSERT_TRUE(eventually(
         [&] {
