@@ -226,30 +226,67 @@ TEST_F(BackendOnFixture, ElementsAreTheSameByIdentityNotByHandle) {
 // A stopped application is waited for as long as its own time-out says, not the
 // default; once a read has waited it out, the others fail at once until the reply
 // is written.
-// The workspace keeps what it read for one request: a menu opened or closed
-// since is seen by the next one.
-TEST(X11Workspace, AWindowShownOrHiddenBetweenRequestsIsSeenByTheNext) {
+// The workspace keeps what it read from request to request until the server
+// tells of a change: a window shown, moved, hidden or renamed is seen by the
+// very next request, and one the window manager moves soon after.
+TEST(X11Workspace, AChangeToTheWindowsIsSeenByTheNextRequest) {
   Display* display = XOpenDisplay(nullptr);
   ASSERT_NE(display, nullptr);
   XSetWindowAttributes unmanaged{};
   unmanaged.override_redirect = True;
-  const linux_ax::PixelRect place{37, 41, 60, 30};
+  linux_ax::PixelRect place{37, 41, 60, 30};
   const Window popup = XCreateWindow(display, DefaultRootWindow(display), place.x, place.y, static_cast<unsigned>(place.width),
                                      static_cast<unsigned>(place.height), 0, CopyFromParent, InputOutput, CopyFromParent,
                                      CWOverrideRedirect, &unmanaged);
+  const Window managed = XCreateSimpleWindow(display, DefaultRootWindow(display), 300, 200, 120, 90, 0, 0, 0);
   linux_ax::X11Workspace windows;
-  auto shown = [&] {
+  auto nextRequest = [&] {
+    XSync(display, False);
     windows.forgetReads();
-    const std::vector<linux_ax::PixelRect> ours = windows.unmanagedWindowsOf(::getpid());
-    return std::find(ours.begin(), ours.end(), place) != ours.end() && windows.unmanagedWindowOfAt(::getpid(), 40, 45) == true;
   };
-  EXPECT_FALSE(shown());
+  auto shownAt = [&](const linux_ax::PixelRect& where) {
+    const std::vector<linux_ax::PixelRect> ours = windows.unmanagedWindowsOf(::getpid());
+    return std::find(ours.begin(), ours.end(), where) != ours.end() &&
+           windows.unmanagedWindowOfAt(::getpid(), where.x + 3, where.y + 4) == true;
+  };
+  auto managedClient = [&]() -> std::optional<linux_ax::ClientWindow> {
+    for (const linux_ax::ClientWindow& client : windows.clientsTopFirst()) {
+      if (client.id == managed) return client;
+    }
+    return std::nullopt;
+  };
+  EXPECT_FALSE(shownAt(place));
   XMapRaised(display, popup);
-  XSync(display, False);
-  EXPECT_TRUE(eventually(shown, replyTimeout));
+  nextRequest();
+  EXPECT_TRUE(shownAt(place));
+  place = {137, 141, 60, 30};
+  XMoveWindow(display, popup, place.x, place.y);
+  nextRequest();
+  EXPECT_TRUE(shownAt(place));
   XUnmapWindow(display, popup);
-  XSync(display, False);
-  EXPECT_TRUE(eventually([&] { return !shown(); }, replyTimeout));
+  nextRequest();
+  EXPECT_FALSE(shownAt(place));
+
+  const Atom title = XInternAtom(display, "_NET_WM_NAME", False);
+  const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+  auto rename = [&](const std::string& name) {
+    XChangeProperty(display, managed, title, utf8, 8, PropModeReplace, reinterpret_cast<const unsigned char*>(name.data()),
+                    static_cast<int>(name.size()));
+  };
+  rename("First name");
+  XMapWindow(display, managed);
+  ASSERT_TRUE(eventually([&] { nextRequest(); return managedClient().has_value(); }, replyTimeout));
+  EXPECT_EQ(windows.windowTitle(managed), "First name");
+  rename("Second name");
+  nextRequest();
+  ASSERT_TRUE(managedClient());
+  EXPECT_EQ(windows.windowTitle(managed), "Second name");
+  // Its frame goes where it asks its window to go.
+  const linux_ax::PixelRect before = managedClient()->client;
+  XMoveWindow(display, managed, before.x + 50, before.y + 40);
+  EXPECT_TRUE(eventually([&] { nextRequest(); auto now = managedClient(); return now && now->frame.x == before.x + 50; },
+                         replyTimeout));
+  XDestroyWindow(display, managed);
   XDestroyWindow(display, popup);
   XCloseDisplay(display);
 }

@@ -4,6 +4,7 @@
 #include "text/UnicodeText.h"
 
 #include <X11/Xlib-xcb.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XRes.h>
@@ -14,6 +15,7 @@
 #include <array>
 #include <climits>
 #include <cstring>
+#include <utility>
 
 namespace morvel::linux_ax {
 namespace {
@@ -92,6 +94,31 @@ std::optional<std::string> className(const PropertyReply& classes) {
 }
 
 xcb_window_t rootOf(Display* display) { return static_cast<xcb_window_t>(DefaultRootWindow(display)); }
+
+// What the server tells this connection of, so that what was read can be kept
+// until it changes: of the root window, its children coming, going, moving and
+// being shown or hidden; of each managed window, the same of itself and its
+// properties.
+constexpr std::uint32_t rootEvents = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+constexpr std::uint32_t managedWindowEvents = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+
+void watch(xcb_connection_t* connection, xcb_window_t window, std::uint32_t events) {
+  xcb_change_window_attributes(connection, window, XCB_CW_EVENT_MASK, &events);
+}
+
+// Whether an event may change what was read: any change of a window's place,
+// size, mapping or stacking, and the properties read; not the many properties
+// applications change as they run (user time, icons, opacity).
+bool touchesReads(const XEvent& event, const X11Workspace::Atoms& names) {
+  if (event.type != PropertyNotify) return true;
+  const Atom changed = event.xproperty.atom;
+  const std::array<Atom, 7> read = {names.wmPid, names.frameExtents, names.wmName,       names.gtkApplicationId,
+                                    XA_WM_NAME,  XA_WM_CLASS,        XA_WM_TRANSIENT_FOR};
+  return std::find(read.begin(), read.end(), changed) != read.end();
+}
+
+// Refused questions and X errors of the process so far.
+std::uint64_t failuresSoFar() { return refusedQuestions() + X11Connection::errorCount(); }
 
 // A client window's questions, sent together with every other window's.
 struct ClientQuestions {
@@ -206,6 +233,13 @@ WindowId X11Workspace::applicationMainWindow(WindowId window) {
 }
 
 std::optional<std::string> X11Workspace::applicationId(WindowId window) {
+  if (auto known = reads_.applicationIds.find(window); known != reads_.applicationIds.end()) return known->second;
+  std::optional<std::string> id = readApplicationId(window);
+  reads_.applicationIds[window] = id;
+  return id;
+}
+
+std::optional<std::string> X11Workspace::readApplicationId(WindowId window) {
   xcb_connection_t* connection = xcb();
   if (connection == nullptr) return std::nullopt;
   const Atoms& names = atoms(connection);
@@ -268,6 +302,12 @@ const std::vector<WindowId>& X11Workspace::stackingBottomFirst() {
   if (connection == nullptr) return windows;
   const Atoms& names = atoms(connection);
   const xcb_window_t root = rootOf(display());
+  if (rootWatchedOn_ != connection_.openCount()) {
+    // Asked before the questions below: a change after them is told.
+    watch(connection, root, rootEvents);
+    rootWatchedOn_ = connection_.openCount();
+  }
+  reads_.connection = connection_.openCount();
   const bool activeUnknown = !reads_.active;
   const PropertyCookie listAsked = askProperty(connection, root, names.clientListStacking, XCB_ATOM_WINDOW);
   const PropertyCookie activeAsked = askProperty(connection, root, names.activeWindow, XCB_ATOM_WINDOW, 1);
@@ -288,6 +328,7 @@ const std::vector<WindowId>& X11Workspace::stackingBottomFirst() {
     // No window manager: the root's children are the top-level windows.
     windows = rootChildren;
   }
+  carryKeptReads();
   return windows;
 }
 
@@ -297,17 +338,19 @@ const std::vector<WindowId>& X11Workspace::rootChildrenBottomFirst() {
 }
 
 std::vector<ClientWindow> X11Workspace::clientsTopFirst() {
+  // The first step may find the last request's clients still hold.
+  const std::vector<WindowId> stacking = stackingBottomFirst();
   if (reads_.clients) return *reads_.clients;
   std::vector<ClientWindow>& clients = reads_.clients.emplace();
   xcb_connection_t* connection = xcb();
   if (connection == nullptr) return clients;
-  const std::vector<WindowId> stacking = stackingBottomFirst();
   const Atoms& names = atoms(connection);
   const xcb_window_t root = rootOf(display());
   std::vector<ClientQuestions> asked;
   asked.reserve(stacking.size());
   for (WindowId window : stacking) {
     const auto id = static_cast<xcb_window_t>(window);
+    watch(connection, id, managedWindowEvents);
     asked.push_back({xcb_get_window_attributes(connection, id), xcb_get_geometry(connection, id),
                      xcb_translate_coordinates(connection, id, root, 0, 0),
                      askProperty(connection, window, names.frameExtents, XCB_ATOM_CARDINAL, 4)});
@@ -329,6 +372,7 @@ std::vector<ClientWindow> X11Workspace::clientsTopFirst() {
 }
 
 const std::vector<UnmanagedWindow>& X11Workspace::unmanagedWindows() {
+  rootChildrenBottomFirst();
   if (reads_.unmanaged) return *reads_.unmanaged;
   xcb_connection_t* connection = xcb();
   if (connection == nullptr) return reads_.unmanaged.emplace();
@@ -363,6 +407,53 @@ std::vector<PixelRect> X11Workspace::unmanagedWindowsOf(std::int32_t pid) {
     if (windowPid(window.id) == pid) places.push_back(window.place);
   }
   return places;
+}
+
+void X11Workspace::forgetReads() {
+  // A request that asked the server nothing leaves the last one's reads as they were.
+  if (reads_.stacking) kept_ = std::move(reads_);
+  reads_ = {};
+}
+
+void X11Workspace::carryKeptReads() {
+  Reads kept = std::exchange(kept_, {});
+  // The answers just taken came after every event sent before them.
+  const bool changed = takeEvents();
+  reads_.failuresBefore = failuresSoFar();
+  if (changed || !kept.stacking || kept.connection != reads_.connection ||
+      kept.failuresBefore != reads_.failuresBefore || kept.stacking != reads_.stacking ||
+      kept.rootChildren != reads_.rootChildren) {
+    return;
+  }
+  // Managed windows are watched once the clients were read; the root window's
+  // children are told of through the root's events, and a window's process is
+  // its own for its life.
+  const bool clientsWatched = kept.clients.has_value();
+  const auto listed = [](const std::optional<std::vector<WindowId>>& windows, WindowId window) {
+    return windows && std::find(windows->begin(), windows->end(), window) != windows->end();
+  };
+  const auto watched = [&](WindowId window) { return clientsWatched && listed(reads_.stacking, window); };
+  reads_.clients = std::move(kept.clients);
+  reads_.unmanaged = std::move(kept.unmanaged);
+  std::erase_if(kept.pids,
+                [&](const auto& read) { return !watched(read.first) && !listed(reads_.rootChildren, read.first); });
+  std::erase_if(kept.titles, [&](const auto& read) { return !watched(read.first); });
+  std::erase_if(kept.applicationIds, [&](const auto& read) { return !watched(read.first); });
+  reads_.pids = std::move(kept.pids);
+  reads_.titles = std::move(kept.titles);
+  reads_.applicationIds = std::move(kept.applicationIds);
+}
+
+bool X11Workspace::takeEvents() {
+  Display* connection = display();
+  if (connection == nullptr || !atoms_ || atomsOfConnection_ != connection_.openCount()) return true;
+  bool changed = false;
+  while (XEventsQueued(connection, QueuedAfterReading) > 0) {
+    XEvent event;
+    XNextEvent(connection, &event);
+    changed = changed || touchesReads(event, *atoms_);
+  }
+  return changed;
 }
 
 }  // namespace morvel::linux_ax

@@ -6,14 +6,24 @@
 // away; no X error ever ends or disturbs the process.
 //
 // A request asks about the same windows many times (the front window, its
-// process, the windows over a point): each answer is kept until forgetReads,
-// at the end of the request, never longer, for the desktop changes between
-// requests. The questions of one step go to the server together and their
-// answers are awaited after: one wait per step, not one per question. Two
-// steps tell all a hit test needs: the active window, the stacking order and
-// the root window's children; then every client's geometry, process and
-// frame with the unmanaged windows among those children. A process is asked
-// of an unmanaged window only when it lies over the point in question.
+// process, the windows over a point), and most requests find the desktop as
+// the one before left it. So what is read is kept from request to request for
+// as long as the server has told of nothing that changes it: the connection
+// takes the root window's structure and property events and each managed
+// window's, and at each request's start (forgetReads) the events that came
+// meanwhile are taken; any that may touch what was read (a window shown,
+// hidden, moved, raised, renamed or made active, a question refused) ends all
+// of it. The server sends an event before it answers anyone who asked after
+// the change, so nothing kept is older than what a fresh read would find.
+// What no event would tell of (the properties of windows nobody watches) is
+// kept for one request only.
+//
+// The questions of one step go to the server together and their answers are
+// awaited after: one wait per step, not one per question. Two steps tell all
+// a hit test needs: the active window, the stacking order and the root
+// window's children; then every client's geometry, process and frame with the
+// unmanaged windows among those children. A process is asked of an unmanaged
+// window only when it lies over the point in question.
 
 #include "platform/linux/WindowSystem.h"
 #include "platform/linux/x11/UnmanagedWindows.h"
@@ -47,7 +57,9 @@ class X11Workspace final : public WindowSystem {
   std::vector<PixelRect> unmanagedWindowsOf(std::int32_t pid) override;
   std::unique_ptr<GreyCapture> capture(const ax::Rect& region) override { return capture_.capture(region); }
   bool gone() override { return connection_.serverGone(); }
-  void forgetReads() override { reads_ = {}; }
+  // Ends the request's reads: the next request's first step keeps of them what
+  // the server has told of no change to.
+  void forgetReads() override;
 
   // The server's atoms for the names asked about, interned once per connection.
   struct Atoms {
@@ -70,6 +82,11 @@ class X11Workspace final : public WindowSystem {
     std::optional<std::vector<UnmanagedWindow>> unmanaged;
     std::map<WindowId, std::optional<std::int32_t>> pids;
     std::map<WindowId, std::optional<std::string>> titles;
+    std::map<WindowId, std::optional<std::string>> applicationIds;
+    // Refused questions and X errors of the process when these reads began.
+    std::uint64_t failuresBefore = 0;
+    // The connection they were read on.
+    std::uint64_t connection = 0;
   };
 
   Display* display();
@@ -85,12 +102,25 @@ class X11Workspace final : public WindowSystem {
   const std::vector<UnmanagedWindow>& unmanagedWindows();
   // The window of the same process that `window` is (through its owners) transient for; itself if none.
   WindowId applicationMainWindow(WindowId window);
+  std::optional<std::string> readApplicationId(WindowId window);
+
+  // Takes over from the last request's reads what holds still, once this
+  // request's first step has answered: what no event told of a change to, where
+  // the stacking order and the root window's children are as they were and no
+  // question failed since.
+  void carryKeptReads();
+  // Takes every event waiting; whether any may have changed what was read.
+  bool takeEvents();
 
   X11Connection connection_;
   X11Capture capture_;
   std::optional<Atoms> atoms_;
   std::uint64_t atomsOfConnection_ = 0;
+  // The connection on which the root window's events were asked for.
+  std::uint64_t rootWatchedOn_ = 0;
   Reads reads_;
+  // The last request's reads, until this one's first step tells what of them holds.
+  Reads kept_;
 };
 
 }  // namespace morvel::linux_ax

@@ -6,6 +6,7 @@
 
 #include <xcb/xcb.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 
@@ -18,6 +19,13 @@ struct FreeDeleter {
 template <class Reply>
 using ReplyPtr = std::unique_ptr<Reply, FreeDeleter>;
 
+// Questions the server refused so far, in this process: a read that met one
+// may be incomplete.
+inline std::uint64_t& refusedQuestions() {
+  static std::uint64_t refused = 0;
+  return refused;
+}
+
 // A reply, or none where the server answered with an error (a window destroyed
 // since it was listed).
 template <class Reply, class Cookie>
@@ -25,6 +33,7 @@ ReplyPtr<Reply> replyOrNone(xcb_connection_t* connection, Cookie cookie,
                             Reply* (*receive)(xcb_connection_t*, Cookie, xcb_generic_error_t**)) {
   xcb_generic_error_t* error = nullptr;
   ReplyPtr<Reply> reply(receive(connection, cookie, &error));
+  if (error != nullptr) ++refusedQuestions();
   std::free(error);
   return reply;
 }
