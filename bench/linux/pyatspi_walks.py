@@ -179,8 +179,17 @@ def value_of(element, role):
     return call(lambda: number.currentValue)
 
 
-def sibling_index(element):
+def parent_of(element):
+    """The parent as the helper's tree has it: a notebook's page hangs from the
+    tab list, not from its tab (a tab holds nothing)."""
     parent = call(lambda: element.parent)
+    if parent is not None and call(parent.getRole) == pyatspi.ROLE_PAGE_TAB:
+        parent = call(lambda: parent.parent)
+    return parent
+
+
+def sibling_index(element):
+    parent = parent_of(element)
     if parent is None:
         return 0
     role = call(element.getRole)
@@ -287,10 +296,20 @@ def child_by_extents(element, x, y, origin):
     return found
 
 
+def answers_the_point(element, x, y, origin):
+    """Whether a hit test's answer is shown and holds the point: a toolkit may
+    answer with a hidden page's widget or one beside the point."""
+    if not contains(extents(element, origin), x, y):
+        return False
+    states = call(element.getState)
+    return states.contains(pyatspi.STATE_VISIBLE) and states.contains(pyatspi.STATE_SHOWING)
+
+
 def descend(window, x, y, origin, goes_deep):
     """The toolkit's own hit test while it goes deeper; where it stops at a
     container or answers nothing, the children's extents go on, unless the
-    toolkit's hit test is known to go down to the deepest element itself."""
+    toolkit's hit test is known to go down to the deepest element itself;
+    where its answer is not shown or not under the point, they go on too."""
     hit = window
     for _ in range(DEEPEST_HIT):
         deeper = call(call(hit.queryComponent).getAccessibleAtPoint, int(x) - origin[0], int(y) - origin[1],
@@ -298,6 +317,8 @@ def descend(window, x, y, origin, goes_deep):
         if deeper is None or deeper == hit:
             if goes_deep:
                 break
+            deeper = child_by_extents(hit, x, y, origin)
+        elif not answers_the_point(deeper, x, y, origin):
             deeper = child_by_extents(hit, x, y, origin)
         if deeper is None:
             break
@@ -330,7 +351,7 @@ def element_at(x, y):
         if name.strip():
             described = current
             break
-        parent = call(lambda: current.parent)
+        parent = parent_of(current)
         if parent is None:
             break
         current = parent
@@ -347,7 +368,7 @@ def selector_at(x, y):
         path.append(descriptor(current, step == 0))
         if call(current.getRole) in PATH_END_ROLES:
             break
-        parent = call(lambda: current.parent)
+        parent = parent_of(current)
         if parent is None:
             break
         current = parent
