@@ -516,11 +516,10 @@ void AtspiReader::prefetch(const std::vector<AccessibleRef>& accessibles, ReadPa
   if (concurrentReads_) readConcurrently(guard_, memo_, accessibles, parts);
 }
 
-void AtspiReader::prefetchWithHit(AtspiAccessible* accessible, ReadParts parts, int x, int y) {
+void AtspiReader::prefetchWithHit(AtspiAccessible* accessible, ReadParts parts, int x, int y,
+                                  const std::vector<PartsOf>& alongside) {
   if (!concurrentReads_) return;
-  const auto point = pointForToolkit(accessible, x, y);
-  if (!point) return prefetch({AccessibleRef::share(accessible)}, parts);
-  readWithHitConcurrently(guard_, memo_, accessible, parts, *point);
+  readWithHitConcurrently(guard_, memo_, accessible, parts, pointForToolkit(accessible, x, y), alongside);
 }
 
 void AtspiReader::prefetchCells(AtspiAccessible* table, const std::vector<CellPosition>& cells) {

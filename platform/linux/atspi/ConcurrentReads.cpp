@@ -209,7 +209,9 @@ bool knownWithoutComponent(const ElementFacts& facts, AtspiAccessible* accessibl
   return false;
 }
 
-bool known(const ElementFacts& facts, AtspiAccessible* accessible, ReadPart part) {
+}  // namespace
+
+bool knownWithoutAsking(const ElementFacts& facts, AtspiAccessible* accessible, ReadPart part) {
   switch (part) {
     case RolePart:
       return facts.role.has_value() || heldInLibraryCache(accessible, ATSPI_CACHE_ROLE);
@@ -236,6 +238,8 @@ bool known(const ElementFacts& facts, AtspiAccessible* accessible, ReadPart part
   }
   return true;
 }
+
+namespace {
 
 // Steps into a variant when the answer is a property's value.
 bool enterValue(DBusMessageIter& iter, DBusMessageIter& inner) {
@@ -533,7 +537,7 @@ void askUnknownParts(Batch& batch, RequestMemo& memo, AtspiAccessible* accessibl
   const ElementFacts& facts = memo.factsOf(accessible);
   for (ReadPart part : {RolePart, StatesPart, ChildCountPart, InterfacesPart, NamePart, DescriptionPart, ExtentsPart,
                          TextPart, SelectionPart, ParentPart}) {
-    if ((parts & part) != 0 && !known(facts, accessible, part)) batch.ask(accessible, part);
+    if ((parts & part) != 0 && !knownWithoutAsking(facts, accessible, part)) batch.ask(accessible, part);
   }
 }
 
@@ -549,10 +553,13 @@ void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<Acc
 }
 
 void readWithHitConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible* accessible, ReadParts parts,
-                             std::pair<int, int> point) {
+                             std::optional<std::pair<int, int>> point, const std::vector<PartsOf>& alongside) {
   Batch batch(guard, memo);
   askUnknownParts(batch, memo, accessible, parts);
-  if (!memo.factsOf(accessible).hits.contains(point)) batch.askHit(accessible, point);
+  if (point && !memo.factsOf(accessible).hits.contains(*point)) batch.askHit(accessible, *point);
+  for (const PartsOf& other : alongside) {
+    if (other.accessible) askUnknownParts(batch, memo, other.accessible.get(), other.parts);
+  }
   batch.gather();
 }
 

@@ -35,6 +35,10 @@ using ReadParts = unsigned;
 // for the interfaces the readers do not test.
 InterfaceBits interfaceBitOf(std::string_view name);
 
+// Whether `part` of `accessible` is known without a question: in `facts` (its
+// facts in the request's memo) or held by libatspi.
+bool knownWithoutAsking(const ElementFacts& facts, AtspiAccessible* accessible, ReadPart part);
+
 // Asks the parts in `parts` that the memo does not hold yet of every element in
 // `accessibles`, all at once. Elements of an application that does not answer
 // are left out.
@@ -46,10 +50,17 @@ void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<Acc
 void readCellsConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible* table,
                            const std::vector<CellPosition>& cells);
 
-// Asks the parts in `parts` that the memo does not hold yet of `accessible`, and
-// its own hit test at `point` (as the toolkit takes it), all at once.
+// Parts of an element to be asked.
+struct PartsOf {
+  AccessibleRef accessible;
+  ReadParts parts = 0;
+};
+
+// Asks the parts in `parts` that the memo does not hold yet of `accessible`, its
+// own hit test at `point` (as the toolkit takes it) where there is one, and the
+// parts of `alongside` the memo does not hold, all at once.
 void readWithHitConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible* accessible, ReadParts parts,
-                             std::pair<int, int> point);
+                             std::optional<std::pair<int, int>> point, const std::vector<PartsOf>& alongside);
 
 // The children of a parent wanted: its first `count`, for a caller that asked
 // for at most `limit` (count is the smaller of the two).

@@ -1,7 +1,9 @@
 #include "platform/linux/atspi/HitTest.h"
 
 #include "platform/linux/atspi/ElementNodes.h"
+#include "platform/linux/atspi/RoleMapping.h"
 #include "platform/linux/atspi/Showing.h"
+#include "text/UnicodeText.h"
 
 #include <algorithm>
 #include <climits>
@@ -74,13 +76,53 @@ AccessibleRef shownChildAt(AtspiReader& reader, AtspiAccessible* container, int 
   return found;
 }
 
+// Whether the value of `accessible` is its text, told from what is known of it
+// without a question: a role valued by its text, and the Text interface.
+bool valuedByKnownText(AtspiReader& reader, AtspiAccessible* accessible) {
+  const ElementFacts& facts = reader.memo().factsOf(accessible);
+  if (!knownWithoutAsking(facts, accessible, RolePart) || !knownWithoutAsking(facts, accessible, InterfacesPart)) {
+    return false;
+  }
+  const std::optional<AtspiRole> role = reader.role(accessible);
+  if (!role || needsEditableTextProbe(*role) || needsToplevelProbe(*role)) return false;
+  return isTextValued(mapRole(*role, RoleContext{}).role) && reader.hasText(accessible);
+}
+
+bool knownBlank(AtspiReader& reader, AtspiAccessible* accessible, ReadPart part) {
+  if (!knownWithoutAsking(reader.memo().factsOf(accessible), accessible, part)) return false;
+  const auto text = part == NamePart ? reader.name(accessible) : reader.description(accessible);
+  return !text || trimBlank(*text).empty();
+}
+
+// The parent libatspi holds for `answer` from the application's account of its
+// tree, where the answer is known to have no name: an unnamed element is
+// described by its nearest named ancestor, and the way there asks each unnamed
+// level for its parent. libatspi's parent only says whom to ask; what is
+// asked of it is the application's answer.
+AccessibleRef parentAskedNext(AtspiReader& reader, AtspiAccessible* answer) {
+  AtspiAccessible* parent = answer->accessible_parent;
+  if (parent == nullptr || CallGuard::applicationOf(parent) != CallGuard::applicationOf(answer)) return {};
+  if (!knownBlank(reader, answer, NamePart) || !knownBlank(reader, answer, DescriptionPart)) return {};
+  return AccessibleRef::share(parent);
+}
+
 // Whether the toolkit's `answer` is shown and under the point: a browser may
 // answer with an invisible text node, GTK 4 with a widget beside the point.
 // Its parent is asked in the same wait (an unnamed answer is described by its
 // nearest named ancestor), and its own hit test, which the descent asks next
-// wherever it holds the point.
+// wherever it holds the point. Where the toolkit's hit test goes deep the
+// answer is nearly always the element described: its text, where that is its
+// value, and the parent of its likely parent, where it has no name, are asked
+// in the same wait too. Elsewhere the answer is mostly a container on the way
+// down.
 bool answersThePoint(AtspiReader& reader, AtspiAccessible* answer, int x, int y) {
-  reader.prefetchWithHit(answer, StatesPart | ExtentsPart | ParentPart, x, y);
+  ReadParts parts = StatesPart | ExtentsPart | ParentPart;
+  std::vector<PartsOf> alongside;
+  if (reader.toolkitOf(answer).hitTestGoesDeep) {
+    if (valuedByKnownText(reader, answer)) parts |= TextPart;
+    if (AccessibleRef parent = parentAskedNext(reader, answer)) alongside.push_back({std::move(parent), ParentPart});
+  }
+  reader.prefetchWithHit(answer, parts, x, y, alongside);
   return isShown(reader, answer) && holds(placeOf(reader, answer), x, y);
 }
 
