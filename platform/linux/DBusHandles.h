@@ -14,6 +14,11 @@ struct MessageUnref {
 };
 using MessagePtr = std::unique_ptr<DBusMessage, MessageUnref>;
 
+struct PendingCallUnref {
+  void operator()(DBusPendingCall* pending) const { dbus_pending_call_unref(pending); }
+};
+using PendingCallPtr = std::unique_ptr<DBusPendingCall, PendingCallUnref>;
+
 struct ErrorGuard {
   DBusError error;
   ErrorGuard() { dbus_error_init(&error); }

@@ -13,34 +13,65 @@ namespace {
 // short of the nominal value.
 constexpr double timedOutShare = 0.9;
 
-// One round trip over the accessibility bus to the application that owns
-// `busName`; every D-Bus peer answers it.
-bool pingOverBus(DBusConnection* bus, const std::string& busName, CallGuard::Milliseconds timeout) {
-  if (bus == nullptr) return false;
+// The ping of the application that owns `busName`, sent over the accessibility
+// bus (every D-Bus peer answers it); none when it could not be sent.
+PendingCallPtr sendPingOverBus(DBusConnection* bus, const std::string& busName, CallGuard::Milliseconds timeout) {
+  if (bus == nullptr) return {};
   MessagePtr message(dbus_message_new_method_call(busName.c_str(), "/", DBUS_INTERFACE_PEER, "Ping"));
-  if (!message) return false;
-  ErrorGuard error;
-  MessagePtr reply(
-      dbus_connection_send_with_reply_and_block(bus, message.get(), static_cast<int>(timeout.count()), &error.error));
-  return reply != nullptr;
+  DBusPendingCall* pending = nullptr;
+  if (!message || !dbus_connection_send_with_reply(bus, message.get(), &pending, static_cast<int>(timeout.count()))) {
+    return {};
+  }
+  return PendingCallPtr(pending);
+}
+
+// Whether the ping was answered, waiting for the answer until its time-out.
+bool answered(DBusPendingCall* ping) {
+  dbus_pending_call_block(ping);
+  MessagePtr reply(dbus_pending_call_steal_reply(ping));
+  return reply && dbus_message_get_type(reply.get()) != DBUS_MESSAGE_TYPE_ERROR;
 }
 
 }  // namespace
 
+void CallGuard::sendPing(const std::string& application) {
+  if (hung_.contains(application) || pinged_.contains(application) || pingsInFlight_.contains(application)) return;
+  const auto sent = std::chrono::steady_clock::now();
+  PendingCallPtr pending = sendPingOverBus(bus_, application, timeoutFor(application));
+  ++calls_;
+  if (!pending) {
+    pinged_[application] = false;
+    return;
+  }
+  pingsInFlight_.emplace(application, PingInFlight{std::move(pending), sent});
+}
+
 bool CallGuard::ping(const std::string& application) {
   if (hung_.contains(application)) return false;
+  sendPing(application);
   if (auto known = pinged_.find(application); known != pinged_.end()) return known->second;
-  const Milliseconds limit = timeoutFor(application);
-  const auto started = std::chrono::steady_clock::now();
-  const bool answered = pingOverBus(bus_, application, limit);
-  ++calls_;
-  pinged_[application] = answered;
-  if (answered) {
+  auto inFlight = pingsInFlight_.extract(application);
+  const bool wasAnswered = answered(inFlight.mapped().pending.get());
+  pinged_[application] = wasAnswered;
+  // Timed out when it went unanswered for its time-out from the moment it was
+  // sent (questions sent with it wait no longer than it).
+  if (wasAnswered) {
     drainPendingEvents();
-  } else if (timedOut(std::chrono::steady_clock::now() - started, limit)) {
+  } else if (timedOut(std::chrono::steady_clock::now() - inFlight.mapped().sent, timeoutFor(application))) {
     hung_.insert(application);
   }
-  return answered;
+  return wasAnswered;
+}
+
+bool CallGuard::mayAsk(const std::string& application) const {
+  if (hung_.contains(application)) return false;
+  auto known = pinged_.find(application);
+  return known == pinged_.end() ? pingsInFlight_.contains(application) : known->second;
+}
+
+void CallGuard::dropPingsInFlight() {
+  for (auto& [application, inFlight] : pingsInFlight_) dbus_pending_call_cancel(inFlight.pending.get());
+  pingsInFlight_.clear();
 }
 
 std::set<std::string, std::less<>>& CallGuard::busNames() {
@@ -83,6 +114,7 @@ bool CallGuard::isHung(AtspiAccessible* member) const {
 void CallGuard::endRequest() {
   hung_.clear();
   pinged_.clear();
+  dropPingsInFlight();
   requestTimeouts_.clear();
 }
 

@@ -13,6 +13,7 @@
 // arrives, so that a call to a frozen application can last two time-outs; the
 // ping finds the frozen application first, in one.
 
+#include "platform/linux/DBusHandles.h"
 #include "platform/linux/atspi/GlibOwnership.h"
 
 #include <dbus/dbus.h>
@@ -74,9 +75,16 @@ class CallGuard {
   }
 
   // Whether the application answered its ping of this attempt, pinging it if it
-  // has not been yet. Its answer comes after every event it sent before, and
-  // those have been handled when this is true.
+  // has not been yet, or waiting for the ping sent. Its answer comes after every
+  // event it sent before, and those have been handled when this is true.
   bool ping(const std::string& application);
+  // Sends the ping of this attempt to `application` where its answer is neither
+  // known nor on its way, without waiting: questions sent to the application
+  // before `ping` waits for the answer share the ping's wait.
+  void sendPing(const std::string& application);
+  // Whether the application may be asked: not hung, and its ping of this
+  // attempt answered or on its way.
+  bool mayAsk(const std::string& application) const;
 
   // The accessibility bus the pings go over (libatspi's connection), or none
   // while there is no connection.
@@ -95,7 +103,10 @@ class CallGuard {
   void countCalls(std::uint64_t calls) { calls_ += calls; }
   void markHung(const std::string& application) { hung_.insert(application); }
   // The command paused: the applications may have sent events since.
-  void endAttempt() { pinged_.clear(); }
+  void endAttempt() {
+    pinged_.clear();
+    dropPingsInFlight();
+  }
   // The reply has been written: forget hung and pinged applications and request
   // time-outs.
   void endRequest();
@@ -111,12 +122,18 @@ class CallGuard {
   static constexpr gint noStartupGrace = 0;
 
   static bool timedOut(std::chrono::steady_clock::duration elapsed, Milliseconds limit);
+  void dropPingsInFlight();
   static std::optional<Milliseconds> clampTimeout(double seconds);
 
   Milliseconds defaultTimeout_ = defaultTimeout;
   std::map<std::string, Milliseconds, std::less<>> requestTimeouts_;
   std::set<std::string, std::less<>> hung_;
   std::map<std::string, bool, std::less<>> pinged_;
+  struct PingInFlight {
+    PendingCallPtr pending;
+    std::chrono::steady_clock::time_point sent;
+  };
+  std::map<std::string, PingInFlight, std::less<>> pingsInFlight_;
   std::uint64_t calls_ = 0;
   DBusConnection* bus_ = nullptr;
   // Keeps the bus names handed out by applicationOf alive and stable.

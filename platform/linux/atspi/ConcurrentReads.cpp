@@ -32,11 +32,6 @@ constexpr const char* collectionInterface = "org.a11y.atspi.Collection";
 // that one batch never floods the bus's queues.
 constexpr std::size_t mostInFlight = 512;
 
-struct DBusPendingUnref {
-  void operator()(DBusPendingCall* pending) const { dbus_pending_call_unref(pending); }
-};
-using PendingPtr = std::unique_ptr<DBusPendingCall, DBusPendingUnref>;
-
 // One question on its way: a part of an element, a cell of a table, a child of
 // an element by its index, the list of an element's children, or the element's
 // hit test at a point.
@@ -45,7 +40,7 @@ struct Question {
   ReadPart part;
   std::optional<CellPosition> cell;
   std::optional<int> childIndex;
-  PendingPtr pending;
+  PendingCallPtr pending;
   bool childList = false;
   std::optional<std::pair<int, int>> hitPoint;
 };
@@ -448,7 +443,8 @@ class Batch {
   void gather() {
     for (Question& question : inFlight_) {
       const std::string* application = CallGuard::applicationOf(question.accessible.get());
-      if (application == nullptr || guard_.isHung(question.accessible.get())) {
+      // The application's first question of the attempt waits for its ping first.
+      if (application == nullptr || !guard_.ping(*application)) {
         dbus_pending_call_cancel(question.pending.get());
         continue;
       }
@@ -477,9 +473,14 @@ class Batch {
   }
 
  private:
+  // The application's ping of the attempt, where it is still to be sent, goes out
+  // with the questions: its answer is waited for first (gather), and the
+  // questions' answers come in the same wait.
   bool askable(AtspiAccessible* accessible) {
     const std::string* application = CallGuard::applicationOf(accessible);
-    return application != nullptr && accessible->parent.path != nullptr && guard_.ping(*application);
+    if (application == nullptr || accessible->parent.path == nullptr) return false;
+    guard_.sendPing(*application);
+    return guard_.mayAsk(*application);
   }
 
   void send(AtspiAccessible* accessible, MessagePtr message, ReadPart part, std::optional<CellPosition> cell,
@@ -492,7 +493,7 @@ class Batch {
       return;
     }
     guard_.countCalls(1);
-    inFlight_.push_back({AccessibleRef::share(accessible), part, cell, childIndex, PendingPtr(pending), childList, hitPoint});
+    inFlight_.push_back({AccessibleRef::share(accessible), part, cell, childIndex, PendingCallPtr(pending), childList, hitPoint});
     if (inFlight_.size() >= mostInFlight) gather();
   }
 
