@@ -251,6 +251,12 @@ std::optional<std::vector<AccessibleRef>> AtspiReader::children(AtspiAccessible*
 }
 
 std::optional<std::vector<AccessibleRef>> AtspiReader::childrenInOneCall(AtspiAccessible* accessible, int limit) {
+  // Asked as the concurrent reads ask it, the question goes out with the
+  // application's ping where that is still to be sent: one wait for both.
+  if (concurrentReads_ && limit > 0 && hasCollection(accessible)) {
+    listChildrenConcurrently(guard_, memo_, {AccessibleRef::share(accessible)}, limit);
+    return memo_.factsOf(accessible).children;
+  }
   // Without traversal the matches are the children themselves, in their order.
   constexpr gboolean childrenOnly = FALSE;
   return everyMatch(accessible, limit, childrenOnly);
