@@ -609,7 +609,10 @@ void readChildListsConcurrently(CallGuard& guard, RequestMemo& memo, const std::
   Batch batch(guard, memo);
   for (const ChildListWanted& wanted : parents) {
     const std::optional<int> count = memo.factsOf(wanted.parent).childCount;
-    if (wanted.limit <= 0 || (wanted.confirmFirst && count && *count < fewestWorthConfirming)) continue;
+    if (wanted.limit <= 0) continue;
+    if (wanted.confirmFirst && ((count && *count < fewestWorthConfirming) || memo.listUnlikeChildren(wanted.parent))) {
+      continue;
+    }
     batch.askWholeChildList(wanted.parent);
     if (wanted.confirmFirst) batch.askChild(wanted.parent, 0);
     asked.push_back(&wanted);
@@ -626,7 +629,10 @@ void readChildListsConcurrently(CallGuard& guard, RequestMemo& memo, const std::
       // No child by index 0 confirms an empty list only.
       auto first = batch.children().find({wanted->parent, 0});
       const bool firstAnswered = first != batch.children().end();
-      if (children.empty() ? firstAnswered : !firstAnswered || !sameAccessible(first->second.get(), children.front().get())) {
+      if (children.empty() ? firstAnswered : !firstAnswered) continue;
+      if (!children.empty() && !sameAccessible(first->second.get(), children.front().get())) {
+        // Another first child: the list is not the children, now or later.
+        memo.rememberListUnlikeChildren(wanted->parent);
         continue;
       }
     }

@@ -30,4 +30,26 @@ void RequestMemo::rememberProcessId(const std::string& busName, std::int32_t pid
   processIds_[busName] = pid;
 }
 
+namespace {
+
+std::pair<std::string, std::string> objectKey(AtspiAccessible* accessible) {
+  const char* busName = accessible->parent.app != nullptr ? accessible->parent.app->bus_name : nullptr;
+  const char* path = accessible->parent.path;
+  return {busName != nullptr ? busName : "", path != nullptr ? path : ""};
+}
+
+}  // namespace
+
+bool RequestMemo::listUnlikeChildren(AtspiAccessible* accessible) const {
+  return listsUnlikeChildren_.contains(objectKey(accessible));
+}
+
+void RequestMemo::rememberListUnlikeChildren(AtspiAccessible* accessible) {
+  // Such containers are few in any application; elements that went away only
+  // cost memory until a long session has seen this many.
+  constexpr std::size_t mostRememberedLists = 4096;
+  if (listsUnlikeChildren_.size() >= mostRememberedLists) listsUnlikeChildren_.clear();
+  listsUnlikeChildren_.insert(objectKey(accessible));
+}
+
 }  // namespace morvel::linux_ax

@@ -4,10 +4,12 @@
 // application again: role, name, description, states, child count, interfaces,
 // extents and text of an element, its parent and its children, and the localized name of a role in an application
 // (each of them could change only in a way the caller could not tell apart
-// within one attempt); and the process id behind a bus name (fixed for the life
-// of the connection). An attempt ends when the reply has been written or when
-// the command pauses to let the desktop change ("find" between its tries):
-// everything but the process ids is forgotten then.
+// within one attempt); and, for the life of the connection, the process id
+// behind a bus name and the elements whose list of children in one message is
+// not their children by index (a GTK 4 stack): neither changes while the
+// element lives. An attempt ends when the reply has been written or when the
+// command pauses to let the desktop change ("find" between its tries):
+// everything but those is forgotten then.
 
 #include "platform/linux/atspi/CellRange.h"
 #include "platform/linux/atspi/GlibOwnership.h"
@@ -16,6 +18,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -74,7 +77,7 @@ class RequestMemo {
   // The facts known about `accessible` in this request; the memo keeps a
   // reference to it so that its address is not reused by another element.
   ElementFacts& factsOf(AtspiAccessible* accessible);
-  // Forgets everything but the process ids.
+  // Forgets everything but the process ids and the lists unlike the children.
   void endAttempt() {
     facts_.clear();
     roleNames_.clear();
@@ -83,6 +86,7 @@ class RequestMemo {
   void forgetConnection() {
     endAttempt();
     processIds_.clear();
+    listsUnlikeChildren_.clear();
   }
 
   // The localized name of `role` in the application on `busName`.
@@ -92,6 +96,11 @@ class RequestMemo {
   std::optional<std::int32_t> processIdOf(const std::string& busName) const;
   void rememberProcessId(const std::string& busName, std::int32_t pid);
 
+  // Whether the list of `accessible`'s children in one message was seen to
+  // differ from its children by index: they are then asked by index alone.
+  bool listUnlikeChildren(AtspiAccessible* accessible) const;
+  void rememberListUnlikeChildren(AtspiAccessible* accessible);
+
  private:
   struct Entry {
     AccessibleRef keepAlive;
@@ -100,6 +109,8 @@ class RequestMemo {
   std::unordered_map<AtspiAccessible*, Entry> facts_;
   std::map<std::pair<std::string, AtspiRole>, std::string, std::less<>> roleNames_;
   std::map<std::string, std::int32_t, std::less<>> processIds_;
+  // By bus name and object path, which stay with the element while it lives.
+  std::set<std::pair<std::string, std::string>> listsUnlikeChildren_;
 };
 
 }  // namespace morvel::linux_ax
