@@ -103,6 +103,10 @@ struct RunningApplication {
   std::optional<std::string> bundleId;
 };
 
+// Not an attribute: beside AXChildren among readAhead's attributes, it tells
+// that the children read will have their own children read next.
+inline constexpr char childrenWalkedNext[] = "children walked next";
+
 class Accessibility {
  public:
   virtual ~Accessibility() = default;
@@ -148,7 +152,8 @@ class Accessibility {
   // it would have been without it.
   virtual void walkAhead(const Element& /*root*/, int /*budget*/) {}
   // The core is about to read `attributes` of each of `elements`: a backend may
-  // ask for them all at once. A hint too.
+  // ask for them all at once. A hint too; with AXChildren, `childrenWalkedNext`
+  // says that the children's own children will be read after.
   virtual void readAhead(const std::vector<Element>& /*elements*/,
                          std::initializer_list<std::string_view> /*attributes*/) {}
 };

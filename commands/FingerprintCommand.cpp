@@ -40,7 +40,11 @@ std::vector<DumpedElement> dumpedElements(ax::Accessibility& ax, const ax::Eleme
       ax.readAhead(levelElements, {ax::AXRole, ax::AXTitle});
       return elements;
     }
-    ax.readAhead(levelElements, {ax::AXRole, ax::AXTitle, ax::AXChildren});
+    if (levelDepth + 1 < maxDepth) {
+      ax.readAhead(levelElements, {ax::AXRole, ax::AXTitle, ax::AXChildren, ax::childrenWalkedNext});
+    } else {
+      ax.readAhead(levelElements, {ax::AXRole, ax::AXTitle, ax::AXChildren});
+    }
     std::vector<std::size_t> next;
     for (std::size_t place : level) {
       const auto children = ax::axChildren(ax, elements[place].element, ax::AXChildren);

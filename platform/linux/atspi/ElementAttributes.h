@@ -30,8 +30,9 @@ std::optional<ax::AttrValue> readElementAttribute(AttributeSources& sources, Ats
                                                   std::string_view attribute);
 std::optional<ax::AttrValue> readSystemWideAttribute(AttributeSources& sources, std::string_view attribute);
 // Asks the children of all of `accessibles` at once, ahead of the reads of their
-// AXChildren, where their application cannot list them in one call.
-void readChildrenAhead(AtspiReader& reader, const std::vector<AccessibleRef>& accessibles);
+// AXChildren, where their application cannot list them in one call;
+// `grandchildrenNext`: the children's own children are read after.
+void readChildrenAhead(AtspiReader& reader, const std::vector<AccessibleRef>& accessibles, bool grandchildrenNext);
 // Asks for the cells of all of `rows` at once, ahead of the reads of their children.
 void readRowCellsAhead(AtspiReader& reader, const std::vector<const TableRowNode*>& rows);
 std::optional<ax::AttrValue> readRowAttribute(AttributeSources& sources, const TableRowNode& row,

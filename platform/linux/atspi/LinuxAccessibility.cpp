@@ -242,7 +242,7 @@ void LinuxAccessibility::readAhead(const std::vector<ax::Element>& elements,
   readStatesAhead(accessibles, attributes);
   if (hinted(attributes, ax::AXChildren)) {
     reader_.prefetch(madeWhenAsked, ChildCountPart);
-    readChildrenAhead(reader_, accessibles);
+    readChildrenAhead(reader_, accessibles, hinted(attributes, ax::childrenWalkedNext));
     readRowCellsAhead(reader_, rows);
   }
   if (hinted(attributes, ax::AXValue)) readValuesAhead(accessibles);
