@@ -56,10 +56,12 @@ Element enclosingNamed(Accessibility& ax, const Element& element, int maxLevels)
     if (level > 0 && isContainer(ax, current)) return element;
     auto name = nameOf(ax, current);
     if (name && !trimBlank(*name).empty()) return current;
+    // The last level looked at asks no parent.
+    if (level == maxLevels) return element;
     auto parent = ax::axElementAttr(ax, current, ax::AXParent);
     if (!parent) return element;
     current = *parent;
-    if (++level > maxLevels) return element;
+    ++level;
   }
 }
 

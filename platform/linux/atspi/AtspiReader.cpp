@@ -213,12 +213,25 @@ AccessibleRef AtspiReader::childAt(AtspiAccessible* accessible, int index) {
   return child ? *child : AccessibleRef();
 }
 
+namespace {
+
+// Fewer children than were asked for, or as many as the element counts, are all it has.
+bool holdsAllChildren(const ElementFacts& facts) {
+  return facts.children && (std::ssize(*facts.children) < facts.childrenLimit ||
+                            (facts.childCount && std::ssize(*facts.children) == *facts.childCount));
+}
+
+}  // namespace
+
+const std::vector<AccessibleRef>* AtspiReader::knownChildren(AtspiAccessible* accessible) {
+  const ElementFacts& facts = memo_.factsOf(accessible);
+  if (!holdsAllChildren(facts) || guard_.isHung(accessible)) return nullptr;
+  return &*facts.children;
+}
+
 std::optional<std::vector<AccessibleRef>> AtspiReader::children(AtspiAccessible* accessible, int limit) {
   ElementFacts& facts = memo_.factsOf(accessible);
-  // Fewer than were asked for, or as many as the element counts, are all it has.
-  const bool whole = facts.children && (std::ssize(*facts.children) < facts.childrenLimit ||
-                                        (facts.childCount && std::ssize(*facts.children) == *facts.childCount));
-  if (facts.children && (facts.childrenLimit >= limit || whole)) {
+  if (facts.children && (facts.childrenLimit >= limit || holdsAllChildren(facts))) {
     if (guard_.isHung(accessible)) return std::nullopt;
     const auto known = std::min(facts.children->size(), static_cast<std::size_t>(std::max(limit, 0)));
     return std::vector<AccessibleRef>(facts.children->begin(), facts.children->begin() + static_cast<std::ptrdiff_t>(known));

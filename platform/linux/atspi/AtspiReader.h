@@ -60,6 +60,9 @@ class AtspiReader {
   // The same, child by child (one round trip each, all asked at once unless
   // every read is asked on its own).
   std::optional<std::vector<AccessibleRef>> childrenOneByOne(AtspiAccessible* accessible, int limit);
+  // All the children of `accessible` where this request has read them all
+  // already, without asking; else none.
+  const std::vector<AccessibleRef>* knownChildren(AtspiAccessible* accessible);
   std::optional<int> childCount(AtspiAccessible* accessible);
   AccessibleRef childAt(AtspiAccessible* accessible, int index);
   AccessibleRef firstRelationTarget(AtspiAccessible* accessible, AtspiRelationType relation);

@@ -39,7 +39,22 @@ bool holdsEditableText(AtspiReader& reader, AtspiAccessible* combo) {
   return false;
 }
 
+// Whether the application's windows, where this request has read them all (the
+// front window is looked for among them), hold the element: its parent need not
+// be asked. Unknown where they were not read.
+std::optional<bool> amongKnownWindows(AtspiReader& reader, AtspiAccessible* accessible) {
+  const AtspiApplication* application = accessible->parent.app;
+  if (application == nullptr || application->root == nullptr || application->root == accessible) return std::nullopt;
+  const std::vector<AccessibleRef>* windows = reader.knownChildren(application->root);
+  if (windows == nullptr) return std::nullopt;
+  return std::any_of(windows->begin(), windows->end(),
+                     [&](const AccessibleRef& window) { return sameAccessible(window.get(), accessible); });
+}
+
 bool isToplevel(AtspiReader& reader, AtspiAccessible* accessible) {
+  if (!reader.memo().factsOf(accessible).parent) {
+    if (auto among = amongKnownWindows(reader, accessible)) return *among;
+  }
   AccessibleRef parent = reader.parent(accessible);
   if (!parent) return false;
   auto role = reader.role(parent.get());
