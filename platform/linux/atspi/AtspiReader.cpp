@@ -536,9 +536,16 @@ void AtspiReader::prefetch(const std::vector<AccessibleRef>& accessibles, ReadPa
 }
 
 void AtspiReader::prefetchWithHit(AtspiAccessible* accessible, ReadParts parts, int x, int y,
-                                  const std::vector<PartsOf>& alongside) {
+                                  const std::vector<PartsOf>& alongside, int childLimit) {
   if (!concurrentReads_) return;
-  readWithHitConcurrently(guard_, memo_, accessible, parts, pointForToolkit(accessible, x, y), alongside);
+  // Where the toolkit lists the children in one message confirmed by the
+  // first (GTK 4), the list comes in the same wait, with no count first.
+  std::vector<ChildListWanted> lists;
+  if (const ChildListPlan plan = childListPlanOf(accessible);
+      childLimit > 0 && plan.confirmFirst && !memo_.factsOf(accessible).children) {
+    lists.push_back({accessible, childLimit, plan.confirmFirst});
+  }
+  readWithHitConcurrently(guard_, memo_, accessible, parts, pointForToolkit(accessible, x, y), alongside, lists);
 }
 
 void AtspiReader::prefetchCells(AtspiAccessible* table, const std::vector<CellPosition>& cells) {

@@ -81,9 +81,10 @@ class AtspiReader {
   // are about to ask them one by one (see ConcurrentReads).
   void prefetch(const std::vector<AccessibleRef>& accessibles, ReadParts parts);
   // The same for one element, with its own hit test at a screen point, ahead of
-  // accessibleAtPoint, and the parts of `alongside` in the same wait.
+  // accessibleAtPoint, the parts of `alongside`, and its first `childLimit`
+  // children where they are read next, all in the same wait.
   void prefetchWithHit(AtspiAccessible* accessible, ReadParts parts, int x, int y,
-                       const std::vector<PartsOf>& alongside = {});
+                       const std::vector<PartsOf>& alongside = {}, int childLimit = 0);
   // Asks the children of all of `parents` (at most `limit` each) at once, one
   // list per parent where the application offers the Collection interface or
   // its toolkit lists them right in one message, else child by child, then `childParts` of all those children at once: a level of

@@ -542,6 +542,52 @@ void askUnknownParts(Batch& batch, RequestMemo& memo, AtspiAccessible* accessibl
   }
 }
 
+// Asks each list wanted that is worth its questions into `batch`; the lists asked.
+std::vector<const ChildListWanted*> askChildLists(Batch& batch, RequestMemo& memo,
+                                                  const std::vector<ChildListWanted>& parents) {
+  // A list to be confirmed costs two questions (the list and the first child by
+  // its index), asked together: by index alone is as cheap for two children.
+  constexpr int fewestWorthConfirming = 3;
+  std::vector<const ChildListWanted*> asked;
+  for (const ChildListWanted& wanted : parents) {
+    const std::optional<int> count = memo.factsOf(wanted.parent).childCount;
+    if (wanted.limit <= 0) continue;
+    if (wanted.confirmFirst && ((count && *count < fewestWorthConfirming) || memo.listUnlikeChildren(wanted.parent))) {
+      continue;
+    }
+    batch.askWholeChildList(wanted.parent);
+    if (wanted.confirmFirst) batch.askChild(wanted.parent, 0);
+    asked.push_back(&wanted);
+  }
+  return asked;
+}
+
+// Keeps the lists `batch` answered for `asked` that are the children.
+void keepChildLists(const Batch& batch, RequestMemo& memo, const std::vector<const ChildListWanted*>& asked) {
+  for (const ChildListWanted* wanted : asked) {
+    auto list = batch.childLists().find(wanted->parent);
+    if (list == batch.childLists().end()) continue;
+    std::vector<AccessibleRef> children = list->second;
+    ElementFacts& facts = memo.factsOf(wanted->parent);
+    const int listed = static_cast<int>(children.size());
+    if (facts.childCount && *facts.childCount != listed) continue;
+    if (wanted->confirmFirst) {
+      // No child by index 0 confirms an empty list only.
+      auto first = batch.children().find({wanted->parent, 0});
+      const bool firstAnswered = first != batch.children().end();
+      if (children.empty() ? firstAnswered : !firstAnswered) continue;
+      if (!children.empty() && !sameAccessible(first->second.get(), children.front().get())) {
+        // Another first child: the list is not the children, now or later.
+        memo.rememberListUnlikeChildren(wanted->parent);
+        continue;
+      }
+    }
+    facts.childCount = listed;
+    if (listed > wanted->limit) children.resize(static_cast<std::size_t>(wanted->limit));
+    keepChildren(memo, wanted->parent, std::move(children), wanted->limit);
+  }
+}
+
 }  // namespace
 
 void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<AccessibleRef>& accessibles,
@@ -554,14 +600,17 @@ void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<Acc
 }
 
 void readWithHitConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible* accessible, ReadParts parts,
-                             std::optional<std::pair<int, int>> point, const std::vector<PartsOf>& alongside) {
+                             std::optional<std::pair<int, int>> point, const std::vector<PartsOf>& alongside,
+                             const std::vector<ChildListWanted>& lists) {
   Batch batch(guard, memo);
   askUnknownParts(batch, memo, accessible, parts);
   if (point && !memo.factsOf(accessible).hits.contains(*point)) batch.askHit(accessible, *point);
   for (const PartsOf& other : alongside) {
     if (other.accessible) askUnknownParts(batch, memo, other.accessible.get(), other.parts);
   }
+  const std::vector<const ChildListWanted*> asked = askChildLists(batch, memo, lists);
   batch.gather();
+  keepChildLists(batch, memo, asked);
 }
 
 void readCellsConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible* table,
@@ -602,44 +651,10 @@ void listChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::ve
 }
 
 void readChildListsConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<ChildListWanted>& parents) {
-  // A list to be confirmed costs two questions (the list and the first child by
-  // its index), asked together: by index alone is as cheap for two children.
-  constexpr int fewestWorthConfirming = 3;
-  std::vector<const ChildListWanted*> asked;
   Batch batch(guard, memo);
-  for (const ChildListWanted& wanted : parents) {
-    const std::optional<int> count = memo.factsOf(wanted.parent).childCount;
-    if (wanted.limit <= 0) continue;
-    if (wanted.confirmFirst && ((count && *count < fewestWorthConfirming) || memo.listUnlikeChildren(wanted.parent))) {
-      continue;
-    }
-    batch.askWholeChildList(wanted.parent);
-    if (wanted.confirmFirst) batch.askChild(wanted.parent, 0);
-    asked.push_back(&wanted);
-  }
+  const std::vector<const ChildListWanted*> asked = askChildLists(batch, memo, parents);
   batch.gather();
-  for (const ChildListWanted* wanted : asked) {
-    auto list = batch.childLists().find(wanted->parent);
-    if (list == batch.childLists().end()) continue;
-    std::vector<AccessibleRef> children = list->second;
-    ElementFacts& facts = memo.factsOf(wanted->parent);
-    const int listed = static_cast<int>(children.size());
-    if (facts.childCount && *facts.childCount != listed) continue;
-    if (wanted->confirmFirst) {
-      // No child by index 0 confirms an empty list only.
-      auto first = batch.children().find({wanted->parent, 0});
-      const bool firstAnswered = first != batch.children().end();
-      if (children.empty() ? firstAnswered : !firstAnswered) continue;
-      if (!children.empty() && !sameAccessible(first->second.get(), children.front().get())) {
-        // Another first child: the list is not the children, now or later.
-        memo.rememberListUnlikeChildren(wanted->parent);
-        continue;
-      }
-    }
-    facts.childCount = listed;
-    if (listed > wanted->limit) children.resize(static_cast<std::size_t>(wanted->limit));
-    keepChildren(memo, wanted->parent, std::move(children), wanted->limit);
-  }
+  keepChildLists(batch, memo, asked);
 }
 
 }  // namespace morvel::linux_ax

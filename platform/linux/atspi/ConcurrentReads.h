@@ -56,12 +56,6 @@ struct PartsOf {
   ReadParts parts = 0;
 };
 
-// Asks the parts in `parts` that the memo does not hold yet of `accessible`, its
-// own hit test at `point` (as the toolkit takes it) where there is one, and the
-// parts of `alongside` the memo does not hold, all at once.
-void readWithHitConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible* accessible, ReadParts parts,
-                             std::optional<std::pair<int, int>> point, const std::vector<PartsOf>& alongside);
-
 // The children of a parent wanted: its first `count`, for a caller that asked
 // for at most `limit` (count is the smaller of the two).
 struct ChildrenWanted {
@@ -91,5 +85,13 @@ struct ChildListWanted {
 // Asks every list wanted at once, into the memo as each parent's children (and
 // their count); a list not kept is left to the reads by index.
 void readChildListsConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<ChildListWanted>& parents);
+
+// Asks the parts in `parts` that the memo does not hold yet of `accessible`, its
+// own hit test at `point` (as the toolkit takes it) where there is one, the
+// parts of `alongside` the memo does not hold, and the child lists wanted, all
+// at once.
+void readWithHitConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible* accessible, ReadParts parts,
+                             std::optional<std::pair<int, int>> point, const std::vector<PartsOf>& alongside,
+                             const std::vector<ChildListWanted>& lists);
 
 }  // namespace morvel::linux_ax

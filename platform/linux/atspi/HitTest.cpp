@@ -114,15 +114,18 @@ AccessibleRef parentAskedNext(AtspiReader& reader, AtspiAccessible* answer) {
 // answer is nearly always the element described: its text, where that is its
 // value, and the parent of its likely parent, where it has no name, are asked
 // in the same wait too. Elsewhere the answer is mostly a container on the way
-// down.
+// down, whose own hit test may stop at it: its children are compared with the
+// point next, and the toolkit's reader asks them in the same wait where it can.
 bool answersThePoint(AtspiReader& reader, AtspiAccessible* answer, int x, int y) {
   ReadParts parts = StatesPart | ExtentsPart | ParentPart;
   std::vector<PartsOf> alongside;
+  int childrenNext = mostChildrenByExtents;
   if (reader.toolkitOf(answer).hitTestGoesDeep) {
     if (valuedByKnownText(reader, answer)) parts |= TextPart;
     if (AccessibleRef parent = parentAskedNext(reader, answer)) alongside.push_back({std::move(parent), ParentPart});
+    childrenNext = 0;
   }
-  reader.prefetchWithHit(answer, parts, x, y, alongside);
+  reader.prefetchWithHit(answer, parts, x, y, alongside, childrenNext);
   return isShown(reader, answer) && holds(placeOf(reader, answer), x, y);
 }
 
