@@ -298,11 +298,13 @@ def child_by_extents(element, x, y, origin):
 
 def answers_the_point(element, x, y, origin):
     """Whether a hit test's answer is shown and holds the point: a toolkit may
-    answer with a hidden page's widget or one beside the point."""
+    answer with a hidden page's widget or one beside the point. GTK 4 (the one
+    toolkit placed by its window's origin) never marks what it shows SHOWING."""
     if not contains(extents(element, origin), x, y):
         return False
     states = call(element.getState)
-    return states.contains(pyatspi.STATE_VISIBLE) and states.contains(pyatspi.STATE_SHOWING)
+    marks_showing = origin == SCREEN_ORIGIN
+    return states.contains(pyatspi.STATE_VISIBLE) and (states.contains(pyatspi.STATE_SHOWING) or not marks_showing)
 
 
 def descend(window, x, y, origin, goes_deep):
