@@ -192,17 +192,22 @@ MessagePtr childListQuestion(AtspiAccessible* parent, int limit) {
   return {};
 }
 
-// The element's interfaces are known, and the Component interface is not among
-// them (GTK 4's stack pages): its extents need no question.
-bool knownWithoutComponent(const ElementFacts& facts, AtspiAccessible* accessible) {
-  if (facts.interfaces) return (*facts.interfaces & ComponentInterface) == 0;
+// The element's interfaces are known, and `interface` is not among them (GTK
+// 4's stack pages have no Component, most elements no Text): what would be
+// asked of it needs no question.
+bool knownWithout(const ElementFacts& facts, AtspiAccessible* accessible, InterfaceBit interface,
+                  gpointer (*lookUp)(AtspiAccessible*)) {
+  if (facts.interfaces) return (*facts.interfaces & interface) == 0;
   if ((accessible->cached_properties & ATSPI_CACHE_INTERFACES) == 0) return false;
   // Answered from libatspi's list of the element's interfaces, with no question.
-  gpointer component = atspi_accessible_get_component_iface(accessible);
-  if (component == nullptr) return true;
-  g_object_unref(component);
+  gpointer held = lookUp(accessible);
+  if (held == nullptr) return true;
+  g_object_unref(held);
   return false;
 }
+
+gpointer componentOf(AtspiAccessible* accessible) { return atspi_accessible_get_component_iface(accessible); }
+gpointer textOf(AtspiAccessible* accessible) { return atspi_accessible_get_text_iface(accessible); }
 
 }  // namespace
 
@@ -225,11 +230,11 @@ bool knownWithoutAsking(const ElementFacts& facts, AtspiAccessible* accessible, 
     // An element without the interface answers with an error, and the single
     // read, which tests the interface first, never asks.
     case ExtentsPart:
-      return facts.extents.has_value() || knownWithoutComponent(facts, accessible);
+      return facts.extents.has_value() || knownWithout(facts, accessible, ComponentInterface, componentOf);
     case TextPart:
-      return facts.text.has_value();
+      return facts.text.has_value() || knownWithout(facts, accessible, TextInterface, textOf);
     case SelectionPart:
-      return facts.selection.has_value();
+      return facts.selection.has_value() || knownWithout(facts, accessible, TextInterface, textOf);
   }
   return true;
 }
