@@ -70,7 +70,8 @@ class WindowSystem {
   // back: its applications went with it, and the accessibility registry, which
   // needs the display, cannot answer until it is back.
   virtual bool gone() { return false; }
-  // Forgets what was read for the request so far: the desktop may have changed.
+  // Ends the reads of the request so far: the desktop may have changed, and what
+  // it may have changed is read again.
   virtual void forgetReads() {}
 };
 

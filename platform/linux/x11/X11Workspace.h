@@ -7,16 +7,17 @@
 //
 // A request asks about the same windows many times (the front window, its
 // process, the windows over a point), and most requests find the desktop as
-// the one before left it. So what is read is kept from request to request for
-// as long as the server has told of nothing that changes it: the connection
-// takes the root window's structure and property events and each managed
-// window's, and at each request's start (forgetReads) the events that came
-// meanwhile are taken; any that may touch what was read (a window shown,
-// hidden, moved, raised, renamed or made active, a question refused) ends all
-// of it. The server sends an event before it answers anyone who asked after
-// the change, so nothing kept is older than what a fresh read would find.
-// What no event would tell of (the properties of windows nobody watches) is
-// kept for one request only.
+// the one before left it. The active window and the stacking order are asked
+// afresh by every request's first step; the rest (the clients' geometry,
+// frames and processes, titles, application ids, the unmanaged windows) is
+// kept from request to request for as long as the server has told of nothing
+// that changes it. The connection takes the root window's structure events and
+// each managed window's structure and property events; the server sends an
+// event before it answers a question asked after the change, so the events
+// taken once the first step has answered tell whether the last request's reads
+// still hold: none touching them, the same stacking order and root children,
+// no question refused since. What no event would tell of (the properties of
+// windows nobody watches) is kept for one request only.
 //
 // The questions of one step go to the server together and their answers are
 // awaited after: one wait per step, not one per question. Two steps tell all
