@@ -10,7 +10,8 @@ namespace {
 // A hit test trusted where the toolkit stops at containers would answer a
 // notebook for every control on its page, and GTK 3's from a window the page
 // below an open popover; one not trusted in a browser costs a read of every
-// child's extents per level. A whole child list taken where it differs from
+// child's extents per level, and one whose answer of nothing is not trusted
+// asks every leaf's children. A whole child list taken where it differs from
 // the children by index (Qt's item views, GTK 4's stacks unless its first child
 // is the child at index 0) answers other elements than the walk. A role name
 // kept for GTK 4's AT-SPI role gives every group of a path the first one's.
@@ -42,6 +43,8 @@ TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4LeavesShowingUnmarkedAn
     EXPECT_EQ(traits.marksShowing, c.marksShowing) << c.name << ' ' << c.version;
     EXPECT_EQ(traits.hitTestGoesDeep, c.hitTestGoesDeep) << c.name << ' ' << c.version;
     EXPECT_EQ(traits.popoversAmongWindowChildren, c.popoversAmongWindowChildren) << c.name << ' ' << c.version;
+    // Both are ATK's ways, which GTK 3 alone keeps.
+    EXPECT_EQ(traits.hitTestWeighsEveryChild, c.popoversAmongWindowChildren) << c.name << ' ' << c.version;
     EXPECT_EQ(traits.givesAccessibleIds, c.givesAccessibleIds) << c.name << ' ' << c.version;
     EXPECT_EQ(traits.namesEachRoleAlike, c.namesEachRoleAlike) << c.name << ' ' << c.version;
     for (const auto& [itemView, expected] : {std::pair{false, c.ofContainer}, std::pair{true, c.ofItemView}}) {

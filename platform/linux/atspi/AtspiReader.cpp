@@ -3,6 +3,7 @@
 #include "accessibility/PreorderTree.h"
 #include "platform/linux/atspi/ConcurrentReads.h"
 #include "platform/linux/atspi/LibraryCache.h"
+#include "platform/linux/atspi/RoleMapping.h"
 #include "text/UnicodeText.h"
 
 #include <algorithm>
@@ -42,21 +43,6 @@ GRef<AtspiMatchRule> anyElement() {
 // shows with the marker applied in the menu that hides and shows its bars.
 // (Qt takes the marker out of its buttons', tabs' and menu items' names itself.)
 bool namedByMarkedTitle(std::optional<AtspiRole> role) { return role == ATSPI_ROLE_TOOL_BAR; }
-
-// Tables, trees and lists: the views whose children some toolkits list
-// otherwise than by index.
-bool isItemView(AtspiRole role) {
-  switch (role) {
-    case ATSPI_ROLE_TABLE:
-    case ATSPI_ROLE_TREE_TABLE:
-    case ATSPI_ROLE_TREE:
-    case ATSPI_ROLE_LIST:
-    case ATSPI_ROLE_LIST_BOX:
-      return true;
-    default:
-      return false;
-  }
-}
 
 }  // namespace
 

@@ -41,7 +41,10 @@ AccessibleRef windowWithoutStacking(Applications& applications, AtspiReader& rea
 // their states asked.
 std::vector<AccessibleRef> childrenMaybeAt(AtspiReader& reader, AtspiAccessible* container, int x, int y) {
   if (reader.toolkitOf(container).marksShowing) {
-    return shownChildren(reader, container, mostChildrenByExtents).value_or(std::vector<AccessibleRef>{});
+    auto shown = shownChildren(reader, container, mostChildrenByExtents).value_or(std::vector<AccessibleRef>{});
+    // Each is compared with the point next: their frames in one wait.
+    reader.prefetch(shown, ExtentsPart);
+    return shown;
   }
   auto children = reader.children(container, mostChildrenByExtents).value_or(std::vector<AccessibleRef>{});
   reader.prefetch(children, RolePart | InterfacesPart | ExtentsPart);
@@ -129,6 +132,16 @@ bool answersThePoint(AtspiReader& reader, AtspiAccessible* answer, int x, int y)
   return isShown(reader, answer) && holds(placeOf(reader, answer), x, y);
 }
 
+// Whether the toolkit's answer of nothing at `container` leaves no child of it
+// under the point, so that its children need not be compared with the point.
+// A filler may hold another application's tree (WebKitGTK's web view does),
+// which the toolkit's hit test does not see.
+bool emptyHitIsFinal(AtspiReader& reader, AtspiAccessible* container) {
+  if (!reader.toolkitOf(container).hitTestWeighsEveryChild) return false;
+  const std::optional<AtspiRole> role = reader.role(container);
+  return role && *role != ATSPI_ROLE_PAGE_TAB_LIST && *role != ATSPI_ROLE_FILLER && !isItemView(*role);
+}
+
 // The toolkit's hit test from `from` down. Where it answers with the element
 // asked, a toolkit whose hit test goes deep has found it; the others may have
 // stopped at a container (a notebook, a stack), and there, as wherever the
@@ -147,12 +160,14 @@ AccessibleRef descend(AtspiReader& reader, AccessibleRef from, int x, int y) {
     const bool byExtentsOnly =
         reader.role(current.get()) == ATSPI_ROLE_PAGE_TAB || (depth == 0 && toolkit.popoversAmongWindowChildren);
     AccessibleRef deeper;
-    if (ownHitAnswers && !byExtentsOnly) {
+    const bool ownHitAsked = ownHitAnswers && !byExtentsOnly;
+    if (ownHitAsked) {
       deeper = reader.accessibleAtPoint(current.get(), x, y);
       ownHitAnswers = deeper || !hasPlace(reader, current.get());
     }
     const bool onCurrent = !deeper || sameAccessible(deeper.get(), current.get());
     if (onCurrent && ownHitGoesDeep) break;
+    if (!deeper && ownHitAsked && emptyHitIsFinal(reader, current.get())) break;
     if (onCurrent || !answersThePoint(reader, deeper.get(), x, y)) deeper = shownChildAt(reader, current.get(), x, y);
     if (!deeper || sameAccessible(deeper.get(), current.get())) break;
     current = std::move(deeper);

@@ -91,6 +91,19 @@ bool needsToplevelProbe(AtspiRole role) {
 
 bool needsMultiLineProbe(AtspiRole role) { return role == ATSPI_ROLE_TEXT; }
 
+bool isItemView(AtspiRole role) {
+  switch (role) {
+    case ATSPI_ROLE_TABLE:
+    case ATSPI_ROLE_TREE_TABLE:
+    case ATSPI_ROLE_TREE:
+    case ATSPI_ROLE_LIST:
+    case ATSPI_ROLE_LIST_BOX:
+      return true;
+    default:
+      return false;
+  }
+}
+
 AxRole mapRole(AtspiRole role, const RoleContext& context) {
   switch (role) {
     case ATSPI_ROLE_TEXT:

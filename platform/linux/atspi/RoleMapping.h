@@ -31,6 +31,10 @@ bool needsMultiLineProbe(AtspiRole role);
 
 AxRole mapRole(AtspiRole role, const RoleContext& context);
 
+// Tables, trees and lists: the views of items, which toolkits treat apart from
+// other containers (how their children are listed, how a point finds a row).
+bool isItemView(AtspiRole role);
+
 // The AX roles whose "AXValue" is their text (Text interface), and those whose
 // value is a check state (0 unchecked, 1 checked, 2 mixed).
 bool isTextValued(const std::string& axRole);

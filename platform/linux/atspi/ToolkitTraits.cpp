@@ -45,12 +45,14 @@ bool isGtk(std::string_view name) {
 
 ToolkitTraits traitsOfToolkit(std::string_view name, std::string_view version) {
   ToolkitTraits traits;
+  const bool gtk3 = isGtk(name) && version.starts_with("3.");
   const bool gtk4 = isGtk(name) && version.starts_with("4.");
   traits.marksShowing = !gtk4;
   traits.namesUnnamedByType = gtk4;
   traits.givesAccessibleIds = !gtk4;
   traits.namesEachRoleAlike = !gtk4;
-  traits.popoversAmongWindowChildren = isGtk(name) && version.starts_with("3.");
+  traits.popoversAmongWindowChildren = gtk3;
+  traits.hitTestWeighsEveryChild = gtk3;
   traits.keepsMnemonicMarkers = name == "Qt";
   // The browsers' engines answer from their own layout, down to the text leaf;
   // Electron applications give Chromium's name.

@@ -29,6 +29,12 @@ struct ToolkitTraits {
   // answers with the element asked, the point lies on that element and none of
   // its children. GTK's and Qt's stop at containers (notebooks, stacks).
   bool hitTestGoesDeep = false;
+  // Its hit test answers the first child whose frame holds the point, or
+  // nothing where none does (ATK's own, which GTK 3 keeps for its containers):
+  // there no child lies under the point, but for the elements that answer
+  // otherwise (a notebook, whose pages lie outside their tabs; the views of
+  // items, which answer from their rows alone).
+  bool hitTestWeighsEveryChild = false;
   // A window's open popovers are among its children, after its content, and
   // its hit test answers the content below them: GTK 3.
   bool popoversAmongWindowChildren = false;
