@@ -452,7 +452,8 @@ AccessibleRef AtspiReader::accessibleAtPoint(AtspiAccessible* accessible, int x,
   return hit ? *hit : AccessibleRef();
 }
 
-void AtspiReader::prefetchChildren(const std::vector<AccessibleRef>& parents, int limit, ReadParts childParts) {
+void AtspiReader::prefetchChildren(const std::vector<AccessibleRef>& parents, int limit, ReadParts childParts,
+                                   int grandchildLimit) {
   if (!concurrentReads_ || parents.empty()) return;
   // Those known to be childless or whose children are known ask nothing (a
   // sheet's cells); of the rest, which list their children in one call is
@@ -496,13 +497,21 @@ void AtspiReader::prefetchChildren(const std::vector<AccessibleRef>& parents, in
     if (count > 0) wanted.push_back({parent.get(), count, limit});
   }
   readChildrenConcurrently(guard_, memo_, wanted);
-  // Each parent's children once, however they were asked: a list not kept was
-  // asked again by index.
+  // Each parent's children once, however they were asked (a list not kept was
+  // asked again by index), and those known before.
   std::vector<AccessibleRef> children;
-  for (const AccessibleRef& parent : unknown) {
+  for (const AccessibleRef& parent : parents) {
     if (const auto& known = memo_.factsOf(parent.get()).children) children.insert(children.end(), known->begin(), known->end());
   }
-  readConcurrently(guard_, memo_, children, childParts);
+  // That toolkit's plan needs no role: the lists are asked without a wait first.
+  std::vector<ChildListWanted> grandchildLists;
+  for (const AccessibleRef& child : children) {
+    if (grandchildLimit > 0 && toolkitOf(child.get()).childListing == ChildListing::WholeListWhenFirstIsByIndex &&
+        !memo_.factsOf(child.get()).children) {
+      grandchildLists.push_back({child.get(), grandchildLimit, childListPlanOf(child.get()).confirmFirst});
+    }
+  }
+  readConcurrently(guard_, memo_, children, childParts, grandchildLists);
 }
 
 bool AtspiReader::childrenListableAhead(AtspiAccessible* parent) {

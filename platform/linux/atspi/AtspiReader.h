@@ -87,9 +87,14 @@ class AtspiReader {
                        const std::vector<PartsOf>& alongside = {}, int childLimit = 0);
   // Asks the children of all of `parents` (at most `limit` each) at once, one
   // list per parent where the application offers the Collection interface or
-  // its toolkit lists them right in one message, else child by child, then `childParts` of all those children at once: a level of
-  // the tree in a few waits, not one per read.
-  void prefetchChildren(const std::vector<AccessibleRef>& parents, int limit, ReadParts childParts);
+  // its toolkit lists them right in one message, else child by child, then
+  // `childParts` of all those children at once: a level of the tree in a few
+  // waits, not one per read. `grandchildLimit`: the children's own children
+  // are read next, at most that many each; where the toolkit lists them in one
+  // message confirmed by the first (GTK 4), those lists come in the same wait
+  // as the children's parts.
+  void prefetchChildren(const std::vector<AccessibleRef>& parents, int limit, ReadParts childParts,
+                        int grandchildLimit = 0);
   // Asks `table` for all of `cells` at once, ahead of tableCell.
   void prefetchCells(AtspiAccessible* table, const std::vector<CellPosition>& cells);
   // Reads the role, states and child count of every element below `root`, at

@@ -557,9 +557,12 @@ std::vector<const ChildListWanted*> askChildLists(Batch& batch, RequestMemo& mem
   for (const ChildListWanted& wanted : parents) {
     const std::optional<int> count = memo.factsOf(wanted.parent).childCount;
     if (wanted.limit <= 0) continue;
-    if (wanted.confirmFirst && ((count && *count < fewestWorthConfirming) || memo.listUnlikeChildren(wanted.parent))) {
+    // A list known to differ from the children: its count, for the reads by index.
+    if (wanted.confirmFirst && memo.listUnlikeChildren(wanted.parent)) {
+      if (!count) batch.ask(wanted.parent, ChildCountPart);
       continue;
     }
+    if (wanted.confirmFirst && count && *count < fewestWorthConfirming) continue;
     batch.askWholeChildList(wanted.parent);
     if (wanted.confirmFirst) batch.askChild(wanted.parent, 0);
     asked.push_back(&wanted);
@@ -596,12 +599,14 @@ void keepChildLists(const Batch& batch, RequestMemo& memo, const std::vector<con
 }  // namespace
 
 void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<AccessibleRef>& accessibles,
-                      ReadParts parts) {
+                      ReadParts parts, const std::vector<ChildListWanted>& lists) {
   Batch batch(guard, memo);
   for (const AccessibleRef& accessible : accessibles) {
     if (accessible) askUnknownParts(batch, memo, accessible.get(), parts);
   }
+  const std::vector<const ChildListWanted*> asked = askChildLists(batch, memo, lists);
   batch.gather();
+  keepChildLists(batch, memo, asked);
 }
 
 void readWithHitConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible* accessible, ReadParts parts,

@@ -39,11 +39,6 @@ InterfaceBits interfaceBitOf(std::string_view name);
 // facts in the request's memo) or held by libatspi.
 bool knownWithoutAsking(const ElementFacts& facts, AtspiAccessible* accessible, ReadPart part);
 
-// Asks the parts in `parts` that the memo does not hold yet of every element in
-// `accessibles`, all at once. Elements of an application that does not answer
-// are left out.
-void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<AccessibleRef>& accessibles,
-                      ReadParts parts);
 
 // Asks `table` for each of `cells` (row, column) that the memo does not hold
 // yet, all at once, into the table's cells in the memo.
@@ -85,6 +80,12 @@ struct ChildListWanted {
 // Asks every list wanted at once, into the memo as each parent's children (and
 // their count); a list not kept is left to the reads by index.
 void readChildListsConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<ChildListWanted>& parents);
+
+// Asks the parts in `parts` that the memo does not hold yet of every element in
+// `accessibles`, and the child lists wanted, all at once. Elements of an
+// application that does not answer are left out.
+void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<AccessibleRef>& accessibles,
+                      ReadParts parts, const std::vector<ChildListWanted>& lists = {});
 
 // Asks the parts in `parts` that the memo does not hold yet of `accessible`, its
 // own hit test at `point` (as the toolkit takes it) where there is one, the

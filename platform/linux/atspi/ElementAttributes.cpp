@@ -416,16 +416,17 @@ std::optional<ax::AttrValue> readSystemWideAttribute(AttributeSources& sources, 
 void readChildrenAhead(AtspiReader& reader, const std::vector<AccessibleRef>& accessibles, bool grandchildrenNext) {
   // Whether each child is shown is asked next: where the toolkit does not mark
   // it (GTK 4), by the child's frame, asked with the rest of the level. That
-  // toolkit's children are asked after their count: where they are read next,
-  // the counts come in the same wait as the frames.
+  // toolkit answers slowly each time it is asked, however much: where the
+  // children's own children are read next, their lists come in the same wait
+  // as the frames.
   std::vector<AccessibleRef> marked;
   std::vector<AccessibleRef> unmarked;
   for (const AccessibleRef& accessible : accessibles) {
     (reader.toolkitOf(accessible.get()).marksShowing ? marked : unmarked).push_back(accessible);
   }
-  const ReadParts countsAhead = grandchildrenNext ? ChildCountPart : 0U;
   reader.prefetchChildren(marked, mostChildren, RolePart | StatesPart);
-  reader.prefetchChildren(unmarked, mostChildren, RolePart | StatesPart | InterfacesPart | ExtentsPart | countsAhead);
+  reader.prefetchChildren(unmarked, mostChildren, RolePart | StatesPart | InterfacesPart | ExtentsPart,
+                          grandchildrenNext ? mostChildren : 0);
 }
 
 void readRowCellsAhead(AtspiReader& reader, const std::vector<const TableRowNode*>& rows) {
