@@ -64,6 +64,12 @@ std::string utf8Text(const char* text) { return text == nullptr ? std::string() 
 
 std::optional<AtspiRole> AtspiReader::role(AtspiAccessible* accessible) {
   ElementFacts& facts = memo_.factsOf(accessible);
+  // An application's own element stays one for its whole life: its role needs
+  // no wait for the application's events, and its ping goes with its next
+  // questions.
+  if (!facts.role && heldInLibraryCache(accessible, ATSPI_CACHE_ROLE) && accessible->role == ATSPI_ROLE_APPLICATION) {
+    facts.role = ATSPI_ROLE_APPLICATION;
+  }
   if (!facts.role) {
     facts.role = heldOrAsked(accessible, ATSPI_CACHE_ROLE,
                              [&](GError** error) { return atspi_accessible_get_role(accessible, error); });
