@@ -492,32 +492,51 @@ void AtspiReader::prefetchChildren(const std::vector<AccessibleRef>& parents, in
   }
   // A level of a walk holds many leaves: their counts, all asked at once, spare
   // them the list and its confirmation, and a parent of one or two children
-  // the confirmation.
-  readConcurrently(guard_, memo_, confirmed, ChildCountPart);
+  // the confirmation. Where the walk goes on below the children, one or two
+  // parents are asked their lists at once.
+  constexpr std::size_t fewestCountedFirst = 3;
+  if (grandchildLimit == 0 || confirmed.size() >= fewestCountedFirst) {
+    readConcurrently(guard_, memo_, confirmed, ChildCountPart);
+  }
   readChildListsConcurrently(guard_, memo_, wholeLists);
   std::erase_if(listedOneByOne, [&](const AccessibleRef& parent) { return memo_.factsOf(parent.get()).children.has_value(); });
   readConcurrently(guard_, memo_, listedOneByOne, ChildCountPart);
   std::vector<ChildrenWanted> wanted;
+  std::vector<AccessibleRef> askedByIndex;
   for (const AccessibleRef& parent : listedOneByOne) {
     const int count = std::min(memo_.factsOf(parent.get()).childCount.value_or(0), limit);
-    if (count > 0) wanted.push_back({parent.get(), count, limit});
+    if (count > 0) {
+      wanted.push_back({parent.get(), count, limit});
+      askedByIndex.push_back(parent);
+    }
   }
-  readChildrenConcurrently(guard_, memo_, wanted);
-  // Each parent's children once, however they were asked (a list not kept was
-  // asked again by index), and those known before.
+  // The children known by now (listed, or known before) are read while the
+  // rest are asked by index, and those after.
+  std::vector<AccessibleRef> known = knownChildrenOf(parents);
+  readChildrenConcurrently(guard_, memo_, wanted, {known, childParts, grandchildListsOf(known, grandchildLimit)});
+  std::vector<AccessibleRef> byIndex = knownChildrenOf(askedByIndex);
+  readConcurrently(guard_, memo_, byIndex, childParts, grandchildListsOf(byIndex, grandchildLimit));
+}
+
+std::vector<AccessibleRef> AtspiReader::knownChildrenOf(const std::vector<AccessibleRef>& parents) {
   std::vector<AccessibleRef> children;
   for (const AccessibleRef& parent : parents) {
     if (const auto& known = memo_.factsOf(parent.get()).children) children.insert(children.end(), known->begin(), known->end());
   }
+  return children;
+}
+
+std::vector<ChildListWanted> AtspiReader::grandchildListsOf(const std::vector<AccessibleRef>& children, int limit) {
+  std::vector<ChildListWanted> lists;
+  if (limit <= 0) return lists;
   // That toolkit's plan needs no role: the lists are asked without a wait first.
-  std::vector<ChildListWanted> grandchildLists;
   for (const AccessibleRef& child : children) {
-    if (grandchildLimit > 0 && toolkitOf(child.get()).childListing == ChildListing::WholeListWhenFirstIsByIndex &&
+    if (toolkitOf(child.get()).childListing == ChildListing::WholeListWhenFirstIsByIndex &&
         !memo_.factsOf(child.get()).children) {
-      grandchildLists.push_back({child.get(), grandchildLimit, childListPlanOf(child.get()).confirmFirst});
+      lists.push_back({child.get(), limit, childListPlanOf(child.get()).confirmFirst});
     }
   }
-  readConcurrently(guard_, memo_, children, childParts, grandchildLists);
+  return lists;
 }
 
 bool AtspiReader::childrenListableAhead(AtspiAccessible* parent) {

@@ -153,6 +153,12 @@ class AtspiReader {
   // show). Judged from states known without a question; unknown, nothing is
   // listed ahead.
   bool childrenListableAhead(AtspiAccessible* parent);
+  // The children the memo holds of each of `parents`, in order.
+  std::vector<AccessibleRef> knownChildrenOf(const std::vector<AccessibleRef>& parents);
+  // The lists of `children`'s own children (at most `limit` each) asked with
+  // the children's parts where the toolkit lists them in one message confirmed
+  // by the first; none for a `limit` of 0.
+  std::vector<ChildListWanted> grandchildListsOf(const std::vector<AccessibleRef>& children, int limit);
   // The matches of a rule every element matches, from the children alone or the
   // whole subtree.
   std::optional<std::vector<AccessibleRef>> everyMatch(AtspiAccessible* accessible, int limit, gboolean traverse);

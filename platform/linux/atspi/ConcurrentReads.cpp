@@ -632,12 +632,18 @@ void readCellsConcurrently(CallGuard& guard, RequestMemo& memo, AtspiAccessible*
   batch.gather();
 }
 
-void readChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<ChildrenWanted>& parents) {
+void readChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<ChildrenWanted>& parents,
+                              const ReadsAlongside& alongside) {
   Batch batch(guard, memo);
   for (const ChildrenWanted& wanted : parents) {
     for (int index = 0; index < wanted.count; ++index) batch.askChild(wanted.parent, index);
   }
+  for (const AccessibleRef& accessible : alongside.accessibles) {
+    if (accessible) askUnknownParts(batch, memo, accessible.get(), alongside.parts);
+  }
+  const std::vector<const ChildListWanted*> listsAsked = askChildLists(batch, memo, alongside.lists);
   batch.gather();
+  keepChildLists(batch, memo, listsAsked);
   const auto& answered = batch.children();
   for (const ChildrenWanted& wanted : parents) {
     std::vector<AccessibleRef> children;

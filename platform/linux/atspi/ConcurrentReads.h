@@ -59,9 +59,6 @@ struct ChildrenWanted {
   int limit = 0;
 };
 
-// Asks every child wanted at once, into the memo as each parent's children where
-// every one of them was answered; the single reads tell what failed for the rest.
-void readChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<ChildrenWanted>& parents);
 
 // Asks each of `parents` for the list of its first `limit` children through the
 // Collection interface, all at once, into the memo as each parent's children.
@@ -86,6 +83,20 @@ void readChildListsConcurrently(CallGuard& guard, RequestMemo& memo, const std::
 // application that does not answer are left out.
 void readConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<AccessibleRef>& accessibles,
                       ReadParts parts, const std::vector<ChildListWanted>& lists = {});
+
+// What is asked of other elements in the same wait: the parts the memo does not
+// hold yet and the child lists wanted.
+struct ReadsAlongside {
+  std::vector<AccessibleRef> accessibles;
+  ReadParts parts = 0;
+  std::vector<ChildListWanted> lists;
+};
+
+// Asks every child wanted at once, into the memo as each parent's children where
+// every one of them was answered (the single reads tell what failed for the
+// rest), and what is read alongside.
+void readChildrenConcurrently(CallGuard& guard, RequestMemo& memo, const std::vector<ChildrenWanted>& parents,
+                              const ReadsAlongside& alongside = {});
 
 // Asks the parts in `parts` that the memo does not hold yet of `accessible`, its
 // own hit test at `point` (as the toolkit takes it) where there is one, the
