@@ -27,8 +27,9 @@ packages=(
   featherpad qtwayland5
   # applications of other toolkits for the compatibility tests, a small GTK 3
   # one whose menu bar lies deep in its window, a GTK 4 one with a popover, and
-  # a Qt 5 one with a spin box in a tool bar
-  chromium gtk-4-examples firefox-esr qt6ct galculator gnome-calculator qpdfview
+  # a Qt 5 one with a spin box in a tool bar, and a GTK 3 one whose pages
+  # WebKitGTK hangs into its window from another process
+  chromium gtk-4-examples firefox-esr qt6ct galculator gnome-calculator qpdfview yelp
   # a spreadsheet of a million rows for the huge-table tests and benchmark
   # (about 150 MB; its GTK 3 plugin puts it on the accessibility bus)
   libreoffice-calc libreoffice-gtk3

@@ -27,10 +27,11 @@ rows = []
 menus = []
 popovers = []
 spins = []
+web_views = []
 for case in ElementTree.parse(results).iter("testcase"):
     recorded = {p.get("name"): p.get("value") for p in case.iter("property")}
     # gtest writes a test's recorded properties as attributes of its case.
-    recorded.update({k: v for k, v in case.attrib.items() if k in commands or k in ("application", "toolkit", "menus", "popover", "spin box")})
+    recorded.update({k: v for k, v in case.attrib.items() if k in commands or k in ("application", "toolkit", "menus", "popover", "spin box", "web view")})
     failed = case.find("failure") is not None
     outcome = "fails" if failed else "works"
     if "menus" in recorded:
@@ -39,6 +40,8 @@ for case in ElementTree.parse(results).iter("testcase"):
         popovers.append(f"{recorded['application']} ({recorded['popover']}): {outcome}")
     if "spin box" in recorded:
         spins.append(f"{recorded['application']} ({recorded['spin box']}): {outcome}")
+    if "web view" in recorded:
+        web_views.append(f"{recorded['application']} ({recorded['web view']}): {outcome}")
     if not all(key in recorded for key in commands):
         continue  # another test of the application, or one that did not run
     cells = [recorded.get(command, "?") for command in commands]
@@ -69,5 +72,9 @@ with open(report, "w") as out:
     if spins:
         out.write("\nA spin box whose editor the toolkit lists as its child, listed once by `fields`,\n"
                   "hit by `element-at` and found again by `selector-at` then `find`: " + "; ".join(spins) + ".\n")
+    if web_views:
+        out.write("\nA page that WebKitGTK hangs into its application's window from another process:\n"
+                  "`element-at` answers its element, found again by `selector-at` then `find`: "
+                  + "; ".join(web_views) + ".\n")
 PYTHON
 echo "compatibility: wrote $report"

@@ -75,6 +75,9 @@ struct Application {
   // The role of what holds the keyboard focus when it starts, where checked:
   // found by a helper that saw no focus event.
   std::string focusedRole{};
+  // What element-at names at the window's centre once the page the window
+  // loads after it shows (a web view's) is laid out, where there is one.
+  std::string loadedTitle{};
 };
 
 struct Featherpad {
@@ -279,6 +282,30 @@ struct Qpdfview {
   }
 };
 
+// GTK 3's help viewer: its pages are WebKitGTK's, hung into the window's web
+// view from another process that marks neither the view nor the page's top as
+// shown, and answers the view's Collection with none of them.
+struct Yelp {
+  static constexpr const char* id = "yelp";
+  static Application describe() {
+    return {"yelp (a help page)",
+            "GTK 3 + WebKitGTK",
+            {"yelp", writeScratchFile("index.page", R"(<page xmlns="http://projectmallard.org/1.0/" type="topic" id="index">
+  <title>Morvel help</title>
+  <p>A first paragraph of the help page.</p>
+  <p>Then <link href="https://example.org/morvel">a link to read on</link>.</p>
+</page>
+)")},
+            {},
+            "Help",
+            worksExcept({{"structure", screenText}, {"focused", notFound}}),
+            {},
+            false,
+            "",
+            "Morvel help"};
+  }
+};
+
 struct GObjectUnref {
   void operator()(void* object) const { g_object_unref(object); }
 };
@@ -357,9 +384,15 @@ class OnThirdPartyApp : public ::testing::Test {
         shownOnce_ ? startupTimeout : firstStartTimeout))
         << app_.name << " never came in front; the front window: " << frontTitle;
     shownOnce_ = true;
-    // An accessible application's tree comes up after its window.
+    // An accessible application's tree comes up after its window, and a page
+    // it loads (a web view's) is laid out after that.
     if (app_.expected.at("focused") == works) {
       eventually([&] { return ask({{"cmd", "focused"}})["found"] == true; }, startupTimeout);
+    }
+    if (!app_.loadedTitle.empty()) {
+      const Json centre = {{"cmd", "element-at"}, {"x", window_->x + window_->width / 2.0}, {"y", window_->y + window_->height / 2.0}};
+      ASSERT_TRUE(eventually([&] { return ask(centre).value("title", "") == app_.loadedTitle; }, startupTimeout))
+          << app_.name << " never showed " << app_.loadedTitle;
     }
   }
 
@@ -519,7 +552,7 @@ class ApplicationNames {
   }
 };
 
-using Applications = ::testing::Types<Featherpad, Qt6ConfigurationTool, Chromium, FirefoxEsr, Gtk4WidgetFactory, Gtk3WidgetFactory, Gtk3DemoApplication, Galculator, TkWindow>;
+using Applications = ::testing::Types<Featherpad, Qt6ConfigurationTool, Chromium, FirefoxEsr, Gtk4WidgetFactory, Gtk3WidgetFactory, Gtk3DemoApplication, Galculator, TkWindow, Yelp>;
 TYPED_TEST_SUITE(OnThirdPartyApp, Applications, ApplicationNames);
 
 TYPED_TEST(OnThirdPartyApp, EveryCommandWorksOrDegradesAsItsToolkitAllows) {
@@ -789,6 +822,39 @@ TYPED_TEST(OnThirdPartyApp, ElementAtAnswersTheItemsOfAPopoverInsideTheWindow) {
 
   toggle();
   EXPECT_TRUE(eventually([&] { return !itemShown("Dark Theme"); }, startupTimeout)) << "the popover stayed open";
+}
+
+// A point on the help page's link answers the link, found again by its
+// selector, and not the window's web view that holds the page.
+TYPED_TEST(OnThirdPartyApp, ElementAtReachesThePageInAWebView) {
+  if (!std::is_same_v<TypeParam, Yelp>) GTEST_SKIP() << "a page hung into its window from another process: yelp's";
+  this->RecordProperty("application", this->app_.name);
+  this->RecordProperty("web view", "a link of the page");
+  Accessible application = applicationOf(this->process_->pid());
+  ASSERT_TRUE(application);
+  Json hit;
+  Json place;
+  // The page is laid out after the window shows: asked again until the hit and the link's place agree.
+  ASSERT_TRUE(eventually(
+      [&] {
+        Accessible link = firstBelow(application.get(), [](AtspiAccessible* candidate) {
+          return atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_LINK;
+        });
+        const auto extents = link ? extentsOf(link.get()) : std::nullopt;
+        if (!extents) return false;
+        place = {{"x", double(extents->x)}, {"y", double(extents->y)}, {"w", double(extents->width)}, {"h", double(extents->height)}};
+        hit = this->ask({{"cmd", "element-at"}, {"x", extents->x + extents->width / 2.0}, {"y", extents->y + extents->height / 2.0}});
+        return hit.value("frame", Json()) == place;
+      },
+      startupTimeout))
+      << hit << " at " << place;
+  EXPECT_EQ(hit.value("role", ""), ax::AXLink) << hit;
+  EXPECT_EQ(hit.value("title", ""), "a link to read on") << hit;
+  const double x = place["x"].get<double>() + place["w"].get<double>() / 2;
+  const double y = place["y"].get<double>() + place["h"].get<double>() / 2;
+  Json selector = this->ask({{"cmd", "selector-at"}, {"x", x}, {"y", y}});
+  Json found = this->ask({{"cmd", "find"}, {"selector", selector}, {"timeoutMs", 0}});
+  EXPECT_EQ(found.value("frame", Json()), place) << selector << found;
 }
 
 bool pressFirstAction(AtspiAccessible* accessible) {

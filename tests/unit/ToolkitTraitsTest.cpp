@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
 #include <utility>
 
 namespace morvel::linux_ax {
@@ -15,7 +16,7 @@ namespace {
 // the children by index (Qt's item views, GTK 4's stacks unless its first child
 // is the child at index 0) answers other elements than the walk. A role name
 // kept for GTK 4's AT-SPI role gives every group of a path the first one's.
-TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4LeavesShowingUnmarkedAndOnlyGtk3PopsOverInsideItsWindow) {
+TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4AndTheUnnamedLeaveShowingUnmarkedAndOnlyGtk3PopsOverInsideItsWindow) {
   struct Case {
     const char* name;
     const char* version;
@@ -35,7 +36,7 @@ TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4LeavesShowingUnmarkedAn
       {"Qt", "5.15.8", true, false, false, whole, {}},
       {"Chromium", "120.0", true, true},
       {"Gecko", "115.5.0", true, true},
-      {"", "", true, false},
+      {"", "", false, false},
       {"GTK", "", true, false},
   };
   for (const Case& c : cases) {
@@ -43,6 +44,8 @@ TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4LeavesShowingUnmarkedAn
     EXPECT_EQ(traits.marksShowing, c.marksShowing) << c.name << ' ' << c.version;
     EXPECT_EQ(traits.hitTestGoesDeep, c.hitTestGoesDeep) << c.name << ' ' << c.version;
     EXPECT_EQ(traits.popoversAmongWindowChildren, c.popoversAmongWindowChildren) << c.name << ' ' << c.version;
+    // A process that names no toolkit (WebKitGTK's web process) is judged by frames alone.
+    EXPECT_EQ(traits.marksVisible, std::string_view(c.name) != "") << c.name << ' ' << c.version;
     // Both are ATK's ways, which GTK 3 alone keeps.
     EXPECT_EQ(traits.hitTestWeighsEveryChild, c.popoversAmongWindowChildren) << c.name << ' ' << c.version;
     EXPECT_EQ(traits.givesAccessibleIds, c.givesAccessibleIds) << c.name << ' ' << c.version;

@@ -164,12 +164,18 @@ const ToolkitTraits& AtspiReader::toolkitOf(AtspiAccessible* accessible) {
   const std::string* busName = CallGuard::applicationOf(accessible);
   if (busName == nullptr) return unknown;
   if (auto known = toolkits_.find(*busName); known != toolkits_.end()) return known->second;
-  // The application's root answers for the toolkit: its elements need not.
+  // The application's root answers for the toolkit: its elements need not. A
+  // process with no root on the bus only hangs a tree into another
+  // application's (WebKitGTK's web process): it names no toolkit.
   AtspiApplication* application = accessible->parent.app;
-  if (application == nullptr || application->root == nullptr) return unknown;
+  if (application == nullptr) return unknown;
+  static const ToolkitTraits rootless = traitsOfToolkit("", "");
+  if (application->root == nullptr) return rootless;
   AtspiAccessible* root = application->root;
   auto name = guard_.run(root, [&](GError** error) { return GCharPtr(atspi_accessible_get_toolkit_name(root, error)); });
   auto version = guard_.run(root, [&](GError** error) { return GCharPtr(atspi_accessible_get_toolkit_version(root, error)); });
+  // An application too slow to say is asked again: no name is a toolkit's too.
+  if (guard_.isHung(root)) return unknown;
   auto said = [](const std::optional<GCharPtr>& text) {
     return text && *text ? std::string_view(text->get()) : std::string_view();
   };
@@ -255,7 +261,14 @@ std::optional<std::vector<AccessibleRef>> AtspiReader::children(AtspiAccessible*
   return found;
 }
 
+bool AtspiReader::holdsAnotherProcessTree(AtspiAccessible* accessible) {
+  if (!knownWithoutAsking(memo_.factsOf(accessible), accessible, StatesPart)) return false;
+  auto known = states(accessible);
+  return known && *known == 0;
+}
+
 std::optional<std::vector<AccessibleRef>> AtspiReader::childrenInOneCall(AtspiAccessible* accessible, int limit) {
+  if (holdsAnotherProcessTree(accessible)) return std::nullopt;
   // Asked as the concurrent reads ask it, the question goes out with the
   // application's ping where that is still to be sent: one wait for both.
   if (concurrentReads_ && limit > 0 && hasCollection(accessible)) {
@@ -542,7 +555,7 @@ std::vector<ChildListWanted> AtspiReader::grandchildListsOf(const std::vector<Ac
 bool AtspiReader::childrenListableAhead(AtspiAccessible* parent) {
   if (!memo_.factsOf(parent).states && !heldInLibraryCache(parent, ATSPI_CACHE_STATES)) return false;
   auto known = states(parent);
-  return known && !hasState(*known, ATSPI_STATE_MANAGES_DESCENDANTS);
+  return known && *known != 0 && !hasState(*known, ATSPI_STATE_MANAGES_DESCENDANTS);
 }
 
 void AtspiReader::dropLibraryCache(AtspiAccessible* accessible) {

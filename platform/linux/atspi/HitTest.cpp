@@ -9,6 +9,7 @@
 #include <climits>
 #include <cmath>
 #include <iterator>
+#include <string>
 
 namespace morvel::linux_ax {
 namespace {
@@ -149,11 +150,18 @@ bool emptyHitIsFinal(AtspiReader& reader, AtspiAccessible* container) {
 // by extents goes on. A toolkit that answers nothing at all where it was asked
 // (GTK 4 does, at every level) is not asked again on the way down.
 AccessibleRef descend(AtspiReader& reader, AccessibleRef from, int x, int y) {
-  const ToolkitTraits& toolkit = reader.toolkitOf(from.get());
-  const bool ownHitGoesDeep = toolkit.hitTestGoesDeep;
+  // A tree another application hangs into this one (a web view's page) is
+  // hit-tested as its own toolkit does it.
+  std::string hitApplication;
   bool ownHitAnswers = true;
   AccessibleRef current = std::move(from);
   for (int depth = 0; depth < deepestHit; ++depth) {
+    const ToolkitTraits& toolkit = reader.toolkitOf(current.get());
+    if (const std::string* application = CallGuard::applicationOf(current.get());
+        application != nullptr && *application != hitApplication) {
+      hitApplication = *application;
+      ownHitAnswers = true;
+    }
     // A tab's own hit test answers with its page wherever the point is, and a
     // window's that keeps its popovers among its children with the content
     // below an open one: there the shown child on top by extents goes on.
@@ -163,10 +171,12 @@ AccessibleRef descend(AtspiReader& reader, AccessibleRef from, int x, int y) {
     const bool ownHitAsked = ownHitAnswers && !byExtentsOnly;
     if (ownHitAsked) {
       deeper = reader.accessibleAtPoint(current.get(), x, y);
-      ownHitAnswers = deeper || !hasPlace(reader, current.get());
+      // The top of a tree hung from another process (no states at all) answers
+      // nothing for the tree below it.
+      ownHitAnswers = deeper || !hasPlace(reader, current.get()) || reader.states(current.get()) == StateBits{0};
     }
     const bool onCurrent = !deeper || sameAccessible(deeper.get(), current.get());
-    if (onCurrent && ownHitGoesDeep) break;
+    if (onCurrent && toolkit.hitTestGoesDeep) break;
     if (!deeper && ownHitAsked && emptyHitIsFinal(reader, current.get())) break;
     if (onCurrent || !answersThePoint(reader, deeper.get(), x, y)) deeper = shownChildAt(reader, current.get(), x, y);
     if (!deeper || sameAccessible(deeper.get(), current.get())) break;

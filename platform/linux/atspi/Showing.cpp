@@ -35,12 +35,18 @@ bool mayBeLeftEmpty(std::optional<AtspiRole> role) {
 
 bool isShown(AtspiReader& reader, AtspiAccessible* accessible) {
   auto states = reader.states(accessible);
-  if (!states || !hasState(*states, ATSPI_STATE_VISIBLE)) return false;
+  if (!states) return false;
+  const ToolkitTraits& toolkit = reader.toolkitOf(accessible);
+  // An element with no states at all is one its toolkit does not describe: a
+  // socket that holds another process's tree (WebKitGTK's web view), and the
+  // top of that tree. It is judged by its frame.
+  const bool undescribed = *states == 0;
+  if (!undescribed && toolkit.marksVisible && !hasState(*states, ATSPI_STATE_VISIBLE)) return false;
   if (hasState(*states, ATSPI_STATE_SHOWING)) return true;
   // Where the toolkit never says, what is on screen has a frame: a widget it
   // has not laid out (a hidden page) has none. What has no place of its own
   // (GTK 4's stack pages) is as shown as the children it holds.
-  if (reader.toolkitOf(accessible).marksShowing) return false;
+  if (!undescribed && toolkit.marksShowing) return false;
   if (!hasPlace(reader, accessible)) return true;
   auto extents = reader.toolkitExtents(accessible);
   return extents && extents->width > 0 && extents->height > 0;

@@ -47,7 +47,9 @@ ToolkitTraits traitsOfToolkit(std::string_view name, std::string_view version) {
   ToolkitTraits traits;
   const bool gtk3 = isGtk(name) && version.starts_with("3.");
   const bool gtk4 = isGtk(name) && version.starts_with("4.");
-  traits.marksShowing = !gtk4;
+  const bool unnamed = name.empty();
+  traits.marksShowing = !gtk4 && !unnamed;
+  traits.marksVisible = !unnamed;
   traits.namesUnnamedByType = gtk4;
   traits.givesAccessibleIds = !gtk4;
   traits.namesEachRoleAlike = !gtk4;

@@ -25,6 +25,10 @@ struct ToolkitTraits {
   // The elements it has on screen are marked SHOWING; GTK 4 (4.8 at least)
   // marks its windows only.
   bool marksShowing = true;
+  // The elements it has on screen are marked VISIBLE. A process that names no
+  // toolkit (WebKitGTK's web process, which only hangs its page into the
+  // application's web view) marks neither on its page's scroll view.
+  bool marksVisible = true;
   // Its hit test goes on to the deepest element under the point: where it
   // answers with the element asked, the point lies on that element and none of
   // its children. GTK's and Qt's stop at containers (notebooks, stacks).
