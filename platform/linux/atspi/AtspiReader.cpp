@@ -262,9 +262,17 @@ std::optional<std::vector<AccessibleRef>> AtspiReader::children(AtspiAccessible*
 }
 
 bool AtspiReader::holdsAnotherProcessTree(AtspiAccessible* accessible) {
-  if (!knownWithoutAsking(memo_.factsOf(accessible), accessible, StatesPart)) return false;
-  auto known = states(accessible);
-  return known && *known == 0;
+  // Told from what the memo or libatspi holds, with no question and no wait
+  // for the application's events. An application's own element has no states
+  // either.
+  const ElementFacts& facts = memo_.factsOf(accessible);
+  std::optional<StateBits> states = facts.states;
+  if (!states && heldInLibraryCache(accessible, ATSPI_CACHE_STATES) && accessible->states != nullptr) {
+    states = static_cast<StateBits>(accessible->states->states);
+  }
+  std::optional<AtspiRole> role = facts.role;
+  if (!role && heldInLibraryCache(accessible, ATSPI_CACHE_ROLE)) role = accessible->role;
+  return states == StateBits{0} && role && *role != ATSPI_ROLE_APPLICATION;
 }
 
 std::optional<std::vector<AccessibleRef>> AtspiReader::childrenInOneCall(AtspiAccessible* accessible, int limit) {

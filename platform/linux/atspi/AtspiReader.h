@@ -153,9 +153,9 @@ class AtspiReader {
   // show). Judged from states known without a question; unknown, nothing is
   // listed ahead.
   bool childrenListableAhead(AtspiAccessible* parent);
-  // Whether `accessible` is known, without a question, to have no states at
-  // all: a socket holding another process's tree (WebKitGTK's web view),
-  // whose Collection interface does not reach into that tree.
+  // Whether `accessible` is known, without a question, to be an element with
+  // no states at all: a socket holding another process's tree (WebKitGTK's
+  // web view), whose Collection interface does not reach into that tree.
   bool holdsAnotherProcessTree(AtspiAccessible* accessible);
   // The children the memo holds of each of `parents`, in order.
   std::vector<AccessibleRef> knownChildrenOf(const std::vector<AccessibleRef>& parents);
