@@ -349,9 +349,12 @@ TEST_F(BackendOnFixture, AStoppedApplicationIsWaitedForUntilItsOwnTimeOutThenFai
   ASSERT_EQ(::kill(pid, SIGSTOP), 0);
   const auto before = ax_.callCount();
   EXPECT_TRUE(ax::axChildren(ax_, application, ax::AXWindows).empty());
+  // The ping goes out with the first question, and neither is answered.
+  EXPECT_LE(ax_.callCount() - before, 2u);
+  const auto timedOut = ax_.callCount();
   EXPECT_EQ(ax::axString(ax_, application, ax::AXTitle), std::nullopt);
   EXPECT_EQ(ax::axString(ax_, application, ax::AXDescription), std::nullopt);
-  EXPECT_EQ(ax_.callCount() - before, 1u) << "reads after the time-out must not reach the application";
+  EXPECT_EQ(ax_.callCount() - timedOut, 0u) << "reads after the time-out must not reach the application";
   ax_.replyWritten();
   ASSERT_EQ(::kill(pid, SIGCONT), 0);
   EXPECT_TRUE(eventually([&] { return asOneRequest([&] { return ax::axString(ax_, application, ax::AXRole); }) == ax::AXApplication; },
