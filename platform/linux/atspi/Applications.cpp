@@ -6,6 +6,7 @@
 #include "platform/linux/atspi/TreeShape.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace morvel::linux_ax {
 namespace {
@@ -258,6 +259,7 @@ AccessibleRef Applications::windowForClient(const ClientWindow& client, double x
   if (!client.pid) return {};
   AccessibleRef application = byPid(*client.pid);
   if (!application) return {};
+  if (AccessibleRef window = rememberedWindowFor(client, application.get(), x, y)) return window;
   auto children = reader_.children(application.get(), mostTopLevelWindows);
   if (!children) return {};
   // An application with one shown top-level and one window on the screen: the
@@ -266,11 +268,17 @@ AccessibleRef Applications::windowForClient(const ClientWindow& client, double x
   const bool onlyClient = std::none_of(known.begin(), known.end(), [&](const ClientWindow& other) {
     return other.pid == client.pid && other.id != client.id;
   });
-  if (onlyClient && children->size() == 1 && isShown(reader_, children->front().get())) return children->front();
+  if (onlyClient && children->size() == 1 && isShown(reader_, children->front().get())) {
+    rememberWindowFor(client, children->front());
+    return children->front();
+  }
   // The X server has said the window is viewable: its extents alone identify it.
   for (AccessibleRef& child : *children) {
     auto extents = reader_.screenExtents(child.get());
-    if (extents && standsFor(*extents, client)) return child;
+    if (extents && standsFor(*extents, client)) {
+      rememberWindowFor(client, child);
+      return child;
+    }
   }
   for (AccessibleRef& window : visibleTopLevels(application.get())) {
     auto states = reader_.states(window.get());
@@ -278,6 +286,39 @@ AccessibleRef Applications::windowForClient(const ClientWindow& client, double x
     if (states && hasState(*states, ATSPI_STATE_SHOWING) && extents && extents->contains(x, y)) return window;
   }
   return {};
+}
+
+AccessibleRef Applications::rememberedWindowFor(const ClientWindow& client, AtspiAccessible* application, double x,
+                                                double y) {
+  auto known = windowsOfClients_.find(client.id);
+  if (known == windowsOfClients_.end()) return {};
+  AccessibleRef window = known->second;
+  const std::string* windowBus = CallGuard::applicationOf(window.get());
+  const std::string* applicationBus = CallGuard::applicationOf(application);
+  if (windowBus != nullptr && applicationBus != nullptr && *windowBus == *applicationBus) {
+    constexpr ReadParts confirming = StatesPart | ExtentsPart;
+    // A toolkit that keeps its popovers among the window's children is not
+    // asked the window's own hit test.
+    if (reader_.toolkitOf(window.get()).popoversAmongWindowChildren) {
+      reader_.prefetch({window}, confirming);
+    } else {
+      reader_.prefetchWithHit(window.get(), confirming, static_cast<int>(std::floor(x)), static_cast<int>(std::floor(y)));
+    }
+    auto extents = reader_.screenExtents(window.get());
+    if (extents && standsFor(*extents, client) && isShown(reader_, window.get())) return window;
+  }
+  windowsOfClients_.erase(known);
+  return {};
+}
+
+void Applications::rememberWindowFor(const ClientWindow& client, const AccessibleRef& window) {
+  // Only where the window's frame can confirm it: extents in screen coordinates.
+  const std::string* busName = CallGuard::applicationOf(window.get());
+  if (busName == nullptr || !inScreenCoordinates_.contains(*busName)) return;
+  // A long session opens many windows: what is forgotten is found again.
+  constexpr std::size_t mostWindowsRemembered = 64;
+  if (windowsOfClients_.size() >= mostWindowsRemembered) windowsOfClients_.clear();
+  windowsOfClients_.insert_or_assign(client.id, window);
 }
 
 AccessibleRef Applications::popupAt(const FrontApplication& front, double x, double y) {

@@ -78,11 +78,17 @@ class Applications final : public ExtentsOrigin {
     endRequest();
     remembered_.clear();
     inScreenCoordinates_.clear();
+    windowsOfClients_.clear();
   }
 
  private:
   AccessibleRef firstWithPid(const std::vector<AccessibleRef>& applications, std::int32_t pid);
   std::vector<AccessibleRef> visibleTopLevels(AtspiAccessible* application);
+  // The accessible window an earlier request found for `client`, asked first:
+  // its frame and states, and its hit test at the point, in one wait. Kept
+  // while its frame and states still say it stands for the client window.
+  AccessibleRef rememberedWindowFor(const ClientWindow& client, AtspiAccessible* application, double x, double y);
+  void rememberWindowFor(const ClientWindow& client, const AccessibleRef& window);
   // The part of a menu opened from the window's menu bar, or from one of its
   // items, holding the point: a popup or an item.
   AccessibleRef menuOpenFromBarAt(AtspiAccessible* window, double x, double y);
@@ -127,6 +133,9 @@ class Applications final : public ExtentsOrigin {
   std::set<std::string, std::less<>> inScreenCoordinates_;
   // The list as an earlier request read it: asked first when looking up a process.
   std::vector<AccessibleRef> remembered_;
+  // Accessible windows found for client windows, of applications that report
+  // screen coordinates (their frames confirm them).
+  std::map<WindowId, AccessibleRef> windowsOfClients_;
 };
 
 }  // namespace morvel::linux_ax
