@@ -74,7 +74,8 @@ with open(report, "w") as out:
                   "hit by `element-at` and found again by `selector-at` then `find`: " + "; ".join(spins) + ".\n")
     if web_views:
         out.write("\nA page that WebKitGTK hangs into its application's window from another process:\n"
-                  "`element-at` answers its element, found again by `selector-at` then `find`: "
+                  "`element-at` answers its element, found again by `selector-at` then `find`, and\n"
+                  "`focused` answers it once tabbed to: "
                   + "; ".join(web_views) + ".\n")
 PYTHON
 echo "compatibility: wrote $report"

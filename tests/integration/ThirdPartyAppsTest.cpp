@@ -825,7 +825,8 @@ TYPED_TEST(OnThirdPartyApp, ElementAtAnswersTheItemsOfAPopoverInsideTheWindow) {
 }
 
 // A point on the help page's link answers the link, found again by its
-// selector, and not the window's web view that holds the page.
+// selector, and not the window's web view that holds the page; tabbed to,
+// the link is the focused element.
 TYPED_TEST(OnThirdPartyApp, ElementAtReachesThePageInAWebView) {
   if (!std::is_same_v<TypeParam, Yelp>) GTEST_SKIP() << "a page hung into its window from another process: yelp's";
   this->RecordProperty("application", this->app_.name);
@@ -855,6 +856,17 @@ TYPED_TEST(OnThirdPartyApp, ElementAtReachesThePageInAWebView) {
   Json selector = this->ask({{"cmd", "selector-at"}, {"x", x}, {"y", y}});
   Json found = this->ask({{"cmd", "find"}, {"selector", selector}, {"timeoutMs", 0}});
   EXPECT_EQ(found.value("frame", Json()), place) << selector << found;
+
+  // The window's buttons come first in the tab order, then the page's link.
+  constexpr int mostTabPresses = 8;
+  constexpr auto focusMoveTimeout = 2000ms;
+  Json focused = Json::object();
+  for (int press = 0; press < mostTabPresses && focused.value("role", "") != ax::AXLink; ++press) {
+    atspi_generate_keyboard_event(XK_Tab, nullptr, ATSPI_KEY_SYM, nullptr);
+    eventually([&] { return (focused = this->ask({{"cmd", "focused"}})).value("role", "") == ax::AXLink; }, focusMoveTimeout);
+  }
+  EXPECT_EQ(focused.value("title", ""), "a link to read on") << focused;
+  EXPECT_EQ(focused.value("frame", Json()), place) << focused;
 }
 
 bool pressFirstAction(AtspiAccessible* accessible) {

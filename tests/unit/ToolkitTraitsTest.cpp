@@ -46,6 +46,7 @@ TEST(ToolkitTraits, OnlyTheBrowsersHitTestsGoDeepOnlyGtk4AndTheUnnamedLeaveShowi
     EXPECT_EQ(traits.popoversAmongWindowChildren, c.popoversAmongWindowChildren) << c.name << ' ' << c.version;
     // A process that names no toolkit (WebKitGTK's web process) is judged by frames alone.
     EXPECT_EQ(traits.marksVisible, std::string_view(c.name) != "") << c.name << ' ' << c.version;
+    EXPECT_EQ(traits.hangsIntoOthers, std::string_view(c.name) == "") << c.name << ' ' << c.version;
     // Both are ATK's ways, which GTK 3 alone keeps.
     EXPECT_EQ(traits.hitTestWeighsEveryChild, c.popoversAmongWindowChildren) << c.name << ' ' << c.version;
     EXPECT_EQ(traits.givesAccessibleIds, c.givesAccessibleIds) << c.name << ' ' << c.version;

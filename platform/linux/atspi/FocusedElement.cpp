@@ -23,6 +23,21 @@ bool sameApplication(AtspiAccessible* a, AtspiAccessible* b) {
   return left != nullptr && right != nullptr && *left == *right;
 }
 
+// Whether `element` lies in a tree that another process hangs into
+// `application`'s (WebKitGTK's page in its web view): its ancestors lead into
+// the application.
+bool hungInto(AtspiReader& reader, AtspiAccessible* element, AtspiAccessible* application) {
+  // No page nests deeper; the bound stops a tree whose parents make a cycle.
+  constexpr int deepestHungElement = 128;
+  if (!reader.toolkitOf(element).hangsIntoOthers) return false;
+  AccessibleRef current = AccessibleRef::share(element);
+  for (int depth = 0; depth < deepestHungElement && current; ++depth) {
+    if (sameApplication(current.get(), application)) return true;
+    current = reader.parent(current.get());
+  }
+  return false;
+}
+
 // The element of the application's last focus event, where it still holds the
 // focus. The application's ping comes back after every event it sent before,
 // so that the last one handled is its latest.
@@ -30,7 +45,8 @@ AccessibleRef announcedFocus(AttributeSources& sources, AtspiAccessible* applica
   const std::string* busName = CallGuard::applicationOf(application);
   if (busName == nullptr || !sources.reader.guard().ping(*busName)) return {};
   AccessibleRef focused = AccessibleRef::share(sources.focus.lastFocused());
-  if (!focused || !sameApplication(focused.get(), application)) return {};
+  if (!focused) return {};
+  if (!sameApplication(focused.get(), application) && !hungInto(sources.reader, focused.get(), application)) return {};
   // Its frame is asked with its states: the reply needs it.
   sources.reader.prefetch({focused}, StatesPart | ExtentsPart);
   if (!holdsFocus(sources.reader, focused.get())) return {};

@@ -50,6 +50,7 @@ ToolkitTraits traitsOfToolkit(std::string_view name, std::string_view version) {
   const bool unnamed = name.empty();
   traits.marksShowing = !gtk4 && !unnamed;
   traits.marksVisible = !unnamed;
+  traits.hangsIntoOthers = unnamed;
   traits.namesUnnamedByType = gtk4;
   traits.givesAccessibleIds = !gtk4;
   traits.namesEachRoleAlike = !gtk4;

@@ -29,6 +29,9 @@ struct ToolkitTraits {
   // toolkit (WebKitGTK's web process, which only hangs its page into the
   // application's web view) marks neither on its page's scroll view.
   bool marksVisible = true;
+  // Its trees hang into other applications' windows rather than windows of
+  // its own: a process that names no toolkit (WebKitGTK's web process).
+  bool hangsIntoOthers = false;
   // Its hit test goes on to the deepest element under the point: where it
   // answers with the element asked, the point lies on that element and none of
   // its children. GTK's and Qt's stop at containers (notebooks, stacks).
