@@ -353,6 +353,8 @@ std::optional<AtspiRect> extentsOf(AtspiAccessible* accessible) {
   return copy;
 }
 
+ScreenRect screenRectOf(const AtspiRect& extents) { return {extents.x, extents.y, extents.width, extents.height}; }
+
 template <class App>
 class OnThirdPartyApp : public ::testing::Test {
  protected:
@@ -810,9 +812,9 @@ TYPED_TEST(OnThirdPartyApp, ElementAtAnswersTheItemsOfAPopoverInsideTheWindow) {
       [&] {
         Accessible item = itemShown("Dark Theme");
         if (!item) return false;
-        const AtspiRect extents = *extentsOf(item.get());
-        place = {{"x", double(extents.x)}, {"y", double(extents.y)}, {"w", double(extents.width)}, {"h", double(extents.height)}};
-        hit = this->ask({{"cmd", "element-at"}, {"x", extents.x + extents.width / 2.0}, {"y", extents.y + extents.height / 2.0}});
+        const ScreenRect extents = screenRectOf(*extentsOf(item.get()));
+        place = frameJson(extents);
+        hit = this->ask(atCentreOf("element-at", extents));
         return hit.value("frame", Json()) == place;
       },
       startupTimeout))
@@ -834,26 +836,26 @@ TYPED_TEST(OnThirdPartyApp, ElementAtReachesThePageInAWebView) {
   Accessible application = applicationOf(this->process_->pid());
   ASSERT_TRUE(application);
   Json hit;
+  ScreenRect link;
   Json place;
   // The page is laid out after the window shows: asked again until the hit and the link's place agree.
   ASSERT_TRUE(eventually(
       [&] {
-        Accessible link = firstBelow(application.get(), [](AtspiAccessible* candidate) {
+        Accessible found = firstBelow(application.get(), [](AtspiAccessible* candidate) {
           return atspi_accessible_get_role(candidate, nullptr) == ATSPI_ROLE_LINK;
         });
-        const auto extents = link ? extentsOf(link.get()) : std::nullopt;
+        const auto extents = found ? extentsOf(found.get()) : std::nullopt;
         if (!extents) return false;
-        place = {{"x", double(extents->x)}, {"y", double(extents->y)}, {"w", double(extents->width)}, {"h", double(extents->height)}};
-        hit = this->ask({{"cmd", "element-at"}, {"x", extents->x + extents->width / 2.0}, {"y", extents->y + extents->height / 2.0}});
+        link = screenRectOf(*extents);
+        place = frameJson(link);
+        hit = this->ask(atCentreOf("element-at", link));
         return hit.value("frame", Json()) == place;
       },
       startupTimeout))
       << hit << " at " << place;
   EXPECT_EQ(hit.value("role", ""), ax::AXLink) << hit;
   EXPECT_EQ(hit.value("title", ""), "a link to read on") << hit;
-  const double x = place["x"].get<double>() + place["w"].get<double>() / 2;
-  const double y = place["y"].get<double>() + place["h"].get<double>() / 2;
-  Json selector = this->ask({{"cmd", "selector-at"}, {"x", x}, {"y", y}});
+  Json selector = this->ask(atCentreOf("selector-at", link));
   Json found = this->ask({{"cmd", "find"}, {"selector", selector}, {"timeoutMs", 0}});
   EXPECT_EQ(found.value("frame", Json()), place) << selector << found;
 
@@ -1020,8 +1022,7 @@ TEST_F(OnAQtToolBar, ItsSpinBoxAndComboBoxAreOneFieldEachFoundByTheirPaths) {
       return atspi_accessible_get_role(candidate, nullptr) == role && isShowingOnScreen(candidate);
     });
     ASSERT_TRUE(control);
-    const AtspiRect place = *extentsOf(control.get());
-    const ScreenRect frame{place.x, place.y, place.width, place.height};
+    const ScreenRect frame = screenRectOf(*extentsOf(control.get()));
     SCOPED_TRACE(frameJson(frame).dump());
 
     std::vector<Json> inside;
